@@ -1,0 +1,120 @@
+# Helpers every CMakeLists.txt of the project uses.
+#
+# Builds (one folder each, chosen by the toolchain and options):
+#   native  Linux GCC: libraries, osin-pack, tests with sanitizers, benchmarks
+#   win64   x86_64 MinGW: osin.exe, osin-pack.exe, Windows tests (under Wine)
+#   win32   i686 MinGW: the shipping osin.exe; nothing runs here
+#   fuzz    Linux clang with OSIN_FUZZ: libFuzzer targets only
+
+set(OSIN_WARNINGS -Wall -Wextra -Werror)
+# The dialect of everything that may end up in osin.exe: no exceptions, no
+# RTTI, no thread-safe static guards (they live in libstdc++).
+set(OSIN_RESTRAINED -fno-exceptions -fno-rtti -fno-threadsafe-statics)
+set(OSIN_SANITIZERS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+set(OSIN_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
+
+if(WIN32)
+  set(OSIN_PLATFORM_SUFFIX win32)
+else()
+  set(OSIN_PLATFORM_SUFFIX posix)
+endif()
+
+# osin_library(NAME SOURCES ... [DEPENDS libs...] [WIN32_LIBS libs...])
+# A static library in the restrained dialect. In the native build a second
+# variant NAME_san is made with sanitizers, which the tests link; in the fuzz
+# build NAME_fuzz is made with libFuzzer's coverage instrumentation.
+function(osin_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;WIN32_LIBS" ${ARGN})
+  set(variants ${name})
+  if(OSIN_FUZZ)
+    set(variants ${name}_fuzz)
+  elseif(NOT WIN32 AND OSIN_TESTS)
+    list(APPEND variants ${name}_san)
+  endif()
+  foreach(variant ${variants})
+    add_library(${variant} STATIC ${ARG_SOURCES})
+    target_include_directories(${variant} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_compile_options(${variant} PRIVATE ${OSIN_WARNINGS} ${OSIN_RESTRAINED})
+    set(suffix "")
+    if(variant MATCHES "_san$")
+      set(suffix _san)
+      target_compile_options(${variant} PUBLIC ${OSIN_SANITIZERS})
+      target_link_options(${variant} PUBLIC ${OSIN_SANITIZERS})
+    elseif(variant MATCHES "_fuzz$")
+      set(suffix _fuzz)
+      target_compile_options(${variant} PUBLIC -fsanitize=fuzzer-no-link,address,undefined -g)
+      target_link_options(${variant} PUBLIC -fsanitize=fuzzer-no-link,address,undefined)
+    endif()
+    foreach(dep ${ARG_DEPENDS})
+      target_link_libraries(${variant} PUBLIC ${dep}${suffix})
+    endforeach()
+    if(WIN32)
+      target_link_libraries(${variant} PUBLIC ${ARG_WIN32_LIBS})
+    endif()
+  endforeach()
+endfunction()
+
+# osin_program(NAME SOURCES ... LIBS ...): an ordinary C++ program
+# (osin-pack, tools, benchmarks) linked with the plain library variants.
+function(osin_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${OSIN_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(WIN32)
+    target_link_options(${name} PRIVATE -static)
+  endif()
+endfunction()
+
+# osin_test(NAME SOURCES ... LIBS ...): a GoogleTest program registered with
+# ctest. Native: sanitizers on. Windows: run through Wine by the emulator.
+# Each run writes its results as XML, which the check summary counts.
+function(osin_test name)
+  if(NOT OSIN_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  # Tests may derive from library classes, which carry no type information.
+  target_compile_options(${name} PRIVATE ${OSIN_WARNINGS} -fno-rtti)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set(libs "")
+  foreach(lib ${ARG_LIBS})
+    if(NOT WIN32 AND TARGET ${lib}_san)
+      list(APPEND libs ${lib}_san)
+    else()
+      list(APPEND libs ${lib})
+    endif()
+  endforeach()
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${libs} gtest_main gtest)
+    target_link_options(${name} PRIVATE -static)
+  else()
+    target_compile_options(${name} PRIVATE ${OSIN_SANITIZERS})
+    target_link_options(${name} PRIVATE ${OSIN_SANITIZERS})
+    target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gtest)
+  endif()
+  # Wine sees the Linux file system as drive Z:.
+  set(results ${OSIN_RESULTS_DIR})
+  if(WIN32)
+    set(results Z:${OSIN_RESULTS_DIR})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results}/${name}.xml)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "OSIN_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSIN_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endfunction()
+
+# osin_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target (fuzz build only).
+function(osin_fuzzer name)
+  if(NOT OSIN_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${OSIN_WARNINGS} -fsanitize=fuzzer,address,undefined -g)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set(libs "")
+  foreach(lib ${ARG_LIBS})
+    list(APPEND libs ${lib}_fuzz)
+  endforeach()
+  target_link_libraries(${name} PRIVATE ${libs})
+endfunction()

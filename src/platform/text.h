@@ -1,0 +1,32 @@
+// Locale-dependent text operations on ANSI byte strings.
+//
+// On Windows they follow the user locale through the system's own ANSI
+// routines: comparisons as CompareStringA (lstrcmpiA for the case-insensitive
+// form), case conversion as CharUpperBuffA/CharLowerBuffA, OEM names as
+// OemToCharBuffA. The native (Linux) build is used by osin-pack and the
+// tests; it approximates the Western code pages: it folds case for ASCII and
+// the Latin-1 letters (0xC0-0xDE against 0xE0-0xFE, without the signs at 0xD7
+// and 0xF7), orders by the folded bytes, and reads OEM names as code page 437.
+// Both agree on equality of ASCII and Latin-1 letters; orderings of other
+// characters may differ between the two.
+#pragma once
+
+#include "platform/str.h"
+
+namespace osin {
+
+// Case-insensitive comparison: negative, zero or positive.
+int CompareText(const String& a, const String& b);
+inline bool SameText(const String& a, const String& b) {
+  return CompareText(a, b) == 0;
+}
+// Case-sensitive comparison by the locale's rules.
+int CompareStr(const String& a, const String& b);
+
+String UpperCase(const String& s);
+String LowerCase(const String& s);
+
+// OEM to ANSI code page, same length (archive entry names).
+String OemToAnsiStr(const String& s);
+
+}  // namespace osin
