@@ -119,7 +119,8 @@ class Driver {
     si.cb = sizeof si;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(0);
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &process_)) {
       return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
     }
     Write("STARTED pid=" + std::to_string(process_.dwProcessId));
@@ -211,33 +212,34 @@ class Driver {
     return r;
   }
 
+  struct TopWindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+  };
+
+  static BOOL CALLBACK CollectTopWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopWindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+    return TRUE;
+  }
+
+  static BOOL CALLBACK CollectControl(HWND child, LPARAM param) {
+    auto* list = reinterpret_cast<std::vector<Control>*>(param);
+    list->push_back({GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+    return TRUE;
+  }
+
   std::vector<HWND> TopWindows() const {
-    struct Context {
-      DWORD pid;
-      std::vector<HWND> found;
-    } context{process_.dwProcessId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-          auto* c = reinterpret_cast<Context*>(param);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(window, &pid);
-          if (pid == c->pid && IsWindowVisible(window)) c->found.push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
+    TopWindowSearch context{process_.dwProcessId, {}};
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&context));
     return context.found;
   }
 
   static std::vector<Control> ControlsOf(HWND window) {
     std::vector<Control> controls;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM param) -> BOOL {
-          auto* list = reinterpret_cast<std::vector<Control>*>(param);
-          list->push_back({GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&controls));
+    EnumChildWindows(window, CollectControl, reinterpret_cast<LPARAM>(&controls));
     return controls;
   }
 
@@ -262,10 +264,11 @@ class Driver {
       seen.cls = ClassOf(window);
       seen.caption = TextOf(window);
       std::ostringstream d;
-      d << "WINDOW " << window << " class=" << Escape(seen.cls) << " caption=" << Escape(seen.caption) << "\n";
+      d << "WINDOW " << window << " class=" << Escape(seen.cls) << " caption=" << Escape(seen.caption)
+        << "\n";
       for (const Control& c : ControlsOf(window)) {
-        d << "CONTROL " << window << " id=" << c.id << " class=" << Escape(c.cls) << " text=" << Escape(c.text)
-          << "\n";
+        d << "CONTROL " << window << " id=" << c.id << " class=" << Escape(c.cls)
+          << " text=" << Escape(c.text) << "\n";
       }
       seen.description = d.str();
       auto old = seen_.find(window);
