@@ -26,7 +26,9 @@ static_assert(kTable.t[1] == 0x77073096u && kTable.t[255] == 0x2D02EF8Du, "the r
 
 }  // namespace
 
-uint32_t CrcTableEntry(uint32_t i) { return kTable.t[i & 0xFF]; }
+uint32_t CrcTableEntry(uint32_t i) {
+  return kTable.t[i & 0xFF];
+}
 
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t size) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -34,6 +36,8 @@ uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t size) {
   return crc;
 }
 
-uint32_t Crc32(const void* data, size_t size) { return ~UpdateCrc32(0xFFFFFFFFu, data, size); }
+uint32_t Crc32(const void* data, size_t size) {
+  return ~UpdateCrc32(0xFFFFFFFFu, data, size);
+}
 
 }  // namespace osin

@@ -12,6 +12,8 @@
 
 namespace osin {
 
-inline const uint8_t* Rar20InitialSubst() { return nullptr; }
+inline const uint8_t* Rar20InitialSubst() {
+  return nullptr;
+}
 
 }  // namespace osin

@@ -13,8 +13,12 @@ namespace {
 const uint32_t kRar20InitialKey[4] = {0xD3A3B879u, 0x3F6D12F7u, 0x7515A235u, 0xA4E7F123u};
 static_assert(sizeof(kRar20InitialKey) / sizeof(kRar20InitialKey[0]) == 4, "four key words");
 
-inline uint32_t Rotl32(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-inline uint16_t Rotr16(uint16_t x) { return uint16_t((x >> 1) | (x << 15)); }
+inline uint32_t Rotl32(uint32_t x, int n) {
+  return (x << n) | (x >> (32 - n));
+}
+inline uint16_t Rotr16(uint16_t x) {
+  return uint16_t((x >> 1) | (x << 15));
+}
 
 inline uint32_t Load32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -109,7 +113,9 @@ void Rar20Cipher::DecipherBlock(uint8_t* block) {
   UpdateKey(key, cipherText);
 }
 
-bool Rar20Available() { return Rar20InitialSubst() != nullptr; }
+bool Rar20Available() {
+  return Rar20InitialSubst() != nullptr;
+}
 
 // ---- RAR 1.5 ---------------------------------------------------------------
 

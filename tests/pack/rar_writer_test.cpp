@@ -21,9 +21,8 @@ namespace {
 class RarWriterPeers : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("osin-writer-" + std::to_string(getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("osin-writer-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -176,7 +175,7 @@ TEST(RarWriter, HeaderChecksumsCoverTheHeaderFromByteTwo) {
 
 TEST(DosTime, LocalTimeFieldsAndTheFloorOf1980) {
   EXPECT_EQ(DosTimeFromUnix(0) >> 16, uint32_t(1 << 5 | 1));  // before 1980
-  time_t t = 1623764731;  // some moment in 2021
+  time_t t = 1623764731;                                      // some moment in 2021
   struct tm tmv {};
   localtime_r(&t, &tmv);
   uint32_t d = DosTimeFromUnix(t);

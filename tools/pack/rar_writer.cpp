@@ -44,7 +44,8 @@ std::string BlockStart(uint8_t type, uint32_t flags, size_t headSize) {
 
 }  // namespace
 
-RarEntry StoredEntry(const std::string& name, const std::string& data, uint32_t dosTime, uint32_t attributes) {
+RarEntry StoredEntry(const std::string& name, const std::string& data, uint32_t dosTime,
+                     uint32_t attributes) {
   RarEntry e;
   e.name = name;
   e.packed = data;

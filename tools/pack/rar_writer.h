@@ -51,19 +51,19 @@ constexpr uint8_t kMethodStored = 0x30;
 constexpr uint8_t kHostWin32 = 2;
 
 struct RarEntry {
-  std::string name;          // archive name, '/' or '\' separated
-  std::string packed;        // the packed bytes (see above)
+  std::string name;    // archive name, '/' or '\' separated
+  std::string packed;  // the packed bytes (see above)
   uint32_t unpackedSize = 0;
-  uint32_t crc = 0;          // CRC-32 of the unpacked bytes
-  uint32_t dosTime = 0;      // MS-DOS date (high 16 bits) and time (low 16 bits)
+  uint32_t crc = 0;      // CRC-32 of the unpacked bytes
+  uint32_t dosTime = 0;  // MS-DOS date (high 16 bits) and time (low 16 bits)
   uint32_t attributes = 0x20;
   uint8_t hostOs = kHostWin32;
   uint8_t unpackVersion = 20;
   uint8_t method = kMethodStored;
-  bool solid = false;        // continues the previous entry's decoder state
-  bool encrypt = false;      // encipher with the writer's password
-  bool directory = false;    // a folder entry: flags 0x00E0, no data
-  uint16_t extraFlags = 0;   // ORed into HEAD_FLAGS as given
+  bool solid = false;       // continues the previous entry's decoder state
+  bool encrypt = false;     // encipher with the writer's password
+  bool directory = false;   // a folder entry: flags 0x00E0, no data
+  uint16_t extraFlags = 0;  // ORed into HEAD_FLAGS as given
 };
 
 // A stored entry of Data: method 0x30, sizes and CRC-32 filled in.
