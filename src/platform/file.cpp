@@ -152,15 +152,16 @@ bool CopyContents(CopyFiles& files, const String& source, const String& target, 
 
 }  // namespace
 
-bool CopyFileWithProgress(const String& source, const String& target, CopyProgressFn progress,
-                          void* context, bool append) {
+bool CopyFileWithProgress(const String& source, const String& target, CopyProgressFn progress, void* context,
+                          bool append) {
   int64_t size = FileSizeOf(source);
   if (size < 0 || !FileExists(source)) return false;
   CopyFiles files;
   files.source = OpenFileHandle(source, kFileRead, kShareRead, kAttrNormal, kOpenExisting);
   if (!IsOpenFile(files.source)) return false;
   files.targetExisted = append && FileExists(target);
-  files.target = OpenFileHandle(target, kFileWrite, kShareRead, kAttrNormal, append ? kOpenAlways : kCreateAlways);
+  files.target =
+      OpenFileHandle(target, kFileWrite, kShareRead, kAttrNormal, append ? kOpenAlways : kCreateAlways);
   if (!IsOpenFile(files.target)) {
     CloseFileHandle(files.source);
     return false;

@@ -199,8 +199,8 @@ using CopyProgressFn = bool (*)(void* context, const String& source, const Strin
 // the callback saying stop) nothing partial is left: a created Target is
 // deleted, and an appended one is cut back to the length it had before.
 // False when Source does not exist or either file cannot be opened.
-bool CopyFileWithProgress(const String& source, const String& target, CopyProgressFn progress,
-                          void* context, bool append);
+bool CopyFileWithProgress(const String& source, const String& target, CopyProgressFn progress, void* context,
+                          bool append);
 
 // Gives the file behind To the last-write time of the file behind From.
 bool CopyLastWriteTime(FileHandle from, FileHandle to);

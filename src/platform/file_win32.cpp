@@ -11,7 +11,8 @@
 namespace osin {
 
 static_assert(kFileRead == GENERIC_READ && kFileWrite == GENERIC_WRITE, "access values are Windows' own");
-static_assert(kShareRead == FILE_SHARE_READ && kShareWrite == FILE_SHARE_WRITE, "sharing values are Windows' own");
+static_assert(kShareRead == FILE_SHARE_READ && kShareWrite == FILE_SHARE_WRITE,
+              "sharing values are Windows' own");
 static_assert(kCreateAlways == CREATE_ALWAYS && kOpenAlways == OPEN_ALWAYS && kOpenExisting == OPEN_EXISTING,
               "creation values are Windows' own");
 static_assert(kSeekFromEnd == FILE_END && kSeekFromCurrent == FILE_CURRENT, "seek origins are Windows' own");
@@ -201,7 +202,8 @@ bool HasFreeSpaceEx(const TOSVersion& os) {
 int64_t FreeDiskKB(const String& folder) {
   if (!FolderExists(folder)) return 0;
   if (HasFreeSpaceEx(OSVersion())) {
-    auto getFreeEx = ProcAddress<GetDiskFreeSpaceExFn>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
+    auto getFreeEx =
+        ProcAddress<GetDiskFreeSpaceExFn>(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
     ULARGE_INTEGER available, total, free;
     if (getFreeEx && getFreeEx(AddBackslash(folder).c_str(), &available, &total, &free)) {
       return static_cast<int64_t>(available.QuadPart >> 10);

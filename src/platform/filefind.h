@@ -15,8 +15,8 @@
 // so an early way out leaks nothing.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
+#include <windows.h>
 
 #include "platform/str.h"
 

@@ -18,7 +18,8 @@ bool IsDotEntry(const char* name) {
 
 bool Matches(const TSearchRecEx& rec) {
   uint32_t attr = rec.FindData.dwFileAttributes;
-  return (attr & rec.IncludeAttr) != 0 && (attr & rec.ExcludeAttr) == 0 && !IsDotEntry(rec.FindData.cFileName);
+  return (attr & rec.IncludeAttr) != 0 && (attr & rec.ExcludeAttr) == 0 &&
+         !IsDotEntry(rec.FindData.cFileName);
 }
 
 void FillFound(TSearchRecEx& rec) {

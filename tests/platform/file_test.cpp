@@ -161,7 +161,8 @@ TEST_F(Folders, DeleteTreeRemovesReadOnlyFilesAndNestedFolders) {
   ASSERT_TRUE(WriteBytes(Join(sub, "ro.txt"), "ro"));
   ASSERT_TRUE(WriteBytes(Join(Join(sub, "deeper"), "b"), "b"));
 #ifdef _WIN32
-  ASSERT_TRUE(SetFileAttributesA(Join(sub, "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(
+      SetFileAttributesA(Join(sub, "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
 #else
   ASSERT_EQ(chmod(Join(sub, "ro.txt").c_str(), 0444), 0);
 #endif

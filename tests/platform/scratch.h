@@ -83,7 +83,9 @@ class ScratchTest : public ::testing::Test {
   void TearDown() override {
     if (!dir_.IsEmpty()) DeleteTree(dir_, true);
   }
-  String Path(const String& name) const { return Join(dir_, name); }
+  String Path(const String& name) const {
+    return Join(dir_, name);
+  }
 
   String dir_;
 };
