@@ -8,9 +8,7 @@ struct Rar20Decoder::State {};
 
 Rar20Decoder::Rar20Decoder() = default;
 
-Rar20Decoder::~Rar20Decoder() {
-  Free();
-}
+Rar20Decoder::~Rar20Decoder() { Free(); }
 
 bool Rar20Decoder::Allocate() {
   if (!state_) state_ = new State;
@@ -22,8 +20,6 @@ void Rar20Decoder::Free() {
   state_ = nullptr;
 }
 
-int Rar20Decoder::DecodeEntry(PackedIo&, bool, uint32_t) {
-  return 0;
-}
+int Rar20Decoder::DecodeEntry(PackedIo&, bool, uint32_t) { return 0; }
 
 }  // namespace osin
