@@ -4,7 +4,9 @@ namespace osin {
 
 namespace {
 
-inline uint32_t Distance(int32_t a, int32_t b) { return uint32_t(a > b ? a - b : b - a); }
+inline uint32_t Distance(int32_t a, int32_t b) {
+  return uint32_t(a > b ? a - b : b - a);
+}
 
 }  // namespace
 

@@ -12,9 +12,9 @@
 namespace osin {
 
 struct AudioChannel {
-  int32_t weight[5];  // kept within -17..16
+  int32_t weight[5];   // kept within -17..16
   int32_t history[4];  // past deltas of this channel, newest first
-  int32_t prevDelta;  // delta of this channel's last byte
+  int32_t prevDelta;   // delta of this channel's last byte
   // Summed absolute errors: 0 as predicted, 2k-1 with weight k-1 one lower,
   // 2k with it one higher.
   uint32_t errorSum[11];

@@ -65,7 +65,8 @@ TEST_P(UnarPeer, ExtractsWhatTheModelSays) {
   fs::path archive = dir_ / "s.rar";
   std::ofstream(archive, std::ios::binary) << osin::WriteRarArchive(entries.data(), entries.size(), solid);
 
-  std::string command = "unar -q -D -o '" + (dir_ / "out").string() + "' '" + archive.string() + "' >/dev/null 2>&1";
+  std::string command =
+      "unar -q -D -o '" + (dir_ / "out").string() + "' '" + archive.string() + "' >/dev/null 2>&1";
   EXPECT_EQ(system(command.c_str()), 0) << command;
   for (size_t i = 0; i < scenario.entries.size(); ++i) {
     const Entry& e = scenario.entries[i];

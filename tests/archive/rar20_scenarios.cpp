@@ -49,7 +49,8 @@ Scenario EveryCode() {
   s.Begin(false);
   s.LzTables();
   s.Literals(Text(3000, 1));
-  const uint32_t lengths[] = {3, 10, 11, 12, 13, 18, 19, 26, 27, 34, 35, 50, 51, 66, 67, 98, 99, 130, 131, 194, 195, 258};
+  const uint32_t lengths[] = {3,  10, 11, 12, 13, 18, 19,  26,  27,  34,  35,
+                              50, 51, 66, 67, 98, 99, 130, 131, 194, 195, 258};
   uint32_t distance = 1;
   for (uint32_t length : lengths) {
     s.Match(length, distance);
@@ -57,7 +58,8 @@ Scenario EveryCode() {
   }
   s.Match(100, 1);  // one byte repeated
   s.Match(200, 7);  // a seven-byte pattern
-  for (uint32_t d : {1u, 4u, 5u, 8u, 9u, 16u, 17u, 32u, 33u, 64u, 65u, 128u, 129u, 192u, 193u, 256u}) s.Short(d);
+  for (uint32_t d : {1u, 4u, 5u, 8u, 9u, 16u, 17u, 32u, 33u, 64u, 65u, 128u, 129u, 192u, 193u, 256u})
+    s.Short(d);
   s.Repeat();
   s.Literals(Text(200, 2));
   s.Match(20, 1000);

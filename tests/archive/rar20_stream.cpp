@@ -17,9 +17,11 @@ void Require(bool ok, const char* what) {
 }
 
 // Class tables of the format, written out as the rules state them.
-const uint32_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,   10,  12,  14,  16,  20,
+const uint32_t kLengthBase[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
                                   24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-int LengthBits(int c) { return c < 8 ? 0 : (c - 4) / 4; }
+int LengthBits(int c) {
+  return c < 8 ? 0 : (c - 4) / 4;
+}
 
 uint32_t DistanceBase(int c) {
   if (c < 4) return c;
@@ -27,7 +29,9 @@ uint32_t DistanceBase(int c) {
   int bits = (c - 2) / 2;
   return ((c & 1) ? 3u : 2u) << bits;
 }
-int DistanceBits(int c) { return c < 4 ? 0 : c >= 36 ? 16 : (c - 2) / 2; }
+int DistanceBits(int c) {
+  return c < 4 ? 0 : c >= 36 ? 16 : (c - 2) / 2;
+}
 
 const uint32_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
 const int kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
@@ -61,7 +65,9 @@ class BitWriter {
 
 // ---- Model
 
-Rar20Model::Rar20Model() : window_(kWindow, 0) { Reset(); }
+Rar20Model::Rar20Model() : window_(kWindow, 0) {
+  Reset();
+}
 
 void Rar20Model::Reset() {
   std::fill(window_.begin(), window_.end(), 0);
@@ -80,7 +86,9 @@ void Rar20Model::Put(uint8_t byte) {
   output_.push_back(byte);
 }
 
-void Rar20Model::Literal(uint8_t byte) { Put(byte); }
+void Rar20Model::Literal(uint8_t byte) {
+  Put(byte);
+}
 
 void Rar20Model::Match(uint32_t length, uint32_t distance) {
   recent_[recentIndex_ % 4] = distance;
@@ -90,9 +98,13 @@ void Rar20Model::Match(uint32_t length, uint32_t distance) {
   for (uint32_t i = 0; i < length; ++i) Put(window_[(pos_ + kWindow - distance % kWindow) % kWindow]);
 }
 
-void Rar20Model::Repeat() { Match(lastLength_, lastDistance_); }
+void Rar20Model::Repeat() {
+  Match(lastLength_, lastDistance_);
+}
 
-uint32_t Rar20Model::RecentDistance(int k) const { return recent_[(recentIndex_ - k) % 4]; }
+uint32_t Rar20Model::RecentDistance(int k) const {
+  return recent_[(recentIndex_ - k) % 4];
+}
 
 void Rar20Model::SetAudio(bool on, int channels) {
   audioMode_ = on;
@@ -138,7 +150,9 @@ uint32_t Rar20Model::AudioByte(uint8_t byte) {
   return symbol;
 }
 
-Bytes Rar20Model::TakeOutput() { return std::move(output_); }
+Bytes Rar20Model::TakeOutput() {
+  return std::move(output_);
+}
 
 // ---- Code lengths
 
@@ -233,17 +247,27 @@ void Rar20Stream::AudioTables(int channels, bool delta, const Bytes& lengths) {
   ops_.push_back(op);
 }
 
-void Rar20Stream::Literal(uint8_t byte) { ops_.push_back(Op{kLiteral, byte}); }
+void Rar20Stream::Literal(uint8_t byte) {
+  ops_.push_back(Op{kLiteral, byte});
+}
 void Rar20Stream::Literals(const std::string& text) {
   for (char ch : text) Literal(uint8_t(ch));
 }
 void Rar20Stream::Literals(const Bytes& bytes) {
   for (uint8_t b : bytes) Literal(b);
 }
-void Rar20Stream::Match(uint32_t length, uint32_t distance) { ops_.push_back(Op{kMatch, length, distance}); }
-void Rar20Stream::Short(uint32_t distance) { ops_.push_back(Op{kShort, distance}); }
-void Rar20Stream::Repeat() { ops_.push_back(Op{kRepeat}); }
-void Rar20Stream::Recent(int k, uint32_t length) { ops_.push_back(Op{kRecent, uint32_t(k), length}); }
+void Rar20Stream::Match(uint32_t length, uint32_t distance) {
+  ops_.push_back(Op{kMatch, length, distance});
+}
+void Rar20Stream::Short(uint32_t distance) {
+  ops_.push_back(Op{kShort, distance});
+}
+void Rar20Stream::Repeat() {
+  ops_.push_back(Op{kRepeat});
+}
+void Rar20Stream::Recent(int k, uint32_t length) {
+  ops_.push_back(Op{kRecent, uint32_t(k), length});
+}
 void Rar20Stream::Audio(const Bytes& bytes) {
   for (uint8_t b : bytes) ops_.push_back(Op{kAudio, b});
 }
@@ -271,7 +295,8 @@ void Rar20Stream::Symbolize(std::vector<Token>& tokens) {
         uint32_t extra = (distance >= 0x2000) + (distance >= 0x40000);
         Require(length >= 3 + extra && length - 3 - extra <= 255, "long match length");
         uint32_t l = length - 3 - extra;
-        int lc = ClassOf(l, 28, [](int c) { return kLengthBase[c]; }, LengthBits);
+        int lc = ClassOf(
+            l, 28, [](int c) { return kLengthBase[c]; }, LengthBits);
         tokens.push_back(Token{0, uint32_t(270 + lc), l - kLengthBase[lc], LengthBits(lc)});
         int dc = ClassOf(distance - 1, 48, DistanceBase, DistanceBits);
         tokens.push_back(Token{1, uint32_t(dc), distance - 1 - DistanceBase(dc), DistanceBits(dc)});
@@ -280,7 +305,8 @@ void Rar20Stream::Symbolize(std::vector<Token>& tokens) {
       }
       case kShort: {
         Require(op.a >= 1 && op.a <= 256, "short distance 1..256");
-        int c = ClassOf(op.a - 1, 8, [](int c) { return kShortBase[c]; }, [](int c) { return kShortBits[c]; });
+        int c = ClassOf(
+            op.a - 1, 8, [](int c) { return kShortBase[c]; }, [](int c) { return kShortBits[c]; });
         tokens.push_back(Token{0, uint32_t(261 + c), op.a - 1 - kShortBase[c], kShortBits[c]});
         model_.Match(2, op.a);
         break;
@@ -294,7 +320,8 @@ void Rar20Stream::Symbolize(std::vector<Token>& tokens) {
         uint32_t extra = (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
         Require(op.b >= 2 + extra && op.b - 2 - extra <= 255, "recent match length");
         uint32_t l = op.b - 2 - extra;
-        int lc = ClassOf(l, 28, [](int c) { return kLengthBase[c]; }, LengthBits);
+        int lc = ClassOf(
+            l, 28, [](int c) { return kLengthBase[c]; }, LengthBits);
         tokens.push_back(Token{0, 256 + op.a});
         tokens.push_back(Token{2, uint32_t(lc), l - kLengthBase[lc], LengthBits(lc)});
         model_.Match(op.b, distance);

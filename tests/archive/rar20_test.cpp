@@ -63,8 +63,8 @@ Bytes Decode(osin::Rar20Decoder& decoder, const Entry& entry, int chunk = 1 << 3
   if (got == want) return ::testing::AssertionSuccess();
   size_t i = 0;
   while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  return ::testing::AssertionFailure() << "got " << got.size() << " bytes, want " << want.size()
-                                       << ", first difference at " << i;
+  return ::testing::AssertionFailure()
+         << "got " << got.size() << " bytes, want " << want.size() << ", first difference at " << i;
 }
 
 class Rar20Scenarios : public ::testing::TestWithParam<std::string> {};
@@ -76,7 +76,8 @@ TEST_P(Rar20Scenarios, DecodeAsTheModelSays) {
   ASSERT_TRUE(decoder.Allocate());
   for (size_t i = 0; i < scenario.entries.size(); ++i) {
     int result = -1;
-    EXPECT_TRUE(SameBytes(Decode(decoder, scenario.entries[i], 1 << 30, &result), scenario.entries[i].expected))
+    EXPECT_TRUE(
+        SameBytes(Decode(decoder, scenario.entries[i], 1 << 30, &result), scenario.entries[i].expected))
         << "entry " << i;
     EXPECT_EQ(result, 0);
   }
