@@ -1,0 +1,127 @@
+#include <string.h>
+
+#include <string>
+
+#include "archive/crc32.h"
+#include "archive/rar_cipher.h"
+#include "testing.h"
+
+namespace osin {
+namespace {
+
+TEST(Crc32, KnownChecksumsAndSplitUpdates) {
+  EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32("", 0), 0u);
+  // The sample archives' contents: "file1\r\n".
+  EXPECT_EQ(Crc32("file1\r\n", 7), 0x7A197DBAu);
+  const char* text = "The quick brown fox jumps over the lazy dog";
+  uint32_t whole = UpdateCrc32(0xFFFFFFFFu, text, strlen(text));
+  uint32_t split = UpdateCrc32(UpdateCrc32(0xFFFFFFFFu, text, 10), text + 10, strlen(text) - 10);
+  EXPECT_EQ(whole, split);
+  EXPECT_EQ(~whole, 0x414FA339u);
+}
+
+TEST(Crc32, TableIsTheReflectedPolynomial) {
+  EXPECT_EQ(CrcTableEntry(0), 0u);
+  EXPECT_EQ(CrcTableEntry(128), 0xEDB88320u);
+  EXPECT_EQ(CrcTableEntry(256 + 1), CrcTableEntry(1));
+}
+
+// A stand-in table for properties that do not depend on the format's own
+// table: any permutation will do.
+void MakeTable(uint8_t* t) {
+  for (int i = 0; i < 256; ++i) t[i] = uint8_t(i * 167 + 13);
+}
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = char((i * 7 + i / 251) & 0xFF);
+  return s;
+}
+
+TEST(Rar20Cipher, DecipheringUndoesEncipheringBlockAfterBlock) {
+  uint8_t table[256];
+  MakeTable(table);
+  std::string plain = Pattern(16 * 40);
+  std::string data = plain;
+  Rar20Cipher enc;
+  enc.SetPassword("secret", 6, table);
+  for (size_t i = 0; i < data.size(); i += 16) enc.EncipherBlock(reinterpret_cast<uint8_t*>(&data[i]));
+  EXPECT_NE(data, plain);
+  // Equal plaintext blocks give different ciphertext: the key moves on.
+  EXPECT_NE(data.substr(0, 16), data.substr(16 * 36, 16));
+  Rar20Cipher dec;
+  dec.SetPassword("secret", 6, table);
+  for (size_t i = 0; i < data.size(); i += 16) dec.DecipherBlock(reinterpret_cast<uint8_t*>(&data[i]));
+  EXPECT_EQ(data, plain);
+}
+
+TEST(Rar20Cipher, KeysDependOnEveryPasswordByteAndAreFreshPerSetUp) {
+  uint8_t table[256];
+  MakeTable(table);
+  Rar20Cipher a, b, c;
+  a.SetPassword("password", 8, table);
+  b.SetPassword("passworc", 8, table);
+  c.SetPassword("password", 8, table);
+  EXPECT_NE(0, memcmp(a.key, b.key, sizeof(a.key)));
+  EXPECT_EQ(0, memcmp(a.key, c.key, sizeof(a.key)));
+  EXPECT_EQ(0, memcmp(a.subst, c.subst, sizeof(a.subst)));
+  // Longer than the buffer: cut at 127 bytes.
+  std::string longer(200, 'x'), cut(127, 'x');
+  a.SetPassword(longer.data(), 200, table);
+  b.SetPassword(cut.data(), 127, table);
+  EXPECT_EQ(0, memcmp(a.key, b.key, sizeof(a.key)));
+}
+
+TEST(Rar15Cipher, SameOperationBothWaysWithFreshKeys) {
+  std::string plain = Pattern(1000), data = plain;
+  Rar15Cipher c;
+  c.SetPassword("pw", 2);
+  c.Crypt(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+  EXPECT_NE(data, plain);
+  c.SetPassword("pw", 2);
+  c.Crypt(reinterpret_cast<uint8_t*>(&data[0]), 300);
+  c.Crypt(reinterpret_cast<uint8_t*>(&data[300]), 700);  // a stream: pieces continue
+  EXPECT_EQ(data, plain);
+}
+
+TEST(Rar13Cipher, DecipherUndoesEncipher) {
+  std::string plain = Pattern(500), data = plain;
+  Rar13Cipher c;
+  c.SetPassword("abc", 3);
+  c.Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+  EXPECT_NE(data, plain);
+  c.SetPassword("abc", 3);
+  c.Decipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+  EXPECT_EQ(data, plain);
+}
+
+TEST(EntryCipher, VersionSelectsTheCipherAndEmptyPasswordSelectsNone) {
+  EntryCipher c;
+  ASSERT_TRUE(c.Start(15, "", 0));
+  EXPECT_FALSE(c.Active());
+  ASSERT_TRUE(c.Start(15, "pw", 2));
+  EXPECT_EQ(c.BlockSize(), 1);
+  std::string a = Pattern(64), b = a;
+  c.Encipher(reinterpret_cast<uint8_t*>(&a[0]), a.size());
+  Rar15Cipher direct;
+  direct.SetPassword("pw", 2);
+  direct.Crypt(reinterpret_cast<uint8_t*>(&b[0]), b.size());
+  EXPECT_EQ(a, b);
+  // Versions other than 15 below 20 take the RAR 1.3 cipher.
+  ASSERT_TRUE(c.Start(13, "pw", 2));
+  a = b = Pattern(64);
+  c.Encipher(reinterpret_cast<uint8_t*>(&a[0]), a.size());
+  Rar13Cipher old;
+  old.SetPassword("pw", 2);
+  old.Encipher(reinterpret_cast<uint8_t*>(&b[0]), b.size());
+  EXPECT_EQ(a, b);
+  // Version 20 and above: the block cipher, when its table is built in.
+  EXPECT_EQ(c.Start(20, "pw", 2), Rar20Available());
+  if (Rar20Available()) {
+    EXPECT_EQ(c.BlockSize(), 16);
+  }
+}
+
+}  // namespace
+}  // namespace osin

@@ -1,0 +1,313 @@
+// The end-to-end driver: starts a program under Wine and acts like a user.
+//
+//   osin-e2e-driver SCRIPT TRANSCRIPT ACKDIR
+//
+// It follows the program's top-level windows and writes each one it sees (and
+// every change of its texts) to TRANSCRIPT, so the Linux side can check what
+// a user would have read. SCRIPT holds one command per line:
+//
+//   start PROGRAM [ARGS...]      start the program (once, first)
+//   wait-window PATTERN MS       until a visible window whose caption or class
+//                                contains PATTERN exists
+//   wait-gone PATTERN MS         until no such window exists
+//   press ID [PATTERN]           click control ID of the newest (or the
+//                                matching) window, as a user's click would
+//   sync NAME                    print "SYNC NAME" and wait until the Linux
+//                                side creates ACKDIR/NAME (screenshots, file
+//                                system checks while the program is paused)
+//   suspend / resume             stop or continue the program's main thread
+//   sleep MS                     watch the windows for MS milliseconds
+//   wait-exit MS                 until the program ends; records its exit code
+//   kill                         end the program
+//
+// A command that times out writes "ERROR ..." to the transcript and ends the
+// driver with exit code 2 (after ending the program), so a stuck setup never
+// hangs the test run. Lines starting with "#" and blank lines are ignored.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Control {
+  int id;
+  std::string cls, text;
+};
+
+struct Seen {
+  std::string description;
+  std::string cls, caption;
+};
+
+class Driver {
+ public:
+  Driver(const std::string& transcript, const std::string& ackDir)
+      : out_(transcript, std::ios::binary), ackDir_(ackDir) {}
+
+  int Run(const std::string& scriptPath) {
+    std::ifstream script(scriptPath);
+    if (!script) return Fail("cannot read script " + scriptPath);
+    std::string line;
+    while (std::getline(script, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.empty() || line[0] == '#') continue;
+      std::istringstream words(line);
+      std::string verb;
+      words >> verb;
+      std::string rest;
+      std::getline(words, rest);
+      if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+      Write("STEP " + line);
+      int rc = Execute(verb, rest);
+      if (rc) return rc;
+    }
+    return 0;
+  }
+
+  ~Driver() {
+    if (process_.hProcess) {
+      DWORD code = 0;
+      if (GetExitCodeProcess(process_.hProcess, &code) && code == STILL_ACTIVE) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 5000);
+      }
+      CloseHandle(process_.hProcess);
+      CloseHandle(process_.hThread);
+    }
+  }
+
+ private:
+  int Execute(const std::string& verb, const std::string& rest) {
+    if (verb == "start") return Start(rest);
+    if (verb == "sleep") {
+      Watch(std::stoi(rest), [] { return false; });
+      return 0;
+    }
+    if (verb == "wait-window" || verb == "wait-gone") {
+      std::string pattern;
+      int ms = SplitPatternAndNumber(rest, pattern);
+      bool wantPresent = verb == "wait-window";
+      if (Watch(ms, [&] { return (FindWindowMatching(pattern) != nullptr) == wantPresent; })) return 0;
+      return Fail(verb + " timed out: " + pattern);
+    }
+    if (verb == "press") return Press(rest);
+    if (verb == "sync") return Sync(rest);
+    if (verb == "suspend") return SuspendThread(process_.hThread) == (DWORD)-1 ? Fail("suspend failed") : 0;
+    if (verb == "resume") return ResumeThread(process_.hThread) == (DWORD)-1 ? Fail("resume failed") : 0;
+    if (verb == "wait-exit") return WaitExit(std::stoi(rest));
+    if (verb == "kill") {
+      TerminateProcess(process_.hProcess, 99);
+      return 0;
+    }
+    return Fail("unknown command " + verb);
+  }
+
+  // "some pattern 5000" -> pattern "some pattern", 5000
+  static int SplitPatternAndNumber(const std::string& rest, std::string& pattern) {
+    size_t blank = rest.find_last_of(' ');
+    pattern = blank == std::string::npos ? std::string() : rest.substr(0, blank);
+    return std::stoi(rest.substr(blank == std::string::npos ? 0 : blank + 1));
+  }
+
+  int Start(const std::string& commandLine) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(0);
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &process_)) {
+      return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
+    }
+    Write("STARTED pid=" + std::to_string(process_.dwProcessId));
+    return 0;
+  }
+
+  int Press(const std::string& rest) {
+    std::istringstream words(rest);
+    int id = 0;
+    words >> id;
+    std::string pattern;
+    std::getline(words, pattern);
+    if (!pattern.empty() && pattern[0] == ' ') pattern.erase(0, 1);
+    HWND window = FindWindowMatching(pattern);
+    if (!window) return Fail("press: no window matching '" + pattern + "'");
+    HWND control = GetDlgItem(window, id);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    return 0;
+  }
+
+  int Sync(const std::string& name) {
+    Observe();
+    std::printf("SYNC %s\n", name.c_str());
+    std::fflush(stdout);
+    std::string ack = ackDir_ + "\\" + name;
+    if (Watch(120000, [&] { return GetFileAttributesA(ack.c_str()) != INVALID_FILE_ATTRIBUTES; })) return 0;
+    return Fail("sync " + name + ": no answer from the test");
+  }
+
+  int WaitExit(int ms) {
+    if (!Watch(ms, [&] { return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; })) {
+      return Fail("program did not end in " + std::to_string(ms) + " ms");
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    Write("EXIT " + std::to_string(code));
+    return 0;
+  }
+
+  template <typename Done>
+  bool Watch(int ms, Done done) {
+    DWORD start = GetTickCount();
+    for (;;) {
+      Observe();
+      if (done()) return true;
+      if (static_cast<int>(GetTickCount() - start) >= ms) return false;
+      Sleep(25);
+    }
+  }
+
+  int Fail(const std::string& why) {
+    Observe();
+    Write("ERROR " + why);
+    std::fprintf(stderr, "driver: %s\n", why.c_str());
+    return 2;
+  }
+
+  // Texts of another process's windows travel by message; a paused program
+  // must not block us, hence the time-out.
+  static std::string TextOf(HWND window) {
+    char buffer[4096];
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 300, &copied)) {
+      return "";
+    }
+    return std::string(buffer, copied);
+  }
+
+  static std::string ClassOf(HWND window) {
+    char buffer[256];
+    int n = GetClassNameA(window, buffer, sizeof buffer);
+    return std::string(buffer, n > 0 ? n : 0);
+  }
+
+  static std::string Escape(const std::string& s) {
+    std::string r;
+    for (char c : s) {
+      if (c == '\n') {
+        r += "\\n";
+      } else if (c == '\r') {
+        r += "\\r";
+      } else if (c == '\\') {
+        r += "\\\\";
+      } else {
+        r += c;
+      }
+    }
+    return r;
+  }
+
+  struct TopWindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+  };
+
+  static BOOL CALLBACK CollectTopWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<TopWindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && IsWindowVisible(window)) search->found.push_back(window);
+    return TRUE;
+  }
+
+  static BOOL CALLBACK CollectControl(HWND child, LPARAM param) {
+    auto* list = reinterpret_cast<std::vector<Control>*>(param);
+    list->push_back({GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+    return TRUE;
+  }
+
+  std::vector<HWND> TopWindows() const {
+    TopWindowSearch context{process_.dwProcessId, {}};
+    EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+  }
+
+  static std::vector<Control> ControlsOf(HWND window) {
+    std::vector<Control> controls;
+    EnumChildWindows(window, CollectControl, reinterpret_cast<LPARAM>(&controls));
+    return controls;
+  }
+
+  HWND FindWindowMatching(const std::string& pattern) {
+    HWND match = nullptr;
+    for (HWND window : TopWindows()) {
+      const Seen& seen = seen_[window];
+      if (pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
+          seen.cls.find(pattern) != std::string::npos) {
+        // EnumWindows lists the topmost first: keep the first match.
+        if (!match) match = window;
+      }
+    }
+    return match;
+  }
+
+  void Observe() {
+    if (!process_.hProcess) return;
+    std::map<HWND, Seen> now;
+    for (HWND window : TopWindows()) {
+      Seen seen;
+      seen.cls = ClassOf(window);
+      seen.caption = TextOf(window);
+      std::ostringstream d;
+      d << "WINDOW " << window << " class=" << Escape(seen.cls) << " caption=" << Escape(seen.caption)
+        << "\n";
+      for (const Control& c : ControlsOf(window)) {
+        d << "CONTROL " << window << " id=" << c.id << " class=" << Escape(c.cls)
+          << " text=" << Escape(c.text) << "\n";
+      }
+      seen.description = d.str();
+      auto old = seen_.find(window);
+      if (old == seen_.end() || old->second.description != seen.description) {
+        out_ << seen.description;
+        out_.flush();
+      }
+      now[window] = seen;
+    }
+    for (const auto& [window, seen] : seen_) {
+      if (!now.count(window)) Write("GONE " + PointerText(window) + " caption=" + Escape(seen.caption));
+    }
+    seen_ = std::move(now);
+  }
+
+  static std::string PointerText(HWND window) {
+    std::ostringstream s;
+    s << window;
+    return s.str();
+  }
+
+  void Write(const std::string& line) {
+    out_ << line << "\n";
+    out_.flush();
+  }
+
+  std::ofstream out_;
+  std::string ackDir_;
+  PROCESS_INFORMATION process_ = {};
+  std::map<HWND, Seen> seen_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: osin-e2e-driver SCRIPT TRANSCRIPT ACKDIR\n");
+    return 2;
+  }
+  Driver driver(argv[2], argv[3]);
+  return driver.Run(argv[1]);
+}

@@ -1,0 +1,162 @@
+"""The Linux side of the end-to-end tests.
+
+A scenario runs a real setup program under wine64 through the driver
+(osin-e2e-driver.exe, built in build/win64): the driver follows the program's
+windows and obeys a small script (see driver.cpp); this side answers the
+driver's "sync" points (screenshots with ImageMagick's `import -window root`,
+checks of the file system while the program is paused) and parses the
+transcript into windows and controls the test can look at.
+
+Everything a scenario leaves is kept under build/e2e/<scenario>/: the script,
+the transcript, the driver's output and the screenshots. A failed
+expectation raises ScenarioFailed with the transcript attached.
+
+The caller provides the Wine environment (scripts/with-wine: WINEPREFIX,
+DISPLAY, a running wineserver); scripts/wine-run starts the driver.
+"""
+import os
+import re
+import shutil
+import subprocess
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+WIN64 = os.path.join(ROOT, "build", "win64")
+NATIVE = os.path.join(ROOT, "build", "native")
+OUT = os.path.join(ROOT, "build", "e2e")
+DRIVER = os.path.join(WIN64, "tests", "e2e", "osin-e2e-driver.exe")
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+
+
+class ScenarioFailed(AssertionError):
+    pass
+
+
+def windows_path(path):
+    """A Linux path as Wine's programs see it (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_prefix():
+    return os.environ.get("WINEPREFIX", os.path.join(WIN64, "wineprefix"))
+
+
+def wine_temp_dir():
+    """The Linux folder behind the Windows temporary folder of the prefix."""
+    users = os.path.join(wine_prefix(), "drive_c", "users")
+    for user in sorted(os.listdir(users)) if os.path.isdir(users) else []:
+        temp = os.path.join(users, user, "AppData", "Local", "Temp")
+        if user != "Public" and os.path.isdir(temp):
+            return temp
+    raise ScenarioFailed("no temporary folder in the Wine prefix %s" % wine_prefix())
+
+
+class Window:
+    def __init__(self, handle, cls, caption):
+        self.handle, self.cls, self.caption = handle, cls, caption
+        self.controls = {}  # id -> (class, text)
+
+    def text(self, control_id):
+        return self.controls.get(control_id, (None, None))[1]
+
+    def __repr__(self):
+        return "Window(%r, %r, %r)" % (self.cls, self.caption, self.controls)
+
+
+def _unescape(s):
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), s)
+
+
+class Transcript:
+    """What the driver saw: every distinct appearance of every window."""
+
+    def __init__(self, text, driver_rc, folder):
+        self.text = text
+        self.driver_rc = driver_rc
+        self.folder = folder
+        self.windows = []
+        self.exit_code = None
+        self.errors = []
+        current = None
+        for line in text.splitlines():
+            if line.startswith("WINDOW "):
+                m = re.match(r"WINDOW (\S+) class=(.*) caption=(.*)$", line)
+                current = Window(m.group(1), _unescape(m.group(2)), _unescape(m.group(3)))
+                self.windows.append(current)
+            elif line.startswith("CONTROL ") and current is not None:
+                m = re.match(r"CONTROL (\S+) id=(-?\d+) class=(.*?) text=(.*)$", line)
+                current.controls[int(m.group(2))] = (_unescape(m.group(3)), _unescape(m.group(4)))
+            elif line.startswith("EXIT "):
+                self.exit_code = int(line.split()[1])
+            elif line.startswith("ERROR "):
+                self.errors.append(line[6:])
+
+    def seen(self, caption=None, cls=None):
+        """Every captured appearance of windows matching caption/class."""
+        return [w for w in self.windows
+                if (caption is None or caption in w.caption) and (cls is None or w.cls == cls)]
+
+    def message_boxes(self):
+        """Texts of the message boxes that appeared, in order, without repeats."""
+        texts = []
+        for w in self.windows:
+            text = w.text(0xFFFF)
+            if w.cls == "#32770" and text and (not texts or texts[-1] != text):
+                texts.append(text)
+        return texts
+
+    def fail(self, why):
+        raise ScenarioFailed("%s\n--- transcript (%s) ---\n%s" % (why, self.folder, self.text))
+
+    def expect(self, condition, why):
+        if not condition:
+            self.fail(why)
+
+
+def take_screenshot(folder, name):
+    path = os.path.join(folder, name + ".png")
+    subprocess.run(["import", "-window", "root", path], check=False,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    return path
+
+
+def run_scenario(name, script, on_sync=None, timeout=300):
+    """Runs SCRIPT (a list of driver command lines) as scenario NAME.
+
+    on_sync maps sync names to functions called while the driver waits
+    (the program paused or not, as the script arranged); every sync point
+    also takes a screenshot named after it. Returns the Transcript.
+    """
+    if not os.path.exists(DRIVER):
+        raise ScenarioFailed("driver not built: %s" % DRIVER)
+    folder = os.path.join(OUT, name)
+    shutil.rmtree(folder, ignore_errors=True)
+    ack = os.path.join(folder, "ack")
+    os.makedirs(ack)
+    script_path = os.path.join(folder, "script.txt")
+    with open(script_path, "w") as f:
+        f.write("\n".join(script) + "\n")
+    transcript_path = os.path.join(folder, "transcript.txt")
+    sync_errors = []
+    with open(os.path.join(folder, "driver.log"), "w") as log:
+        driver = subprocess.Popen(
+            [WINE_RUN, DRIVER, windows_path(script_path), windows_path(transcript_path), windows_path(ack)],
+            stdout=subprocess.PIPE, stderr=log, text=True)
+        for line in driver.stdout:
+            log.write(line)
+            if line.startswith("SYNC "):
+                point = line.split(None, 1)[1].strip()
+                take_screenshot(folder, point)
+                try:
+                    if on_sync and point in on_sync:
+                        on_sync[point]()
+                except Exception as e:  # reported after the run ends cleanly
+                    sync_errors.append("%s: %s" % (point, e))
+                open(os.path.join(ack, point), "w").close()
+        rc = driver.wait(timeout=timeout)
+    text = open(transcript_path).read() if os.path.exists(transcript_path) else ""
+    transcript = Transcript(text, rc, folder)
+    if sync_errors:
+        transcript.fail("checks at sync points failed: " + "; ".join(sync_errors))
+    if rc != 0 or transcript.errors:
+        transcript.fail("driver failed (exit %s): %s" % (rc, "; ".join(transcript.errors)))
+    return transcript

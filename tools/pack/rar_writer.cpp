@@ -1,0 +1,147 @@
+#include "pack/rar_writer.h"
+
+#include <time.h>
+
+#include <sstream>
+
+#include "archive/crc32.h"
+#include "archive/rar_cipher.h"
+
+namespace osin {
+
+namespace {
+
+constexpr uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+constexpr uint8_t kMainHeader = 0x73;
+constexpr uint8_t kFileHeader = 0x74;
+constexpr uint8_t kEndBlock = 0x7B;
+constexpr int kMaxName = 259;
+
+void Put16(std::string& s, uint32_t v) {
+  s += char(v & 0xFF);
+  s += char((v >> 8) & 0xFF);
+}
+
+void Put32(std::string& s, uint32_t v) {
+  Put16(s, v & 0xFFFF);
+  Put16(s, v >> 16);
+}
+
+// Header bytes from HEAD_TYPE on; the CRC goes in front.
+std::string Sealed(const std::string& body) {
+  std::string h;
+  Put16(h, Crc32(body.data(), body.size()) & 0xFFFF);
+  return h + body;
+}
+
+// HEAD_TYPE, HEAD_FLAGS and HEAD_SIZE, the 5 bytes after HEAD_CRC.
+std::string BlockStart(uint8_t type, uint32_t flags, size_t headSize) {
+  std::string s(1, char(type));
+  Put16(s, flags);
+  Put16(s, uint32_t(headSize));
+  return s;
+}
+
+}  // namespace
+
+RarEntry StoredEntry(const std::string& name, const std::string& data, uint32_t dosTime,
+                     uint32_t attributes) {
+  RarEntry e;
+  e.name = name;
+  e.packed = data;
+  e.unpackedSize = uint32_t(data.size());
+  e.crc = Crc32(data.data(), data.size());
+  e.dosTime = dosTime;
+  e.attributes = attributes;
+  return e;
+}
+
+uint32_t DosTimeFromUnix(int64_t unixTime) {
+  time_t t = time_t(unixTime);
+  struct tm tmv {};
+#if defined(_WIN32)
+  if (localtime_s(&tmv, &t) != 0) return 0x00210000u;
+#else
+  if (!localtime_r(&t, &tmv)) return 0x00210000u;
+#endif
+  if (tmv.tm_year < 80) return 0x00210000u;  // 1980-01-01 00:00:00
+  if (tmv.tm_year > 80 + 127) tmv.tm_year = 80 + 127;
+  uint32_t date = uint32_t((tmv.tm_year - 80) << 9 | (tmv.tm_mon + 1) << 5 | tmv.tm_mday);
+  uint32_t clock = uint32_t(tmv.tm_hour << 11 | tmv.tm_min << 5 | tmv.tm_sec / 2);
+  return date << 16 | clock;
+}
+
+RarWriter::RarWriter(std::ostream& out, bool solidArchive) : out_(out) {
+  Write(std::string(reinterpret_cast<const char*>(kMarker), sizeof(kMarker)));
+  std::string body = BlockStart(kMainHeader, solidArchive ? 0x0008 : 0, 13);
+  Put16(body, 0);  // RESERVED1
+  Put32(body, 0);  // RESERVED2
+  Write(Sealed(body));
+}
+
+void RarWriter::Add(const RarEntry& entry) {
+  if (finished_) throw RarWriteError("archive already finished, cannot add " + entry.name);
+  if (entry.name.empty()) throw RarWriteError("an entry without a name");
+  if (entry.name.size() > size_t(kMaxName))
+    throw RarWriteError("entry name longer than 259 bytes: " + entry.name);
+  std::string name = entry.name;
+  for (char& c : name)
+    if (c == '/') c = '\\';
+
+  std::string data = entry.directory ? std::string() : entry.packed;
+  if (entry.encrypt && !entry.directory) {
+    if (password_.empty()) throw RarWriteError("no password set to encipher " + entry.name);
+    EntryCipher cipher;
+    if (!cipher.Start(entry.unpackVersion, password_.data(), int(password_.size())))
+      throw RarWriteError("the cipher of unpack version " + std::to_string(entry.unpackVersion) +
+                          " is not available, cannot encipher " + entry.name);
+    size_t block = size_t(cipher.BlockSize());
+    data.resize((data.size() + block - 1) / block * block, '\0');
+    cipher.Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+  }
+  if (data.size() > 0xFFFFFFFFu) throw RarWriteError("entry of 4 GB or more: " + entry.name);
+
+  uint32_t flags = 0x8000 | entry.extraFlags;
+  if (entry.solid) flags |= 0x0010;
+  if (entry.encrypt) flags |= 0x0004;
+  if (entry.directory) flags |= 0x00E0;
+  std::string body = BlockStart(kFileHeader, flags, 32 + name.size());
+  Put32(body, uint32_t(data.size()));
+  Put32(body, entry.directory ? 0 : entry.unpackedSize);
+  body += char(entry.hostOs);
+  Put32(body, entry.directory ? 0 : entry.crc);
+  Put32(body, entry.dosTime);
+  body += char(entry.unpackVersion);
+  body += char(entry.method);
+  Put16(body, uint32_t(name.size()));
+  Put32(body, entry.attributes);
+  body += name;
+  Write(Sealed(body));
+  Write(data);
+}
+
+void RarWriter::Finish() {
+  if (finished_) return;
+  Write(Sealed(BlockStart(kEndBlock, 0x4000, 7)));
+  out_.flush();
+  if (!out_) throw RarWriteError("cannot write the archive");
+  finished_ = true;
+}
+
+void RarWriter::Write(const std::string& bytes) {
+  out_.write(bytes.data(), std::streamsize(bytes.size()));
+  if (!out_) throw RarWriteError("cannot write the archive");
+  size_ += bytes.size();
+}
+
+std::string WriteRarArchive(const RarEntry* entries, size_t count, bool solidArchive,
+                            const std::string& password) {
+  std::ostringstream out;
+  RarWriter writer(out, solidArchive);
+  writer.SetPassword(password);
+  for (size_t i = 0; i < count; ++i) writer.Add(entries[i]);
+  writer.Finish();
+  return out.str();
+}
+
+}  // namespace osin
