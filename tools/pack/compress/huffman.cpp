@@ -111,7 +111,8 @@ void BuildCanonicalCodes(const uint8_t* lengths, int count, uint16_t* codes) {
 
 uint64_t CodedBits(const uint32_t* freqs, const uint8_t* lengths, int count, uint32_t missing) {
   uint64_t bits = 0;
-  for (int i = 0; i < count; ++i) bits += static_cast<uint64_t>(freqs[i]) * (lengths[i] ? lengths[i] : missing);
+  for (int i = 0; i < count; ++i)
+    bits += static_cast<uint64_t>(freqs[i]) * (lengths[i] ? lengths[i] : missing);
   return bits;
 }
 

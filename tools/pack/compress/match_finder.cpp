@@ -25,7 +25,9 @@ MatchFinder::MatchFinder(int depth, int nice)
       head2_(1u << 16, -1),
       chain_(kCapacity, -1) {}
 
-uint32_t MatchFinder::MaxAppend() { return kPiece; }
+uint32_t MatchFinder::MaxAppend() {
+  return kPiece;
+}
 
 void MatchFinder::Reset() {
   size_ = start_ = next_ = 0;

@@ -26,7 +26,8 @@ struct LevelParams {
   int passes;  // 0: greedy or lazy matching; n: cost-based parse, n passes
 };
 constexpr LevelParams kLevels[6] = {
-    {0, 0, false, 0}, {4, 32, false, 0}, {16, 64, true, 0}, {48, 128, true, 0}, {32, 96, false, 1}, {128, 192, false, 2},
+    {0, 0, false, 0},   {4, 32, false, 0},  {16, 64, true, 0},
+    {48, 128, true, 0}, {32, 96, false, 1}, {128, 192, false, 2},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
@@ -198,7 +199,8 @@ struct Mirror {
     memcpy(lengths, lz, kLzLengths);
     BuildCanonicalCodes(lengths, kMainSymbols, codes);
     BuildCanonicalCodes(lengths + kMainSymbols, kDistSymbols, codes + kMainSymbols);
-    BuildCanonicalCodes(lengths + kMainSymbols + kDistSymbols, kRepLenSymbols, codes + kMainSymbols + kDistSymbols);
+    BuildCanonicalCodes(lengths + kMainSymbols + kDistSymbols, kRepLenSymbols,
+                        codes + kMainSymbols + kDistSymbols);
   }
 
   void SetAudio(BitWriter& out, int count, const uint8_t* au) {
@@ -238,7 +240,8 @@ struct Prices {
 
   void From(const uint8_t* lengths) {
     for (int i = 0; i < kMainSymbols; ++i) main[i] = lengths[i] ? lengths[i] : 14;
-    for (int i = 0; i < kDistSymbols; ++i) dist[i] = lengths[kMainSymbols + i] ? lengths[kMainSymbols + i] : 9;
+    for (int i = 0; i < kDistSymbols; ++i)
+      dist[i] = lengths[kMainSymbols + i] ? lengths[kMainSymbols + i] : 9;
     for (int i = 0; i < kRepLenSymbols; ++i) {
       uint8_t l = lengths[kMainSymbols + kDistSymbols + i];
       repLen[i] = l ? l : 7;
@@ -272,8 +275,12 @@ struct AudioSpan {
   int channels = 0;
 };
 
-uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t Le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
+uint32_t Le16(const uint8_t* p) {
+  return p[0] | (p[1] << 8);
+}
 
 // PCM WAV (8/16-bit samples, 1..4 byte channels in all) or uncompressed
 // 24/32-bit BMP pixels; Channels 0 when the header is neither.
@@ -285,7 +292,8 @@ AudioSpan DetectLayout(const uint8_t* d, size_t size) {
       uint32_t len = Le32(d + at + 4);
       if (!memcmp(d + at, "fmt ", 4) && len >= 16 && at + 24 <= size) {
         uint32_t tag = Le16(d + at + 8), nch = Le16(d + at + 10), bits = Le16(d + at + 22);
-        if ((tag == 1 || tag == 0xFFFE) && (bits == 8 || bits == 16)) channels = static_cast<int>(nch * bits / 8);
+        if ((tag == 1 || tag == 0xFFFE) && (bits == 8 || bits == 16))
+          channels = static_cast<int>(nch * bits / 8);
       } else if (!memcmp(d + at, "data", 4)) {
         if (channels >= 1 && channels <= kMaxChannels) {
           s.begin = static_cast<uint32_t>(at + 8);
@@ -313,7 +321,8 @@ AudioSpan DetectLayout(const uint8_t* d, size_t size) {
 double AudioEstimate(const AudioModel& start, const uint8_t* d, uint32_t n, int channels) {
   AudioModel model = start;
   std::vector<uint32_t> freq(kMaxChannels * 256, 0);
-  for (uint32_t i = 0; i < n; ++i) freq[(i % channels) * 256 + model.Encode(static_cast<int>(i % channels), d[i])]++;
+  for (uint32_t i = 0; i < n; ++i)
+    freq[(i % channels) * 256 + model.Encode(static_cast<int>(i % channels), d[i])]++;
   double bits = 0;
   for (int c = 0; c < channels; ++c) {
     double total = 0;
@@ -446,7 +455,8 @@ struct Rar20Encoder::Impl {
 
   // The cheapest steps from Pos to End under Prices, by a forward search
   // over the positions that carries the distance history along each path.
-  void ParseWindow(uint32_t base, uint32_t pos, uint32_t end, Recent& r, const Prices& p, std::vector<Op>& ops) {
+  void ParseWindow(uint32_t base, uint32_t pos, uint32_t end, Recent& r, const Prices& p,
+                   std::vector<Op>& ops) {
     uint32_t n = end - pos;
     nodes.assign(n + kMaxMatch + 1, Node{UINT32_MAX, 0, Op{0, 0}, Recent()});
     nodes[0].cost = 0;
@@ -605,7 +615,8 @@ struct Rar20Encoder::Impl {
       LzStats s;
       for (size_t k = cuts[b]; k < cuts[b + 1]; ++k) s.Add(codes[k]);
       uint64_t newBits = LzBlockBits(s, lengths);
-      bool keep = !mirror.bare && mirror.haveTables && !mirror.audio && Covers(mirror.lengths, s.freq, kLzLengths) &&
+      bool keep = !mirror.bare && mirror.haveTables && !mirror.audio &&
+                  Covers(mirror.lengths, s.freq, kLzLengths) &&
                   CodedBits(s.freq, mirror.lengths, kLzLengths) + s.extraBits <= newBits;
       if (!keep) mirror.SetLz(out, lengths);
       for (size_t k = cuts[b]; k < cuts[b + 1]; ++k) mirror.PutCode(out, codes[k]);

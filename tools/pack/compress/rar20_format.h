@@ -44,11 +44,12 @@ constexpr int kMaxMatch = 257;
 
 // Length classes: the first eight are single values, then each group of
 // four classes doubles the step.
-constexpr uint8_t kLengthBase[kRepLenSymbols] = {0,  1,  2,  3,  4,  5,  6,   7,   8,   10,  12,  14,  16,  20,
+constexpr uint8_t kLengthBase[kRepLenSymbols] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
                                                  24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
 constexpr uint8_t kLengthBits[kRepLenSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                                  2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-static_assert(sizeof(kLengthBase) == kRepLenSymbols && sizeof(kLengthBits) == kRepLenSymbols, "length classes");
+static_assert(sizeof(kLengthBase) == kRepLenSymbols && sizeof(kLengthBits) == kRepLenSymbols,
+              "length classes");
 
 // Distance classes: four single values, then two classes per power of two
 // up to 0x40000, then steps of 65,536.
@@ -97,7 +98,9 @@ inline uint32_t RecentAdjust(uint32_t distance) {
   return (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
 }
 
-inline uint32_t LongAdjust(uint32_t distance) { return (distance >= 0x2000) + (distance >= 0x40000); }
+inline uint32_t LongAdjust(uint32_t distance) {
+  return (distance >= 0x2000) + (distance >= 0x40000);
+}
 
 }  // namespace rar20
 }  // namespace osin

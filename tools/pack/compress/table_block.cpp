@@ -25,11 +25,14 @@ struct Plan {
   uint32_t bits = 0;
 };
 
-uint32_t ExtraBits(int symbol) { return symbol == kRunRepeat ? 2 : symbol == kRunZeros ? 3 : symbol == kRunLongZeros ? 7 : 0; }
+uint32_t ExtraBits(int symbol) {
+  return symbol == kRunRepeat ? 2 : symbol == kRunZeros ? 3 : symbol == kRunLongZeros ? 7 : 0;
+}
 
 // Cheapest sequence of steps for Lengths under symbol costs Cost (kNoCode for
 // symbols that cannot be used).
-std::vector<Step> ShortestSteps(const uint8_t* base, const uint8_t* lengths, int count, const uint32_t* cost) {
+std::vector<Step> ShortestSteps(const uint8_t* base, const uint8_t* lengths, int count,
+                                const uint32_t* cost) {
   std::vector<uint32_t> best(count + 1, UINT32_MAX);
   std::vector<Step> how(count + 1);
   best[0] = 0;
@@ -69,7 +72,8 @@ Plan MakePlan(const uint8_t* base, const uint8_t* lengths, int count) {
     uint32_t freqs[rar20::kBitLenSymbols] = {};
     for (const Step& s : plan.steps) freqs[s.symbol]++;
     BuildCodeLengths(freqs, rar20::kBitLenSymbols, rar20::kMaxCodeBits, plan.bitLengths);
-    for (int s = 0; s < rar20::kBitLenSymbols; ++s) cost[s] = plan.bitLengths[s] ? plan.bitLengths[s] : kNoCode;
+    for (int s = 0; s < rar20::kBitLenSymbols; ++s)
+      cost[s] = plan.bitLengths[s] ? plan.bitLengths[s] : kNoCode;
   }
   plan.bits = 4 * rar20::kBitLenSymbols;
   for (const Step& s : plan.steps) plan.bits += plan.bitLengths[s.symbol] + ExtraBits(s.symbol);
