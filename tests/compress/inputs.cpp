@@ -41,9 +41,10 @@ std::string Repetitive(size_t size) {
 }
 
 std::string Text(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"the",      "file",  "folder", "install", "version",  "registry", "key",
-                                       "value",    "page",  "window", "return",  "template", "typename", "const",
-                                       "iterator", "size_t", "if",    "else",    "while",    "{",        "}"};
+  static const char* const kWords[] = {"the",      "file",  "folder",   "install", "version", "registry",
+                                       "key",      "value", "page",     "window",  "return",  "template",
+                                       "typename", "const", "iterator", "size_t",  "if",      "else",
+                                       "while",    "{",     "}"};
   Lcg g{seed};
   std::string s;
   while (s.size() < size) {
@@ -78,7 +79,8 @@ std::string Executable(size_t size, uint32_t seed) {
         s.append("GetProcAddress\0LoadLibraryA\0CreateFileA\0", 40);
         break;
       default:
-        for (int k = 0; k < 200; ++k) s += static_cast<char>(kOps[g.Below(sizeof(kOps))] ^ (g.Below(8) == 0 ? g.Next() >> 24 : 0));
+        for (int k = 0; k < 200; ++k)
+          s += static_cast<char>(kOps[g.Below(sizeof(kOps))] ^ (g.Below(8) == 0 ? g.Next() >> 24 : 0));
     }
   }
   s.resize(size);

@@ -9,7 +9,7 @@ namespace osin {
 namespace testinput {
 
 std::string Random(size_t size, uint32_t seed);
-std::string Repetitive(size_t size);  // a short phrase over and over
+std::string Repetitive(size_t size);           // a short phrase over and over
 std::string Text(size_t size, uint32_t seed);  // words, lines, indentation
 // Code-like bytes: opcodes from a small set, little-endian addresses that
 // grow, zero-padded sections, a string table.

@@ -69,7 +69,8 @@ void ExpectUnarExtracts(const std::string& archive, const std::vector<Input>& in
 
 void RoundTrip(const std::vector<Input>& inputs, int level, Multimedia mm, bool solid,
                const std::string& password = std::string()) {
-  SCOPED_TRACE("level " + std::to_string(level) + (solid ? " solid" : "") + (password.empty() ? "" : " encrypted"));
+  SCOPED_TRACE("level " + std::to_string(level) + (solid ? " solid" : "") +
+               (password.empty() ? "" : " encrypted"));
   std::vector<RarEntry> entries = PackEntries(inputs, level, mm, solid, !password.empty());
   ExpectUnarExtracts(WriteRarArchive(entries.data(), entries.size(), solid, password), inputs, password);
 }
@@ -139,10 +140,17 @@ TEST(CompressRoundTrip, ManyGeneratedInputs) {
     size_t size = (i * 7919u) % 5000;
     std::string data;
     switch (i % 4) {
-      case 0: data = Random(size, i); break;
-      case 1: data = Text(size, i); break;
-      case 2: data = Executable(size, i); break;
-      default: data = Wave(1 + i % 2, i % 3 ? 8 : 16, size / 2, i);
+      case 0:
+        data = Random(size, i);
+        break;
+      case 1:
+        data = Text(size, i);
+        break;
+      case 2:
+        data = Executable(size, i);
+        break;
+      default:
+        data = Wave(1 + i % 2, i % 3 ? 8 : 16, size / 2, i);
     }
     inputs.push_back({"g" + std::to_string(i) + ".bin", data});
   }
@@ -157,14 +165,19 @@ TEST(Compress, SameInputSameBytes) {
   for (int level : {1, 3, 5}) {
     std::vector<RarEntry> a = PackEntries(inputs, level, Multimedia::kAuto, true, false);
     std::vector<RarEntry> b = PackEntries(inputs, level, Multimedia::kAuto, true, false);
-    for (size_t i = 0; i < a.size(); ++i) EXPECT_TRUE(a[i].packed == b[i].packed) << level << " " << inputs[i].name;
+    for (size_t i = 0; i < a.size(); ++i)
+      EXPECT_TRUE(a[i].packed == b[i].packed) << level << " " << inputs[i].name;
   }
 }
 
 TEST(Compress, LevelsAndAudioModePay) {
   std::string text = Text(300000, 21);
-  size_t fast = Rar20Encoder(1, Multimedia::kAuto).Pack(reinterpret_cast<const uint8_t*>(text.data()), text.size(), false).size();
-  size_t best = Rar20Encoder(5, Multimedia::kAuto).Pack(reinterpret_cast<const uint8_t*>(text.data()), text.size(), false).size();
+  size_t fast = Rar20Encoder(1, Multimedia::kAuto)
+                    .Pack(reinterpret_cast<const uint8_t*>(text.data()), text.size(), false)
+                    .size();
+  size_t best = Rar20Encoder(5, Multimedia::kAuto)
+                    .Pack(reinterpret_cast<const uint8_t*>(text.data()), text.size(), false)
+                    .size();
   EXPECT_LT(best, fast);
   EXPECT_LT(best, text.size() / 4);
   std::string wave = Wave(2, 16, 50000, 22);

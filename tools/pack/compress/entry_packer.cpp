@@ -14,7 +14,8 @@ RarEntry EntryPacker::Pack(const std::string& name, const std::string& data, uin
     return StoredEntry(name, data, dosTime, attributes);
   }
   bool solid = solid_ && inRun_;
-  std::vector<uint8_t> packed = encoder_.Pack(reinterpret_cast<const uint8_t*>(data.data()), data.size(), solid);
+  std::vector<uint8_t> packed =
+      encoder_.Pack(reinterpret_cast<const uint8_t*>(data.data()), data.size(), solid);
   if (!solid_ && packed.size() >= data.size()) return StoredEntry(name, data, dosTime, attributes);
   inRun_ = true;
   RarEntry e;

@@ -30,7 +30,8 @@ class EntryPacker {
 
   // The entry for Data under Name; entries must be added to the archive in
   // the order they are packed.
-  RarEntry Pack(const std::string& name, const std::string& data, uint32_t dosTime, uint32_t attributes = 0x20);
+  RarEntry Pack(const std::string& name, const std::string& data, uint32_t dosTime,
+                uint32_t attributes = 0x20);
 
  private:
   int level_;
