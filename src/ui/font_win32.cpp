@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <string.h>
+#include <windows.h>
 
 #include "setup/session.h"
 #include "ui/font.h"

@@ -10,7 +10,8 @@ static_assert(kBoxYesNo == MB_YESNO && kBoxIconError == MB_ICONERROR && kBoxIcon
                   kBoxIconWarning == MB_ICONWARNING && kBoxTaskModal == MB_TASKMODAL &&
                   kBoxSetForeground == MB_SETFOREGROUND,
               "box flags are the system's");
-static_assert(kBoxResultOk == IDOK && kBoxResultYes == IDYES && kBoxResultNo == IDNO, "box results are the system's");
+static_assert(kBoxResultOk == IDOK && kBoxResultYes == IDYES && kBoxResultNo == IDNO,
+              "box results are the system's");
 
 namespace {
 

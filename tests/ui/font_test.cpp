@@ -1,7 +1,7 @@
 // Font descriptions and the character set of a language.
+#include "ui/font.h"
 #include "setup/session.h"
 #include "testing.h"
-#include "ui/font.h"
 
 using namespace osin;
 

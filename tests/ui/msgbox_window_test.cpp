@@ -59,7 +59,8 @@ class RealBoxes : public ::testing::Test {
 
   static bool Centred(const RECT& r) {
     int w = r.right - r.left, h = r.bottom - r.top;
-    return r.left == (GetSystemMetrics(SM_CXSCREEN) - w) / 2 && r.top == (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    return r.left == (GetSystemMetrics(SM_CXSCREEN) - w) / 2 &&
+           r.top == (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
   }
   static bool Holds(const std::string& text) {
     for (const std::string& t : seen.texts) {
@@ -102,7 +103,8 @@ TEST_F(RealBoxes, TheHookIsGoneAfterTheBox) {
 
 TEST(CenterOnScreen, LargerThanTheScreenGoesToZero) {
   int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-  HWND wide = CreateWindowExA(0, "STATIC", "", WS_POPUP, 3, 3, cx + 200, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND wide =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 3, 3, cx + 200, 100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(wide, nullptr);
   CenterOnScreen(wide);
   RECT r;
