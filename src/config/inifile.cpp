@@ -132,8 +132,8 @@ bool TSectionList::MergeDuplicates(DuplicateSectionFn hook, void* context) {
     }
     int kept = leader, gone = j;
     if (position(gone) < position(kept)) std::swap(kept, gone);
-    if (hook && !hook(context, (*this)[position(kept)], *SectionAt(position(kept)),
-                      *SectionAt(position(gone)))) {
+    if (hook &&
+        !hook(context, (*this)[position(kept)], *SectionAt(position(kept)), *SectionAt(position(gone)))) {
       std::swap(kept, gone);
     }
     SetObject(position(gone), nullptr);

@@ -77,8 +77,7 @@ using IniReadFn = int (*)(void* context, char* buffer, int size);
 // Decides which of two equally named sections survives a load: Kept and
 // Dropped are the lines of the earlier and the later section; returning false
 // keeps the later one instead.
-using DuplicateSectionFn = bool (*)(void* context, const String& name, StringList& kept,
-                                    StringList& dropped);
+using DuplicateSectionFn = bool (*)(void* context, const String& name, StringList& kept, StringList& dropped);
 
 // The sections of a store, in file order (new sections are appended); each
 // line's object is the section's own line list, owned by this list.

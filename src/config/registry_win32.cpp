@@ -123,8 +123,9 @@ int32_t ReadRegInteger(const String& path, int32_t fallback) {
 bool WriteRegString(const String& path, const String& text) {
   TRegPath split = SplitRegPath(path);
   OpenKey key = OpenKey::Create(split);
-  return key && RegSetValueExA(key.get(), split.ValueName.c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(text.c_str()), text.Length() + 1) == ERROR_SUCCESS;
+  return key &&
+         RegSetValueExA(key.get(), split.ValueName.c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(text.c_str()), text.Length() + 1) == ERROR_SUCCESS;
 }
 
 bool WriteRegInteger(const String& path, int32_t value) {
@@ -150,8 +151,8 @@ bool RegKeyExists(const String& path) {
 bool RegValueExists(const String& path) {
   TRegPath split = SplitRegPath(path);
   OpenKey key(split, KEY_READ);
-  return key &&
-         RegQueryValueExA(key.get(), split.ValueName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  return key && RegQueryValueExA(key.get(), split.ValueName.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                    ERROR_SUCCESS;
 }
 
 bool DeleteRegValue(const String& path) {

@@ -16,8 +16,8 @@ namespace {
 
 // Shell folders, in the order of SpecialFolderPath's table.
 const char* const kShellFolders[] = {
-    "Desktop", "Fonts", "NetHood", "Personal", "ProgramsMenu", "Recent", "SendTo", "StartMenu", "StartupMenu",
-    "Templates",
+    "Desktop", "Fonts",  "NetHood",   "Personal",    "ProgramsMenu",
+    "Recent",  "SendTo", "StartMenu", "StartupMenu", "Templates",
 };
 static_assert(sizeof(kShellFolders) / sizeof(kShellFolders[0]) == 10, "ten shell folders");
 

@@ -47,8 +47,8 @@ TEST_F(Registry, StringsAndNumbersRoundTrip) {
   // Read back through the system as well.
   char text[64];
   DWORD size = sizeof(text), type = 0;
-  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, (std::string(kBase) + "\\a\\b").c_str(), "Name", RRF_RT_ANY, &type,
-                         text, &size),
+  ASSERT_EQ(RegGetValueA(HKEY_CURRENT_USER, (std::string(kBase) + "\\a\\b").c_str(), "Name", RRF_RT_ANY,
+                         &type, text, &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(size, 11u) << "length plus the terminating zero";
@@ -60,7 +60,8 @@ TEST_F(Registry, ATrailingBackslashIsTheDefaultValue) {
   EXPECT_TRUE(RegValueExists(P("k\\")));
   char text[64];
   LONG size = sizeof(text);
-  ASSERT_EQ(RegQueryValueA(HKEY_CURRENT_USER, (std::string(kBase) + "\\k").c_str(), text, &size), ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueA(HKEY_CURRENT_USER, (std::string(kBase) + "\\k").c_str(), text, &size),
+            ERROR_SUCCESS);
   EXPECT_STREQ(text, "default");
 }
 
@@ -81,8 +82,10 @@ TEST_F(Registry, LowerCaseAndUnknownRootsReachNothing) {
   EXPECT_FALSE(WriteRegString(String("hkcu\\") + kBase + "\\x", "1"));
   EXPECT_FALSE(WriteRegInteger(String("HKEY_CURRENT_USER\\") + kBase + "\\x", 1));
   EXPECT_FALSE(KeyThere(""));
-  EXPECT_EQ(ReadRegString("hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "def"), "def");
-  EXPECT_NE(ReadRegString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "def"), "def");
+  EXPECT_EQ(ReadRegString("hklm\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "def"),
+            "def");
+  EXPECT_NE(ReadRegString("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ProgramFilesDir", "def"),
+            "def");
   EXPECT_FALSE(RegKeyExists("hklm\\SOFTWARE"));
   EXPECT_TRUE(RegKeyExists("HKLM\\SOFTWARE"));
   EXPECT_FALSE(DeleteRegEntry("hkcu\\Software"));
