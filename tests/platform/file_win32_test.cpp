@@ -334,7 +334,8 @@ TEST_F(Search, IncludeAndExcludeMasks) {
   EXPECT_EQ(Names(0, 0), all);
   EXPECT_EQ(Names(0x3F, 0), all);
   EXPECT_EQ(Names(FILE_ATTRIBUTE_READONLY, 0), (Set{"ro.txt"}));
-  EXPECT_EQ(Names(0, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY), (Set{"plain.txt", "hidden.txt", ".dot"}));
+  EXPECT_EQ(Names(0, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY),
+            (Set{"plain.txt", "hidden.txt", ".dot"}));
   // (Wine reports names beginning with a dot as hidden, so the hidden bit is
   // left out of the exclusions that should keep ".dot".)
   EXPECT_EQ(Names(FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_DIRECTORY).count("hidden.txt"), 1u);
