@@ -1,0 +1,329 @@
+#include "archive/unpack.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "archive/crc32.h"
+#include "platform/text.h"
+
+namespace osin {
+
+namespace {
+
+// The marker block. It is compared byte by byte and never stored as one
+// sequence: osin.exe must not find it in its own image.
+const uint8_t kMarkerTail[6] = {0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // after 'R'
+const uint8_t kOldTail[3] = {0x45, 0x7E, 0x5E};                       // "RE~^" after 'R'
+const uint8_t kOldSfxTag[4] = {0x52, 0x53, 0x46, 0x58};               // "RSFX" at file offset 28
+static_assert(sizeof(kMarkerTail) == 6 && sizeof(kOldTail) == 3 && sizeof(kOldSfxTag) == 4, "format tags");
+
+constexpr int kMarkerSize = 7;
+constexpr int kMainHeaderSize = 13;
+constexpr int kPrefixSize = 32;  // a file header's fixed part
+constexpr int kMaxNameSize = 259;
+constexpr int kSearchWindow = 0x1FFF0;
+constexpr int kSearchBuffer = 0x20000;
+constexpr int kStorePiece = 0x8000;
+constexpr uint8_t kTypeMain = 0x73;
+constexpr uint8_t kTypeFile = 0x74;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kAttrNormal = 0x80;
+
+inline uint32_t Get16(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+inline uint32_t Get32(const uint8_t* p) {
+  return Get16(p) | Get16(p + 2) << 16;
+}
+
+bool IsMarkerAt(const uint8_t* p) {
+  return p[0] == 0x52 && memcmp(p + 1, kMarkerTail, 6) == 0;
+}
+bool IsOldFormatAt(const uint8_t* p) {
+  return p[0] == 0x52 && memcmp(p + 1, kOldTail, 3) == 0;
+}
+
+// Drive, one ".\" or "..\", then one '\': what the archive may say about
+// where its names start. Separators are already '\'.
+String CleanName(const String& name) {
+  int i = 0;
+  if (name.Length() >= 2 && name[1] == ':') i = 2;
+  if (name[i] == '.' && name[i + 1] == '\\') i += 1;
+  if (name[i] == '.' && name[i + 1] == '.' && name[i + 2] == '\\') i += 2;
+  if (name[i] == '\\') i += 1;
+  return name.Copy(i + 1, name.Length() - i);
+}
+
+// A cleaned name that may be put below a destination: not empty, no ".."
+// component, not rooted, no drive or stream colon. Cleaning removes one
+// level of each; a name that still has one would land outside.
+bool StaysInside(const String& name) {
+  if (name.IsEmpty() || name[0] == '\\' || name.Pos(':') != 0) return false;
+  int start = 0;
+  for (int i = 0; i <= name.Length(); ++i) {
+    if (i == name.Length() || name[i] == '\\') {
+      if (i - start == 2 && name[start] == '.' && name[start + 1] == '.') return false;
+      start = i + 1;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RarReader::OpenArchiveFile(const char* fileName, int mode) {
+  CloseArchiveFile();
+  if (!decoder_.Allocate()) return false;
+  mode_ = mode;
+  if (!file_.OpenRead(fileName) || !Locate()) {
+    CloseArchiveFile();
+    return false;
+  }
+  return true;
+}
+
+void RarReader::CloseArchiveFile() {
+  output_.Close();
+  file_.Close();
+  decoder_.Free();
+  cipher_.Clear();
+  haveEntry_ = false;
+  solidArchive_ = false;
+}
+
+bool RarReader::ReadAt(int64_t position, uint8_t* buffer, int count) {
+  return file_.Seek(position) && file_.Read(buffer, count) == count;
+}
+
+bool RarReader::Locate() {
+  uint8_t head[kMarkerSize + kMainHeaderSize];
+  if (!ReadAt(0, head, kMarkerSize) || IsOldFormatAt(head)) return false;
+  int64_t found = -1;
+  if (IsMarkerAt(head)) {
+    found = 0;
+  } else {
+    uint8_t* buffer = static_cast<uint8_t*>(malloc(kSearchBuffer));
+    if (!buffer) return false;
+    int n = file_.Read(buffer, kSearchWindow);  // file offsets 7 .. 7 + n - 1
+    for (int i = 0; i < n; ++i) {
+      if (buffer[i] != 0x52) continue;
+      if (i + 3 < n && IsOldFormatAt(buffer + i) && n >= 25 && memcmp(buffer + 21, kOldSfxTag, 4) == 0) break;
+      if (i + 9 < n && IsMarkerAt(buffer + i) && buffer[i + 9] == kTypeMain) {
+        found = kMarkerSize + i;
+        break;
+      }
+    }
+    free(buffer);
+    if (found < 0) return false;
+  }
+  if (!ReadAt(found, head, sizeof(head))) return false;
+  archiveOffset_ = found;
+  solidArchive_ = (Get16(head + kMarkerSize + 3) & 0x0008) != 0;
+  nextBlock_ = found + kMarkerSize + kMainHeaderSize;
+  return true;
+}
+
+int RarReader::ReadNextFileHeader(TRARHeader& header) {
+  haveEntry_ = false;
+  if (!file_.IsOpen()) return -1;
+  for (;;) {
+    int64_t start = nextBlock_;
+    uint8_t p[kPrefixSize];
+    if (!file_.Seek(start)) return -1;
+    int n = file_.Read(p, kPrefixSize);
+    if (n < 7) return -1;
+    uint32_t flags = Get16(p + 3);
+    uint32_t headSize = Get16(p + 5);
+    if (headSize < 7) return -1;
+    int64_t next = start + headSize;
+    if (flags & kFlagLongBlock) {
+      if (n < 11) return -1;
+      next += Get32(p + 7);
+    }
+    if (next <= start) return -1;
+    nextBlock_ = next;
+    if (p[2] != kTypeFile) continue;
+    if (n < kPrefixSize) return -1;  // a file header cut short
+
+    uint8_t name[kMaxNameSize + 1];
+    int nameSize = int(Get16(p + 26));
+    if (nameSize > kMaxNameSize) nameSize = kMaxNameSize;
+    if (file_.Read(name, nameSize) != nameSize) return -1;
+    if ((flags & kFlagDirectory) == kFlagDirectory) continue;
+
+    String raw(reinterpret_cast<const char*>(name), nameSize);
+    raw.TrimAtZero();
+    for (int i = 0; i < raw.Length(); ++i)
+      if (raw[i] == '/') raw[i] = '\\';
+    header_.EntryName = OemToAnsiStr(CleanName(raw));
+    header_.HeaderFlags = flags;
+    header_.PackedSize = Get32(p + 7);
+    header_.UnpackedSize = Get32(p + 11);
+    header_.HostSystem = p[15];
+    header_.DataCRC = Get32(p + 16);
+    header_.ModTime = Get32(p + 20);
+    header_.UnpackVersion = p[24];
+    header_.MethodCode = p[25];
+    header_.Attributes = Get32(p + 28);
+    if (header_.HostSystem > 3) {
+      header_.HostSystem = 0;
+      header_.Attributes = kAttrArchive;
+    }
+    blockStart_ = start;
+    haveEntry_ = true;
+    header = header_;
+    return 0;
+  }
+}
+
+int RarReader::ProcessEntry(int operation, const char* destPath, const char* destName, const char* password,
+                            ReaderProgress* progress) {
+  if (!haveEntry_) return kEntryOk;
+  progress_ = progress;
+  if (mode_ == kOpenList) {
+    haveEntry_ = false;
+    return kEntryOk;
+  }
+  testMode_ = operation != kOpExtract;
+  if (operation == kOpExtract) {
+    int created = CreateOutput(destPath, destName);
+    if (created != kEntryOk) return created;  // still on this entry
+  } else if (operation == kOpSkip && !solidArchive_) {
+    haveEntry_ = false;
+    if (progress && !progress->OnProgress(header_.EntryName, header_.UnpackedSize, false))
+      return kEntryAborted;
+    return kEntryOk;
+  }
+  haveEntry_ = false;
+
+  // Packed data end where the next block starts.
+  int64_t dataStart = nextBlock_ - int64_t(header_.PackedSize);
+  packedLeft_ = dataStart >= blockStart_ && file_.Seek(dataStart) ? header_.PackedSize : 0;
+  unpackedLeft_ = header_.UnpackedSize;
+  crc_ = 0xFFFFFFFFu;
+  produced_ = 0;
+  writeFailed_ = false;
+  pendingPos_ = pendingEnd_ = 0;
+  cipher_.Clear();
+  if (password && *password && (header_.HeaderFlags & kFlagEncrypted)) {
+    // A cipher that is not available leaves the data as they are; the CRC
+    // check then fails the entry like a wrong password would.
+    cipher_.Start(int(header_.UnpackVersion), password, int(strlen(password)));
+  }
+
+  int result;
+  if (header_.MethodCode == kMethodStore) {
+    result = CopyStored();
+    if (result == kEntryNoMemory) return result;
+  } else {
+    result = decoder_.DecodeEntry(*this, (header_.HeaderFlags & kFlagSolid) != 0, header_.UnpackedSize);
+  }
+  cipher_.Clear();
+  // A part of a file split over volumes carries the CRC of its own bytes:
+  // the size tells that the file is not all here.
+  if (~crc_ != header_.DataCRC || produced_ < header_.UnpackedSize) result = kEntryBadData;
+  if (writeFailed_) result = kEntryCannotCreate;
+  if (output_.IsOpen()) FinishOutput(result);
+  return result;
+}
+
+int RarReader::CreateOutput(const char* destPath, const char* destName) {
+  String name;
+  if (destName && *destName) {
+    name = destName;
+  } else {
+    if (!StaysInside(header_.EntryName)) return kEntryCannotCreate;
+    if (destPath && *destPath) {
+      name = destPath;
+      if (name.Last() != '\\' && name.Last() != '/') name += '\\';
+    }
+    name += header_.EntryName;
+  }
+  // Every folder along the way; those that exist (and a drive) just fail.
+  for (int i = 0; i < name.Length(); ++i) {
+    if (name[i] != '\\' && name[i] != '/') continue;
+    if (i > 0) ArcMakeDirectory(name.Copy(1, i).c_str());
+    name[i] = kArcPathDelimiter;
+  }
+  ArcSetAttributes(name.c_str(), kAttrNormal);
+  if (!output_.Create(name.c_str())) return kEntryCannotCreate;
+  outputName_ = name;
+  return kEntryOk;
+}
+
+void RarReader::FinishOutput(int result) {
+  output_.SetDosTime(header_.ModTime);
+  output_.Close();
+  if (result == kEntryOk) {
+    ArcSetAttributes(outputName_.c_str(), header_.Attributes);
+  } else {
+    ArcSetAttributes(outputName_.c_str(), kAttrNormal);
+    ArcDeleteFile(outputName_.c_str());
+  }
+}
+
+int RarReader::CopyStored() {
+  uint8_t* piece = static_cast<uint8_t*>(malloc(kStorePiece));
+  if (!piece) {
+    if (output_.IsOpen()) FinishOutput(kEntryNoMemory);
+    CloseArchiveFile();
+    return kEntryNoMemory;
+  }
+  // Only UNP_SIZE bytes are the file: an enciphered entry's packed data are
+  // padded to whole cipher blocks.
+  int n;
+  while (unpackedLeft_ > 0 && (n = ReadPacked(piece, kStorePiece)) > 0) {
+    if (uint32_t(n) > unpackedLeft_) n = int(unpackedLeft_);
+    WriteOutput(piece, n);
+  }
+  free(piece);
+  return kEntryOk;
+}
+
+int RarReader::ReadPacked(uint8_t* buffer, int count) {
+  int block = cipher_.Active() ? cipher_.BlockSize() : 1;
+  int done = 0;
+  while (done < count) {
+    if (pendingPos_ < pendingEnd_) {
+      buffer[done++] = pending_[pendingPos_++];
+      continue;
+    }
+    if (packedLeft_ == 0) break;
+    uint32_t want = uint32_t(count - done);
+    if (want > packedLeft_) want = packedLeft_;
+    want -= want % uint32_t(block);
+    if (want == 0) {
+      // Less than one cipher block asked for or left: decipher a whole
+      // block aside and hand it out from there.
+      memset(pending_, 0, sizeof(pending_));
+      int got = file_.Read(pending_, packedLeft_ < uint32_t(block) ? int(packedLeft_) : block);
+      packedLeft_ = got > 0 ? packedLeft_ - uint32_t(got) : 0;
+      cipher_.Decipher(pending_, size_t(block));
+      pendingPos_ = 0;
+      pendingEnd_ = got;
+      continue;
+    }
+    int got = file_.Read(buffer + done, int(want));
+    if (got <= 0) {
+      packedLeft_ = 0;
+      break;
+    }
+    packedLeft_ -= uint32_t(got);
+    cipher_.Decipher(buffer + done, size_t(got - got % block));
+    done += got;
+  }
+  return done;
+}
+
+void RarReader::WriteOutput(const uint8_t* data, int count) {
+  crc_ = UpdateCrc32(crc_, data, size_t(count));
+  produced_ += uint32_t(count);
+  unpackedLeft_ = uint32_t(count) < unpackedLeft_ ? unpackedLeft_ - uint32_t(count) : 0;
+  if (!testMode_ && output_.IsOpen() && !writeFailed_ && !output_.Write(data, count)) writeFailed_ = true;
+}
+
+bool RarReader::Progress(uint32_t count) {
+  return !progress_ || progress_->OnProgress(header_.EntryName, count, !testMode_);
+}
+
+}  // namespace osin
