@@ -1,7 +1,8 @@
 // Access rights under Wine: identifiers built from the well-known codes,
 // the administrator check, and the 95 line where the library is not loaded.
-#include <sddl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <set>
 #include <string>
