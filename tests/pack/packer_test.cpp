@@ -53,7 +53,7 @@ TEST_F(Packer, GatheredFilesSortByteWiseAndReadBackInThatOrder) {
   EXPECT_EQ(names, (std::vector<std::string>{"Data\\B\\z.txt", "Data\\a\\c.txt", "Data\\b.txt"}));
 
   std::string archive = (dir_ / "out.rar").string();
-  StorePacker packer;
+  StoredPacking packer;
   WriteAtomically(archive, [&](std::ostream& out) { WriteArchive(files, ArchiveOptions(), packer, out); });
   TArchive a(archive.c_str(), kOpenExtract);
   ASSERT_TRUE(a.IsOpen());

@@ -184,7 +184,7 @@ int Archive(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  StorePacker packer;
+  StoredPacking packer;
   WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
   printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
   return kExitOk;
@@ -234,7 +234,7 @@ int Build(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  StorePacker packer;
+  StoredPacking packer;
   WriteAtomically(a.output, [&](std::ostream& out) {
     out.write(stub.data(), std::streamsize(stub.size()));
     WriteArchive(files, options, packer, out);

@@ -58,13 +58,13 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
   return files;
 }
 
-void StorePacker::Pack(const std::string& data, RarEntry& entry) {
+void StoredPacking::Pack(const std::string& data, RarEntry& entry) {
   entry.packed = data;
   entry.method = kMethodStored;
   entry.unpackVersion = 20;
 }
 
-void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, EntryPacker& packer,
+void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, PackingMethod& packer,
                   std::ostream& out) {
   RarWriter writer(out, options.solid);
   writer.SetPassword(options.password);

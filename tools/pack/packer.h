@@ -1,9 +1,9 @@
 // What osin-pack puts into an archive: files gathered from folders, their
 // packed data, and the archive written from them.
 //
-// The packed data of each entry come from an EntryPacker. StorePacker keeps
-// the bytes as they are (method 0x30); a compressing packer replaces it
-// without touching the rest.
+// The packed data of each entry come from a PackingMethod. StoredPacking
+// keeps the bytes as they are (method 0x30); a compressing method takes its
+// place without touching the rest.
 #pragma once
 
 #include <stdint.h>
@@ -39,16 +39,18 @@ struct SourceFile {
 std::vector<SourceFile> GatherFiles(const std::filesystem::path& folder, const std::string& prefix,
                                     int codePage);
 
-class EntryPacker {
+class PackingMethod {
  public:
-  virtual ~EntryPacker() = default;
+  virtual ~PackingMethod() = default;
   // Fills Entry's packed data, method and unpack version from Data (the
-  // file's bytes). Entry's name, sizes, CRC, time and attributes are set
-  // already; Entry.solid tells whether it continues the previous entry.
+  // file's bytes), entries in archive order. Entry's name, sizes, CRC, time
+  // and attributes are set already; Entry.solid says whether the archive
+  // wants it to continue the previous entry, and the method may clear it
+  // (or set extraFlags) as its stream requires.
   virtual void Pack(const std::string& data, RarEntry& entry) = 0;
 };
 
-class StorePacker : public EntryPacker {
+class StoredPacking : public PackingMethod {
  public:
   void Pack(const std::string& data, RarEntry& entry) override;
 };
@@ -61,7 +63,7 @@ struct ArchiveOptions {
 // Writes Files in the given order as a RAR archive to Out, each packed by
 // Packer. Throws PackError (file cannot be read, entry refused) naming the
 // file.
-void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, EntryPacker& packer,
+void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, PackingMethod& packer,
                   std::ostream& out);
 
 // Writes Target through a temporary file beside it that is renamed into
