@@ -8,7 +8,9 @@ struct Rar20Decoder::State {};
 
 Rar20Decoder::Rar20Decoder() = default;
 
-Rar20Decoder::~Rar20Decoder() { Free(); }
+Rar20Decoder::~Rar20Decoder() {
+  Free();
+}
 
 bool Rar20Decoder::Allocate() {
   if (!state_) state_ = new State;
@@ -20,6 +22,8 @@ void Rar20Decoder::Free() {
   state_ = nullptr;
 }
 
-int Rar20Decoder::DecodeEntry(PackedIo&, bool, uint32_t) { return 0; }
+int Rar20Decoder::DecodeEntry(PackedIo&, bool, uint32_t) {
+  return 0;
+}
 
 }  // namespace osin

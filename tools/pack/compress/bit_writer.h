@@ -1,0 +1,42 @@
+// Bits of the packed stream, most significant bit first: the reader peeks
+// 16 bits from three bytes with the first bit in the top position, so each
+// field is appended below the bits already written.
+#pragma once
+
+#include <stdint.h>
+
+#include <vector>
+
+namespace osin {
+
+class BitWriter {
+ public:
+  // Appends the low Count bits of Value (Count 0..24).
+  void Put(uint32_t value, int count) {
+    acc_ = (acc_ << count) | (value & ((1u << count) - 1));
+    pending_ += count;
+    while (pending_ >= 8) {
+      pending_ -= 8;
+      out_.push_back(static_cast<uint8_t>(acc_ >> pending_));
+    }
+    acc_ &= (1u << pending_) - 1;
+  }
+  // Pads the last byte with zero bits.
+  void Flush() {
+    if (pending_ > 0) Put(0, 8 - pending_);
+  }
+  // Appends everything Other holds, its unfinished byte included.
+  void Append(const BitWriter& other) {
+    for (uint8_t b : other.out_) Put(b, 8);
+    if (other.pending_ > 0) Put(static_cast<uint32_t>(other.acc_), other.pending_);
+  }
+  uint64_t BitCount() const { return out_.size() * 8ull + pending_; }
+  std::vector<uint8_t>& Bytes() { return out_; }
+
+ private:
+  std::vector<uint8_t> out_;
+  uint64_t acc_ = 0;
+  int pending_ = 0;
+};
+
+}  // namespace osin

@@ -1,0 +1,125 @@
+#include "match_finder.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+#include "rar20_format.h"
+
+namespace osin {
+
+namespace {
+// The buffer holds one window of history plus up to four pieces of new data
+// (so a slide moves memory once per four megabytes), and a tail of zeros for
+// the eight-byte compares.
+constexpr uint32_t kPiece = 4u << 20;
+constexpr uint32_t kCapacity = rar20::kWindowSize + kPiece;
+constexpr uint32_t kTail = 16;
+}  // namespace
+
+MatchFinder::MatchFinder(int depth, int nice)
+    : depth_(depth),
+      nice_(nice),
+      buffer_(kCapacity + kTail, 0),
+      head_(1u << kHashBits, -1),
+      head2_(1u << 16, -1),
+      chain_(kCapacity, -1) {}
+
+uint32_t MatchFinder::MaxAppend() {
+  return kPiece;
+}
+
+void MatchFinder::Reset() {
+  size_ = start_ = next_ = 0;
+  std::fill(head_.begin(), head_.end(), -1);
+  std::fill(head2_.begin(), head2_.end(), -1);
+}
+
+void MatchFinder::Append(const uint8_t* data, uint32_t count) {
+  if (size_ + count > kCapacity) Slide(size_ > rar20::kWindowSize ? size_ - rar20::kWindowSize : 0);
+  memcpy(buffer_.data() + size_, data, count);
+  size_ += count;
+  memset(buffer_.data() + size_, 0, kTail);
+}
+
+void MatchFinder::Slide(uint32_t by) {
+  memmove(buffer_.data(), buffer_.data() + by, size_ - by);
+  size_ -= by;
+  next_ = next_ > by ? next_ - by : 0;
+  start_ = start_ > by ? start_ - by : 0;
+  auto down = [by](int32_t& v) { v = v >= static_cast<int32_t>(by) ? v - static_cast<int32_t>(by) : -1; };
+  for (int32_t& v : head_) down(v);
+  for (int32_t& v : head2_) down(v);
+  memmove(chain_.data(), chain_.data() + by, (kCapacity - by) * sizeof(int32_t));
+  for (uint32_t i = 0; i < size_; ++i) down(chain_[i]);
+}
+
+uint32_t MatchFinder::Hash3(uint32_t pos) const {
+  const uint8_t* p = buffer_.data() + pos;
+  uint32_t v = (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+  return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+void MatchFinder::Insert(uint32_t pos) {
+  if (pos + 2 < size_) {
+    uint32_t h = Hash3(pos);
+    chain_[pos] = head_[h];
+    head_[h] = static_cast<int32_t>(pos);
+  }
+  if (pos + 1 < size_) head2_[buffer_[pos] | (buffer_[pos + 1] << 8)] = static_cast<int32_t>(pos);
+}
+
+void MatchFinder::SkipTo(uint32_t pos) {
+  while (next_ < pos) Insert(next_++);
+}
+
+uint32_t MatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t max) const {
+  const uint8_t* a = buffer_.data() + pos;
+  const uint8_t* b = a - distance;
+  uint32_t len = 0;
+  while (len < max) {
+    uint64_t x, y;
+    memcpy(&x, a + len, 8);
+    memcpy(&y, b + len, 8);
+    if (x != y) return std::min(max, len + (__builtin_ctzll(x ^ y) >> 3));
+    len += 8;
+  }
+  return max;
+}
+
+int MatchFinder::Find(uint32_t pos, uint32_t limit, Match* out) {
+  uint32_t max = std::min<uint32_t>(rar20::kMaxMatch, limit - pos);
+  uint32_t reach = std::min(pos - start_, rar20::kMaxDistance);
+  int found = 0;
+  uint32_t best = 1;
+  if (max >= 2 && pos + 1 < size_) {
+    int32_t p2 = head2_[buffer_[pos] | (buffer_[pos + 1] << 8)];
+    if (p2 >= static_cast<int32_t>(start_) && pos - p2 <= 256) {
+      best = MatchLength(pos, pos - p2, max);
+      out[found++] = Match{best, pos - static_cast<uint32_t>(p2)};
+    }
+  }
+  if (max >= 3 && pos + 2 < size_ && best < max) {
+    const uint8_t* cur = buffer_.data() + pos;
+    int32_t cand = head_[Hash3(pos)];
+    for (int steps = depth_; cand >= 0 && steps > 0; --steps, cand = chain_[cand]) {
+      uint32_t distance = pos - static_cast<uint32_t>(cand);
+      if (distance > reach) break;
+      if (buffer_[cand + best] != cur[best]) continue;
+      uint32_t len = MatchLength(pos, distance, max);
+      if (len <= best || len < static_cast<uint32_t>(rar20::MinMatchLength(distance))) continue;
+      best = len;
+      if (found > 0 && out[found - 1].distance == distance) {
+        out[found - 1].length = len;
+      } else if (found < 64) {
+        out[found++] = Match{len, distance};
+      }
+      if (len >= static_cast<uint32_t>(nice_) || len >= max) break;
+    }
+  }
+  Insert(pos);
+  next_ = pos + 1;
+  return found;
+}
+
+}  // namespace osin
