@@ -174,6 +174,28 @@ TEST(Rar20Decoder, TailShorterThanFiveBytesSwitchesNothing) {
   }
 }
 
+// A repeat code before the first length of a block has no length to
+// repeat: it repeats zero. (unar refuses such a block as damaged.)
+TEST(Rar20Decoder, RepeatBeforeTheFirstLengthRepeatsZero) {
+  rar20test::BitWriter w;
+  w.Put(0, 2);  // LZ block, absolute lengths
+  // Code-length code: symbols 0, 9, 16, 18 with 2 bits (codes 00, 01, 10, 11).
+  for (int i = 0; i < 19; ++i) w.Put(i == 0 || i == 9 || i == 16 || i == 18 ? 2 : 0, 4);
+  w.Put(2, 2);                                // code 16 first ...
+  w.Put(3, 2);                                // ... six times: main symbols 0..5
+  for (int i = 6; i < 298; ++i) w.Put(1, 2);  // length 9 for main symbols 6..297
+  w.Put(3, 2);                                // code 18 ...
+  w.Put(65, 7);                               // ... 11 + 65 zeros: the distance and length tables
+  // With symbols 0..5 unused, symbol S has the 9-bit code S - 6.
+  for (char c : std::string("HELLO")) w.Put(uint32_t(c) - 6, 9);
+  Entry entry;
+  entry.packed = w.Take();
+  entry.expected = Bytes{'H', 'E', 'L', 'L', 'O'};
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  EXPECT_TRUE(SameBytes(Decode(decoder, entry), entry.expected));
+}
+
 // Cut or damaged packed data: the decoder ends, stays inside its buffers
 // (the sanitizers watch), produces something else than the entry, and the
 // next entry that is not solid decodes right again.
