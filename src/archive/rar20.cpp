@@ -131,11 +131,9 @@ struct DecoderState {
   PackedIo* io;
 };
 
-using State = DecoderState;
-
 // Short reads from the reader are joined; fewer than Count bytes come back
 // only at the end of the entry's packed data.
-int ReadInput(State& s, uint8_t* to, int count) {
+int ReadInput(DecoderState& s, uint8_t* to, int count) {
   int total = 0;
   while (total < count) {
     int got = s.io->ReadPacked(to + total, count - total);
@@ -145,14 +143,14 @@ int ReadInput(State& s, uint8_t* to, int count) {
   return total;
 }
 
-void FirstRefill(State& s) {
+void FirstRefill(DecoderState& s) {
   s.bitPos = 0;
   s.emptyRefills = 0;
   s.inputTop = ReadInput(s, s.input, kInputSize);
   if (s.inputTop == 0) s.emptyRefills++;
 }
 
-void Refill(State& s) {
+void Refill(DecoderState& s) {
   memmove(s.input, s.input + kInputSize - kInputCarry, kInputCarry);
   // The byte index modulo 32, bits used kept.
   s.bitPos &= kInputCarry * 8 - 1;
@@ -167,7 +165,7 @@ void Refill(State& s) {
 
 // Everything written since the last hand-over lies between FlushedPos and
 // WindowPos.
-void NoteWritten(State& s, uint32_t windowPos) {
+void NoteWritten(DecoderState& s, uint32_t windowPos) {
   if (windowPos < s.flushedPos) {
     s.dirtyEnd = kWindowSize;
   } else if (windowPos > s.dirtyEnd) {
@@ -177,7 +175,7 @@ void NoteWritten(State& s, uint32_t windowPos) {
 
 // Hands the window bytes produced since the last hand-over to the writer, in
 // output order when the window wrapped in between.
-void HandOver(State& s, uint32_t windowPos) {
+void HandOver(DecoderState& s, uint32_t windowPos) {
   NoteWritten(s, windowPos);
   if (windowPos < s.flushedPos) {
     s.io->WriteOutput(s.window + s.flushedPos, int(kWindowSize - s.flushedPos));
@@ -188,7 +186,7 @@ void HandOver(State& s, uint32_t windowPos) {
   s.flushedPos = windowPos;
 }
 
-void ResetHistory(State& s) {
+void ResetHistory(DecoderState& s) {
   s.crossChannelDelta = 0;
   s.currentChannel = 0;
   memset(s.audio, 0, sizeof(s.audio));
@@ -207,7 +205,7 @@ void ResetHistory(State& s) {
 // block), the channel count in audio mode, 19 four-bit lengths of the
 // code-length code, then the code lengths coded with it. Positions beyond the
 // count read keep their previous values for the next delta block.
-void ReadTables(State& s) {
+void ReadTables(DecoderState& s) {
   if ((s.bitPos >> 3) > kTableRefillAt) Refill(s);
   const uint8_t* in = s.input;
   uint32_t bits = s.bitPos;
