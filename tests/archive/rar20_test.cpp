@@ -153,6 +153,30 @@ TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
   EXPECT_LT(stopped.output.size(), entry.expected.size());
 }
 
+// Packed data that end exactly where a buffer load ends: the refill that
+// follows finds nothing, and the symbols still waiting in the carried-over
+// bytes decode all the same.
+TEST(Rar20Decoder, DataEndingAtABufferBoundaryDecode) {
+  const Bytes data = rar20test::RandomBytes(17000, 50);
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  for (size_t boundary : {size_t(8192), size_t(8192 + 8160)}) {
+    bool hit = false;
+    // About one packed byte per random literal, after a table block.
+    for (size_t k = boundary - 75; k < boundary - 25; ++k) {
+      Rar20Stream s;
+      s.Begin(false);
+      s.LzTables();
+      s.Literals(Bytes(data.begin(), data.begin() + long(k)));
+      Entry entry = s.End();
+      hit = hit || entry.packed.size() == boundary;
+      ASSERT_TRUE(SameBytes(Decode(decoder, entry), entry.expected))
+          << entry.packed.size() << " packed bytes";
+    }
+    EXPECT_TRUE(hit) << "no stream of exactly " << boundary << " bytes";
+  }
+}
+
 // A zero-byte tail after the last symbol is too short to hold a table
 // block: the next solid entry keeps the tables in force.
 TEST(Rar20Decoder, TailShorterThanFiveBytesSwitchesNothing) {
