@@ -52,7 +52,7 @@ bench: build
 	@scripts/bench
 
 format: bootstrap
-	@git ls-files '*.cpp' '*.h' | xargs -r clang-format -i
+	@git ls-files --cached --others --exclude-standard '*.cpp' '*.h' | xargs -r clang-format -i
 
 clean:
 	rm -rf build

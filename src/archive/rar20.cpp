@@ -1,10 +1,311 @@
 #include "archive/rar20.h"
 
+#include <stdlib.h>
+#include <string.h>
+
+#include "archive/rar20_audio.h"
+#include "archive/rar20_table.h"
+
+// Damaged data cannot lead outside the state: every decoded symbol is below
+// its table's alphabet size (so class tables and channel records are
+// indexed in range), runs of code lengths are clipped to the block's count,
+// and window positions are taken modulo the window size. Nothing in the
+// format is an error here; the entry's CRC-32 judges the output.
+
 namespace osin {
 
-// Placeholder until the decoder lands: every compressed entry produces no
-// bytes, so it fails its CRC check exactly as a damaged entry would.
-struct Rar20Decoder::State {};
+namespace {
+
+constexpr uint32_t kWindowSize = 0x100000;
+constexpr uint32_t kWindowMask = kWindowSize - 1;
+// Pending window bytes are handed to the writer once this many have gathered.
+constexpr uint32_t kHandOverSize = 0x10000;
+constexpr uint32_t kProgressStep = 1024;
+
+// Input bit reader. The packed bytes pass through one buffer of kInputSize
+// bytes; the position is one bit counter (byte index * 8 + bits used of that
+// byte), most significant bit first. A refill keeps the buffer's last 32
+// bytes, moved to its start, and reads behind them, so the byte position
+// becomes its value modulo 32. It happens only at three points, each before a
+// step whose reads stay inside the buffer when the position is at or below
+// the point: a main-loop symbol (at most 7 bytes with all its extra bits),
+// the head of a table block (10 bytes), one code-length symbol (3 bytes).
+// PeekBits reads one byte beyond what counts, hence the slack.
+//
+// When the packed data is used up, decoding goes on over what is left in the
+// buffer (the entry then fails its CRC check). The second refill that finds
+// nothing to read ends the entry: by then more than 8,000 bytes past the end
+// were decoded, which no sound stream needs, and a damaged one could
+// otherwise loop forever on zero-length matches or table blocks.
+constexpr int kInputSize = 8192;
+constexpr int kInputCarry = 32;
+constexpr int kInputSlack = 8;
+constexpr uint32_t kSymbolRefillAt = kInputSize - 30;
+constexpr uint32_t kTableRefillAt = kInputSize - 25;
+constexpr uint32_t kLengthRefillAt = kInputSize - 5;
+constexpr int kEmptyRefillsToStop = 2;
+
+// Alphabets: main (literals 0..255, 256 repeat, 257..260 recent distances,
+// 261..268 short matches, 269 new tables, 270..297 long matches), distance
+// classes, length classes for 257..260, code lengths, audio deltas + 256.
+constexpr uint32_t kMainCodes = 298;
+constexpr uint32_t kDistanceCodes = 48;
+constexpr uint32_t kLengthCodes = 28;
+constexpr uint32_t kBitLengthCodes = 19;
+constexpr uint32_t kAudioCodes = 257;
+constexpr uint32_t kLzLengths = kMainCodes + kDistanceCodes + kLengthCodes;
+constexpr int kMaxChannels = 4;
+constexpr uint32_t kMaxLengths = kAudioCodes * kMaxChannels;
+static_assert(kMainCodes <= uint32_t(kMaxAlphabet), "symbols fit every table");
+
+// Length classes: eight single values, then groups of four classes whose
+// step doubles.
+const uint8_t kLengthBase[kLengthCodes] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                           24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+const uint8_t kLengthBits[kLengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                           2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+static_assert(sizeof(kLengthBase) == kLengthCodes && sizeof(kLengthBits) == kLengthCodes, "28 classes");
+
+// Distance classes: 0..3 single values, then (n - 2) / 2 extra bits per
+// class up to 16, and from class 36 on steps of 65,536.
+const uint32_t kDistanceBase[kDistanceCodes] = {
+    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
+    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
+    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
+    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
+const uint8_t kDistanceBits[kDistanceCodes] = {
+    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+static_assert(sizeof(kDistanceBase) / sizeof(kDistanceBase[0]) == kDistanceCodes, "48 classes");
+static_assert(sizeof(kDistanceBits) == kDistanceCodes, "48 classes");
+
+// Short matches (codes 261..268) of length 2.
+const uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
+const uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+
+// A long or recent-distance match is longer by one from each of these
+// distances on; the recent-distance codes also count the first one.
+constexpr uint32_t kRecentLongerFrom = 0x101;
+constexpr uint32_t kLongerFrom = 0x2000;
+constexpr uint32_t kLongerStillFrom = 0x40000;
+
+// Everything an entry leaves to the next one of a solid archive.
+struct DecoderState {
+  uint8_t window[kWindowSize];
+  uint32_t windowPos;
+  uint32_t flushedPos;
+  // Bytes at and beyond this position are still zero since the last reset,
+  // so a reset need not clear the whole window after a small entry.
+  uint32_t dirtyEnd;
+
+  uint8_t input[kInputSize + kInputSlack];
+  uint32_t bitPos;
+  int inputTop;  // valid bytes in the buffer; only the trailing switch asks
+  int emptyRefills;
+
+  uint32_t recentDistances[4];
+  uint32_t recentIndex;  // only grows; the slot is its value modulo 4
+  uint32_t prevMatchLength;
+  uint32_t prevMatchDistance;
+
+  uint8_t prevCodeLengths[kMaxLengths];
+  HuffTable literalTable;
+  HuffTable distanceTable;
+  HuffTable lengthTable;
+  HuffTable bitLengthTable;
+  HuffTable audioTables[kMaxChannels];
+
+  bool audioMode;
+  int channels;
+  int currentChannel;
+  int32_t crossChannelDelta;
+  AudioChannel audio[kMaxChannels];
+
+  PackedIo* io;
+};
+
+using State = DecoderState;
+
+// Short reads from the reader are joined; fewer than Count bytes come back
+// only at the end of the entry's packed data.
+int ReadInput(State& s, uint8_t* to, int count) {
+  int total = 0;
+  while (total < count) {
+    int got = s.io->ReadPacked(to + total, count - total);
+    if (got <= 0) break;
+    total += got;
+  }
+  return total;
+}
+
+void FirstRefill(State& s) {
+  s.bitPos = 0;
+  s.emptyRefills = 0;
+  s.inputTop = ReadInput(s, s.input, kInputSize);
+  if (s.inputTop == 0) s.emptyRefills++;
+}
+
+void Refill(State& s) {
+  memmove(s.input, s.input + kInputSize - kInputCarry, kInputCarry);
+  // The byte index modulo 32, bits used kept.
+  s.bitPos &= kInputCarry * 8 - 1;
+  int got = ReadInput(s, s.input + kInputCarry, kInputSize - kInputCarry);
+  if (got > 0) {
+    s.inputTop = got + kInputCarry;
+  } else {
+    s.inputTop = int(s.bitPos >> 3);
+    s.emptyRefills++;
+  }
+}
+
+// Everything written since the last hand-over lies between FlushedPos and
+// WindowPos.
+void NoteWritten(State& s, uint32_t windowPos) {
+  if (windowPos < s.flushedPos) {
+    s.dirtyEnd = kWindowSize;
+  } else if (windowPos > s.dirtyEnd) {
+    s.dirtyEnd = windowPos;
+  }
+}
+
+// Hands the window bytes produced since the last hand-over to the writer, in
+// output order when the window wrapped in between.
+void HandOver(State& s, uint32_t windowPos) {
+  NoteWritten(s, windowPos);
+  if (windowPos < s.flushedPos) {
+    s.io->WriteOutput(s.window + s.flushedPos, int(kWindowSize - s.flushedPos));
+    if (windowPos > 0) s.io->WriteOutput(s.window, int(windowPos));
+  } else if (windowPos > s.flushedPos) {
+    s.io->WriteOutput(s.window + s.flushedPos, int(windowPos - s.flushedPos));
+  }
+  s.flushedPos = windowPos;
+}
+
+void ResetHistory(State& s) {
+  s.crossChannelDelta = 0;
+  s.currentChannel = 0;
+  memset(s.audio, 0, sizeof(s.audio));
+  memset(s.recentDistances, 0, sizeof(s.recentDistances));
+  s.recentIndex = 0;
+  s.prevMatchLength = 0;
+  s.prevMatchDistance = 0;
+  memset(s.window, 0, s.dirtyEnd);
+  s.dirtyEnd = 0;
+  memset(s.prevCodeLengths, 0, sizeof(s.prevCodeLengths));
+  s.windowPos = 0;
+  s.flushedPos = 0;
+}
+
+// A table block: a 2-bit head (audio mode; lengths as deltas from the last
+// block), the channel count in audio mode, 19 four-bit lengths of the
+// code-length code, then the code lengths coded with it. Positions beyond the
+// count read keep their previous values for the next delta block.
+void ReadTables(State& s) {
+  if ((s.bitPos >> 3) > kTableRefillAt) Refill(s);
+  const uint8_t* in = s.input;
+  uint32_t bits = s.bitPos;
+
+  uint32_t head = PeekBits(in, bits);
+  s.audioMode = (head & 0x8000) != 0;
+  if ((head & 0x4000) == 0) memset(s.prevCodeLengths, 0, sizeof(s.prevCodeLengths));
+  bits += 2;
+  uint32_t count = kLzLengths;
+  if (s.audioMode) {
+    s.channels = int((head >> 12) & 3) + 1;
+    if (s.currentChannel >= s.channels) s.currentChannel = 0;
+    bits += 2;
+    count = kAudioCodes * uint32_t(s.channels);
+  }
+
+  uint8_t bitLengths[kBitLengthCodes];
+  for (uint8_t& len : bitLengths) {
+    len = uint8_t(PeekBits(in, bits) >> 12);
+    bits += 4;
+  }
+  BuildHuffTable(s.bitLengthTable, bitLengths, kBitLengthCodes);
+
+  uint8_t lengths[kMaxLengths];
+  uint32_t i = 0;
+  while (i < count) {
+    if ((bits >> 3) > kLengthRefillAt) {
+      s.bitPos = bits;
+      Refill(s);
+      bits = s.bitPos;
+    }
+    uint32_t code = DecodeSymbol(s.bitLengthTable, in, bits);
+    if (code < 16) {
+      lengths[i] = uint8_t((code + s.prevCodeLengths[i]) & 15);
+      i++;
+      continue;
+    }
+    uint32_t run;
+    uint8_t value = 0;
+    if (code == 16) {
+      run = (PeekBits(in, bits) >> 14) + 3;
+      bits += 2;
+      // A repeat before the first length has nothing to repeat: zeros.
+      if (i > 0) value = lengths[i - 1];
+    } else if (code == 17) {
+      run = (PeekBits(in, bits) >> 13) + 3;
+      bits += 3;
+    } else {
+      run = (PeekBits(in, bits) >> 9) + 11;
+      bits += 7;
+    }
+    for (; run > 0 && i < count; --run) lengths[i++] = value;
+  }
+  s.bitPos = bits;
+
+  if (s.audioMode) {
+    for (int c = 0; c < s.channels; ++c)
+      BuildHuffTable(s.audioTables[c], lengths + kAudioCodes * c, kAudioCodes);
+  } else {
+    BuildHuffTable(s.literalTable, lengths, kMainCodes);
+    BuildHuffTable(s.distanceTable, lengths + kMainCodes, kDistanceCodes);
+    BuildHuffTable(s.lengthTable, lengths + kMainCodes + kDistanceCodes, kLengthCodes);
+  }
+  memcpy(s.prevCodeLengths, lengths, count);
+}
+
+inline uint32_t ReadExtraBits(const uint8_t* in, uint32_t& bits, uint32_t count) {
+  if (count == 0) return 0;
+  uint32_t value = PeekBits(in, bits) >> (16 - count);
+  bits += count;
+  return value;
+}
+
+inline void CopyEight(uint8_t* to, const uint8_t* from) {
+  uint64_t word;
+  memcpy(&word, from, 8);
+  memcpy(to, &word, 8);
+}
+
+// Copies Length bytes from Distance behind WindowPos with the result of a
+// byte-by-byte copy: an overlapping match repeats its pattern, and a
+// distance of 0 or of the whole window leaves the bytes as they were. Writes
+// nothing beyond the match, whose far side is history still to be read.
+void CopyMatch(uint8_t* window, uint32_t windowPos, uint32_t distance, uint32_t length) {
+  uint32_t from = (windowPos - distance) & kWindowMask;
+  if (windowPos + length > kWindowSize || from + length > kWindowSize) {
+    for (uint32_t i = 0; i < length; ++i) {
+      window[(windowPos + i) & kWindowMask] = window[(from + i) & kWindowMask];
+    }
+    return;
+  }
+  uint8_t* to = window + windowPos;
+  const uint8_t* src = window + from;
+  uint32_t i = 0;
+  // Eight at a time reads only bytes already final: the source is at least
+  // eight bytes behind, or ahead of everything written so far.
+  if (from > windowPos || windowPos - from >= 8) {
+    for (; i + 8 <= length; i += 8) CopyEight(to + i, src + i);
+  }
+  for (; i < length; ++i) to[i] = src[i];
+}
+
+}  // namespace
+
+struct Rar20Decoder::State : DecoderState {};
 
 Rar20Decoder::Rar20Decoder() = default;
 
@@ -13,16 +314,130 @@ Rar20Decoder::~Rar20Decoder() {
 }
 
 bool Rar20Decoder::Allocate() {
-  if (!state_) state_ = new State;
-  return true;
+  if (!state_) state_ = static_cast<State*>(calloc(1, sizeof(State)));
+  return state_ != nullptr;
 }
 
 void Rar20Decoder::Free() {
-  delete state_;
+  free(state_);
   state_ = nullptr;
 }
 
-int Rar20Decoder::DecodeEntry(PackedIo&, bool, uint32_t) {
+int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
+  if (!state_) return 0;
+  DecoderState& s = *state_;
+  s.io = &io;
+  if (!solid) ResetHistory(s);
+  FirstRefill(s);
+  if (!solid) ReadTables(s);
+
+  const bool reports = io.HasProgress();
+  uint8_t* const window = s.window;
+  const uint8_t* const in = s.input;
+  uint32_t windowPos = s.windowPos;
+  uint32_t reportedPos = windowPos;
+  uint32_t bits = s.bitPos;
+  int64_t remaining = int64_t(unpackedSize) - 1;
+
+  while (remaining >= 0 && s.emptyRefills < kEmptyRefillsToStop) {
+    if (reports) {
+      uint32_t produced = (windowPos - reportedPos) & kWindowMask;
+      if (produced >= kProgressStep) {
+        if (!io.Progress(produced)) {
+          s.windowPos = windowPos;
+          NoteWritten(s, windowPos);
+          return 255;
+        }
+        reportedPos = windowPos;
+      }
+    }
+    if ((bits >> 3) > kSymbolRefillAt) {
+      s.bitPos = bits;
+      Refill(s);
+      bits = s.bitPos;
+    }
+    if (((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize) HandOver(s, windowPos);
+
+    if (s.audioMode) {
+      int channel = s.currentChannel;
+      uint32_t code = DecodeSymbol(s.audioTables[channel], in, bits);
+      if (code == 256) {
+        s.bitPos = bits;
+        ReadTables(s);
+        bits = s.bitPos;
+        continue;
+      }
+      window[windowPos] = PredictAudioByte(s.audio[channel], s.crossChannelDelta, code);
+      windowPos = (windowPos + 1) & kWindowMask;
+      s.currentChannel = channel + 1 < s.channels ? channel + 1 : 0;
+      remaining--;
+      continue;
+    }
+
+    uint32_t code = DecodeSymbol(s.literalTable, in, bits);
+    if (code < 256) {
+      window[windowPos] = uint8_t(code);
+      windowPos = (windowPos + 1) & kWindowMask;
+      remaining--;
+      continue;
+    }
+    uint32_t length;
+    uint32_t distance;
+    if (code >= 270) {
+      uint32_t n = code - 270;
+      length = kLengthBase[n] + 3 + ReadExtraBits(in, bits, kLengthBits[n]);
+      uint32_t c = DecodeSymbol(s.distanceTable, in, bits);
+      distance = kDistanceBase[c] + 1 + ReadExtraBits(in, bits, kDistanceBits[c]);
+      if (distance >= kLongerFrom) length++;
+      if (distance >= kLongerStillFrom) length++;
+    } else if (code == 269) {
+      s.bitPos = bits;
+      ReadTables(s);
+      bits = s.bitPos;
+      continue;
+    } else if (code == 256) {
+      length = s.prevMatchLength;
+      distance = s.prevMatchDistance;
+    } else if (code < 261) {
+      distance = s.recentDistances[(s.recentIndex - (code - 256)) & 3];
+      uint32_t c = DecodeSymbol(s.lengthTable, in, bits);
+      length = kLengthBase[c] + 2 + ReadExtraBits(in, bits, kLengthBits[c]);
+      if (distance >= kRecentLongerFrom) length++;
+      if (distance >= kLongerFrom) length++;
+      if (distance >= kLongerStillFrom) length++;
+    } else {
+      uint32_t n = code - 261;
+      distance = kShortBase[n] + 1 + ReadExtraBits(in, bits, kShortBits[n]);
+      length = 2;
+    }
+    s.recentDistances[s.recentIndex & 3] = distance;
+    s.recentIndex++;
+    s.prevMatchDistance = distance;
+    s.prevMatchLength = length;
+    remaining -= length;
+    CopyMatch(window, windowPos, distance, length);
+    windowPos = (windowPos + length) & kWindowMask;
+  }
+  s.bitPos = bits;
+
+  // A table block placed right after the entry's last symbol sets up the
+  // tables the next solid entry starts with.
+  if (s.inputTop >= int(bits >> 3) + 5) {
+    const HuffTable& table = s.audioMode ? s.audioTables[s.currentChannel] : s.literalTable;
+    uint32_t code = DecodeSymbol(table, in, bits);
+    s.bitPos = bits;
+    if (code == (s.audioMode ? 256u : 269u)) ReadTables(s);
+  }
+
+  s.windowPos = windowPos;
+  if (reports) {
+    uint32_t produced = (windowPos - reportedPos) & kWindowMask;
+    if (produced != 0 && !io.Progress(produced)) {
+      NoteWritten(s, windowPos);
+      return 255;
+    }
+  }
+  HandOver(s, windowPos);
   return 0;
 }
 

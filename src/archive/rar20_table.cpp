@@ -1,0 +1,57 @@
+#include "archive/rar20_table.h"
+
+namespace osin {
+
+void BuildHuffTable(HuffTable& table, const uint8_t* lengths, uint32_t size) {
+  uint32_t count[16] = {};
+  for (uint32_t i = 0; i < size; ++i) count[lengths[i] & 15]++;
+  count[0] = 0;
+
+  // At most 298 symbols: Codes stays below 2^16 x 600, so the shifted
+  // bound fits 32 bits before it is clamped.
+  uint32_t next[16];
+  uint32_t codes = 0;
+  table.limits[0] = 0;
+  table.firstIndex[0] = 0;
+  next[0] = 0;
+  for (int len = 1; len < 16; ++len) {
+    codes = 2 * (codes + count[len]);
+    uint32_t limit = codes << (15 - len);
+    table.limits[len] = limit < 0xFFFF ? limit : 0xFFFF;
+    table.firstIndex[len] = table.firstIndex[len - 1] + count[len - 1];
+    next[len] = table.firstIndex[len];
+  }
+  for (uint32_t symbol = 0; symbol < size; ++symbol) {
+    uint32_t len = lengths[symbol] & 15;
+    if (len != 0) table.symbols[next[len]++] = uint16_t(symbol);
+  }
+  table.size = size;
+
+  // Limits grows with the length, so walking the prefixes upwards only ever
+  // moves to longer codes.
+  uint32_t len = 1;
+  for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
+    uint32_t v = prefix << (16 - kFastBits);
+    while (len <= uint32_t(kFastBits) && v >= table.limits[len]) ++len;
+    if (len > uint32_t(kFastBits)) {
+      table.fast[prefix] = 0;
+      continue;
+    }
+    uint32_t index = table.firstIndex[len] + ((v - table.limits[len - 1]) >> (16 - len));
+    if (index >= size) index = 0;
+    table.fast[prefix] = uint16_t(table.symbols[index] | (len << 12));
+  }
+}
+
+uint32_t DecodeLongCode(const HuffTable& table, uint32_t v, uint32_t& length) {
+  v &= 0xFFFE;
+  // Every shorter length was ruled out by the lookup.
+  uint32_t len = kFastBits + 1;
+  while (len < 15 && v >= table.limits[len]) ++len;
+  uint32_t index = table.firstIndex[len] + ((v - table.limits[len - 1]) >> (16 - len));
+  if (index >= table.size) index = 0;
+  length = len;
+  return table.symbols[index];
+}
+
+}  // namespace osin

@@ -1,0 +1,53 @@
+#include "config/language.h"
+
+#include "config/profile.h"
+#include "config/variables.h"
+#include "platform/file.h"
+#include "platform/strutils.h"
+#include "platform/text.h"
+#include "setup/session.h"
+
+namespace osin {
+
+String LanguageString(const String& section, int id) {
+  const TSetupSession& session = Session();
+  String key = IntToStr(id);
+  String text = ReadIniString(session.LanguageFile, section, key, String());
+  text = ReadIniString(session.LanguageFile, section + "." + session.Language, key, text);
+  return ExpandString(text);
+}
+
+String MessageString(int id) {
+  return LanguageString("Strings", id);
+}
+
+void UninstallLanguageSections(StringList& target) {
+  const String& file = Session().LanguageFile;
+  const CharSet dot(".");
+  StringList sections;
+  ReadIniSections(file, sections);
+  for (int i = 0; i < sections.Count(); ++i) {
+    const String& name = sections[i];
+    if (SameText(GetWord(1, name, dot), "Uninstall") && CountWords(name, dot) <= 2) {
+      target.Add(file + "," + name);
+    }
+  }
+}
+
+void ReadTextFile(const String& path, String& destination) {
+  FileHandle file = OpenFileHandle(path, kFileRead, kShareRead, 0, kOpenExisting);
+  if (!IsOpenFile(file)) return;
+  destination = String();
+  int64_t size = FileHandleSize(file);
+  if (size > 0 && size < 0x7FFFFFFF) {
+    String text(static_cast<int>(size), '\0');
+    int done = 0;
+    for (int n = 1; done < text.Length() && n > 0; done += n > 0 ? n : 0) {
+      n = FileRead(file, text.Buffer() + done, text.Length() - done);
+    }
+    if (done == text.Length()) destination = text;
+  }
+  CloseFileHandle(file);
+}
+
+}  // namespace osin

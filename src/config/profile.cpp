@@ -1,0 +1,87 @@
+#include "config/profile.h"
+
+#include "platform/text.h"
+
+namespace osin {
+
+namespace {
+
+void FreeStore(void* store) {
+  delete static_cast<TztIniFile*>(store);
+}
+
+struct Profile {
+  // Upper-cased file names in case-insensitive order, each with its store.
+  StringList stores{FreeStore};
+  TIniParseOptions options;
+
+  Profile() { stores.SetSorted(true); }
+};
+
+// Lives until the process ends; its stores are written back then at the
+// latest.
+Profile& TheProfile() {
+  static Profile profile;
+  return profile;
+}
+
+}  // namespace
+
+TIniParseOptions& ProfileParseOptions() {
+  return TheProfile().options;
+}
+
+TztIniFile* OpenStore(const String& file, bool readOnly) {
+  Profile& profile = TheProfile();
+  String name = UpperCase(file);
+  int i;
+  if (profile.stores.Find(name, i)) {
+    TztIniFile* store = static_cast<TztIniFile*>(profile.stores.Object(i));
+    if (readOnly || !store->ReadOnly()) return store;
+    profile.stores.Delete(i);
+  }
+  TztIniFile* store = new TztIniFile(name, readOnly, profile.options);
+  profile.stores.Add(name, store);
+  return store;
+}
+
+void DropStore(const String& file) {
+  Profile& profile = TheProfile();
+  int i;
+  if (profile.stores.Find(UpperCase(file), i)) profile.stores.Delete(i);
+}
+
+void DropAllStores() {
+  TheProfile().stores.Clear();
+}
+
+String ReadIniString(const String& file, const String& section, const String& key, const String& fallback) {
+  return OpenStore(file, true)->ReadString(section, key, fallback);
+}
+
+int ReadIniInteger(const String& file, const String& section, const String& key, int fallback) {
+  return IniStrToInt(ReadIniString(file, section, key, IntToStr(fallback)), fallback);
+}
+
+bool ReadIniBool(const String& file, const String& section, const String& key, bool fallback) {
+  return ReadIniString(file, section, key, fallback ? "1" : "0") == "1";
+}
+
+void ReadIniSections(const String& file, StringList& list) {
+  OpenStore(file, true)->ReadSections(list);
+}
+
+void ReadIniSection(const String& file, const String& section, StringList& list) {
+  OpenStore(file, true)->ReadSection(section, list);
+}
+
+void ReadIniSectionValues(const String& file, const String& section, StringList& list) {
+  OpenStore(file, true)->ReadSectionValues(section, list);
+}
+
+bool WriteIni(const String& file, const String& section, const String& key, const String& value) {
+  OpenStore(file, false)->WriteString(section, key, value);
+  return true;
+}
+
+}  // namespace osin

@@ -1,0 +1,116 @@
+#include <windows.h>
+
+#include "config/profile.h"
+#include "config/registry.h"
+#include "config/variables.h"
+#include "platform/file.h"
+#include "platform/strutils.h"
+#include "platform/system.h"
+#include "setup/session.h"
+
+namespace osin {
+
+namespace {
+
+#define OSIN_CURRENT_VERSION "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+
+// Shell folders, in the order of SpecialFolderPath's table.
+const char* const kShellFolders[] = {
+    "Desktop", "Fonts",  "NetHood",   "Personal",    "ProgramsMenu",
+    "Recent",  "SendTo", "StartMenu", "StartupMenu", "Templates",
+};
+static_assert(sizeof(kShellFolders) / sizeof(kShellFolders[0]) == 10, "ten shell folders");
+
+struct RegistryFolder {
+  const char* name;
+  const char* path;
+  // Expanded with the variables set so far when the value is absent.
+  const char* fallback;
+};
+
+// Folders the system records in the registry.
+const RegistryFolder kRegistryFolders[] = {
+    {"ProgramFiles", OSIN_CURRENT_VERSION "ProgramFilesDir", ""},
+    {"CommonFiles", OSIN_CURRENT_VERSION "CommonFilesDir", ""},
+    {"CommonDesktop", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
+    {"CommonProgramsMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"CommonStartMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"CommonStartupMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+};
+static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == 6, "six registry folders");
+
+// The folder part of a file name, with its backslash.
+String FolderOf(const String& fileName) {
+  return fileName.Copy(1, fileName.LastPos('\\'));
+}
+
+// "C:" of "C:\..."; "\\server\share" of a UNC path; else empty.
+String DriveOf(const String& path) {
+  if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2);
+  if (!path.StartsWith("\\\\")) return String();
+  int slashes = 0;
+  for (int i = 2; i < path.Length(); ++i) {
+    if (path[i] == '\\' && ++slashes == 2) return path.Copy(1, i);
+  }
+  return path;
+}
+
+String SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
+  char folder[MAX_PATH];
+  UINT length = query(folder, MAX_PATH);
+  return length < MAX_PATH ? String(folder, static_cast<int>(length)) : String();
+}
+
+// The first non-empty entry of the Borland database engine's DLL path, or
+// where the engine is installed by default.
+String BdeFolder() {
+  String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", String());
+  String first = GetWord(1, dllPath, CharSet(";"));
+  return first.IsEmpty() ? String("%CommonFiles%\\Borland Shared\\BDE") : first;
+}
+
+// The root folder of the latest Delphi release, by the name order of its
+// registry keys.
+String DelphiFolder() {
+  StringList releases;
+  ReadRegSubkeys("HKLM\\SOFTWARE\\Borland\\Delphi", releases);
+  if (releases.IsEmpty()) return "C:";
+  releases.SetSorted(true);
+  String latest = releases[releases.Count() - 1];
+  return ReadRegString("HKLM\\SOFTWARE\\Borland\\Delphi\\" + latest + "\\RootDir", String());
+}
+
+String ShortDate() {
+  char date[100];
+  int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, sizeof(date));
+  return length > 0 ? String(date, length - 1) : String();
+}
+
+}  // namespace
+
+void BuildVariables() {
+  TSetupSession& session = Session();
+  session.Variables.Clear();
+  SetPathVariable("SourcePath", FolderOf(session.SourceFile));
+  SetPathVariable("InstallPath", session.InstallPath);
+  SetPathVariable("Presetup", session.PresetupDir);
+  SetVariable("BootDrive", DriveOf(ReadRegString(OSIN_CURRENT_VERSION "Setup\\BootDir", String())));
+  SetPathVariable("Windows", SystemFolder(GetWindowsDirectoryA));
+  SetPathVariable("System", SystemFolder(GetSystemDirectoryA));
+  for (int i = 0; i < 10; ++i) SetPathVariable(kShellFolders[i], SpecialFolderPath(i));
+  for (const RegistryFolder& row : kRegistryFolders) {
+    SetPathVariable(row.name, ReadRegString(row.path, ExpandVariables(row.fallback)));
+  }
+  SetPathVariable("BDE", BdeFolder());
+  SetPathVariable("Delphi", DelphiFolder());
+  SetVariable("Date", ShortDate());
+  SetVariable("LangStr", session.Language);
+
+  // The configuration is read again from disk, so a project's own changes
+  // to it since the last build are seen.
+  DropStore(session.ConfigFile);
+  ReadIniSectionValues(session.ConfigFile, "Variables", session.Variables);
+  ReadIniSectionValues(session.ConfigFile, "Variables." + session.Language, session.Variables);
+}
+
+}  // namespace osin

@@ -1,0 +1,53 @@
+// The state of one setup run.
+//
+// One instance exists per process (Session()); the program entry fills it at
+// the start of the run and the subsystems read and write the fields named
+// here. Fields are plain values: whoever changes one is responsible for the
+// consequences stated beside it.
+#pragma once
+
+#include "platform/str.h"
+#include "platform/strlist.h"
+#include "ui/font.h"
+
+struct HWND__;
+
+namespace osin {
+
+struct TSetupSession {
+  // Full path of the running program; %SourcePath% is its folder.
+  String SourceFile;
+  // Temporary folder of the control files, with a trailing backslash.
+  String PresetupDir;
+  // PresetupDir + "Osin.ini".
+  String ConfigFile;
+  // "Setup" at the start; the expansion of %ProgramName% once a language is
+  // set. Caption of message boxes and title of the background window.
+  String ProgramName = "Setup";
+  // Destination folder, unexpanded until it is used.
+  String InstallPath;
+  // Current language code (%LangStr%), for example "ENU".
+  String Language;
+  // The language file of Language, or the English fallback.
+  String LanguageFile;
+  // Offered languages as code=display name lines, in configuration order.
+  StringList Languages;
+  // Variables as name=value lines, values unexpanded.
+  StringList Variables;
+  // Expanded title of the page being shown; the page header draws it.
+  String PageTitle;
+  // The three configured fonts; their character set follows the language.
+  TFontDescription MainTitleFont;
+  TFontDescription DialogFont;
+  TFontDescription DialogTitleFont;
+  // The background window, or none before it is created.
+  HWND__* MainWindow = nullptr;
+};
+
+// The run's state. Created on first use and kept until the process ends.
+inline TSetupSession& Session() {
+  static TSetupSession session;
+  return session;
+}
+
+}  // namespace osin

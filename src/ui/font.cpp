@@ -1,0 +1,75 @@
+#include "ui/font.h"
+
+#include <string.h>
+
+#include "platform/strutils.h"
+#include "platform/text.h"
+#include "setup/session.h"
+
+namespace osin {
+
+namespace {
+
+struct CharsetRow {
+  char code[4];
+  uint8_t charset;
+};
+
+// Languages whose texts need a character set other than the default. The
+// table is searched in this order and the first equal code wins; Bulgarian
+// stands with the Central European sets on purpose.
+const CharsetRow kCharsets[] = {
+    {"RUS", 204}, {"BEL", 204}, {"SRB", 204}, {"UKR", 204}, {"ELL", 161}, {"TRK", 162}, {"ETI", 186},
+    {"LTH", 186}, {"LVI", 186}, {"BGR", 238}, {"CSY", 238}, {"HRV", 238}, {"HUN", 238}, {"PLK", 238},
+    {"ROM", 238}, {"SKY", 238}, {"SLV", 238}, {"SQI", 238}, {"SRL", 238},
+};
+static_assert(sizeof(kCharsets) / sizeof(kCharsets[0]) == 19, "nineteen languages carry a character set");
+
+const uint8_t kDefaultCharset = 1;
+
+uint8_t StyleBit(char letter) {
+  switch (letter) {
+    case 'B':
+      return kFontBold;
+    case 'I':
+      return kFontItalic;
+    case 'U':
+      return kFontUnderline;
+    case 'S':
+      return kFontStrikeOut;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+TFontDescription ParseFontDescription(const String& text) {
+  const CharSet comma(",");
+  TFontDescription font;
+  String face = GetField(1, text, comma);
+  int faceLength = face.Length() < 31 ? face.Length() : 31;
+  memcpy(font.Face, face.c_str(), faceLength);
+  font.Size = StrToIntDef(GetField(2, text, comma), 8);
+  font.Color = StrToIntDef(GetField(3, text, comma), 0);
+  String styles = GetField(4, text, comma);
+  for (int i = 0; i < styles.Length(); ++i) font.Styles |= StyleBit(styles[i]);
+  return font;
+}
+
+uint8_t CharsetForLanguage(const String& code) {
+  for (const CharsetRow& row : kCharsets) {
+    if (code == row.code) return row.charset;
+  }
+  return kDefaultCharset;
+}
+
+void ApplyLanguageCharset(const String& code) {
+  uint8_t charset = CharsetForLanguage(UpperCase(code));
+  TSetupSession& session = Session();
+  session.MainTitleFont.Charset = charset;
+  session.DialogFont.Charset = charset;
+  session.DialogTitleFont.Charset = charset;
+}
+
+}  // namespace osin

@@ -1,0 +1,283 @@
+// The RAR 2.0 decoder against streams whose output the reference model
+// knows, fed through a PackedIo over memory.
+#include <string.h>
+
+#include <algorithm>
+#include <random>
+
+#include "archive/rar20.h"
+#include "archive/rar20_scenarios.h"
+#include "archive/rar20_stream.h"
+#include "archive/rar20_table.h"
+#include "testing.h"
+
+namespace {
+
+using rar20test::Bytes;
+using rar20test::Entry;
+using rar20test::Rar20Stream;
+
+class MemoryIo : public osin::PackedIo {
+ public:
+  // Chunk limits every read, as a reader that returns short reads would.
+  explicit MemoryIo(const Bytes& packed, int chunk = 1 << 30) : packed_(packed), chunk_(chunk) {}
+
+  int ReadPacked(uint8_t* buffer, int count) override {
+    int n = std::min({count, chunk_, int(packed_.size() - pos_)});
+    if (n > 0) memcpy(buffer, packed_.data() + pos_, size_t(n));
+    pos_ += size_t(n);
+    return n;
+  }
+  void WriteOutput(const uint8_t* data, int count) override {
+    EXPECT_GT(count, 0);
+    output.insert(output.end(), data, data + count);
+    pieces.push_back(count);
+  }
+  bool HasProgress() const override { return reportProgress; }
+  bool Progress(uint32_t count) override {
+    reports.push_back(count);
+    return reports.size() < stopAfterReports;
+  }
+
+  bool reportProgress = false;
+  size_t stopAfterReports = size_t(-1);
+  Bytes output;
+  std::vector<int> pieces;
+  std::vector<uint32_t> reports;
+
+ private:
+  const Bytes& packed_;
+  size_t pos_ = 0;
+  int chunk_;
+};
+
+Bytes Decode(osin::Rar20Decoder& decoder, const Entry& entry, int chunk = 1 << 30, int* result = nullptr) {
+  MemoryIo io(entry.packed, chunk);
+  int r = decoder.DecodeEntry(io, entry.solid, uint32_t(entry.expected.size()));
+  if (result) *result = r;
+  return io.output;
+}
+
+// Compares without printing megabytes on a mismatch.
+::testing::AssertionResult SameBytes(const Bytes& got, const Bytes& want) {
+  if (got == want) return ::testing::AssertionSuccess();
+  size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  return ::testing::AssertionFailure()
+         << "got " << got.size() << " bytes, want " << want.size() << ", first difference at " << i;
+}
+
+class Rar20Scenarios : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Rar20Scenarios, DecodeAsTheModelSays) {
+  const rar20test::Scenario scenario = rar20test::MakeScenario(GetParam());
+  ASSERT_FALSE(scenario.entries.empty());
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  for (size_t i = 0; i < scenario.entries.size(); ++i) {
+    int result = -1;
+    EXPECT_TRUE(
+        SameBytes(Decode(decoder, scenario.entries[i], 1 << 30, &result), scenario.entries[i].expected))
+        << "entry " << i;
+    EXPECT_EQ(result, 0);
+  }
+  // The same run again through reads of a few bytes at a time: refills
+  // that join short reads change nothing.
+  for (const Entry& entry : scenario.entries) {
+    EXPECT_TRUE(SameBytes(Decode(decoder, entry, 7), entry.expected));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Rar20Scenarios, ::testing::ValuesIn(rar20test::ScenarioNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// Hand-overs come in pieces of at least 64 KB, the two pieces of a wrapped
+// window in order, and never more than was produced.
+TEST(Rar20Decoder, HandsOverLargePiecesOnly) {
+  Rar20Stream s;
+  s.Begin(false);
+  s.LzTables();
+  s.Literals(rar20test::RandomBytes(3000, 40));
+  for (int i = 0; i < 5000; ++i) s.Match(258, 2999);
+  Entry entry = s.End();
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  MemoryIo io(entry.packed);
+  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), 0);
+  EXPECT_TRUE(SameBytes(io.output, entry.expected));
+  // Short pieces other than the last: the two sides of the wrap.
+  std::vector<size_t> shortPieces;
+  for (size_t i = 0; i + 1 < io.pieces.size(); ++i) {
+    if (io.pieces[i] < 0x10000) shortPieces.push_back(i);
+  }
+  ASSERT_EQ(shortPieces.size(), 2u);
+  EXPECT_EQ(shortPieces[1], shortPieces[0] + 1);
+  EXPECT_GE(io.pieces[shortPieces[0]] + io.pieces[shortPieces[1]], 0x10000);
+}
+
+TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
+  Rar20Stream s;
+  s.Begin(false);
+  s.LzTables();
+  s.Literals(rar20test::Text(10000, 41));
+  s.Match(258, 9000);
+  s.Literals(rar20test::Text(77, 42));
+  Entry entry = s.End();
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+
+  MemoryIo io(entry.packed);
+  io.reportProgress = true;
+  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), 0);
+  uint64_t total = 0;
+  for (size_t i = 0; i < io.reports.size(); ++i) {
+    if (i + 1 < io.reports.size()) {
+      EXPECT_GE(io.reports[i], 1024u);
+    }
+    EXPECT_LT(io.reports[i], 1024u + 258u);
+    total += io.reports[i];
+  }
+  EXPECT_EQ(total, entry.expected.size());
+
+  MemoryIo stopped(entry.packed);
+  stopped.reportProgress = true;
+  stopped.stopAfterReports = 3;
+  EXPECT_EQ(decoder.DecodeEntry(stopped, false, uint32_t(entry.expected.size())), 255);
+  EXPECT_EQ(stopped.reports.size(), 3u);
+  EXPECT_LT(stopped.output.size(), entry.expected.size());
+}
+
+// A zero-byte tail after the last symbol is too short to hold a table
+// block: the next solid entry keeps the tables in force.
+TEST(Rar20Decoder, TailShorterThanFiveBytesSwitchesNothing) {
+  Rar20Stream s;
+  s.Begin(false);
+  s.AudioTables(1);
+  s.Audio(rar20test::Waveform(333, 1, 43));
+  Entry first = s.End();
+  s.Begin(true);
+  s.Audio(rar20test::Waveform(444, 1, 44));
+  Entry second = s.End();
+  for (int tail = 1; tail <= 3; ++tail) {
+    Entry padded = first;
+    padded.packed.insert(padded.packed.end(), size_t(tail), 0);
+    osin::Rar20Decoder decoder;
+    ASSERT_TRUE(decoder.Allocate());
+    EXPECT_TRUE(SameBytes(Decode(decoder, padded), first.expected));
+    EXPECT_TRUE(SameBytes(Decode(decoder, second), second.expected)) << "tail " << tail;
+  }
+}
+
+// Cut or damaged packed data: the decoder ends, stays inside its buffers
+// (the sanitizers watch), produces something else than the entry, and the
+// next entry that is not solid decodes right again.
+TEST(Rar20Decoder, DamagedEntriesEndAndLeaveTheDecoderUsable) {
+  Rar20Stream s;
+  s.Begin(false);
+  s.LzTables();
+  s.Literals(rar20test::Text(30000, 45));
+  s.Match(100, 20000);
+  s.AudioTables(2);
+  s.Audio(rar20test::Waveform(3000, 2, 46));
+  Entry entry = s.End();
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  for (size_t cut : {size_t(0), size_t(1), size_t(20), entry.packed.size() / 2, entry.packed.size() - 1}) {
+    Entry damaged = entry;
+    damaged.packed.resize(cut);
+    int result = -1;
+    EXPECT_FALSE(Decode(decoder, damaged, 1 << 30, &result) == entry.expected) << "cut at " << cut;
+    EXPECT_EQ(result, 0);
+  }
+  Entry flipped = entry;
+  flipped.packed[flipped.packed.size() / 3] ^= 0x10;
+  EXPECT_FALSE(Decode(decoder, flipped) == entry.expected);
+  EXPECT_TRUE(SameBytes(Decode(decoder, entry), entry.expected));
+}
+
+// Noise with the largest size ends too, and its output is bounded by what
+// the input can code.
+TEST(Rar20Decoder, NoiseEndsOnItsOwn) {
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  for (uint32_t seed = 0; seed < 40; ++seed) {
+    Bytes noise = rar20test::RandomBytes(seed * 97 % 3000, seed);
+    MemoryIo io(noise);
+    EXPECT_EQ(decoder.DecodeEntry(io, seed % 3 == 1, 0xFFFFFFFF), 0);
+    EXPECT_LT(io.output.size(), (noise.size() + 3 * 8192) * 8 * 260);
+  }
+}
+
+// The table as the format describes it: bounds, first indices, and a
+// symbol list whose unused slots keep what earlier builds left.
+struct SearchTable {
+  uint32_t limits[16] = {};
+  uint32_t firstIndex[16] = {};
+  uint16_t symbols[298] = {};
+  uint32_t size = 0;
+
+  void Build(const Bytes& lengths) {
+    size = uint32_t(lengths.size());
+    uint32_t count[16] = {};
+    for (uint8_t l : lengths) count[l]++;
+    count[0] = 0;
+    uint64_t n = 0;
+    for (int len = 1; len < 16; ++len) {
+      n = 2 * (n + count[len]);
+      limits[len] = uint32_t(std::min<uint64_t>(n << (15 - len), 0xFFFF));
+      firstIndex[len] = firstIndex[len - 1] + count[len - 1];
+    }
+    uint32_t next[16];
+    std::copy(firstIndex, firstIndex + 16, next);
+    for (uint32_t sym = 0; sym < size; ++sym) {
+      if (lengths[sym]) symbols[next[lengths[sym]]++] = uint16_t(sym);
+    }
+  }
+  // A binary search over Limits[1..14], split at 8, then 4 or 12, and so on.
+  uint32_t Decode(uint32_t v, uint32_t& length) const {
+    v &= 0xFFFE;
+    uint32_t lo = 1, hi = 15;  // the answer lies in lo..hi
+    while (lo < hi) {
+      uint32_t mid = (lo + hi) / 2;
+      if (v < limits[mid]) {
+        hi = mid;
+      } else {
+        lo = mid + 1;
+      }
+    }
+    length = lo;
+    uint32_t index = firstIndex[lo] + ((v - limits[lo - 1]) >> (16 - lo));
+    return symbols[index < size ? index : 0];
+  }
+};
+
+// The lookup of short codes gives the same symbol and length as the search
+// for every 16-bit input, with complete, incomplete and oversubscribed
+// lengths, and with symbol slots left from earlier builds.
+TEST(Rar20Table, LookupAgreesWithTheSearch) {
+  std::mt19937 rng(47);
+  static osin::HuffTable tables[3];  // large; zeroed like the decoder's state
+  static SearchTable reference[3];
+  const uint32_t sizes[3] = {298, 19, 48};
+  for (int round = 0; round < 240; ++round) {
+    int t = round % 3;
+    Bytes lengths(sizes[t]);
+    unsigned maxLength = 1 + rng() % 15;
+    for (uint8_t& l : lengths) l = uint8_t(rng() % 4 == 0 ? 0 : 1 + rng() % maxLength);
+    if (round % 5 == 0) lengths = rar20test::FitCodeLengths(std::vector<uint64_t>(sizes[t], 1));
+    if (round % 7 == 0) std::fill(lengths.begin() + 3, lengths.end(), 0);
+    osin::BuildHuffTable(tables[t], lengths.data(), sizes[t]);
+    reference[t].Build(lengths);
+    for (uint32_t v = 0; v < 0x10000; ++v) {
+      uint32_t wantLength;
+      uint32_t want = reference[t].Decode(v, wantLength);
+      uint8_t buffer[4] = {uint8_t(v >> 8), uint8_t(v), 0, 0};
+      uint32_t bits = 0;
+      uint32_t got = osin::DecodeSymbol(tables[t], buffer, bits);
+      ASSERT_EQ(got, want) << "round " << round << " peek " << v;
+      ASSERT_EQ(bits, wantLength) << "round " << round << " peek " << v;
+    }
+  }
+}
+
+}  // namespace
