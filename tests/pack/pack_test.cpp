@@ -1,0 +1,286 @@
+// osin-pack as a user runs it, with lsar and unar as black-box peers.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "archive/crc32.h"
+#include "archive/rar_cipher.h"
+#include "pack/rar_writer.h"
+#include "testing.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+namespace {
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::string Noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    s[i] = char(seed >> 24);
+  }
+  return s;
+}
+
+struct Result {
+  int status;
+  std::string out;  // standard output and error together
+};
+
+class OsinPack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("osin-pack-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const char* build = getenv("OSIN_BUILD_DIR");
+    pack_ = std::string(build ? build : ".") + "/tools/pack/osin-pack";
+  }
+  void TearDown() override {
+    std::error_code ec;
+    for (auto& e : fs::recursive_directory_iterator(dir_, ec))
+      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(dir_, ec);
+  }
+
+  Result Run(const std::string& command) {
+    Result r{0, ""};
+    FILE* p = popen(("cd '" + dir_.string() + "' && " + command + " 2>&1").c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
+    int rc = pclose(p);
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return r;
+  }
+  Result Pack(const std::string& args) { return Run("'" + pack_ + "' " + args); }
+  std::string Sample(const char* name) {
+    const char* src = getenv("OSIN_SOURCE_DIR");
+    for (const char* up : {"/../shared/rar-samples/", "/../../shared/rar-samples/"}) {
+      std::string p = std::string(src ? src : ".") + up + name;
+      if (fs::exists(p)) return p;
+    }
+    ADD_FAILURE() << "missing sample " << name;
+    return name;
+  }
+
+  // A small project folder with a nested file, an empty file, a read-only
+  // file and a name outside ASCII.
+  void MakeTree(const fs::path& root) {
+    Put(root / "readme.txt", "read me\r\n");
+    Put(root / "bin" / "app.exe", Noise(200000, 1));
+    Put(root / "bin" / "deep" / "lib.dll", Noise(3000, 2));
+    Put(root / "empty.dat", "");
+    Put(root / "caf\xc3\xa9.txt", "accent");
+    Put(root / "ro.txt", "locked");
+    fs::permissions(root / "ro.txt",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    // An odd modification time: 2019-03-04 05:06:07 local (odd seconds).
+    struct tm t = {};
+    t.tm_year = 119, t.tm_mon = 2, t.tm_mday = 4, t.tm_hour = 5, t.tm_min = 6, t.tm_sec = 7, t.tm_isdst = -1;
+    time_t when = mktime(&t);
+    struct timespec times[2] = {{when, 0}, {when, 0}};
+    utimensat(AT_FDCWD, (root / "readme.txt").c_str(), times, 0);
+  }
+
+  fs::path dir_;
+  std::string pack_;
+};
+
+TEST_F(OsinPack, ArchivedTreeExtractsWithUnarIdentically) {
+  MakeTree(dir_ / "src");
+  for (const char* variant : {"", " --solid"}) {
+    fs::remove_all(dir_ / "out");
+    Result r = Pack(std::string("archive src -o a.rar") + variant);
+    ASSERT_EQ(r.status, 0) << r.out;
+    Result u = Run("unar -q -D -o out a.rar");
+    ASSERT_EQ(u.status, 0) << variant << u.out;
+    for (const char* f : {"readme.txt", "bin/app.exe", "bin/deep/lib.dll", "empty.dat", "ro.txt"})
+      EXPECT_EQ(Slurp(dir_ / "out" / f), Slurp(dir_ / "src" / f)) << variant << f;
+    // Times come back at DOS precision (two seconds, rounded down).
+    auto src = fs::last_write_time(dir_ / "src" / "readme.txt");
+    auto out = fs::last_write_time(dir_ / "out" / "readme.txt");
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(src - out).count(), 1) << variant;
+  }
+  // lsar reads the fields back: names in sorted order, attributes, OS.
+  Result l = Run("lsar -L a.rar");
+  EXPECT_NE(l.out.find("RAROS:                          2"), std::string::npos);
+  EXPECT_NE(l.out.find("RARAttributes:                  33"), std::string::npos) << "read-only ro.txt";
+  EXPECT_NE(l.out.find("Solid"), std::string::npos);
+  Result names = Run("lsar a.rar");
+  EXPECT_LT(names.out.find("bin/app.exe"), names.out.find("bin/deep/lib.dll"));
+  EXPECT_LT(names.out.find("bin/deep/lib.dll"), names.out.find("empty.dat"));
+  EXPECT_LT(names.out.find("empty.dat"), names.out.find("readme.txt"));
+}
+
+TEST_F(OsinPack, SameFolderGivesTheSameBytes) {
+  MakeTree(dir_ / "src");
+  ASSERT_EQ(Pack("archive src -o one.rar").status, 0);
+  ASSERT_EQ(Pack("archive src -o two.rar").status, 0);
+  EXPECT_EQ(Slurp(dir_ / "one.rar"), Slurp(dir_ / "two.rar"));
+}
+
+TEST_F(OsinPack, NamesAreWrittenInTheChosenOemCodePage) {
+  Put(dir_ / "src" / "caf\xc3\xa9.txt", "x");
+  ASSERT_EQ(Pack("archive src -o a.rar").status, 0);
+  EXPECT_NE(Slurp(dir_ / "a.rar").find("caf\x82.txt"), std::string::npos);  // 437: e-acute is 0x82
+  Put(dir_ / "ru" / "\xd0\xb0.txt", "x");                                   // Cyrillic a
+  Result r = Pack("archive ru -o ru.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("cannot be written in OEM code page 437"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "ru.rar"));
+  ASSERT_EQ(Pack("archive ru -o ru.rar --codepage 866").status, 0);
+  EXPECT_NE(Slurp(dir_ / "ru.rar").find("\xa0.txt"), std::string::npos);  // 866: a is 0xA0
+}
+
+TEST_F(OsinPack, PasswordEnciphersWithTheRar20CipherOrRefuses) {
+  MakeTree(dir_ / "src");
+  Result r = Pack("archive src -o enc.rar --password 'pass word'");
+  if (!Rar20Available()) {
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("cipher"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir_ / "enc.rar"));
+    GTEST_SKIP() << "the RAR 2.0 substitution table is not built in";
+  }
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Run("lsar -L enc.rar").out.find("Encrypted:    0"), std::string::npos);
+  ASSERT_EQ(Run("unar -q -D -p 'pass word' -o out enc.rar").status, 0);
+  EXPECT_EQ(Slurp(dir_ / "out" / "bin" / "app.exe"), Slurp(dir_ / "src" / "bin" / "app.exe"));
+  EXPECT_EQ(Pack("test enc.rar -p 'pass word'").status, 0);
+  Result wrong = Pack("test enc.rar -p nope");
+  EXPECT_EQ(wrong.status, 1);
+}
+
+TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
+  Result r = Pack("list '" + Sample("rar20-methods.rar") + "'");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("archive at offset 0"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("     16384      16384  stored  --"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("RAR 2.0"), std::string::npos);
+  for (const char* n : {"p0.bin", "p1.bin", "p5.bin", "pMM.bin"})
+    EXPECT_NE(r.out.find(n), std::string::npos) << n;
+  r = Pack("list '" + Sample("rar20-solid.rar") + "'");
+  EXPECT_NE(r.out.find(", solid"), std::string::npos);
+  EXPECT_NE(r.out.find("S-"), std::string::npos);
+  r = Pack("list '" + Sample("rar202-comment-psw.rar") + "'");
+  EXPECT_NE(r.out.find("-E"), std::string::npos) << r.out;
+  Put(dir_ / "plain.bin", Noise(1000, 3));
+  r = Pack("list plain.bin");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("plain.bin: Cannot open archive!"), std::string::npos) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+}
+
+TEST_F(OsinPack, TestReportsFailingEntriesWithTheirResult) {
+  Result r = Pack("test '" + Sample("seektest.rar") + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("FAILED stest1.txt: result 3"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 ok, 1 failed"), std::string::npos) << r.out;
+  r = Pack("test '" + Sample("rar202-comment-nopsw.rar") + "'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("2 ok, 0 failed"), std::string::npos);
+}
+
+TEST_F(OsinPack, ExtractReportsByNameAndKeepsEverythingBelowTheFolder) {
+  std::vector<RarEntry> e = {StoredEntry("good\\one.txt", "one", 0),
+                             StoredEntry("..\\..\\evil.txt", "evil", 0), StoredEntry("two.txt", "two", 0)};
+  e[2].crc ^= 1;
+  Put(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
+  Result r = Pack("extract x.rar -o dest/inner");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("FAILED ..\\evil.txt: result 6"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("FAILED two.txt: result 3"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 ok, 2 failed"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(dir_ / "dest" / "inner" / "good" / "one.txt"), "one");
+  EXPECT_FALSE(fs::exists(dir_ / "dest" / "inner" / "two.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "evil.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "dest" / "evil.txt"));
+  EXPECT_FALSE(fs::exists(dir_.parent_path() / "evil.txt"));
+}
+
+TEST_F(OsinPack, BuildPutsPresetupFirstBehindTheStub) {
+  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  Put(dir_ / "proj" / "Presetup" / "en.lng", "[Strings]\r\n");
+  Put(dir_ / "proj" / "Data" / "App.exe", Noise(5000, 4));
+  Put(dir_ / "proj" / "Data" / "A" / "first.txt", "a");  // sorts before Presetup by name, yet comes after
+  std::string stub = "MZ" + std::string(40000, '\x90');
+  Put(dir_ / "stub.exe", stub);
+  Result r = Pack("build proj -o setup.exe --stub stub.exe --solid");
+  ASSERT_EQ(r.status, 0) << r.out;
+  std::string setup = Slurp(dir_ / "setup.exe");
+  EXPECT_EQ(setup.substr(0, stub.size()), stub);
+  Result l = Pack("list setup.exe");
+  EXPECT_NE(l.out.find("archive at offset 40002, solid"), std::string::npos) << l.out;
+  size_t ini = l.out.find("Presetup\\Osin.ini"), lng = l.out.find("Presetup\\en.lng");
+  size_t a = l.out.find("Data\\A\\first.txt"), app = l.out.find("Data\\App.exe");
+  EXPECT_LT(ini, lng);  // byte order: "Osin.ini" before "en.lng"
+  EXPECT_LT(std::max(ini, lng), std::min(a, app));
+  EXPECT_EQ(Pack("test setup.exe").status, 0);
+  ASSERT_EQ(Run("unar -q -D -o out setup.exe").status, 0);
+  EXPECT_EQ(Slurp(dir_ / "out" / "Data" / "App.exe"), Noise(5000, 4));
+}
+
+TEST_F(OsinPack, BuildRefusesStubsThatHideTheArchive) {
+  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  Put(dir_ / "setup.exe", "previous");
+  Put(dir_ / "big.exe", std::string(7 + 0x1FFF0 - 9, 'M'));
+  Result r = Pack("build proj -o setup.exe --stub big.exe");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("big.exe: the stub is 131054 bytes"), std::string::npos) << r.out;
+  Put(dir_ / "marked.exe", "MZ" + std::string("Rar!\x1a\x07\x00\x00\x00\x73", 10) + std::string(100, 'x'));
+  r = Pack("build proj -o setup.exe --stub marked.exe");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("marked.exe: the stub holds a RAR archive marker at offset 2"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(Slurp(dir_ / "setup.exe"), "previous");
+  // The largest stub that still works.
+  Put(dir_ / "edge.exe", std::string(7 + 0x1FFF0 - 10, 'M'));
+  r = Pack("build proj -o setup.exe --stub edge.exe");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Pack("test setup.exe").status, 0);
+}
+
+TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
+  Put(dir_ / "src" / "ok.txt", "ok");
+  Put(dir_ / "src" / "locked.txt", "secret");
+  fs::permissions(dir_ / "src" / "locked.txt", fs::perms::all, fs::perm_options::remove);
+  if (getuid() == 0) {
+    // root reads anything; use a name that cannot be written instead.
+    fs::remove(dir_ / "src" / "locked.txt");
+    Put(dir_ / "src" / "\xe2\x82\xac.txt", "euro");  // no euro sign in code page 437
+  }
+  Put(dir_ / "a.rar", "previous");
+  Result r = Pack("archive src -o a.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("src/"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(dir_ / "a.rar"), "previous");
+  EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
+  EXPECT_EQ(Pack("frobnicate x").status, 2);
+  EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
+}
+
+}  // namespace
+}  // namespace osin

@@ -1,0 +1,81 @@
+// The packer's own pieces on both systems (natively and under Wine): names
+// gathered in OEM code page and sorted, archives read back by TArchive.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "archive/unrar.h"
+#include "pack/oem.h"
+#include "pack/packer.h"
+#include "platform/fault.h"
+#include "testing.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+namespace {
+
+class Packer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           (std::string("osin-packer-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void Put(const fs::path& p, const std::string& s) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << s;
+  }
+  fs::path dir_;
+};
+
+TEST_F(Packer, OemNamesWithBackslashesAndRefusedCharacters) {
+  std::string name;
+  ASSERT_TRUE(ToOemName(fs::u8path(u8"Sub") / fs::u8path(u8"caf\u00e9.txt"), 437, name));
+  EXPECT_EQ(name, "Sub\\caf\x82.txt");
+  // O with stroke is in code page 850 but not in 437.
+  ASSERT_TRUE(ToOemName(fs::u8path(u8"\u00d8.txt"), 850, name));
+  EXPECT_EQ(name, "\x9d.txt");
+  EXPECT_FALSE(ToOemName(fs::u8path(u8"\u00d8.txt"), 437, name));
+  EXPECT_FALSE(ToOemName(fs::u8path(u8"\u20ac.txt"), 437, name));
+}
+
+TEST_F(Packer, GatheredFilesSortByteWiseAndReadBackInThatOrder) {
+  Put(dir_ / "src" / "b.txt", "b");
+  Put(dir_ / "src" / "B" / "z.txt", "Bz");
+  Put(dir_ / "src" / "a" / "c.txt", "ac");
+  fs::create_directories(dir_ / "src" / "emptydir");
+  std::vector<SourceFile> files = GatherFiles(dir_ / "src", "Data\\", 437);
+  std::vector<std::string> names;
+  for (auto& f : files) names.push_back(f.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Data\\B\\z.txt", "Data\\a\\c.txt", "Data\\b.txt"}));
+
+  std::string archive = (dir_ / "out.rar").string();
+  StoredPacking packer;
+  WriteAtomically(archive, [&](std::ostream& out) { WriteArchive(files, ArchiveOptions(), packer, out); });
+  TArchive a(archive.c_str(), kOpenExtract);
+  ASSERT_TRUE(a.IsOpen());
+  std::vector<std::string> read;
+  while (!a.Eof) {
+    read.push_back(ToStd(a.Header.EntryName));
+    ASSERT_TRUE(a.Process(aoTest, "", nullptr)) << read.back();
+  }
+  EXPECT_EQ(read, names);
+}
+
+TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
+  fs::path target = dir_ / "t.rar";
+  Put(target, "before");
+  EXPECT_THROW(WriteAtomically(target, [](std::ostream&) { throw PackError("stop"); }), PackError);
+  std::ifstream in(target, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_EQ(s.str(), "before");
+  EXPECT_FALSE(fs::exists(dir_ / "t.rar.osin-tmp"));
+  EXPECT_THROW(GatherFiles(dir_ / "missing", "", 437), PackError);
+}
+
+}  // namespace
+}  // namespace osin

@@ -1,0 +1,274 @@
+// osin-pack: builds setup programs and lists, tests and extracts RAR
+// archives with the same reader the setup program uses.
+//
+//   osin-pack list FILE
+//   osin-pack test FILE [-p PASSWORD]
+//   osin-pack extract FILE -o DIR [-p PASSWORD]
+//   osin-pack archive DIR -o OUT.rar [--solid] [--password PW] [--codepage N]
+//   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--solid] [--password PW] [--codepage N]
+//
+// Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage or
+// an error that stopped the work (one line on stderr says which).
+#include <stdio.h>
+#include <string.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/unpack.h"
+#include "archive/unrar.h"
+#include "pack/packer.h"
+#include "platform/fault.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitStop = 2;
+// The setup program searches the 0x1FFF0 bytes after its first 7 for the
+// marker and the main header's type 9 bytes later.
+constexpr uint64_t kLastArchiveStart = 7 + 0x1FFF0 - 10;
+
+struct Args {
+  std::string verb, input, output, password, stub;
+  bool solid = false;
+  int codePage = 437;
+};
+
+[[noreturn]] void Usage(const std::string& why) {
+  throw PackError(why +
+                  "\nusage: osin-pack list FILE\n"
+                  "       osin-pack test FILE [-p PASSWORD]\n"
+                  "       osin-pack extract FILE -o DIR [-p PASSWORD]\n"
+                  "       osin-pack archive DIR -o OUT.rar [--solid] [--password PW] [--codepage N]\n"
+                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--solid] [--password PW] "
+                  "[--codepage N]");
+}
+
+Args Parse(int argc, char** argv) {
+  Args a;
+  if (argc < 3) Usage("missing arguments");
+  a.verb = argv[1];
+  a.input = argv[2];
+  for (int i = 3; i < argc; ++i) {
+    std::string o = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Usage(o + " needs a value");
+      return argv[++i];
+    };
+    if (o == "-o") {
+      a.output = value();
+    } else if (o == "-p" || o == "--password") {
+      a.password = value();
+    } else if (o == "--stub") {
+      a.stub = value();
+    } else if (o == "--solid") {
+      a.solid = true;
+    } else if (o == "--codepage") {
+      std::string v = value();
+      a.codePage = atoi(v.c_str());
+      if (a.codePage <= 0) Usage("--codepage needs a code page number, not " + v);
+    } else {
+      Usage("unknown option " + o);
+    }
+  }
+  return a;
+}
+
+std::string DosTimeText(uint32_t t) {
+  char s[32];
+  snprintf(s, sizeof(s), "%04u-%02u-%02u %02u:%02u:%02u", (t >> 25) + 1980, (t >> 21) & 15, (t >> 16) & 31,
+           (t >> 11) & 31, (t >> 5) & 63, (t & 31) * 2);
+  return s;
+}
+
+const char* ResultText(int r) {
+  switch (r) {
+    case kEntryBadData:
+      return "CRC mismatch (damaged data, wrong password or another method)";
+    case kEntryCannotCreate:
+      return "output file cannot be created";
+    case kEntryNoMemory:
+      return "out of memory";
+    case kEntryAborted:
+      return "aborted";
+    default:
+      return "failed";
+  }
+}
+
+// Opens the archive through TArchive; throws with the reader's message.
+void RequireOpen(TArchive& a, const std::string& file) {
+  if (a.IsOpen()) return;
+  String fault = TakeFault();
+  std::string why(fault.Data(), size_t(fault.Length()));
+  throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) +
+                  " (no RAR 2.x archive found in the file's first 128 KB)");
+}
+
+int List(const Args& a) {
+  TArchive arc(a.input.c_str(), kOpenList);
+  RequireOpen(arc, a.input);
+  printf("%s: archive at offset %lld%s\n", a.input.c_str(),
+         static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
+  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified", "attr",
+         "name");
+  while (!arc.Eof) {
+    const TRARHeader& h = arc.Entry();
+    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %s\n", h.UnpackedSize, h.PackedSize,
+           h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
+           (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
+           h.EntryName.c_str());
+    arc.Process(aoSkip, "", nullptr);
+  }
+  return kExitOk;
+}
+
+int Test(const Args& a) {
+  TArchive arc(a.input.c_str(), kOpenExtract);
+  RequireOpen(arc, a.input);
+  arc.SetPassword(a.password.c_str());
+  int ok = 0, failed = 0;
+  while (!arc.Eof) {
+    if (arc.Process(aoTest, "", nullptr)) {
+      ++ok;
+      continue;
+    }
+    printf("FAILED %s: result %d, %s\n", arc.Header.EntryName.c_str(), arc.LastResult(),
+           ResultText(arc.LastResult()));
+    ++failed;
+    arc.ReadNext();
+  }
+  printf("%d ok, %d failed\n", ok, failed);
+  return failed ? kExitFailed : kExitOk;
+}
+
+int Extract(const Args& a) {
+  if (a.output.empty()) Usage("extract needs -o DIR");
+  std::error_code ec;
+  fs::create_directories(a.output, ec);
+  if (!fs::is_directory(a.output)) throw PackError(a.output + ": cannot create the folder");
+  RarReader r;
+  if (!r.OpenArchiveFile(a.input.c_str(), kOpenExtract))
+    throw PackError(a.input + ": Cannot open archive! (no RAR 2.x archive found in the file's first 128 KB)");
+  TRARHeader h;
+  int ok = 0, failed = 0;
+  while (r.ReadNextFileHeader(h) == 0) {
+    int result = r.ProcessEntry(kOpExtract, a.output.c_str(), "", a.password.c_str(), nullptr);
+    if (result == kEntryOk) {
+      ++ok;
+      continue;
+    }
+    printf("FAILED %s: result %d, %s\n", h.EntryName.c_str(), result, ResultText(result));
+    ++failed;
+    // Not written, yet a solid archive's next entry needs its history.
+    if (result == kEntryCannotCreate) r.ProcessEntry(kOpTest, "", "", a.password.c_str(), nullptr);
+    if (result == kEntryNoMemory) break;
+  }
+  printf("%d ok, %d failed\n", ok, failed);
+  return failed ? kExitFailed : kExitOk;
+}
+
+int Archive(const Args& a) {
+  if (a.output.empty()) Usage("archive needs -o OUT.rar");
+  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
+  for (SourceFile& f : files) f.encrypt = true;
+  ArchiveOptions options;
+  options.solid = a.solid;
+  options.password = a.password;
+  StoredPacking packer;
+  WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
+  printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
+  return kExitOk;
+}
+
+std::string ReadStub(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw PackError(path + ": cannot open the stub");
+  std::ostringstream s;
+  s << in.rdbuf();
+  std::string stub = s.str();
+  if (stub.size() > kLastArchiveStart)
+    throw PackError(path + ": the stub is " + std::to_string(stub.size()) +
+                    " bytes; the setup program finds its archive only when it starts within the first " +
+                    std::to_string(kLastArchiveStart) + " bytes");
+  if (!stub.empty() && stub.size() < 7)
+    throw PackError(path + ": a stub shorter than 7 bytes hides the archive from the search");
+  for (size_t i = stub.find("Rar!\x1a\x07", 0, 7); i != std::string::npos;
+       i = stub.find("Rar!\x1a\x07", i + 1, 7)) {
+    if (i + 9 < stub.size() && uint8_t(stub[i + 9]) == 0x73)
+      throw PackError(path + ": the stub holds a RAR archive marker at offset " + std::to_string(i) +
+                      "; the setup program would find it instead of its own archive");
+  }
+  if (stub.compare(0, 4, "RE~^") == 0)
+    throw PackError(path + ": the stub starts like an old-format RAR archive");
+  return stub;
+}
+
+int Build(const Args& a) {
+  if (a.output.empty()) Usage("build needs -o SETUP.exe");
+  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  std::string stubPath = a.stub;
+  if (stubPath.empty()) Usage("build needs --stub osin.exe");
+  std::string stub = ReadStub(stubPath);
+  fs::path project(a.input);
+  std::vector<SourceFile> files;
+  if (fs::is_directory(project / "Presetup"))
+    files = GatherFiles(project / "Presetup", "Presetup\\", a.codePage);
+  if (files.empty()) throw PackError(a.input + ": the project has no Presetup folder with files");
+  if (fs::is_directory(project / "Data")) {
+    std::vector<SourceFile> data = GatherFiles(project / "Data", "Data\\", a.codePage);
+    // The setup program asks for the password only after it has read its
+    // control files, so those are never enciphered.
+    for (SourceFile& f : data) f.encrypt = true;
+    files.insert(files.end(), data.begin(), data.end());
+  }
+  ArchiveOptions options;
+  options.solid = a.solid;
+  options.password = a.password;
+  StoredPacking packer;
+  WriteAtomically(a.output, [&](std::ostream& out) {
+    out.write(stub.data(), std::streamsize(stub.size()));
+    WriteArchive(files, options, packer, out);
+  });
+  // The setup program must find exactly this archive.
+  RarReader check;
+  if (!check.OpenArchiveFile(a.output.c_str(), kOpenList) || check.ArchiveOffset() != int64_t(stub.size())) {
+    fs::remove(a.output);
+    throw PackError(a.output + ": the archive written is not found where the setup program looks for it");
+  }
+  printf("%s: %u entries after a %u-byte stub\n", a.output.c_str(), unsigned(files.size()),
+         unsigned(stub.size()));
+  return kExitOk;
+}
+
+int Run(int argc, char** argv) {
+  Args a = Parse(argc, argv);
+  if (a.verb == "list") return List(a);
+  if (a.verb == "test") return Test(a);
+  if (a.verb == "extract") return Extract(a);
+  if (a.verb == "archive") return Archive(a);
+  if (a.verb == "build") return Build(a);
+  Usage("unknown verb " + a.verb);
+}
+
+}  // namespace
+}  // namespace osin
+
+int main(int argc, char** argv) {
+  try {
+    return osin::Run(argc, argv);
+  } catch (const std::exception& e) {
+    fflush(stdout);
+    fprintf(stderr, "osin-pack: %s\n", e.what());
+    return osin::kExitStop;
+  }
+}

@@ -1,0 +1,119 @@
+#include "pack/packer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "archive/crc32.h"
+#include "pack/oem.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+
+namespace {
+
+std::string ReadWhole(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) throw PackError(p.string() + ": cannot open the file for reading");
+  std::ostringstream s;
+  s << in.rdbuf();
+  if (in.bad()) throw PackError(p.string() + ": cannot read the file");
+  return s.str();
+}
+
+int64_t UnixTime(fs::file_time_type t) {
+  // file_time_type's clock has no portable epoch in C++17; measure against
+  // now on both clocks.
+  auto now = fs::file_time_type::clock::now();
+  auto sys = std::chrono::system_clock::now() +
+             std::chrono::duration_cast<std::chrono::system_clock::duration>(t - now);
+  return std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count();
+}
+
+}  // namespace
+
+std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& prefix, int codePage) {
+  std::vector<SourceFile> files;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, ec), end;
+  if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+  for (; it != end; it.increment(ec)) {
+    if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+    if (!it->is_regular_file()) continue;
+    SourceFile f;
+    f.path = it->path();
+    std::string name;
+    if (!ToOemName(fs::relative(it->path(), folder), codePage, name))
+      throw PackError(it->path().string() + ": the name cannot be written in OEM code page " +
+                      std::to_string(codePage));
+    f.name = prefix + name;
+    if (f.name.size() > 259)
+      throw PackError(it->path().string() + ": the archive name is longer than 259 bytes");
+    files.push_back(std::move(f));
+  }
+  std::sort(files.begin(), files.end(),
+            [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+  return files;
+}
+
+void StoredPacking::Pack(const std::string& data, RarEntry& entry) {
+  entry.packed = data;
+  entry.method = kMethodStored;
+  entry.unpackVersion = 20;
+}
+
+void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, PackingMethod& packer,
+                  std::ostream& out) {
+  RarWriter writer(out, options.solid);
+  writer.SetPassword(options.password);
+  bool first = true;
+  for (const SourceFile& f : files) {
+    std::string data = ReadWhole(f.path);
+    if (data.size() > 0xFFFFFFFFu)
+      throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
+    RarEntry e;
+    e.name = f.name;
+    e.unpackedSize = uint32_t(data.size());
+    e.crc = Crc32(data.data(), data.size());
+    std::error_code ec;
+    auto when = fs::last_write_time(f.path, ec);
+    e.dosTime = DosTimeFromUnix(ec ? 0 : UnixTime(when));
+    auto perms = fs::status(f.path, ec).permissions();
+    e.attributes = 0x20 | ((perms & fs::perms::owner_write) == fs::perms::none ? 0x01 : 0);
+    e.solid = options.solid && !first;
+    e.encrypt = f.encrypt && !options.password.empty();
+    packer.Pack(data, e);
+    try {
+      writer.Add(e);
+    } catch (const RarWriteError& err) {
+      throw PackError(f.path.string() + ": " + err.what());
+    }
+    first = false;
+  }
+  writer.Finish();
+}
+
+void WriteAtomically(const fs::path& target, const std::function<void(std::ostream&)>& produce) {
+  fs::path temp = target;
+  temp += ".osin-tmp";
+  try {
+    {
+      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+      if (!out) throw PackError(temp.string() + ": cannot create the file");
+      produce(out);
+      out.flush();
+      if (!out) throw PackError(temp.string() + ": cannot write the file");
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) throw PackError(target.string() + ": cannot replace the file (" + ec.message() + ")");
+  } catch (...) {
+    std::error_code ec;
+    fs::remove(temp, ec);
+    throw;
+  }
+}
+
+}  // namespace osin
