@@ -86,8 +86,8 @@ int Run(const std::string& cmd) {
 }
 
 // Packs Files into an archive at Path; returns its size.
-uint64_t PackArchive(const std::vector<File>& files, const std::string& path, int level, Multimedia mm, bool solid,
-                     const std::string& password = std::string()) {
+uint64_t PackArchive(const std::vector<File>& files, const std::string& path, int level, Multimedia mm,
+                     bool solid, const std::string& password = std::string()) {
   std::ofstream out(path, std::ios::binary);
   RarWriter writer(out, solid && level > 0);
   writer.SetPassword(password);
@@ -111,22 +111,26 @@ int ReadArchive(const std::string& path, const std::string& folder, const std::s
   int failed = 0;
   while (reader.ReadNextFileHeader(h) == 0) {
     int op = folder.empty() ? kOpTest : kOpExtract;
-    if (reader.ProcessEntry(op, folder.empty() ? nullptr : folder.c_str(), nullptr, password.c_str(), nullptr) !=
-        kEntryOk)
+    if (reader.ProcessEntry(op, folder.empty() ? nullptr : folder.c_str(), nullptr, password.c_str(),
+                            nullptr) != kEntryOk)
       ++failed;
     if (bytes) *bytes += h.UnpackedSize;
   }
   return failed;
 }
 
-uint64_t FileSize(const std::string& path) { return fs::exists(path) ? fs::file_size(path) : 0; }
+uint64_t FileSize(const std::string& path) {
+  return fs::exists(path) ? fs::file_size(path) : 0;
+}
 
 void Row(const char* what, double ours, const char* peer, double theirs, const char* unit) {
   printf("  %-44s %12.0f %s   %-24s %12.0f %s   ratio %.3f\n", what, ours, unit, peer, theirs, unit,
          theirs > 0 ? ours / theirs : 0.0);
 }
 
-void Goal(const char* what, bool met) { printf("  goal %-60s %s\n", what, met ? "MET" : "NOT MET"); }
+void Goal(const char* what, bool met) {
+  printf("  goal %-60s %s\n", what, met ? "MET" : "NOT MET");
+}
 
 // An NSIS installer of the folders, with its stub (an installer of nothing
 // with the same compressor) subtracted.

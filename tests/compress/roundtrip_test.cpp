@@ -47,15 +47,16 @@ std::string ReadFile(const std::string& path) {
 }
 
 // Extracts every entry of the archive at Path with our reader into Folder.
-void ExpectReaderExtracts(const std::string& path, const std::string& folder, const std::vector<Input>& inputs,
-                          const std::string& password) {
+void ExpectReaderExtracts(const std::string& path, const std::string& folder,
+                          const std::vector<Input>& inputs, const std::string& password) {
   RarReader reader;
   ASSERT_TRUE(reader.OpenArchiveFile(path.c_str(), kOpenExtract));
   TRARHeader header;
   for (const Input& in : inputs) {
     ASSERT_EQ(reader.ReadNextFileHeader(header), 0) << in.name;
     std::string out = folder + "/" + in.name;
-    EXPECT_EQ(reader.ProcessEntry(kOpExtract, nullptr, out.c_str(), password.c_str(), nullptr), kEntryOk) << in.name;
+    EXPECT_EQ(reader.ProcessEntry(kOpExtract, nullptr, out.c_str(), password.c_str(), nullptr), kEntryOk)
+        << in.name;
     EXPECT_TRUE(ReadFile(out) == in.data) << in.name << " differs after our reader";
   }
   EXPECT_EQ(reader.ReadNextFileHeader(header), -1);
@@ -63,7 +64,8 @@ void ExpectReaderExtracts(const std::string& path, const std::string& folder, co
 
 // Extracts Archive with unar and with our reader into fresh folders and
 // compares every entry.
-void ExpectExtracts(const std::string& archive, const std::vector<Input>& inputs, const std::string& password) {
+void ExpectExtracts(const std::string& archive, const std::vector<Input>& inputs,
+                    const std::string& password) {
   char folder[] = "/tmp/osin-compress-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   std::string dir = folder;

@@ -116,7 +116,8 @@ int MatchFinder::Find(uint32_t pos, uint32_t limit, Match* out) {
   };
   if (max >= 2 && pos + 1 < size_) {
     int32_t p2 = head2_[buffer_[pos] | (buffer_[pos + 1] << 8)];
-    if (p2 >= static_cast<int32_t>(start_) && pos - p2 <= 256) record(MatchLength(pos, pos - p2, max), pos - p2);
+    if (p2 >= static_cast<int32_t>(start_) && pos - p2 <= 256)
+      record(MatchLength(pos, pos - p2, max), pos - p2);
   }
   if (max >= 3 && pos + 2 < size_ && best < max) {
     int32_t p3 = head3_[Hash3(pos)];
