@@ -1,13 +1,18 @@
 #include "config/profile.h"
 
+#include "config/objects.h"
 #include "platform/text.h"
 
 namespace osin {
 
+// Hands AddIniLine to the replacement of files at restart (a file per
+// platform).
+void InstallRebootIniWriter();
+
 namespace {
 
 void FreeStore(void* store) {
-  delete static_cast<TztIniFile*>(store);
+  Destroy(static_cast<TztIniFile*>(store));
 }
 
 struct Profile {
@@ -15,7 +20,12 @@ struct Profile {
   StringList stores{FreeStore};
   TIniParseOptions options;
 
-  Profile() { stores.SetSorted(true); }
+  Profile() {
+    stores.SetSorted(true);
+    // Anything that may replace a file at restart runs after the
+    // configuration was first read, so the writer is in place by then.
+    InstallRebootIniWriter();
+  }
 };
 
 // Lives until the process ends; its stores are written back then at the
@@ -40,7 +50,7 @@ TztIniFile* OpenStore(const String& file, bool readOnly) {
     if (readOnly || !store->ReadOnly()) return store;
     profile.stores.Delete(i);
   }
-  TztIniFile* store = new TztIniFile(name, readOnly, profile.options);
+  TztIniFile* store = Create<TztIniFile>(name, readOnly, profile.options);
   profile.stores.Add(name, store);
   return store;
 }
@@ -81,6 +91,11 @@ void ReadIniSectionValues(const String& file, const String& section, StringList&
 
 bool WriteIni(const String& file, const String& section, const String& key, const String& value) {
   OpenStore(file, false)->WriteString(section, key, value);
+  return true;
+}
+
+bool AddIniLine(const String& file, const String& section, const String& key, const String& value) {
+  OpenStore(file, false)->AddString(section, key, value);
   return true;
 }
 
