@@ -35,6 +35,11 @@ function(osin_library name)
     add_library(${variant} STATIC ${ARG_SOURCES})
     target_include_directories(${variant} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_compile_options(${variant} PRIVATE ${OSIN_WARNINGS} ${OSIN_RESTRAINED})
+    if(WIN32)
+      # One section per function and object, so osin.exe's link drops what
+      # it does not use.
+      target_compile_options(${variant} PRIVATE -ffunction-sections -fdata-sections)
+    endif()
     set(suffix "")
     if(variant MATCHES "_san$")
       set(suffix _san)
