@@ -92,7 +92,7 @@ class Driver {
       std::string pattern;
       int ms = SplitPatternAndNumber(rest, pattern);
       bool wantPresent = verb == "wait-window";
-      if (Watch(ms, [&] { return (FindWindowMatching(pattern) != nullptr) == wantPresent; })) return 0;
+      if (Watch(ms, [&] { return SeenMatching(pattern) == wantPresent; })) return 0;
       return Fail(verb + " timed out: " + pattern);
     }
     if (verb == "press") return Press(rest);
@@ -167,7 +167,7 @@ class Driver {
       Observe();
       if (done()) return true;
       if (static_cast<int>(GetTickCount() - start) >= ms) return false;
-      Sleep(25);
+      Sleep(5);
     }
   }
 
@@ -178,16 +178,20 @@ class Driver {
     return 2;
   }
 
-  // Texts of another process's windows travel by message; a paused program
-  // must not block us, hence the time-out.
+  // Texts of another process's windows travel by message; a busy or paused
+  // program must not block us, hence the time-out, after which the text the
+  // system keeps for the window is read without a message.
   static std::string TextOf(HWND window) {
     char buffer[4096];
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, 300, &copied)) {
-      return "";
+    if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                            300, &copied)) {
+      return std::string(buffer, copied);
     }
-    return std::string(buffer, copied);
+    WCHAR wide[4096];
+    int n = InternalGetWindowText(window, wide, 4096);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, buffer, sizeof buffer, nullptr, nullptr);
+    return std::string(buffer, bytes > 0 ? bytes : 0);
   }
 
   static std::string ClassOf(HWND window) {
@@ -243,12 +247,24 @@ class Driver {
     return controls;
   }
 
+  static bool Matches(const Seen& seen, const std::string& pattern) {
+    return pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
+           seen.cls.find(pattern) != std::string::npos;
+  }
+
+  // Whether the last look at the windows found one matching Pattern; a
+  // window that lives shorter than one look is still caught by Observe.
+  bool SeenMatching(const std::string& pattern) const {
+    for (const auto& entry : seen_) {
+      if (Matches(entry.second, pattern)) return true;
+    }
+    return false;
+  }
+
   HWND FindWindowMatching(const std::string& pattern) {
     HWND match = nullptr;
     for (HWND window : TopWindows()) {
-      const Seen& seen = seen_[window];
-      if (pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
-          seen.cls.find(pattern) != std::string::npos) {
+      if (Matches(seen_[window], pattern)) {
         // EnumWindows lists the topmost first: keep the first match.
         if (!match) match = window;
       }
