@@ -59,7 +59,9 @@ class PresetupProgress : public TArcProgress {
 
 // The window has no procedure of its own: every message goes to the
 // system's dialog handling.
-INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
 
 bool ExtractEntries(HWND window, int64_t required) {
   TArchive archive(Session().SourceFile, kOpenExtract);

@@ -59,7 +59,9 @@ void PrepareTemporaryFolder(TSetupSession& session) {
   session.ArchivePassword = String();
 }
 
-void FreeBitmap(void* bitmap) { DeleteObject(static_cast<HGDIOBJ>(bitmap)); }
+void FreeBitmap(void* bitmap) {
+  DeleteObject(static_cast<HGDIOBJ>(bitmap));
+}
 
 void CleanUp(TSetupSession& session) {
   DropAllStores();

@@ -10,9 +10,21 @@
 
 #include "platform/array.h"
 
-void* operator new(size_t size) { return osin::CheckedRealloc(nullptr, size); }
-void* operator new[](size_t size) { return osin::CheckedRealloc(nullptr, size); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
+void* operator new(size_t size) {
+  return osin::CheckedRealloc(nullptr, size);
+}
+void* operator new[](size_t size) {
+  return osin::CheckedRealloc(nullptr, size);
+}
+void operator delete(void* p) noexcept {
+  free(p);
+}
+void operator delete[](void* p) noexcept {
+  free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  free(p);
+}

@@ -7,6 +7,8 @@
 // a user would have read. SCRIPT holds one command per line:
 //
 //   start PROGRAM [ARGS...]      start the program (once, first)
+//   start-named NAME PROGRAM     start PROGRAM with the command line NAME, as
+//                                a console does for "NAME" found on the path
 //   wait-window PATTERN MS       until a visible window whose caption or class
 //                                contains PATTERN exists
 //   wait-gone PATTERN MS         until no such window exists
@@ -83,7 +85,11 @@ class Driver {
 
  private:
   int Execute(const std::string& verb, const std::string& rest) {
-    if (verb == "start") return Start(rest);
+    if (verb == "start") return Start(nullptr, rest);
+    if (verb == "start-named") {
+      size_t blank = rest.find(' ');
+      return Start(rest.substr(blank + 1).c_str(), rest.substr(0, blank));
+    }
     if (verb == "sleep") {
       Watch(std::stoi(rest), [] { return false; });
       return 0;
@@ -114,12 +120,12 @@ class Driver {
     return std::stoi(rest.substr(blank == std::string::npos ? 0 : blank + 1));
   }
 
-  int Start(const std::string& commandLine) {
+  int Start(const char* program, const std::string& commandLine) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(0);
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+    if (!CreateProcessA(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &process_)) {
       return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
     }
@@ -184,8 +190,8 @@ class Driver {
   static std::string TextOf(HWND window) {
     char buffer[4096];
     DWORD_PTR copied = 0;
-    if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                            300, &copied)) {
+    if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                            SMTO_ABORTIFHUNG, 300, &copied)) {
       return std::string(buffer, copied);
     }
     WCHAR wide[4096];
