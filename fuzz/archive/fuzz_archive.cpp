@@ -18,11 +18,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// In memory when the system offers it: creating files on disk costs more
+// than everything the reader does with them.
+fs::path ScratchBase() {
+  return fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+}
+
 struct Scratch {
-  fs::path root = fs::temp_directory_path() / ("osin-fuzz-archive-" + std::to_string(getpid()));
+  fs::path root = ScratchBase() / ("osin-fuzz-archive-" + std::to_string(getpid()));
   fs::path input = root / "input.rar";
   fs::path out = root / "box" / "out";
   Scratch() { fs::create_directories(out); }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
 };
 
 Scratch& Place() {

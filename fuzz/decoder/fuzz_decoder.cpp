@@ -1,5 +1,8 @@
-// The RAR 2.0 decoder over arbitrary packed data. An input is a run of
-// entries decoded with one decoder, as a solid archive would have them:
+// The RAR 2.0 decoder over arbitrary packed data, on its own and behind the
+// archive reader. The first byte chooses:
+//
+// Below 0x80: a run of entries decoded with one fresh decoder, as a solid
+// archive would have them; each entry is
 //   byte 0     bit 0 solid, bit 1 progress callback (stops after bits 4..7
 //              reports when they are not 0), bits 2..3 read chunk size
 //   bytes 1-3  unpacked size: bytes 1-2 little-endian, plus (byte 3 and 15)
@@ -7,13 +10,21 @@
 //              every output byte costly, so runs past the window are rare)
 //   bytes 4-5  packed size N (little-endian)
 //   N bytes    packed data (fewer when the input ends)
-// Each input gets a fresh decoder, so a run depends on that input alone.
-// The decoder must stay inside its buffers and end on every input.
+//
+// 0x80 and above: the rest is an archive file, opened with the reader in
+// extract mode; its entries are tested (decoded and checked, nothing
+// written) or passed over, alternately, so sizes, flags and methods come
+// from the mutated headers.
+//
+// Either way the decoder must stay inside its buffers and end.
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "archive/rar20.h"
+#include "archive/unpack.h"
 
 namespace {
 
@@ -50,11 +61,9 @@ class FuzzIo : public osin::PackedIo {
 
 const int kChunks[4] = {1 << 30, 1, 13, 4096};
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void DecodeEntries(const uint8_t* data, size_t size) {
   osin::Rar20Decoder decoder;
-  if (!decoder.Allocate()) return 0;
+  if (!decoder.Allocate()) return;
   while (size >= 6) {
     uint8_t flags = data[0];
     uint32_t unpacked = uint32_t(data[1]) | uint32_t(data[2]) << 8;
@@ -67,6 +76,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     decoder.DecodeEntry(io, (flags & 1) != 0, unpacked);
     data += packed;
     size -= packed;
+  }
+}
+
+void ReadArchive(const uint8_t* data, size_t size) {
+  static char path[64];
+  if (!path[0]) snprintf(path, sizeof(path), "/tmp/fuzz_decoder-%d.rar", int(getpid()));
+  FILE* f = fopen(path, "wb");
+  if (!f) return;
+  fwrite(data, 1, size, f);
+  fclose(f);
+  osin::RarReader reader;
+  if (reader.OpenArchiveFile(path, osin::kOpenExtract)) {
+    osin::TRARHeader header;
+    for (int i = 0; reader.ReadNextFileHeader(header) == 0; ++i) {
+      reader.ProcessEntry(i % 2 ? osin::kOpSkip : osin::kOpTest, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  reader.CloseArchiveFile();
+  remove(path);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  if (data[0] < 0x80) {
+    DecodeEntries(data + 1, size - 1);
+  } else {
+    ReadArchive(data + 1, size - 1);
   }
   return 0;
 }

@@ -14,6 +14,13 @@
 
 namespace osin {
 
+using rar20dec::AudioChannel;
+using rar20dec::BuildHuffTable;
+using rar20dec::DecodeSymbol;
+using rar20dec::HuffTable;
+using rar20dec::PeekBits;
+using rar20dec::PredictAudioByte;
+
 namespace {
 
 constexpr uint32_t kWindowSize = 0x100000;
@@ -56,7 +63,7 @@ constexpr uint32_t kAudioCodes = 257;
 constexpr uint32_t kLzLengths = kMainCodes + kDistanceCodes + kLengthCodes;
 constexpr int kMaxChannels = 4;
 constexpr uint32_t kMaxLengths = kAudioCodes * kMaxChannels;
-static_assert(kMainCodes <= uint32_t(kMaxAlphabet), "symbols fit every table");
+static_assert(kMainCodes <= uint32_t(rar20dec::kMaxAlphabet), "symbols fit every table");
 
 // Length classes: eight single values, then groups of four classes whose
 // step doubles.
@@ -282,25 +289,30 @@ inline void CopyEight(uint8_t* to, const uint8_t* from) {
 
 // Copies Length bytes from Distance behind WindowPos with the result of a
 // byte-by-byte copy: an overlapping match repeats its pattern, and a
-// distance of 0 or of the whole window leaves the bytes as they were. Writes
-// nothing beyond the match, whose far side is history still to be read.
+// distance of 0 or of the whole window leaves the bytes as they were. The
+// bytes beyond the match are history still to be read (a distance near the
+// whole window reaches them), so they must come out unchanged.
 void CopyMatch(uint8_t* window, uint32_t windowPos, uint32_t distance, uint32_t length) {
   uint32_t from = (windowPos - distance) & kWindowMask;
-  if (windowPos + length > kWindowSize || from + length > kWindowSize) {
+  if (from == windowPos) return;
+  uint8_t* to = window + windowPos;
+  const uint8_t* src = window + from;
+  bool roomForSteps = windowPos + length + 8 <= kWindowSize && from + length + 8 <= kWindowSize;
+  // Eight at a time reads only bytes already final when the source is at
+  // least eight bytes behind, or ahead of everything written. The last step
+  // may run up to seven bytes past the match; they are put back after it.
+  if (roomForSteps && (from > windowPos || windowPos - from >= 8)) {
+    uint8_t beyond[8];
+    memcpy(beyond, to + length, 8);
+    for (uint32_t i = 0; i < length; i += 8) CopyEight(to + i, src + i);
+    memcpy(to + length, beyond, 8);
+  } else if (roomForSteps) {
+    for (uint32_t i = 0; i < length; ++i) to[i] = src[i];
+  } else {
     for (uint32_t i = 0; i < length; ++i) {
       window[(windowPos + i) & kWindowMask] = window[(from + i) & kWindowMask];
     }
-    return;
   }
-  uint8_t* to = window + windowPos;
-  const uint8_t* src = window + from;
-  uint32_t i = 0;
-  // Eight at a time reads only bytes already final: the source is at least
-  // eight bytes behind, or ahead of everything written so far.
-  if (from > windowPos || windowPos - from >= 8) {
-    for (; i + 8 <= length; i += 8) CopyEight(to + i, src + i);
-  }
-  for (; i < length; ++i) to[i] = src[i];
 }
 
 }  // namespace
@@ -359,18 +371,31 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
     if (((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize) HandOver(s, windowPos);
 
     if (s.audioMode) {
+      // A run of audio bytes up to the next point where the checks above
+      // have work to do; the channel and the cross delta stay in registers.
       int channel = s.currentChannel;
-      uint32_t code = DecodeSymbol(s.audioTables[channel], in, bits);
+      int32_t cross = s.crossChannelDelta;
+      const int channels = s.channels;
+      uint32_t code;
+      for (;;) {
+        code = DecodeSymbol(s.audioTables[channel], in, bits);
+        if (code == 256) break;
+        window[windowPos] = PredictAudioByte(s.audio[channel], cross, code);
+        windowPos = (windowPos + 1) & kWindowMask;
+        channel = channel + 1 < channels ? channel + 1 : 0;
+        if (--remaining < 0 || (bits >> 3) > kSymbolRefillAt ||
+            ((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize ||
+            (reports && ((windowPos - reportedPos) & kWindowMask) >= kProgressStep)) {
+          break;
+        }
+      }
+      s.currentChannel = channel;
+      s.crossChannelDelta = cross;
       if (code == 256) {
         s.bitPos = bits;
         ReadTables(s);
         bits = s.bitPos;
-        continue;
       }
-      window[windowPos] = PredictAudioByte(s.audio[channel], s.crossChannelDelta, code);
-      windowPos = (windowPos + 1) & kWindowMask;
-      s.currentChannel = channel + 1 < s.channels ? channel + 1 : 0;
-      remaining--;
       continue;
     }
 

@@ -1,6 +1,7 @@
 #include "archive/rar20_table.h"
 
 namespace osin {
+namespace rar20dec {
 
 void BuildHuffTable(HuffTable& table, const uint8_t* lengths, uint32_t size) {
   uint32_t count[16] = {};
@@ -27,20 +28,20 @@ void BuildHuffTable(HuffTable& table, const uint8_t* lengths, uint32_t size) {
   }
   table.size = size;
 
-  // Limits grows with the length, so walking the prefixes upwards only ever
-  // moves to longer codes.
-  uint32_t len = 1;
-  for (uint32_t prefix = 0; prefix < (1u << kFastBits); ++prefix) {
-    uint32_t v = prefix << (16 - kFastBits);
-    while (len <= uint32_t(kFastBits) && v >= table.limits[len]) ++len;
-    if (len > uint32_t(kFastBits)) {
-      table.fast[prefix] = 0;
-      continue;
+  // The prefixes of codes of length L run from Limits[L-1] up to Limits[L]
+  // (the clamp stands for the end); each index fills 2^(kFastBits - L) of
+  // them. Both bounds are whole prefixes for L <= kFastBits.
+  uint32_t prefix = 0;
+  for (uint32_t len = 1; len <= uint32_t(kFastBits); ++len) {
+    uint32_t limit = table.limits[len] == 0xFFFF ? 0x10000 : table.limits[len];
+    uint32_t end = limit >> (16 - kFastBits);
+    uint32_t repeat = 1u << (kFastBits - len);
+    for (uint32_t index = table.firstIndex[len]; prefix < end; ++index) {
+      uint16_t entry = uint16_t(table.symbols[index < size ? index : 0] | (len << 12));
+      for (uint32_t r = 0; r < repeat; ++r) table.fast[prefix++] = entry;
     }
-    uint32_t index = table.firstIndex[len] + ((v - table.limits[len - 1]) >> (16 - len));
-    if (index >= size) index = 0;
-    table.fast[prefix] = uint16_t(table.symbols[index] | (len << 12));
   }
+  for (; prefix < (1u << kFastBits); ++prefix) table.fast[prefix] = 0;
 }
 
 uint32_t DecodeLongCode(const HuffTable& table, uint32_t v, uint32_t& length) {
@@ -54,4 +55,5 @@ uint32_t DecodeLongCode(const HuffTable& table, uint32_t v, uint32_t& length) {
   return table.symbols[index];
 }
 
+}  // namespace rar20dec
 }  // namespace osin

@@ -22,6 +22,7 @@
 #include <stdint.h>
 
 namespace osin {
+namespace rar20dec {
 
 constexpr int kMaxAlphabet = 298;
 constexpr int kFastBits = 10;
@@ -63,4 +64,5 @@ inline uint32_t DecodeSymbol(const HuffTable& table, const uint8_t* buffer, uint
   return symbol;
 }
 
+}  // namespace rar20dec
 }  // namespace osin

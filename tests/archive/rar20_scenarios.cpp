@@ -149,6 +149,9 @@ Scenario RepeatAtStart() {
   Rar20Stream s;
   s.Begin(false);
   s.LzTables();
+  Entry empty = s.End();
+  s.Begin(false);
+  s.LzTables();
   s.Match(7, 1);  // distance 1 into the zeroed window
   Entry first = s.End();
   s.Begin(false);
@@ -159,10 +162,7 @@ Scenario RepeatAtStart() {
   s.Recent(2, 4);
   s.Repeat();
   Entry second = s.End();
-  s.Begin(false);
-  s.LzTables();
-  Entry empty = s.End();
-  return {"RepeatAtStart", {first, second, empty}};
+  return {"RepeatAtStart", {empty, first, second}};
 }
 
 // One channel: the cross-channel delta is the channel's own. Noise drives

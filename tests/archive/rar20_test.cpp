@@ -91,14 +91,16 @@ TEST_P(Rar20Scenarios, DecodeAsTheModelSays) {
 INSTANTIATE_TEST_SUITE_P(All, Rar20Scenarios, ::testing::ValuesIn(rar20test::ScenarioNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
-// Hand-overs come in pieces of at least 64 KB, the two pieces of a wrapped
-// window in order, and never more than was produced.
+// Hand-overs come in pieces of 64 KB (plus what the last symbol added), the
+// two pieces of a wrapped window in order, in LZ and in audio mode alike.
 TEST(Rar20Decoder, HandsOverLargePiecesOnly) {
   Rar20Stream s;
   s.Begin(false);
   s.LzTables();
   s.Literals(rar20test::RandomBytes(3000, 40));
-  for (int i = 0; i < 5000; ++i) s.Match(258, 2999);
+  for (int i = 0; i < 4000; ++i) s.Match(258, 2999);
+  s.AudioTables(3);
+  s.Audio(rar20test::Waveform(300000, 3, 48));
   Entry entry = s.End();
   osin::Rar20Decoder decoder;
   ASSERT_TRUE(decoder.Allocate());
@@ -108,6 +110,7 @@ TEST(Rar20Decoder, HandsOverLargePiecesOnly) {
   // Short pieces other than the last: the two sides of the wrap.
   std::vector<size_t> shortPieces;
   for (size_t i = 0; i + 1 < io.pieces.size(); ++i) {
+    EXPECT_LT(io.pieces[i], 0x10000 + 258) << "piece " << i;
     if (io.pieces[i] < 0x10000) shortPieces.push_back(i);
   }
   ASSERT_EQ(shortPieces.size(), 2u);
@@ -121,6 +124,9 @@ TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
   s.LzTables();
   s.Literals(rar20test::Text(10000, 41));
   s.Match(258, 9000);
+  s.AudioTables(2);
+  s.Audio(rar20test::Waveform(5000, 2, 42));
+  s.LzTables();
   s.Literals(rar20test::Text(77, 42));
   Entry entry = s.End();
   osin::Rar20Decoder decoder;
@@ -256,7 +262,7 @@ struct SearchTable {
 // lengths, and with symbol slots left from earlier builds.
 TEST(Rar20Table, LookupAgreesWithTheSearch) {
   std::mt19937 rng(47);
-  static osin::HuffTable tables[3];  // large; zeroed like the decoder's state
+  static osin::rar20dec::HuffTable tables[3];  // large; zeroed like the decoder's state
   static SearchTable reference[3];
   const uint32_t sizes[3] = {298, 19, 48};
   for (int round = 0; round < 240; ++round) {
@@ -266,14 +272,14 @@ TEST(Rar20Table, LookupAgreesWithTheSearch) {
     for (uint8_t& l : lengths) l = uint8_t(rng() % 4 == 0 ? 0 : 1 + rng() % maxLength);
     if (round % 5 == 0) lengths = rar20test::FitCodeLengths(std::vector<uint64_t>(sizes[t], 1));
     if (round % 7 == 0) std::fill(lengths.begin() + 3, lengths.end(), 0);
-    osin::BuildHuffTable(tables[t], lengths.data(), sizes[t]);
+    osin::rar20dec::BuildHuffTable(tables[t], lengths.data(), sizes[t]);
     reference[t].Build(lengths);
     for (uint32_t v = 0; v < 0x10000; ++v) {
       uint32_t wantLength;
       uint32_t want = reference[t].Decode(v, wantLength);
       uint8_t buffer[4] = {uint8_t(v >> 8), uint8_t(v), 0, 0};
       uint32_t bits = 0;
-      uint32_t got = osin::DecodeSymbol(tables[t], buffer, bits);
+      uint32_t got = osin::rar20dec::DecodeSymbol(tables[t], buffer, bits);
       ASSERT_EQ(got, want) << "round " << round << " peek " << v;
       ASSERT_EQ(bits, wantLength) << "round " << round << " peek " << v;
     }

@@ -214,6 +214,60 @@ TEST_F(Samples, ExecutableImageAndTextWithAUnicodeName) {
 #endif
 }
 
+class Recorder : public TArcProgress {
+ public:
+  bool OnProgress(const String& name, uint32_t count, bool skipping) override {
+    EXPECT_EQ(ToStd(name), "p3.bin");
+    total += count;
+    ++calls;
+    sawSkipping |= skipping;
+    sawWriting |= !skipping;
+    return calls < stopAfter;
+  }
+  uint64_t total = 0;
+  int calls = 0, stopAfter = 1 << 30;
+  bool sawSkipping = false, sawWriting = false;
+};
+
+TEST_F(Samples, DecoderProgressCountsEveryByteWithTheWritingFlag) {
+  REQUIRE_DECODER();
+  auto seek = [](TArchive& a) {
+    while (!a.Eof && a.Header.EntryName != "p3.bin") a.Process(aoSkip, "", nullptr);
+  };
+  {
+    TArchive a(Path("rar20-methods.rar").c_str(), kOpenExtract);
+    seek(a);
+    Recorder r;
+    ASSERT_TRUE(a.Process(aoExtract, (dir_ / "p3.bin").string().c_str(), &r));
+    EXPECT_EQ(r.total, 16384u);
+    EXPECT_GE(r.calls, 2);  // every 1,024 bytes or more, and the rest at the end
+    EXPECT_TRUE(r.sawWriting);
+    EXPECT_FALSE(r.sawSkipping);
+  }
+  {
+    TArchive a(Path("rar20-methods.rar").c_str(), kOpenExtract);
+    seek(a);
+    Recorder r;
+    ASSERT_TRUE(a.Process(aoTest, "", &r));
+    EXPECT_EQ(r.total, 16384u);
+    EXPECT_TRUE(r.sawSkipping);
+    EXPECT_FALSE(r.sawWriting);
+  }
+  {
+    // Stopped after the first report: the output is incomplete, the CRC
+    // check fails the entry and the file is removed.
+    TArchive a(Path("rar20-methods.rar").c_str(), kOpenExtract);
+    seek(a);
+    Recorder r;
+    r.stopAfter = 1;
+    std::string out = (dir_ / "stopped.bin").string();
+    EXPECT_FALSE(a.Process(aoExtract, out.c_str(), &r));
+    EXPECT_EQ(a.LastResult(), kEntryBadData);
+    EXPECT_EQ(r.calls, 1);
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
 TEST_F(Samples, PasswordProtectedEntriesWithThePassword) {
   REQUIRE_DECODER();
   if (!Rar20Available()) GTEST_SKIP() << "the RAR 2.0 substitution table is not built in";

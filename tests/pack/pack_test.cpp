@@ -172,6 +172,20 @@ TEST_F(OsinPack, PasswordEnciphersWithTheRar20CipherOrRefuses) {
   EXPECT_EQ(Pack("test enc.rar -p 'pass word'").status, 0);
   Result wrong = Pack("test enc.rar -p nope");
   EXPECT_EQ(wrong.status, 1);
+  // A setup: its control files stay readable without the password.
+  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  Put(dir_ / "proj" / "Data" / "App.exe", Noise(999, 5));
+  Put(dir_ / "stub.exe", "MZ stub");
+  ASSERT_EQ(Pack("build proj -o setup.exe --stub stub.exe --password pw").status, 0);
+  Result l = Pack("list setup.exe");
+  size_t ini = l.out.find("Presetup\\Osin.ini"), app = l.out.find("Data\\App.exe");
+  ASSERT_NE(ini, std::string::npos);
+  ASSERT_NE(app, std::string::npos);
+  EXPECT_EQ(l.out.substr(l.out.rfind('\n', ini) + 1, ini - l.out.rfind('\n', ini) - 1).find("-E"),
+            std::string::npos);
+  EXPECT_NE(l.out.substr(l.out.rfind('\n', app) + 1, app - l.out.rfind('\n', app) - 1).find("-E"),
+            std::string::npos);
+  EXPECT_EQ(Pack("test setup.exe -p pw").status, 0);
 }
 
 TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
