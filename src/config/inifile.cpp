@@ -312,6 +312,13 @@ void TztIniFile::WriteString(const String& section, const String& key, const Str
   }
 }
 
+void TztIniFile::AddString(const String& section, const String& key, const String& value) {
+  StringList* lines;
+  FindKey(section, key, true, lines);
+  lines->Add(key + "=" + value);
+  modified_ = true;
+}
+
 int TztIniFile::ReadInteger(const String& section, const String& key, int fallback) {
   String text = ReadString(section, key, String());
   if (text.Length() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {

@@ -142,6 +142,10 @@ class TztIniFile {
   // Decimal or hexadecimal after "$" or "0x" (in any case, at the very
   // start); anything that does not convert whole gives Default.
   int ReadInteger(const String& section, const String& key, int fallback);
+  // Appends Key=Value to Section (appended when missing), also when the key
+  // is there already: for files where a key may stand several times and
+  // each line counts, such as the rename list of wininit.ini.
+  void AddString(const String& section, const String& key, const String& value);
   void WriteInteger(const String& section, const String& key, int value);
   // ReadInteger with Default as 1 or 0; any non-zero number is true.
   bool ReadBool(const String& section, const String& key, bool fallback);

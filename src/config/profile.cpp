@@ -4,6 +4,10 @@
 
 namespace osin {
 
+// Hands AddIniLine to the replacement of files at restart (a file per
+// platform).
+void InstallRebootIniWriter();
+
 namespace {
 
 void FreeStore(void* store) {
@@ -15,7 +19,12 @@ struct Profile {
   StringList stores{FreeStore};
   TIniParseOptions options;
 
-  Profile() { stores.SetSorted(true); }
+  Profile() {
+    stores.SetSorted(true);
+    // Anything that may replace a file at restart runs after the
+    // configuration was first read, so the writer is in place by then.
+    InstallRebootIniWriter();
+  }
 };
 
 // Lives until the process ends; its stores are written back then at the
@@ -81,6 +90,11 @@ void ReadIniSectionValues(const String& file, const String& section, StringList&
 
 bool WriteIni(const String& file, const String& section, const String& key, const String& value) {
   OpenStore(file, false)->WriteString(section, key, value);
+  return true;
+}
+
+bool AddIniLine(const String& file, const String& section, const String& key, const String& value) {
+  OpenStore(file, false)->AddString(section, key, value);
   return true;
 }
 

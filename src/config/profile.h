@@ -54,5 +54,11 @@ void ReadIniSectionValues(const String& file, const String& section, StringList&
 // Sets Key=Value in the writable store of File; an empty key erases the
 // section. Always true: write-back failures are silent.
 bool WriteIni(const String& file, const String& section, const String& key, const String& value);
+// Appends Key=Value to Section of the writable store of File, beside any
+// line of the same key. Always true. The replacement of files at restart on
+// the 95 line writes wininit.ini through it (the profile layer installs it
+// with SetRebootIniWriter when it is first used): each "NUL" line there
+// deletes one file, so a second one must not replace the first.
+bool AddIniLine(const String& file, const String& section, const String& key, const String& value);
 
 }  // namespace osin

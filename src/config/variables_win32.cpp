@@ -5,7 +5,7 @@
 #include "config/variables.h"
 #include "platform/file.h"
 #include "platform/strutils.h"
-#include "platform/system.h"
+#include "platform/sysutils.h"
 #include "setup/session.h"
 
 namespace osin {
@@ -97,7 +97,8 @@ void BuildVariables() {
   SetVariable("BootDrive", DriveOf(ReadRegString(OSIN_CURRENT_VERSION "Setup\\BootDir", String())));
   SetPathVariable("Windows", SystemFolder(GetWindowsDirectoryA));
   SetPathVariable("System", SystemFolder(GetSystemDirectoryA));
-  for (int i = 0; i < 10; ++i) SetPathVariable(kShellFolders[i], SpecialFolderPath(i));
+  for (int i = 0; i < kSpecialFolderCount; ++i)
+    SetPathVariable(kSpecialFolders[i].variable, SpecialFolderPath(i));
   for (const RegistryFolder& row : kRegistryFolders) {
     SetPathVariable(row.name, ReadRegString(row.path, ExpandVariables(row.fallback)));
   }

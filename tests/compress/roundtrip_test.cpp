@@ -1,7 +1,9 @@
-// Round trips of the compressor: every archive is extracted by unar (a RAR
-// reader that is not ours) and must give back the exact bytes.
+// Round trips of the compressor: every archive is extracted by our reader
+// (and decoder) and by unar (a RAR reader that is not ours), and both must
+// give back the exact bytes.
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "archive/rar_cipher.h"
+#include "archive/unpack.h"
 #include "entry_packer.h"
 #include "inputs.h"
 #include "pack/rar_writer.h"
@@ -43,9 +46,26 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-// Extracts Archive with unar into a fresh folder and compares every entry.
-void ExpectUnarExtracts(const std::string& archive, const std::vector<Input>& inputs,
-                        const std::string& password) {
+// Extracts every entry of the archive at Path with our reader into Folder.
+void ExpectReaderExtracts(const std::string& path, const std::string& folder,
+                          const std::vector<Input>& inputs, const std::string& password) {
+  RarReader reader;
+  ASSERT_TRUE(reader.OpenArchiveFile(path.c_str(), kOpenExtract));
+  TRARHeader header;
+  for (const Input& in : inputs) {
+    ASSERT_EQ(reader.ReadNextFileHeader(header), 0) << in.name;
+    std::string out = folder + "/" + in.name;
+    EXPECT_EQ(reader.ProcessEntry(kOpExtract, nullptr, out.c_str(), password.c_str(), nullptr), kEntryOk)
+        << in.name;
+    EXPECT_TRUE(ReadFile(out) == in.data) << in.name << " differs after our reader";
+  }
+  EXPECT_EQ(reader.ReadNextFileHeader(header), -1);
+}
+
+// Extracts Archive with unar and with our reader into fresh folders and
+// compares every entry.
+void ExpectExtracts(const std::string& archive, const std::vector<Input>& inputs,
+                    const std::string& password) {
   char folder[] = "/tmp/osin-compress-XXXXXX";
   ASSERT_NE(mkdtemp(folder), nullptr);
   std::string dir = folder;
@@ -54,15 +74,17 @@ void ExpectUnarExtracts(const std::string& archive, const std::vector<Input>& in
     f << archive;
   }
   std::string cmd = "unar -q -f -D -o " + dir + "/out";
-  if (!password.empty()) cmd += " -p " + password;
+  if (!password.empty()) cmd += " -p '" + password + "'";
   cmd += " " + dir + "/a.rar >" + dir + "/log 2>&1";
   int rc = system(cmd.c_str());
   EXPECT_EQ(rc, 0) << ReadFile(dir + "/log");
   for (const Input& in : inputs) {
     std::string out = ReadFile(dir + "/out/" + in.name);
     EXPECT_EQ(out.size(), in.data.size()) << in.name;
-    EXPECT_TRUE(out == in.data) << in.name << " differs";
+    EXPECT_TRUE(out == in.data) << in.name << " differs after unar";
   }
+  ASSERT_EQ(mkdir((dir + "/ours").c_str(), 0700), 0);
+  ExpectReaderExtracts(dir + "/a.rar", dir + "/ours", inputs, password);
   std::string clean = "rm -rf " + dir;
   EXPECT_EQ(system(clean.c_str()), 0);
 }
@@ -72,7 +94,7 @@ void RoundTrip(const std::vector<Input>& inputs, int level, Multimedia mm, bool 
   SCOPED_TRACE("level " + std::to_string(level) + (solid ? " solid" : "") +
                (password.empty() ? "" : " encrypted"));
   std::vector<RarEntry> entries = PackEntries(inputs, level, mm, solid, !password.empty());
-  ExpectUnarExtracts(WriteRarArchive(entries.data(), entries.size(), solid, password), inputs, password);
+  ExpectExtracts(WriteRarArchive(entries.data(), entries.size(), solid, password), inputs, password);
 }
 
 std::vector<Input> Mixed() {

@@ -189,6 +189,14 @@ TEST_F(Ini, WritesAppendKeysAndSections) {
   EXPECT_EQ(Dump(), "[a]|x=1|z=3||[b]|y= two ||");
 }
 
+TEST_F(Ini, AddStringKeepsEveryLineOfAKey) {
+  Load("[Rename]\nNUL=C:\\OLD1\n");
+  store_->AddString("rename", "NUL", "C:\\OLD2");
+  store_->AddString("New", "k", "v");
+  EXPECT_TRUE(store_->Modified());
+  EXPECT_EQ(Dump(), "[Rename]|NUL=C:\\OLD1|NUL=C:\\OLD2||[New]|k=v||");
+}
+
 TEST_F(Ini, AnEmptyKeyErasesTheSection) {
   Load("[a]\nx=1\n[b]\ny=2\n");
   store_->WriteString("a", "", "");

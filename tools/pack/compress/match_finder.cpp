@@ -20,8 +20,10 @@ constexpr uint32_t kTail = 16;
 MatchFinder::MatchFinder(int depth, int nice)
     : depth_(depth),
       nice_(nice),
+      good_(std::max(8, nice / 4)),
       buffer_(kCapacity + kTail, 0),
       head_(1u << kHashBits, -1),
+      head3_(1u << kHashBits, -1),
       head2_(1u << 16, -1),
       chain_(kCapacity, -1) {}
 
@@ -32,6 +34,7 @@ uint32_t MatchFinder::MaxAppend() {
 void MatchFinder::Reset() {
   size_ = start_ = next_ = 0;
   std::fill(head_.begin(), head_.end(), -1);
+  std::fill(head3_.begin(), head3_.end(), -1);
   std::fill(head2_.begin(), head2_.end(), -1);
 }
 
@@ -49,6 +52,7 @@ void MatchFinder::Slide(uint32_t by) {
   start_ = start_ > by ? start_ - by : 0;
   auto down = [by](int32_t& v) { v = v >= static_cast<int32_t>(by) ? v - static_cast<int32_t>(by) : -1; };
   for (int32_t& v : head_) down(v);
+  for (int32_t& v : head3_) down(v);
   for (int32_t& v : head2_) down(v);
   memmove(chain_.data(), chain_.data() + by, (kCapacity - by) * sizeof(int32_t));
   for (uint32_t i = 0; i < size_; ++i) down(chain_[i]);
@@ -60,12 +64,19 @@ uint32_t MatchFinder::Hash3(uint32_t pos) const {
   return (v * 2654435761u) >> (32 - kHashBits);
 }
 
+uint32_t MatchFinder::Hash4(uint32_t pos) const {
+  uint32_t v;
+  memcpy(&v, buffer_.data() + pos, 4);
+  return (v * 2654435761u) >> (32 - kHashBits);
+}
+
 void MatchFinder::Insert(uint32_t pos) {
-  if (pos + 2 < size_) {
-    uint32_t h = Hash3(pos);
+  if (pos + 3 < size_) {
+    uint32_t h = Hash4(pos);
     chain_[pos] = head_[h];
     head_[h] = static_cast<int32_t>(pos);
   }
+  if (pos + 2 < size_) head3_[Hash3(pos)] = static_cast<int32_t>(pos);
   if (pos + 1 < size_) head2_[buffer_[pos] | (buffer_[pos + 1] << 8)] = static_cast<int32_t>(pos);
 }
 
@@ -92,29 +103,44 @@ int MatchFinder::Find(uint32_t pos, uint32_t limit, Match* out) {
   uint32_t reach = std::min(pos - start_, rar20::kMaxDistance);
   int found = 0;
   uint32_t best = 1;
+  // The nearest two- and three-byte matches come from tables of the last
+  // position of each prefix; the chains hold four-byte prefixes, which keeps
+  // them short on text.
+  auto record = [&](uint32_t len, uint32_t distance) {
+    best = len;
+    if (found > 0 && out[found - 1].distance == distance) {
+      out[found - 1].length = len;
+    } else if (found < kMaxFound) {
+      out[found++] = Match{len, distance};
+    }
+  };
   if (max >= 2 && pos + 1 < size_) {
     int32_t p2 = head2_[buffer_[pos] | (buffer_[pos + 1] << 8)];
-    if (p2 >= static_cast<int32_t>(start_) && pos - p2 <= 256) {
-      best = MatchLength(pos, pos - p2, max);
-      out[found++] = Match{best, pos - static_cast<uint32_t>(p2)};
-    }
+    if (p2 >= static_cast<int32_t>(start_) && pos - p2 <= 256)
+      record(MatchLength(pos, pos - p2, max), pos - p2);
   }
   if (max >= 3 && pos + 2 < size_ && best < max) {
+    int32_t p3 = head3_[Hash3(pos)];
+    if (p3 >= static_cast<int32_t>(start_) && pos - p3 <= reach) {
+      uint32_t distance = pos - static_cast<uint32_t>(p3);
+      uint32_t len = MatchLength(pos, distance, max);
+      if (len > best && len >= static_cast<uint32_t>(rar20::MinMatchLength(distance))) record(len, distance);
+    }
+  }
+  if (max >= 4 && pos + 3 < size_ && best < max && best < static_cast<uint32_t>(nice_)) {
     const uint8_t* cur = buffer_.data() + pos;
-    int32_t cand = head_[Hash3(pos)];
-    for (int steps = depth_; cand >= 0 && steps > 0; --steps, cand = chain_[cand]) {
+    int32_t cand = head_[Hash4(pos)];
+    int steps = depth_;
+    for (; cand >= 0 && steps > 0; --steps, cand = chain_[cand]) {
       uint32_t distance = pos - static_cast<uint32_t>(cand);
       if (distance > reach) break;
       if (buffer_[cand + best] != cur[best]) continue;
       uint32_t len = MatchLength(pos, distance, max);
       if (len <= best || len < static_cast<uint32_t>(rar20::MinMatchLength(distance))) continue;
-      best = len;
-      if (found > 0 && out[found - 1].distance == distance) {
-        out[found - 1].length = len;
-      } else if (found < 64) {
-        out[found++] = Match{len, distance};
-      }
+      record(len, distance);
       if (len >= static_cast<uint32_t>(nice_) || len >= max) break;
+      // A good match already: look less hard for a better one.
+      if (len >= static_cast<uint32_t>(good_) && steps > depth_ / 4) steps = depth_ / 4;
     }
   }
   Insert(pos);

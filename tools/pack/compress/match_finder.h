@@ -1,6 +1,6 @@
-// LZ77 match search over the 1 MB window: hash chains on three-byte
-// prefixes plus a table of the last position of every two-byte pair (for
-// the length-2 codes, which only reach 256 bytes back).
+// LZ77 match search over the 1 MB window: hash chains on four-byte
+// prefixes, plus tables of the last position of every three-byte prefix and
+// every two-byte pair (the length-2 codes only reach 256 bytes back).
 //
 // The finder owns the history buffer. Data is appended in pieces; when a
 // piece does not fit, the buffer slides and keeps the last window's worth of
@@ -25,6 +25,7 @@ class MatchFinder {
   // Depth: chain entries examined per search; Nice: a match this long ends
   // the search.
   MatchFinder(int depth, int nice);
+  static constexpr int kMaxFound = 64;
 
   // Forgets the history (a non-solid entry starts).
   void Reset();
@@ -40,7 +41,7 @@ class MatchFinder {
 
   // Matches at Pos (which must be the next unvisited position) that end at
   // or before Limit, longest last, each the nearest of its length; Pos is
-  // then indexed. Returns the number written to Out (at most 64).
+  // then indexed. Returns the number written to Out (at most kMaxFound).
   int Find(uint32_t pos, uint32_t limit, Match* out);
   // Indexes every unvisited position below Pos.
   void SkipTo(uint32_t pos);
@@ -52,13 +53,14 @@ class MatchFinder {
  private:
   static constexpr int kHashBits = 17;
   uint32_t Hash3(uint32_t pos) const;
+  uint32_t Hash4(uint32_t pos) const;
   void Insert(uint32_t pos);
   void Slide(uint32_t by);
 
-  int depth_, nice_;
+  int depth_, nice_, good_;
   std::vector<uint8_t> buffer_;
   uint32_t size_ = 0, start_ = 0, next_ = 0;
-  std::vector<int32_t> head_, head2_, chain_;
+  std::vector<int32_t> head_, head3_, head2_, chain_;
 };
 
 }  // namespace osin

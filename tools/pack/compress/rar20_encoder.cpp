@@ -22,12 +22,11 @@ using namespace rar20;
 struct LevelParams {
   int depth;
   int nice;
-  bool lazy;
-  int passes;  // 0: greedy or lazy matching; n: cost-based parse, n passes
+  uint32_t lazy;  // a match shorter than this is checked against the next position's
+  int passes;     // 0: greedy or lazy matching; n: cost-based parse, n passes
 };
 constexpr LevelParams kLevels[6] = {
-    {0, 0, false, 0},   {4, 32, false, 0},  {16, 64, true, 0},
-    {48, 128, true, 0}, {32, 96, false, 1}, {128, 192, false, 2},
+    {0, 0, 0, 0}, {4, 32, 0, 0}, {12, 64, 16, 0}, {48, 128, 64, 0}, {32, 96, 0, 1}, {128, 192, 0, 2},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
@@ -362,7 +361,7 @@ struct Rar20Encoder::Impl {
   // Savings (in rough bits against literals) of the best step at Pos for the
   // greedy and lazy parses; Best receives it.
   int Evaluate(uint32_t pos, uint32_t end, const Recent& r, Op& best) {
-    Match found[64];
+    Match found[MatchFinder::kMaxFound];
     int n = finder.Find(pos, end, found);
     const uint8_t* data = finder.Data();
     best = Op{0, data[pos]};
@@ -409,7 +408,7 @@ struct Rar20Encoder::Impl {
         if (++pos < b) gain = Evaluate(pos, b, r, cur);
         continue;
       }
-      if (params.lazy && cur.length < static_cast<uint32_t>(params.nice) && pos + 1 < b) {
+      if (cur.length < params.lazy && pos + 1 < b) {
         Op next;
         int nextGain = Evaluate(pos + 1, b, r, next);
         if (nextGain > gain) {
@@ -437,7 +436,7 @@ struct Rar20Encoder::Impl {
     committed.assign(n, 0);
     matches.clear();
     uint32_t skipUntil = a;
-    Match found[64];
+    Match found[MatchFinder::kMaxFound];
     for (uint32_t pos = a; pos < b; ++pos) {
       matchStart[pos - a] = static_cast<uint32_t>(matches.size());
       if (pos < skipUntil) continue;

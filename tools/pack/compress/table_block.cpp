@@ -54,7 +54,12 @@ std::vector<Step> ShortestSteps(const uint8_t* base, const uint8_t* lengths, int
     int zeros = 0;
     while (zeros < 138 && i + zeros < count && lengths[i + zeros] == 0) ++zeros;
     for (int n = 3; n <= zeros && n <= 10; ++n) relax(i + n, kRunZeros, static_cast<uint8_t>(n));
-    for (int n = 11; n <= zeros; ++n) relax(i + n, kRunLongZeros, static_cast<uint8_t>(n));
+    // Every long run costs the same, so only its shortest lengths (to leave
+    // room for what follows) and its longest ones matter.
+    for (int n = 11; n <= zeros; ++n) {
+      if (n > 21 && n < zeros - 10) n = zeros - 10;
+      relax(i + n, kRunLongZeros, static_cast<uint8_t>(n));
+    }
   }
   std::vector<Step> steps;
   for (int at = count; at > 0; at -= how[at].run) steps.push_back(how[at]);

@@ -1,0 +1,333 @@
+// The compressor against its peers, on the installer-payload corpus (built
+// into build/native/bench/corpus on first use).
+//
+//   bench_compress           sizes, times, ratios
+//   bench_compress --sweep   the whole corpus round trip at every level,
+//                            solid and not, with and without a password
+//                            (also after the figures when BENCH_SWEEP=1)
+//
+// Every figure is printed next to the peer figure measured in the same run
+// and their ratio. Times are CPU seconds (user + system, children included
+// for the peers) because the machine is shared; wall seconds follow in
+// brackets.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "archive/rar_cipher.h"
+#include "archive/unpack.h"
+#include "entry_packer.h"
+
+namespace fs = std::filesystem;
+using namespace osin;
+
+namespace {
+
+struct File {
+  std::string name;  // relative to the corpus, '/' separated
+  std::string data;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::vector<File> LoadFolder(const std::string& corpus, const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(corpus) / folder))
+    if (e.is_regular_file()) names.push_back(fs::relative(e.path(), corpus).generic_string());
+  std::sort(names.begin(), names.end());
+  std::vector<File> files;
+  for (const std::string& n : names) files.push_back(File{n, ReadFile(corpus + "/" + n)});
+  return files;
+}
+
+uint64_t TotalSize(const std::vector<File>& files) {
+  uint64_t n = 0;
+  for (const File& f : files) n += f.data.size();
+  return n;
+}
+
+// CPU and wall time of a stretch of work.
+struct Clock {
+  double cpu0, wall0;
+  static double Cpu() {
+    rusage self, children;
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    auto sec = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return sec(self.ru_utime) + sec(self.ru_stime) + sec(children.ru_utime) + sec(children.ru_stime);
+  }
+  static double Wall() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  }
+  Clock() : cpu0(Cpu()), wall0(Wall()) {}
+  double CpuSeconds() const { return Cpu() - cpu0; }
+  double WallSeconds() const { return Wall() - wall0; }
+};
+
+int Run(const std::string& cmd) {
+  int rc = system(cmd.c_str());
+  if (rc != 0) fprintf(stderr, "command failed (%d): %s\n", rc, cmd.c_str());
+  return rc;
+}
+
+// Packs Files into an archive at Path; returns its size.
+uint64_t PackArchive(const std::vector<File>& files, const std::string& path, int level, Multimedia mm,
+                     bool solid, const std::string& password = std::string()) {
+  std::ofstream out(path, std::ios::binary);
+  RarWriter writer(out, solid && level > 0);
+  writer.SetPassword(password);
+  EntryPacker packer(level, mm, solid);
+  for (const File& f : files) {
+    RarEntry e = packer.Pack(f.name, f.data, 0x50210000);
+    e.encrypt = !password.empty();
+    writer.Add(e);
+  }
+  writer.Finish();
+  return writer.Size();
+}
+
+// Decodes every entry with our reader: extracted into Folder, or only tested
+// when Folder is empty. Returns the number of entries that failed.
+int ReadArchive(const std::string& path, const std::string& folder, const std::string& password,
+                uint64_t* bytes = nullptr) {
+  RarReader reader;
+  if (!reader.OpenArchiveFile(path.c_str(), kOpenExtract)) return 1;
+  TRARHeader h;
+  int failed = 0;
+  while (reader.ReadNextFileHeader(h) == 0) {
+    int op = folder.empty() ? kOpTest : kOpExtract;
+    if (reader.ProcessEntry(op, folder.empty() ? nullptr : folder.c_str(), nullptr, password.c_str(),
+                            nullptr) != kEntryOk)
+      ++failed;
+    if (bytes) *bytes += h.UnpackedSize;
+  }
+  return failed;
+}
+
+uint64_t FileSize(const std::string& path) {
+  return fs::exists(path) ? fs::file_size(path) : 0;
+}
+
+void Row(const char* what, double ours, const char* peer, double theirs, const char* unit) {
+  printf("  %-44s %12.0f %s   %-24s %12.0f %s   ratio %.3f\n", what, ours, unit, peer, theirs, unit,
+         theirs > 0 ? ours / theirs : 0.0);
+}
+
+void Goal(const char* what, bool met) {
+  printf("  goal %-60s %s\n", what, met ? "MET" : "NOT MET");
+}
+
+// An NSIS installer of the folders, with its stub (an installer of nothing
+// with the same compressor) subtracted.
+uint64_t NsisSize(const std::string& corpus, const std::string& work, const std::vector<std::string>& folders,
+                  const std::string& compressor) {
+  auto script = [&](const std::string& name, bool withFiles) {
+    std::string nsi = work + "/" + name + ".nsi";
+    std::ofstream s(nsi);
+    s << "Unicode true\nSetCompressor " << compressor << "\nOutFile \"" << work << "/" << name
+      << ".exe\"\nInstallDir \"$TEMP\\osin-bench\"\nRequestExecutionLevel user\nSection\n";
+    if (withFiles)
+      for (const std::string& f : folders)
+        s << "SetOutPath \"$INSTDIR\\" << f << "\"\nFile /r \"" << corpus << "/" << f << "/*\"\n";
+    s << "SectionEnd\n";
+    return nsi;
+  };
+  std::string full = script("nsis-full", true), stub = script("nsis-stub", false);
+  if (Run("makensis -V1 " + full + " >/dev/null") || Run("makensis -V1 " + stub + " >/dev/null")) return 0;
+  return FileSize(work + "/nsis-full.exe") - FileSize(work + "/nsis-stub.exe");
+}
+
+std::string FolderList(const std::vector<std::string>& folders) {
+  std::string s;
+  for (const std::string& f : folders) s += " " + f;
+  return s;
+}
+
+int Benchmark(const std::string& corpus, const std::string& work) {
+  const std::vector<std::string> folders = {"bin", "text", "small", "audio", "images"};
+  std::vector<File> all;
+  for (const std::string& f : folders) {
+    std::vector<File> part = LoadFolder(corpus, f);
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  std::string tar = work + "/corpus.tar";
+  Run("tar -C " + corpus + " --sort=name -cf " + tar + FolderList(folders));
+  printf("corpus: %zu files, %llu bytes\n\n", all.size(), static_cast<unsigned long long>(TotalSize(all)));
+
+  printf("Size: osin-pack archive --solid -5\n");
+  std::string best = work + "/solid5.rar";
+  Clock c5;
+  uint64_t ours = PackArchive(all, best, 5, Multimedia::kAuto, true);
+  double best5Cpu = c5.CpuSeconds();
+  Run("gzip -9 -c " + tar + " > " + tar + ".gz");
+  Run("xz -6 -c " + tar + " > " + tar + ".xz");
+  uint64_t zlib = NsisSize(corpus, work, folders, "/SOLID zlib");
+  uint64_t bzip2 = NsisSize(corpus, work, folders, "/SOLID bzip2");
+  uint64_t lzma = NsisSize(corpus, work, folders, "/SOLID lzma");
+  uint64_t lzmaLoose = NsisSize(corpus, work, folders, "lzma");
+  Row("osin-pack --solid -5", ours, "NSIS zlib solid", zlib, "B");
+  Row("osin-pack --solid -5", ours, "NSIS bzip2 solid", bzip2, "B");
+  Row("osin-pack --solid -5", ours, "NSIS lzma solid", lzma, "B");
+  Row("osin-pack --solid -5", ours, "NSIS lzma non-solid", lzmaLoose, "B");
+  Row("osin-pack --solid -5", ours, "gzip -9 of the tar", FileSize(tar + ".gz"), "B");
+  Row("osin-pack --solid -5", ours, "xz -6 of the tar", FileSize(tar + ".xz"), "B");
+  Goal("size <= 0.92 x NSIS zlib solid", zlib && ours <= 0.92 * zlib);
+  Goal("(stretch) size <= NSIS lzma non-solid", lzmaLoose && ours <= lzmaLoose);
+  printf("  (level 5 packing took %.1f CPU s)\n\n", best5Cpu);
+
+  printf("Per folder (--solid -5)\n");
+  for (const std::string& f : folders) {
+    std::vector<File> part = LoadFolder(corpus, f);
+    uint64_t size = PackArchive(part, work + "/part.rar", 5, Multimedia::kAuto, true);
+    std::string t = work + "/part.tar";
+    Run("tar -C " + corpus + " --sort=name -cf " + t + " " + f);
+    Run("gzip -9 -c " + t + " > " + t + ".gz && xz -6 -c " + t + " > " + t + ".xz");
+    printf("  %s: %llu bytes in %zu files\n", f.c_str(), static_cast<unsigned long long>(TotalSize(part)),
+           part.size());
+    Row(("  " + f).c_str(), size, "gzip -9 of its tar", FileSize(t + ".gz"), "B");
+    Row(("  " + f).c_str(), size, "xz -6 of its tar", FileSize(t + ".xz"), "B");
+  }
+  printf("\n");
+
+  printf("Audio: multimedia mode against gzip -9 of the same files\n");
+  std::vector<File> audio = LoadFolder(corpus, "audio");
+  uint64_t gz = 0;
+  for (const File& f : audio) {
+    Run("gzip -9 -c " + corpus + "/" + f.name + " > " + work + "/one.gz");
+    gz += FileSize(work + "/one.gz");
+  }
+  uint64_t mm = PackArchive(audio, work + "/audio.rar", 5, Multimedia::kAuto, true);
+  uint64_t lz = PackArchive(audio, work + "/audio-lz.rar", 5, Multimedia::kOff, true);
+  Row("audio, --solid -5 (multimedia auto)", mm, "gzip -9 of each file", gz, "B");
+  Row("audio, --solid -5 --multimedia off", lz, "gzip -9 of each file", gz, "B");
+  Goal("audio <= 0.6 x gzip -9", mm <= 0.6 * gz);
+  printf("\n");
+
+  printf("Compression time at the default level (-3), against xz -6 of the tar\n");
+  Clock c3;
+  PackArchive(all, work + "/default.rar", 3, Multimedia::kAuto, false);
+  double oursCpu = c3.CpuSeconds(), oursWall = c3.WallSeconds();
+  Clock cx;
+  Run("xz -6 -c " + tar + " > /dev/null");
+  double xzCpu = cx.CpuSeconds(), xzWall = cx.WallSeconds();
+  Row("osin-pack -3 (CPU s x1000)", oursCpu * 1000, "xz -6 (CPU s x1000)", xzCpu * 1000, "ms");
+  printf("  wall: %.1f s against %.1f s\n", oursWall, xzWall);
+  Goal("at least 1.5 x faster than xz -6 (CPU)", oursCpu * 1.5 <= xzCpu);
+  printf("\n");
+
+  printf("Decompression of the --solid -5 archive\n");
+  std::string ourDir = work + "/x-ours", unarDir = work + "/x-unar";
+  Run("rm -rf " + ourDir + " " + unarDir + " && mkdir -p " + ourDir + " " + unarDir);
+  Clock cd;
+  int failed = ReadArchive(best, ourDir, "");
+  double decCpu = cd.CpuSeconds(), decWall = cd.WallSeconds();
+  Clock cu;
+  Run("unar -q -f -D -o " + unarDir + " " + best + " >/dev/null 2>&1");
+  double unCpu = cu.CpuSeconds(), unWall = cu.WallSeconds();
+  int differ = Run("diff -r " + ourDir + " " + unarDir + " >/dev/null && diff -r " + ourDir + " " + corpus +
+                   " -x MANIFEST >/dev/null");
+  Row("extract, our reader (wall ms)", decWall * 1000, "unar (wall ms)", unWall * 1000, "ms");
+  Row("extract, our reader (CPU ms)", decCpu * 1000, "unar (CPU ms)", unCpu * 1000, "ms");
+  printf("  entries failed: %d; outputs identical to each other and to the corpus: %s\n", failed,
+         differ ? "NO" : "yes");
+  Goal("extraction at least 2 x faster than unar (wall)", decWall * 2 <= unWall);
+  uint64_t bytes = 0;
+  Clock ct;
+  failed += ReadArchive(best, "", "", &bytes);
+  double testWall = ct.WallSeconds(), testCpu = ct.CpuSeconds();
+  printf("  decoder alone (test mode, no writes): %.1f MB/s wall, %.1f MB/s CPU\n", bytes / testWall / 1e6,
+         bytes / testCpu / 1e6);
+  Run("rm -rf " + ourDir + " " + unarDir);
+  return failed || differ ? 1 : 0;
+}
+
+// The whole corpus at every level, solid and non-solid, with and without a
+// password, decoded by our reader; unar checks each archive too.
+int Sweep(const std::string& corpus, const std::string& work) {
+  std::vector<File> all;
+  for (const char* f : {"bin", "text", "small", "audio", "images"}) {
+    std::vector<File> part = LoadFolder(corpus, f);
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  std::vector<std::string> passwords = {""};
+  if (Rar20Available()) {
+    passwords.push_back("corpus-pass");
+  } else {
+    printf("(no password runs: the RAR 2.0 cipher's table is not in the tree)\n");
+  }
+  int bad = 0;
+  for (const std::string& password : passwords) {
+    for (int solid = 0; solid < 2; ++solid) {
+      for (int level = 0; level <= 5; ++level) {
+        std::string path = work + "/sweep.rar";
+        Clock c;
+        uint64_t size = PackArchive(all, path, level, Multimedia::kAuto, solid, password);
+        double packCpu = c.CpuSeconds();
+        int failed = ReadArchive(path, "", password);
+        std::string unar = "lsar -t " + std::string(password.empty() ? "" : "-p " + password + " ") + path +
+                           " 2>/dev/null | tail -1";
+        FILE* p = popen(unar.c_str(), "r");
+        char line[256] = "";
+        if (!p || !fgets(line, sizeof line, p)) snprintf(line, sizeof line, "(lsar gave nothing)\n");
+        if (p) pclose(p);
+        printf("-%d %-9s %-8s %10llu bytes  pack %6.1f CPU s  ours: %zu passed, %d failed  unar: %s", level,
+               solid ? "solid" : "non-solid", password.empty() ? "" : "password",
+               static_cast<unsigned long long>(size), packCpu, all.size() - failed, failed, line);
+        fflush(stdout);
+        bad += failed;
+        char expect[64];
+        snprintf(expect, sizeof expect, "%zu passed, 0 failed", all.size());
+        if (!strstr(line, expect)) ++bad;
+      }
+    }
+  }
+  return bad ? 1 : 0;
+}
+
+fs::path CorpusScript() {
+  for (const char* up : {"/../shared/corpus/make-corpus.py", "/../../shared/corpus/make-corpus.py"}) {
+    fs::path p = std::string(OSIN_SOURCE_DIR) + up;
+    if (fs::exists(p)) return p;
+  }
+  return fs::path();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::string corpus = (fs::path(OSIN_BUILD_DIR) / "bench" / "corpus").string();
+  std::string work = (fs::path(OSIN_BUILD_DIR) / "bench" / "compress-work").string();
+  fs::create_directories(work);
+  if (!fs::exists(corpus + "/MANIFEST")) {
+    fs::path script = CorpusScript();
+    if (script.empty() || Run("python3 '" + script.string() + "' '" + corpus + "' >/dev/null")) {
+      fprintf(stderr, "bench_compress: cannot build the corpus (make-corpus.py beside the checkout)\n");
+      return 1;
+    }
+  }
+  bool sweepOnly = argc > 1 && std::string(argv[1]) == "--sweep";
+  const char* env = getenv("BENCH_SWEEP");
+  int status = sweepOnly ? 0 : Benchmark(corpus, work);
+  if (sweepOnly || (env && std::string(env) == "1")) {
+    printf("\nCorpus round trips (our reader tests every entry; unar's lsar -t too)\n");
+    status |= Sweep(corpus, work);
+  }
+  fs::remove_all(work);
+  return status;
+}
