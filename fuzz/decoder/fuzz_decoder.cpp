@@ -80,8 +80,13 @@ void DecodeEntries(const uint8_t* data, size_t size) {
 }
 
 void ReadArchive(const uint8_t* data, size_t size) {
+  // A file in memory where there is such a place: writing one per input to
+  // disk costs more than the rest of a run.
   static char path[64];
-  if (!path[0]) snprintf(path, sizeof(path), "/tmp/fuzz_decoder-%d.rar", int(getpid()));
+  if (!path[0]) {
+    const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    snprintf(path, sizeof(path), "%s/fuzz_decoder-%d.rar", dir, int(getpid()));
+  }
   FILE* f = fopen(path, "wb");
   if (!f) return;
   fwrite(data, 1, size, f);
