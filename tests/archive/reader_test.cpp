@@ -115,6 +115,13 @@ TEST_F(Locator, OlderFormatShortFilesAndNoArchiveAreRefused) {
   EXPECT_TRUE(OpenFails(Save("MZ" + std::string("Rar!\x1a\x07\x00", 7) + std::string(50, 'x'), "lone.exe")));
 }
 
+TEST_F(Locator, OwnFileIsTheRunningProgram) {
+  String self = ArcModulePath();
+  ASSERT_FALSE(self.IsEmpty());
+  EXPECT_TRUE(fs::is_regular_file(ToStd(self)));
+  EXPECT_NE(ToStd(self).find("archive_reader_test"), std::string::npos) << ToStd(self);
+}
+
 // ---- Walking the blocks -------------------------------------------------------
 
 class Walk : public ScratchTest {};
