@@ -320,7 +320,8 @@ AudioSpan DetectLayout(const uint8_t* d, size_t size) {
 uint64_t AudioEstimate(const AudioModel& start, const uint8_t* d, uint32_t n, int channels) {
   AudioModel model = start;
   std::vector<uint32_t> freq(kMaxChannels * 256, 0);
-  for (uint32_t i = 0; i < n; ++i) freq[(i % channels) * 256 + model.Encode(static_cast<int>(i % channels), d[i])]++;
+  for (uint32_t i = 0; i < n; ++i)
+    freq[(i % channels) * 256 + model.Encode(static_cast<int>(i % channels), d[i])]++;
   uint64_t bits = 0;
   uint8_t lengths[256];
   for (int c = 0; c < channels; ++c) {
