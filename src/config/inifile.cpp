@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/objects.h"
 #include "platform/fault.h"
 #include "platform/text.h"
 
@@ -10,7 +11,7 @@ namespace osin {
 namespace {
 
 void FreeLines(void* lines) {
-  delete static_cast<StringList*>(lines);
+  Destroy(static_cast<StringList*>(lines));
 }
 
 bool IsBlankOrTab(char c) {
@@ -109,7 +110,7 @@ int TSectionList::IndexOf(const String& name) const {
 }
 
 StringList* TSectionList::AddSection(const String& name) {
-  StringList* lines = new StringList;
+  StringList* lines = Create<StringList>();
   Add(name, lines);
   return lines;
 }

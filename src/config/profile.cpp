@@ -1,5 +1,6 @@
 #include "config/profile.h"
 
+#include "config/objects.h"
 #include "platform/text.h"
 
 namespace osin {
@@ -11,7 +12,7 @@ void InstallRebootIniWriter();
 namespace {
 
 void FreeStore(void* store) {
-  delete static_cast<TztIniFile*>(store);
+  Destroy(static_cast<TztIniFile*>(store));
 }
 
 struct Profile {
@@ -49,7 +50,7 @@ TztIniFile* OpenStore(const String& file, bool readOnly) {
     if (readOnly || !store->ReadOnly()) return store;
     profile.stores.Delete(i);
   }
-  TztIniFile* store = new TztIniFile(name, readOnly, profile.options);
+  TztIniFile* store = Create<TztIniFile>(name, readOnly, profile.options);
   profile.stores.Add(name, store);
   return store;
 }

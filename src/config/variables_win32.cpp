@@ -3,7 +3,6 @@
 #include "config/profile.h"
 #include "config/registry.h"
 #include "config/variables.h"
-#include "platform/file.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 #include "setup/session.h"
@@ -12,30 +11,23 @@ namespace osin {
 
 namespace {
 
-#define OSIN_CURRENT_VERSION "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
-
-// Shell folders, in the order of SpecialFolderPath's table.
-const char* const kShellFolders[] = {
-    "Desktop", "Fonts",  "NetHood",   "Personal",    "ProgramsMenu",
-    "Recent",  "SendTo", "StartMenu", "StartupMenu", "Templates",
-};
-static_assert(sizeof(kShellFolders) / sizeof(kShellFolders[0]) == 10, "ten shell folders");
+const char kCurrentVersion[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 struct RegistryFolder {
   const char* name;
-  const char* path;
+  const char* path;  // below kCurrentVersion
   // Expanded with the variables set so far when the value is absent.
   const char* fallback;
 };
 
 // Folders the system records in the registry.
 const RegistryFolder kRegistryFolders[] = {
-    {"ProgramFiles", OSIN_CURRENT_VERSION "ProgramFilesDir", ""},
-    {"CommonFiles", OSIN_CURRENT_VERSION "CommonFilesDir", ""},
-    {"CommonDesktop", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
-    {"CommonProgramsMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {"CommonStartMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {"CommonStartupMenu", OSIN_CURRENT_VERSION "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+    {"ProgramFiles", "ProgramFilesDir", ""},
+    {"CommonFiles", "CommonFilesDir", ""},
+    {"CommonDesktop", "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
+    {"CommonProgramsMenu", "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"CommonStartMenu", "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"CommonStartupMenu", "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
 static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == 6, "six registry folders");
 
@@ -94,13 +86,14 @@ void BuildVariables() {
   SetPathVariable("SourcePath", FolderOf(session.SourceFile));
   SetPathVariable("InstallPath", session.InstallPath);
   SetPathVariable("Presetup", session.PresetupDir);
-  SetVariable("BootDrive", DriveOf(ReadRegString(OSIN_CURRENT_VERSION "Setup\\BootDir", String())));
+  SetVariable("BootDrive", DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
   SetPathVariable("Windows", SystemFolder(GetWindowsDirectoryA));
   SetPathVariable("System", SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)
     SetPathVariable(kSpecialFolders[i].variable, SpecialFolderPath(i));
   for (const RegistryFolder& row : kRegistryFolders) {
-    SetPathVariable(row.name, ReadRegString(row.path, ExpandVariables(row.fallback)));
+    SetPathVariable(row.name,
+                    ReadRegString(kCurrentVersion + String(row.path), ExpandVariables(row.fallback)));
   }
   SetPathVariable("BDE", BdeFolder());
   SetPathVariable("Delphi", DelphiFolder());
