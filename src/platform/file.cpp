@@ -22,6 +22,9 @@ String ReadTextLine(FileHandle handle) {
   String line;
   for (;;) {
     int got = FileRead(handle, piece, kPiece);
+    // A failed read would leave the position where it is, and a caller
+    // looping until AtFileEnd would never get there.
+    if (got < 0) FileSeek(handle, 0, kSeekFromEnd);
     if (got <= 0) return line;
     int end = 0;
     while (end < got && piece[end] != '\r' && piece[end] != '\n') ++end;

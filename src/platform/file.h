@@ -88,7 +88,8 @@ bool FileFlush(FileHandle handle);
 // the end of the file the result is empty, so callers loop while
 // !AtFileEnd. A final line without a line end is returned as it is. The
 // file is read in pieces of 100 bytes, and the position is moved back to
-// just after the line end, so reads through other means can follow.
+// just after the line end, so reads through other means can follow. A read
+// that fails moves the position to the end of the file, so such loops end.
 String ReadTextLine(FileHandle handle);
 // Writes Text and CR LF; false when the write fails.
 bool WriteTextLine(FileHandle handle, const String& text);
@@ -108,8 +109,8 @@ bool FileExists(const String& path);
 // The path names an existing entry of any kind.
 bool EntryExists(const String& path);
 
-// Creates the folder and every missing parent. A path of two characters or
-// fewer (a bare drive such as "C:") creates nothing. Returns whether the
+// Creates the folder and every missing parent. On Windows a path of two
+// characters or fewer (a bare drive such as "C:") creates nothing. Returns whether the
 // folder exists afterwards; a failure to create a level is otherwise not
 // reported, as the folder may have appeared meanwhile.
 bool ForceFolders(const String& path);

@@ -133,7 +133,7 @@ bool EntryExists(const String& path) {
 bool ForceFolders(const String& path) {
   if (path.IsEmpty()) return false;
   // Each prefix ending before a "/" is a level; the path itself the last.
-  for (int i = 2; i <= path.Length(); ++i) {
+  for (int i = 1; i <= path.Length(); ++i) {
     if (i == path.Length() || path[i] == '/') {
       String level = path.Copy(1, i);
       if (!FolderExists(level)) mkdir(level.c_str(), 0777);

@@ -11,6 +11,7 @@
 #include "ui/font.h"
 
 struct HWND__;
+struct HICON__;
 
 namespace osin {
 
@@ -42,6 +43,21 @@ struct TSetupSession {
   TFontDescription DialogTitleFont;
   // The background window, or none before it is created.
   HWND__* MainWindow = nullptr;
+  // The icon "MAINICON", loaded at the start.
+  HICON__* MainIcon = nullptr;
+  // Password for enciphered archive entries; empty until the password page.
+  String ArchivePassword;
+  // A restart is needed at the end (configuration, files replaced at
+  // restart, the user's choice on the reboot page).
+  bool NeedReboot = false;
+  // Cancelling a page asks first; cleared just before the final page.
+  bool ConfirmCancel = true;
+  // Outcome of the last stage of the run.
+  bool InstallSucceeded = false;
+  // Page names for the page sequence runner.
+  StringList DialogSequence;
+  // The background's bitmap lines, each with its bitmap (owned).
+  StringList StaticBitmaps;
 };
 
 // The run's state. Created on first use and kept until the process ends.

@@ -96,29 +96,6 @@ TEST_F(Profile, IntegersHaveNoZeroXForm) {
   EXPECT_EQ(OpenStore(path, true)->ReadInteger("n", "zx", 7), 16) << "the store's own read has it";
 }
 
-TEST_F(Profile, SectionReads) {
-  String path = Path("sec.ini");
-  ASSERT_TRUE(WriteBytes(path, "[a]\r\nx=1\r\ny=2\r\n[b]\r\nz=3\r\n"));
-  StringList list;
-  list.Add("stale");
-  ReadIniSections(path, list);
-  EXPECT_EQ(ToStd(list.Text()), "a\r\nb\r\n");
-  ReadIniSection(path, "a", list);
-  EXPECT_EQ(ToStd(list.Text()), "a\r\nb\r\nx\r\ny\r\n");
-  StringList values;
-  values.Add("Y=old");
-  ReadIniSectionValues(path, "a", values);
-  EXPECT_EQ(ToStd(values.Text()), "y=2\r\nx=1\r\n");
-}
-
-TEST_F(Profile, AnEmptyKeyErasesTheSection) {
-  String path = Path("erase.ini");
-  ASSERT_TRUE(WriteBytes(path, "[a]\r\nx=1\r\n[b]\r\nz=3\r\n"));
-  WriteIni(path, "A", "", "");
-  DropAllStores();
-  EXPECT_EQ(ReadBytes(path), "[b]\r\nz=3\r\n\r\n");
-}
-
 TEST_F(Profile, AStoreKeepsTheOptionsItWasCreatedWith) {
   String early = Path("early.ini"), late = Path("late.ini");
   ASSERT_TRUE(WriteBytes(early, "[s]\r\nk=\"q\"\r\n"));

@@ -85,6 +85,23 @@ TEST_F(Expansion, ASelfReferenceEndsInTheRunawayMessage) {
   EXPECT_EQ(boxes_[0], "Infinite reference in the string \"a %X% b\"!");
 }
 
+TEST_F(Expansion, AHundredPassesMayChangeTheText) {
+  // A chain A1 -> A2 -> ... -> "end" listed backwards resolves one link per
+  // pass: Length links need Length changing passes.
+  auto chain = [](int length) {
+    Session().Variables.Clear();
+    for (int i = length; i >= 1; --i) {
+      SetVariable(String::Format("A%d", i), i == length ? String("end") : String::Format("%%A%d%%", i + 1));
+    }
+  };
+  chain(99);
+  EXPECT_EQ(ExpandVariables("%A1%"), "end");
+  EXPECT_TRUE(boxes_.empty());
+  chain(100);
+  EXPECT_EQ(ExpandVariables("%A1%"), "%A1%");
+  EXPECT_EQ(boxes_.size(), 1u);
+}
+
 TEST_F(Expansion, ARunawayThroughOthersEndsTheSame) {
   SetVariable("A", "%B%+");
   SetVariable("B", "%A%");

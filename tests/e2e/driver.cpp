@@ -7,6 +7,8 @@
 // a user would have read. SCRIPT holds one command per line:
 //
 //   start PROGRAM [ARGS...]      start the program (once, first)
+//   start-named NAME PROGRAM     start PROGRAM with the command line NAME, as
+//                                a console does for "NAME" found on the path
 //   wait-window PATTERN MS       until a visible window whose caption or class
 //                                contains PATTERN exists
 //   wait-gone PATTERN MS         until no such window exists
@@ -83,7 +85,11 @@ class Driver {
 
  private:
   int Execute(const std::string& verb, const std::string& rest) {
-    if (verb == "start") return Start(rest);
+    if (verb == "start") return Start(nullptr, rest);
+    if (verb == "start-named") {
+      size_t blank = rest.find(' ');
+      return Start(rest.substr(blank + 1).c_str(), rest.substr(0, blank));
+    }
     if (verb == "sleep") {
       Watch(std::stoi(rest), [] { return false; });
       return 0;
@@ -92,7 +98,7 @@ class Driver {
       std::string pattern;
       int ms = SplitPatternAndNumber(rest, pattern);
       bool wantPresent = verb == "wait-window";
-      if (Watch(ms, [&] { return (FindWindowMatching(pattern) != nullptr) == wantPresent; })) return 0;
+      if (Watch(ms, [&] { return SeenMatching(pattern) == wantPresent; })) return 0;
       return Fail(verb + " timed out: " + pattern);
     }
     if (verb == "press") return Press(rest);
@@ -114,12 +120,12 @@ class Driver {
     return std::stoi(rest.substr(blank == std::string::npos ? 0 : blank + 1));
   }
 
-  int Start(const std::string& commandLine) {
+  int Start(const char* program, const std::string& commandLine) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(0);
-    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+    if (!CreateProcessA(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &process_)) {
       return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
     }
@@ -167,7 +173,7 @@ class Driver {
       Observe();
       if (done()) return true;
       if (static_cast<int>(GetTickCount() - start) >= ms) return false;
-      Sleep(25);
+      Sleep(5);
     }
   }
 
@@ -178,16 +184,20 @@ class Driver {
     return 2;
   }
 
-  // Texts of another process's windows travel by message; a paused program
-  // must not block us, hence the time-out.
+  // Texts of another process's windows travel by message; a busy or paused
+  // program must not block us, hence the time-out, after which the text the
+  // system keeps for the window is read without a message.
   static std::string TextOf(HWND window) {
     char buffer[4096];
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                             SMTO_ABORTIFHUNG, 300, &copied)) {
-      return "";
+    if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                            SMTO_ABORTIFHUNG, 300, &copied)) {
+      return std::string(buffer, copied);
     }
-    return std::string(buffer, copied);
+    WCHAR wide[4096];
+    int n = InternalGetWindowText(window, wide, 4096);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, buffer, sizeof buffer, nullptr, nullptr);
+    return std::string(buffer, bytes > 0 ? bytes : 0);
   }
 
   static std::string ClassOf(HWND window) {
@@ -243,12 +253,24 @@ class Driver {
     return controls;
   }
 
+  static bool Matches(const Seen& seen, const std::string& pattern) {
+    return pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
+           seen.cls.find(pattern) != std::string::npos;
+  }
+
+  // Whether the last look at the windows found one matching Pattern; a
+  // window that lives shorter than one look is still caught by Observe.
+  bool SeenMatching(const std::string& pattern) const {
+    for (const auto& entry : seen_) {
+      if (Matches(entry.second, pattern)) return true;
+    }
+    return false;
+  }
+
   HWND FindWindowMatching(const std::string& pattern) {
     HWND match = nullptr;
     for (HWND window : TopWindows()) {
-      const Seen& seen = seen_[window];
-      if (pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
-          seen.cls.find(pattern) != std::string::npos) {
+      if (Matches(seen_[window], pattern)) {
         // EnumWindows lists the topmost first: keep the first match.
         if (!match) match = window;
       }

@@ -44,9 +44,9 @@ def wine_temp_dir():
     """The Linux folder behind the Windows temporary folder of the prefix."""
     users = os.path.join(wine_prefix(), "drive_c", "users")
     for user in sorted(os.listdir(users)) if os.path.isdir(users) else []:
-        temp = os.path.join(users, user, "AppData", "Local", "Temp")
-        if user != "Public" and os.path.isdir(temp):
-            return temp
+        for temp in (os.path.join(users, user, "Temp"), os.path.join(users, user, "AppData", "Local", "Temp")):
+            if user != "Public" and os.path.isdir(temp):
+                return temp
     raise ScenarioFailed("no temporary folder in the Wine prefix %s" % wine_prefix())
 
 

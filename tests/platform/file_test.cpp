@@ -99,6 +99,20 @@ TEST_F(Lines, WrittenLinesReadBack) {
   EXPECT_EQ(ReadBytes(path), "[Files]\r\n");
 }
 
+TEST_F(Lines, AFailingReadEndsTheLoop) {
+  String path = Path("write-only.txt");
+  ASSERT_TRUE(WriteBytes(path, "one\r\ntwo\r\n"));
+  FileHandle h = OpenFileHandle(path, kFileWrite, kShareRead, kAttrNormal, kOpenExisting);
+  ASSERT_TRUE(IsOpenFile(h));
+  int lines = 0;
+  while (!AtFileEnd(h) && lines < 100) {
+    EXPECT_EQ(ReadTextLine(h), "");
+    ++lines;
+  }
+  EXPECT_EQ(lines, 1);
+  CloseFileHandle(h);
+}
+
 TEST_F(Lines, HandlesThatFailToOpen) {
   FileHandle h = OpenFileHandle(Path("missing.txt"), kFileRead, kShareRead, kAttrNormal, kOpenExisting);
   EXPECT_FALSE(IsOpenFile(h));
@@ -152,6 +166,29 @@ TEST_F(Folders, ForceFoldersMakesTheWholeChain) {
   EXPECT_FALSE(FolderExists(Path("file")));
   EXPECT_TRUE(FileExists(Path("file")));
   EXPECT_FALSE(ForceFolders(""));
+}
+
+TEST_F(Folders, ForceFoldersTakesRelativePaths) {
+#ifdef _WIN32
+  char old[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, old);
+  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+#else
+  char old[4096];
+  ASSERT_NE(getcwd(old, sizeof(old)), nullptr);
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+#endif
+  // A first element of one character; Windows takes paths of up to two
+  // characters for drives and creates nothing for them.
+  String relative = Join(Join(kSep == '/' ? "r" : "rel", "one"), "two");
+  bool made = ForceFolders(relative);
+#ifdef _WIN32
+  SetCurrentDirectoryA(old);
+#else
+  EXPECT_EQ(chdir(old), 0);
+#endif
+  EXPECT_TRUE(made);
+  EXPECT_TRUE(FolderExists(Path(relative)));
 }
 
 TEST_F(Folders, DeleteTreeRemovesReadOnlyFilesAndNestedFolders) {

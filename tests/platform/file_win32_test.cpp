@@ -166,56 +166,33 @@ TEST_F(WinFreeSpace, BothSystemCallsSeeTheSameDisk) {
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kPending[] = "PendingFileRenameOperations";
 
-// The pending operations as a list of strings, and a way to put them back.
-class PendingRenames {
- public:
-  PendingRenames() { had_ = Read(saved_); }
-  ~PendingRenames() {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (had_) {
-      RegSetValueExA(key, kPending, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(saved_.data()),
-                     static_cast<DWORD>(saved_.size()));
-    } else {
-      RegDeleteValueA(key, kPending);
-    }
-    RegCloseKey(key);
-  }
-  static std::vector<std::string> Entries() {
-    std::string raw;
-    std::vector<std::string> entries;
-    if (!Read(raw)) return entries;
-    size_t i = 0;
-    // Pairs of zero-terminated strings until the final empty one.
-    while (i < raw.size()) {
-      size_t end = raw.find('\0', i);
-      if (end == std::string::npos) end = raw.size();
-      entries.push_back(raw.substr(i, end - i));
-      i = end + 1;
-    }
-    while (!entries.empty() && entries.back().empty() && entries.size() % 2) entries.pop_back();
+// The pending operations, one entry per zero-terminated name (they come
+// in pairs: old name, new name or empty).
+std::vector<std::string> PendingEntries() {
+  static char raw[65536];
+  DWORD size = sizeof(raw);
+  std::vector<std::string> entries;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPending, RRF_RT_REG_MULTI_SZ, nullptr, raw, &size))
     return entries;
-  }
+  for (DWORD i = 0; i + 1 < size; i += static_cast<DWORD>(entries.back().size()) + 1)
+    entries.push_back(raw + i);
+  return entries;
+}
 
- private:
-  static bool Read(std::string& raw) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-      return false;
-    DWORD type = 0, size = 0;
-    bool ok = RegQueryValueExA(key, kPending, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
-    if (ok) {
-      raw.resize(size);
-      ok = RegQueryValueExA(key, kPending, nullptr, &type, reinterpret_cast<BYTE*>(&raw[0]), &size) ==
-           ERROR_SUCCESS;
-      raw.resize(size);
+// Puts the pending operations back as they were, so the next start of
+// the test prefix does not carry out the test's moves.
+struct RestorePending {
+  char raw[65536];
+  DWORD size = sizeof(raw);
+  bool had =
+      !RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPending, RRF_RT_REG_MULTI_SZ, nullptr, raw, &size);
+  ~RestorePending() {
+    if (had) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPending, REG_MULTI_SZ, raw, size);
+    } else {
+      RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, kPending);
     }
-    RegCloseKey(key);
-    return ok;
   }
-
-  bool had_ = false;
-  std::string saved_;
 };
 
 bool EndsWithPath(const std::string& entry, const String& path) {
@@ -226,14 +203,14 @@ bool EndsWithPath(const std::string& entry, const String& path) {
 using Reboot = ScratchTest;
 
 TEST_F(Reboot, NTLineQueuesTheDeleteThenTheMove) {
-  PendingRenames restore;
+  RestorePending restore;
   String target = Path("in use.dll");
   String fresh = Path("new.tmp");
   ASSERT_TRUE(WriteBytes(target, "old"));
   ASSERT_TRUE(WriteBytes(fresh, "new"));
-  size_t before = PendingRenames::Entries().size();
+  size_t before = PendingEntries().size();
   EXPECT_TRUE(ReplaceAtReboot(fresh, target));
-  std::vector<std::string> after = PendingRenames::Entries();
+  std::vector<std::string> after = PendingEntries();
   ASSERT_EQ(after.size(), before + 4);
   // Delete: the target and an empty second name. Move: new, then target
   // (Wine marks a replacing move with "!", which is not asked for here).
@@ -257,12 +234,12 @@ bool RecordIniWrite(const String& file, const String& section, const String& key
 }
 
 TEST_F(Reboot, NinetyFiveLineWritesWininitThroughTheIniWriter) {
-  PendingRenames restore;
+  RestorePending restore;
   String target = Path("in use long name.dll");
   String fresh = Path("new file.tmp");
   ASSERT_TRUE(WriteBytes(target, "old"));
   ASSERT_TRUE(WriteBytes(fresh, "new"));
-  size_t before = PendingRenames::Entries().size();
+  size_t before = PendingEntries().size();
   As95 w95;
   SetRebootIniWriter(nullptr);
   EXPECT_FALSE(ReplaceAtReboot(fresh, target));
@@ -282,7 +259,7 @@ TEST_F(Reboot, NinetyFiveLineWritesWininitThroughTheIniWriter) {
   EXPECT_EQ(iniWrites[0].value, ToStd(ShortPathOf(target)));
   EXPECT_EQ(iniWrites[1].key, ToStd(ShortPathOf(target)));
   EXPECT_EQ(iniWrites[1].value, ToStd(ShortPathOf(fresh)));
-  EXPECT_EQ(PendingRenames::Entries().size(), before);
+  EXPECT_EQ(PendingEntries().size(), before);
 
   // A refused first write stops before the second.
   iniWrites.clear();

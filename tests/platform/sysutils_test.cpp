@@ -168,26 +168,12 @@ class Servers : public ScratchTest {
   static std::string Ran() {
     char value[MAX_PATH] = {};
     DWORD size = sizeof(value);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
-    RegQueryValueExA(key, "Ran", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
+    RegGetValueA(HKEY_CURRENT_USER, kRegKey, "Ran", RRF_RT_REG_SZ, nullptr, value, &size);
     return value;
-  }
-  static void SetDword(const char* name, DWORD value) {
-    HKEY key;
-    ASSERT_EQ(
-        RegCreateKeyExA(HKEY_CURRENT_USER, kRegKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(key);
   }
   static DWORD GetDword(const char* name) {
     DWORD value = 0, size = sizeof(value);
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kRegKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
-    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    RegCloseKey(key);
+    RegGetValueA(HKEY_CURRENT_USER, kRegKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
   }
 };
@@ -202,7 +188,9 @@ TEST_F(Servers, RegisterServerCallsTheEntryPoint) {
 }
 
 TEST_F(Servers, AFailedRegistrationIsReported) {
-  SetDword("Fail", 1);
+  DWORD fail = 1;
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRegKey, "Fail", REG_DWORD, &fail, sizeof(fail)),
+            ERROR_SUCCESS);
   EXPECT_FALSE(RegisterServer(FixturePath("fixture_regserver.dll")));
   EXPECT_NE(Ran(), "");
 }

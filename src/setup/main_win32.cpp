@@ -1,0 +1,18 @@
+// The program entry of osin.exe.
+#include <windows.h>
+
+#include "platform/fault.h"
+#include "setup/osversion.h"
+#include "setup/run.h"
+#include "ui/msgbox.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Classified before any second thread can exist.
+  osin::OSVersion();
+  osin::RunSetup();
+  // A failure that ended the run is shown after the clean-up, so the
+  // temporary folder is already gone when the user reads it.
+  if (osin::FaultPending()) osin::ErrorBox(osin::TakeFault());
+  // Whatever happened, the process ends with 0.
+  return 0;
+}

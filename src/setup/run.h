@@ -1,0 +1,23 @@
+// One setup run, from start to clean-up (Windows only).
+#pragma once
+
+#include "platform/str.h"
+
+namespace osin {
+
+// The run: own path, temporary folder, background window, control files,
+// ..., clean-up. Every way out after the background window exists passes
+// through the clean-up (stores written back and dropped, bitmaps and lists
+// freed, window destroyed, temporary folder deleted, restart when the
+// installation succeeded and asked for one). A run-ending fault may be
+// pending afterwards; the program entry shows it. Returns InstallSucceeded.
+bool RunSetup();
+
+// The temporary folder for the control files' own folder, with a trailing
+// "\": the system's temporary path, except when that path is missing, too
+// long for its buffer, or equal to the current directory (a setup started
+// from the temporary folder would otherwise unpack next to itself); then
+// the Windows folder's "Temp\" on the 95 line and "C:\Temp\" on the NT line.
+String PresetupParentFolder();
+
+}  // namespace osin
