@@ -39,18 +39,17 @@ constexpr uint32_t kProgressStep = 1024;
 // the head of a table block (10 bytes), one code-length symbol (3 bytes).
 // PeekBits reads one byte beyond what counts, hence the slack.
 //
-// When the packed data is used up, decoding goes on over what is left in the
-// buffer (the entry then fails its CRC check). The second refill that finds
-// nothing to read ends the entry: by then more than 8,000 bytes past the end
-// were decoded, which no sound stream needs, and a damaged one could
-// otherwise loop forever on zero-length matches or table blocks.
+// A sound stream never takes a bit beyond its packed data, though it may
+// peek there. A damaged one that does ends the entry at the next symbol (it
+// then fails its CRC check): going on over stale buffer bytes, as the input
+// carry-over would allow, only produces more wrong bytes and could loop
+// forever on zero-length matches or table blocks.
 constexpr int kInputSize = 8192;
 constexpr int kInputCarry = 32;
 constexpr int kInputSlack = 8;
 constexpr uint32_t kSymbolRefillAt = kInputSize - 30;
 constexpr uint32_t kTableRefillAt = kInputSize - 25;
 constexpr uint32_t kLengthRefillAt = kInputSize - 5;
-constexpr int kEmptyRefillsToStop = 2;
 
 // Alphabets: main (literals 0..255, 256 repeat, 257..260 recent distances,
 // 261..268 short matches, 269 new tables, 270..297 long matches), distance
@@ -107,8 +106,10 @@ struct DecoderState {
 
   uint8_t input[kInputSize + kInputSlack];
   uint32_t bitPos;
-  int inputTop;  // valid bytes in the buffer; only the trailing switch asks
-  int emptyRefills;
+  // The trailing table switch tests against this count of bytes in the
+  // buffer, which a refill that reads nothing sets to the read position.
+  int inputTop;
+  uint32_t dataEnd;  // bytes of the buffer that hold packed data
 
   uint32_t recentDistances[4];
   uint32_t recentIndex;  // only grows; the slot is its value modulo 4
@@ -131,11 +132,9 @@ struct DecoderState {
   PackedIo* io;
 };
 
-using State = DecoderState;
-
 // Short reads from the reader are joined; fewer than Count bytes come back
 // only at the end of the entry's packed data.
-int ReadInput(State& s, uint8_t* to, int count) {
+int ReadInput(DecoderState& s, uint8_t* to, int count) {
   int total = 0;
   while (total < count) {
     int got = s.io->ReadPacked(to + total, count - total);
@@ -145,29 +144,30 @@ int ReadInput(State& s, uint8_t* to, int count) {
   return total;
 }
 
-void FirstRefill(State& s) {
+void FirstRefill(DecoderState& s) {
   s.bitPos = 0;
-  s.emptyRefills = 0;
   s.inputTop = ReadInput(s, s.input, kInputSize);
-  if (s.inputTop == 0) s.emptyRefills++;
+  s.dataEnd = uint32_t(s.inputTop);
 }
 
-void Refill(State& s) {
+void Refill(DecoderState& s) {
   memmove(s.input, s.input + kInputSize - kInputCarry, kInputCarry);
   // The byte index modulo 32, bits used kept.
   s.bitPos &= kInputCarry * 8 - 1;
+  uint32_t carried = s.dataEnd > kInputSize - kInputCarry ? s.dataEnd - (kInputSize - kInputCarry) : 0;
   int got = ReadInput(s, s.input + kInputCarry, kInputSize - kInputCarry);
   if (got > 0) {
     s.inputTop = got + kInputCarry;
+    s.dataEnd = uint32_t(s.inputTop);
   } else {
     s.inputTop = int(s.bitPos >> 3);
-    s.emptyRefills++;
+    s.dataEnd = carried;
   }
 }
 
 // Everything written since the last hand-over lies between FlushedPos and
 // WindowPos.
-void NoteWritten(State& s, uint32_t windowPos) {
+void NoteWritten(DecoderState& s, uint32_t windowPos) {
   if (windowPos < s.flushedPos) {
     s.dirtyEnd = kWindowSize;
   } else if (windowPos > s.dirtyEnd) {
@@ -177,7 +177,7 @@ void NoteWritten(State& s, uint32_t windowPos) {
 
 // Hands the window bytes produced since the last hand-over to the writer, in
 // output order when the window wrapped in between.
-void HandOver(State& s, uint32_t windowPos) {
+void HandOver(DecoderState& s, uint32_t windowPos) {
   NoteWritten(s, windowPos);
   if (windowPos < s.flushedPos) {
     s.io->WriteOutput(s.window + s.flushedPos, int(kWindowSize - s.flushedPos));
@@ -188,7 +188,7 @@ void HandOver(State& s, uint32_t windowPos) {
   s.flushedPos = windowPos;
 }
 
-void ResetHistory(State& s) {
+void ResetHistory(DecoderState& s) {
   s.crossChannelDelta = 0;
   s.currentChannel = 0;
   memset(s.audio, 0, sizeof(s.audio));
@@ -207,7 +207,7 @@ void ResetHistory(State& s) {
 // block), the channel count in audio mode, 19 four-bit lengths of the
 // code-length code, then the code lengths coded with it. Positions beyond the
 // count read keep their previous values for the next delta block.
-void ReadTables(State& s) {
+void ReadTables(DecoderState& s) {
   if ((s.bitPos >> 3) > kTableRefillAt) Refill(s);
   const uint8_t* in = s.input;
   uint32_t bits = s.bitPos;
@@ -272,6 +272,13 @@ void ReadTables(State& s) {
     BuildHuffTable(s.lengthTable, lengths + kMainCodes + kDistanceCodes, kLengthCodes);
   }
   memcpy(s.prevCodeLengths, lengths, count);
+}
+
+// The bit position beyond which the main loop must look at its input before
+// the next symbol: to refill, or to stop past the end of the packed data.
+inline uint32_t InputCheckAt(const DecoderState& s) {
+  uint32_t refillAt = kSymbolRefillAt * 8 + 7;
+  return s.dataEnd * 8 < refillAt ? s.dataEnd * 8 : refillAt;
 }
 
 inline uint32_t ReadExtraBits(const uint8_t* in, uint32_t& bits, uint32_t count) {
@@ -349,9 +356,10 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
   uint32_t windowPos = s.windowPos;
   uint32_t reportedPos = windowPos;
   uint32_t bits = s.bitPos;
+  uint32_t checkAt = InputCheckAt(s);
   int64_t remaining = int64_t(unpackedSize) - 1;
 
-  while (remaining >= 0 && s.emptyRefills < kEmptyRefillsToStop) {
+  while (remaining >= 0) {
     if (reports) {
       uint32_t produced = (windowPos - reportedPos) & kWindowMask;
       if (produced >= kProgressStep) {
@@ -363,10 +371,12 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
         reportedPos = windowPos;
       }
     }
-    if ((bits >> 3) > kSymbolRefillAt) {
+    if (bits > checkAt) {
+      if (bits > s.dataEnd * 8) break;
       s.bitPos = bits;
       Refill(s);
       bits = s.bitPos;
+      checkAt = InputCheckAt(s);
     }
     if (((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize) HandOver(s, windowPos);
 
@@ -383,7 +393,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
         window[windowPos] = PredictAudioByte(s.audio[channel], cross, code);
         windowPos = (windowPos + 1) & kWindowMask;
         channel = channel + 1 < channels ? channel + 1 : 0;
-        if (--remaining < 0 || (bits >> 3) > kSymbolRefillAt ||
+        if (--remaining < 0 || bits > checkAt ||
             ((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize ||
             (reports && ((windowPos - reportedPos) & kWindowMask) >= kProgressStep)) {
           break;
@@ -395,6 +405,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
         s.bitPos = bits;
         ReadTables(s);
         bits = s.bitPos;
+        checkAt = InputCheckAt(s);
       }
       continue;
     }
@@ -419,6 +430,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
       s.bitPos = bits;
       ReadTables(s);
       bits = s.bitPos;
+      checkAt = InputCheckAt(s);
       continue;
     } else if (code == 256) {
       length = s.prevMatchLength;

@@ -7,6 +7,19 @@
 // archive every entry must be decoded, also those that are only passed over.
 // The decoder reads packed bytes and hands over output only through the
 // PackedIo the reader gives it.
+//
+// Output goes to WriteOutput in order, at least 64 KB at a time (as two runs
+// where the window wraps) and the rest at the end of the entry; each run
+// points into the window and is valid only during the call. Progress, when
+// the reader has a callback, gets the bytes produced since its last call
+// each time they reach 1,024, and the rest once at the end.
+//
+// Damaged or cut data is not an error to the decoder: it produces bytes that
+// fail the entry's CRC-32 check. It never reads or writes outside its own
+// state and always ends: after the packed data run out it decodes what is
+// left in its input buffer and stops at the second refill that finds
+// nothing, possibly short of UnpackedSize; a damaged last match may also
+// run up to 259 bytes past it.
 #pragma once
 
 #include <stdint.h>

@@ -264,6 +264,7 @@ Scenario SolidRun() {
   s.Match(20, 10);  // before the start: zeros
   s.Recent(1, 12);
   s.Literals(Text(100, 29));
+  s.Match(30, 0x100000 - 60);  // ahead, where the first entry's text was: zeros
   entries.push_back(s.End());
   return {"SolidRun", entries};
 }

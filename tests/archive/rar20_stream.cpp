@@ -47,22 +47,6 @@ int ClassOf(uint32_t value, int count, Base base, Bits bits) {
 
 }  // namespace
 
-class BitWriter {
- public:
-  void Put(uint32_t value, int bits) {
-    for (int i = bits - 1; i >= 0; --i) {
-      if (used_ == 0) bytes_.push_back(0);
-      if ((value >> i) & 1) bytes_.back() |= uint8_t(0x80 >> used_);
-      used_ = (used_ + 1) & 7;
-    }
-  }
-  Bytes Take() { return std::move(bytes_); }
-
- private:
-  Bytes bytes_;
-  int used_ = 0;
-};
-
 // ---- Model
 
 Rar20Model::Rar20Model() : window_(kWindow, 0) {

@@ -21,7 +21,23 @@
 namespace rar20test {
 
 using Bytes = std::vector<uint8_t>;
-class BitWriter;
+
+// Bits most significant first, as the decoder reads them.
+class BitWriter {
+ public:
+  void Put(uint32_t value, int bits) {
+    for (int i = bits - 1; i >= 0; --i) {
+      if (used_ == 0) bytes_.push_back(0);
+      if ((value >> i) & 1) bytes_.back() |= uint8_t(0x80 >> used_);
+      used_ = (used_ + 1) & 7;
+    }
+  }
+  Bytes Take() { return std::move(bytes_); }
+
+ private:
+  Bytes bytes_;
+  int used_ = 0;
+};
 
 // The format's code lengths: main 298, distance 48, length 28 (LZ, 374 in
 // all); 257 per audio channel.

@@ -153,6 +153,30 @@ TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
   EXPECT_LT(stopped.output.size(), entry.expected.size());
 }
 
+// Packed data that end exactly where a buffer load ends: the refill that
+// follows finds nothing, and the symbols still waiting in the carried-over
+// bytes decode all the same.
+TEST(Rar20Decoder, DataEndingAtABufferBoundaryDecode) {
+  const Bytes data = rar20test::RandomBytes(17000, 50);
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  for (size_t boundary : {size_t(8192), size_t(8192 + 8160)}) {
+    bool hit = false;
+    // About one packed byte per random literal, after a table block.
+    for (size_t k = boundary - 75; k < boundary - 25; ++k) {
+      Rar20Stream s;
+      s.Begin(false);
+      s.LzTables();
+      s.Literals(Bytes(data.begin(), data.begin() + long(k)));
+      Entry entry = s.End();
+      hit = hit || entry.packed.size() == boundary;
+      ASSERT_TRUE(SameBytes(Decode(decoder, entry), entry.expected))
+          << entry.packed.size() << " packed bytes";
+    }
+    EXPECT_TRUE(hit) << "no stream of exactly " << boundary << " bytes";
+  }
+}
+
 // A zero-byte tail after the last symbol is too short to hold a table
 // block: the next solid entry keeps the tables in force.
 TEST(Rar20Decoder, TailShorterThanFiveBytesSwitchesNothing) {
@@ -172,6 +196,28 @@ TEST(Rar20Decoder, TailShorterThanFiveBytesSwitchesNothing) {
     EXPECT_TRUE(SameBytes(Decode(decoder, padded), first.expected));
     EXPECT_TRUE(SameBytes(Decode(decoder, second), second.expected)) << "tail " << tail;
   }
+}
+
+// A repeat code before the first length of a block has no length to
+// repeat: it repeats zero. (unar refuses such a block as damaged.)
+TEST(Rar20Decoder, RepeatBeforeTheFirstLengthRepeatsZero) {
+  rar20test::BitWriter w;
+  w.Put(0, 2);  // LZ block, absolute lengths
+  // Code-length code: symbols 0, 9, 16, 18 with 2 bits (codes 00, 01, 10, 11).
+  for (int i = 0; i < 19; ++i) w.Put(i == 0 || i == 9 || i == 16 || i == 18 ? 2 : 0, 4);
+  w.Put(2, 2);                                // code 16 first ...
+  w.Put(3, 2);                                // ... six times: main symbols 0..5
+  for (int i = 6; i < 298; ++i) w.Put(1, 2);  // length 9 for main symbols 6..297
+  w.Put(3, 2);                                // code 18 ...
+  w.Put(65, 7);                               // ... 11 + 65 zeros: the distance and length tables
+  // With symbols 0..5 unused, symbol S has the 9-bit code S - 6.
+  for (char c : std::string("HELLO")) w.Put(uint32_t(c) - 6, 9);
+  Entry entry;
+  entry.packed = w.Take();
+  entry.expected = Bytes{'H', 'E', 'L', 'L', 'O'};
+  osin::Rar20Decoder decoder;
+  ASSERT_TRUE(decoder.Allocate());
+  EXPECT_TRUE(SameBytes(Decode(decoder, entry), entry.expected));
 }
 
 // Cut or damaged packed data: the decoder ends, stays inside its buffers
