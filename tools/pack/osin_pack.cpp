@@ -4,8 +4,14 @@
 //   osin-pack list FILE
 //   osin-pack test FILE [-p PASSWORD]
 //   osin-pack extract FILE -o DIR [-p PASSWORD]
-//   osin-pack archive DIR -o OUT.rar [--solid] [--password PW] [--codepage N]
-//   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--solid] [--password PW] [--codepage N]
+//   osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]
+//   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [PACKING] [--password PW] [--codepage N]
+//
+// PACKING: -0 (store) .. -5 (best), default -3; --solid; --multimedia
+// auto|off|force (audio mode for sampled sound, chosen by trial in auto).
+// build with a password also writes the enciphered entry test.psw right
+// after the Presetup entries, which the setup program's password page
+// extracts to check the password.
 //
 // Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage or
 // an error that stopped the work (one line on stderr says which).
@@ -21,6 +27,7 @@
 
 #include "archive/unpack.h"
 #include "archive/unrar.h"
+#include "pack/compress/entry_packer.h"
 #include "pack/packer.h"
 #include "platform/fault.h"
 
@@ -39,17 +46,25 @@ constexpr uint64_t kLastArchiveStart = 7 + 0x1FFF0 - 10;
 struct Args {
   std::string verb, input, output, password, stub;
   bool solid = false;
+  int level = 3;
+  Multimedia multimedia = Multimedia::kAuto;
   int codePage = 437;
 };
+
+// What the password page extracts to check a password: any bytes do, the
+// entry's CRC-32 decides.
+const char kPasswordTestName[] = "test.psw";
+const char kPasswordTestContent[] = "Osin setup password check\r\n";
 
 [[noreturn]] void Usage(const std::string& why) {
   throw PackError(why +
                   "\nusage: osin-pack list FILE\n"
                   "       osin-pack test FILE [-p PASSWORD]\n"
                   "       osin-pack extract FILE -o DIR [-p PASSWORD]\n"
-                  "       osin-pack archive DIR -o OUT.rar [--solid] [--password PW] [--codepage N]\n"
-                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--solid] [--password PW] "
-                  "[--codepage N]");
+                  "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
+                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [PACKING] [--password PW] "
+                  "[--codepage N]\n"
+                  "PACKING: -0 (store) .. -5 (best, default -3), --solid, --multimedia auto|off|force");
 }
 
 Args Parse(int argc, char** argv) {
@@ -71,6 +86,19 @@ Args Parse(int argc, char** argv) {
       a.stub = value();
     } else if (o == "--solid") {
       a.solid = true;
+    } else if (o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5') {
+      a.level = o[1] - '0';
+    } else if (o == "--multimedia") {
+      std::string v = value();
+      if (v == "auto") {
+        a.multimedia = Multimedia::kAuto;
+      } else if (v == "off") {
+        a.multimedia = Multimedia::kOff;
+      } else if (v == "force") {
+        a.multimedia = Multimedia::kForce;
+      } else {
+        Usage("--multimedia takes auto, off or force, not " + v);
+      }
     } else if (o == "--codepage") {
       std::string v = value();
       a.codePage = atoi(v.c_str());
@@ -184,7 +212,7 @@ int Archive(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  StoredPacking packer;
+  CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
   printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
   return kExitOk;
@@ -224,6 +252,14 @@ int Build(const Args& a) {
   if (fs::is_directory(project / "Presetup"))
     files = GatherFiles(project / "Presetup", "Presetup\\", a.codePage);
   if (files.empty()) throw PackError(a.input + ": the project has no Presetup folder with files");
+  if (!a.password.empty()) {
+    SourceFile check;
+    check.name = kPasswordTestName;
+    check.encrypt = true;
+    check.generated = true;
+    check.content = kPasswordTestContent;
+    files.push_back(check);
+  }
   if (fs::is_directory(project / "Data")) {
     std::vector<SourceFile> data = GatherFiles(project / "Data", "Data\\", a.codePage);
     // The setup program asks for the password only after it has read its
@@ -234,7 +270,7 @@ int Build(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  StoredPacking packer;
+  CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) {
     out.write(stub.data(), std::streamsize(stub.size()));
     WriteArchive(files, options, packer, out);

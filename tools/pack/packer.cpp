@@ -70,18 +70,23 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
   writer.SetPassword(options.password);
   bool first = true;
   for (const SourceFile& f : files) {
-    std::string data = ReadWhole(f.path);
+    std::string data = f.generated ? f.content : ReadWhole(f.path);
     if (data.size() > 0xFFFFFFFFu)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
     RarEntry e;
     e.name = f.name;
     e.unpackedSize = uint32_t(data.size());
     e.crc = Crc32(data.data(), data.size());
-    std::error_code ec;
-    auto when = fs::last_write_time(f.path, ec);
-    e.dosTime = DosTimeFromUnix(ec ? 0 : UnixTime(when));
-    auto perms = fs::status(f.path, ec).permissions();
-    e.attributes = 0x20 | ((perms & fs::perms::owner_write) == fs::perms::none ? 0x01 : 0);
+    if (f.generated) {
+      e.dosTime = DosTimeFromUnix(0);
+      e.attributes = 0x20;
+    } else {
+      std::error_code ec;
+      auto when = fs::last_write_time(f.path, ec);
+      e.dosTime = DosTimeFromUnix(ec ? 0 : UnixTime(when));
+      auto perms = fs::status(f.path, ec).permissions();
+      e.attributes = 0x20 | ((perms & fs::perms::owner_write) == fs::perms::none ? 0x01 : 0);
+    }
     e.solid = options.solid && !first;
     e.encrypt = f.encrypt && !options.password.empty();
     packer.Pack(data, e);

@@ -30,6 +30,11 @@ struct SourceFile {
   std::filesystem::path path;
   std::string name;
   bool encrypt = false;
+  // An entry made by osin-pack itself (the password-test entry): Content
+  // holds its bytes, no file is read, and its time is fixed (1980-01-01)
+  // so that the archive stays the same from run to run.
+  bool generated = false;
+  std::string content;
 };
 
 // Every regular file below Folder, named Prefix + its relative path in code

@@ -32,4 +32,13 @@ RarEntry EntryPacker::Pack(const std::string& name, const std::string& data, uin
   return e;
 }
 
+void CompressedPacking::Pack(const std::string& data, RarEntry& entry) {
+  RarEntry packed = packer_.Pack(entry.name, data, entry.dosTime, entry.attributes);
+  entry.packed = std::move(packed.packed);
+  entry.method = packed.method;
+  entry.unpackVersion = packed.unpackVersion;
+  entry.solid = packed.solid;
+  entry.extraFlags = packed.extraFlags;
+}
+
 }  // namespace osin

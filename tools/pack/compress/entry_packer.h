@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "pack/packer.h"
 #include "pack/rar_writer.h"
 #include "rar20_encoder.h"
 
@@ -38,6 +39,17 @@ class EntryPacker {
   bool solid_;
   bool inRun_ = false;  // the previous entry was compressed: a solid entry may follow
   Rar20Encoder encoder_;
+};
+
+// The packing method of osin-pack: an EntryPacker behind the packer's
+// interface. It decides each entry's solid flag itself (see above).
+class CompressedPacking : public PackingMethod {
+ public:
+  CompressedPacking(int level, Multimedia multimedia, bool solid) : packer_(level, multimedia, solid) {}
+  void Pack(const std::string& data, RarEntry& entry) override;
+
+ private:
+  EntryPacker packer_;
 };
 
 }  // namespace osin

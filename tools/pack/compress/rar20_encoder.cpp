@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "audio_model.h"
 #include "bit_writer.h"
@@ -315,21 +314,21 @@ AudioSpan DetectLayout(const uint8_t* d, size_t size) {
   return s;
 }
 
-// Order-0 cost estimate of the prediction errors with a given channel count,
-// for data whose layout no header tells.
-double AudioEstimate(const AudioModel& start, const uint8_t* d, uint32_t n, int channels) {
+// Bits the prediction errors of a sample would take with a given channel
+// count (one table per channel, its size guessed), for data whose layout no
+// header tells. Integer Huffman costs keep the choice the same everywhere.
+uint64_t AudioEstimate(const AudioModel& start, const uint8_t* d, uint32_t n, int channels) {
   AudioModel model = start;
   std::vector<uint32_t> freq(kMaxChannels * 256, 0);
   for (uint32_t i = 0; i < n; ++i)
     freq[(i % channels) * 256 + model.Encode(static_cast<int>(i % channels), d[i])]++;
-  double bits = 0;
+  uint64_t bits = 0;
+  uint8_t lengths[256];
   for (int c = 0; c < channels; ++c) {
-    double total = 0;
-    for (int s = 0; s < 256; ++s) total += freq[c * 256 + s];
-    for (int s = 0; s < 256; ++s)
-      if (freq[c * 256 + s]) bits -= freq[c * 256 + s] * std::log2(freq[c * 256 + s] / total);
+    BuildCodeLengths(&freq[c * 256], 256, kMaxCodeBits, lengths);
+    bits += CodedBits(&freq[c * 256], lengths, 256) + 600;
   }
-  return bits + channels * 600.0;
+  return bits;
 }
 
 }  // namespace
@@ -733,10 +732,10 @@ struct Rar20Encoder::Impl {
     AudioSpan span;
     if (multimedia != Multimedia::kOff) span = DetectLayout(data, size);
     if (multimedia == Multimedia::kForce && span.channels == 0 && size >= kAudioMinimum) {
-      double best = 0;
+      uint64_t best = 0;
       uint32_t sample = std::min<uint32_t>(size, 65536);
       for (int c = 1; c <= kMaxChannels; ++c) {
-        double bits = AudioEstimate(mirror.model, data, sample, c);
+        uint64_t bits = AudioEstimate(mirror.model, data, sample, c);
         if (c == 1 || bits < best) {
           best = bits;
           span.channels = c;

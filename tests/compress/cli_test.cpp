@@ -1,0 +1,157 @@
+// osin-pack's packing options as a user gives them, with unar and lsar as
+// black-box peers.
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "archive/rar_cipher.h"
+#include "inputs.h"
+#include "testing.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+namespace {
+
+using namespace testinput;
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Put(const fs::path& p, const std::string& bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+class PackOptions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("osin-pack-options-" + std::to_string(getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    const char* build = getenv("OSIN_BUILD_DIR");
+    pack_ = std::string(build ? build : ".") + "/tools/pack/osin-pack";
+    Put(dir_ / "tree/readme.txt", Text(40000, 1));
+    Put(dir_ / "tree/bin/app.exe", Executable(90000, 2));
+    Put(dir_ / "tree/bin/empty.dat", "");
+    Put(dir_ / "tree/sound/voice.wav", Wave(1, 8, 40000, 3));
+    Put(dir_ / "tree/sound/music.wav", Wave(2, 16, 20000, 4));
+    Put(dir_ / "tree/noise.bin", Random(5000, 5));
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Result Run(const std::string& command) {
+    Result r{0, ""};
+    FILE* p = popen(("cd '" + dir_.string() + "' && " + command + " 2>&1").c_str(), "r");
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
+    int rc = pclose(p);
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return r;
+  }
+  Result Pack(const std::string& args) { return Run("'" + pack_ + "' " + args); }
+
+  // Both readers give back the tree exactly.
+  void ExpectBothExtract(const std::string& archive, const std::string& password = std::string()) {
+    std::string pw = password.empty() ? "" : " -p '" + password + "'";
+    fs::remove_all(dir_ / "u");
+    fs::remove_all(dir_ / "o");
+    Result u = Run("unar -q -D" + pw + " -o u " + archive);
+    EXPECT_EQ(u.status, 0) << u.out;
+    Result o = Pack("extract " + archive + pw + " -o o");
+    EXPECT_EQ(o.status, 0) << o.out;
+    for (const char* f :
+         {"readme.txt", "bin/app.exe", "bin/empty.dat", "sound/voice.wav", "sound/music.wav", "noise.bin"}) {
+      std::string want = Slurp(dir_ / "tree" / f);
+      EXPECT_TRUE(Slurp(dir_ / "u" / f) == want) << archive << ": unar differs on " << f;
+      EXPECT_TRUE(Slurp(dir_ / "o" / f) == want) << archive << ": osin-pack differs on " << f;
+    }
+  }
+
+  fs::path dir_;
+  std::string pack_;
+};
+
+TEST_F(PackOptions, EveryLevelSolidOrNotAndEveryMultimediaMode) {
+  uintmax_t stored = 0, previous = 0;
+  for (int level = 0; level <= 5; ++level) {
+    for (const char* solid : {"", " --solid"}) {
+      std::string name = "l" + std::to_string(level) + (*solid ? "s" : "") + ".rar";
+      Result r = Pack("archive tree -o " + name + " -" + std::to_string(level) + solid);
+      ASSERT_EQ(r.status, 0) << r.out;
+      ExpectBothExtract(name);
+    }
+    uintmax_t size = fs::file_size(dir_ / ("l" + std::to_string(level) + "s.rar"));
+    if (level == 0) stored = size;
+    if (level > 1) {
+      EXPECT_LE(size, previous * 101 / 100) << "level " << level;
+    }
+    previous = size;
+  }
+  EXPECT_LT(previous, stored / 2);
+  for (const char* mm : {"off", "force", "auto"}) {
+    ASSERT_EQ(Pack(std::string("archive tree -o m.rar --solid --multimedia ") + mm).status, 0);
+    ExpectBothExtract("m.rar");
+  }
+}
+
+TEST_F(PackOptions, DefaultCompressesAndRepeatsItself) {
+  ASSERT_EQ(Pack("archive tree -o a.rar").status, 0);
+  ASSERT_EQ(Pack("archive tree -o b.rar").status, 0);
+  ASSERT_EQ(Pack("archive tree -o stored.rar -0").status, 0);
+  EXPECT_TRUE(Slurp(dir_ / "a.rar") == Slurp(dir_ / "b.rar"));
+  EXPECT_LT(fs::file_size(dir_ / "a.rar"), fs::file_size(dir_ / "stored.rar") / 2);
+  ExpectBothExtract("a.rar");
+  Result t = Pack("test a.rar");
+  EXPECT_EQ(t.status, 0) << t.out;
+}
+
+TEST_F(PackOptions, BadOptionsAreRefusedByName) {
+  Result r = Pack("archive tree -o x.rar -6");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("-6"), std::string::npos) << r.out;
+  r = Pack("archive tree -o x.rar --multimedia loud");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("loud"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
+}
+
+TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
+  if (!Rar20Available()) GTEST_SKIP() << "the RAR 2.0 cipher's substitution table is not in the tree yet";
+  Put(dir_ / "project/Presetup/Osin.ini", "[Config]\r\n");
+  Put(dir_ / "project/Presetup/App.ins", "[CopyFiles]\r\n");
+  Put(dir_ / "project/Data/app.exe", Executable(30000, 9));
+  Put(dir_ / "stub.exe", std::string(4096, 'M'));
+  for (const char* solid : {"", " --solid"}) {
+    Result r = Pack(std::string("build project -o setup.exe --stub stub.exe --password 'pass word'") + solid);
+    ASSERT_EQ(r.status, 0) << r.out;
+    Result l = Run("lsar setup.exe");
+    size_t presetup = l.out.rfind("Presetup"), check = l.out.find("test.psw"), data = l.out.find("Data");
+    ASSERT_NE(check, std::string::npos) << l.out;
+    EXPECT_LT(presetup, check);
+    EXPECT_LT(check, data);
+    EXPECT_EQ(Run("unar -q -D -p 'pass word' -o u setup.exe").status, 0);
+    EXPECT_EQ(Slurp(dir_ / "u/Data/app.exe"), Slurp(dir_ / "project/Data/app.exe"));
+    EXPECT_NE(Pack("test setup.exe -p wrong").status, 0);
+    EXPECT_EQ(Pack("test setup.exe -p 'pass word'").status, 0);
+    fs::remove_all(dir_ / "u");
+  }
+}
+
+}  // namespace
+}  // namespace osin
