@@ -21,11 +21,11 @@ MatchFinder::MatchFinder(int depth, int nice)
     : depth_(depth),
       nice_(nice),
       good_(std::max(8, nice / 4)),
-      buffer_(kCapacity + kTail, 0),
+      buffer_(kTail, 0),
       head_(1u << kHashBits, -1),
       head3_(1u << kHashBits, -1),
       head2_(1u << 16, -1),
-      chain_(kCapacity, -1) {}
+      chain_() {}
 
 uint32_t MatchFinder::MaxAppend() {
   return kPiece;
@@ -40,6 +40,12 @@ void MatchFinder::Reset() {
 
 void MatchFinder::Append(const uint8_t* data, uint32_t count) {
   if (size_ + count > kCapacity) Slide(size_ > rar20::kWindowSize ? size_ - rar20::kWindowSize : 0);
+  // The buffers grow with the data, so small inputs stay cheap.
+  if (size_ + count > chain_.size()) {
+    size_t grown = std::min<size_t>(kCapacity, std::max<size_t>(size_ + count, 2 * chain_.size()));
+    buffer_.resize(grown + kTail, 0);
+    chain_.resize(grown, -1);
+  }
   memcpy(buffer_.data() + size_, data, count);
   size_ += count;
   memset(buffer_.data() + size_, 0, kTail);
@@ -54,7 +60,7 @@ void MatchFinder::Slide(uint32_t by) {
   for (int32_t& v : head_) down(v);
   for (int32_t& v : head3_) down(v);
   for (int32_t& v : head2_) down(v);
-  memmove(chain_.data(), chain_.data() + by, (kCapacity - by) * sizeof(int32_t));
+  memmove(chain_.data(), chain_.data() + by, (chain_.size() - by) * sizeof(int32_t));
   for (uint32_t i = 0; i < size_; ++i) down(chain_[i]);
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "huffman.h"
@@ -33,32 +34,37 @@ uint32_t ExtraBits(int symbol) {
 // symbols that cannot be used).
 std::vector<Step> ShortestSteps(const uint8_t* base, const uint8_t* lengths, int count,
                                 const uint32_t* cost) {
+  // Runs of zeros and of repeats of the previous length, counted from each
+  // position, so every position relaxes its few run choices directly.
+  std::vector<int> zeros(count + 1, 0), same(count + 1, 0);
+  for (int i = count - 1; i >= 0; --i) {
+    zeros[i] = lengths[i] == 0 ? zeros[i + 1] + 1 : 0;
+    same[i] = i > 0 && lengths[i] == lengths[i - 1]
+                  ? (i + 1 < count && lengths[i + 1] == lengths[i] ? same[i + 1] + 1 : 1)
+                  : 0;
+  }
   std::vector<uint32_t> best(count + 1, UINT32_MAX);
   std::vector<Step> how(count + 1);
   best[0] = 0;
   for (int i = 0; i < count; ++i) {
     if (best[i] == UINT32_MAX) continue;
-    auto relax = [&](int to, uint8_t symbol, uint8_t run) {
+    auto relax = [&](int n, uint8_t symbol) {
+      if (cost[symbol] >= kNoCode) return;
       uint32_t c = best[i] + cost[symbol] + ExtraBits(symbol);
-      if (cost[symbol] < kNoCode && c < best[to]) {
-        best[to] = c;
-        how[to] = Step{symbol, run};
+      if (c < best[i + n]) {
+        best[i + n] = c;
+        how[i + n] = Step{symbol, static_cast<uint8_t>(n)};
       }
     };
-    relax(i + 1, static_cast<uint8_t>((lengths[i] - base[i]) & 15), 1);
-    if (i > 0) {
-      int same = 0;
-      while (same < 6 && i + same < count && lengths[i + same] == lengths[i - 1]) ++same;
-      for (int n = 3; n <= same; ++n) relax(i + n, kRunRepeat, static_cast<uint8_t>(n));
-    }
-    int zeros = 0;
-    while (zeros < 138 && i + zeros < count && lengths[i + zeros] == 0) ++zeros;
-    for (int n = 3; n <= zeros && n <= 10; ++n) relax(i + n, kRunZeros, static_cast<uint8_t>(n));
+    relax(1, static_cast<uint8_t>((lengths[i] - base[i]) & 15));
+    for (int n = 3; n <= std::min(same[i], 6); ++n) relax(n, kRunRepeat);
+    int z = std::min(zeros[i], 138);
+    for (int n = 3; n <= std::min(z, 10); ++n) relax(n, kRunZeros);
     // Every long run costs the same, so only its shortest lengths (to leave
     // room for what follows) and its longest ones matter.
-    for (int n = 11; n <= zeros; ++n) {
-      if (n > 21 && n < zeros - 10) n = zeros - 10;
-      relax(i + n, kRunLongZeros, static_cast<uint8_t>(n));
+    for (int n = 11; n <= z; ++n) {
+      if (n > 21 && n < z - 10) n = z - 10;
+      relax(n, kRunLongZeros);
     }
   }
   std::vector<Step> steps;
@@ -67,12 +73,14 @@ std::vector<Step> ShortestSteps(const uint8_t* base, const uint8_t* lengths, int
 }
 
 Plan MakePlan(const uint8_t* base, const uint8_t* lengths, int count) {
-  // Start from flat costs, then settle the bit-length code and the steps on
-  // each other twice; the last search only uses symbols the code has.
+  // Start from flat costs, then search again with the bit-length code that
+  // the first steps give; that search uses only symbols the code has, and
+  // the final code is built from its steps. (A third round changed table
+  // sizes by a bit or two at most.)
   uint32_t cost[rar20::kBitLenSymbols];
   for (uint32_t& c : cost) c = 4;
   Plan plan;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 2; ++round) {
     plan.steps = ShortestSteps(base, lengths, count, cost);
     uint32_t freqs[rar20::kBitLenSymbols] = {};
     for (const Step& s : plan.steps) freqs[s.symbol]++;
