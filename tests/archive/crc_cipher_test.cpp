@@ -21,6 +21,28 @@ TEST(Crc32, KnownChecksumsAndSplitUpdates) {
   EXPECT_EQ(~whole, 0x414FA339u);
 }
 
+// Bit by bit, as the polynomial defines it: the reference for the fast path.
+uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
+  while (n--) {
+    crc ^= *p++;
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return crc;
+}
+
+TEST(Crc32, LongRunsAgreeWithTheBitwiseDefinitionAtEveryOffsetAndLength) {
+  std::string data(3000, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = char((i * 131 + (i >> 3) * 7) & 0xFF);
+  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
+  for (size_t offset : {0u, 1u, 3u, 7u}) {
+    for (size_t length : {0u, 63u, 64u, 65u, 71u, 1000u, 2993u}) {
+      ASSERT_EQ(UpdateCrc32(0xFFFFFFFFu, bytes + offset, length),
+                BitwiseCrc(0xFFFFFFFFu, bytes + offset, length))
+          << "offset " << offset << ", length " << length;
+    }
+  }
+}
+
 TEST(Crc32, TableIsTheReflectedPolynomial) {
   EXPECT_EQ(CrcTableEntry(0), 0u);
   EXPECT_EQ(CrcTableEntry(128), 0xEDB88320u);
