@@ -1,4 +1,5 @@
 #include "archive/rar20.h"
+#include "archive/rar20_format.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -23,7 +24,7 @@ using rar20dec::PredictAudioByte;
 
 namespace {
 
-constexpr uint32_t kWindowSize = 0x100000;
+constexpr uint32_t kWindowSize = rar20::kWindowSize;
 constexpr uint32_t kWindowMask = kWindowSize - 1;
 // Pending window bytes are handed to the writer once this many have gathered.
 constexpr uint32_t kHandOverSize = 0x10000;
@@ -51,49 +52,26 @@ constexpr uint32_t kSymbolRefillAt = kInputSize - 30;
 constexpr uint32_t kTableRefillAt = kInputSize - 25;
 constexpr uint32_t kLengthRefillAt = kInputSize - 5;
 
-// Alphabets: main (literals 0..255, 256 repeat, 257..260 recent distances,
-// 261..268 short matches, 269 new tables, 270..297 long matches), distance
-// classes, length classes for 257..260, code lengths, audio deltas + 256.
-constexpr uint32_t kMainCodes = 298;
-constexpr uint32_t kDistanceCodes = 48;
-constexpr uint32_t kLengthCodes = 28;
-constexpr uint32_t kBitLengthCodes = 19;
-constexpr uint32_t kAudioCodes = 257;
-constexpr uint32_t kLzLengths = kMainCodes + kDistanceCodes + kLengthCodes;
-constexpr int kMaxChannels = 4;
-constexpr uint32_t kMaxLengths = kAudioCodes * kMaxChannels;
+// Alphabet sizes, counted unsigned like every position here.
+constexpr uint32_t kMainCodes = rar20::kMainSymbols;
+constexpr uint32_t kDistanceCodes = rar20::kDistSymbols;
+constexpr uint32_t kLengthCodes = rar20::kRepLenSymbols;
+constexpr uint32_t kBitLengthCodes = rar20::kBitLenSymbols;
+constexpr uint32_t kAudioCodes = rar20::kAudioSymbols;
+constexpr uint32_t kLzLengths = rar20::kLzLengths;
+constexpr int kMaxChannels = rar20::kMaxChannels;
+constexpr uint32_t kMaxLengths = rar20::kMaxLengths;
 static_assert(kMainCodes <= uint32_t(rar20dec::kMaxAlphabet), "symbols fit every table");
 
-// Length classes: eight single values, then groups of four classes whose
-// step doubles.
-const uint8_t kLengthBase[kLengthCodes] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
-                                           24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
-const uint8_t kLengthBits[kLengthCodes] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                           2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-static_assert(sizeof(kLengthBase) == kLengthCodes && sizeof(kLengthBits) == kLengthCodes, "28 classes");
-
-// Distance classes: 0..3 single values, then (n - 2) / 2 extra bits per
-// class up to 16, and from class 36 on steps of 65,536.
-const uint32_t kDistanceBase[kDistanceCodes] = {
-    0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
-    64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
-    4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
-    262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-const uint8_t kDistanceBits[kDistanceCodes] = {
-    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
-static_assert(sizeof(kDistanceBase) / sizeof(kDistanceBase[0]) == kDistanceCodes, "48 classes");
-static_assert(sizeof(kDistanceBits) == kDistanceCodes, "48 classes");
-
-// Short matches (codes 261..268) of length 2.
-const uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-const uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
-
-// A long or recent-distance match is longer by one from each of these
-// distances on; the recent-distance codes also count the first one.
-constexpr uint32_t kRecentLongerFrom = 0x101;
-constexpr uint32_t kLongerFrom = 0x2000;
-constexpr uint32_t kLongerStillFrom = 0x40000;
+using rar20::kDistBase;
+using rar20::kDistBits;
+using rar20::kLengthBase;
+using rar20::kLengthBits;
+using rar20::kLongerFrom;
+using rar20::kLongerStillFrom;
+using rar20::kRecentLongerFrom;
+using rar20::kShortBase;
+using rar20::kShortBits;
 
 // Everything an entry leaves to the next one of a solid archive.
 struct DecoderState {
@@ -423,7 +401,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
       uint32_t n = code - 270;
       length = kLengthBase[n] + 3 + ReadExtraBits(in, bits, kLengthBits[n]);
       uint32_t c = DecodeSymbol(s.distanceTable, in, bits);
-      distance = kDistanceBase[c] + 1 + ReadExtraBits(in, bits, kDistanceBits[c]);
+      distance = kDistBase[c] + 1 + ReadExtraBits(in, bits, kDistBits[c]);
       if (distance >= kLongerFrom) length++;
       if (distance >= kLongerStillFrom) length++;
     } else if (code == 269) {
