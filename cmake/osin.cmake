@@ -13,6 +13,22 @@ set(OSIN_RESTRAINED -fno-exceptions -fno-rtti -fno-threadsafe-statics)
 set(OSIN_SANITIZERS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
 set(OSIN_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
 
+# The team's shared material (sample archives, the corpus builder) stands
+# beside the checkout, or one level higher for a worktree; a checkout
+# elsewhere names it with the environment variable OSIN_SHARED_DIR.
+if(DEFINED ENV{OSIN_SHARED_DIR})
+  set(OSIN_SHARED_DIR $ENV{OSIN_SHARED_DIR})
+else()
+  foreach(candidate ${PROJECT_SOURCE_DIR}/../shared ${PROJECT_SOURCE_DIR}/../../shared /work/shared)
+    if(NOT OSIN_SHARED_DIR AND EXISTS ${candidate}/rar-samples/README.md)
+      get_filename_component(OSIN_SHARED_DIR ${candidate} ABSOLUTE)
+    endif()
+  endforeach()
+endif()
+if(NOT OSIN_SHARED_DIR)
+  message(WARNING "shared material (rar-samples, corpus) not found; set OSIN_SHARED_DIR")
+endif()
+
 if(WIN32)
   set(OSIN_PLATFORM_SUFFIX win32)
 else()
@@ -108,7 +124,8 @@ function(osin_test name)
     set(results Z:${OSIN_RESULTS_DIR})
   endif()
   add_test(NAME ${name} COMMAND ${name} --gtest_output=xml:${results}/${name}.xml)
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "OSIN_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSIN_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "OSIN_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSIN_BUILD_DIR=${CMAKE_BINARY_DIR};OSIN_SHARED_DIR=${OSIN_SHARED_DIR}")
 endfunction()
 
 # osin_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target (fuzz build only).

@@ -334,10 +334,8 @@ int Sweep(const std::string& corpus, const std::string& work) {
 }
 
 fs::path CorpusScript() {
-  for (const char* up : {"/../shared/corpus/make-corpus.py", "/../../shared/corpus/make-corpus.py"}) {
-    fs::path p = std::string(OSIN_SOURCE_DIR) + up;
-    if (fs::exists(p)) return p;
-  }
+  fs::path p = fs::path(OSIN_SHARED_DIR) / "corpus" / "make-corpus.py";
+  if (fs::exists(p)) return p;
   return fs::path();
 }
 

@@ -53,11 +53,9 @@ uint64_t TreeBytes(const fs::path& root, unsigned& files) {
 }
 
 fs::path CorpusScript() {
-  for (const char* up : {"/../shared/corpus/make-corpus.py", "/../../shared/corpus/make-corpus.py"}) {
-    fs::path p = std::string(OSIN_SOURCE_DIR) + up;
-    if (fs::exists(p)) return p;
-  }
-  fprintf(stderr, "bench_extract: make-corpus.py not found beside the checkout\n");
+  fs::path p = fs::path(OSIN_SHARED_DIR) / "corpus" / "make-corpus.py";
+  if (fs::exists(p)) return p;
+  fprintf(stderr, "bench_extract: %s not found (set OSIN_SHARED_DIR)\n", p.string().c_str());
   exit(1);
 }
 

@@ -50,16 +50,11 @@ inline fs::path HostPath(const std::string& linuxPath) {
 #endif
 }
 
-// The sample archives beside the checkout (../shared/rar-samples), also
-// found from a worktree one level deeper.
+// The sample archives of the team's shared material (OSIN_SHARED_DIR, set
+// for every test by the build).
 inline fs::path SamplesDir() {
-  const char* src = getenv("OSIN_SOURCE_DIR");
-  fs::path root = HostPath(src ? src : ".");
-  for (const char* up : {"../shared/rar-samples", "../../shared/rar-samples"}) {
-    fs::path p = root / up;
-    if (fs::exists(p / "README.md")) return p;
-  }
-  return root / "../shared/rar-samples";
+  const char* shared = getenv("OSIN_SHARED_DIR");
+  return HostPath(shared ? shared : "../shared") / "rar-samples";
 }
 
 inline std::string Sample(const char* name) {

@@ -77,13 +77,10 @@ class OsinPack : public ::testing::Test {
   }
   Result Pack(const std::string& args) { return Run("'" + pack_ + "' " + args); }
   std::string Sample(const char* name) {
-    const char* src = getenv("OSIN_SOURCE_DIR");
-    for (const char* up : {"/../shared/rar-samples/", "/../../shared/rar-samples/"}) {
-      std::string p = std::string(src ? src : ".") + up + name;
-      if (fs::exists(p)) return p;
-    }
-    ADD_FAILURE() << "missing sample " << name;
-    return name;
+    const char* shared = getenv("OSIN_SHARED_DIR");
+    std::string p = std::string(shared ? shared : "../shared") + "/rar-samples/" + name;
+    if (!fs::exists(p)) ADD_FAILURE() << "missing sample " << p;
+    return p;
   }
 
   // A small project folder with a nested file, an empty file, a read-only
