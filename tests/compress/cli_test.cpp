@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive/rar_cipher.h"
+#include "command.h"
 #include "inputs.h"
 #include "testing.h"
 
@@ -32,10 +33,7 @@ void Put(const fs::path& p, const std::string& bytes) {
   std::ofstream(p, std::ios::binary) << bytes;
 }
 
-struct Result {
-  int status;
-  std::string out;
-};
+using Result = CommandResult;
 
 class PackOptions : public ::testing::Test {
  protected:
@@ -54,16 +52,7 @@ class PackOptions : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Result Run(const std::string& command) {
-    Result r{0, ""};
-    FILE* p = popen(("cd '" + dir_.string() + "' && " + command + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
-    int rc = pclose(p);
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return r;
-  }
+  Result Run(const std::string& command) { return RunCommandIn(dir_.string(), command); }
   Result Pack(const std::string& args) { return Run("'" + pack_ + "' " + args); }
 
   // Both readers give back the tree exactly.

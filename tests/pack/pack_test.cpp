@@ -14,6 +14,7 @@
 
 #include "archive/crc32.h"
 #include "archive/rar_cipher.h"
+#include "command.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -43,10 +44,7 @@ std::string Noise(size_t n, uint32_t seed) {
   return s;
 }
 
-struct Result {
-  int status;
-  std::string out;  // standard output and error together
-};
+using Result = CommandResult;
 
 class OsinPack : public ::testing::Test {
  protected:
@@ -65,16 +63,7 @@ class OsinPack : public ::testing::Test {
     fs::remove_all(dir_, ec);
   }
 
-  Result Run(const std::string& command) {
-    Result r{0, ""};
-    FILE* p = popen(("cd '" + dir_.string() + "' && " + command + " 2>&1").c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) r.out.append(buf, n);
-    int rc = pclose(p);
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return r;
-  }
+  Result Run(const std::string& command) { return RunCommandIn(dir_.string(), command); }
   Result Pack(const std::string& args) { return Run("'" + pack_ + "' " + args); }
   std::string Sample(const char* name) {
     const char* shared = getenv("OSIN_SHARED_DIR");
