@@ -17,6 +17,7 @@
 // an error that stopped the work (one line on stderr says which).
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -204,6 +205,22 @@ int Extract(const Args& a) {
   return failed ? kExitFailed : kExitOk;
 }
 
+// Packing a large project takes a while: on a terminal one line shows how
+// far it is. Scripts and tests that read the output see only the results.
+void ShowProgressOnTerminal(ArchiveOptions& options) {
+  if (!isatty(fileno(stderr))) return;
+  options.progress = [](size_t index, size_t count, uint64_t before, uint64_t total,
+                        const std::string& name) {
+    unsigned percent = total ? unsigned(before * 100 / total) : 100;
+    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s", percent, unsigned(index), unsigned(count), name.c_str());
+    fflush(stderr);
+  };
+}
+
+void ClearProgress(const ArchiveOptions& options) {
+  if (options.progress) fprintf(stderr, "\r%70s\r", "");
+}
+
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
@@ -212,8 +229,10 @@ int Archive(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
+  ShowProgressOnTerminal(options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
+  ClearProgress(options);
   printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
   return kExitOk;
 }
@@ -270,11 +289,13 @@ int Build(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
+  ShowProgressOnTerminal(options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) {
     out.write(stub.data(), std::streamsize(stub.size()));
     WriteArchive(files, options, packer, out);
   });
+  ClearProgress(options);
   // The setup program must find exactly this archive.
   RarReader check;
   if (!check.OpenArchiveFile(a.output.c_str(), kOpenList) || check.ArchiveOffset() != int64_t(stub.size())) {

@@ -64,13 +64,31 @@ void StoredPacking::Pack(const std::string& data, RarEntry& entry) {
   entry.unpackVersion = 20;
 }
 
+namespace {
+
+// The size a file has now, 0 when it cannot be read (reading it will say so).
+uint64_t FileBytes(const fs::path& path) {
+  std::error_code ec;
+  uint64_t size = fs::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+}  // namespace
+
 void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, PackingMethod& packer,
                   std::ostream& out) {
   RarWriter writer(out, options.solid);
   writer.SetPassword(options.password);
   bool first = true;
+  uint64_t totalBytes = 0, bytesBefore = 0;
+  if (options.progress) {
+    for (const SourceFile& f : files) totalBytes += f.generated ? f.content.size() : FileBytes(f.path);
+  }
+  size_t index = 0;
   for (const SourceFile& f : files) {
+    if (options.progress) options.progress(++index, files.size(), bytesBefore, totalBytes, f.name);
     std::string data = f.generated ? f.content : ReadWhole(f.path);
+    bytesBefore += data.size();
     if (data.size() > 0xFFFFFFFFu)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
     RarEntry e;

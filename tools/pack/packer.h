@@ -63,6 +63,11 @@ class StoredPacking : public PackingMethod {
 struct ArchiveOptions {
   bool solid = false;
   std::string password;  // enciphers the files marked encrypt
+  // Called before each file is packed, with its position (from 1), the
+  // number of files, the bytes of the files before it and of all files.
+  std::function<void(size_t index, size_t count, uint64_t bytesBefore, uint64_t totalBytes,
+                     const std::string& name)>
+      progress;
 };
 
 // Writes Files in the given order as a RAR archive to Out, each packed by
