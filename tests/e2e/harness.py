@@ -128,6 +128,10 @@ def run_scenario(name, script, on_sync=None, timeout=300):
     """
     if not os.path.exists(DRIVER):
         raise ScenarioFailed("driver not built: %s" % DRIVER)
+    if not os.environ.get("DISPLAY"):
+        # Without a display every window wait would only time out, a minute each.
+        raise ScenarioFailed("no X display: run the end-to-end tests through scripts/with-wine "
+                             "(make check does), e.g. scripts/with-wine ctest --test-dir build/native -L e2e")
     folder = os.path.join(OUT, name)
     shutil.rmtree(folder, ignore_errors=True)
     ack = os.path.join(folder, "ack")

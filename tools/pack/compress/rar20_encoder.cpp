@@ -162,6 +162,34 @@ bool Covers(const uint8_t* lengths, const uint32_t* freq, int count) {
   return true;
 }
 
+// Where a run of Total symbols gets new tables: fixed chunks are merged
+// greedily, a chunk joining the open block when one set of tables for both
+// is cheaper than two. Count(from, to) gives the statistics of a range,
+// Merge(a, b) those of both, Bits(s) the coded size of a block with its own
+// tables. Returns the block starts followed by Total.
+template <class Count, class Merge, class Bits>
+std::vector<size_t> SplitBlocks(size_t total, size_t chunkSize, Count count, Merge merge, Bits bits) {
+  std::vector<size_t> cuts{0};
+  auto open = count(0, std::min(total, chunkSize));
+  uint64_t openBits = bits(open);
+  for (size_t at = chunkSize; at < total; at += chunkSize) {
+    auto chunk = count(at, std::min(total, at + chunkSize));
+    auto merged = merge(open, chunk);
+    uint64_t mergedBits = bits(merged);
+    uint64_t chunkBits = bits(chunk);
+    if (mergedBits <= openBits + chunkBits) {
+      open = std::move(merged);
+      openBits = mergedBits;
+    } else {
+      cuts.push_back(at);
+      open = std::move(chunk);
+      openBits = chunkBits;
+    }
+  }
+  cuts.push_back(total);
+  return cuts;
+}
+
 // Everything the reader holds between symbols and between solid entries,
 // mirrored so that every choice the encoder makes is one the reader follows.
 struct Mirror {
@@ -581,34 +609,20 @@ struct Rar20Encoder::Impl {
   }
 
   void EmitLz(BitWriter& out, const std::vector<Code>& codes) {
-    // Greedy merge of fixed chunks: a chunk joins the open block when one
-    // set of tables for both is cheaper than two.
-    std::vector<size_t> cuts{0};
-    LzStats open;
     uint8_t lengths[kLzLengths];
-    uint64_t openBits = 0;
-    for (size_t at = 0; at < codes.size(); at += kSplitChunk) {
-      LzStats chunk;
-      for (size_t k = at; k < std::min(codes.size(), at + kSplitChunk); ++k) chunk.Add(codes[k]);
-      if (at == 0) {
-        open = chunk;
-        openBits = LzBlockBits(open, lengths);
-        continue;
-      }
-      LzStats merged = open;
-      merged.Add(chunk);
-      uint64_t mergedBits = LzBlockBits(merged, lengths);
-      uint64_t chunkBits = LzBlockBits(chunk, lengths);
-      if (mergedBits <= openBits + chunkBits) {
-        open = merged;
-        openBits = mergedBits;
-      } else {
-        cuts.push_back(at);
-        open = chunk;
-        openBits = chunkBits;
-      }
-    }
-    cuts.push_back(codes.size());
+    std::vector<size_t> cuts = SplitBlocks(
+        codes.size(), kSplitChunk,
+        [&](size_t from, size_t to) {
+          LzStats s;
+          for (size_t k = from; k < to; ++k) s.Add(codes[k]);
+          return s;
+        },
+        [](const LzStats& a, const LzStats& b) {
+          LzStats s = a;
+          s.Add(b);
+          return s;
+        },
+        [&](const LzStats& s) { return LzBlockBits(s, lengths); });
     for (size_t b = 0; b + 1 < cuts.size(); ++b) {
       LzStats s;
       for (size_t k = cuts[b]; k < cuts[b + 1]; ++k) s.Add(codes[k]);
@@ -656,30 +670,20 @@ struct Rar20Encoder::Impl {
     }
     size_t total = channels * kAudioSymbols;
     std::vector<uint8_t> lengths(total);
-    std::vector<uint32_t> open(total, 0), chunk(total), merged(total);
-    std::vector<size_t> cuts{0};
-    uint64_t openBits = 0;
-    for (size_t at = 0; at < symbols.size(); at += kAudioChunk) {
-      std::fill(chunk.begin(), chunk.end(), 0);
-      for (size_t k = at; k < std::min(symbols.size(), at + kAudioChunk); ++k) chunk[symbols[k]]++;
-      if (at == 0) {
-        open = chunk;
-        openBits = AudioBlockBits(open, channels, lengths.data());
-        continue;
-      }
-      for (size_t k = 0; k < total; ++k) merged[k] = open[k] + chunk[k];
-      uint64_t mergedBits = AudioBlockBits(merged, channels, lengths.data());
-      uint64_t chunkBits = AudioBlockBits(chunk, channels, lengths.data());
-      if (mergedBits <= openBits + chunkBits) {
-        open = merged;
-        openBits = mergedBits;
-      } else {
-        cuts.push_back(at);
-        open = chunk;
-        openBits = chunkBits;
-      }
-    }
-    cuts.push_back(symbols.size());
+    std::vector<size_t> cuts = SplitBlocks(
+        symbols.size(), kAudioChunk,
+        [&](size_t from, size_t to) {
+          std::vector<uint32_t> f(total, 0);
+          for (size_t k = from; k < to; ++k) f[symbols[k]]++;
+          return f;
+        },
+        [&](const std::vector<uint32_t>& x, const std::vector<uint32_t>& y) {
+          std::vector<uint32_t> f(total);
+          for (size_t k = 0; k < total; ++k) f[k] = x[k] + y[k];
+          return f;
+        },
+        [&](const std::vector<uint32_t>& f) { return AudioBlockBits(f, channels, lengths.data()); });
+    std::vector<uint32_t> open(total);
     for (size_t b2 = 0; b2 + 1 < cuts.size(); ++b2) {
       std::fill(open.begin(), open.end(), 0);
       for (size_t k = cuts[b2]; k < cuts[b2 + 1]; ++k) open[symbols[k]]++;
