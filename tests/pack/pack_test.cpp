@@ -263,6 +263,23 @@ TEST_F(OsinPack, BuildRefusesStubsThatHideTheArchive) {
   EXPECT_EQ(Pack("test setup.exe").status, 0);
 }
 
+TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {
+  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  // A copy of osin-pack in a folder of its own, away from any build tree.
+  fs::create_directories(dir_ / "kit");
+  fs::copy_file(pack_, dir_ / "kit" / "osin-pack");
+  Result r = Run("kit/osin-pack build proj -o setup.exe");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("build needs --stub osin.exe"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "setup.exe"));
+  std::string stub = "MZ shipped beside osin-pack";
+  Put(dir_ / "kit" / "osin.exe", stub);
+  r = Run("kit/osin-pack build proj -o setup.exe");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Slurp(dir_ / "setup.exe").substr(0, stub.size()), stub);
+  EXPECT_EQ(Pack("test setup.exe").status, 0);
+}
+
 TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   Put(dir_ / "src" / "ok.txt", "ok");
   Put(dir_ / "src" / "locked.txt", "secret");

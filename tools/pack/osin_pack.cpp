@@ -11,7 +11,8 @@
 // auto|off|force (audio mode for sampled sound, chosen by trial in auto).
 // build with a password also writes the enciphered entry test.psw right
 // after the Presetup entries, which the setup program's password page
-// extracts to check the password.
+// extracts to check the password. Without --stub, build uses the osin.exe
+// next to osin-pack, or else the shipping build of the same build tree.
 //
 // Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage or
 // an error that stopped the work (one line on stderr says which).
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/arcfile.h"
 #include "archive/unpack.h"
 #include "archive/unrar.h"
 #include "pack/compress/entry_packer.h"
@@ -51,6 +53,20 @@ struct Args {
   Multimedia multimedia = Multimedia::kAuto;
   int codePage = 437;
 };
+
+// The setup program osin-pack was shipped or built with: osin.exe in its own
+// folder, else the shipping (i686) build of the same build tree.
+std::string DefaultStub() {
+  String self = ArcModulePath();
+  if (self.IsEmpty()) return std::string();
+  fs::path folder = fs::path(self.c_str()).parent_path();
+  for (const fs::path& candidate :
+       {folder / "osin.exe", folder / ".." / ".." / ".." / "win32" / "src" / "setup" / "osin.exe"}) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+  }
+  return std::string();
+}
 
 // What the password page extracts to check a password: any bytes do, the
 // entry's CRC-32 decides.
@@ -263,8 +279,11 @@ std::string ReadStub(const std::string& path) {
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
-  std::string stubPath = a.stub;
-  if (stubPath.empty()) Usage("build needs --stub osin.exe");
+  std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
+  if (stubPath.empty())
+    Usage(
+        "build needs --stub osin.exe: there is no osin.exe next to osin-pack nor in the build tree's "
+        "win32 folder");
   std::string stub = ReadStub(stubPath);
   fs::path project(a.input);
   std::vector<SourceFile> files;
