@@ -11,6 +11,7 @@
 
 #include "archive/crc32.h"
 #include "archive/rar20_scenarios.h"
+#include "files.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using osin::Slurp;
 using rar20test::Entry;
 
 class UnarPeer : public ::testing::TestWithParam<std::string> {
@@ -31,13 +33,6 @@ class UnarPeer : public ::testing::TestWithParam<std::string> {
 
   fs::path dir_;
 };
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 TEST_P(UnarPeer, ExtractsWhatTheModelSays) {
   const rar20test::Scenario scenario = rar20test::MakeScenario(GetParam());

@@ -11,6 +11,7 @@
 
 #include "archive/rar_cipher.h"
 #include "command.h"
+#include "files.h"
 #include "inputs.h"
 #include "testing.h"
 
@@ -20,18 +21,6 @@ namespace osin {
 namespace {
 
 using namespace testinput;
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << bytes;
-}
 
 using Result = CommandResult;
 

@@ -15,6 +15,7 @@
 #include "archive/crc32.h"
 #include "archive/rar_cipher.h"
 #include "command.h"
+#include "files.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -22,18 +23,6 @@ namespace fs = std::filesystem;
 
 namespace osin {
 namespace {
-
-std::string Slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Put(const fs::path& p, const std::string& bytes) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << bytes;
-}
 
 std::string Noise(size_t n, uint32_t seed) {
   std::string s(n, '\0');

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "files.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -36,16 +37,6 @@ class OsinPackWin32 : public ::testing::Test {
     size_t n;
     while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
     return _pclose(p);
-  }
-  void Put(const fs::path& p, const std::string& s) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << s;
-  }
-  std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
   std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
 

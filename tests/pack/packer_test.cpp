@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "archive/unrar.h"
+#include "files.h"
 #include "pack/oem.h"
 #include "pack/packer.h"
 #include "platform/fault.h"
@@ -24,10 +25,6 @@ class Packer : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
-  void Put(const fs::path& p, const std::string& s) {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << s;
-  }
   fs::path dir_;
 };
 
