@@ -210,6 +210,20 @@ TEST_F(OsinPack, ExtractReportsByNameAndKeepsEverythingBelowTheFolder) {
   EXPECT_FALSE(fs::exists(dir_.parent_path() / "evil.txt"));
 }
 
+TEST_F(OsinPack, AWriteThatFailsFailsTheEntryAndLeavesNoPart) {
+  // A file size limit makes writes fail the way a full disk does, while the
+  // bytes the entry produced still match its CRC.
+  std::string big = Noise(300000, 9);
+  std::vector<RarEntry> e = {StoredEntry("small.txt", "small", 0), StoredEntry("big.bin", big, 0)};
+  Put(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
+  Result r = Run("trap '' XFSZ; ulimit -f 200; '" + pack_ + "' extract x.rar -o out");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("FAILED big.bin: result 6"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 ok, 1 failed"), std::string::npos) << r.out;
+  EXPECT_EQ(Slurp(dir_ / "out" / "small.txt"), "small");
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "big.bin"));
+}
+
 TEST_F(OsinPack, BuildPutsPresetupFirstBehindTheStub) {
   Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
   Put(dir_ / "proj" / "Presetup" / "en.lng", "[Strings]\r\n");
