@@ -280,6 +280,7 @@ TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {
   r = Run("kit/osin-pack build proj -o setup.exe");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Slurp(dir_ / "setup.exe").substr(0, stub.size()), stub);
+  EXPECT_NE(r.out.find("kit/osin.exe)"), std::string::npos) << r.out;  // says which one it took
   EXPECT_EQ(Pack("test setup.exe").status, 0);
 }
 

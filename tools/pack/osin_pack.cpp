@@ -321,8 +321,8 @@ int Build(const Args& a) {
     fs::remove(a.output);
     throw PackError(a.output + ": the archive written is not found where the setup program looks for it");
   }
-  printf("%s: %u entries after a %u-byte stub\n", a.output.c_str(), unsigned(files.size()),
-         unsigned(stub.size()));
+  printf("%s: %u entries after a %u-byte stub (%s)\n", a.output.c_str(), unsigned(files.size()),
+         unsigned(stub.size()), stubPath.c_str());
   return kExitOk;
 }
 
