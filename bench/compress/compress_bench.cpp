@@ -24,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/rar_cipher.h"
 #include "archive/unpack.h"
 #include "entry_packer.h"
 
@@ -298,12 +297,7 @@ int Sweep(const std::string& corpus, const std::string& work) {
     std::vector<File> part = LoadFolder(corpus, f);
     all.insert(all.end(), part.begin(), part.end());
   }
-  std::vector<std::string> passwords = {""};
-  if (Rar20Available()) {
-    passwords.push_back("corpus-pass");
-  } else {
-    printf("(no password runs: the RAR 2.0 cipher's table is not in the tree)\n");
-  }
+  std::vector<std::string> passwords = {"", "corpus-pass"};
   int bad = 0;
   for (const std::string& password : passwords) {
     for (int solid = 0; solid < 2; ++solid) {
