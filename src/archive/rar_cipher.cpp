@@ -57,12 +57,26 @@ inline void TakeIn(uint32_t* key, const uint32_t* crc, const uint8_t* cipherBloc
   }
 }
 
-// The 32 rounds over (A, B, C, D) of N consecutive blocks, block J with the
-// key words Key[J]. Enciphering counts the rounds up, deciphering down;
-// everything else is the same. Each round waits on the lookups of the one
-// before, so one block alone leaves the processor idle most of the time:
-// deciphering, whose keys are all known beforehand, runs blocks side by
-// side.
+// One round of N blocks side by side, block J with key word Key[J][I]. A
+// round makes (A, B, C, D) into (C, D, A ^ F(C, D), B ^ G(C, D)); here the
+// words stay where they are and the next round takes the pairs the other
+// way round, so every two rounds leave them in order again.
+template <int N>
+inline void Round(const uint32_t (*spread)[256], uint32_t* a, uint32_t* b, const uint32_t* c,
+                  const uint32_t* d, const uint32_t (*key)[4], int i) {
+#pragma GCC unroll 4
+  for (int j = 0; j < N; ++j) {
+    uint32_t k = key[j][i];
+    a[j] ^= Substitute(spread, (c[j] + Rotl32(d[j], 11)) ^ k);
+    b[j] ^= Substitute(spread, (d[j] ^ Rotl32(c[j], 17)) + k);
+  }
+}
+
+// The 32 rounds of N consecutive blocks. Enciphering counts the rounds up,
+// deciphering down; everything else is the same. Each round waits on the
+// lookups of the one before, so one block alone leaves the processor idle
+// most of the time: deciphering, whose keys are all known beforehand, runs
+// blocks side by side.
 template <int N, bool kForward>
 inline void Rounds(const uint32_t (*spread)[256], const uint32_t (*key)[4], uint8_t* data) {
   uint32_t a[N], b[N], c[N], d[N];
@@ -74,18 +88,11 @@ inline void Rounds(const uint32_t (*spread)[256], const uint32_t (*key)[4], uint
     c[j] = Load32(p + 8) ^ key[j][2];
     d[j] = Load32(p + 12) ^ key[j][3];
   }
-  for (int n = 0; n < 32; ++n) {
-    int i = (kForward ? n : 31 - n) & 3;
-#pragma GCC unroll 4
-    for (int j = 0; j < N; ++j) {
-      uint32_t k = key[j][i];
-      uint32_t ta = a[j] ^ Substitute(spread, (c[j] + Rotl32(d[j], 11)) ^ k);
-      uint32_t tb = b[j] ^ Substitute(spread, (d[j] ^ Rotl32(c[j], 17)) + k);
-      a[j] = c[j];
-      b[j] = d[j];
-      c[j] = ta;
-      d[j] = tb;
-    }
+  for (int n = 0; n < 32; n += 4) {
+    Round<N>(spread, a, b, c, d, key, kForward ? 0 : 3);
+    Round<N>(spread, c, d, a, b, key, kForward ? 1 : 2);
+    Round<N>(spread, a, b, c, d, key, kForward ? 2 : 1);
+    Round<N>(spread, c, d, a, b, key, kForward ? 3 : 0);
   }
 #pragma GCC unroll 4
   for (int j = 0; j < N; ++j) {
@@ -102,7 +109,7 @@ inline void DecipherBlocks(const uint32_t (*spread)[256], uint32_t* key, const u
   uint32_t keys[N][4];
 #pragma GCC unroll 4
   for (int j = 0; j < N; ++j) {
-    memcpy(keys[j], key, sizeof(keys[j]));
+    for (int w = 0; w < 4; ++w) keys[j][w] = key[w];
     TakeIn(key, crc, data + kRar20BlockSize * j);
   }
   Rounds<N, false>(spread, keys, data);
@@ -153,10 +160,14 @@ void Rar20Cipher::Encipher(uint8_t* data, size_t size) {
 
 void Rar20Cipher::Decipher(uint8_t* data, size_t size) {
   const uint32_t* crc = CrcTable();
+  // The key words in locals: stores into Data could otherwise change them
+  // for all the compiler knows, and would make it read them back each time.
+  uint32_t k[4] = {key[0], key[1], key[2], key[3]};
   size_t i = 0;
   for (; i + kSideBySide * kRar20BlockSize <= size; i += kSideBySide * kRar20BlockSize)
-    DecipherBlocks<kSideBySide>(spread_, key, crc, data + i);
-  for (; i + kRar20BlockSize <= size; i += kRar20BlockSize) DecipherBlocks<1>(spread_, key, crc, data + i);
+    DecipherBlocks<kSideBySide>(spread_, k, crc, data + i);
+  for (; i + kRar20BlockSize <= size; i += kRar20BlockSize) DecipherBlocks<1>(spread_, k, crc, data + i);
+  memcpy(key, k, sizeof(key));
 }
 
 // ---- RAR 1.5 ---------------------------------------------------------------

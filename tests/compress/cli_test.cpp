@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "command.h"
 #include "files.h"
@@ -84,6 +85,26 @@ TEST_F(PackOptions, EveryLevelSolidOrNotAndEveryMultimediaMode) {
   for (const char* mm : {"off", "force", "auto"}) {
     ASSERT_EQ(Pack(std::string("archive tree -o m.rar --solid --multimedia ") + mm).status, 0);
     ExpectBothExtract("m.rar");
+  }
+}
+
+// Enciphered entries at every level, solid or not, and in the audio mode:
+// unar extracts them and lsar tests them with the password, and neither
+// reader accepts another password.
+TEST_F(PackOptions, PasswordAtEveryLevelSolidOrNotAndWithMultimedia) {
+  std::vector<std::string> runs;
+  for (int level = 0; level <= 5; ++level)
+    for (const char* solid : {"", " --solid"}) runs.push_back("-" + std::to_string(level) + solid);
+  runs.push_back("--multimedia force");
+  runs.push_back("--multimedia force --solid -5");
+  for (const std::string& options : runs) {
+    Result r = Pack("archive tree -o p.rar --password 'pass word' " + options);
+    ASSERT_EQ(r.status, 0) << options << ": " << r.out;
+    ExpectBothExtract("p.rar", "pass word");
+    Result t = Run("lsar -t -p 'pass word' p.rar");
+    EXPECT_NE(t.out.find("6 passed, 0 failed"), std::string::npos) << options << ": " << t.out;
+    EXPECT_NE(Run("lsar -t -p 'pass wore' p.rar").status, 0) << options;
+    EXPECT_EQ(Pack("test p.rar -p 'pass wore'").status, 1) << options;
   }
 }
 
