@@ -1,7 +1,7 @@
 # The one entry point: every verb first makes sure the machine has what it
 # needs (scripts/bootstrap), then works in build/<native|win64|win32|fuzz>.
 #   make build   all builds
-#   make check   every test layer, ending in "N passed, M failed"
+#   make check   every test layer, ending in "N passed, M failed, K skipped"
 #   make demo    the main job: build and show the example setup
 #   make fuzz    long fuzzing runs (FUZZ_SECONDS per target, default 600)
 #   make bench   benchmarks against peers, printed as ratios
