@@ -106,6 +106,9 @@ def presetup_extracted_and_removed():
     enciphered = enciphered_entries(setup)
     if enciphered != ["test.psw", "Data\\app.txt"]:
         raise AssertionError("enciphered entries %r, expected test.psw and Data\\app.txt" % enciphered)
+    peer = subprocess.run(["lsar", "-t", "-p", "e2e secret", setup], capture_output=True, text=True).stdout
+    if "5 passed, 0 failed" not in peer:
+        raise AssertionError("lsar does not read the setup's archive with its password:\n" + peer)
     before = temp_entries()
     seen = {}
 
