@@ -10,10 +10,14 @@ NAME=KIND:PATH, where KIND is
           as one more failure, and so does an entry ctest could not run (a
           program that was not built), so nothing that went wrong is lost.
   lines   PATH is a text file with one "PASS name" or "FAIL name" per line.
+  skip    PATH is the reason the layer could not run on this machine; it
+          counts neither as passed nor as failed.
 Prints one line per layer, names every failed and every skipped case (with
-the reason the test gave), and ends with "N passed, M failed, K skipped";
-the exit status is 1 when anything failed or a layer has no results at all.
-A skip is not a failure: tests skip only what this machine cannot do.
+the reason the test gave) and every skipped layer (with the reason it could
+not run), and ends with "N passed, M failed, K skipped", where K counts the
+skipped cases and each skipped layer as one; the exit status is 1 when
+anything failed or a layer has no results at all. A skip is not a failure:
+tests skip only what this machine cannot do.
 """
 import os
 import re
@@ -113,6 +117,10 @@ def main(args):
     for arg in args:
         name, _, rest = arg.partition("=")
         kind, _, path = rest.partition(":")
+        if kind == "skip":
+            print("%-22s skipped: %s" % (name + ":", path))
+            total.skips.append("%s (the whole layer): %s" % (name, path))
+            continue
         c = ctest_layer(path) if kind == "ctest" else lines_layer(path)
         print("%-22s %5d passed, %d failed, %d skipped" % (name + ":", c.passed, c.failed, len(c.skips)))
         for n in c.failures:
