@@ -1,15 +1,12 @@
 #include <string.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "archive/crc32.h"
 #include "archive/rar20_subst.h"
 #include "archive/rar_cipher.h"
-#include "fixture.h"
+#include "testing.h"
 
 namespace osin {
 namespace {
@@ -62,29 +59,6 @@ std::string Pattern(size_t n) {
 
 uint8_t* Bytes(std::string& s) {
   return reinterpret_cast<uint8_t*>(&s[0]);
-}
-
-// The table compiled in is the one published as text beside the sample
-// archives, whose header line gives its CRC-32.
-TEST(Rar20Cipher, InitialTableIsThePublishedOne) {
-  std::ifstream in(SamplesDir() / "rar20-cipher-table.txt");
-  ASSERT_TRUE(in) << "missing " << (SamplesDir() / "rar20-cipher-table.txt");
-  std::vector<int> bytes;
-  std::string line, crcLine;
-  while (std::getline(in, line)) {
-    if (line.rfind("#", 0) == 0) {
-      if (line.find("CRC-32") != std::string::npos) crcLine = line;
-      continue;
-    }
-    std::istringstream words(line);
-    std::string w;
-    while (words >> w) bytes.push_back(std::stoi(w, nullptr, 16));
-  }
-  ASSERT_EQ(bytes.size(), 256u);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(bytes[i], kRar20InitialSubst[i]) << "index " << i;
-  char crc[16];
-  snprintf(crc, sizeof(crc), "%08x", Crc32(kRar20InitialSubst, 256));
-  EXPECT_NE(crcLine.find(crc), std::string::npos) << crcLine;
 }
 
 TEST(Rar20Cipher, DecipheringUndoesEncipheringInPiecesOfAnySize) {
