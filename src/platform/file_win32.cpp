@@ -5,8 +5,8 @@
 
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/osversion.h"
 #include "platform/winproc.h"
-#include "setup/osversion.h"
 
 namespace osin {
 

@@ -16,7 +16,7 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 
 namespace osin {
 

@@ -5,9 +5,9 @@
 #include <stdlib.h>
 
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/strutils.h"
 #include "platform/winproc.h"
-#include "setup/osversion.h"
 
 namespace osin {
 

@@ -4,10 +4,10 @@
 
 #include "config/profile.h"
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
-#include "setup/osversion.h"
 #include "setup/presetup.h"
 #include "setup/run.h"
 #include "setup/session.h"

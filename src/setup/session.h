@@ -6,6 +6,7 @@
 // consequences stated beside it.
 #pragma once
 
+#include "config/language.h"
 #include "platform/str.h"
 #include "platform/strlist.h"
 #include "ui/font.h"
@@ -64,6 +65,12 @@ struct TSetupSession {
 inline TSetupSession& Session() {
   static TSetupSession session;
   return session;
+}
+
+// The run's language in force, for lookups of localized texts.
+inline LanguageTexts SessionTexts() {
+  const TSetupSession& session = Session();
+  return LanguageTexts{session.LanguageFile, session.Language, session.Variables};
 }
 
 }  // namespace osin

@@ -4,8 +4,8 @@
 
 #include "config/profile.h"
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/scratch.h"
-#include "setup/osversion.h"
 #include "testing.h"
 
 using namespace osin;

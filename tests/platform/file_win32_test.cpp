@@ -10,8 +10,8 @@
 
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/osversion.h"
 #include "scratch.h"
-#include "setup/osversion.h"
 #include "testing.h"
 
 using namespace osin;

@@ -13,9 +13,9 @@
 #include <thread>
 
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/sysutils.h"
 #include "scratch.h"
-#include "setup/osversion.h"
 #include "testing.h"
 
 using namespace osin;
