@@ -43,7 +43,7 @@ std::vector<int> ExtractAll(const std::string& path, const fs::path& dest, const
   TRARHeader h;
   std::string d = dest.string();
   while (r.ReadNextFileHeader(h) == 0)
-    results.push_back(r.ProcessEntry(kOpExtract, d.c_str(), "", password, nullptr));
+    results.push_back(r.ProcessEntry(aoExtract, d.c_str(), "", password, nullptr));
   return results;
 }
 
@@ -116,7 +116,7 @@ TEST_F(Locator, OlderFormatShortFilesAndNoArchiveAreRefused) {
 }
 
 TEST_F(Locator, OwnFileIsTheRunningProgram) {
-  String self = ArcModulePath();
+  String self = ProgramFile();
   ASSERT_FALSE(self.IsEmpty());
   EXPECT_TRUE(fs::is_regular_file(ToStd(self)));
   EXPECT_NE(ToStd(self).find("archive_reader_test"), std::string::npos) << ToStd(self);
@@ -275,7 +275,7 @@ TEST_F(EntryNames, EntriesThatWouldLeaveTheDestinationAreNotWritten) {
   ASSERT_EQ(r.ReadNextFileHeader(h), 0);
   EXPECT_EQ(ToStd(h.EntryName), "..\\x.dll");
   std::string target = (dir_ / "chosen.dll").string();
-  EXPECT_EQ(r.ProcessEntry(kOpExtract, dest.string().c_str(), target.c_str(), "", nullptr), 0);
+  EXPECT_EQ(r.ProcessEntry(aoExtract, dest.string().c_str(), target.c_str(), "", nullptr), 0);
   EXPECT_EQ(ReadFileBytes(target), "evil");
 }
 

@@ -110,10 +110,10 @@ TEST_F(Samples, ListingPassReportsExactlyTheFileEntries) {
 TEST_F(Samples, HeaderFieldsOfTheUnixEntry) {
   TArchive a(Path("rar2-unix-owner.rar").c_str(), kOpenList);
   ASSERT_FALSE(a.Eof);
-  EXPECT_EQ(a.Entry().HostSystem, 3u);
+  EXPECT_EQ(a.Header.HostSystem, 3u);
   EXPECT_EQ(a.Header.Attributes, 0x81B4u);
   EXPECT_EQ(a.Header.UnpackedSize, 4u);
-  EXPECT_EQ(a.Entry().DataCRC, 0x7E3265A8u);
+  EXPECT_EQ(a.Header.DataCRC, 0x7E3265A8u);
 }
 
 TEST_F(Samples, StoredEntriesExtractAndForeignMethodsFailTheirCrc) {
