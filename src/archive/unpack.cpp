@@ -12,9 +12,9 @@ namespace {
 
 // The marker block. It is compared byte by byte and never stored as one
 // sequence: osin.exe must not find it in its own image.
-const uint8_t kMarkerTail[6] = {0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // after 'R'
-const uint8_t kOldTail[3] = {0x45, 0x7E, 0x5E};                       // "RE~^" after 'R'
-const uint8_t kOldSfxTag[4] = {0x52, 0x53, 0x46, 0x58};               // "RSFX" at file offset 28
+const uint8_t kMarkerTail[] = {0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // after 'R'
+const uint8_t kOldTail[] = {0x45, 0x7E, 0x5E};                       // "RE~^" after 'R'
+const uint8_t kOldSfxTag[] = {0x52, 0x53, 0x46, 0x58};               // "RSFX" at file offset 28
 static_assert(sizeof(kMarkerTail) == 6 && sizeof(kOldTail) == 3 && sizeof(kOldSfxTag) == 4, "format tags");
 
 constexpr int kMarkerSize = 7;
@@ -223,7 +223,10 @@ int RarReader::ProcessEntry(TArchiveOperation operation, const char* destPath, c
     result = CopyStored();
     if (result == kEntryNoMemory) return result;
   } else {
-    result = decoder_.DecodeEntry(*this, (header_.HeaderFlags & kFlagSolid) != 0, header_.UnpackedSize);
+    bool solid = (header_.HeaderFlags & kFlagSolid) != 0;
+    result = decoder_.DecodeEntry(*this, solid, header_.UnpackedSize) == DecodeResult::kStopped
+                 ? kEntryAborted
+                 : kEntryOk;
   }
   cipher_.Clear();
   // A part of a file split over volumes carries the CRC of its own bytes:
