@@ -16,9 +16,11 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import pixels  # noqa: E402
 import rarcraft  # noqa: E402
 
 OSIN = os.path.join(harness.WIN64, "src", "setup", "osin.exe")
+UI_PROBE = os.path.join(harness.WIN64, "tests", "e2e", "osin-e2e-ui.exe")
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
 WORK = os.path.join(harness.OUT, "projects")
 
@@ -172,8 +174,52 @@ def started_by_bare_name():
     t.expect(not t.message_boxes(), "unexpected boxes %r" % t.message_boxes())
 
 
+def ini(text):
+    return text.replace("\n", "\r\n").encode()
+
+
+# WM_PAINT: the background is held once its first paint is done.
+HOLD_PAINTED = "hold OsinMainWindow 15"
+
+
+def background_shot(name, files, desktop=None):
+    """Runs a packed project whose background shows, holds it once the
+    background is painted, and returns the screenshot (cropped to the
+    desktop when the run has one of its own) and the transcript."""
+    setup = packed_setup(name, files)
+    script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
+        HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
+        "wait-exit 60000"]
+    t = run(name, script)
+    t.expect(not t.message_boxes(), "unexpected boxes %r" % t.message_boxes())
+    path = os.path.join(t.folder, "painted.png")
+    image = pixels.load(path, *desktop) if desktop else pixels.load(path)
+    return image, t
+
+
+def background_default_gradient():
+    """ShowMainWindow=1 and nothing else: on a 1024x768 screen 256 bands of
+    three rows from black to $FF8000, every pixel as the band rule says,
+    and the title "Setup" in its default blue at the top left."""
+    image, t = background_shot("background_default_gradient",
+                               {"Presetup/Osin.ini": ini("[Display]\nShowMainWindow=1\n")}, (1024, 768))
+    rows = pixels.gradient_rows(768, 0, 0xFF8000)
+    title = (0, 0, 400, 120)  # left, top, right, bottom
+    for y in range(0, 768, 5):
+        x0 = title[2] if y < title[3] else 0
+        for x, got in enumerate(image.row(y, x0), x0):
+            t.expect(got == rows[y], "pixel (%d, %d) is %r, the band rule gives %r" % (x, y, got, rows[y]))
+    blue = [(x, y) for y in range(title[1], title[3]) for x, p in enumerate(image.row(y, 0, title[2]))
+            if p == (0, 0, 255)]
+    t.expect(blue, "no title pixels in $FF0000 at the top left")
+    t.expect(min(x for x, _ in blue) >= 20 and min(y for _, y in blue) >= 20, "the title starts above or "
+             "left of (20, 20)")
+    print("painted after %s ms" % [l for l in t.text.splitlines() if l.startswith("HELD")])
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
-                                     too_little_space, traversal_entry, started_by_bare_name)}
+                                     too_little_space, traversal_entry, started_by_bare_name,
+                                     background_default_gradient)}
 
 
 def main(args):
