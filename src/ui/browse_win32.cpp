@@ -115,6 +115,10 @@ void CreateFolder(BrowseState& state) {
   if (!AskString(state.ok, texts.NameCaption, texts.NamePrompt, name)) return;
   state.current = AddBackslash(state.current) + name;
   ForceFolders(state.current);
+  // The shell learns of the folder, so the reopened browser (and any
+  // Explorer window) finds it; without this a shell that keeps what it saw
+  // of the parent cannot select the new folder.
+  SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, state.current.c_str(), nullptr);
   state.folderCreated = true;
   // Closes the browser; BrowseForFolder opens it again on the new folder.
   SendMessageA(state.ok, BM_CLICK, 0, 0);

@@ -25,6 +25,8 @@
 //   wait-window PATTERN MS       until a visible window whose caption or class
 //                                contains PATTERN exists
 //   wait-gone PATTERN MS         until no such window exists
+//   wait-new PATTERN MS          until a matching window exists that did not
+//                                when the command began (a dialog reopened)
 //   press ID [PATTERN]           click control ID of the newest (or the
 //                                matching) window, as a user's click would
 //   click ID [PATTERN]           let button ID of that window click itself
@@ -45,6 +47,7 @@
 // hangs the test run. Lines starting with "#" and blank lines are ignored.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -121,6 +124,25 @@ class Driver {
       bool wantPresent = verb == "wait-window";
       if (Watch(ms, [&] { return SeenMatching(pattern) == wantPresent; })) return 0;
       return Fail(verb + " timed out: " + pattern);
+    }
+    if (verb == "wait-new") {
+      std::string pattern;
+      int ms = SplitPatternAndNumber(rest, pattern);
+      std::vector<HWND> before;
+      for (const auto& entry : seen_) {
+        if (Matches(entry.second, pattern)) before.push_back(entry.first);
+      }
+      auto fresh = [&] {
+        for (const auto& entry : seen_) {
+          if (Matches(entry.second, pattern) &&
+              std::find(before.begin(), before.end(), entry.first) == before.end()) {
+            return true;
+          }
+        }
+        return false;
+      };
+      if (Watch(ms, fresh)) return 0;
+      return Fail("wait-new timed out: " + pattern);
     }
     if (verb == "press") return Press(rest, false);
     if (verb == "click") return Press(rest, true);
