@@ -96,6 +96,12 @@ class Driver {
   }
 
   ~Driver() {
+    EndProcess();
+    if (!desktop_.empty()) RestoreScreenSize();
+  }
+
+ private:
+  void EndProcess() {
     if (process_.hProcess) {
       DWORD code = 0;
       if (GetExitCodeProcess(process_.hProcess, &code) && code == STILL_ACTIVE) {
@@ -104,10 +110,43 @@ class Driver {
       }
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
+      process_ = {};
     }
   }
 
- private:
+  static bool WriteDesktopSize(const std::string& name, const std::string& size) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                   static_cast<DWORD>(size.size() + 1));
+    RegCloseKey(key);
+    return true;
+  }
+
+  // Wine gives every program started later the screen size of the desktop
+  // made last. A desktop of the screen's own size, made on a thread of its
+  // own (this one may not change desktops while it holds a hook), puts it
+  // back for the scenarios that follow.
+  static DWORD WINAPI MakeScreenDesktop(LPVOID) {
+    HDESK desk = CreateDesktopA("osin-e2e-screen", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desk || !SetThreadDesktop(desk)) return 1;
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (window) DestroyWindow(window);
+    return 0;
+  }
+
+  void RestoreScreenSize() {
+    WriteDesktopSize("osin-e2e-screen", screenSize_);
+    HANDLE thread = CreateThread(nullptr, 0, MakeScreenDesktop, nullptr, 0, nullptr);
+    if (thread) {
+      WaitForSingleObject(thread, 30000);
+      CloseHandle(thread);
+    }
+  }
+
   int Execute(const std::string& verb, const std::string& rest) {
     if (verb == "start") return Start(nullptr, rest);
     if (verb == "start-named") {
@@ -216,15 +255,9 @@ class Driver {
   int UseDesktop(const std::string& rest) {
     size_t blank = rest.find(' ');
     desktop_ = rest.substr(0, blank);
-    std::string size = rest.substr(blank + 1);
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
-      return Fail("cannot write the desktop's size");
-    }
-    RegSetValueExA(key, desktop_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
-                   static_cast<DWORD>(size.size() + 1));
-    RegCloseKey(key);
+    screenSize_ =
+        std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" + std::to_string(GetSystemMetrics(SM_CYSCREEN));
+    if (!WriteDesktopSize(desktop_, rest.substr(blank + 1))) return Fail("cannot write the desktop's size");
     HDESK desk = CreateDesktopA(desktop_.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
     if (!desk || !SetThreadDesktop(desk)) return Fail("cannot use desktop " + desktop_);
     return 0;
@@ -444,6 +477,7 @@ class Driver {
   std::ofstream out_;
   std::string ackDir_;
   std::string desktop_;
+  std::string screenSize_;
   std::string hold_;
   HANDLE held_ = nullptr;
   HANDLE release_ = nullptr;
