@@ -14,8 +14,22 @@ namespace {
 
 const char kDisplay[] = "Display";
 
+// One call per key with the section filled in here keeps the many reads
+// small.
+int DisplayInteger(const String& file, const char* key, int fallback) {
+  return ReadIniInteger(file, kDisplay, key, fallback);
+}
+
+bool DisplayBool(const String& file, const char* key, bool fallback) {
+  return ReadIniBool(file, kDisplay, key, fallback);
+}
+
+String DisplayString(const String& file, const char* key, const char* fallback) {
+  return ReadIniString(file, kDisplay, key, fallback);
+}
+
 TFontDescription ConfiguredFont(const String& file, const char* key, const char* fallback) {
-  String text = ReadIniString(file, kDisplay, key, String());
+  String text = DisplayString(file, key, "");
   return ParseFontDescription(text.IsEmpty() ? String(fallback) : text);
 }
 
@@ -27,22 +41,22 @@ void ReadDisplaySettings(TSetupSession& session) {
   look.Title = &session.ProgramName;
   look.TitleFont = &session.MainTitleFont;
   look.StaticBitmaps = &session.StaticBitmaps;
-  look.ShowTitle = ReadIniBool(file, kDisplay, "ShowMainTitle", true);
-  look.TitleShadow = ReadIniBool(file, kDisplay, "MainTitleShadow", false);
-  look.TitleShadowColor = ReadIniInteger(file, kDisplay, "MainTitleShadowColor", 0xC0C0C0);
-  look.GradientTopColor = ReadIniInteger(file, kDisplay, "GradientTopColor", 0);
-  look.GradientBottomColor = ReadIniInteger(file, kDisplay, "GradientBottomColor", 0xFF8000);
-  session.DialogTitleShadow = ReadIniBool(file, kDisplay, "DialogTitleShadow", true);
-  session.DialogTitleShadowColor = ReadIniInteger(file, kDisplay, "DialogTitleShadowColor", 0xC0C0C0);
+  look.ShowTitle = DisplayBool(file, "ShowMainTitle", true);
+  look.TitleShadow = DisplayBool(file, "MainTitleShadow", false);
+  look.TitleShadowColor = DisplayInteger(file, "MainTitleShadowColor", 0xC0C0C0);
+  look.GradientTopColor = DisplayInteger(file, "GradientTopColor", 0);
+  look.GradientBottomColor = DisplayInteger(file, "GradientBottomColor", 0xFF8000);
+  session.DialogTitleShadow = DisplayBool(file, "DialogTitleShadow", true);
+  session.DialogTitleShadowColor = DisplayInteger(file, "DialogTitleShadowColor", 0xC0C0C0);
   const CharSet comma(",");
-  String position = ReadIniString(file, kDisplay, "DialogPosition", "1,1");
+  String position = DisplayString(file, "DialogPosition", "1,1");
   session.DialogPositionH = IniStrToInt(GetField(1, position, comma), 1);
   session.DialogPositionV = IniStrToInt(GetField(2, position, comma), 1);
 }
 
 void LoadDisplayBitmaps(TSetupSession& session) {
   const String& file = session.ConfigFile;
-  String background = ReadIniString(file, kDisplay, "BackgroundBitmap", String());
+  String background = DisplayString(file, "BackgroundBitmap", "");
   if (!background.IsEmpty()) session.Background.Bitmap = LoadBitmapFile(session.PresetupDir + background);
   StringList& lines = session.StaticBitmaps;
   ReadIniSectionValues(file, "StaticBitmap", lines);
@@ -61,7 +75,7 @@ void BuildDisplayFonts(TSetupSession& session) {
 }
 
 void ShowBackground(TSetupSession& session) {
-  if (!ReadIniBool(session.ConfigFile, kDisplay, "ShowMainWindow", false)) return;
+  if (!DisplayBool(session.ConfigFile, "ShowMainWindow", false)) return;
   ShowWindow(session.MainWindow, SW_SHOW);
   RepaintNow(session.MainWindow);
 }

@@ -35,27 +35,6 @@ COLORREF BandColor(COLORREF first, COLORREF last, int i, int count) {
   return color;
 }
 
-// A memory surface with a bitmap selected into it; both go when it does.
-class Surface {
- public:
-  Surface(HDC like, HBITMAP bitmap, bool ownsBitmap)
-      : dc_(CreateCompatibleDC(like)), bitmap_(bitmap), old_(SelectObject(dc_, bitmap)), owns_(ownsBitmap) {}
-  ~Surface() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-    if (owns_) DeleteObject(bitmap_);
-  }
-  Surface(const Surface&) = delete;
-  Surface& operator=(const Surface&) = delete;
-  HDC dc() const { return dc_; }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-  bool owns_;
-};
-
 }  // namespace
 
 uint32_t ResolveColor(int32_t color) {
@@ -95,41 +74,50 @@ void PaintGradient(HDC surface, const RECT& rect, int32_t startColor, int32_t en
 void DrawTransparentBitmap(HDC dest, int destX, int destY, int32_t transparentColor, HPALETTE palette,
                            HBITMAP source, int sourceX, int sourceY, int sourceWidth, int sourceHeight,
                            int destWidth, int destHeight) {
-  Surface from(dest, source, false);
-  Surface copy(dest, CreateCompatibleBitmap(dest, sourceWidth, sourceHeight), true);
-  Surface mask(dest, CreateBitmap(sourceWidth, sourceHeight, 1, 1, nullptr), true);
-  Surface inverse(dest, CreateBitmap(sourceWidth, sourceHeight, 1, 1, nullptr), true);
-  Surface work(dest, CreateCompatibleBitmap(dest, destWidth, destHeight), true);
-
-  HDC realized[] = {dest, work.dc(), copy.dc(), mask.dc()};
+  // Memory surfaces like the destination, each with its bitmap: the source
+  // itself, a colour copy of it, the mask and its inverse (monochrome) and
+  // the work surface of the destination's size.
+  enum { kFrom, kCopy, kMask, kInverse, kWork, kSurfaces };
+  HBITMAP bitmaps[kSurfaces] = {source, CreateCompatibleBitmap(dest, sourceWidth, sourceHeight),
+                                CreateBitmap(sourceWidth, sourceHeight, 1, 1, nullptr),
+                                CreateBitmap(sourceWidth, sourceHeight, 1, 1, nullptr),
+                                CreateCompatibleBitmap(dest, destWidth, destHeight)};
+  HDC dc[kSurfaces];
+  HGDIOBJ old[kSurfaces];
+  for (int i = 0; i < kSurfaces; ++i) {
+    dc[i] = CreateCompatibleDC(dest);
+    old[i] = SelectObject(dc[i], bitmaps[i]);
+  }
+  // The destination and the work surface realize the palette in the
+  // background, the copies in the foreground.
+  HDC realized[] = {dest, dc[kWork], dc[kCopy], dc[kMask]};
   HPALETTE oldPalettes[4] = {};
-  if (palette) {
-    for (int i = 0; i < 4; ++i) {
-      // The destination and the work surface in the background, the copies
-      // in the foreground.
-      oldPalettes[i] = SelectPalette(realized[i], palette, i < 2);
-      RealizePalette(realized[i]);
-    }
+  for (int i = 0; palette && i < 4; ++i) {
+    oldPalettes[i] = SelectPalette(realized[i], palette, i < 2);
+    RealizePalette(realized[i]);
   }
   int mapMode = GetMapMode(dest);
-  SetMapMode(from.dc(), mapMode);
-  SetMapMode(copy.dc(), mapMode);
+  SetMapMode(dc[kFrom], mapMode);
+  SetMapMode(dc[kCopy], mapMode);
 
-  BitBlt(copy.dc(), 0, 0, sourceWidth, sourceHeight, from.dc(), sourceX, sourceY, SRCCOPY);
+  BitBlt(dc[kCopy], 0, 0, sourceWidth, sourceHeight, dc[kFrom], sourceX, sourceY, SRCCOPY);
   // Colour to monochrome: pixels of the background colour become white.
-  COLORREF oldBack = SetBkColor(copy.dc(), ResolveColor(transparentColor));
-  BitBlt(mask.dc(), 0, 0, sourceWidth, sourceHeight, copy.dc(), 0, 0, SRCCOPY);
-  SetBkColor(copy.dc(), oldBack);
-  BitBlt(inverse.dc(), 0, 0, sourceWidth, sourceHeight, mask.dc(), 0, 0, NOTSRCCOPY);
+  COLORREF oldBack = SetBkColor(dc[kCopy], ResolveColor(transparentColor));
+  BitBlt(dc[kMask], 0, 0, sourceWidth, sourceHeight, dc[kCopy], 0, 0, SRCCOPY);
+  SetBkColor(dc[kCopy], oldBack);
+  BitBlt(dc[kInverse], 0, 0, sourceWidth, sourceHeight, dc[kMask], 0, 0, NOTSRCCOPY);
 
-  BitBlt(work.dc(), 0, 0, destWidth, destHeight, dest, destX, destY, SRCCOPY);
-  StretchBlt(work.dc(), 0, 0, destWidth, destHeight, mask.dc(), 0, 0, sourceWidth, sourceHeight, SRCAND);
-  BitBlt(copy.dc(), 0, 0, sourceWidth, sourceHeight, inverse.dc(), 0, 0, SRCAND);
-  StretchBlt(work.dc(), 0, 0, destWidth, destHeight, copy.dc(), 0, 0, sourceWidth, sourceHeight, SRCPAINT);
-  BitBlt(dest, destX, destY, destWidth, destHeight, work.dc(), 0, 0, SRCCOPY);
+  BitBlt(dc[kWork], 0, 0, destWidth, destHeight, dest, destX, destY, SRCCOPY);
+  StretchBlt(dc[kWork], 0, 0, destWidth, destHeight, dc[kMask], 0, 0, sourceWidth, sourceHeight, SRCAND);
+  BitBlt(dc[kCopy], 0, 0, sourceWidth, sourceHeight, dc[kInverse], 0, 0, SRCAND);
+  StretchBlt(dc[kWork], 0, 0, destWidth, destHeight, dc[kCopy], 0, 0, sourceWidth, sourceHeight, SRCPAINT);
+  BitBlt(dest, destX, destY, destWidth, destHeight, dc[kWork], 0, 0, SRCCOPY);
 
-  if (palette) {
-    for (int i = 0; i < 4; ++i) SelectPalette(realized[i], oldPalettes[i], TRUE);
+  for (int i = 0; palette && i < 4; ++i) SelectPalette(realized[i], oldPalettes[i], TRUE);
+  for (int i = 0; i < kSurfaces; ++i) {
+    SelectObject(dc[i], old[i]);
+    DeleteDC(dc[i]);
+    if (i != kFrom) DeleteObject(bitmaps[i]);
   }
 }
 

@@ -264,8 +264,15 @@ class Driver {
   }
 
   int WaitHeld(int ms) {
-    if (!Watch(ms, [&] { return WaitForSingleObject(held_, 0) == WAIT_OBJECT_0; })) {
-      return Fail("the program did not hold in " + std::to_string(ms) + " ms");
+    bool ended = false;
+    auto heldOrEnded = [&] {
+      if (WaitForSingleObject(held_, 0) == WAIT_OBJECT_0) return true;
+      ended = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+      return ended;
+    };
+    if (!Watch(ms, heldOrEnded) || ended) {
+      return Fail(ended ? "the program ended without holding"
+                        : "the program did not hold in " + std::to_string(ms) + " ms");
     }
     Write("HELD " + std::to_string(GetTickCount() - started_));
     return 0;
