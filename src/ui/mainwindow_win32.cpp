@@ -51,14 +51,17 @@ void CopyBitmap(HDC surface, HBITMAP bitmap, int x, int y, int width, int height
   DeleteDC(from);
 }
 
+// The bitmap at every multiple of its size from the top left corner. The
+// first copy is doubled across the first row of tiles and that row down
+// the surface: the same pixels as one copy per tile, in a few dozen copies
+// even for a bitmap of a single pixel.
 void TileBitmap(HDC surface, HBITMAP bitmap, int width, int height) {
   int bw, bh;
   BitmapSize(bitmap, bw, bh);
   if (bw <= 0 || bh <= 0) return;
-  for (int row = 0; row <= height / bh; ++row) {
-    for (int column = 0; column <= width / bw; ++column)
-      CopyBitmap(surface, bitmap, bw * column, bh * row, bw, bh);
-  }
+  CopyBitmap(surface, bitmap, 0, 0, bw, bh);
+  for (int done = bw; done < width; done *= 2) BitBlt(surface, done, 0, done, bh, surface, 0, 0, SRCCOPY);
+  for (int done = bh; done < height; done *= 2) BitBlt(surface, 0, done, width, done, surface, 0, 0, SRCCOPY);
 }
 
 void DrawStaticBitmap(HDC surface, HBITMAP bitmap, const String& fields, int width, int height) {
