@@ -2,8 +2,10 @@
 """End-to-end scenarios of osin.exe under Wine: a real setup program, driven
 like a user would, checked through what it showed and what it left.
 
-    scenarios.py NAME     runs one scenario (ctest runs each as e2e_NAME)
-    scenarios.py --list   names them
+    scenarios.py [--arch i686|x86_64] NAME   runs one scenario on that Windows
+                                            build's osin.exe (default x86_64);
+                                            ctest runs each as e2e_ARCH_NAME
+    scenarios.py --list                     names them
 
 Every scenario ends with the same two checks: the process exit code is 0,
 and the system's temporary folder holds nothing it did not hold before.
@@ -19,10 +21,16 @@ import harness  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
 
-OSIN = os.path.join(harness.WIN64, "src", "setup", "osin.exe")
-UI_PROBE = os.path.join(harness.WIN64, "tests", "e2e", "osin-e2e-ui.exe")
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
-WORK = os.path.join(harness.OUT, "projects")
+
+
+def ui_probe():
+    """The test program of the user-interface pieces, beside the driver."""
+    return os.path.join(os.path.dirname(harness.build.driver), "osin-e2e-ui.exe")
+
+
+def work_dir():
+    return os.path.join(harness.build.out, "projects")
 
 
 def write(path, data):
@@ -38,20 +46,20 @@ def noise(size, seed):
 
 def packed_setup(name, files):
     """osin-pack build of a project folder made of FILES (path -> bytes)."""
-    project = os.path.join(WORK, name)
+    project = os.path.join(work_dir(), name)
     shutil.rmtree(project, ignore_errors=True)
     for path, data in files.items():
         write(os.path.join(project, path), data)
-    setup = os.path.join(WORK, name + ".exe")
-    subprocess.run([PACK, "build", project, "-o", setup, "--stub", OSIN], check=True,
+    setup = os.path.join(work_dir(), name + ".exe")
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin], check=True,
                    stdout=subprocess.DEVNULL)
     return setup
 
 
 def crafted_setup(name, entries):
     """osin.exe followed by a hand-made archive of ENTRIES."""
-    setup = os.path.join(WORK, name + ".exe")
-    with open(OSIN, "rb") as f:
+    setup = os.path.join(work_dir(), name + ".exe")
+    with open(harness.build.osin, "rb") as f:
         write(setup, f.read() + rarcraft.archive(entries))
     return setup
 
@@ -123,7 +131,7 @@ def presetup_extracted_and_removed():
 
 def no_archive():
     """osin.exe without an archive reports it and leaves nothing behind."""
-    expect_single_box(run("no_archive", error_box_script(OSIN)), "Cannot open archive!")
+    expect_single_box(run("no_archive", error_box_script(harness.build.osin)), "Cannot open archive!")
 
 
 def damaged_entry():
@@ -342,7 +350,7 @@ def background_damaged_bitmap():
 def probe(name, script, on_sync=None):
     """Runs the test program of the user-interface pieces; returns the
     transcript and the lines it wrote."""
-    results = os.path.join(harness.OUT, name + "-results.txt")
+    results = os.path.join(harness.build.out, name + "-results.txt")
     if os.path.exists(results):
         os.remove(results)
     script[0] = script[0].replace("RESULTS", harness.windows_path(results))
@@ -358,7 +366,7 @@ def message_window():
     pixels, wrapped at blanks into lines each centred in the control, the
     block centred vertically, the window centred. Hidden at once after 750
     ms minimum: it stays about 750 ms; hidden 2 s later: it goes at once."""
-    t, lines = probe("message_window", ["start %s message RESULTS" % harness.windows_path(UI_PROBE),
+    t, lines = probe("message_window", ["start %s message RESULTS" % harness.windows_path(ui_probe()),
                                         "wait-held 30000", "sync short", "release", "wait-held 30000",
                                         "sync long", "release", "wait-exit 60000"])
     got = {line[0]: line[1:] for line in lines}
@@ -431,7 +439,7 @@ def folder_browser_creates_and_reopens():
             raise AssertionError("%s was not created" % created)
 
     t, lines = probe("folder_browser_creates_and_reopens",
-                     ["start %s browse RESULTS %s" % (harness.windows_path(UI_PROBE), start),
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "sleep 500", "sync browser",
                       "click 100 Choose a folder", "wait-window Create directory 30000",
                       "set-text 101 New", "sync name", "press 102 Create directory", "wait-gone Create directory 30000",
@@ -446,9 +454,9 @@ def folder_browser_creates_and_reopens():
 
 def folder_browser_cancel():
     """Cancel returns nothing: false, the path as it was."""
-    start = harness.windows_path(harness.OUT)
+    start = harness.windows_path(harness.build.out)
     t, lines = probe("folder_browser_cancel",
-                     ["start %s browse RESULTS %s" % (harness.windows_path(UI_PROBE), start),
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "press 2 Choose a folder", "wait-exit 30000"])
     t.expect(lines == [["CANCEL", start]], "browse gave %r" % lines)
 
@@ -464,15 +472,21 @@ def main(args):
     if args == ["--list"]:
         print("\n".join(SCENARIOS))
         return 0
-    if len(args) != 1 or args[0] not in SCENARIOS:
-        print("usage: scenarios.py NAME | --list (names: %s)" % ", ".join(SCENARIOS), file=sys.stderr)
+    arch = "x86_64"
+    if len(args) == 3 and args[0] == "--arch":
+        arch = args[1]
+        args = args[2:]
+    if len(args) != 1 or args[0] not in SCENARIOS or arch not in harness.Build.FOLDERS:
+        print("usage: scenarios.py [--arch i686|x86_64] NAME | --list (names: %s)" % ", ".join(SCENARIOS),
+              file=sys.stderr)
         return 2
+    harness.use(arch)
     try:
         SCENARIOS[args[0]]()
     except (harness.ScenarioFailed, AssertionError) as e:
-        print("FAILED %s: %s" % (args[0], e), file=sys.stderr)
+        print("FAILED %s (%s): %s" % (args[0], arch, e), file=sys.stderr)
         return 1
-    print("passed %s" % args[0])
+    print("passed %s (%s)" % (args[0], arch))
     return 0
 
 
