@@ -1,6 +1,7 @@
 # The one entry point: every verb first makes sure the machine has what it
 # needs (scripts/bootstrap), then works in build/<native|win64|win32|fuzz>.
 #   make build   all builds
+#   make native  the quick loop: the native build and its unit tests only
 #   make check   every test layer, ending in "N passed, M failed"
 #   make demo    the main job: build and show the example setup
 #   make fuzz    long fuzzing runs (FUZZ_SECONDS per target, default 600)
@@ -11,7 +12,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all build check demo fuzz bench format bootstrap configure clean FORCE
+.PHONY: all build native check demo fuzz bench format bootstrap configure clean FORCE
 
 all: build
 
@@ -41,6 +42,11 @@ build: configure
 	  $(MAKE) --no-print-directory -C build/$$b -j$(JOBS) 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^make\[|^Consolidate|^Scanning' ; \
 	  test $${PIPESTATUS[0]} -eq 0 || exit 1; \
 	done
+
+native: bootstrap build/native/Makefile
+	@$(MAKE) --no-print-directory -C build/native -j$(JOBS) 2>&1 | grep -v -E '^\[ *[0-9]+%\]|^make\[|^Consolidate|^Scanning' ; \
+	  test $${PIPESTATUS[0]} -eq 0
+	@ctest --test-dir build/native -j $(JOBS) -LE e2e --output-on-failure | tail -n 25
 
 check: build
 	@scripts/check

@@ -110,7 +110,7 @@ int ReadArchive(const std::string& path, const std::string& folder, const std::s
   TRARHeader h;
   int failed = 0;
   while (reader.ReadNextFileHeader(h) == 0) {
-    int op = folder.empty() ? kOpTest : kOpExtract;
+    TArchiveOperation op = folder.empty() ? aoTest : aoExtract;
     if (reader.ProcessEntry(op, folder.empty() ? nullptr : folder.c_str(), nullptr, password.c_str(),
                             nullptr) != kEntryOk)
       ++failed;

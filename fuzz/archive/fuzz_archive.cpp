@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       osin::TRARHeader h;
       std::string dest = s.out.string();
       for (int i = 0; r.ReadNextFileHeader(h) == 0; ++i)
-        r.ProcessEntry(i % 3 == 2 ? osin::kOpSkip : osin::kOpExtract, dest.c_str(), "", (i & 1) ? "pw" : "",
+        r.ProcessEntry(i % 3 == 2 ? osin::aoSkip : osin::aoExtract, dest.c_str(), "", (i & 1) ? "pw" : "",
                        nullptr);
     }
   }

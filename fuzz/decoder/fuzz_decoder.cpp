@@ -95,7 +95,7 @@ void ReadArchive(const uint8_t* data, size_t size) {
   if (reader.OpenArchiveFile(path, osin::kOpenExtract)) {
     osin::TRARHeader header;
     for (int i = 0; reader.ReadNextFileHeader(header) == 0; ++i) {
-      reader.ProcessEntry(i % 2 ? osin::kOpSkip : osin::kOpTest, nullptr, nullptr, nullptr, nullptr);
+      reader.ProcessEntry(i % 2 ? osin::aoSkip : osin::aoTest, nullptr, nullptr, nullptr, nullptr);
     }
   }
   reader.CloseArchiveFile();

@@ -63,6 +63,17 @@ constexpr int kMaxChannels = rar20::kMaxChannels;
 constexpr uint32_t kMaxLengths = rar20::kMaxLengths;
 static_assert(kMainCodes <= uint32_t(rar20dec::kMaxAlphabet), "symbols fit every table");
 
+// The main alphabet's codes: literal bytes below kRepeatLast, then the
+// repeat of the last match, four recent distances, eight short matches,
+// new tables and the long matches. In audio mode kRepeatLast announces new
+// tables.
+constexpr uint32_t kRepeatLast = rar20::kRepeatLast;
+constexpr uint32_t kRecentFirst = rar20::kRecentFirst;
+constexpr uint32_t kShortFirst = rar20::kShortFirst;
+constexpr uint32_t kNewTables = rar20::kNewTables;
+constexpr uint32_t kLongFirst = rar20::kLongFirst;
+constexpr uint32_t kAudioNewTables = rar20::kRepeatLast;
+
 using rar20::kDistBase;
 using rar20::kDistBits;
 using rar20::kLengthBase;
@@ -320,8 +331,8 @@ void Rar20Decoder::Free() {
   state_ = nullptr;
 }
 
-int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
-  if (!state_) return 0;
+DecodeResult Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
+  if (!state_) return DecodeResult::kDone;
   DecoderState& s = *state_;
   s.io = &io;
   if (!solid) ResetHistory(s);
@@ -344,7 +355,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
         if (!io.Progress(produced)) {
           s.windowPos = windowPos;
           NoteWritten(s, windowPos);
-          return 255;
+          return DecodeResult::kStopped;
         }
         reportedPos = windowPos;
       }
@@ -367,7 +378,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
       uint32_t code;
       for (;;) {
         code = DecodeSymbol(s.audioTables[channel], in, bits);
-        if (code == 256) break;
+        if (code == kAudioNewTables) break;
         window[windowPos] = PredictAudioByte(s.audio[channel], cross, code);
         windowPos = (windowPos + 1) & kWindowMask;
         channel = channel + 1 < channels ? channel + 1 : 0;
@@ -379,7 +390,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
       }
       s.currentChannel = channel;
       s.crossChannelDelta = cross;
-      if (code == 256) {
+      if (code == kAudioNewTables) {
         s.bitPos = bits;
         ReadTables(s);
         bits = s.bitPos;
@@ -389,7 +400,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
     }
 
     uint32_t code = DecodeSymbol(s.literalTable, in, bits);
-    if (code < 256) {
+    if (code < kRepeatLast) {
       window[windowPos] = uint8_t(code);
       windowPos = (windowPos + 1) & kWindowMask;
       remaining--;
@@ -397,31 +408,32 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
     }
     uint32_t length;
     uint32_t distance;
-    if (code >= 270) {
-      uint32_t n = code - 270;
+    if (code >= kLongFirst) {
+      uint32_t n = code - kLongFirst;
       length = kLengthBase[n] + 3 + ReadExtraBits(in, bits, kLengthBits[n]);
       uint32_t c = DecodeSymbol(s.distanceTable, in, bits);
       distance = kDistBase[c] + 1 + ReadExtraBits(in, bits, kDistBits[c]);
       if (distance >= kLongerFrom) length++;
       if (distance >= kLongerStillFrom) length++;
-    } else if (code == 269) {
+    } else if (code == kNewTables) {
       s.bitPos = bits;
       ReadTables(s);
       bits = s.bitPos;
       checkAt = InputCheckAt(s);
       continue;
-    } else if (code == 256) {
+    } else if (code == kRepeatLast) {
       length = s.prevMatchLength;
       distance = s.prevMatchDistance;
-    } else if (code < 261) {
-      distance = s.recentDistances[(s.recentIndex - (code - 256)) & 3];
+    } else if (code < kShortFirst) {
+      // The most recent distance is kRecentFirst's.
+      distance = s.recentDistances[(s.recentIndex - (code - kRecentFirst + 1)) & 3];
       uint32_t c = DecodeSymbol(s.lengthTable, in, bits);
       length = kLengthBase[c] + 2 + ReadExtraBits(in, bits, kLengthBits[c]);
       if (distance >= kRecentLongerFrom) length++;
       if (distance >= kLongerFrom) length++;
       if (distance >= kLongerStillFrom) length++;
     } else {
-      uint32_t n = code - 261;
+      uint32_t n = code - kShortFirst;
       distance = kShortBase[n] + 1 + ReadExtraBits(in, bits, kShortBits[n]);
       length = 2;
     }
@@ -441,7 +453,7 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
     const HuffTable& table = s.audioMode ? s.audioTables[s.currentChannel] : s.literalTable;
     uint32_t code = DecodeSymbol(table, in, bits);
     s.bitPos = bits;
-    if (code == (s.audioMode ? 256u : 269u)) ReadTables(s);
+    if (code == (s.audioMode ? kAudioNewTables : kNewTables)) ReadTables(s);
   }
 
   s.windowPos = windowPos;
@@ -449,11 +461,11 @@ int Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize) {
     uint32_t produced = (windowPos - reportedPos) & kWindowMask;
     if (produced != 0 && !io.Progress(produced)) {
       NoteWritten(s, windowPos);
-      return 255;
+      return DecodeResult::kStopped;
     }
   }
   HandOver(s, windowPos);
-  return 0;
+  return DecodeResult::kDone;
 }
 
 }  // namespace osin

@@ -45,6 +45,10 @@ class PackedIo {
   ~PackedIo() = default;
 };
 
+// How the decoding of an entry ended: all of it decoded (the CRC check
+// decides whether the bytes are right), or stopped by Progress.
+enum class DecodeResult { kDone, kStopped };
+
 class Rar20Decoder {
  public:
   Rar20Decoder();
@@ -56,9 +60,8 @@ class Rar20Decoder {
   bool Allocate();
   void Free();
 
-  // Decodes one entry of UnpackedSize bytes. Results: 0 done (the CRC check
-  // decides whether the bytes are right), 255 stopped by Progress.
-  int DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize);
+  // Decodes one entry of UnpackedSize bytes.
+  DecodeResult DecodeEntry(PackedIo& io, bool solid, uint32_t unpackedSize);
 
  private:
   struct State;

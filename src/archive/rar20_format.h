@@ -33,31 +33,32 @@ constexpr uint32_t kWindowSize = 0x100000;
 
 // Length classes: the first eight are single values, then each group of
 // four classes doubles the step.
-inline constexpr uint8_t kLengthBase[kRepLenSymbols] = {0,  1,  2,  3,   4,   5,   6,   7,  8,  10,
-                                                        12, 14, 16, 20,  24,  28,  32,  40, 48, 56,
-                                                        64, 80, 96, 112, 128, 160, 192, 224};
-inline constexpr uint8_t kLengthBits[kRepLenSymbols] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
-                                                        2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+inline constexpr uint8_t kLengthBase[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
+                                          24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
+inline constexpr uint8_t kLengthBits[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
+                                          2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
 static_assert(sizeof(kLengthBase) == kRepLenSymbols && sizeof(kLengthBits) == kRepLenSymbols,
               "length classes");
 
 // Distance classes: four single values, then two classes per power of two
 // up to 0x40000, then steps of 65,536.
-inline constexpr uint32_t kDistBase[kDistSymbols] = {
+inline constexpr uint32_t kDistBase[] = {
     0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
     64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
     4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
     262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-inline constexpr uint8_t kDistBits[kDistSymbols] = {
-    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
-    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+inline constexpr uint8_t kDistBits[] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
+                                        7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
+                                        15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
 static_assert(sizeof(kDistBase) / sizeof(kDistBase[0]) == kDistSymbols && sizeof(kDistBits) == kDistSymbols,
               "distance classes");
 
 // Short distances for codes 261..268 (length 2).
-inline constexpr uint8_t kShortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192};
-inline constexpr uint8_t kShortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
-static_assert(sizeof(kShortBase) == 8 && sizeof(kShortBits) == 8, "short distances");
+inline constexpr uint8_t kShortBase[] = {0, 4, 8, 16, 32, 64, 128, 192};
+inline constexpr uint8_t kShortBits[] = {2, 2, 3, 4, 5, 6, 6, 6};
+static_assert(sizeof(kShortBase) == kNewTables - kShortFirst &&
+                  sizeof(kShortBits) == kNewTables - kShortFirst,
+              "one short distance per short code");
 
 // A long match, or one with a recent distance, is one longer from each of
 // these distances on; the recent-distance codes also count the first one.

@@ -12,9 +12,9 @@ namespace {
 
 // The marker block. It is compared byte by byte and never stored as one
 // sequence: osin.exe must not find it in its own image.
-const uint8_t kMarkerTail[6] = {0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // after 'R'
-const uint8_t kOldTail[3] = {0x45, 0x7E, 0x5E};                       // "RE~^" after 'R'
-const uint8_t kOldSfxTag[4] = {0x52, 0x53, 0x46, 0x58};               // "RSFX" at file offset 28
+const uint8_t kMarkerTail[] = {0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};  // after 'R'
+const uint8_t kOldTail[] = {0x45, 0x7E, 0x5E};                       // "RE~^" after 'R'
+const uint8_t kOldSfxTag[] = {0x52, 0x53, 0x46, 0x58};               // "RSFX" at file offset 28
 static_assert(sizeof(kMarkerTail) == 6 && sizeof(kOldTail) == 3 && sizeof(kOldSfxTag) == 4, "format tags");
 
 constexpr int kMarkerSize = 7;
@@ -26,8 +26,6 @@ constexpr int kSearchBuffer = 0x20000;
 constexpr int kStorePiece = 0x8000;
 constexpr uint8_t kTypeMain = 0x73;
 constexpr uint8_t kTypeFile = 0x74;
-constexpr uint32_t kAttrArchive = 0x20;
-constexpr uint32_t kAttrNormal = 0x80;
 
 inline uint32_t Get16(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8;
@@ -75,7 +73,8 @@ bool RarReader::OpenArchiveFile(const char* fileName, int mode) {
   CloseArchiveFile();
   if (!decoder_.Allocate()) return false;
   mode_ = mode;
-  if (!file_.OpenRead(fileName) || !Locate()) {
+  file_ = OpenFileHandle(fileName, kFileRead, kShareRead, kAttrNormal, kOpenExisting);
+  if (!IsOpenFile(file_) || !Locate()) {
     CloseArchiveFile();
     return false;
   }
@@ -83,8 +82,8 @@ bool RarReader::OpenArchiveFile(const char* fileName, int mode) {
 }
 
 void RarReader::CloseArchiveFile() {
-  output_.Close();
-  file_.Close();
+  CloseFileHandle(output_);
+  CloseFileHandle(file_);
   decoder_.Free();
   cipher_.Clear();
   haveEntry_ = false;
@@ -92,7 +91,15 @@ void RarReader::CloseArchiveFile() {
 }
 
 bool RarReader::ReadAt(int64_t position, uint8_t* buffer, int count) {
-  return file_.Seek(position) && file_.Read(buffer, count) == count;
+  return Seek(position) && Read(buffer, count) == count;
+}
+
+int RarReader::Read(void* buffer, int count) {
+  int done = 0;
+  for (int n = 1; done < count && n > 0; done += n > 0 ? n : 0) {
+    n = FileRead(file_, static_cast<uint8_t*>(buffer) + done, count - done);
+  }
+  return done;
 }
 
 bool RarReader::Locate() {
@@ -104,7 +111,7 @@ bool RarReader::Locate() {
   } else {
     uint8_t* buffer = static_cast<uint8_t*>(malloc(kSearchBuffer));
     if (!buffer) return false;
-    int n = file_.Read(buffer, kSearchWindow);  // file offsets 7 .. 7 + n - 1
+    int n = Read(buffer, kSearchWindow);  // file offsets 7 .. 7 + n - 1
     for (int i = 0; i < n; ++i) {
       if (buffer[i] != 0x52) continue;
       if (i + 3 < n && IsOldFormatAt(buffer + i) && n >= 25 && memcmp(buffer + 21, kOldSfxTag, 4) == 0) break;
@@ -125,12 +132,12 @@ bool RarReader::Locate() {
 
 int RarReader::ReadNextFileHeader(TRARHeader& header) {
   haveEntry_ = false;
-  if (!file_.IsOpen()) return -1;
+  if (!IsOpenFile(file_)) return -1;
   for (;;) {
     int64_t start = nextBlock_;
     uint8_t p[kPrefixSize];
-    if (!file_.Seek(start)) return -1;
-    int n = file_.Read(p, kPrefixSize);
+    if (!Seek(start)) return -1;
+    int n = Read(p, kPrefixSize);
     if (n < 7) return -1;
     uint32_t flags = Get16(p + 3);
     uint32_t headSize = Get16(p + 5);
@@ -148,7 +155,7 @@ int RarReader::ReadNextFileHeader(TRARHeader& header) {
     uint8_t name[kMaxNameSize + 1];
     int nameSize = int(Get16(p + 26));
     if (nameSize > kMaxNameSize) nameSize = kMaxNameSize;
-    if (file_.Read(name, nameSize) != nameSize) return -1;
+    if (Read(name, nameSize) != nameSize) return -1;
     if ((flags & kFlagDirectory) == kFlagDirectory) continue;
 
     String raw(reinterpret_cast<const char*>(name), nameSize);
@@ -176,21 +183,21 @@ int RarReader::ReadNextFileHeader(TRARHeader& header) {
   }
 }
 
-int RarReader::ProcessEntry(int operation, const char* destPath, const char* destName, const char* password,
-                            ReaderProgress* progress) {
+int RarReader::ProcessEntry(TArchiveOperation operation, const char* destPath, const char* destName,
+                            const char* password, TArcProgress* progress) {
   if (!haveEntry_) return kEntryOk;
   progress_ = progress;
   if (mode_ == kOpenList) {
     haveEntry_ = false;
     return kEntryOk;
   }
-  testMode_ = operation != kOpExtract;
-  if (operation == kOpExtract) {
+  testMode_ = operation != aoExtract;
+  if (operation == aoExtract) {
     int created = CreateOutput(destPath, destName);
     if (created != kEntryOk) return created;  // still on this entry
-  } else if (operation == kOpSkip && !solidArchive_) {
+  } else if (operation == aoSkip && !solidArchive_) {
     haveEntry_ = false;
-    if (progress && !progress->OnProgress(header_.EntryName, header_.UnpackedSize, false))
+    if (progress && !progress->OnProgress(header_.EntryName, header_.UnpackedSize, true))
       return kEntryAborted;
     return kEntryOk;
   }
@@ -198,7 +205,7 @@ int RarReader::ProcessEntry(int operation, const char* destPath, const char* des
 
   // Packed data end where the next block starts.
   int64_t dataStart = nextBlock_ - int64_t(header_.PackedSize);
-  packedLeft_ = dataStart >= blockStart_ && file_.Seek(dataStart) ? header_.PackedSize : 0;
+  packedLeft_ = dataStart >= blockStart_ && Seek(dataStart) ? header_.PackedSize : 0;
   unpackedLeft_ = header_.UnpackedSize;
   crc_ = 0xFFFFFFFFu;
   produced_ = 0;
@@ -216,14 +223,17 @@ int RarReader::ProcessEntry(int operation, const char* destPath, const char* des
     result = CopyStored();
     if (result == kEntryNoMemory) return result;
   } else {
-    result = decoder_.DecodeEntry(*this, (header_.HeaderFlags & kFlagSolid) != 0, header_.UnpackedSize);
+    bool solid = (header_.HeaderFlags & kFlagSolid) != 0;
+    result = decoder_.DecodeEntry(*this, solid, header_.UnpackedSize) == DecodeResult::kStopped
+                 ? kEntryAborted
+                 : kEntryOk;
   }
   cipher_.Clear();
   // A part of a file split over volumes carries the CRC of its own bytes:
   // the size tells that the file is not all here.
   if (~crc_ != header_.DataCRC || produced_ < header_.UnpackedSize) result = kEntryBadData;
   if (writeFailed_) result = kEntryCannotCreate;
-  if (output_.IsOpen()) FinishOutput(result);
+  if (IsOpenFile(output_)) FinishOutput(result);
   return result;
 }
 
@@ -242,30 +252,30 @@ int RarReader::CreateOutput(const char* destPath, const char* destName) {
   // Every folder along the way; those that exist (and a drive) just fail.
   for (int i = 0; i < name.Length(); ++i) {
     if (name[i] != '\\' && name[i] != '/') continue;
-    if (i > 0) ArcMakeDirectory(name.Copy(1, i).c_str());
-    name[i] = kArcPathDelimiter;
+    if (i > 0) CreateFolder(name.Copy(1, i));
+    name[i] = kPathDelimiter;
   }
-  ArcSetAttributes(name.c_str(), kAttrNormal);
-  if (!output_.Create(name.c_str())) return kEntryCannotCreate;
+  SetEntryAttributes(name, kAttrNormal);
+  output_ = OpenFileHandle(name, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
+  if (!IsOpenFile(output_)) return kEntryCannotCreate;
   outputName_ = name;
   return kEntryOk;
 }
 
 void RarReader::FinishOutput(int result) {
-  output_.SetDosTime(header_.ModTime);
-  output_.Close();
+  SetFileDosTime(output_, header_.ModTime);
+  CloseFileHandle(output_);
   if (result == kEntryOk) {
-    ArcSetAttributes(outputName_.c_str(), header_.Attributes);
+    SetEntryAttributes(outputName_, header_.Attributes);
   } else {
-    ArcSetAttributes(outputName_.c_str(), kAttrNormal);
-    ArcDeleteFile(outputName_.c_str());
+    RemoveFileForced(outputName_);
   }
 }
 
 int RarReader::CopyStored() {
   uint8_t* piece = static_cast<uint8_t*>(malloc(kStorePiece));
   if (!piece) {
-    if (output_.IsOpen()) FinishOutput(kEntryNoMemory);
+    if (IsOpenFile(output_)) FinishOutput(kEntryNoMemory);
     CloseArchiveFile();
     return kEntryNoMemory;
   }
@@ -296,14 +306,14 @@ int RarReader::ReadPacked(uint8_t* buffer, int count) {
       // Less than one cipher block asked for or left: decipher a whole
       // block aside and hand it out from there.
       memset(pending_, 0, sizeof(pending_));
-      int got = file_.Read(pending_, packedLeft_ < uint32_t(block) ? int(packedLeft_) : block);
+      int got = Read(pending_, packedLeft_ < uint32_t(block) ? int(packedLeft_) : block);
       packedLeft_ = got > 0 ? packedLeft_ - uint32_t(got) : 0;
       cipher_.Decipher(pending_, size_t(block));
       pendingPos_ = 0;
       pendingEnd_ = got;
       continue;
     }
-    int got = file_.Read(buffer + done, int(want));
+    int got = Read(buffer + done, int(want));
     if (got <= 0) {
       packedLeft_ = 0;
       break;
@@ -319,11 +329,12 @@ void RarReader::WriteOutput(const uint8_t* data, int count) {
   crc_ = UpdateCrc32(crc_, data, size_t(count));
   produced_ += uint32_t(count);
   unpackedLeft_ = uint32_t(count) < unpackedLeft_ ? unpackedLeft_ - uint32_t(count) : 0;
-  if (!testMode_ && output_.IsOpen() && !writeFailed_ && !output_.Write(data, count)) writeFailed_ = true;
+  if (!testMode_ && IsOpenFile(output_) && !writeFailed_ && !FileWrite(output_, data, count))
+    writeFailed_ = true;
 }
 
 bool RarReader::Progress(uint32_t count) {
-  return !progress_ || progress_->OnProgress(header_.EntryName, count, !testMode_);
+  return !progress_ || progress_->OnProgress(header_.EntryName, count, testMode_);
 }
 
 }  // namespace osin

@@ -46,9 +46,9 @@
 
 #include <stdint.h>
 
-#include "archive/arcfile.h"
 #include "archive/rar20.h"
 #include "archive/rar_cipher.h"
+#include "platform/file.h"
 #include "platform/str.h"
 
 namespace osin {
@@ -63,10 +63,12 @@ enum EntryResult : int {
 
 // Open modes.
 enum : int { kOpenList = 0, kOpenExtract = 1 };
-// ProcessEntry operations. Test decodes and checks like extraction but
-// writes nothing; skip passes over (decoding only where a solid archive
-// needs the history).
-enum : int { kOpSkip = 0, kOpExtract = 1, kOpTest = 2 };
+// What ProcessEntry does with an entry.
+enum TArchiveOperation : int {
+  aoSkip = 0,     // pass over it (a solid archive still decodes it)
+  aoExtract = 1,  // write the entry to a file
+  aoTest = 2,     // decode and check it like extraction, write nothing
+};
 
 // Header flags.
 enum : uint32_t {
@@ -77,27 +79,33 @@ enum : uint32_t {
 };
 constexpr uint32_t kMethodStore = 0x30;
 
-struct TRARHeader {
+// What callers of an archive pass look at: name, sizes, time, attributes.
+struct TArcFileHeader {
   String EntryName;  // cleaned, ANSI
-  uint32_t HeaderFlags;
   uint32_t PackedSize;
   uint32_t UnpackedSize;
-  uint32_t HostSystem;
-  uint32_t DataCRC;
   uint32_t ModTime;
-  uint32_t UnpackVersion;
-  uint32_t MethodCode;
   uint32_t Attributes;
 };
 
-// Progress of one entry: Count bytes since the last call; Writing is false
-// when the bytes are only tested or passed over. False stops the entry.
-class ReaderProgress {
+// Every field of an entry's header, for the reader and for listings.
+struct TRARHeader : TArcFileHeader {
+  uint32_t HeaderFlags;
+  uint32_t HostSystem;
+  uint32_t DataCRC;
+  uint32_t UnpackVersion;
+  uint32_t MethodCode;
+};
+
+// Progress of an entry being extracted, tested or passed over: Count bytes
+// since the last call; Skipping is true when the bytes are only tested or
+// passed over, false when they are written. False stops the entry.
+class TArcProgress {
  public:
-  virtual bool OnProgress(const String& entryName, uint32_t count, bool writing) = 0;
+  virtual bool OnProgress(const String& entryName, uint32_t count, bool skipping) = 0;
 
  protected:
-  ~ReaderProgress() = default;
+  ~TArcProgress() = default;
 };
 
 class RarReader : private PackedIo {
@@ -113,7 +121,7 @@ class RarReader : private PackedIo {
   // decoder's window cannot be allocated.
   bool OpenArchiveFile(const char* fileName, int mode);
   void CloseArchiveFile();
-  bool IsOpen() const { return file_.IsOpen(); }
+  bool IsOpen() const { return IsOpenFile(file_); }
 
   // Where the archive's marker starts in the file, and whether the archive
   // is solid. Valid while open.
@@ -130,12 +138,16 @@ class RarReader : private PackedIo {
   // along the output name are created. Password (may be null or empty)
   // deciphers entries with flag 0x0004. Progress may be null. In list mode
   // nothing is done but moving on (kEntryOk).
-  int ProcessEntry(int operation, const char* destPath, const char* destName, const char* password,
-                   ReaderProgress* progress);
+  int ProcessEntry(TArchiveOperation operation, const char* destPath, const char* destName,
+                   const char* password, TArcProgress* progress);
 
  private:
   bool Locate();
   bool ReadAt(int64_t position, uint8_t* buffer, int count);
+  // Bytes read from the archive, fewer at its end, 0 at the end or on an
+  // error.
+  int Read(void* buffer, int count);
+  bool Seek(int64_t position) { return FileSeek(file_, position, kSeekFromStart) == position; }
   int CreateOutput(const char* destPath, const char* destName);
   int CopyStored();
   void FinishOutput(int result);
@@ -146,8 +158,8 @@ class RarReader : private PackedIo {
   bool HasProgress() const override { return progress_ != nullptr; }
   bool Progress(uint32_t count) override;
 
-  ArcFile file_;
-  ArcFile output_;
+  FileHandle file_ = nullptr;
+  FileHandle output_ = nullptr;
   Rar20Decoder decoder_;
   EntryCipher cipher_;
   int mode_ = kOpenList;
@@ -164,7 +176,7 @@ class RarReader : private PackedIo {
   uint32_t unpackedLeft_ = 0;
   uint32_t crc_ = 0;
   uint64_t produced_ = 0;
-  ReaderProgress* progress_ = nullptr;
+  TArcProgress* progress_ = nullptr;
   // The RAR 2.0 cipher works on whole blocks; a read that ends inside one
   // keeps the rest of the deciphered block here for the next read.
   uint8_t pending_[kRar20BlockSize] = {};

@@ -22,32 +22,10 @@
 
 namespace osin {
 
-enum TArchiveOperation {
-  aoExtract,  // write the entry to a file
-  aoSkip,     // pass over it (a solid archive still decodes it)
-  aoTest,     // decode and check it, write nothing
-};
-
-struct TArcFileHeader {
-  String EntryName;
-  uint32_t PackedSize;
-  uint32_t UnpackedSize;
-  uint32_t ModTime;
-  uint32_t Attributes;
-};
-
-// Progress of an entry being extracted or tested: Count bytes since the
-// last call; Skipping is true when the bytes are only tested or passed over.
-// False stops the entry.
-class TArcProgress {
- public:
-  virtual bool OnProgress(const String& entryName, uint32_t count, bool skipping) = 0;
-
- protected:
-  ~TArcProgress() = default;
-};
-
-class TArchive : private ReaderProgress {
+// The operations (aoExtract, aoSkip, aoTest), the header (TArcFileHeader,
+// with every field in TRARHeader) and the progress callback (TArcProgress)
+// are the reader's own (archive/unpack.h).
+class TArchive {
  public:
   // The running program's own file; Mode kOpenList or kOpenExtract.
   explicit TArchive(int mode);
@@ -72,20 +50,16 @@ class TArchive : private ReaderProgress {
   // go on past a failed entry call it themselves.
   void ReadNext();
 
-  // Every field of the current entry (method, flags, CRC...), for listings.
-  const TRARHeader& Entry() const { return entry_; }
-
   RarReader Handle;
-  TArcFileHeader Header;
+  // The current entry; its TArcFileHeader part is what most callers read,
+  // the rest (method, flags, CRC...) serves listings.
+  TRARHeader Header;
   bool Eof;
   String Password;
 
  private:
   void Open(const String& fileName, int mode);
-  bool OnProgress(const String& entryName, uint32_t count, bool writing) override;
 
-  TRARHeader entry_;
-  TArcProgress* callback_ = nullptr;
   int lastResult_ = kEntryOk;
 };
 

@@ -5,24 +5,21 @@
 #include "platform/file.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
-#include "setup/session.h"
 
 namespace osin {
 
-String LanguageString(const String& section, int id) {
-  const TSetupSession& session = Session();
+Expanded LanguageString(const LanguageTexts& texts, const String& section, int id) {
   String key = IntToStr(id);
-  String text = ReadIniString(session.LanguageFile, section, key, String());
-  text = ReadIniString(session.LanguageFile, section + "." + session.Language, key, text);
-  return ExpandString(text);
+  String text = ReadIniString(texts.File, section, key, String());
+  text = ReadIniString(texts.File, section + "." + texts.Code, key, text);
+  return ExpandString(text, texts.Variables);
 }
 
-String MessageString(int id) {
-  return LanguageString("Strings", id);
+Expanded MessageString(const LanguageTexts& texts, int id) {
+  return LanguageString(texts, "Strings", id);
 }
 
-void UninstallLanguageSections(StringList& target) {
-  const String& file = Session().LanguageFile;
+void UninstallLanguageSections(const String& file, StringList& target) {
   const CharSet dot(".");
   StringList sections;
   ReadIniSections(file, sections);

@@ -1,13 +1,10 @@
 #include "config/profile.h"
 
 #include "config/objects.h"
+#include "config/profile_internal.h"
 #include "platform/text.h"
 
 namespace osin {
-
-// Hands AddIniLine to the replacement of files at restart (a file per
-// platform).
-void InstallRebootIniWriter();
 
 namespace {
 

@@ -1,8 +1,6 @@
-#include "config/profile.h"
+#include "config/profile_internal.h"
 
 namespace osin {
-
-void InstallRebootIniWriter();
 
 // The native build (tools and tests) replaces no files at restart.
 void InstallRebootIniWriter() {}

@@ -1,9 +1,8 @@
 #include "config/profile.h"
+#include "config/profile_internal.h"
 #include "platform/file.h"
 
 namespace osin {
-
-void InstallRebootIniWriter();
 
 void InstallRebootIniWriter() {
   SetRebootIniWriter(AddIniLine);

@@ -2,8 +2,6 @@
 
 #include "platform/file.h"
 #include "platform/strutils.h"
-#include "setup/session.h"
-#include "ui/msgbox.h"
 
 namespace osin {
 
@@ -29,42 +27,46 @@ bool ReplaceWithin(String& text, const String& pattern, const String& value, int
 
 }  // namespace
 
-String ExpandVariables(const String& s) {
-  const StringList& variables = Session().Variables;
+String RunawayMessage(const String& text) {
+  return "Infinite reference in the string \"" + text + "\"!";
+}
+
+Expanded ExpandVariables(const String& s, const StringList& variables) {
   int limit = s.Length() + kMaxGrowth;
-  String current = s;
+  Expanded result;
+  result.Text = s;
   for (int pass = 1;; ++pass) {
-    String previous = current;
+    String previous = result.Text;
     bool fits = true;
-    if (current.Pos('%')) {
+    if (result.Text.Pos('%')) {
       for (int i = 0; i < variables.Count() && fits; ++i) {
-        fits = ReplaceWithin(current, "%" + variables.Name(i) + "%", variables.ValueFromIndex(i), limit);
+        fits = ReplaceWithin(result.Text, "%" + variables.Name(i) + "%", variables.ValueFromIndex(i), limit);
       }
     }
     if (!fits || pass > kMaxPasses) {
-      ErrorBox("Infinite reference in the string \"" + s + "\"!");
-      return s;
+      result.Text = s;
+      result.Runaway = true;
+      return result;
     }
-    if (current == previous) return current;
+    if (result.Text == previous) return result;
   }
 }
 
-String ExpandString(const String& s) {
-  return ExpandVariables(ReplaceAll(s, "||", "\r"));
+Expanded ExpandString(const String& s, const StringList& variables) {
+  return ExpandVariables(ReplaceAll(s, "||", "\r"), variables);
 }
 
-String GetVariable(const String& name) {
-  const StringList& variables = Session().Variables;
+Expanded GetVariable(const StringList& variables, const String& name) {
   int i = variables.IndexOfName(name);
-  return i >= 0 ? ExpandString(variables.ValueFromIndex(i)) : String();
+  return i >= 0 ? ExpandString(variables.ValueFromIndex(i), variables) : Expanded();
 }
 
-void SetVariable(const String& name, const String& value) {
-  SetListValue(Session().Variables, name, value);
+void SetVariable(StringList& variables, const String& name, const String& value) {
+  SetListValue(variables, name, value);
 }
 
-void SetPathVariable(const String& name, const String& path) {
-  SetVariable(name, StripBackslash(path));
+void SetPathVariable(StringList& variables, const String& name, const String& path) {
+  SetVariable(variables, name, StripBackslash(path));
 }
 
 }  // namespace osin

@@ -5,7 +5,6 @@
 #include "config/variables.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
-#include "setup/session.h"
 
 namespace osin {
 
@@ -80,31 +79,32 @@ String ShortDate() {
 
 }  // namespace
 
-void BuildVariables() {
-  TSetupSession& session = Session();
-  session.Variables.Clear();
-  SetPathVariable("SourcePath", FolderOf(session.SourceFile));
-  SetPathVariable("InstallPath", session.InstallPath);
-  SetPathVariable("Presetup", session.PresetupDir);
-  SetVariable("BootDrive", DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
-  SetPathVariable("Windows", SystemFolder(GetWindowsDirectoryA));
-  SetPathVariable("System", SystemFolder(GetSystemDirectoryA));
+void BuildVariables(StringList& variables, const VariableSources& sources, StringList& runaways) {
+  variables.Clear();
+  SetPathVariable(variables, "SourcePath", FolderOf(sources.SourceFile));
+  SetPathVariable(variables, "InstallPath", sources.InstallPath);
+  SetPathVariable(variables, "Presetup", sources.PresetupDir);
+  SetVariable(variables, "BootDrive",
+              DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
+  SetPathVariable(variables, "Windows", SystemFolder(GetWindowsDirectoryA));
+  SetPathVariable(variables, "System", SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)
-    SetPathVariable(kSpecialFolders[i].variable, SpecialFolderPath(i));
+    SetPathVariable(variables, kSpecialFolders[i].variable, SpecialFolderPath(i));
   for (const RegistryFolder& row : kRegistryFolders) {
-    SetPathVariable(row.name,
-                    ReadRegString(kCurrentVersion + String(row.path), ExpandVariables(row.fallback)));
+    Expanded fallback = ExpandVariables(row.fallback, variables);
+    if (fallback.Runaway) runaways.Add(fallback.Text);
+    SetPathVariable(variables, row.name, ReadRegString(kCurrentVersion + String(row.path), fallback.Text));
   }
-  SetPathVariable("BDE", BdeFolder());
-  SetPathVariable("Delphi", DelphiFolder());
-  SetVariable("Date", ShortDate());
-  SetVariable("LangStr", session.Language);
+  SetPathVariable(variables, "BDE", BdeFolder());
+  SetPathVariable(variables, "Delphi", DelphiFolder());
+  SetVariable(variables, "Date", ShortDate());
+  SetVariable(variables, "LangStr", sources.Language);
 
   // The configuration is read again from disk, so a project's own changes
   // to it since the last build are seen.
-  DropStore(session.ConfigFile);
-  ReadIniSectionValues(session.ConfigFile, "Variables", session.Variables);
-  ReadIniSectionValues(session.ConfigFile, "Variables." + session.Language, session.Variables);
+  DropStore(sources.ConfigFile);
+  ReadIniSectionValues(sources.ConfigFile, "Variables", variables);
+  ReadIniSectionValues(sources.ConfigFile, "Variables." + sources.Language, variables);
 }
 
 }  // namespace osin

@@ -93,7 +93,8 @@ bool IsLeapYear(int year) {
 }
 
 // Days before the first of each month in a common year.
-const int kDaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+const int kDaysBeforeMonth[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+static_assert(sizeof(kDaysBeforeMonth) / sizeof(kDaysBeforeMonth[0]) == 12, "one per month");
 
 }  // namespace
 

@@ -82,6 +82,9 @@ bool AtFileEnd(FileHandle handle);
 bool FileTruncate(FileHandle handle);
 // Writes the system's buffers of the file to the disk.
 bool FileFlush(FileHandle handle);
+// Gives the file its last-write time from an MS-DOS date (high 16 bits) and
+// time (low 16 bits), taken as local time.
+bool SetFileDosTime(FileHandle handle, uint32_t dosTime);
 
 // Reads one line from the current position. A line ends at CR LF, at a
 // bare CR or at a bare LF; the line end is consumed and not returned. At
@@ -96,6 +99,17 @@ bool WriteTextLine(FileHandle handle, const String& text);
 
 // Paths and folders -----------------------------------------------------
 
+// The separator this system's calls want between path elements.
+#ifdef _WIN32
+constexpr char kPathDelimiter = '\\';
+#else
+constexpr char kPathDelimiter = '/';
+#endif
+
+// The running program's own file, as long as the system reports it; empty
+// when it cannot tell.
+String ProgramFile();
+
 // Path with "\" appended, unless it is empty or already ends in one.
 String AddBackslash(const String& path);
 // Path without one trailing "\", except a path of one character and a drive
@@ -108,6 +122,12 @@ bool FolderExists(const String& path);
 bool FileExists(const String& path);
 // The path names an existing entry of any kind.
 bool EntryExists(const String& path);
+
+// Creates one folder; false when it could not be made (it may exist).
+bool CreateFolder(const String& path);
+// Sets the entry's attributes (FileAttribute bits). The native build knows
+// only read-only: it clears or sets the write permissions.
+bool SetEntryAttributes(const String& path, uint32_t attributes);
 
 // Creates the folder and every missing parent. On Windows a path of two
 // characters or fewer (a bare drive such as "C:") creates nothing. Returns whether the

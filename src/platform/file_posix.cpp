@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/file.h"
@@ -113,7 +114,47 @@ bool FileFlush(FileHandle handle) {
   return fsync(Descriptor(handle)) == 0;
 }
 
+bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
+  struct tm t = {};
+  t.tm_year = static_cast<int>((dosTime >> 25) & 0x7F) + 80;
+  t.tm_mon = static_cast<int>((dosTime >> 21) & 0x0F) - 1;
+  t.tm_mday = static_cast<int>((dosTime >> 16) & 0x1F);
+  t.tm_hour = static_cast<int>((dosTime >> 11) & 0x1F);
+  t.tm_min = static_cast<int>((dosTime >> 5) & 0x3F);
+  t.tm_sec = static_cast<int>(dosTime & 0x1F) * 2;
+  t.tm_isdst = -1;
+  time_t when = mktime(&t);
+  if (when == static_cast<time_t>(-1)) return false;
+  struct timespec times[2] = {{when, 0}, {when, 0}};
+  return futimens(Descriptor(handle), times) == 0;
+}
+
 // Paths and folders -----------------------------------------------------
+
+String ProgramFile() {
+  String path;
+  for (int size = 256;; size *= 2) {
+    path.SetLength(size);
+    ssize_t n = readlink("/proc/self/exe", path.Buffer(), static_cast<size_t>(size));
+    if (n <= 0) return String();
+    if (n < size) {
+      path.SetLength(static_cast<int>(n));
+      return path;
+    }
+  }
+}
+
+bool CreateFolder(const String& path) {
+  return mkdir(path.c_str(), 0777) == 0;
+}
+
+bool SetEntryAttributes(const String& path, uint32_t attributes) {
+  struct stat st;
+  if (!Stat(path, st)) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) ? mode & ~static_cast<mode_t>(0222) : mode | S_IWUSR;
+  return chmod(path.c_str(), mode) == 0;
+}
 
 bool FolderExists(const String& path) {
   struct stat st;

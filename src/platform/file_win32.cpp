@@ -5,8 +5,8 @@
 
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/osversion.h"
 #include "platform/winproc.h"
-#include "setup/osversion.h"
 
 namespace osin {
 
@@ -70,7 +70,35 @@ bool FileFlush(FileHandle handle) {
   return FlushFileBuffers(handle) != 0;
 }
 
+bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
+  FILETIME local, utc;
+  return DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime), &local) &&
+         LocalFileTimeToFileTime(&local, &utc) && SetFileTime(handle, nullptr, nullptr, &utc);
+}
+
 // Paths and folders -----------------------------------------------------
+
+String ProgramFile() {
+  // The buffer grows until the name fits: GetModuleFileName cuts a longer
+  // one short and reports the buffer's size.
+  String path;
+  for (int size = MAX_PATH;; size *= 2) {
+    path.SetLength(size);
+    DWORD n = GetModuleFileNameA(nullptr, path.Buffer(), size);
+    if (n < static_cast<DWORD>(size)) {
+      path.SetLength(static_cast<int>(n));
+      return path;
+    }
+  }
+}
+
+bool CreateFolder(const String& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool SetEntryAttributes(const String& path, uint32_t attributes) {
+  return SetFileAttributesA(path.c_str(), attributes) != 0;
+}
 
 bool FolderExists(const String& path) {
   DWORD attr = GetFileAttributesA(path.c_str());

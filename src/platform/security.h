@@ -16,7 +16,7 @@
 #include <stdint.h>
 #include <windows.h>
 
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 
 namespace osin {
 
@@ -37,7 +37,7 @@ struct TWellKnownRec {
 };
 const int kWellKnownCount = 26;
 // Everyone, Local, CreatorOwner, ..., Admins (S-1-5-32-544), ..., Replicator.
-extern const TWellKnownRec kWellKnownSids[kWellKnownCount];
+extern const TWellKnownRec kWellKnownSids[];
 // The built-in Administrators group, S-1-5-32-544.
 const uint32_t kAdminsCode = 0x02202005;
 

@@ -45,7 +45,7 @@ using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPV
 }  // namespace
 
 // Code = authority | first sub-authority << 8 | second sub-authority << 16.
-const TWellKnownRec kWellKnownSids[kWellKnownCount] = {
+const TWellKnownRec kWellKnownSids[] = {
     {0x00000001, "Everyone"},     {0x00000002, "Local"},        {0x00000003, "CreatorOwner"},
     {0x00000103, "CreatorGroup"}, {0x00000105, "Dialup"},       {0x00000205, "Network"},
     {0x00000305, "Batch"},        {0x00000405, "Interactive"},  {0x00000605, "Service"},
@@ -56,6 +56,7 @@ const TWellKnownRec kWellKnownSids[kWellKnownCount] = {
     {0x02242005, "AccountOps"},   {0x02252005, "SystemOps"},    {0x02262005, "PrintOps"},
     {0x02272005, "BackupOps"},    {0x02282005, "Replicator"},
 };
+static_assert(sizeof(kWellKnownSids) / sizeof(kWellKnownSids[0]) == kWellKnownCount, "every well-known SID");
 
 const char* SecurityErrorMessage(ESecurityError error) {
   switch (error) {

@@ -91,7 +91,7 @@ struct SpecialFolder {
 const int kSpecialFolderCount = 10;
 // Desktop, Fonts, NetHood, Personal, ProgramsMenu, Recent, SendTo,
 // StartMenu, StartupMenu, Templates, in this order.
-extern const SpecialFolder kSpecialFolders[kSpecialFolderCount];
+extern const SpecialFolder kSpecialFolders[];
 
 // The file-system path of kSpecialFolders[Index]; empty when the index is
 // out of range, the folder does not exist or it has no file-system path.

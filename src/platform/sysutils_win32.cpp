@@ -5,9 +5,9 @@
 #include <stdlib.h>
 
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/strutils.h"
 #include "platform/winproc.h"
-#include "setup/osversion.h"
 
 namespace osin {
 
@@ -47,7 +47,8 @@ bool EnableShutdownPrivilege() {
 }
 
 // Reboot kinds indexed by Force; EWX_REBOOT is added to either.
-const UINT kRebootKinds[2] = {0, EWX_FORCE};
+const UINT kRebootKinds[] = {0, EWX_FORCE};
+static_assert(sizeof(kRebootKinds) / sizeof(kRebootKinds[0]) == 2, "without and with force");
 
 }  // namespace
 
@@ -232,7 +233,7 @@ int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int
 
 // Special folders -------------------------------------------------------
 
-const SpecialFolder kSpecialFolders[kSpecialFolderCount] = {
+const SpecialFolder kSpecialFolders[] = {
     {CSIDL_DESKTOPDIRECTORY, "Desktop"},
     {CSIDL_FONTS, "Fonts"},
     {CSIDL_NETHOOD, "NetHood"},
@@ -244,6 +245,8 @@ const SpecialFolder kSpecialFolders[kSpecialFolderCount] = {
     {CSIDL_STARTUP, "StartupMenu"},
     {CSIDL_TEMPLATES, "Templates"},
 };
+static_assert(sizeof(kSpecialFolders) / sizeof(kSpecialFolders[0]) == kSpecialFolderCount,
+              "every special folder");
 
 String ShellFolderPath(int csidl) {
   LPITEMIDLIST items = nullptr;

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/fault.h"
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 #include "setup/run.h"
 #include "ui/msgbox.h"
 

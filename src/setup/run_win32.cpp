@@ -4,11 +4,11 @@
 
 #include "config/profile.h"
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
 #include "setup/display.h"
-#include "setup/osversion.h"
 #include "setup/presetup.h"
 #include "setup/run.h"
 #include "setup/session.h"
@@ -29,21 +29,6 @@ String SystemPath(Call call) {
   DWORD n = call(buffer, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return String();
   return String(buffer, static_cast<int>(n));
-}
-
-// The program's own file comes from the module, never from the command
-// line: started as "setup" from a console the first word names no folder
-// and no extension.
-String ModuleFileName() {
-  String path;
-  for (int size = MAX_PATH;; size *= 2) {
-    path.SetLength(size);
-    DWORD n = GetModuleFileNameA(nullptr, path.Buffer(), size);
-    if (n < static_cast<DWORD>(size)) {
-      path.SetLength(static_cast<int>(n));
-      return path;
-    }
-  }
 }
 
 void PrepareTemporaryFolder(TSetupSession& session) {
@@ -97,7 +82,10 @@ String PresetupParentFolder() {
 
 bool RunSetup() {
   TSetupSession& session = Session();
-  session.SourceFile = ModuleFileName();
+  // The program's own file comes from the module, never from the command
+  // line: started as "setup" from a console the first word names no folder
+  // and no extension.
+  session.SourceFile = ProgramFile();
   session.ConfirmCancel = true;
   InitCommonControls();
   SetExtraBoxFlags(kBoxSetForeground);

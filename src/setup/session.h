@@ -1,11 +1,13 @@
 // The state of one setup run.
 //
 // One instance exists per process (Session()); the program entry fills it at
-// the start of the run and the subsystems read and write the fields named
-// here. Fields are plain values: whoever changes one is responsible for the
-// consequences stated beside it.
+// the start of the run. Only the setup layer reads and writes it: the layers
+// below are handed the fields they work on (the variable list, the language
+// file, the window, the fonts) as arguments. Fields are plain values:
+// whoever changes one is responsible for the consequences stated beside it.
 #pragma once
 
+#include "config/language.h"
 #include "platform/str.h"
 #include "platform/strlist.h"
 #include "ui/font.h"
@@ -72,6 +74,12 @@ struct TSetupSession {
 inline TSetupSession& Session() {
   static TSetupSession session;
   return session;
+}
+
+// The run's language in force, for lookups of localized texts.
+inline LanguageTexts SessionTexts() {
+  const TSetupSession& session = Session();
+  return LanguageTexts{session.LanguageFile, session.Language, session.Variables};
 }
 
 }  // namespace osin

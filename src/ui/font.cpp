@@ -5,7 +5,6 @@
 #include "config/inifile.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
-#include "setup/session.h"
 
 namespace osin {
 
@@ -66,12 +65,12 @@ uint8_t CharsetForLanguage(const String& code) {
   return kDefaultCharset;
 }
 
-void ApplyLanguageCharset(const String& code) {
+void ApplyLanguageCharset(const String& code, TFontDescription& mainTitle, TFontDescription& dialog,
+                          TFontDescription& dialogTitle) {
   uint8_t charset = CharsetForLanguage(UpperCase(code));
-  TSetupSession& session = Session();
-  session.MainTitleFont.Charset = charset;
-  session.DialogFont.Charset = charset;
-  session.DialogTitleFont.Charset = charset;
+  mainTitle.Charset = charset;
+  dialog.Charset = charset;
+  dialogTitle.Charset = charset;
 }
 
 }  // namespace osin

@@ -22,6 +22,7 @@
 #include "platform/str.h"
 
 struct tagLOGFONTA;
+struct HWND__;
 
 namespace osin {
 
@@ -44,18 +45,20 @@ struct TFontDescription {
 TFontDescription ParseFontDescription(const String& text);
 
 // Windows only. The system's font description for Font: the point size
-// turned into a height in pixels of the background window's display (the
-// screen's when there is none yet), weight 700 for bold and 400 otherwise,
-// the style flags, the character set and the face; everything else 0.
-void BuildFont(const TFontDescription& font, tagLOGFONTA& result);
+// turned into a height in pixels of Window's display (the screen's when
+// Window is none, as before the background window exists), weight 700 for
+// bold and 400 otherwise, the style flags, the character set and the face;
+// everything else 0.
+void BuildFont(const TFontDescription& font, HWND__* window, tagLOGFONTA& result);
 
 // The character set of an upper-case language code: Cyrillic, Greek,
 // Turkish, Baltic or Central European for the codes that need one, else
 // DEFAULT_CHARSET (1). The comparison is exact, so callers upper-case first.
 uint8_t CharsetForLanguage(const String& code);
 
-// Gives the run's three fonts (Session()) the character set of Code, which
-// is upper-cased first.
-void ApplyLanguageCharset(const String& code);
+// Gives the run's three fonts the character set of Code, which is
+// upper-cased first.
+void ApplyLanguageCharset(const String& code, TFontDescription& mainTitle, TFontDescription& dialog,
+                          TFontDescription& dialogTitle);
 
 }  // namespace osin

@@ -1,14 +1,12 @@
 #include <string.h>
 #include <windows.h>
 
-#include "setup/session.h"
 #include "ui/font.h"
 
 namespace osin {
 
-void BuildFont(const TFontDescription& font, LOGFONTA& result) {
+void BuildFont(const TFontDescription& font, HWND window, LOGFONTA& result) {
   memset(&result, 0, sizeof(result));
-  HWND window = Session().MainWindow;
   HDC dc = GetDC(window);
   result.lfHeight = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
   ReleaseDC(window, dc);

@@ -98,12 +98,12 @@ void RenderBackground(HDC surface, const TBackgroundLook& look, int width, int h
   }
 }
 
-void DrawTitle(HDC surface, const TBackgroundLook& look) {
+void DrawTitle(HDC surface, HWND window, const TBackgroundLook& look) {
   if (!look.ShowTitle || !look.TitleFont || !look.Title) return;
   const String& title = *look.Title;
   SetBkMode(surface, TRANSPARENT);
   LOGFONTA description;
-  BuildFont(*look.TitleFont, description);
+  BuildFont(*look.TitleFont, window, description);
   HFONT font = CreateFontIndirectA(&description);
   HGDIOBJ old = SelectObject(surface, font);
   if (look.TitleShadow) {
@@ -134,7 +134,7 @@ void PaintBackground(HWND window, WindowState& state) {
   const RECT& dirty = paint.rcPaint;
   BitBlt(memory, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, state.cache,
          dirty.left, dirty.top, SRCCOPY);
-  DrawTitle(memory, *state.look);
+  DrawTitle(memory, window, *state.look);
   BitBlt(screen, 0, 0, width, height, memory, 0, 0, SRCCOPY);
   SelectObject(memory, old);
   DeleteObject(bitmap);

@@ -1,9 +1,8 @@
 #include "ui/msgbox.h"
 
-namespace osin {
+#include "ui/msgbox_internal.h"
 
-// The system's box, with the centring hook (a file per platform).
-int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags);
+namespace osin {
 
 namespace {
 
@@ -37,6 +36,11 @@ void WarningBox(const String& text) {
 
 int QuestionBox(const String& text) {
   return ShowKind("Question", text, kBoxIconQuestion | kBoxYesNo);
+}
+
+String ReportRunaway(const Expanded& expansion) {
+  if (expansion.Runaway) ErrorBox(RunawayMessage(expansion.Text));
+  return expansion.Text;
 }
 
 int ShowBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {

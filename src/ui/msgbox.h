@@ -15,6 +15,7 @@
 
 #include <stdint.h>
 
+#include "config/variables.h"
 #include "platform/str.h"
 
 struct HWND__;
@@ -37,6 +38,10 @@ void ErrorBox(const String& text);
 void WarningBox(const String& text);
 // kBoxResultYes or kBoxResultNo.
 int QuestionBox(const String& text);
+// The expansion's text; when the expansion ran away, its message
+// (RunawayMessage) is shown in an error box first.
+String ReportRunaway(const Expanded& expansion);
+
 // Shows Text in a box owned by Owner (or none) with Caption and Flags as
 // given (neither the message caption nor the extra flags are added); the
 // result is the button pressed.

@@ -1,10 +1,9 @@
 #include <stdio.h>
 
 #include "ui/msgbox.h"
+#include "ui/msgbox_internal.h"
 
 namespace osin {
-
-int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags);
 
 // The native build (tools and tests) has no screen: the box is written to
 // the error output and answered with its safe button, No for a question.

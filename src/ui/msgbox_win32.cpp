@@ -1,10 +1,9 @@
 #include <windows.h>
 
 #include "ui/msgbox.h"
+#include "ui/msgbox_internal.h"
 
 namespace osin {
-
-int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags);
 
 static_assert(kBoxYesNo == MB_YESNO && kBoxIconError == MB_ICONERROR && kBoxIconQuestion == MB_ICONQUESTION &&
                   kBoxIconWarning == MB_ICONWARNING && kBoxTaskModal == MB_TASKMODAL &&

@@ -1,11 +1,11 @@
 #include <windows.h>
 
-#include "config/language.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "ui/font.h"
 #include "ui/msgbox.h"
 #include "ui/msgwindow.h"
+#include "ui/pagetext.h"
 
 namespace osin {
 
@@ -82,7 +82,7 @@ void CreateMessageWindow(MessageWindow& state) {
   state.widthMargin = WidthOf(state.window) - WidthOf(GetDlgItem(state.window, IDC_MESSAGE_TEXT));
   if (!state.font && state.fontDescription) {
     LOGFONTA description;
-    BuildFont(*state.fontDescription, description);
+    BuildFont(*state.fontDescription, state.owner, description);
     state.font = CreateFontIndirectA(&description);
   }
   if (state.font) ApplyFontToChildren(state.window, state.font);

@@ -51,9 +51,10 @@ class MemoryIo : public osin::PackedIo {
   int chunk_;
 };
 
-Bytes Decode(osin::Rar20Decoder& decoder, const Entry& entry, int chunk = 1 << 30, int* result = nullptr) {
+Bytes Decode(osin::Rar20Decoder& decoder, const Entry& entry, int chunk = 1 << 30,
+             osin::DecodeResult* result = nullptr) {
   MemoryIo io(entry.packed, chunk);
-  int r = decoder.DecodeEntry(io, entry.solid, uint32_t(entry.expected.size()));
+  osin::DecodeResult r = decoder.DecodeEntry(io, entry.solid, uint32_t(entry.expected.size()));
   if (result) *result = r;
   return io.output;
 }
@@ -75,11 +76,11 @@ TEST_P(Rar20Scenarios, DecodeAsTheModelSays) {
   osin::Rar20Decoder decoder;
   ASSERT_TRUE(decoder.Allocate());
   for (size_t i = 0; i < scenario.entries.size(); ++i) {
-    int result = -1;
+    osin::DecodeResult result = osin::DecodeResult::kStopped;
     EXPECT_TRUE(
         SameBytes(Decode(decoder, scenario.entries[i], 1 << 30, &result), scenario.entries[i].expected))
         << "entry " << i;
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, osin::DecodeResult::kDone);
   }
   // The same run again through reads of a few bytes at a time: refills
   // that join short reads change nothing.
@@ -105,7 +106,7 @@ TEST(Rar20Decoder, HandsOverLargePiecesOnly) {
   osin::Rar20Decoder decoder;
   ASSERT_TRUE(decoder.Allocate());
   MemoryIo io(entry.packed);
-  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), 0);
+  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), osin::DecodeResult::kDone);
   EXPECT_TRUE(SameBytes(io.output, entry.expected));
   // Short pieces other than the last: the two sides of the wrap.
   std::vector<size_t> shortPieces;
@@ -134,7 +135,7 @@ TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
 
   MemoryIo io(entry.packed);
   io.reportProgress = true;
-  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), 0);
+  ASSERT_EQ(decoder.DecodeEntry(io, false, uint32_t(entry.expected.size())), osin::DecodeResult::kDone);
   uint64_t total = 0;
   for (size_t i = 0; i < io.reports.size(); ++i) {
     if (i + 1 < io.reports.size()) {
@@ -148,7 +149,8 @@ TEST(Rar20Decoder, ReportsProgressPerKilobyteAndStopsWhenAsked) {
   MemoryIo stopped(entry.packed);
   stopped.reportProgress = true;
   stopped.stopAfterReports = 3;
-  EXPECT_EQ(decoder.DecodeEntry(stopped, false, uint32_t(entry.expected.size())), 255);
+  EXPECT_EQ(decoder.DecodeEntry(stopped, false, uint32_t(entry.expected.size())),
+            osin::DecodeResult::kStopped);
   EXPECT_EQ(stopped.reports.size(), 3u);
   EXPECT_LT(stopped.output.size(), entry.expected.size());
 }
@@ -237,9 +239,9 @@ TEST(Rar20Decoder, DamagedEntriesEndAndLeaveTheDecoderUsable) {
   for (size_t cut : {size_t(0), size_t(1), size_t(20), entry.packed.size() / 2, entry.packed.size() - 1}) {
     Entry damaged = entry;
     damaged.packed.resize(cut);
-    int result = -1;
+    osin::DecodeResult result = osin::DecodeResult::kStopped;
     EXPECT_FALSE(Decode(decoder, damaged, 1 << 30, &result) == entry.expected) << "cut at " << cut;
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, osin::DecodeResult::kDone);
   }
   Entry flipped = entry;
   flipped.packed[flipped.packed.size() / 3] ^= 0x10;
@@ -255,7 +257,7 @@ TEST(Rar20Decoder, NoiseEndsOnItsOwn) {
   for (uint32_t seed = 0; seed < 40; ++seed) {
     Bytes noise = rar20test::RandomBytes(seed * 97 % 3000, seed);
     MemoryIo io(noise);
-    EXPECT_EQ(decoder.DecodeEntry(io, seed % 3 == 1, 0xFFFFFFFF), 0);
+    EXPECT_EQ(decoder.DecodeEntry(io, seed % 3 == 1, 0xFFFFFFFF), osin::DecodeResult::kDone);
     EXPECT_LT(io.output.size(), (noise.size() + 3 * 8192) * 8 * 260);
   }
 }

@@ -55,7 +55,7 @@ void ExpectReaderExtracts(const std::string& path, const std::string& folder,
   for (const Input& in : inputs) {
     ASSERT_EQ(reader.ReadNextFileHeader(header), 0) << in.name;
     std::string out = folder + "/" + in.name;
-    EXPECT_EQ(reader.ProcessEntry(kOpExtract, nullptr, out.c_str(), password.c_str(), nullptr), kEntryOk)
+    EXPECT_EQ(reader.ProcessEntry(aoExtract, nullptr, out.c_str(), password.c_str(), nullptr), kEntryOk)
         << in.name;
     EXPECT_TRUE(ReadFile(out) == in.data) << in.name << " differs after our reader";
   }

@@ -7,8 +7,7 @@
 
 #include "config/profile.h"
 #include "config/variables.h"
-#include "platform/scratch.h"
-#include "setup/session.h"
+#include "files.h"
 #include "testing.h"
 
 using namespace osin;
@@ -45,19 +44,21 @@ class Builtins : public ScratchTest {
  protected:
   void SetUp() override {
     ScratchTest::SetUp();
-    TSetupSession& session = Session();
-    session.PresetupDir = AddBackslash(dir_);
-    session.ConfigFile = session.PresetupDir + "Osin.ini";
-    session.SourceFile = "D:\\Media\\setup.exe";
-    session.InstallPath = "%ProgramFiles%\\Demo\\";
-    session.Language = "ENU";
+    presetupDir_ = AddBackslash(Dir());
+    configFile_ = presetupDir_ + "Osin.ini";
     ClearBorland();
   }
   void TearDown() override {
     ClearBorland();
     DropAllStores();
-    Session().Variables.Clear();
     ScratchTest::TearDown();
+  }
+  void BuildVariables() {
+    StringList runaways;
+    osin::BuildVariables(variables_,
+                         VariableSources{sourceFile_, installPath_, presetupDir_, configFile_, language_},
+                         runaways);
+    EXPECT_TRUE(runaways.IsEmpty());
   }
   static void ClearBorland() {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Borland");
@@ -68,11 +69,18 @@ class Builtins : public ScratchTest {
       RegCloseKey(setup);
     }
   }
-  static std::string Var(const char* name) {
-    const StringList& list = Session().Variables;
+  std::string Var(const char* name) {
+    const StringList& list = variables_;
     int i = list.IndexOfName(name);
     return i >= 0 ? ToStd(list.ValueFromIndex(i)) : "<absent>";
   }
+
+  String presetupDir_;
+  String configFile_;
+  String sourceFile_ = "D:\\Media\\setup.exe";
+  String installPath_ = "%ProgramFiles%\\Demo\\";
+  String language_ = "ENU";
+  StringList variables_;
 };
 
 TEST_F(Builtins, TwentySixInTheirOrder) {
@@ -103,7 +111,7 @@ TEST_F(Builtins, TwentySixInTheirOrder) {
                          "Delphi",
                          "Date",
                          "LangStr"};
-  const StringList& list = Session().Variables;
+  const StringList& list = variables_;
   ASSERT_EQ(list.Count(), 26);
   for (int i = 0; i < 26; ++i) EXPECT_EQ(list.Name(i), names[i]) << i;
 }
@@ -112,7 +120,7 @@ TEST_F(Builtins, PathsOfTheRunAndTheSystem) {
   BuildVariables();
   EXPECT_EQ(Var("SourcePath"), "D:\\Media");
   EXPECT_EQ(Var("InstallPath"), "%ProgramFiles%\\Demo") << "stored unexpanded";
-  EXPECT_EQ(Var("Presetup"), ToStd(dir_));
+  EXPECT_EQ(Var("Presetup"), ToStd(Dir()));
   char folder[MAX_PATH];
   GetWindowsDirectoryA(folder, MAX_PATH);
   EXPECT_EQ(Var("Windows"), folder);
@@ -172,23 +180,24 @@ TEST_F(Builtins, BootDriveBdeAndDelphiFromTheirKeys) {
 
 TEST_F(Builtins, ProjectVariablesFollowAndTheLanguageSectionWins) {
   ASSERT_TRUE(
-      WriteBytes(Session().ConfigFile,
+      WriteBytes(configFile_,
                  "[Variables]\r\nProgramName=Demo\r\nwindows=C:\\Mine\r\nApp=%InstallPath%\\app.exe\r\n"
                  "[Variables.ENU]\r\nProgramName=Demo (English)\r\n"));
   BuildVariables();
-  const StringList& list = Session().Variables;
+  const StringList& list = variables_;
   EXPECT_EQ(list.Count(), 28);
   EXPECT_EQ(list[26], "ProgramName=Demo (English)");
   EXPECT_EQ(list[27], "App=%InstallPath%\\app.exe");
   EXPECT_EQ(list[4], "windows=C:\\Mine") << "a built-in is replaced in place";
-  EXPECT_EQ(ToStd(GetVariable("App")), RegValue(kCurrentVersion, "ProgramFilesDir") + "\\Demo\\app.exe");
+  EXPECT_EQ(ToStd(GetVariable(variables_, "App").Text),
+            RegValue(kCurrentVersion, "ProgramFilesDir") + "\\Demo\\app.exe");
 }
 
 TEST_F(Builtins, TheConfigurationIsReadAgainAndEarlierValuesAreLost) {
-  ASSERT_TRUE(WriteBytes(Session().ConfigFile, "[Variables]\r\nV=1\r\n"));
+  ASSERT_TRUE(WriteBytes(configFile_, "[Variables]\r\nV=1\r\n"));
   BuildVariables();
-  SetVariable("ProgramGroup", "Demo Group");
-  ASSERT_TRUE(WriteBytes(Session().ConfigFile, "[Variables]\r\nV=2\r\n"));
+  SetVariable(variables_, "ProgramGroup", "Demo Group");
+  ASSERT_TRUE(WriteBytes(configFile_, "[Variables]\r\nV=2\r\n"));
   BuildVariables();
   EXPECT_EQ(Var("V"), "2");
   EXPECT_EQ(Var("ProgramGroup"), "<absent>");

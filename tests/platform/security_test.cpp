@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/fault.h"
+#include "platform/osversion.h"
 #include "platform/security.h"
-#include "setup/osversion.h"
 #include "testing.h"
 
 using namespace osin;

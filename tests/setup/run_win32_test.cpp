@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/text.h"
-#include "setup/osversion.h"
 #include "setup/run.h"
 #include "testing.h"
 

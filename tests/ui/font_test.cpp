@@ -1,6 +1,5 @@
 // Font descriptions and the character set of a language.
 #include "ui/font.h"
-#include "setup/session.h"
 #include "testing.h"
 
 using namespace osin;
@@ -64,15 +63,15 @@ TEST(LanguageCharset, TheTableInItsOrder) {
 }
 
 TEST(LanguageCharset, AppliesUpperCasedToTheThreeFonts) {
-  TSetupSession& session = Session();
-  ApplyLanguageCharset("rus");
-  EXPECT_EQ(session.MainTitleFont.Charset, 204);
-  EXPECT_EQ(session.DialogFont.Charset, 204);
-  EXPECT_EQ(session.DialogTitleFont.Charset, 204);
-  ApplyLanguageCharset("ENU");
-  EXPECT_EQ(session.MainTitleFont.Charset, 1);
-  EXPECT_EQ(session.DialogFont.Charset, 1);
-  EXPECT_EQ(session.DialogTitleFont.Charset, 1);
+  TFontDescription mainTitle, dialog, dialogTitle;
+  ApplyLanguageCharset("rus", mainTitle, dialog, dialogTitle);
+  EXPECT_EQ(mainTitle.Charset, 204);
+  EXPECT_EQ(dialog.Charset, 204);
+  EXPECT_EQ(dialogTitle.Charset, 204);
+  ApplyLanguageCharset("ENU", mainTitle, dialog, dialogTitle);
+  EXPECT_EQ(mainTitle.Charset, 1);
+  EXPECT_EQ(dialog.Charset, 1);
+  EXPECT_EQ(dialogTitle.Charset, 1);
 }
 
 }  // namespace

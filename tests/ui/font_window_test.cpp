@@ -12,7 +12,7 @@ TEST(BuildFont, SizeStylesFaceAndCharset) {
   TFontDescription font = ParseFontDescription("Arial,20,$0000FF,BIUS");
   font.Charset = 204;
   LOGFONTA lf;
-  BuildFont(font, lf);
+  BuildFont(font, nullptr, lf);
   HDC dc = GetDC(nullptr);
   int dpi = GetDeviceCaps(dc, LOGPIXELSY);
   ReleaseDC(nullptr, dc);
@@ -29,7 +29,7 @@ TEST(BuildFont, SizeStylesFaceAndCharset) {
 
 TEST(BuildFont, RegularWeightWithoutBold) {
   LOGFONTA lf;
-  BuildFont(ParseFontDescription("MS Sans Serif,8"), lf);
+  BuildFont(ParseFontDescription("MS Sans Serif,8"), nullptr, lf);
   EXPECT_EQ(lf.lfWeight, 400);
   EXPECT_EQ(lf.lfItalic, 0);
   EXPECT_EQ(lf.lfCharSet, 1);

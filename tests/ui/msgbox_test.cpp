@@ -78,4 +78,16 @@ TEST_F(Boxes, ShowBoxAddsNothing) {
   EXPECT_EQ(shown_[0].flags, static_cast<uint32_t>(kBoxIconError));
 }
 
+TEST_F(Boxes, ARunawayExpansionIsReportedAndKeepsItsText) {
+  StringList variables;
+  SetVariable(variables, "X", "%X%+");
+  SetVariable(variables, "Y", "y");
+  EXPECT_EQ(ReportRunaway(ExpandString("%Y%||%Y%", variables)), "y\ry");
+  EXPECT_TRUE(shown_.empty());
+  EXPECT_EQ(ReportRunaway(ExpandString("a||%X%", variables)), "a\r%X%");
+  ASSERT_EQ(shown_.size(), 1u);
+  EXPECT_EQ(shown_[0].text, "Infinite reference in the string \"a\r%X%\"!");
+  EXPECT_EQ(shown_[0].caption, "Error");
+}
+
 }  // namespace

@@ -27,12 +27,12 @@
 #include <string>
 #include <vector>
 
-#include "archive/arcfile.h"
 #include "archive/unpack.h"
 #include "archive/unrar.h"
 #include "pack/compress/entry_packer.h"
 #include "pack/packer.h"
 #include "platform/fault.h"
+#include "platform/file.h"
 
 namespace fs = std::filesystem;
 
@@ -57,7 +57,7 @@ struct Args {
 // The setup program osin-pack was shipped or built with: osin.exe in its own
 // folder, else the shipping (i686) build of the same build tree.
 std::string DefaultStub() {
-  String self = ArcModulePath();
+  String self = ProgramFile();
   if (self.IsEmpty()) return std::string();
   fs::path folder = fs::path(self.c_str()).parent_path();
   for (const fs::path& candidate :
@@ -166,7 +166,7 @@ int List(const Args& a) {
   printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified", "attr",
          "name");
   while (!arc.Eof) {
-    const TRARHeader& h = arc.Entry();
+    const TRARHeader& h = arc.Header;
     printf("%10u %10u  %-7s %c%c  %-19s  %08X  %s\n", h.UnpackedSize, h.PackedSize,
            h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
            (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
@@ -206,7 +206,7 @@ int Extract(const Args& a) {
   TRARHeader h;
   int ok = 0, failed = 0;
   while (r.ReadNextFileHeader(h) == 0) {
-    int result = r.ProcessEntry(kOpExtract, a.output.c_str(), "", a.password.c_str(), nullptr);
+    int result = r.ProcessEntry(aoExtract, a.output.c_str(), "", a.password.c_str(), nullptr);
     if (result == kEntryOk) {
       ++ok;
       continue;
@@ -214,7 +214,7 @@ int Extract(const Args& a) {
     printf("FAILED %s: result %d, %s\n", h.EntryName.c_str(), result, ResultText(result));
     ++failed;
     // Not written, yet a solid archive's next entry needs its history.
-    if (result == kEntryCannotCreate) r.ProcessEntry(kOpTest, "", "", a.password.c_str(), nullptr);
+    if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);
     if (result == kEntryNoMemory) break;
   }
   printf("%d ok, %d failed\n", ok, failed);

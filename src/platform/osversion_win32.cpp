@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 
 namespace osin {
 

@@ -1,12 +1,10 @@
 #include <windows.h>
 
-#include "config/language.h"
+#include "ui/pagetext.h"
+
 #include "config/profile.h"
 #include "config/variables.h"
 #include "platform/fault.h"
-#include "platform/file.h"
-#include "setup/session.h"
-#include "ui/font.h"
 #include "ui/msgbox.h"
 
 namespace osin {
@@ -18,20 +16,14 @@ const int kItemTextRoom = 1024;
 // The page header control, whose text is the default title.
 const int kHeaderControl = 100;
 
-String WindowText(HWND window) {
-  char text[kItemTextRoom];
-  int length = GetWindowTextA(window, text, kItemTextRoom);
-  return String(text, length > 0 ? length : 0);
-}
-
 void SetTextSelected(HWND window, const String& text) {
   SetWindowTextA(window, text.c_str());
   SendMessageA(window, EM_SETSEL, 0, text.Length());
 }
 
-BOOL CALLBACK ExpandChildText(HWND child, LPARAM) {
+BOOL CALLBACK ExpandChildText(HWND child, LPARAM variables) {
   String text = WindowText(child);
-  String expanded = ExpandString(text);
+  String expanded = ReportRunaway(ExpandString(text, *reinterpret_cast<const StringList*>(variables)));
   if (expanded != text) SetTextSelected(child, expanded);
   return TRUE;
 }
@@ -48,37 +40,19 @@ void SetControlTexts(HWND page, const String& file, const String& section) {
 
 }  // namespace
 
-void SetLanguage(const String& code) {
-  TSetupSession& session = Session();
-  session.Language = code;
-  String file = session.PresetupDir + code + ".lng";
-  session.LanguageFile = FileExists(file) ? file : session.PresetupDir + "Enu.lng";
-  ApplyLanguageCharset(code);
-  BuildVariables();
-  session.ProgramName = ExpandString("%ProgramName%");
-  SetMessageCaption(session.ProgramName);
-  HWND window = session.MainWindow;
-  if (window && WindowText(window) != session.ProgramName) {
-    SetWindowTextA(window, session.ProgramName.c_str());
-    InvalidateRect(window, nullptr, TRUE);
-    UpdateWindow(window);
-  }
-}
-
-bool LoadPageTexts(HWND page, const String& pageName) {
-  TSetupSession& session = Session();
-  const String& file = session.LanguageFile;
+bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts, String& pageTitle) {
+  const String& file = texts.File;
   String caption = ReadIniString(file, "Dialogs", "Caption", String());
   if (FaultPending()) return false;
-  caption = ExpandString(ReadIniString(file, pageName, "Caption", caption));
+  caption = ReportRunaway(ExpandString(ReadIniString(file, pageName, "Caption", caption), texts.Variables));
   if (!caption.IsEmpty()) SetWindowTextA(page, caption.c_str());
 
   String title = ReadIniString(file, "Dialogs", "Title", GetItemText(page, kHeaderControl));
-  session.PageTitle = ExpandString(ReadIniString(file, pageName, "Title", title));
+  pageTitle = ReportRunaway(ExpandString(ReadIniString(file, pageName, "Title", title), texts.Variables));
 
   SetControlTexts(page, file, "Dialogs");
   SetControlTexts(page, file, pageName);
-  EnumChildWindows(page, ExpandChildText, 0);
+  EnumChildWindows(page, ExpandChildText, reinterpret_cast<LPARAM>(&texts.Variables));
   return !FaultPending();
 }
 
@@ -91,6 +65,12 @@ String GetItemText(HWND window, int id) {
   char text[kItemTextRoom];
   UINT length = GetDlgItemTextA(window, id, text, kItemTextRoom);
   return String(text, static_cast<int>(length));
+}
+
+String WindowText(HWND window) {
+  char text[kItemTextRoom];
+  int length = GetWindowTextA(window, text, kItemTextRoom);
+  return String(text, length > 0 ? length : 0);
 }
 
 String GetListSelection(HWND listBox) {

@@ -1,7 +1,7 @@
 // The running system's record and its substitution under Wine.
 #include <windows.h>
 
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 #include "testing.h"
 
 using namespace osin;

@@ -5,16 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "config/dialog_template.h"
 #include "config/language.h"
 #include "config/profile.h"
 #include "config/variables.h"
-#include "dialog_template.h"
+#include "files.h"
 #include "platform/fault.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
+#include "setup/language.h"
 #include "setup/session.h"
 #include "testing.h"
 #include "ui/msgbox.h"
+#include "ui/pagetext.h"
 
 using namespace osin;
 
@@ -81,7 +83,7 @@ class Languages : public ScratchTest {
   void SetUp() override {
     ScratchTest::SetUp();
     TSetupSession& session = Session();
-    session.PresetupDir = AddBackslash(dir_);
+    session.PresetupDir = AddBackslash(Dir());
     session.ConfigFile = session.PresetupDir + "Osin.ini";
     session.SourceFile = session.PresetupDir + "setup.exe";
     session.InstallPath = "C:\\Apps\\Demo\\";
@@ -116,7 +118,7 @@ TEST_F(Languages, EnglishSetsNameCaptionAndFonts) {
   EXPECT_EQ(session.LanguageFile, session.PresetupDir + "ENU.lng");
   EXPECT_EQ(session.ProgramName, "Demo Program");
   EXPECT_EQ(session.DialogFont.Charset, 1);
-  EXPECT_EQ(GetVariable("LangStr"), "ENU");
+  EXPECT_EQ(GetVariable(Session().Variables, "LangStr").Text, "ENU");
   ErrorBox("x");
   ASSERT_EQ(captions_.size(), 1u);
   EXPECT_EQ(captions_[0], "Demo Program");
@@ -129,8 +131,8 @@ TEST_F(Languages, RussianTakesItsOwnFileVariablesAndCharset) {
   EXPECT_EQ(session.ProgramName, "Demo RU");
   EXPECT_EQ(session.MainTitleFont.Charset, 204);
   EXPECT_EQ(session.DialogTitleFont.Charset, 204);
-  EXPECT_EQ(MessageString(13), kDemoRu);
-  EXPECT_EQ(MessageString(4), "") << "the Russian file has no message 4";
+  EXPECT_EQ(MessageString(SessionTexts(), 13).Text, kDemoRu);
+  EXPECT_EQ(MessageString(SessionTexts(), 4).Text, "") << "the Russian file has no message 4";
 }
 
 TEST_F(Languages, ALanguageWithoutItsFileShowsEnglish) {
@@ -138,18 +140,19 @@ TEST_F(Languages, ALanguageWithoutItsFileShowsEnglish) {
   TSetupSession& session = Session();
   EXPECT_EQ(session.LanguageFile, session.PresetupDir + "Enu.lng");
   EXPECT_EQ(session.Language, "DEU");
-  EXPECT_EQ(GetVariable("LangStr"), "DEU");
-  EXPECT_EQ(MessageString(13), "This operating system is not supported!");
-  EXPECT_EQ(MessageString(4), "Insufficient free disk space!") << "Strings.ENU is for ENU only";
+  EXPECT_EQ(GetVariable(Session().Variables, "LangStr").Text, "DEU");
+  EXPECT_EQ(MessageString(SessionTexts(), 13).Text, "This operating system is not supported!");
+  EXPECT_EQ(MessageString(SessionTexts(), 4).Text, "Insufficient free disk space!")
+      << "Strings.ENU is for ENU only";
 }
 
 TEST_F(Languages, MessagesExpandAndTheOverrideSectionWins) {
   SetLanguage("ENU");
-  EXPECT_EQ(MessageString(1),
+  EXPECT_EQ(MessageString(SessionTexts(), 1).Text,
             "The Demo Program is not completely installed on your computer.\rDo you want to abort setup?");
-  EXPECT_EQ(MessageString(4), "Not enough room on ENU.");
-  EXPECT_EQ(MessageString(99), "");
-  EXPECT_EQ(LanguageString("Dialogs", 102), "Next >");
+  EXPECT_EQ(MessageString(SessionTexts(), 4).Text, "Not enough room on ENU.");
+  EXPECT_EQ(MessageString(SessionTexts(), 99).Text, "");
+  EXPECT_EQ(LanguageString(SessionTexts(), "Dialogs", 102).Text, "Next >");
 }
 
 TEST_F(Languages, WithoutAProgramNameTheTitleShowsTheReference) {
@@ -183,7 +186,7 @@ TEST_F(Languages, TheMainWindowTitleFollowsTheLanguage) {
 TEST_F(Languages, UninstallSectionsWithAtMostTwoWords) {
   SetLanguage("ENU");
   StringList sections;
-  UninstallLanguageSections(sections);
+  UninstallLanguageSections(Session().LanguageFile, sections);
   String file = Session().LanguageFile;
   EXPECT_EQ(ToStd(sections.Text()), ToStd(file + ",Uninstall.Strings\r\n" + file + ",Uninstall\r\n"));
 }
@@ -242,7 +245,7 @@ TEST_F(Pages, TheTextsOfAPageComeFromItsSectionAndFromDialogs) {
   SetLanguage("ENU");
   DialogTemplate page = PageTemplate();
   HWND window = Open(page);
-  ASSERT_TRUE(LoadPageTexts(window, "DLG_DIR"));
+  ASSERT_TRUE(LoadPageTexts(window, "DLG_DIR", SessionTexts(), Session().PageTitle));
   EXPECT_EQ(Caption(window), "Destination");
   EXPECT_EQ(Session().PageTitle, "Choose the folder for Demo Program");
   EXPECT_EQ(Text(window, kBack), "< Back") << "Dialogs.ENU does not touch pages";
@@ -259,7 +262,7 @@ TEST_F(Pages, WhatAPageDoesNotNameComesFromDialogsOrTheTemplate) {
   SetLanguage("ENU");
   DialogTemplate page = PageTemplate();
   HWND window = Open(page);
-  ASSERT_TRUE(LoadPageTexts(window, "DLG_WELCOME"));
+  ASSERT_TRUE(LoadPageTexts(window, "DLG_WELCOME", SessionTexts(), Session().PageTitle));
   EXPECT_EQ(Caption(window), "Template caption") << "an empty expansion leaves the caption alone";
   EXPECT_EQ(Session().PageTitle, "Template title");
   EXPECT_EQ(Text(window, kBoth), "From Dialogs");
@@ -271,7 +274,7 @@ TEST_F(Pages, RussianPagesShowRussianTexts) {
   SetLanguage("RUS");
   DialogTemplate page = PageTemplate();
   HWND window = Open(page);
-  ASSERT_TRUE(LoadPageTexts(window, "DLG_DIR"));
+  ASSERT_TRUE(LoadPageTexts(window, "DLG_DIR", SessionTexts(), Session().PageTitle));
   EXPECT_EQ(Caption(window), "Demo RU");
   EXPECT_EQ(Text(window, kNext), kNextRu);
   EXPECT_EQ(Text(window, kBack), "b") << "the Russian file names no Back text";
@@ -310,7 +313,7 @@ struct PageRun {
 INT_PTR CALLBACK FaultingPage(HWND page, UINT message, WPARAM, LPARAM lParam) {
   if (message != WM_INITDIALOG) return FALSE;
   PageRun& run = *reinterpret_cast<PageRun*>(lParam);
-  run.loaded = LoadPageTexts(page, run.name);
+  run.loaded = LoadPageTexts(page, run.name, SessionTexts(), Session().PageTitle);
   EndDialog(page, run.loaded ? IDOK : IDABORT);
   return TRUE;
 }

@@ -1,4 +1,4 @@
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 
 namespace osin {
 

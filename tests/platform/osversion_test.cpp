@@ -1,5 +1,5 @@
 // Classification of the operating system from what it reports.
-#include "setup/osversion.h"
+#include "platform/osversion.h"
 #include "testing.h"
 
 using namespace osin;
