@@ -8,11 +8,13 @@
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "setup/display.h"
 #include "setup/presetup.h"
 #include "setup/run.h"
 #include "setup/session.h"
 #include "ui/mainwindow.h"
 #include "ui/msgbox.h"
+#include "ui/msgwindow.h"
 
 namespace osin {
 
@@ -51,6 +53,8 @@ void FreeBitmap(void* bitmap) {
 void CleanUp(TSetupSession& session) {
   DropAllStores();
   session.StaticBitmaps.Clear();
+  if (session.Background.Bitmap) DeleteObject(session.Background.Bitmap);
+  session.Background.Bitmap = nullptr;
   session.Languages.Clear();
   session.Variables.Clear();
   session.DialogSequence.Clear();
@@ -89,16 +93,23 @@ bool RunSetup() {
 
   PrepareTemporaryFolder(session);
 
-  session.MainWindow = CreateBackgroundWindow();
+  session.MainWindow = CreateBackgroundWindow(&session.Background);
   if (!session.MainWindow) {
     // Nothing was unpacked yet; the empty folder goes at once.
     DeleteTree(StripBackslash(session.PresetupDir), true);
     return false;
   }
+  SetMessageWindowOwner(session.MainWindow, &session.DialogFont);
 
   session.StaticBitmaps = StringList(FreeBitmap);
   if (ExtractPresetup()) {
-    // Configuration, language, checks, pages and the installation follow
+    ReadDisplaySettings(session);
+    LoadDisplayBitmaps(session);
+    BuildDisplayFonts(session);
+    // Languages and the checks of the system and the user's rights come
+    // here as they are built.
+    ShowBackground(session);
+    // The programs to run first, the pages and the installation follow
     // here as they are built.
   }
   CleanUp(session);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Runs a setup program once under Wine for `make demo`, pausing it at its
-initialization window for a screenshot, and tells what it showed.
+initialization window and at its painted background for screenshots, and
+tells what it showed.
 
     demo.py SETUP.exe
 """
@@ -12,15 +13,17 @@ import harness  # noqa: E402
 
 
 def main(setup):
-    script = ["start " + harness.windows_path(setup), "wait-window initializing 60000", "suspend",
-              "sync initializing", "resume", "wait-exit 600000"]
+    script = ["hold OsinMainWindow 15", "start " + harness.windows_path(setup), "wait-window initializing 60000",
+              "suspend", "sync initializing", "resume", "wait-held 600000", "sync background", "release",
+              "wait-exit 600000"]
     transcript = harness.run_scenario("demo", script)
     for caption in dict.fromkeys(w.caption for w in transcript.windows if w.caption):
         print("  window: %s" % caption)
     for text in transcript.message_boxes():
         print("  message: %s" % text)
     print("  exit code: %s" % transcript.exit_code)
-    print("  screenshot: %s" % os.path.join(transcript.folder, "initializing.png"))
+    for shot in ("initializing", "background"):
+        print("  screenshot: %s" % os.path.join(transcript.folder, shot + ".png"))
     return 0
 
 
