@@ -17,6 +17,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import rarcraft  # noqa: E402
+import wizard  # noqa: E402
 
 OSIN = os.path.join(harness.WIN64, "src", "setup", "osin.exe")
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
@@ -46,6 +47,15 @@ def packed_setup(name, files):
     return setup
 
 
+def pack_folder(name, project, options=()):
+    """osin-pack build of the project folder PROJECT, with OPTIONS."""
+    setup = os.path.join(WORK, name + ".exe")
+    os.makedirs(WORK, exist_ok=True)
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", OSIN] + list(options), check=True,
+                   stdout=subprocess.DEVNULL)
+    return setup
+
+
 def crafted_setup(name, entries):
     """osin.exe followed by a hand-made archive of ENTRIES."""
     setup = os.path.join(WORK, name + ".exe")
@@ -58,10 +68,10 @@ def temp_entries():
     return set(os.listdir(harness.wine_temp_dir()))
 
 
-def run(name, script, on_sync=None):
+def run(name, script, on_sync=None, env=None, encoding="cp1252"):
     """Runs the scenario and applies the checks every scenario shares."""
     before = temp_entries()
-    transcript = harness.run_scenario(name, script, on_sync)
+    transcript = harness.run_scenario(name, script, on_sync, env=env, encoding=encoding)
     transcript.expect(transcript.exit_code == 0, "exit code %s, expected 0" % transcript.exit_code)
     left = temp_entries() - before
     transcript.expect(not left, "left in the temporary folder: %s" % sorted(left))
@@ -172,8 +182,17 @@ def started_by_bare_name():
     t.expect(not t.message_boxes(), "unexpected boxes %r" % t.message_boxes())
 
 
+def demo_english():
+    wizard.walk_english(run, pack_folder)
+
+
+def demo_russian():
+    wizard.walk_russian(run, pack_folder)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
-                                     too_little_space, traversal_entry, started_by_bare_name)}
+                                     too_little_space, traversal_entry, started_by_bare_name,
+                                     demo_english, demo_russian)}
 
 
 def main(args):
