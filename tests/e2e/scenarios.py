@@ -190,9 +190,13 @@ def demo_russian():
     wizard.walk_russian(run, pack_folder)
 
 
+def run_ends():
+    wizard.run_ends(run, packed_setup)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
-                                     demo_english, demo_russian)}
+                                     demo_english, demo_russian, run_ends)}
 
 
 def main(args):

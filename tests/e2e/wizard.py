@@ -188,3 +188,70 @@ def walk_russian(run, run_pack):
     t.expect(license.caption == "Установка Осин Демо", "caption %r" % license.caption)
     t.expect("Пароль этой установки" in page_with(t, r["readme"]).text(106), "readme")
     t.expect(not t.message_boxes(), "declining asked: %r" % t.message_boxes())
+
+
+LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need administrator rights.\r\n"
+                 "13=This operating system is not supported!\r\n[Dialogs]\r\nCaption=%ProgramName% setup\r\n"
+                 "102=Next >\r\n103=Cancel\r\n[DLG_WELCOME]\r\n105=Welcome to the test.\r\n"
+                 "[DLG_NOTFINISH]\r\n106=Not installed.\r\n").encode("ascii")
+
+
+def project(config):
+    """A small project: CONFIG's lines in Osin.ini beside the English texts,
+    and a folder whose name begins with a dot, which the clean-up removes too."""
+    ini = "[Variables]\r\nProgramName=Check\r\n" + "\r\n".join(config) + "\r\n"
+    return {"Presetup/Osin.ini": ini.encode("ascii"), "Presetup/Enu.lng": LANGUAGE_FILE,
+            "Presetup/.svn/entries": b"kept by a careless publisher\r\n"}
+
+
+def run_ends(run, packed_setup):
+    """The ways a run ends before or instead of its pages, each with its
+    clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
+    one that exits 0), a page name that names no page, and where each
+    DialogPosition puts a page. Wine runs its programs with administrator
+    rights, so CheckAdminRights=1 lets the run go on here."""
+    # SupportedOS: Wine is of the NT line; "nt" only would pass.
+    setup = packed_setup("os", project(["[Config]", "SupportedOS=9x,95,98, nt", "PreInstallDialogSequence=DLG_WELCOME"]))
+    t = run("run_ends_os", ["start " + harness.windows_path(setup), "wait-text not supported 60000", "sync os",
+                            "press %d" % OK, "wait-exit 60000"])
+    t.expect(t.message_boxes() == ["This operating system is not supported!"], "boxes %r" % t.message_boxes())
+    t.expect(not t.seen(caption="Check setup"), "a page was shown")
+
+    marker = os.path.join(harness.wine_prefix(), "drive_c", "osin-prerun.txt")
+    if os.path.exists(marker):
+        os.remove(marker)
+    setup = packed_setup("prerun", project([
+        "[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]", "ShowMainWindow=1",
+        "[PreRunApp]", "First=cmd.exe,/c echo ran> C:\\osin-prerun.txt,,0", "Second=cmd.exe,/c exit 1,,0"]))
+    t = run("run_ends_prerun", ["start " + harness.windows_path(setup), "wait-exit 60000"])
+    t.expect(os.path.exists(marker), "the first PreRunApp did not run")
+    os.remove(marker)
+    t.expect(not t.message_boxes() and not t.seen(caption="Check setup"), "the run did not end silently")
+
+    setup = packed_setup("nopage", project([
+        "[Config]", "CheckAdminRights=1", "PreInstallDialogSequence=DLG_WELCOME, DLG_DIR",
+        "[Display]", "DialogPosition=0,2"]))
+    t = run("run_ends_nopage", ["start " + harness.windows_path(setup), "wait-text Welcome to the test 60000",
+                                "sync welcome", "press %d" % NEXT, "wait-text no page of that name 30000",
+                                "sync no_page", "press %d" % OK, "wait-text Not installed 30000", "sync final",
+                                "press 104", "wait-exit 60000"])
+    t.expect(t.message_boxes() == ['Cannot show the page " DLG_DIR": the setup program has no page of that name.'],
+             "boxes %r" % t.message_boxes())
+    expect_place(t, "Welcome to the test", lambda W, H, w, h: (W // 16, H - H // 16 - h))
+
+    for name, position, place in (("right", "2,0", lambda W, H, w, h: (W - W // 16 - w, H // 16)),
+                                  # Any other number: the edge; not a number: 1.
+                                  ("edge", "9,x", lambda W, H, w, h: (0, (H - h) // 2))):
+        setup = packed_setup("place-" + name, project([
+            "[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]", "DialogPosition=" + position,
+            "ShowFinalDialog=0"]))
+        t = run("run_ends_place_" + name, ["start " + harness.windows_path(setup),
+                                           "wait-text Welcome to the test 60000", "sync welcome",
+                                           "press %d" % NEXT, "wait-exit 60000"])
+        expect_place(t, "Welcome to the test", place)
+
+
+def expect_place(t, text, place):
+    x, y, w, h = page_with(t, text).rect
+    expected = place(t.screen[0], t.screen[1], w, h)
+    t.expect((x, y) == expected, "page at %r, expected %r on a %r screen" % ((x, y), expected, t.screen))
