@@ -77,9 +77,9 @@ class Groups:
             shutil.rmtree(folder, ignore_errors=True)
 
 
-def page(texts, name, shot=None):
-    """Waits for the page NAME and takes its screenshot."""
-    return ["wait-text %s 30000" % texts[name], "sleep 300", "sync %s" % (shot or name)]
+def page(texts, name, shot=None, show=300):
+    """Waits for the page NAME, lets it show for SHOW ms and takes its screenshot."""
+    return ["wait-text %s 30000" % texts[name], "sleep %d" % show, "sync %s" % (shot or name)]
 
 
 def page_with(transcript, text):
