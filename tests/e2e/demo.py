@@ -20,6 +20,8 @@ def main(setup):
     e = wizard.ENGLISH
     script = ["start " + harness.windows_path(setup)]
     for name in PAGES:
+        if name == "language":
+            script += ["wait-text %s 60000" % e[name], "elapsed"]
         script += wizard.page(e, name, show=1500)
         if name == "license":
             script.append("press 105")
@@ -35,6 +37,7 @@ def main(setup):
         print("  page %-9s %-28s %s" % (name, shown.caption, os.path.join(transcript.folder, name + ".png")))
     for text in transcript.message_boxes():
         print("  message: %s" % text.replace("\r", " "))
+    print("  first page shown %d ms after the start" % transcript.elapsed[0])
     print("  exit code: %s" % transcript.exit_code)
     return 0
 

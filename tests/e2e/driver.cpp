@@ -23,6 +23,7 @@
 //                                text contains TEXT
 //   expect-text TEXT             fail unless a visible window has such a
 //                                control now
+//   elapsed                      write "ELAPSED MS": the time since start
 //   sync NAME                    print "SYNC NAME" and wait until the Linux
 //                                side creates ACKDIR/NAME (screenshots, file
 //                                system checks while the program is paused)
@@ -120,6 +121,10 @@ class Driver {
       if (Watch(ms, [&] { return SeenText(text); })) return 0;
       return Fail("wait-text timed out: " + text);
     }
+    if (verb == "elapsed") {
+      Write("ELAPSED " + std::to_string(GetTickCount() - started_));
+      return 0;
+    }
     if (verb == "expect-text") {
       Observe();
       return SeenText(rest) ? 0 : Fail("expect-text: nothing shows " + rest);
@@ -151,6 +156,7 @@ class Driver {
                         &process_)) {
       return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
     }
+    started_ = GetTickCount();
     Write("STARTED pid=" + std::to_string(process_.dwProcessId));
     Write("SCREEN " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " " +
           std::to_string(GetSystemMetrics(SM_CYSCREEN)));
@@ -411,6 +417,7 @@ class Driver {
   std::ofstream out_;
   std::string ackDir_;
   PROCESS_INFORMATION process_ = {};
+  DWORD started_ = 0;
   std::map<HWND, Seen> seen_;
 };
 

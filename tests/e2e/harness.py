@@ -86,6 +86,7 @@ class Transcript:
         self.exit_code = None
         self.errors = []
         self.screen = None
+        self.elapsed = []  # what each "elapsed" step measured, in ms
         current = None
         for line in text.splitlines():
             if line.startswith("WINDOW "):
@@ -99,6 +100,8 @@ class Transcript:
                     current.hidden.add(int(m.group(2)))
             elif line.startswith("RECT ") and current is not None:
                 current.rect = tuple(int(v) for v in line.split()[2:6])
+            elif line.startswith("ELAPSED "):
+                self.elapsed.append(int(line.split()[1]))
             elif line.startswith("SCREEN "):
                 self.screen = tuple(int(v) for v in line.split()[1:3])
             elif line.startswith("EXIT "):
