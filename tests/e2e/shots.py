@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Copies three page screenshots of the demo walks (the scenarios
-demo_english and demo_russian, run first) into docs/, cut to the page and
+demo_english and demo_russian, run first on the x86_64 build) into docs/, cut to the page and
 reduced to a small palette, for the README. scripts/readme-shots runs it.
 """
 import os
@@ -22,7 +22,7 @@ def main():
     docs = os.path.join(harness.ROOT, "docs")
     os.makedirs(docs, exist_ok=True)
     for scenario, shot, text, encoding, name in SHOTS:
-        folder = os.path.join(harness.OUT, scenario)
+        folder = os.path.join(harness.build.out, scenario)
         with open(os.path.join(folder, "transcript.txt"), encoding=encoding, errors="replace") as f:
             transcript = harness.Transcript(f.read(), 0, folder)
         x, y, w, h = wizard.page_with(transcript, text).rect

@@ -3,7 +3,7 @@
 before or instead of its pages. scenarios.py runs them with its common
 checks (exit code 0, nothing left in the temporary folder).
 
-Each walk takes a screenshot per page (build/e2e/<scenario>/<page>.png);
+Each walk takes a screenshot per page (build/e2e/<arch>/<scenario>/<page>.png);
 scripts/readme-shots copies three of them next to the README.
 """
 import os
