@@ -60,7 +60,7 @@ String StripBackslash(const String& path) {
 }
 
 TreeEntry ClassifyTreeEntry(const String& name, uint32_t attributes) {
-  if (name.IsEmpty() || name[0] == '.') return TreeEntry::kPassOver;
+  if (name.IsEmpty() || name == "." || name == "..") return TreeEntry::kPassOver;
   if (attributes & kAttrDirectory) return TreeEntry::kFolder;
   if (attributes & kAttrVolumeLabel) return TreeEntry::kPassOver;
   return TreeEntry::kFile;

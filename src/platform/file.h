@@ -136,8 +136,8 @@ bool SetEntryAttributes(const String& path, uint32_t attributes);
 bool ForceFolders(const String& path);
 
 // Deletes everything below Folder and, with RemoveRoot, Folder itself.
-// Entries whose names begin with a dot are left alone (and so keep their
-// folder); without RemoveRoot subfolders are emptied but kept; read-only
+// Names beginning with a dot (".svn", ".cfg") go like any other; only the
+// entries "." and ".." are passed over. Without RemoveRoot subfolders are emptied but kept; read-only
 // files are deleted too; a folder that is a link (a reparse point) is
 // removed as a link, never entered. Goes on past failures and returns true
 // only when every deletion succeeded; false at once when Folder is not an

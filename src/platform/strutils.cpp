@@ -143,6 +143,12 @@ String ReplaceAll(const String& s, const String& find, const String& replace) {
   return result;
 }
 
+String SubstituteFirstS(const String& pattern, const String& value) {
+  int at = pattern.Pos("%s");
+  if (!at) return pattern;
+  return pattern.Copy(1, at - 1) + value + pattern.Copy(at + 2, pattern.Length());
+}
+
 String DeleteChar(const String& s, char c) {
   String result;
   for (int i = 0; i < s.Length(); ++i) {

@@ -68,6 +68,11 @@ void SetListValue(StringList& list, const String& name, const String& value);
 // that was inserted is not searched again. An empty Find changes nothing.
 String ReplaceAll(const String& s, const String& find, const String& replace);
 String DeleteChar(const String& s, char c);
+// Pattern with its first "%s" replaced by Value; every other character,
+// "%" and a second "%s" included, is copied as it stands. For texts from
+// language files ("Extracting %s..."), which must never reach a printf
+// format: a translator's "100%" or "%n" would read or write garbage there.
+String SubstituteFirstS(const String& pattern, const String& value);
 String PadLeft(char c, const String& s, int width);
 String LeftStr(const String& s, int count);
 String RightStr(const String& s, int count);

@@ -64,6 +64,11 @@ struct TSetupSession {
   bool ConfirmCancel = true;
   // Outcome of the last stage of the run.
   bool InstallSucceeded = false;
+  // [Config] CheckAdminRights: the run needs administrator rights.
+  bool CheckAdminRights = false;
+  // [Config] Uninstall with UnOsin.exe among the control files: the
+  // uninstaller is copied and registered.
+  bool RegisterUninstall = false;
   // Page names for the page sequence runner.
   StringList DialogSequence;
   // The background's bitmap lines, each with its bitmap (owned).

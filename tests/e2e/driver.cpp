@@ -32,8 +32,16 @@
 //   click ID [PATTERN]           let button ID of that window click itself
 //                                (BM_CLICK), so its notification is sent to
 //                                the window as a real click's is
-//   set-text ID TEXT             set the text of control ID of the newest
-//                                window (typing into an edit box)
+//   close [PATTERN]              ask the newest (or matching) window to close
+//   set-text ID TEXT             give control ID of the newest window TEXT
+//                                (as typing it would)
+//   select ID TEXT               select the item TEXT of list box ID of the
+//                                newest window and notify the window
+//   wait-text TEXT MS            until a visible window has a control whose
+//                                text contains TEXT
+//   expect-text TEXT             fail unless a visible window has such a
+//                                control now
+//   elapsed                      write "ELAPSED MS": the time since start
 //   sync NAME                    print "SYNC NAME" and wait until the Linux
 //                                side creates ACKDIR/NAME (screenshots, file
 //                                system checks while the program is paused)
@@ -62,6 +70,7 @@ namespace {
 
 struct Control {
   int id;
+  bool visible;
   std::string cls, text;
 };
 
@@ -185,7 +194,22 @@ class Driver {
     }
     if (verb == "press") return Press(rest, false);
     if (verb == "click") return Press(rest, true);
-    if (verb == "set-text") return SetText(rest);
+    if (verb == "close") return Close(rest);
+    if (verb == "set-text" || verb == "select") return SetControl(verb, rest);
+    if (verb == "wait-text") {
+      std::string text;
+      int ms = SplitPatternAndNumber(rest, text);
+      if (Watch(ms, [&] { return SeenText(text); })) return 0;
+      return Fail("wait-text timed out: " + text);
+    }
+    if (verb == "elapsed") {
+      Write("ELAPSED " + std::to_string(GetTickCount() - started_));
+      return 0;
+    }
+    if (verb == "expect-text") {
+      Observe();
+      return SeenText(rest) ? 0 : Fail("expect-text: nothing shows " + rest);
+    }
     if (verb == "desktop") return UseDesktop(rest);
     if (verb == "hold") {
       hold_ = rest;
@@ -231,6 +255,8 @@ class Driver {
     }
     started_ = GetTickCount();
     Write("STARTED pid=" + std::to_string(process_.dwProcessId));
+    Write("SCREEN " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " " +
+          std::to_string(GetSystemMetrics(SM_CYSCREEN)));
     if (hold_.empty()) return 0;
     HMODULE library = LoadLibraryA(SiblingPath("osin-e2e-hold.dll").c_str());
     FARPROC hook = library ? GetProcAddress(library, "OsinHoldHook") : nullptr;
@@ -278,20 +304,6 @@ class Driver {
     return 0;
   }
 
-  int SetText(const std::string& rest) {
-    size_t blank = rest.find(' ');
-    int id = std::stoi(rest.substr(0, blank));
-    std::string text = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
-    HWND window = FindWindowMatching("");
-    HWND control = window ? GetDlgItem(window, id) : nullptr;
-    DWORD_PTR result = 0;
-    if (!control || !SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                                         SMTO_ABORTIFHUNG, 5000, &result)) {
-      return Fail("set-text: no control " + std::to_string(id));
-    }
-    return 0;
-  }
-
   int Press(const std::string& rest, bool selfClick) {
     std::istringstream words(rest);
     int id = 0;
@@ -308,6 +320,35 @@ class Driver {
       return 0;
     }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    return 0;
+  }
+
+  int Close(const std::string& pattern) {
+    HWND window = FindWindowMatching(pattern);
+    if (!window) return Fail("close: no window matching '" + pattern + "'");
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+
+  // "ID TEXT": the text of an edit, or the item of a list box to select.
+  int SetControl(const std::string& verb, const std::string& rest) {
+    size_t blank = rest.find(' ');
+    int id = std::stoi(rest.substr(0, blank));
+    std::string text = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+    HWND window = FindWindowMatching("");
+    HWND control = window ? GetDlgItem(window, id) : nullptr;
+    if (!control) return Fail(verb + ": no control " + std::to_string(id));
+    DWORD_PTR result = 0;
+    LPARAM p = reinterpret_cast<LPARAM>(text.c_str());
+    if (verb == "set-text") {
+      SendMessageTimeoutA(control, WM_SETTEXT, 0, p, SMTO_ABORTIFHUNG, 5000, &result);
+      return 0;
+    }
+    SendMessageTimeoutA(control, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), p, SMTO_ABORTIFHUNG, 5000,
+                        &result);
+    if (static_cast<LRESULT>(result) == LB_ERR) return Fail("select: no item '" + text + "'");
+    SendMessageTimeoutA(control, LB_SETCURSEL, result, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
     return 0;
   }
 
@@ -401,8 +442,32 @@ class Driver {
 
   static BOOL CALLBACK CollectControl(HWND child, LPARAM param) {
     auto* list = reinterpret_cast<std::vector<Control>*>(param);
-    list->push_back({GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+    std::string cls = ClassOf(child);
+    list->push_back({GetDlgCtrlID(child), IsWindowVisible(child) != 0, cls,
+                     cls == "ListBox" ? ItemsOf(child) : TextOf(child)});
     return TRUE;
+  }
+
+  // A list box's items joined by "|", the selected one marked with "*".
+  static std::string ItemsOf(HWND list) {
+    DWORD_PTR count = 0, selected = 0;
+    SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 300, &count);
+    SendMessageTimeoutA(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 300, &selected);
+    std::string items;
+    for (DWORD_PTR i = 0; i < count && i < 200; ++i) {
+      // Wine hands a list box's text to another process as wide text.
+      WCHAR wide[1024] = {};
+      DWORD_PTR length = 0;
+      SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 300,
+                          &length);
+      char buffer[2048];
+      int n = WideCharToMultiByte(CP_ACP, 0, wide, length < 1024 ? static_cast<int>(length) : 0, buffer,
+                                  sizeof buffer, nullptr, nullptr);
+      if (i) items += "|";
+      if (i == selected) items += "*";
+      items += std::string(buffer, n > 0 ? n : 0);
+    }
+    return items;
   }
 
   std::vector<HWND> TopWindows() const {
@@ -420,6 +485,15 @@ class Driver {
   static bool Matches(const Seen& seen, const std::string& pattern) {
     return pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
            seen.cls.find(pattern) != std::string::npos;
+  }
+
+  bool SeenText(const std::string& text) const {
+    for (const auto& entry : seen_) {
+      if (entry.second.description.find(" text=") != std::string::npos &&
+          entry.second.description.find(text) != std::string::npos)
+        return true;
+    }
+    return false;
   }
 
   // Whether the last look at the windows found one matching Pattern; a
@@ -452,8 +526,13 @@ class Driver {
       std::ostringstream d;
       d << "WINDOW " << window << " class=" << Escape(seen.cls) << " caption=" << Escape(seen.caption)
         << "\n";
+      RECT r;
+      if (GetWindowRect(window, &r)) {
+        d << "RECT " << window << " " << r.left << " " << r.top << " " << r.right - r.left << " "
+          << r.bottom - r.top << "\n";
+      }
       for (const Control& c : ControlsOf(window)) {
-        d << "CONTROL " << window << " id=" << c.id << " class=" << Escape(c.cls)
+        d << "CONTROL " << window << " id=" << c.id << " visible=" << c.visible << " class=" << Escape(c.cls)
           << " text=" << Escape(c.text) << "\n";
       }
       seen.description = d.str();

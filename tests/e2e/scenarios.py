@@ -21,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
+import wizard  # noqa: E402
 
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
 
@@ -62,6 +63,13 @@ def enciphered_entries(setup):
     listing = subprocess.run([PACK, "list", setup], check=True, capture_output=True, text=True).stdout
     row = re.compile(r"^\s*\d+\s+\d+\s+(?:stored|RAR 2\.0)\s+[-S]E\s+\S+ \S+\s+[0-9A-F]{8}\s+(.*)$")
     return [m.group(1) for m in map(row.match, listing.splitlines()) if m]
+def pack_folder(name, project, options=()):
+    """osin-pack build of the project folder PROJECT, with OPTIONS."""
+    setup = os.path.join(work_dir(), name + ".exe")
+    os.makedirs(work_dir(), exist_ok=True)
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin] + list(options), check=True,
+                   stdout=subprocess.DEVNULL)
+    return setup
 
 
 def crafted_setup(name, entries):
@@ -76,10 +84,10 @@ def temp_entries():
     return set(os.listdir(harness.wine_temp_dir()))
 
 
-def run(name, script, on_sync=None):
+def run(name, script, on_sync=None, env=None, encoding="cp1252"):
     """Runs the scenario and applies the checks every scenario shares."""
     before = temp_entries()
-    transcript = harness.run_scenario(name, script, on_sync)
+    transcript = harness.run_scenario(name, script, on_sync, env=env, encoding=encoding)
     transcript.expect(transcript.exit_code == 0, "exit code %s, expected 0" % transcript.exit_code)
     left = temp_entries() - before
     transcript.expect(not left, "left in the temporary folder: %s" % sorted(left))
@@ -475,13 +483,23 @@ def folder_browser_cancel():
                      ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "press 2 Choose a folder", "wait-exit 30000"])
     t.expect(lines == [["CANCEL", start]], "browse gave %r" % lines)
+def demo_english():
+    wizard.walk_english(run, pack_folder)
+
+
+def demo_russian():
+    wizard.walk_russian(run, pack_folder)
+
+
+def run_ends():
+    wizard.run_ends(run, packed_setup)
 
 
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
-                                     folder_browser_cancel)}
+                                     folder_browser_cancel, demo_english, demo_russian, run_ends)}
 
 
 def main(args):

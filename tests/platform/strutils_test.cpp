@@ -103,6 +103,16 @@ TEST(Editing, ReplaceAllDoesNotRescanInsertedText) {
   EXPECT_EQ(ReplaceAll("xxx", "xx", "y"), "yx");
 }
 
+TEST(Editing, SubstituteFirstSTakesTranslatorsTextLiterally) {
+  EXPECT_EQ(SubstituteFirstS("Extracting %s...", "a.dll"), "Extracting a.dll...");
+  // Only the first "%s"; a second one, "%d", "%n" and a lone "%" stay.
+  EXPECT_EQ(SubstituteFirstS("%s und %s: 100% %d%n", "x"), "x und %s: 100% %d%n");
+  EXPECT_EQ(SubstituteFirstS("100%", "x"), "100%");
+  EXPECT_EQ(SubstituteFirstS("%%s", "x"), "%x");
+  // A value holding "%s" is not substituted again.
+  EXPECT_EQ(SubstituteFirstS("<%s> %s", "%s"), "<%s> %s");
+}
+
 TEST(Editing, PaddingAndCutting) {
   EXPECT_EQ(PadLeft('0', "12345", 3), "12345");
   EXPECT_EQ(PadLeft('0', "7", 3), "007");
