@@ -46,6 +46,11 @@ def noise(size, seed):
     return random.Random(seed).randbytes(size)
 
 
+# The runs that only show how the control files come and go end without
+# the final page, which would wait for its OK.
+NO_FINAL_PAGE = b"[Config]\r\n[Display]\r\nShowFinalDialog=0\r\n"
+
+
 def packed_setup(name, files, password=None):
     """osin-pack build of a project folder made of FILES (path -> bytes)."""
     project = os.path.join(work_dir(), name)
@@ -115,7 +120,7 @@ def presetup_extracted_and_removed():
     files are plain, the password check and the application's files are
     enciphered, and the program gets to its control files without asking."""
     setup = packed_setup("extract", {
-        "Presetup/Osin.ini": b"[Config]\r\n",
+        "Presetup/Osin.ini": NO_FINAL_PAGE,
         "Presetup/Sub/x.txt": b"nested\r\n",
         # Large enough that the window stays up while the driver pauses it.
         "Presetup/zz-large.bin": noise(24 << 20, 1),
@@ -161,7 +166,7 @@ def no_archive():
 def damaged_entry():
     """A control file whose data do not match its checksum stops the run."""
     setup = crafted_setup("damaged", [
-        rarcraft.file_entry("Presetup\\Osin.ini", b"[Config]\r\n"),
+        rarcraft.file_entry("Presetup\\Osin.ini", NO_FINAL_PAGE),
         rarcraft.file_entry("Presetup\\Enu.lng", b"[Strings]\r\n1=x\r\n", file_crc=0x12345678),
     ])
     expect_single_box(run("damaged_entry", error_box_script(setup)), 'Can\'t extract file "Presetup\\Enu.lng".')
@@ -184,7 +189,7 @@ def traversal_entry():
     """A control file named to climb out of the temporary folder is refused,
     and nothing appears outside it."""
     setup = crafted_setup("traversal", [
-        rarcraft.file_entry("Presetup\\Osin.ini", b"[Config]\r\n"),
+        rarcraft.file_entry("Presetup\\Osin.ini", NO_FINAL_PAGE),
         rarcraft.file_entry("Presetup\\..\\..\\osin-escaped.txt", b"should never be written"),
     ])
     t = run("traversal_entry", error_box_script(setup))
@@ -198,7 +203,7 @@ def traversal_entry():
 def started_by_bare_name():
     """Started as "setup" (no folder, no extension, as from a console), the
     program still finds its own file and its archive."""
-    setup = packed_setup("bare-name", {"Presetup/Osin.ini": b"[Config]\r\n",
+    setup = packed_setup("bare-name", {"Presetup/Osin.ini": NO_FINAL_PAGE,
                                        "Presetup/zz-large.bin": noise(8 << 20, 2)})
     t = run("started_by_bare_name",
             ["start-named setup " + harness.windows_path(setup), "wait-window initializing 60000",
@@ -218,6 +223,7 @@ def background_shot(name, files, desktop=None):
     """Runs a packed project whose background shows, holds it once the
     background is painted, and returns the screenshot (cropped to the
     desktop when the run has one of its own) and the transcript."""
+    files["Presetup/Osin.ini"] = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
     setup = packed_setup(name, files)
     script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
         HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
