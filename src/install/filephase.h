@@ -10,8 +10,9 @@
 // never acts while the worker holds a shared structure.
 //
 // Writing never loses the installed file: a new file is written in place,
-// a replacement first to a temporary "Osin*.tmp" file in the target's
-// folder, which then takes the old file's place; a failed or cancelled
+// a replacement first to a temporary file in the target's folder (made with
+// the prefix "Osin", of which the system keeps "Osi"), which then takes the
+// old file's place; a failed or cancelled
 // write removes the temporary file and leaves the old one as it was. When
 // the old file is in use the temporary file stays and replaces it at the
 // next start of Windows (NeedReboot).

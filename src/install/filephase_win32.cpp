@@ -137,9 +137,12 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
   PhaseProgress progress(phase);
   bool ok = request.archive ? request.archive->Process(aoExtract, output, &progress)
                             : CopyFileWithProgress(request.source, output, CopyProgress, &phase, false);
-  if (!ok || temp.IsEmpty()) {
-    if (!ok && !temp.IsEmpty()) RemoveFileForced(temp);
-    return ok;
+  if (temp.IsEmpty()) return ok;
+  // A cancel that came while the last piece was written still keeps the
+  // installed file.
+  if (!ok || PhaseCancelled(phase)) {
+    RemoveFileForced(temp);
+    return false;
   }
   if (ReplaceNow(temp, request.target)) return true;
   if (!ReplaceAtReboot(temp, request.target)) {
@@ -183,19 +186,50 @@ bool KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, con
   return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize;
 }
 
+// A folder's identity on its volume, to recognise a folder met again
+// through a link that the system does not mark as one.
+struct FolderId {
+  DWORD volume;
+  DWORD high;
+  DWORD low;
+  bool operator==(const FolderId& o) const { return volume == o.volume && high == o.high && low == o.low; }
+};
+
+bool IdentifyFolder(const String& folder, FolderId& id) {
+  HANDLE h = CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  id = FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return ok;
+}
+
 void SearchTree(const String& folder, const String& mask, TWorkerSignals* signals, FoundFileFn found,
-                void* context) {
+                void* context, Array<FolderId>& ancestors) {
   if (signals && signals->Cancel) return;
+  // Links are not followed: a junction or symbolic link may lead anywhere,
+  // back up the tree too. Where the system shows a link as a plain folder,
+  // a folder that is one of its own ancestors still ends the descent.
+  FolderId id;
+  if (IdentifyFolder(folder, id)) {
+    for (const FolderId& seen : ancestors) {
+      if (seen == id) return;
+    }
+    ancestors.Add(id);
+  }
+  int depth = ancestors.Count();
   TSearchRecEx rec;
   for (uint32_t r = SearchFirst(folder + mask, 0, kAttrDirectory | kAttrVolumeLabel, rec); r == 0;
        r = SearchNext(rec)) {
     if (signals && signals->Cancel) return;
     found(context, folder + rec.Name);
   }
-  // A junction or symbolic link may lead anywhere, back up the tree too.
   for (uint32_t r = SearchFirst(folder + mask, kAttrDirectory, kAttrReparsePoint, rec); r == 0;
        r = SearchNext(rec)) {
-    SearchTree(folder + rec.Name + "\\", mask, signals, found, context);
+    SearchTree(folder + rec.Name + "\\", mask, signals, found, context, ancestors);
+    while (ancestors.Count() > depth) ancestors.Delete(ancestors.Count() - 1);
   }
 }
 
@@ -309,7 +343,8 @@ void ForEachExternalFile(const String& key, TWorkerSignals* signals, FoundFileFn
     if (FileExists(key)) found(context, key);
     return;
   }
-  SearchTree(PathFolder(key), PathFileName(key), signals, found, context);
+  Array<FolderId> ancestors;
+  SearchTree(PathFolder(key), PathFileName(key), signals, found, context, ancestors);
 }
 
 }  // namespace osin

@@ -1,8 +1,8 @@
 // Collecting script lines into pending entries, script file variants, copy
 // entry lookup and targets: the portable rules of the engine.
+#include "install/script.h"
 #include "config/variables.h"
 #include "install/copyentry.h"
-#include "install/script.h"
 #include "testing.h"
 
 using namespace osin;
