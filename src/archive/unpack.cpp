@@ -282,19 +282,12 @@ int RarReader::CopyStored() {
   // Only UNP_SIZE bytes are the file: an enciphered entry's packed data are
   // padded to whole cipher blocks.
   int n;
-  int result = kEntryOk;
   while (unpackedLeft_ > 0 && (n = ReadPacked(piece, kStorePiece)) > 0) {
     if (uint32_t(n) > unpackedLeft_) n = int(unpackedLeft_);
     WriteOutput(piece, n);
-    // Stored entries report progress like packed ones, so a long one moves
-    // the bars and can be stopped.
-    if (!Progress(uint32_t(n))) {
-      result = kEntryAborted;
-      break;
-    }
   }
   free(piece);
-  return result;
+  return kEntryOk;
 }
 
 int RarReader::ReadPacked(uint8_t* buffer, int count) {
