@@ -14,7 +14,7 @@
 #include "platform/file.h"
 #include "platform/filefind.h"
 #include "platform/osversion.h"
-#include "platform/scratch.h"
+#include "files.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 
@@ -202,7 +202,7 @@ TEST_F(FilePhase, WithoutATemporaryFileNothingIsWrittenAnywhere) {
   phase_.MakeTempFile = NoTempFile;
   char current[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, current);
-  SetCurrentDirectoryA(dir_.c_str());
+  SetCurrentDirectoryA(Dir().c_str());
   EXPECT_FALSE(ArchivePass(phase_));
   SetCurrentDirectoryA(current);
   EXPECT_EQ(boxes_.size(), 1u);
@@ -250,7 +250,7 @@ TEST_F(FilePhase, WildcardEntriesNeverClimbOutOfTheTargetFolder) {
   EXPECT_FALSE(ArchivePass(phase_));
   EXPECT_EQ(boxes_, (std::vector<std::string>{"Can't write \"Data\\..\\..\\evil.dll\"."}));
   EXPECT_FALSE(FileExists(Path("evil.dll")));
-  EXPECT_FALSE(FileExists(dir_ + "\\..\\evil.dll"));
+  EXPECT_FALSE(FileExists(Dir() + "\\..\\evil.dll"));
 }
 
 void Collect(void* context, const String& path) {

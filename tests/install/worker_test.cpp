@@ -12,7 +12,7 @@
 #include "pack/rar_writer.h"
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "platform/scratch.h"
+#include "files.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 
