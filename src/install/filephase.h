@@ -92,9 +92,23 @@ struct TFilePhase {
   int64_t FileDone = 0;
   int64_t TotalSize = 0;
   int64_t TotalDone = 0;
+  // What the page shows, and what it is to show at its next refresh.
   int shownFile = -1;
   int shownTotal = -1;
+  String shownAction;
+  String action;
+  // The page's three action texts (extracting, skipping, copying), read
+  // once from the language file.
+  String actionFormats[3];
+  uint32_t refreshedAt = 0;
+  bool refreshed = false;
 };
+
+// Brings the page's action text and bars up to date: at once when Now is
+// set, otherwise at most every few hundredths of a second. Every change is
+// a message the worker waits on while the page repaints; for thousands of
+// small files that would cost more than the files themselves.
+void RefreshPage(TFilePhase& phase, bool now);
 
 // True when the phase was cancelled; waits first while a pause is wanted.
 bool PhaseCancelled(TFilePhase& phase);

@@ -43,21 +43,19 @@ int Percent(int64_t done, int64_t size) {
   return p > 100 ? 100 : int(p);
 }
 
+// How often the page is brought up to date while files go by.
+const uint32_t kRefreshMs = 50;
+
 void SetBar(TFilePhase& phase, int id, int position, int& shown) {
   if (position == shown) return;
   shown = position;
-  if (phase.ProgressWindow) SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETPOS, WPARAM(position), 0);
-}
-
-void RefreshBars(TFilePhase& phase) {
-  SetBar(phase, kFileBar, Percent(phase.FileDone, phase.FileSize), phase.shownFile);
-  SetBar(phase, kTotalBar, Percent(phase.TotalDone, phase.TotalSize), phase.shownTotal);
+  SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETPOS, WPARAM(position), 0);
 }
 
 bool Counted(TFilePhase& phase, int64_t count) {
   phase.FileDone += count;
   phase.TotalDone += count;
-  RefreshBars(phase);
+  RefreshPage(phase, false);
   return !PhaseCancelled(phase);
 }
 
@@ -74,19 +72,17 @@ bool CopyProgress(void* context, const String&, const String&, int64_t written, 
   return Counted(*static_cast<TFilePhase*>(context), written);
 }
 
-String PhaseText(const TFilePhase& phase, int id) {
-  return phase.Texts ? LanguageString(*phase.Texts, "DLG_PROGRESS", id).Text : String();
-}
-
 void ShowAction(TFilePhase& phase, int id, const String& fileName) {
   if (!phase.ProgressWindow) return;
-  SetDlgItemTextA(phase.ProgressWindow, kActionText, FormatOne(PhaseText(phase, id), fileName).c_str());
+  phase.action = FormatOne(phase.actionFormats[id - kExtractingText], fileName);
+  RefreshPage(phase, false);
 }
 
 void CannotWrite(TFilePhase& phase, const String& target) {
   String format = phase.Texts ? MessageString(*phase.Texts, kCannotExtractMessage).Text : String();
   if (format.IsEmpty()) format = "Can't extract file \"%s\".";
   String text = FormatOne(format, target);
+  RefreshPage(phase, true);
   TWorkerSignals* signals = phase.Signals;
   if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 1);
   ShowBox(phase.ProgressWindow, "Error", text, kBoxIconError);
@@ -177,6 +173,7 @@ bool KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, con
     // may overwrite it.
     if (flags & kKeepNewer) return true;
     if (phase.Choice != kReplaceAll && phase.Choice != kKeepAllInstalled) {
+      RefreshPage(phase, true);
       phase.Choice = phase.AskConflict
                          ? phase.AskConflict(phase.AskContext, target)
                          : AskVersionConflict(phase.ConflictOwner, target, *phase.Texts, phase.Signals);
@@ -240,6 +237,20 @@ void ProcessExternal(void* context, const String& path) {
 
 }  // namespace
 
+void RefreshPage(TFilePhase& phase, bool now) {
+  if (!phase.ProgressWindow) return;
+  uint32_t tick = GetTickCount();
+  if (!now && phase.refreshed && tick - phase.refreshedAt < kRefreshMs) return;
+  phase.refreshed = true;
+  phase.refreshedAt = tick;
+  if (phase.action != phase.shownAction) {
+    phase.shownAction = phase.action;
+    SetDlgItemTextA(phase.ProgressWindow, kActionText, phase.action.c_str());
+  }
+  SetBar(phase, kFileBar, Percent(phase.FileDone, phase.FileSize), phase.shownFile);
+  SetBar(phase, kTotalBar, Percent(phase.TotalDone, phase.TotalSize), phase.shownTotal);
+}
+
 bool SafePoint(TWorkerSignals& signals) {
   if (signals.PauseWanted) {
     SetEvent(signals.Paused);
@@ -259,8 +270,6 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   phase.FileSize = external ? FileSizeOf(name) : int64_t(archive->Header.UnpackedSize);
   if (phase.FileSize < 0) phase.FileSize = 0;
   phase.FileDone = 0;
-  phase.shownFile = -1;
-  RefreshBars(phase);
   String target = PathFileName(name);
 
   const TPendingList& list = external ? *phase.ExternalCopies : *phase.ArchiveCopies;
@@ -316,6 +325,10 @@ bool ArchivePass(TFilePhase& phase) {
     }
   }
   phase.TotalDone = 0;
+  for (int id = kExtractingText; id <= kCopyingText; ++id) {
+    if (phase.Texts)
+      phase.actionFormats[id - kExtractingText] = LanguageString(*phase.Texts, "DLG_PROGRESS", id).Text;
+  }
   TArchive archive(phase.ArchiveFile, kOpenExtract);
   if (FaultPending()) return false;
   archive.SetPassword(phase.Password);
@@ -325,7 +338,7 @@ bool ArchivePass(TFilePhase& phase) {
     int64_t done = phase.TotalDone + archive.Header.UnpackedSize;
     if (!ProcessFile(phase, &archive, archive.Header.EntryName, false)) return false;
     phase.TotalDone = done;
-    RefreshBars(phase);
+    RefreshPage(phase, false);
   }
   return !FaultPending();
 }

@@ -26,6 +26,7 @@ unsigned long __stdcall TInstallWorker::Main(void* context) {
   TFilePhase& phase = *worker.phase_;
   phase.Choice = kKeepInstalled;
   bool ok = ArchivePass(phase) && ExternalPass(phase);
+  RefreshPage(phase, true);
   Sleep(kLastLookMs);
   PostMessageA(phase.ProgressWindow, WM_COMMAND, kNextCommand, 0);
   return ok ? 1 : 0;
