@@ -7,6 +7,7 @@
 
 #include "config/profile.h"
 #include "config/registry.h"
+#include "files.h"
 #include "install/copyentry.h"
 #include "install/filephase.h"
 #include "pack/rar_writer.h"
@@ -14,7 +15,6 @@
 #include "platform/file.h"
 #include "platform/filefind.h"
 #include "platform/osversion.h"
-#include "files.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 

@@ -2,8 +2,8 @@
 #include "install/log.h"
 #include "config/profile.h"
 #include "config/registry.h"
-#include "platform/fault.h"
 #include "files.h"
+#include "platform/fault.h"
 #include "testing.h"
 
 using namespace osin;

@@ -8,11 +8,11 @@
 
 #include "config/language.h"
 #include "config/profile.h"
+#include "files.h"
 #include "install/worker.h"
 #include "pack/rar_writer.h"
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "files.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 
