@@ -1,5 +1,7 @@
 #include "archive/crc32.h"
 
+#include <stdlib.h>
+
 #include <atomic>
 
 namespace osin {
@@ -27,23 +29,31 @@ static_assert(kTable.t[1] == 0x77073096u && kTable.t[255] == 0x2D02EF8Du, "the r
 
 // Checking every extracted byte one at a time took over a third of the
 // decoding time, so long runs go eight bytes per step. The seven extra
-// tables (7 KB) are built on first use instead of being stored: they would
-// cost osin.exe as much in its image. Whoever finds them missing while
-// another thread builds them simply takes the byte loop this once.
-uint32_t slices[7][256];
+// tables (7 KB) are built on first use in memory taken then: stored, or as
+// a zero-filled array (which the Windows toolchain places among the
+// initialized data), they would cost osin.exe 7 KB of its image. Whoever
+// finds them missing while another thread builds them, or finds no memory
+// for them, simply takes the byte loop this once.
+uint32_t (*slices)[256] = nullptr;
 std::atomic<int> slicesState{0};  // 0 not built, 1 being built, 2 ready
 
 const uint32_t (*Slices())[256] {
   int state = slicesState.load(std::memory_order_acquire);
   if (state == 2) return slices;
   if (state != 0 || !slicesState.compare_exchange_strong(state, 1)) return nullptr;
+  uint32_t(*built)[256] = static_cast<uint32_t(*)[256]>(malloc(7 * sizeof(*built)));
+  if (!built) {
+    slicesState.store(0, std::memory_order_release);
+    return nullptr;
+  }
   for (int i = 0; i < 256; ++i) {
     uint32_t c = kTable.t[i];
     for (int k = 0; k < 7; ++k) {
       c = (c >> 8) ^ kTable.t[c & 0xFF];
-      slices[k][i] = c;
+      built[k][i] = c;
     }
   }
+  slices = built;
   slicesState.store(2, std::memory_order_release);
   return slices;
 }

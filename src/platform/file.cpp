@@ -190,4 +190,11 @@ bool CopyFileWithProgress(const String& source, const String& target, CopyProgre
   return true;
 }
 
+int64_t RequiredKB(int64_t bytes) {
+  int64_t whole = bytes / 1024;
+  int64_t rest = bytes % 1024;
+  if (rest > 512 || (rest == 512 && (whole & 1))) ++whole;
+  return whole;
+}
+
 }  // namespace osin

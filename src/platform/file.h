@@ -167,6 +167,9 @@ bool RemoveFileForced(const String& path);
 // and up, the NT line); elsewhere, or when it is missing, the older call
 // gives the free clusters of the drive (FreeKBFromClusters).
 int64_t FreeDiskKB(const String& folder);
+// Kilobytes to require for Bytes: Bytes / 1024 rounded to the nearest
+// integer, halves to even (what FreeDiskKB is compared with).
+int64_t RequiredKB(int64_t bytes);
 // Kilobytes of free clusters; a product too large for 64 bits saturates at
 // INT64_MAX.
 int64_t FreeKBFromClusters(uint32_t bytesPerSector, uint32_t sectorsPerCluster, uint32_t freeClusters);

@@ -89,6 +89,18 @@ String GetField(int n, const String& s, const CharSet& delims) {
   return UnquoteIf(s.Copy(start + 1, i - start), '\'');
 }
 
+Array<String> SplitFields(const String& s, const CharSet& delims) {
+  Array<String> fields;
+  QuoteState state;
+  int start = 0;
+  for (int i = 0; i <= s.Length(); ++i) {
+    if (i < s.Length() && !state.Separates(s[i], delims)) continue;
+    fields.Add(UnquoteIf(s.Copy(start + 1, i - start), '\''));
+    start = i + 1;
+  }
+  return fields;
+}
+
 String UnquoteIf(const String& s, char q) {
   if (s.IsEmpty() || s[0] != q) return s;
   String result;

@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 
+#include "platform/array.h"
 #include "platform/str.h"
 #include "platform/strlist.h"
 
@@ -45,6 +46,9 @@ bool HasWord(const String& w, const String& s, const CharSet& delims, bool caseS
 // except that a field enclosed in apostrophes loses them (UnquoteIf).
 // Empty when S has fewer fields.
 String GetField(int n, const String& s, const CharSet& delims);
+// Every field of S in order, each as GetField gives it (element N - 1 is
+// field N); an empty S has one empty field.
+Array<String> SplitFields(const String& s, const CharSet& delims);
 // When S starts with Q: the text up to the matching closing Q, with doubled
 // Q reduced to one (the rest after the closing quote is dropped; without a
 // closing quote, the rest of S). Otherwise S unchanged.

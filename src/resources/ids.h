@@ -6,6 +6,7 @@
 //   100      the folder browser's own button, added to the system's dialog
 //   100-104  controls every page shares (header, buttons, line)
 //   104-109  each page's own controls
+//   101-110  controls of the version-conflict question
 #pragma once
 
 #define IDI_MAINICON "MAINICON"
@@ -71,3 +72,12 @@
 #define IDC_FINAL_OK 104
 #define IDC_FINAL_LINE 105
 #define IDC_FINAL_TEXT 106
+#define DLG_VERSIONCONFLICT "DLG_VERSIONCONFLICT"
+
+#define IDC_CONFLICT_TEXT 101
+#define IDC_CONFLICT_NAME 104
+#define IDC_CONFLICT_FOLDER 106
+#define IDC_CONFLICT_KEEP 107
+#define IDC_CONFLICT_KEEP_ALL 108
+#define IDC_CONFLICT_REPLACE 109
+#define IDC_CONFLICT_REPLACE_ALL 110

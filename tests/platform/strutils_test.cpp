@@ -50,6 +50,19 @@ TEST(Fields, DoubleQuotesProtectCommasAndStay) {
   EXPECT_EQ(GetField(4, spec, kComma), "1");
 }
 
+TEST(Fields, SplitFieldsGivesWhatGetFieldGives) {
+  for (const char* s :
+       {"", "a,,b", "app.exe,\"/a, /b\",C:\\dir,1,", "'a,b',x", "'say \"hi, there',z", "\"open,"}) {
+    Array<String> fields = SplitFields(s, kComma);
+    ASSERT_GE(fields.Count(), 1) << s;
+    for (int n = 1; n <= fields.Count() + 1; ++n) {
+      EXPECT_EQ(n <= fields.Count() ? fields[n - 1] : String(), GetField(n, s, kComma))
+          << s << " field " << n;
+    }
+  }
+  EXPECT_EQ(SplitFields("a,,b,", kComma).Count(), 4);
+}
+
 TEST(Fields, ApostrophesProtectAndAreRemoved) {
   String spec = "'a,b',x";
   EXPECT_EQ(GetField(1, spec, kComma), "a,b");
