@@ -12,7 +12,7 @@ SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 
-.PHONY: all build native check demo fuzz bench format bootstrap configure clean
+.PHONY: all build native check demo fuzz bench format bootstrap configure clean FORCE
 
 all: build
 
@@ -25,8 +25,11 @@ build/native/Makefile:
 build/win64/Makefile:
 	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 
-build/win32/Makefile:
-	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DOSIN_TESTS=OFF >/dev/null
+# build/win32 once held osin.exe alone; a tree configured so is configured
+# anew, with its tests.
+build/win32/Makefile: $(if $(shell grep -s '^OSIN_TESTS:BOOL=OFF' build/win32/CMakeCache.txt),FORCE)
+	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel -DOSIN_TESTS=ON >/dev/null
+FORCE:
 
 build/fuzz/Makefile:
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DOSIN_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -3,7 +3,8 @@
 # Builds (one folder each, chosen by the toolchain and options):
 #   native  Linux GCC: libraries, osin-pack, tests with sanitizers, benchmarks
 #   win64   x86_64 MinGW: osin.exe, osin-pack.exe, Windows tests (under Wine)
-#   win32   i686 MinGW: the shipping osin.exe; nothing runs here
+#   win32   i686 MinGW: the shipping osin.exe, osin-pack.exe, Windows tests
+#           (under Wine, where the kernel runs 32-bit programs)
 #   fuzz    Linux clang with OSIN_FUZZ: libFuzzer targets only
 
 set(OSIN_WARNINGS -Wall -Wextra -Werror)

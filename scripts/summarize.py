@@ -9,8 +9,11 @@ NAME=KIND:PATH, where KIND is
           without a failing case (a crash, an abort, no XML at all) counts
           as one more failure, so nothing that went wrong is lost.
   lines   PATH is a text file with one "PASS name" or "FAIL name" per line.
-Prints one line per layer and ends with "N passed, M failed"; the exit
-status is 1 when anything failed or a layer has no results at all.
+  skip    PATH is the reason the layer could not run on this machine; it
+          counts neither as passed nor as failed, and the last line says so.
+Prints one line per layer and ends with "N passed, M failed" (followed by
+", K skipped" when layers were skipped: K counts layers, not tests); the
+exit status is 1 when anything failed or a layer has no results at all.
 """
 import os
 import sys
@@ -81,10 +84,14 @@ def lines_layer(path):
 
 
 def main(args):
-    total_passed = total_failed = 0
+    total_passed = total_failed = skipped = 0
     for arg in args:
         name, _, rest = arg.partition("=")
         kind, _, path = rest.partition(":")
+        if kind == "skip":
+            print("%-22s skipped: %s" % (name + ":", path))
+            skipped += 1
+            continue
         if kind == "ctest":
             p, f, names = ctest_layer(path)
         else:
@@ -94,7 +101,7 @@ def main(args):
             print("    FAILED: %s" % n)
         total_passed += p
         total_failed += f
-    print("%d passed, %d failed" % (total_passed, total_failed))
+    print("%d passed, %d failed%s" % (total_passed, total_failed, ", %d skipped" % skipped if skipped else ""))
     return 1 if total_failed else 0
 
 

@@ -69,15 +69,17 @@ TreeEntry ClassifyTreeEntry(const String& name, uint32_t attributes) {
 // Free space ------------------------------------------------------------
 
 int64_t FreeKBFromClusters(uint32_t bytesPerSector, uint32_t sectorsPerCluster, uint32_t freeClusters) {
-  // The first product fits 64 bits; the second may not.
+  // The first product fits 64 bits; the second may not. (Checked without a
+  // division, which on i686 would pull in a runtime helper.)
   uint64_t clusterBytes = static_cast<uint64_t>(bytesPerSector) * sectorsPerCluster;
   uint64_t clusterKB = clusterBytes >> 10;
   uint64_t limit = static_cast<uint64_t>(INT64_MAX);
-  if (clusterKB && freeClusters > limit / clusterKB) return INT64_MAX;
+  uint64_t kb = 0;
+  if (__builtin_mul_overflow(clusterKB, static_cast<uint64_t>(freeClusters), &kb) || kb > limit)
+    return INT64_MAX;
   // Whole kilobytes of the clusters' remainders are added separately, so
   // clusters smaller than 1 KB are not lost.
   uint64_t rest = (clusterBytes & 1023) * freeClusters >> 10;
-  uint64_t kb = clusterKB * freeClusters;
   if (rest > limit - kb) return INT64_MAX;
   return static_cast<int64_t>(kb + rest);
 }

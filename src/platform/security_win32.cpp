@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include "platform/fault.h"
+#include "platform/winproc.h"
 
 namespace osin {
 
@@ -40,11 +41,6 @@ using EqualSidFn = BOOL(WINAPI*)(PSID, PSID);
 using FreeSidFn = PVOID(WINAPI*)(PSID);
 using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
 using GetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD, PDWORD);
-
-template <typename Fn>
-Fn As(FARPROC p) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(p));
-}
 
 }  // namespace
 
@@ -88,7 +84,7 @@ TNTSecurity::~TNTSecurity() {
 
 ESecurityError TNTSecurity::MakeWellKnownSid(uint32_t code, PSID& sid) const {
   sid = nullptr;
-  auto allocate = As<AllocateAndInitializeSidFn>(entries_[kAllocateAndInitializeSid]);
+  auto allocate = ProcCast<AllocateAndInitializeSidFn>(entries_[kAllocateAndInitializeSid]);
   if (!library_ || !allocate) return ESecurityError::kLibraryNotLoaded;
   SID_IDENTIFIER_AUTHORITY authority = {{0, 0, 0, 0, 0, static_cast<BYTE>(code & 0xFF)}};
   DWORD first = (code >> 8) & 0xFF;
@@ -102,14 +98,14 @@ ESecurityError TNTSecurity::MakeWellKnownSid(uint32_t code, PSID& sid) const {
 }
 
 void TNTSecurity::FreeSid(PSID sid) const {
-  auto freeSid = As<FreeSidFn>(entries_[kFreeSid]);
+  auto freeSid = ProcCast<FreeSidFn>(entries_[kFreeSid]);
   if (sid && freeSid) freeSid(sid);
 }
 
 bool TNTSecurity::TokenIsAdmin(HANDLE token, ESecurityError& error) const {
   error = ESecurityError::kNone;
-  auto getInformation = As<GetTokenInformationFn>(entries_[kGetTokenInformation]);
-  auto equal = As<EqualSidFn>(entries_[kEqualSid]);
+  auto getInformation = ProcCast<GetTokenInformationFn>(entries_[kGetTokenInformation]);
+  auto equal = ProcCast<EqualSidFn>(entries_[kEqualSid]);
   if (!getInformation || !equal || !entries_[kFreeSid]) return false;
   DWORD size = 0;
   getInformation(token, TokenGroups, nullptr, 0, &size);
@@ -131,7 +127,7 @@ bool TNTSecurity::TokenIsAdmin(HANDLE token, ESecurityError& error) const {
 bool TNTSecurity::IsAdmin(ESecurityError& error) const {
   error = ESecurityError::kNone;
   if (!library_) return windowsLine_;
-  auto openToken = As<OpenProcessTokenFn>(entries_[kOpenProcessToken]);
+  auto openToken = ProcCast<OpenProcessTokenFn>(entries_[kOpenProcessToken]);
   HANDLE token = nullptr;
   if (!openToken || !openToken(GetCurrentProcess(), TOKEN_READ, &token)) return false;
   bool admin = TokenIsAdmin(token, error);

@@ -274,13 +274,26 @@ String operator+(const String& a, char b) {
   return r;
 }
 
+uint32_t DivideInPlace(uint64_t& v, uint32_t divisor) {
+  // Long division by 32, 16 and 16 bits: each partial remainder is below
+  // the divisor, so it and the next 16 bits fit 32 bits.
+  uint32_t high = static_cast<uint32_t>(v >> 32);
+  uint32_t low = static_cast<uint32_t>(v);
+  uint32_t part = high % divisor;
+  uint32_t quotientHigh = high / divisor;
+  part = part << 16 | low >> 16;
+  uint32_t quotientMiddle = part / divisor;
+  part = (part % divisor) << 16 | (low & 0xFFFF);
+  v = static_cast<uint64_t>(quotientHigh) << 32 | quotientMiddle << 16 | part / divisor;
+  return part % divisor;
+}
+
 String IntToStr(int64_t value) {
   char digits[24];
   uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   int i = sizeof digits;
   do {
-    digits[--i] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
+    digits[--i] = static_cast<char>('0' + DivideInPlace(magnitude, 10));
   } while (magnitude);
   if (value < 0) digits[--i] = '-';
   return String(digits + i, static_cast<int>(sizeof digits) - i);

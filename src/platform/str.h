@@ -104,6 +104,11 @@ String operator+(const String& a, char b);
 
 String IntToStr(int64_t value);
 
+// V divided by Divisor (2 to 65535) in place; returns the remainder. Worked
+// in 32-bit steps: on i686 a 64-bit division calls runtime helpers that
+// would cost osin.exe more than a kilobyte.
+uint32_t DivideInPlace(uint64_t& v, uint32_t divisor);
+
 // Integer conversion as configuration files expect it: optional leading
 // blanks, an optional sign, then decimal digits, or hexadecimal digits after
 // "$" or "0x"; nothing may follow. Returns false (and leaves Value alone) on

@@ -172,9 +172,8 @@ String IntToBase(int64_t n, int width, int base) {
   int i = sizeof digits;
   uint64_t v = static_cast<uint64_t>(n);
   do {
-    int d = static_cast<int>(v % base);
+    int d = static_cast<int>(DivideInPlace(v, static_cast<uint32_t>(base)));
     digits[--i] = static_cast<char>(d < 10 ? '0' + d : 'A' + d - 10);
-    v /= base;
   } while (v);
   return PadLeft('0', String(digits + i, static_cast<int>(sizeof digits) - i), width);
 }

@@ -1,14 +1,16 @@
 """The Linux side of the end-to-end tests.
 
 A scenario runs a real setup program under wine64 through the driver
-(osin-e2e-driver.exe, built in build/win64): the driver follows the program's
-windows and obeys a small script (see driver.cpp); this side answers the
-driver's "sync" points (screenshots with ImageMagick's `import -window root`,
-checks of the file system while the program is paused) and parses the
-transcript into windows and controls the test can look at.
+(osin-e2e-driver.exe), both from one Windows build: i686 (build/win32, the
+build that ships) or x86_64 (build/win64), chosen with use(). The driver
+follows the program's windows and obeys a small script (see driver.cpp);
+this side answers the driver's "sync" points (screenshots with ImageMagick's
+`import -window root`, checks of the file system while the program is
+paused) and parses the transcript into windows and controls the test can
+look at.
 
-Everything a scenario leaves is kept under build/e2e/<scenario>/: the script,
-the transcript, the driver's output and the screenshots. A failed
+Everything a scenario leaves is kept under build/e2e/<arch>/<scenario>/: the
+script, the transcript, the driver's output and the screenshots. A failed
 expectation raises ScenarioFailed with the transcript attached.
 
 The caller provides the Wine environment (scripts/with-wine: WINEPREFIX,
@@ -20,11 +22,29 @@ import shutil
 import subprocess
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-WIN64 = os.path.join(ROOT, "build", "win64")
 NATIVE = os.path.join(ROOT, "build", "native")
-OUT = os.path.join(ROOT, "build", "e2e")
-DRIVER = os.path.join(WIN64, "tests", "e2e", "osin-e2e-driver.exe")
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run")
+
+
+class Build:
+    """The Windows build whose programs a scenario runs."""
+
+    FOLDERS = {"i686": "win32", "x86_64": "win64"}
+
+    def __init__(self, arch):
+        folder = os.path.join(ROOT, "build", self.FOLDERS[arch])
+        self.arch = arch
+        self.osin = os.path.join(folder, "src", "setup", "osin.exe")
+        self.driver = os.path.join(folder, "tests", "e2e", "osin-e2e-driver.exe")
+        self.out = os.path.join(ROOT, "build", "e2e", arch)
+
+
+build = Build("x86_64")
+
+
+def use(arch):
+    global build
+    build = Build(arch)
 
 
 class ScenarioFailed(AssertionError):
@@ -37,7 +57,7 @@ def windows_path(path):
 
 
 def wine_prefix():
-    return os.environ.get("WINEPREFIX", os.path.join(WIN64, "wineprefix"))
+    return os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 
 
 def wine_temp_dir():
@@ -126,13 +146,13 @@ def run_scenario(name, script, on_sync=None, timeout=300):
     (the program paused or not, as the script arranged); every sync point
     also takes a screenshot named after it. Returns the Transcript.
     """
-    if not os.path.exists(DRIVER):
-        raise ScenarioFailed("driver not built: %s" % DRIVER)
+    if not os.path.exists(build.driver):
+        raise ScenarioFailed("driver not built: %s" % build.driver)
     if not os.environ.get("DISPLAY"):
         # Without a display every window wait would only time out, a minute each.
         raise ScenarioFailed("no X display: run the end-to-end tests through scripts/with-wine "
                              "(make check does), e.g. scripts/with-wine ctest --test-dir build/native -L e2e")
-    folder = os.path.join(OUT, name)
+    folder = os.path.join(build.out, name)
     shutil.rmtree(folder, ignore_errors=True)
     ack = os.path.join(folder, "ack")
     os.makedirs(ack)
@@ -143,7 +163,7 @@ def run_scenario(name, script, on_sync=None, timeout=300):
     sync_errors = []
     with open(os.path.join(folder, "driver.log"), "w") as log:
         driver = subprocess.Popen(
-            [WINE_RUN, DRIVER, windows_path(script_path), windows_path(transcript_path), windows_path(ack)],
+            [WINE_RUN, build.driver, windows_path(script_path), windows_path(transcript_path), windows_path(ack)],
             stdout=subprocess.PIPE, stderr=log, text=True)
         for line in driver.stdout:
             log.write(line)

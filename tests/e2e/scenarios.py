@@ -2,8 +2,10 @@
 """End-to-end scenarios of osin.exe under Wine: a real setup program, driven
 like a user would, checked through what it showed and what it left.
 
-    scenarios.py NAME     runs one scenario (ctest runs each as e2e_NAME)
-    scenarios.py --list   names them
+    scenarios.py [--arch i686|x86_64] NAME   runs one scenario on that Windows
+                                            build's osin.exe (default x86_64);
+                                            ctest runs each as e2e_ARCH_NAME
+    scenarios.py --list                     names them
 
 Every scenario ends with the same two checks: the process exit code is 0,
 and the system's temporary folder holds nothing it did not hold before.
@@ -18,9 +20,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import rarcraft  # noqa: E402
 
-OSIN = os.path.join(harness.WIN64, "src", "setup", "osin.exe")
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
-WORK = os.path.join(harness.OUT, "projects")
+
+
+def work_dir():
+    return os.path.join(harness.build.out, "projects")
 
 
 def write(path, data):
@@ -36,20 +40,20 @@ def noise(size, seed):
 
 def packed_setup(name, files):
     """osin-pack build of a project folder made of FILES (path -> bytes)."""
-    project = os.path.join(WORK, name)
+    project = os.path.join(work_dir(), name)
     shutil.rmtree(project, ignore_errors=True)
     for path, data in files.items():
         write(os.path.join(project, path), data)
-    setup = os.path.join(WORK, name + ".exe")
-    subprocess.run([PACK, "build", project, "-o", setup, "--stub", OSIN], check=True,
+    setup = os.path.join(work_dir(), name + ".exe")
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin], check=True,
                    stdout=subprocess.DEVNULL)
     return setup
 
 
 def crafted_setup(name, entries):
     """osin.exe followed by a hand-made archive of ENTRIES."""
-    setup = os.path.join(WORK, name + ".exe")
-    with open(OSIN, "rb") as f:
+    setup = os.path.join(work_dir(), name + ".exe")
+    with open(harness.build.osin, "rb") as f:
         write(setup, f.read() + rarcraft.archive(entries))
     return setup
 
@@ -121,7 +125,7 @@ def presetup_extracted_and_removed():
 
 def no_archive():
     """osin.exe without an archive reports it and leaves nothing behind."""
-    expect_single_box(run("no_archive", error_box_script(OSIN)), "Cannot open archive!")
+    expect_single_box(run("no_archive", error_box_script(harness.build.osin)), "Cannot open archive!")
 
 
 def damaged_entry():
@@ -180,15 +184,21 @@ def main(args):
     if args == ["--list"]:
         print("\n".join(SCENARIOS))
         return 0
-    if len(args) != 1 or args[0] not in SCENARIOS:
-        print("usage: scenarios.py NAME | --list (names: %s)" % ", ".join(SCENARIOS), file=sys.stderr)
+    arch = "x86_64"
+    if len(args) == 3 and args[0] == "--arch":
+        arch = args[1]
+        args = args[2:]
+    if len(args) != 1 or args[0] not in SCENARIOS or arch not in harness.Build.FOLDERS:
+        print("usage: scenarios.py [--arch i686|x86_64] NAME | --list (names: %s)" % ", ".join(SCENARIOS),
+              file=sys.stderr)
         return 2
+    harness.use(arch)
     try:
         SCENARIOS[args[0]]()
     except (harness.ScenarioFailed, AssertionError) as e:
-        print("FAILED %s: %s" % (args[0], e), file=sys.stderr)
+        print("FAILED %s (%s): %s" % (args[0], arch, e), file=sys.stderr)
         return 1
-    print("passed %s" % args[0])
+    print("passed %s (%s)" % (args[0], arch))
     return 0
 
 

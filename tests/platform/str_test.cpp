@@ -97,10 +97,26 @@ TEST(String, FormatHandlesTextsLongerThanItsFirstBuffer) {
   EXPECT_EQ(String::Format("%08X", 0xBEEFu), "0000BEEF");
 }
 
+TEST(String, DivisionInThirtyTwoBitSteps) {
+  // Values at the edges of each 16-bit step, against the compiler's division.
+  const uint64_t values[] = {
+      0, 1, 65535, 65536, 0xFFFFFFFFu, 0x100000000u, 0xFFFF0000FFFF0000u, 0x123456789ABCDEF0u, UINT64_MAX};
+  for (uint32_t divisor : {2u, 10u, 36u, 255u, 65535u}) {
+    for (uint64_t value : values) {
+      uint64_t v = value;
+      uint32_t remainder = osin::DivideInPlace(v, divisor);
+      EXPECT_EQ(v, value / divisor) << value << " / " << divisor;
+      EXPECT_EQ(remainder, value % divisor) << value << " % " << divisor;
+    }
+  }
+}
+
 TEST(String, IntegerConversions) {
   EXPECT_EQ(osin::IntToStr(0), "0");
   EXPECT_EQ(osin::IntToStr(-2147483648LL), "-2147483648");
   EXPECT_EQ(osin::IntToStr(5000000000LL), "5000000000");
+  EXPECT_EQ(osin::IntToStr(INT64_MIN), "-9223372036854775808");
+  EXPECT_EQ(osin::IntToStr(INT64_MAX), "9223372036854775807");
   EXPECT_EQ(osin::StrToIntDef("  42", 0), 42);
   EXPECT_EQ(osin::StrToIntDef("-17", 0), -17);
   EXPECT_EQ(osin::StrToIntDef("$FF8000", 0), 0xFF8000);
