@@ -39,6 +39,8 @@
 #include "platform/array.h"
 #include "platform/str.h"
 
+struct HWND__;
+
 namespace osin {
 
 // The flag bits of a file, registry value, INI key or shortcut entry: field
@@ -141,13 +143,11 @@ bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const T
 // False after "Error on creating shortcut!".
 bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log);
 
-// Runs one program of the Programs list: its first five fields are the run
+// Runs each program in list order: its first five fields are the run
 // specification (program, parameters, directory, show, message), already
-// split and expanded; Wait says whether to wait for it. The setup run owns
-// the running of programs (it also runs PreRunApp) and hands this in.
-using RunProgramFn = void (*)(void* context, const TPendingEntry& program, bool wait);
-// Runs each program in list order, waited for unless its Wait (field 6; 1
-// when absent or not a number) is 0. Results are ignored; always true.
-bool RunPrograms(const TPendingList& programs, RunProgramFn run, void* context);
+// split and expanded; it is waited for unless its Wait (field 6; 1 when
+// absent or not a number) is 0. Owner (the background window) owns what
+// the shell shows. Results are ignored; always true.
+bool RunPrograms(const TPendingList& programs, HWND__* owner);
 
 }  // namespace osin

@@ -229,9 +229,4 @@ bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log) {
   return true;
 }
 
-bool RunPrograms(const TPendingList& programs, RunProgramFn run, void* context) {
-  for (int i = 0; i < programs.Count(); ++i) run(context, programs[i], programs[i].NumberField(6, 1) != 0);
-  return true;
-}
-
 }  // namespace osin

@@ -12,10 +12,12 @@
 #include "config/profile.h"
 #include "config/registry.h"
 #include "install/pending.h"
+#include "install/programs.h"
 #include "platform/fault.h"
 #include "platform/osversion.h"
 #include "platform/scratch.h"
 #include "platform/shelllink.h"
+#include "platform/strutils.h"
 #include "platform/text.h"
 #include "ui/msgbox.h"
 
@@ -320,19 +322,26 @@ TEST_F(Steps, AShortcutThatCannotBeSavedEndsTheStep) {
             std::vector<std::string>{"Error on creating shortcut!\r\r" + ToStd(Path("file\\Link.lnk"))});
 }
 
+// Fields that a variable filled with commas and quotes reach the runner
+// intact.
 TEST(RunStep, ProgramsAreWaitedForUnlessTheirWaitFieldIsZero) {
   TPendingList programs;
-  programs.Set("a", Fields({"a.exe", "", "", "", "", "0"}));
+  programs.Set("a", Fields({"\"C:\\Acme, Inc\\a.exe\"", "/n \"x\"", "C:\\O'Brien", "1", "Starting...", "0"}));
   programs.Set("b", Fields({"b.exe"}));
   programs.Set("c", Fields({"c.exe", "", "", "", "", "x"}));
-  std::string calls;
-  EXPECT_TRUE(RunPrograms(
-      programs,
-      [](void* context, const TPendingEntry& program, bool wait) {
-        *static_cast<std::string*>(context) += ToStd(program.Field(1)) + (wait ? "+" : "-");
-      },
-      &calls));
-  EXPECT_EQ(calls, "a.exe-b.exe+c.exe+");
+  static std::vector<std::string> calls;
+  calls.clear();
+  SetProgramRunner([](const String& spec, bool wait, HWND__*) {
+    const CharSet comma(",");
+    for (int n = 1; n <= 5; ++n) calls.push_back(ToStd(GetField(n, spec, comma)));
+    calls.push_back(wait ? "wait" : "no wait");
+    return 0;
+  });
+  EXPECT_TRUE(RunPrograms(programs, nullptr));
+  SetProgramRunner(nullptr);
+  EXPECT_EQ(calls, (std::vector<std::string>{"\"C:\\Acme, Inc\\a.exe\"", "/n \"x\"", "C:\\O'Brien", "1",
+                                             "Starting...", "no wait", "b.exe", "", "", "", "", "wait",
+                                             "c.exe", "", "", "", "", "wait"}));
 }
 
 }  // namespace
