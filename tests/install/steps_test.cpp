@@ -209,6 +209,11 @@ TEST_F(Steps, AnIniFileThatCannotBeWrittenFailsTheStepWithItsBox) {
   SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+int CALLBACK FaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
 class Fonts : public Steps {
  protected:
   void SetUp() override {
@@ -230,13 +235,7 @@ class Fonts : public Steps {
     wanted.lfCharSet = DEFAULT_CHARSET;
     bool found = false;
     HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExA(
-        dc, &wanted,
-        [](const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
-          *reinterpret_cast<bool*>(found) = true;
-          return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
+    EnumFontFamiliesExA(dc, &wanted, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
     ReleaseDC(nullptr, dc);
     return found;
   }
