@@ -36,12 +36,45 @@ else()
   set(OSIN_PLATFORM_SUFFIX posix)
 endif()
 
-# osin_library(NAME SOURCES ... [DEPENDS libs...] [WIN32_LIBS libs...])
-# A static library in the restrained dialect. In the native build a second
-# variant NAME_san is made with sanitizers, which the tests link; in the fuzz
-# build NAME_fuzz is made with libFuzzer's coverage instrumentation.
+# osin_add_subfolders([FIRST folders...]): adds every folder below the
+# current one that has a CMakeLists.txt, the named ones first and in that
+# order (a library before the folders that test or use it), then the others
+# by name. A folder that appears later is picked up by the next build.
+function(osin_add_subfolders)
+  cmake_parse_arguments(ARG "" "" "FIRST" ${ARGN})
+  file(GLOB lists CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  set(found "")
+  foreach(list ${lists})
+    get_filename_component(folder ${list} DIRECTORY)
+    list(APPEND found ${folder})
+  endforeach()
+  list(SORT found)
+  set(ordered "")
+  foreach(folder ${ARG_FIRST})
+    if(folder IN_LIST found)
+      list(APPEND ordered ${folder})
+    endif()
+  endforeach()
+  foreach(folder ${found})
+    if(NOT folder IN_LIST ordered)
+      list(APPEND ordered ${folder})
+    endif()
+  endforeach()
+  foreach(folder ${ordered})
+    add_subdirectory(${folder})
+  endforeach()
+endfunction()
+
+# osin_library(NAME SOURCES ... [DEPENDS libs...] [WIN32_LIBS libs...]
+#              [INCLUDES dirs...] [ORDINARY])
+# A static library in the restrained dialect, or with ORDINARY in ordinary
+# C++ (tools such as osin-pack, never linked into osin.exe). In the native
+# build a second variant NAME_san is made with sanitizers, which the tests
+# link; in the fuzz build NAME_fuzz is made with libFuzzer's coverage
+# instrumentation. Each variant links the same variant of its DEPENDS.
+# INCLUDES are include folders beside src/ that users of the library need.
 function(osin_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;WIN32_LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "ORDINARY" "" "SOURCES;DEPENDS;WIN32_LIBS;INCLUDES" ${ARGN})
   set(variants ${name})
   if(OSIN_FUZZ)
     set(variants ${name}_fuzz)
@@ -50,9 +83,12 @@ function(osin_library name)
   endif()
   foreach(variant ${variants})
     add_library(${variant} STATIC ${ARG_SOURCES})
-    target_include_directories(${variant} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_compile_options(${variant} PRIVATE ${OSIN_WARNINGS} ${OSIN_RESTRAINED})
-    if(WIN32)
+    target_include_directories(${variant} PUBLIC ${PROJECT_SOURCE_DIR}/src ${ARG_INCLUDES})
+    target_compile_options(${variant} PRIVATE ${OSIN_WARNINGS})
+    if(NOT ARG_ORDINARY)
+      target_compile_options(${variant} PRIVATE ${OSIN_RESTRAINED})
+    endif()
+    if(WIN32 AND NOT ARG_ORDINARY)
       # One section per function and object, so osin.exe's link drops what
       # it does not use.
       # No unwind tables: nothing in osin.exe unwinds (no exceptions), and

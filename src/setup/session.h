@@ -1,9 +1,10 @@
 // The state of one setup run.
 //
 // One instance exists per process (Session()); the program entry fills it at
-// the start of the run and the subsystems read and write the fields named
-// here. Fields are plain values: whoever changes one is responsible for the
-// consequences stated beside it.
+// the start of the run. Only the setup layer reads and writes it: the layers
+// below are handed the fields they work on (the variable list, the language
+// file, the window, the fonts) as arguments. Fields are plain values:
+// whoever changes one is responsible for the consequences stated beside it.
 #pragma once
 
 #include "config/language.h"

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using osin::Slurp;
+using osin::ReadBytes;
 using rar20test::Entry;
 
 class UnarPeer : public ::testing::TestWithParam<std::string> {
@@ -65,7 +65,7 @@ TEST_P(UnarPeer, ExtractsWhatTheModelSays) {
   EXPECT_EQ(system(command.c_str()), 0) << command;
   for (size_t i = 0; i < scenario.entries.size(); ++i) {
     const Entry& e = scenario.entries[i];
-    std::string got = Slurp(dir_ / "out" / entries[i].name);
+    std::string got = ReadBytes(dir_ / "out" / entries[i].name);
     EXPECT_EQ(got.size(), e.expected.size()) << entries[i].name;
     EXPECT_TRUE(got == std::string(e.expected.begin(), e.expected.end())) << entries[i].name;
   }

@@ -49,7 +49,7 @@ TEST_P(Rar20ThroughReader, EveryEntryExtractsWithItsCrc) {
     ASSERT_FALSE(a.Eof);
     fs::path target = dir_ / "out" / ToStd(a.Header.EntryName);
     EXPECT_TRUE(a.Process(aoExtract, target.string().c_str(), nullptr)) << "entry " << i;
-    EXPECT_TRUE(ReadFileBytes(target) == AsString(scenario.entries[i].expected)) << "entry " << i;
+    EXPECT_TRUE(ReadBytes(target) == AsString(scenario.entries[i].expected)) << "entry " << i;
   }
   EXPECT_TRUE(a.Eof);
 }
@@ -64,7 +64,7 @@ TEST_P(Rar20ThroughReader, PassingOverKeepsTheHistoryForTheLastEntry) {
   for (size_t i = 0; i + 1 < scenario.entries.size(); ++i) EXPECT_TRUE(a.Process(aoSkip, "", nullptr));
   fs::path target = dir_ / "last.bin";
   EXPECT_TRUE(a.Process(aoExtract, target.string().c_str(), nullptr));
-  EXPECT_TRUE(ReadFileBytes(target) == AsString(scenario.entries.back().expected));
+  EXPECT_TRUE(ReadBytes(target) == AsString(scenario.entries.back().expected));
 }
 
 // A last entry whose packed data are cut short fails its CRC and leaves no

@@ -56,7 +56,7 @@ TEST_F(ExtractWin32, FolderChainWithMixedSeparatorsAndAFailedEntryLeavesNoFile) 
   ASSERT_TRUE(a.Process(aoExtract, out.c_str(), nullptr));
   EXPECT_EQ(GetFileAttributesA((dir_ / "a" / "b" / "c").string().c_str()) & FILE_ATTRIBUTE_DIRECTORY,
             DWORD(FILE_ATTRIBUTE_DIRECTORY));
-  EXPECT_EQ(ReadFileBytes(dir_ / "a" / "b" / "c" / "ok.bin"), "ok");
+  EXPECT_EQ(ReadBytes(dir_ / "a" / "b" / "c" / "ok.bin"), "ok");
   std::string badOut = (dir_ / "bad.bin").string();
   EXPECT_FALSE(a.Process(aoExtract, badOut.c_str(), nullptr));
   EXPECT_EQ(GetFileAttributesA(badOut.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -76,7 +76,7 @@ TEST_F(ExtractWin32, EntryNamesBelowTheCurrentFolderWhenNoTargetIsGiven) {
     EXPECT_EQ(a.LastResult(), kEntryCannotCreate);
   }
   SetCurrentDirectoryA(old);
-  EXPECT_EQ(ReadFileBytes(dir_ / "Presetup" / "Osin.ini"), "[Config]");
+  EXPECT_EQ(ReadBytes(dir_ / "Presetup" / "Osin.ini"), "[Config]");
   EXPECT_FALSE(fs::exists(dir_.parent_path().parent_path() / "escape.txt"));
 }
 

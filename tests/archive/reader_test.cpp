@@ -194,7 +194,7 @@ TEST_F(Walk, PackedSizeBeyondTheFileEndsTheWalkAfterThatEntry) {
   Put32(s, kFirst + 7, 1000000);
   EXPECT_EQ(Names(ListAll(Save(s))), (std::vector<std::string>{"a.txt"}));
   EXPECT_EQ(ExtractAll(Save(s), dir_ / "out"), (std::vector<int>{kEntryOk}));
-  EXPECT_EQ(ReadFileBytes(dir_ / "out" / "a.txt"), "alpha");
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "a.txt"), "alpha");
   // With UNP_SIZE beyond the file too the data run out: a CRC failure.
   Put32(s, kFirst + 11, 1000000);
   EXPECT_EQ(ExtractAll(Save(s), dir_ / "out2"), (std::vector<int>{kEntryBadData}));
@@ -276,7 +276,7 @@ TEST_F(EntryNames, EntriesThatWouldLeaveTheDestinationAreNotWritten) {
   EXPECT_EQ(ToStd(h.EntryName), "..\\x.dll");
   std::string target = (dir_ / "chosen.dll").string();
   EXPECT_EQ(r.ProcessEntry(aoExtract, dest.string().c_str(), target.c_str(), "", nullptr), 0);
-  EXPECT_EQ(ReadFileBytes(target), "evil");
+  EXPECT_EQ(ReadBytes(target), "evil");
 }
 
 // ---- Extraction ---------------------------------------------------------------
@@ -292,7 +292,7 @@ TEST_F(Extract, StoredEntriesWithFolderChainAndNoProgressCalls) {
   ASSERT_FALSE(a.Eof);
   std::string out = (dir_ / "x" / "y" / "big.bin").string();
   EXPECT_TRUE(a.Process(aoExtract, out.c_str(), &p));
-  EXPECT_EQ(ReadFileBytes(out), big);
+  EXPECT_EQ(ReadBytes(out), big);
   EXPECT_TRUE(p.calls.empty());
   ASSERT_FALSE(a.Eof);
   EXPECT_EQ(ToStd(a.Header.EntryName), "Data\\empty.txt");
@@ -327,7 +327,7 @@ TEST_F(Extract, OutputThatCannotBeCreatedGivesSixAndKeepsTheEntry) {
   EXPECT_EQ(a.LastResult(), kEntryCannotCreate);
   EXPECT_FALSE(a.Eof);
   EXPECT_TRUE(a.Process(aoExtract, (dir_ / "free.txt").string().c_str(), nullptr));
-  EXPECT_EQ(ReadFileBytes(dir_ / "free.txt"), "alpha");
+  EXPECT_EQ(ReadBytes(dir_ / "free.txt"), "alpha");
 }
 
 TEST_F(Extract, ListModeNeverDecodesOrWrites) {
@@ -384,18 +384,18 @@ TEST_F(Extract, EncipheredStoredEntriesNeedTheirPassword) {
     TArchive a(path.c_str(), kOpenExtract);
     a.SetPassword("open sesame");
     EXPECT_TRUE(a.Process(aoExtract, out.c_str(), nullptr)) << int(version);
-    EXPECT_EQ(ReadFileBytes(out), Noise(40000, version));
+    EXPECT_EQ(ReadBytes(out), Noise(40000, version));
   }
 }
 
 TEST_F(Extract, ReplacesAReadOnlyFile) {
   std::string out = (dir_ / "ro.txt").string();
-  WriteFileBytes(out, "old");
+  WriteBytes(out, "old");
   fs::permissions(out, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   TArchive a(Save(Archive({StoredEntry("ro.txt", "new", 0)})).c_str(), kOpenExtract);
   EXPECT_TRUE(a.Process(aoExtract, out.c_str(), nullptr));
-  EXPECT_EQ(ReadFileBytes(out), "new");
+  EXPECT_EQ(ReadBytes(out), "new");
 }
 
 TEST_F(Extract, OnePassAfterAnotherWithFreshState) {

@@ -119,17 +119,17 @@ TEST_F(Samples, HeaderFieldsOfTheUnixEntry) {
 TEST_F(Samples, StoredEntriesExtractAndForeignMethodsFailTheirCrc) {
   EXPECT_EQ(ExtractEach(Path("rar202-comment-nopsw.rar"), dir_),
             (std::vector<Outcome>{{"FILE1.TXT", 0}, {"FILE2.TXT", 0}}));
-  EXPECT_EQ(ReadFileBytes(dir_ / "FILE1.TXT"), "file1\r\n");
-  EXPECT_EQ(ReadFileBytes(dir_ / "FILE2.TXT"), "file2\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "FILE1.TXT"), "file1\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "FILE2.TXT"), "file2\r\n");
 
   EXPECT_EQ(ExtractEach(Path("rar15-comment.rar"), dir_ / "r15"),
             (std::vector<Outcome>{{"FILE1.TXT", 3}, {"FILE2.TXT", 0}}));
   EXPECT_FALSE(fs::exists(dir_ / "r15" / "FILE1.TXT"));
-  EXPECT_EQ(ReadFileBytes(dir_ / "r15" / "FILE2.TXT"), "baaaar\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "r15" / "FILE2.TXT"), "baaaar\r\n");
 
   EXPECT_EQ(ExtractEach(Path("seektest.rar"), dir_ / "seek"),
             (std::vector<Outcome>{{"stest1.txt", 3}, {"stest2.txt", 0}}));
-  std::string lines = ReadFileBytes(dir_ / "seek" / "stest2.txt");
+  std::string lines = ReadBytes(dir_ / "seek" / "stest2.txt");
   ASSERT_EQ(lines.size(), 2048u);
   EXPECT_EQ(lines.substr(0, 8), "000\n001\n");
   EXPECT_EQ(Crc32(lines.data(), lines.size()), 0xC5B7E6A2u);
@@ -137,9 +137,9 @@ TEST_F(Samples, StoredEntriesExtractAndForeignMethodsFailTheirCrc) {
   EXPECT_EQ(ExtractEach(Path("rar3-old.rar"), dir_ / "vol"), (std::vector<Outcome>{{"vols/bigfile.txt", 3}}));
   EXPECT_FALSE(fs::exists(dir_ / "vol" / "vols" / "bigfile.txt"));
 
-  std::string original = ReadFileBytes(SamplesDir() / "rar20-methods-original.bin");
+  std::string original = ReadBytes(SamplesDir() / "rar20-methods-original.bin");
   ExtractEach(Path("rar20-methods.rar"), dir_ / "m");
-  EXPECT_EQ(ReadFileBytes(dir_ / "m" / "p0.bin"), original);
+  EXPECT_EQ(ReadBytes(dir_ / "m" / "p0.bin"), original);
 }
 
 TEST_F(Samples, EncipheredEntriesWithoutTheRightPasswordFailAndLeaveNothing) {
@@ -154,7 +154,7 @@ TEST_F(Samples, EncipheredEntriesWithoutTheRightPasswordFailAndLeaveNothing) {
 
 TEST_F(Samples, CompressedEntriesDecodeWithTheirCrc) {
   REQUIRE_DECODER();
-  std::string original = ReadFileBytes(SamplesDir() / "rar20-methods-original.bin");
+  std::string original = ReadBytes(SamplesDir() / "rar20-methods-original.bin");
   EXPECT_EQ(ExtractEach(Path("rar20-methods.rar"), dir_ / "m"), (std::vector<Outcome>{{"p0.bin", 0},
                                                                                       {"p1.bin", 0},
                                                                                       {"p2.bin", 0},
@@ -163,14 +163,14 @@ TEST_F(Samples, CompressedEntriesDecodeWithTheirCrc) {
                                                                                       {"p5.bin", 0},
                                                                                       {"pMM.bin", 0}}));
   for (const char* n : {"p1.bin", "p2.bin", "p3.bin", "p4.bin", "p5.bin", "pMM.bin"})
-    EXPECT_EQ(ReadFileBytes(dir_ / "m" / n), original) << n;
+    EXPECT_EQ(ReadBytes(dir_ / "m" / n), original) << n;
 
   EXPECT_EQ(ExtractEach(Path("rar20-solid.rar"), dir_ / "s"),
             (std::vector<Outcome>{{"p5.bin", 0}, {"p5_solid.bin", 0}}));
-  EXPECT_EQ(ReadFileBytes(dir_ / "s" / "p5_solid.bin"), original);
+  EXPECT_EQ(ReadBytes(dir_ / "s" / "p5_solid.bin"), original);
 
   EXPECT_EQ(ExtractEach(Path("rar2-unix-owner.rar"), dir_ / "u"), (std::vector<Outcome>{{"file.txt", 0}}));
-  EXPECT_EQ(ReadFileBytes(dir_ / "u" / "file.txt"), "foo\n");
+  EXPECT_EQ(ReadBytes(dir_ / "u" / "file.txt"), "foo\n");
 }
 
 TEST_F(Samples, SolidSuccessorNeedsItsPredecessorDecoded) {
@@ -206,7 +206,7 @@ TEST_F(Samples, ExecutableImageAndTextWithAUnicodeName) {
   ASSERT_EQ(results.size(), 3u);
   EXPECT_EQ(results[0].result, 0);
   EXPECT_EQ(results[1].result, 0);
-  EXPECT_EQ(Crc32(ReadFileBytes(dir_ / "x" / "exe" / "test.exe").data(), 45056), 0xCFB109C8u);
+  EXPECT_EQ(Crc32(ReadBytes(dir_ / "x" / "exe" / "test.exe").data(), 45056), 0xCFB109C8u);
 #if defined(_WIN32)
   EXPECT_EQ(results[2].result, kEntryCannotCreate);  // '?' is no file name character here
 #else
@@ -273,8 +273,8 @@ TEST_F(Samples, PasswordProtectedEntriesWithThePassword) {
   if (!Rar20Available()) GTEST_SKIP() << "the RAR 2.0 substitution table is not built in";
   EXPECT_EQ(ExtractEach(Path("rar202-comment-psw.rar"), dir_, "password"),
             (std::vector<Outcome>{{"FILE1.TXT", 0}, {"FILE2.TXT", 0}}));
-  EXPECT_EQ(ReadFileBytes(dir_ / "FILE1.TXT"), "file1\r\n");
-  EXPECT_EQ(ReadFileBytes(dir_ / "FILE2.TXT"), "file2\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "FILE1.TXT"), "file1\r\n");
+  EXPECT_EQ(ReadBytes(dir_ / "FILE2.TXT"), "file2\r\n");
 }
 
 }  // namespace

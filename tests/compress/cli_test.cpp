@@ -32,12 +32,12 @@ class PackOptions : public ::testing::Test {
     fs::remove_all(dir_);
     const char* build = getenv("OSIN_BUILD_DIR");
     pack_ = std::string(build ? build : ".") + "/tools/pack/osin-pack";
-    Put(dir_ / "tree/readme.txt", Text(40000, 1));
-    Put(dir_ / "tree/bin/app.exe", Executable(90000, 2));
-    Put(dir_ / "tree/bin/empty.dat", "");
-    Put(dir_ / "tree/sound/voice.wav", Wave(1, 8, 40000, 3));
-    Put(dir_ / "tree/sound/music.wav", Wave(2, 16, 20000, 4));
-    Put(dir_ / "tree/noise.bin", Random(5000, 5));
+    WriteBytes(dir_ / "tree/readme.txt", Text(40000, 1));
+    WriteBytes(dir_ / "tree/bin/app.exe", Executable(90000, 2));
+    WriteBytes(dir_ / "tree/bin/empty.dat", "");
+    WriteBytes(dir_ / "tree/sound/voice.wav", Wave(1, 8, 40000, 3));
+    WriteBytes(dir_ / "tree/sound/music.wav", Wave(2, 16, 20000, 4));
+    WriteBytes(dir_ / "tree/noise.bin", Random(5000, 5));
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -55,9 +55,9 @@ class PackOptions : public ::testing::Test {
     EXPECT_EQ(o.status, 0) << o.out;
     for (const char* f :
          {"readme.txt", "bin/app.exe", "bin/empty.dat", "sound/voice.wav", "sound/music.wav", "noise.bin"}) {
-      std::string want = Slurp(dir_ / "tree" / f);
-      EXPECT_TRUE(Slurp(dir_ / "u" / f) == want) << archive << ": unar differs on " << f;
-      EXPECT_TRUE(Slurp(dir_ / "o" / f) == want) << archive << ": osin-pack differs on " << f;
+      std::string want = ReadBytes(dir_ / "tree" / f);
+      EXPECT_TRUE(ReadBytes(dir_ / "u" / f) == want) << archive << ": unar differs on " << f;
+      EXPECT_TRUE(ReadBytes(dir_ / "o" / f) == want) << archive << ": osin-pack differs on " << f;
     }
   }
 
@@ -92,7 +92,7 @@ TEST_F(PackOptions, DefaultCompressesAndRepeatsItself) {
   ASSERT_EQ(Pack("archive tree -o a.rar").status, 0);
   ASSERT_EQ(Pack("archive tree -o b.rar").status, 0);
   ASSERT_EQ(Pack("archive tree -o stored.rar -0").status, 0);
-  EXPECT_TRUE(Slurp(dir_ / "a.rar") == Slurp(dir_ / "b.rar"));
+  EXPECT_TRUE(ReadBytes(dir_ / "a.rar") == ReadBytes(dir_ / "b.rar"));
   EXPECT_LT(fs::file_size(dir_ / "a.rar"), fs::file_size(dir_ / "stored.rar") / 2);
   ExpectBothExtract("a.rar");
   Result t = Pack("test a.rar");
@@ -111,10 +111,10 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
 
 TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
   if (!Rar20Available()) GTEST_SKIP() << "the RAR 2.0 cipher's substitution table is not in the tree yet";
-  Put(dir_ / "project/Presetup/Osin.ini", "[Config]\r\n");
-  Put(dir_ / "project/Presetup/App.ins", "[CopyFiles]\r\n");
-  Put(dir_ / "project/Data/app.exe", Executable(30000, 9));
-  Put(dir_ / "stub.exe", std::string(4096, 'M'));
+  WriteBytes(dir_ / "project/Presetup/Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "project/Presetup/App.ins", "[CopyFiles]\r\n");
+  WriteBytes(dir_ / "project/Data/app.exe", Executable(30000, 9));
+  WriteBytes(dir_ / "stub.exe", std::string(4096, 'M'));
   for (const char* solid : {"", " --solid"}) {
     Result r = Pack(std::string("build project -o setup.exe --stub stub.exe --password 'pass word'") + solid);
     ASSERT_EQ(r.status, 0) << r.out;
@@ -124,7 +124,7 @@ TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
     EXPECT_LT(presetup, check);
     EXPECT_LT(check, data);
     EXPECT_EQ(Run("unar -q -D -p 'pass word' -o u setup.exe").status, 0);
-    EXPECT_EQ(Slurp(dir_ / "u/Data/app.exe"), Slurp(dir_ / "project/Data/app.exe"));
+    EXPECT_EQ(ReadBytes(dir_ / "u/Data/app.exe"), ReadBytes(dir_ / "project/Data/app.exe"));
     EXPECT_NE(Pack("test setup.exe -p wrong").status, 0);
     EXPECT_EQ(Pack("test setup.exe -p 'pass word'").status, 0);
     fs::remove_all(dir_ / "u");

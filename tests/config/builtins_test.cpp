@@ -7,7 +7,7 @@
 
 #include "config/profile.h"
 #include "config/variables.h"
-#include "platform/scratch.h"
+#include "files.h"
 #include "testing.h"
 
 using namespace osin;
@@ -44,7 +44,7 @@ class Builtins : public ScratchTest {
  protected:
   void SetUp() override {
     ScratchTest::SetUp();
-    presetupDir_ = AddBackslash(dir_);
+    presetupDir_ = AddBackslash(Dir());
     configFile_ = presetupDir_ + "Osin.ini";
     ClearBorland();
   }
@@ -120,7 +120,7 @@ TEST_F(Builtins, PathsOfTheRunAndTheSystem) {
   BuildVariables();
   EXPECT_EQ(Var("SourcePath"), "D:\\Media");
   EXPECT_EQ(Var("InstallPath"), "%ProgramFiles%\\Demo") << "stored unexpanded";
-  EXPECT_EQ(Var("Presetup"), ToStd(dir_));
+  EXPECT_EQ(Var("Presetup"), ToStd(Dir()));
   char folder[MAX_PATH];
   GetWindowsDirectoryA(folder, MAX_PATH);
   EXPECT_EQ(Var("Windows"), folder);

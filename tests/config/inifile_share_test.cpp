@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "config/inifile.h"
+#include "files.h"
 #include "platform/fault.h"
-#include "platform/scratch.h"
 #include "testing.h"
 
 using namespace osin;

@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include "config/profile.h"
+#include "files.h"
 #include "platform/fault.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 #include "testing.h"
 

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "config/profile.h"
+#include "files.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
-#include "platform/scratch.h"
 #include "testing.h"
 
 using namespace osin;

@@ -64,12 +64,12 @@ class OsinPack : public ::testing::Test {
   // A small project folder with a nested file, an empty file, a read-only
   // file and a name outside ASCII.
   void MakeTree(const fs::path& root) {
-    Put(root / "readme.txt", "read me\r\n");
-    Put(root / "bin" / "app.exe", Noise(200000, 1));
-    Put(root / "bin" / "deep" / "lib.dll", Noise(3000, 2));
-    Put(root / "empty.dat", "");
-    Put(root / "caf\xc3\xa9.txt", "accent");
-    Put(root / "ro.txt", "locked");
+    WriteBytes(root / "readme.txt", "read me\r\n");
+    WriteBytes(root / "bin" / "app.exe", Noise(200000, 1));
+    WriteBytes(root / "bin" / "deep" / "lib.dll", Noise(3000, 2));
+    WriteBytes(root / "empty.dat", "");
+    WriteBytes(root / "caf\xc3\xa9.txt", "accent");
+    WriteBytes(root / "ro.txt", "locked");
     fs::permissions(root / "ro.txt",
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
@@ -94,7 +94,7 @@ TEST_F(OsinPack, ArchivedTreeExtractsWithUnarIdentically) {
     Result u = Run("unar -q -D -o out a.rar");
     ASSERT_EQ(u.status, 0) << variant << u.out;
     for (const char* f : {"readme.txt", "bin/app.exe", "bin/deep/lib.dll", "empty.dat", "ro.txt"})
-      EXPECT_EQ(Slurp(dir_ / "out" / f), Slurp(dir_ / "src" / f)) << variant << f;
+      EXPECT_EQ(ReadBytes(dir_ / "out" / f), ReadBytes(dir_ / "src" / f)) << variant << f;
     // Times come back at DOS precision (two seconds, rounded down).
     auto src = fs::last_write_time(dir_ / "src" / "readme.txt");
     auto out = fs::last_write_time(dir_ / "out" / "readme.txt");
@@ -115,20 +115,20 @@ TEST_F(OsinPack, SameFolderGivesTheSameBytes) {
   MakeTree(dir_ / "src");
   ASSERT_EQ(Pack("archive src -o one.rar").status, 0);
   ASSERT_EQ(Pack("archive src -o two.rar").status, 0);
-  EXPECT_EQ(Slurp(dir_ / "one.rar"), Slurp(dir_ / "two.rar"));
+  EXPECT_EQ(ReadBytes(dir_ / "one.rar"), ReadBytes(dir_ / "two.rar"));
 }
 
 TEST_F(OsinPack, NamesAreWrittenInTheChosenOemCodePage) {
-  Put(dir_ / "src" / "caf\xc3\xa9.txt", "x");
+  WriteBytes(dir_ / "src" / "caf\xc3\xa9.txt", "x");
   ASSERT_EQ(Pack("archive src -o a.rar").status, 0);
-  EXPECT_NE(Slurp(dir_ / "a.rar").find("caf\x82.txt"), std::string::npos);  // 437: e-acute is 0x82
-  Put(dir_ / "ru" / "\xd0\xb0.txt", "x");                                   // Cyrillic a
+  EXPECT_NE(ReadBytes(dir_ / "a.rar").find("caf\x82.txt"), std::string::npos);  // 437: e-acute is 0x82
+  WriteBytes(dir_ / "ru" / "\xd0\xb0.txt", "x");                                // Cyrillic a
   Result r = Pack("archive ru -o ru.rar");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("cannot be written in OEM code page 437"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "ru.rar"));
   ASSERT_EQ(Pack("archive ru -o ru.rar --codepage 866").status, 0);
-  EXPECT_NE(Slurp(dir_ / "ru.rar").find("\xa0.txt"), std::string::npos);  // 866: a is 0xA0
+  EXPECT_NE(ReadBytes(dir_ / "ru.rar").find("\xa0.txt"), std::string::npos);  // 866: a is 0xA0
 }
 
 TEST_F(OsinPack, PasswordEnciphersWithTheRar20CipherOrRefuses) {
@@ -143,14 +143,14 @@ TEST_F(OsinPack, PasswordEnciphersWithTheRar20CipherOrRefuses) {
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Run("lsar -L enc.rar").out.find("Encrypted:    0"), std::string::npos);
   ASSERT_EQ(Run("unar -q -D -p 'pass word' -o out enc.rar").status, 0);
-  EXPECT_EQ(Slurp(dir_ / "out" / "bin" / "app.exe"), Slurp(dir_ / "src" / "bin" / "app.exe"));
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "bin" / "app.exe"), ReadBytes(dir_ / "src" / "bin" / "app.exe"));
   EXPECT_EQ(Pack("test enc.rar -p 'pass word'").status, 0);
   Result wrong = Pack("test enc.rar -p nope");
   EXPECT_EQ(wrong.status, 1);
   // A setup: its control files stay readable without the password.
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
-  Put(dir_ / "proj" / "Data" / "App.exe", Noise(999, 5));
-  Put(dir_ / "stub.exe", "MZ stub");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Data" / "App.exe", Noise(999, 5));
+  WriteBytes(dir_ / "stub.exe", "MZ stub");
   ASSERT_EQ(Pack("build proj -o setup.exe --stub stub.exe --password pw").status, 0);
   Result l = Pack("list setup.exe");
   size_t ini = l.out.find("Presetup\\Osin.ini"), app = l.out.find("Data\\App.exe");
@@ -176,7 +176,7 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
   EXPECT_NE(r.out.find("S-"), std::string::npos);
   r = Pack("list '" + Sample("rar202-comment-psw.rar") + "'");
   EXPECT_NE(r.out.find("-E"), std::string::npos) << r.out;
-  Put(dir_ / "plain.bin", Noise(1000, 3));
+  WriteBytes(dir_ / "plain.bin", Noise(1000, 3));
   r = Pack("list plain.bin");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("plain.bin: Cannot open archive!"), std::string::npos) << r.out;
@@ -197,13 +197,13 @@ TEST_F(OsinPack, ExtractReportsByNameAndKeepsEverythingBelowTheFolder) {
   std::vector<RarEntry> e = {StoredEntry("good\\one.txt", "one", 0),
                              StoredEntry("..\\..\\evil.txt", "evil", 0), StoredEntry("two.txt", "two", 0)};
   e[2].crc ^= 1;
-  Put(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
+  WriteBytes(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
   Result r = Pack("extract x.rar -o dest/inner");
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.out.find("FAILED ..\\evil.txt: result 6"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("FAILED two.txt: result 3"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 ok, 2 failed"), std::string::npos) << r.out;
-  EXPECT_EQ(Slurp(dir_ / "dest" / "inner" / "good" / "one.txt"), "one");
+  EXPECT_EQ(ReadBytes(dir_ / "dest" / "inner" / "good" / "one.txt"), "one");
   EXPECT_FALSE(fs::exists(dir_ / "dest" / "inner" / "two.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "evil.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "dest" / "evil.txt"));
@@ -215,25 +215,26 @@ TEST_F(OsinPack, AWriteThatFailsFailsTheEntryAndLeavesNoPart) {
   // bytes the entry produced still match its CRC.
   std::string big = Noise(300000, 9);
   std::vector<RarEntry> e = {StoredEntry("small.txt", "small", 0), StoredEntry("big.bin", big, 0)};
-  Put(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
+  WriteBytes(dir_ / "x.rar", WriteRarArchive(e.data(), e.size(), false));
   Result r = Run("trap '' XFSZ; ulimit -f 200; '" + pack_ + "' extract x.rar -o out");
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_NE(r.out.find("FAILED big.bin: result 6"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 ok, 1 failed"), std::string::npos) << r.out;
-  EXPECT_EQ(Slurp(dir_ / "out" / "small.txt"), "small");
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "small.txt"), "small");
   EXPECT_FALSE(fs::exists(dir_ / "out" / "big.bin"));
 }
 
 TEST_F(OsinPack, BuildPutsPresetupFirstBehindTheStub) {
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
-  Put(dir_ / "proj" / "Presetup" / "en.lng", "[Strings]\r\n");
-  Put(dir_ / "proj" / "Data" / "App.exe", Noise(5000, 4));
-  Put(dir_ / "proj" / "Data" / "A" / "first.txt", "a");  // sorts before Presetup by name, yet comes after
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Presetup" / "en.lng", "[Strings]\r\n");
+  WriteBytes(dir_ / "proj" / "Data" / "App.exe", Noise(5000, 4));
+  WriteBytes(dir_ / "proj" / "Data" / "A" / "first.txt",
+             "a");  // sorts before Presetup by name, yet comes after
   std::string stub = "MZ" + std::string(40000, '\x90');
-  Put(dir_ / "stub.exe", stub);
+  WriteBytes(dir_ / "stub.exe", stub);
   Result r = Pack("build proj -o setup.exe --stub stub.exe --solid");
   ASSERT_EQ(r.status, 0) << r.out;
-  std::string setup = Slurp(dir_ / "setup.exe");
+  std::string setup = ReadBytes(dir_ / "setup.exe");
   EXPECT_EQ(setup.substr(0, stub.size()), stub);
   Result l = Pack("list setup.exe");
   EXPECT_NE(l.out.find("archive at offset 40002, solid"), std::string::npos) << l.out;
@@ -243,15 +244,15 @@ TEST_F(OsinPack, BuildPutsPresetupFirstBehindTheStub) {
   EXPECT_LT(std::max(ini, lng), std::min(a, app));
   EXPECT_EQ(Pack("test setup.exe").status, 0);
   ASSERT_EQ(Run("unar -q -D -o out setup.exe").status, 0);
-  EXPECT_EQ(Slurp(dir_ / "out" / "Data" / "App.exe"), Noise(5000, 4));
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Data" / "App.exe"), Noise(5000, 4));
 }
 
 TEST_F(OsinPack, BuildWarnsOfPresetupNamesTheCleanUpLeavesBehind) {
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
-  Put(dir_ / "proj" / "Presetup" / ".DS_Store", "x");
-  Put(dir_ / "proj" / "Presetup" / ".svn" / "entries", "x");
-  Put(dir_ / "proj" / "Data" / ".htaccess", "x");
-  Put(dir_ / "stub.exe", "MZ stub");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Presetup" / ".DS_Store", "x");
+  WriteBytes(dir_ / "proj" / "Presetup" / ".svn" / "entries", "x");
+  WriteBytes(dir_ / "proj" / "Data" / ".htaccess", "x");
+  WriteBytes(dir_ / "stub.exe", "MZ stub");
   Result r = Pack("build proj -o setup.exe --stub stub.exe");
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("warning: Presetup\\.DS_Store: the setup program never removes"), std::string::npos)
@@ -263,27 +264,28 @@ TEST_F(OsinPack, BuildWarnsOfPresetupNamesTheCleanUpLeavesBehind) {
 }
 
 TEST_F(OsinPack, BuildRefusesStubsThatHideTheArchive) {
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
-  Put(dir_ / "setup.exe", "previous");
-  Put(dir_ / "big.exe", std::string(7 + 0x1FFF0 - 9, 'M'));
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "setup.exe", "previous");
+  WriteBytes(dir_ / "big.exe", std::string(7 + 0x1FFF0 - 9, 'M'));
   Result r = Pack("build proj -o setup.exe --stub big.exe");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("big.exe: the stub is 131054 bytes"), std::string::npos) << r.out;
-  Put(dir_ / "marked.exe", "MZ" + std::string("Rar!\x1a\x07\x00\x00\x00\x73", 10) + std::string(100, 'x'));
+  WriteBytes(dir_ / "marked.exe",
+             "MZ" + std::string("Rar!\x1a\x07\x00\x00\x00\x73", 10) + std::string(100, 'x'));
   r = Pack("build proj -o setup.exe --stub marked.exe");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("marked.exe: the stub holds a RAR archive marker at offset 2"), std::string::npos)
       << r.out;
-  EXPECT_EQ(Slurp(dir_ / "setup.exe"), "previous");
+  EXPECT_EQ(ReadBytes(dir_ / "setup.exe"), "previous");
   // The largest stub that still works.
-  Put(dir_ / "edge.exe", std::string(7 + 0x1FFF0 - 10, 'M'));
+  WriteBytes(dir_ / "edge.exe", std::string(7 + 0x1FFF0 - 10, 'M'));
   r = Pack("build proj -o setup.exe --stub edge.exe");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Pack("test setup.exe").status, 0);
 }
 
 TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
   // A copy of osin-pack in a folder of its own, away from any build tree.
   fs::create_directories(dir_ / "kit");
   fs::copy_file(pack_, dir_ / "kit" / "osin-pack");
@@ -292,28 +294,28 @@ TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {
   EXPECT_NE(r.out.find("build needs --stub osin.exe"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "setup.exe"));
   std::string stub = "MZ shipped beside osin-pack";
-  Put(dir_ / "kit" / "osin.exe", stub);
+  WriteBytes(dir_ / "kit" / "osin.exe", stub);
   r = Run("kit/osin-pack build proj -o setup.exe");
   ASSERT_EQ(r.status, 0) << r.out;
-  EXPECT_EQ(Slurp(dir_ / "setup.exe").substr(0, stub.size()), stub);
+  EXPECT_EQ(ReadBytes(dir_ / "setup.exe").substr(0, stub.size()), stub);
   EXPECT_NE(r.out.find("kit/osin.exe)"), std::string::npos) << r.out;  // says which one it took
   EXPECT_EQ(Pack("test setup.exe").status, 0);
 }
 
 TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
-  Put(dir_ / "src" / "ok.txt", "ok");
-  Put(dir_ / "src" / "locked.txt", "secret");
+  WriteBytes(dir_ / "src" / "ok.txt", "ok");
+  WriteBytes(dir_ / "src" / "locked.txt", "secret");
   fs::permissions(dir_ / "src" / "locked.txt", fs::perms::all, fs::perm_options::remove);
   if (getuid() == 0) {
     // root reads anything; use a name that cannot be written instead.
     fs::remove(dir_ / "src" / "locked.txt");
-    Put(dir_ / "src" / "\xe2\x82\xac.txt", "euro");  // no euro sign in code page 437
+    WriteBytes(dir_ / "src" / "\xe2\x82\xac.txt", "euro");  // no euro sign in code page 437
   }
-  Put(dir_ / "a.rar", "previous");
+  WriteBytes(dir_ / "a.rar", "previous");
   Result r = Pack("archive src -o a.rar");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("src/"), std::string::npos) << r.out;
-  EXPECT_EQ(Slurp(dir_ / "a.rar"), "previous");
+  EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o

@@ -45,9 +45,9 @@ class OsinPackWin32 : public ::testing::Test {
 };
 
 TEST_F(OsinPackWin32, BuildListTestAndExtract) {
-  Put(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
-  Put(dir_ / "proj" / "Data" / "Sub" / "app.exe", std::string(70000, 'a'));
-  Put(dir_ / "stub.exe", "MZ windows stub");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Data" / "Sub" / "app.exe", std::string(70000, 'a'));
+  WriteBytes(dir_ / "stub.exe", "MZ windows stub");
   std::string out;
   ASSERT_EQ(
       Pack("build " + Q(dir_ / "proj") + " -o " + Q(dir_ / "setup.exe") + " --stub " + Q(dir_ / "stub.exe"),
@@ -60,7 +60,7 @@ TEST_F(OsinPackWin32, BuildListTestAndExtract) {
   ASSERT_EQ(Pack("test " + Q(dir_ / "setup.exe"), out), 0) << out;
   EXPECT_NE(out.find("2 ok, 0 failed"), std::string::npos) << out;
   ASSERT_EQ(Pack("extract " + Q(dir_ / "setup.exe") + " -o " + Q(dir_ / "out"), out), 0) << out;
-  EXPECT_EQ(Slurp(dir_ / "out" / "Data" / "Sub" / "app.exe"), std::string(70000, 'a'));
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Data" / "Sub" / "app.exe"), std::string(70000, 'a'));
 }
 
 TEST_F(OsinPackWin32, FailuresSetTheExitStatus) {
@@ -68,14 +68,14 @@ TEST_F(OsinPackWin32, FailuresSetTheExitStatus) {
   bad.crc ^= 1;
   RarEntry escape = StoredEntry("..\\..\\up.txt", "up", 0);
   RarEntry both[2] = {bad, escape};
-  Put(dir_ / "bad.rar", WriteRarArchive(both, 2, false));
+  WriteBytes(dir_ / "bad.rar", WriteRarArchive(both, 2, false));
   std::string out;
   EXPECT_EQ(Pack("extract " + Q(dir_ / "bad.rar") + " -o " + Q(dir_ / "x" / "y"), out), 1) << out;
   EXPECT_NE(out.find("FAILED bad.txt: result 3"), std::string::npos) << out;
   EXPECT_NE(out.find("FAILED ..\\up.txt: result 6"), std::string::npos) << out;
   EXPECT_FALSE(fs::exists(dir_ / "up.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "x" / "up.txt"));
-  Put(dir_ / "plain.txt", "no archive");
+  WriteBytes(dir_ / "plain.txt", "no archive");
   EXPECT_EQ(Pack("list " + Q(dir_ / "plain.txt"), out), 2) << out;
 }
 

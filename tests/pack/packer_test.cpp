@@ -40,9 +40,9 @@ TEST_F(Packer, OemNamesWithBackslashesAndRefusedCharacters) {
 }
 
 TEST_F(Packer, GatheredFilesSortByteWiseAndReadBackInThatOrder) {
-  Put(dir_ / "src" / "b.txt", "b");
-  Put(dir_ / "src" / "B" / "z.txt", "Bz");
-  Put(dir_ / "src" / "a" / "c.txt", "ac");
+  WriteBytes(dir_ / "src" / "b.txt", "b");
+  WriteBytes(dir_ / "src" / "B" / "z.txt", "Bz");
+  WriteBytes(dir_ / "src" / "a" / "c.txt", "ac");
   fs::create_directories(dir_ / "src" / "emptydir");
   std::vector<SourceFile> files = GatherFiles(dir_ / "src", "Data\\", 437);
   std::vector<std::string> names;
@@ -64,7 +64,7 @@ TEST_F(Packer, GatheredFilesSortByteWiseAndReadBackInThatOrder) {
 
 TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
   fs::path target = dir_ / "t.rar";
-  Put(target, "before");
+  WriteBytes(target, "before");
   EXPECT_THROW(WriteAtomically(target, [](std::ostream&) { throw PackError("stop"); }), PackError);
   std::ifstream in(target, std::ios::binary);
   std::stringstream s;

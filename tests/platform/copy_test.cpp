@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "platform/file.h"
-#include "scratch.h"
 #include "testing.h"
 
 #ifndef _WIN32

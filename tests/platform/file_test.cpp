@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "platform/file.h"
-#include "scratch.h"
 #include "testing.h"
 
 #ifndef _WIN32
@@ -154,7 +154,7 @@ TEST(Paths, TreeEntriesPassedOver) {
 using Folders = ScratchTest;
 
 TEST_F(Folders, ForceFoldersMakesTheWholeChain) {
-  String deep = Join(Join(Join(dir_, "a"), "b"), "c");
+  String deep = Join(Join(Join(Dir(), "a"), "b"), "c");
   EXPECT_TRUE(ForceFolders(deep));
   EXPECT_TRUE(FolderExists(deep));
   EXPECT_TRUE(ForceFolders(deep + kSep));
@@ -172,11 +172,11 @@ TEST_F(Folders, ForceFoldersTakesRelativePaths) {
 #ifdef _WIN32
   char old[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, old);
-  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryA(Dir().c_str()));
 #else
   char old[4096];
   ASSERT_NE(getcwd(old, sizeof(old)), nullptr);
-  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  ASSERT_EQ(chdir(Dir().c_str()), 0);
 #endif
   // A first element of one character; Windows takes paths of up to two
   // characters for drives and creates nothing for them.
@@ -268,7 +268,7 @@ TEST_F(Folders, RemoveFileForcedTakesReadOnlyFiles) {
 // Free space ------------------------------------------------------------
 
 TEST_F(Folders, FreeSpaceOfExistingAndMissingFolders) {
-  EXPECT_GT(FreeDiskKB(dir_), 0);
+  EXPECT_GT(FreeDiskKB(Dir()), 0);
   EXPECT_EQ(FreeDiskKB(Path("missing")), 0);
   ASSERT_TRUE(WriteBytes(Path("file"), "x"));
   EXPECT_EQ(FreeDiskKB(Path("file")), 0);

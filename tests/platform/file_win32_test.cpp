@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "files.h"
 #include "platform/file.h"
 #include "platform/filefind.h"
 #include "platform/osversion.h"
-#include "scratch.h"
 #include "testing.h"
 
 using namespace osin;
@@ -39,11 +39,11 @@ bool IsNameDigit(char c) {
 using UniqueName = ScratchTest;
 
 TEST_F(UniqueName, EightDigitsOfBase32) {
-  String name = MakeUniqueName(dir_);
+  String name = MakeUniqueName(Dir());
   ASSERT_EQ(name.Length(), 8);
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(IsNameDigit(name[i])) << name.c_str();
   Sleep(30);
-  EXPECT_NE(MakeUniqueName(dir_), name);
+  EXPECT_NE(MakeUniqueName(Dir()), name);
 }
 
 TEST_F(UniqueName, AnyExistingEntryIsTaken) {
@@ -64,7 +64,7 @@ TEST_F(UniqueName, AnyExistingEntryIsTaken) {
     ASSERT_TRUE(CreateDirectoryA(Path(name).c_str(), nullptr));
     taken.insert(ToStd(name));
   }
-  String name = MakeUniqueName(dir_);
+  String name = MakeUniqueName(Dir());
   EXPECT_EQ(taken.count(ToStd(name)), 0u) << name.c_str();
   EXPECT_FALSE(EntryExists(Path(name)));
 }
@@ -79,7 +79,7 @@ TEST_F(UniqueName, FoldersAreClaimedOnceAcrossThreads) {
     }
     for (int i = 0; i < kEach; ++i) {
       String name;
-      if (MakeUniqueFolder(dir_, name)) names[who].push_back(ToStd(name));
+      if (MakeUniqueFolder(Dir(), name)) names[who].push_back(ToStd(name));
     }
   };
   std::thread a(claim, 0), b(claim, 1);
@@ -107,7 +107,7 @@ using WinPaths = ScratchTest;
 TEST_F(WinPaths, TwoCharacterPathsCreateNothing) {
   char old[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, old);
-  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryA(Dir().c_str()));
   ForceFolders("ab");
   ForceFolders("abc\\d");
   EXPECT_FALSE(EntryExists(Path("ab")));
@@ -131,7 +131,7 @@ TEST_F(WinPaths, FileSizeOfRelativePaths) {
   ASSERT_TRUE(WriteBytes(Path("five"), "12345"));
   char old[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, old);
-  ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
+  ASSERT_TRUE(SetCurrentDirectoryA(Dir().c_str()));
   EXPECT_EQ(FileSizeOf("five"), 5);
   EXPECT_EQ(FileSizeOf(".\\five"), 5);
   SetCurrentDirectoryA(old);
@@ -143,20 +143,20 @@ using WinFreeSpace = ScratchTest;
 
 TEST_F(WinFreeSpace, BothSystemCallsSeeTheSameDisk) {
   ULARGE_INTEGER available, total, free;
-  ASSERT_TRUE(GetDiskFreeSpaceExA(AddBackslash(dir_).c_str(), &available, &total, &free));
+  ASSERT_TRUE(GetDiskFreeSpaceExA(AddBackslash(Dir()).c_str(), &available, &total, &free));
   int64_t exKB = static_cast<int64_t>(available.QuadPart >> 10);
-  int64_t newer = FreeDiskKB(dir_);
+  int64_t newer = FreeDiskKB(Dir());
   int64_t older;
   {
     As95 w95;
-    older = FreeDiskKB(dir_);
+    older = FreeDiskKB(Dir());
     EXPECT_EQ(FreeDiskKB(Path("missing")), 0);
   }
   // The disk is shared with other work: allow it to move by 64 MB.
   EXPECT_NEAR(static_cast<double>(newer), static_cast<double>(exKB), 65536.0);
   EXPECT_GT(older, 0);
   DWORD spc, bps, freeClusters, clusters;
-  ASSERT_TRUE(GetDiskFreeSpaceA(dir_.Copy(1, 3).c_str(), &spc, &bps, &freeClusters, &clusters));
+  ASSERT_TRUE(GetDiskFreeSpaceA(Dir().Copy(1, 3).c_str(), &spc, &bps, &freeClusters, &clusters));
   EXPECT_NEAR(static_cast<double>(older), static_cast<double>(FreeKBFromClusters(bps, spc, freeClusters)),
               65536.0);
 }

@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
+#include "files.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
 #include "platform/sysutils.h"
-#include "scratch.h"
 #include "testing.h"
 
 using namespace osin;

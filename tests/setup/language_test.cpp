@@ -9,8 +9,8 @@
 #include "config/language.h"
 #include "config/profile.h"
 #include "config/variables.h"
+#include "files.h"
 #include "platform/fault.h"
-#include "platform/scratch.h"
 #include "platform/text.h"
 #include "setup/language.h"
 #include "setup/session.h"
@@ -83,7 +83,7 @@ class Languages : public ScratchTest {
   void SetUp() override {
     ScratchTest::SetUp();
     TSetupSession& session = Session();
-    session.PresetupDir = AddBackslash(dir_);
+    session.PresetupDir = AddBackslash(Dir());
     session.ConfigFile = session.PresetupDir + "Osin.ini";
     session.SourceFile = session.PresetupDir + "setup.exe";
     session.InstallPath = "C:\\Apps\\Demo\\";

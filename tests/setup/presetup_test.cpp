@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/scratch.h"
+#include "files.h"
 #include "pack/rar_writer.h"
 #include "platform/fault.h"
 #include "platform/strlist.h"
