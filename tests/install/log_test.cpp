@@ -2,8 +2,8 @@
 #include "install/log.h"
 #include "config/profile.h"
 #include "config/registry.h"
+#include "files.h"
 #include "platform/fault.h"
-#include "platform/scratch.h"
 #include "testing.h"
 
 using namespace osin;
@@ -29,11 +29,11 @@ class InstallLog : public ScratchTest {
 };
 
 TEST_F(InstallLog, FoldersAreCreatedAndLoggedParentsFirst) {
-  String deep = Join(Join(Join(dir_, "A"), "B"), "C");
+  String deep = Join(Join(Join(Dir(), "A"), "B"), "C");
   EXPECT_TRUE(ForceFolderLogged(log_, deep + kSep));
   EXPECT_TRUE(FolderExists(deep));
   EXPECT_TRUE(ForceFolderLogged(log_, deep));  // exists: nothing more logged
-  String a = Join(dir_, "A"), b = Join(a, "B");
+  String a = Join(Dir(), "A"), b = Join(a, "B");
   EXPECT_EQ(LogText(),
             "[CreateDirs]\r\n" + ToStd(a) + "=\r\n" + ToStd(b) + "=\r\n" + ToStd(deep) + "=\r\n\r\n");
 }
@@ -54,8 +54,8 @@ TEST_F(InstallLog, AnInactiveLogWritesNothingButFoldersAreStillMade) {
   TInstallLog disabled{log_.FileName, false};
   EXPECT_FALSE(WriteLogEntry(unnamed, kLogCopyFiles, "x", ""));
   EXPECT_FALSE(WriteLogEntry(disabled, kLogCopyFiles, "x", ""));
-  EXPECT_TRUE(ForceFolderLogged(disabled, Join(dir_, "new")));
-  EXPECT_TRUE(FolderExists(Join(dir_, "new")));
+  EXPECT_TRUE(ForceFolderLogged(disabled, Join(Dir(), "new")));
+  EXPECT_TRUE(FolderExists(Join(Dir(), "new")));
   EXPECT_EQ(LogText(), "");
 }
 

@@ -11,11 +11,11 @@
 
 #include "config/profile.h"
 #include "config/registry.h"
+#include "files.h"
 #include "install/pending.h"
 #include "install/programs.h"
 #include "platform/fault.h"
 #include "platform/osversion.h"
-#include "platform/scratch.h"
 #include "platform/shelllink.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
@@ -258,12 +258,12 @@ TEST_F(Fonts, AFontOutsideTheFontsFolderIsAddedRegisteredAndLogged) {
 }
 
 TEST_F(Fonts, OnlyThe95LineRegistersAFontInTheFontsFolder) {
-  EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(UpperCase(dir_)), log_));
+  EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(UpperCase(Dir())), log_));
   EXPECT_EQ(Value(kKeyNT), "<none>");
   EXPECT_EQ(LogText(), "[RegFonts]\r\n" + ToStd(font_) + "=\r\n\r\n");
   TOSVersion win98 = ClassifyOS(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222, "");
   SubstituteOSVersion(&win98);
-  EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(dir_), log_));
+  EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(Dir()), log_));
   EXPECT_EQ(Value(kKey9x), font_);
 }
 
@@ -272,7 +272,7 @@ TEST_F(Steps, ShortcutsCarryEveryFieldAndAreLoggedWithTheirFolders) {
   ASSERT_TRUE(ForceFolders(Path("A, B")) && WriteBytes(target, "MZ"));
   ASSERT_TRUE(ForceFolders(Path("Kept")) && WriteBytes(Path("Kept\\Old.lnk"), "not touched"));
   TPendingList links;
-  String quoted = "\"" + target + "\"", work = "\"" + dir_ + "\"";
+  String quoted = "\"" + target + "\"", work = "\"" + Dir() + "\"";
   links.Set(Join(sub, "Demo"),
             Fields({quoted.c_str(), "/x \"y\"", work.c_str(), target.c_str(), "2", "577", "0"}));
   links.Set(Path("Kept\\Old"), Fields({quoted.c_str(), "", "", "", "", "", "32"}));
@@ -295,7 +295,7 @@ TEST_F(Steps, ShortcutsCarryEveryFieldAndAreLoggedWithTheirFolders) {
   link->GetArguments(text, MAX_PATH);
   EXPECT_STREQ(text, "/x \"y\"");
   link->GetWorkingDirectory(text, MAX_PATH);
-  EXPECT_EQ(Upper(text), Upper(dir_));
+  EXPECT_EQ(Upper(text), Upper(Dir()));
   link->GetIconLocation(text, MAX_PATH, &icon);
   EXPECT_EQ(Upper(text), Upper(target));
   EXPECT_EQ(icon, 2);
