@@ -115,9 +115,11 @@ struct TPendingLists {
 // the step's message window and skips a step whose lists are empty.
 // Windows only.
 
-// Registers each server now (Now "1"; a failure shows "Cannot register OLE
-// server!..." and goes on) or queues it under RunOnce for the next start
-// (Now "0"); logs it in RegServers when Logged is "1". Always true.
+// Registers each server now (Now "1") or queues it under RunOnce for the
+// next start (Now "0": regsvr32 /s on the file, the value named by the
+// whole path); a failure of either shows "Cannot register OLE server!..."
+// with the path and goes on. Logs it in RegServers when Logged is "1".
+// Always true.
 bool RegisterServers(const TPendingList& servers, const TInstallLog& log);
 // Writes the additions (logging new values and created keys unless kNoLog;
 // kOnlyIfMissing leaves existing values), then deletes the deletions
@@ -126,13 +128,16 @@ bool ApplyRegistryChanges(const TPendingList& additions, const TPendingList& del
                           const TInstallLog& log);
 // Writes the INI keys (logging new keys, and INI files that did not exist,
 // unless kNoLog; kOnlyIfMissing leaves existing keys), then drops every
-// store so the files and the log reach the disk. False after "Error on
-// changing ini-file!".
+// store so the log reaches the disk. Each key's file is written back before
+// the key is logged, and only the lines added or changed differ in it (the
+// files belong to other programs). A file that cannot be read or written
+// shows "Error on changing ini-file!" with its name and ends the step with
+// false.
 bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log);
 // Adds each font to the system's font table, registers it under the Fonts
-// key when it lies outside FontsFolder (the expanded %Fonts%, with a
-// trailing "\") or on the 95 line, logs it, and tells every window. Always
-// true.
+// key that the running line of Windows loads at its start when it lies
+// outside FontsFolder (the expanded %Fonts%, with a trailing "\") or on
+// the 95 line, logs it, and tells every window. Always true.
 bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const TInstallLog& log);
 // Creates each ".lnk" file (the entry name + ".lnk"), its folder first.
 // False after "Error on creating shortcut!".
