@@ -223,7 +223,10 @@ def background_shot(name, files, desktop=None):
     """Runs a packed project whose background shows, holds it once the
     background is painted, and returns the screenshot (cropped to the
     desktop when the run has one of its own) and the transcript."""
-    files["Presetup/Osin.ini"] = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
+    # The title is the ProgramName variable ("Setup" here, or the variable's
+    # own name when a project has none).
+    config = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
+    files["Presetup/Osin.ini"] = config + b"[Variables]\r\nProgramName=Setup\r\n"
     setup = packed_setup(name, files)
     script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
         HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
