@@ -308,3 +308,43 @@ def hard_cases(run, packed_setup):
     reg("delete", SHARED_DLLS, "/v", shared_name, "/f")
     reg("delete", UNINSTALL_KEY, "/f")
     os.remove(windows_copy)
+
+
+def cancel_large_entry(run, pack_folder, noise):
+    """Cancel pressed and confirmed while a large entry replaces an
+    installed file: the run ends unfinished without an error box, the old
+    file is whole and no temporary file is left beside it."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Cancel\r\nInsFiles=Big\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=\r\n"
+              b"[Variables]\r\nProgramName=Big Case\r\n")
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"
+    # Stored, so writing it is copying: large enough to take a while even so.
+    project = os.path.join(harness.build.out, "projects", "cancel_large")
+    shutil.rmtree(project, ignore_errors=True)
+    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language), ("Presetup/Big.ins", script),
+                       ("Data/big.bin", noise(4 << 20, 16) * 100)):
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = pack_folder("cancel_large", project, ["-0"])
+    shutil.rmtree(project, ignore_errors=True)
+    folder = drive_c("Osin Test", "Cancel")
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    old = b"the installed file\r\n" * 1000
+    with open(os.path.join(folder, "big.bin"), "wb") as f:
+        f.write(old)
+    t = run("cancel_large", ["start " + harness.windows_path(setup), "wait-text Extracting big.bin 120000",
+                             "press %d" % wizard.CANCEL, "wait-text abort setup 30000", "sync question",
+                             "press %d" % wizard.YES, "wait-text %s 60000" % wizard.ENGLISH["notfinish"],
+                             "sync unfinished", "press 104", "wait-exit 60000"])
+    t.expect([b for b in t.message_boxes() if not b.endswith("abort setup?")] == [],
+             "boxes %r" % t.message_boxes())
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        t.expect(f.read() == old, "the installed file changed")
+    left = sorted(n for n in os.listdir(folder) if n.lower() not in ("big.bin", "install.log"))
+    t.expect(left == [], "left beside it: %r" % left)
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.remove(setup)

@@ -513,12 +513,16 @@ def install_hard_cases():
     install.hard_cases(run, packed_setup)
 
 
+def install_cancelled():
+    install.cancel_large_entry(run, pack_folder, noise)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     install_hard_cases)}
+                                     install_hard_cases, install_cancelled)}
 
 
 def main(args):
