@@ -48,8 +48,11 @@ def noise(size, seed):
 
 
 # The runs that only show how the control files come and go end without
-# the final page, which would wait for its OK.
-NO_FINAL_PAGE = b"[Config]\r\n[Display]\r\nShowFinalDialog=0\r\n"
+# the final page, which would wait for its OK. Without pages they install
+# (nothing, having no scripts) into a folder of the prefix, not into the
+# default "Test" below the current folder.
+CHECK_FOLDER = b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Check\r\n"
+NO_FINAL_PAGE = CHECK_FOLDER + b"[Display]\r\nShowFinalDialog=0\r\n"
 
 
 def packed_setup(name, files, password=None):
@@ -227,7 +230,7 @@ def background_shot(name, files, desktop=None):
     # The title is the ProgramName variable ("Setup" here, or the variable's
     # own name when a project has none).
     config = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
-    files["Presetup/Osin.ini"] = config + b"[Variables]\r\nProgramName=Setup\r\n"
+    files["Presetup/Osin.ini"] = CHECK_FOLDER + config + b"[Variables]\r\nProgramName=Setup\r\n"
     setup = packed_setup(name, files)
     script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
         HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
