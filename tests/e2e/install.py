@@ -6,6 +6,7 @@ import os
 import re
 import shutil
 import subprocess
+import time
 
 import harness
 import wizard
@@ -348,3 +349,57 @@ def cancel_large_entry(run, pack_folder, noise):
     t.expect(left == [], "left beside it: %r" % left)
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
     os.remove(setup)
+
+
+WINE_PROGRAMS = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
+PENDING_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+REBOOT_PAGE = "must be restarted"
+
+
+def target_in_use(run, packed_setup):
+    """A target held open by a running program: the new file waits beside
+    it under a temporary name, replaces it at the next start of Windows
+    (a pending rename), and the reboot page follows the installation; its
+    No leads to the final page and no restart."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Held\r\nInsFiles=Held\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=\r\n"
+              b"[Variables]\r\nProgramName=Held Case\r\n")
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nheld.txt=held.exe,2\r\nfree.txt=\r\n"
+    setup = packed_setup("in_use", {"Presetup/Osin.ini": config, "Presetup/Enu.lng": language,
+                                    "Presetup/Held.ins": script, "Data/held.txt": b"new\r\n",
+                                    "Data/free.txt": b"free\r\n"})
+    folder = drive_c("Osin Test", "Held")
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    # A running program's file cannot be replaced: Wine's ping, copied
+    # there, runs from it while the setup installs.
+    shutil.copy(os.path.join(WINE_PROGRAMS, "ping.exe"), os.path.join(folder, "held.exe"))
+    with open(os.path.join(folder, "held.exe"), "rb") as f:
+        old = f.read()
+    reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
+    holder = subprocess.Popen([harness.WINE_RUN, "C:\\Osin Test\\Held\\held.exe", "-n", "60", "127.0.0.1"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(3)
+        t = run("in_use", ["start " + harness.windows_path(setup), "wait-text %s 120000" % REBOOT_PAGE,
+                           "sync reboot", "click 107", "sleep 500", "press %d" % wizard.NEXT,
+                           "wait-text %s 60000" % FINISHED, "press 104", "wait-exit 60000"])
+    finally:
+        holder.kill()
+        holder.wait()
+    pending = reg_value(PENDING_KEY, "PendingFileRenameOperations") or ""
+    reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
+    reboot = wizard.page_with(t, REBOOT_PAGE)
+    t.expect(reboot.text(106) and reboot.text(107), "reboot page %r" % reboot)
+    with open(os.path.join(folder, "held.exe"), "rb") as f:
+        t.expect(f.read() == old, "the held file changed")
+    with open(os.path.join(folder, "free.txt"), "rb") as f:
+        t.expect(f.read() == b"free\r\n", "the free file")
+    temps = [n for n in os.listdir(folder) if n.lower().startswith("osi") and n.lower().endswith(".tmp")]
+    t.expect(len(temps) == 1, "temporary files %r" % os.listdir(folder))
+    with open(os.path.join(folder, temps[0]), "rb") as f:
+        t.expect(f.read() == b"new\r\n", "the waiting file")
+    t.expect(temps[0].lower() in pending.lower() and "held.exe" in pending.lower(), "pending renames %r" % pending)
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)

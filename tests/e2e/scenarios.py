@@ -516,6 +516,10 @@ def install_hard_cases():
     install.hard_cases(run, packed_setup)
 
 
+def install_target_in_use():
+    install.target_in_use(run, packed_setup)
+
+
 def install_cancelled():
     install.cancel_large_entry(run, pack_folder, noise)
 
@@ -525,7 +529,8 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     install_hard_cases, install_cancelled)}
+                                     install_hard_cases, install_cancelled,
+                                     install_target_in_use)}
 
 
 def main(args):
