@@ -232,7 +232,9 @@ Fields DropRenames(const Fields& q) {
     RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
   }
   Fields strings;
-  for (size_t i = 0; i < size && data[i];) {
+  // The delete of a pair has an empty second name: the size, not an empty
+  // string, ends the list.
+  for (size_t i = 0; i + 1 < size;) {
     strings.push_back(data.data() + i);
     i += strings.back().size() + 1;
   }

@@ -22,6 +22,7 @@ import harness  # noqa: E402
 import install  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
+import system  # noqa: E402
 import wizard  # noqa: E402
 
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
@@ -505,15 +506,20 @@ def run_ends():
     wizard.run_ends(run, packed_setup)
 
 
+def install_demo():
+    install.install_demo(run, pack_folder)
+
+
+def install_system_changes():
+    system.install_system_changes(run, pack_folder)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
-                                     folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo)}
-
-
-def install_demo():
-    install.install_demo(run, pack_folder)
+                                     folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
+                                     install_system_changes)}
 
 
 def main(args):
