@@ -231,10 +231,9 @@ def check(t, name, base, seeded_ini, fonts_before):
 
 
 def check_log(t, base, folder, link):
-    # The name's case is the INI store's affair; Windows does not mind it.
-    names = [n for n in os.listdir(folder) if n.lower() == "install.log"]
-    t.expect(len(names) == 1, "no install log in %r" % os.listdir(folder))
-    log = install.read_log(os.path.join(folder, names[0]))
+    path = install.find_file(folder, "Install.log")
+    t.expect(path, "no install log in %r" % os.listdir(folder))
+    log = install.read_log(path)
     sections = [s for s, _ in log]
     entries = dict(log)
     # Each kind once, in the order first written: the file phase (its first
