@@ -22,6 +22,7 @@ import harness  # noqa: E402
 import install  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
+import system  # noqa: E402
 import wizard  # noqa: E402
 
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
@@ -522,6 +523,8 @@ def install_target_in_use():
 
 def install_cancelled():
     install.cancel_large_entry(run, pack_folder, noise)
+def install_system_changes():
+    system.install_system_changes(run, pack_folder)
 
 
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
@@ -529,8 +532,8 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     install_hard_cases, install_cancelled,
-                                     install_target_in_use)}
+                                     install_hard_cases, install_cancelled, install_target_in_use,
+                                     install_system_changes)}
 
 
 def main(args):
