@@ -151,7 +151,8 @@ class TUninstaller {
   void RemoveFiles(int kind);
   void RemoveIniKeys();
   void RemoveRegistryValues();
-  void FinishLog();
+  void RemoveLog();
+  void RewriteLog();
   void RemoveKeys();
   void RemoveFolders();
   void RemoveRegistration();
@@ -177,6 +178,7 @@ class TUninstaller {
   String registration_;  // the program's Uninstall key
   String programName_;
   bool keepAllShared_ = false;
+  bool keepLog_ = false;  // some records failed: the log keeps them
   HWND progress_ = nullptr;
   int done_ = 0, total_ = 0;
 };
@@ -282,6 +284,8 @@ bool TUninstaller::AskRemoveShared(const String& path) {
                     Text(kTextRemove),        Text(kTextKeep),           Text(kTextKeepAll)};
   INT_PTR answer = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SHAREDFILE, progress_, SharedFileProc,
                                    reinterpret_cast<LPARAM>(&q));
+  // Without the dialog (no resources, no memory) a plain question serves.
+  if (answer <= 0) answer = QuestionBox(q.Text + "\r\n\r\n" + path) == kBoxResultYes ? IDC_SHARED_REMOVE : 0;
   if (answer == IDC_SHARED_KEEP_ALL) keepAllShared_ = true;
   return answer == IDC_SHARED_REMOVE;
 }
@@ -408,14 +412,16 @@ bool TUninstaller::AnyStays() const {
 }
 
 // Without failures the log goes before the folders, which it may keep from
-// being empty; with failures it keeps only the records that stay, for
-// another run.
-void TUninstaller::FinishLog() {
+// being empty.
+void TUninstaller::RemoveLog() {
   const String& file = options_.LogFile;
-  if (!AnyStays()) {
-    if (!RemoveFileForced(file) && FileExists(file) && DeleteAtReboot(file)) atRestart_.Add(file);
-    return;
-  }
+  if (!RemoveFileForced(file) && FileExists(file) && DeleteAtReboot(file)) atRestart_.Add(file);
+}
+
+// With failures the log keeps the records that stay, and the folders and
+// keys that are still there, for another run.
+void TUninstaller::RewriteLog() {
+  const String& file = options_.LogFile;
   TIniParseOptions& parse = ProfileParseOptions();
   TIniParseOptions saved = parse;
   parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
@@ -437,22 +443,27 @@ void TUninstaller::RemoveKeys() {
     TRecord& record = keys[i];
     const String& key = record.Key;
     if (SameText(key, registration_) || !RegKeyExists(key)) continue;
-    // A key that holds another logged key was made only to hold it: it goes
-    // when empty, like a system key.
-    bool holder = false;
-    for (const TRecord& other : keys) holder = holder || IsBelow(other.Key, key);
-    if (holder || IsProtectedKey(key)) {
+    if (IsProtectedKey(key)) {
+      // Even empty: the system's keys are never taken away.
       StringList subkeys, values;
       ReadRegSubkeys(key, subkeys);
       ReadRegValueNames(key, values);
-      if (subkeys.IsEmpty() && values.IsEmpty()) {
-        if (!DeleteRegKey(key)) Failed(record);
-      } else if (!holder) {
-        Refused(key);
+      if (!subkeys.IsEmpty() || !values.IsEmpty()) Refused(key);
+    } else {
+      // A key that holds another logged key was made only to hold it: it
+      // goes when empty, and another product of the vendor may be in it.
+      bool holder = false;
+      for (const TRecord& other : keys) holder = holder || IsBelow(other.Key, key);
+      if (holder) {
+        StringList subkeys, values;
+        ReadRegSubkeys(key, subkeys);
+        ReadRegValueNames(key, values);
+        if (subkeys.IsEmpty() && values.IsEmpty() && !DeleteRegKey(key)) Failed(record);
+      } else if (!DeleteRegKey(key)) {
+        Failed(record);
       }
-      continue;
     }
-    if (!DeleteRegKey(key)) Failed(record);
+    record.Stays = record.Stays || RegKeyExists(key);
   }
 }
 
@@ -461,11 +472,15 @@ void TUninstaller::RemoveFolders() {
   for (int i = folders.Count() - 1; i >= 0; --i, Step()) {
     const String& folder = folders[i].Key;
     if (!FolderExists(folder)) continue;
+    folders[i].Stays = true;
     if (IsProtectedFolder(folder, systemFolders_)) {
       Refused(folder);
       continue;
     }
-    if (RemoveDirectoryA(folder.c_str())) continue;
+    if (RemoveDirectoryA(folder.c_str())) {
+      folders[i].Stays = false;
+      continue;
+    }
     // Emptied only at the next start: it goes then, after its files.
     bool waits = false;
     for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
@@ -478,7 +493,7 @@ void TUninstaller::RemoveFolders() {
 }
 
 void TUninstaller::RemoveRegistration() {
-  if (registration_.IsEmpty() || AnyStays() || !RegKeyExists(registration_)) return;
+  if (registration_.IsEmpty() || !RegKeyExists(registration_)) return;
   // A later installation of the same program may have registered its own
   // log under the same name: then the key is not this log's to remove.
   String command = ReadRegString(registration_ + "\\UninstallString", String());
@@ -521,10 +536,17 @@ int TUninstaller::Run() {
   RemoveIniKeys();
   RemoveRegistryValues();
   RemoveFiles(kLogCopyFiles);
-  FinishLog();
+  keepLog_ = AnyStays();
+  if (!keepLog_) RemoveLog();
   RemoveKeys();
   RemoveFolders();
-  RemoveRegistration();
+  if (keepLog_) {
+    // The registration stays with the log, so the user can run it again.
+    for (TRecord& r : Records(kLogCreateKeys)) r.Stays = r.Stays || SameText(r.Key, registration_);
+    RewriteLog();
+  } else {
+    RemoveRegistration();
+  }
   DropAllStores();
   CloseProgress();
   return Report();
