@@ -14,6 +14,7 @@
 #include "resources/ids.h"
 #include "setup/config.h"
 #include "setup/display.h"
+#include "setup/install.h"
 #include "setup/language.h"
 #include "setup/presetup.h"
 #include "setup/run.h"
@@ -149,10 +150,16 @@ void RunPages(TSetupSession& session) {
   session.DialogSequence.Clear();
   AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false, true,
                session.DialogSequence);
-  RunDialogSequence(run);
-  // The installation, the pages after it and the reboot page are added
-  // with the installation engine; until then nothing is installed.
-  session.InstallSucceeded = false;
+  bool ok = RunDialogSequence(run) && !FaultPending();
+  if (ok) ok = RunInstall(run);
+  if (ok && !FaultPending()) {
+    session.DialogSequence.Clear();
+    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PostInstallDialogSequence", String()), false,
+                 true, session.DialogSequence);
+    if (session.NeedReboot) session.DialogSequence.Add(DLG_REBOOT);
+    ok = RunDialogSequence(run);
+  }
+  session.InstallSucceeded = ok;
   if (!FaultPending()) RunFinalPage(session, run);
 }
 

@@ -1,0 +1,44 @@
+// The uninstaller's registration with Windows and the copy of the uninstall
+// sections into the install log (Windows only).
+#pragma once
+
+#include "install/log.h"
+#include "install/pending.h"
+#include "platform/str.h"
+#include "platform/strlist.h"
+
+namespace osin {
+
+// Where the uninstaller comes from and what it is registered as.
+struct TUninstaller {
+  // The control files' folder (with "\"), holding UnOsin.exe.
+  const String& PresetupDir;
+  // The Windows folder, without "\".
+  const String& WindowsDir;
+  // Registered as DisplayName and naming the Uninstall key.
+  const String& ProgramName;
+  // The language file, whose plain uninstall sections join Sections.
+  const String& LanguageFile;
+};
+
+// The Uninstall key of the program: HKLM\...\Uninstall\<ProgramName>.
+String UninstallKey(const String& programName);
+
+// Copies UnOsin.exe into the Windows folder unless a copy there is as new
+// (when the copy fails, to a unique temporary name there instead), adds the
+// language file's uninstall sections to Sections, writes DisplayName and
+// UninstallString ("<copy> "<log>"") and logs the whole key in CreateKeys.
+// Nothing happens, and the result is false, when the log is not active,
+// UnOsin.exe is missing or ProgramName is empty: an empty name would make
+// the Uninstall key itself the program's key, and uninstalling it would
+// remove every program's entry. False too, after an error box, when no
+// copy could be written.
+bool RegisterUninstaller(const TUninstaller& uninstaller, const TInstallLog& log, TPendingList& sections);
+
+// Copies the lines of every section of Sections (File, SectionName) into the
+// log section named by the second word of SectionName (Uninstall.Strings
+// goes to Strings), keys and values with their variables expanded (line
+// break marks stay). The caller turns the stores' StripQuotes off around it.
+void CopyUninstallSections(const TPendingList& sections, const StringList& variables, const TInstallLog& log);
+
+}  // namespace osin

@@ -1,0 +1,84 @@
+#include "install/uninstall.h"
+
+#include <windows.h>
+
+#include "config/language.h"
+#include "config/profile.h"
+#include "config/registry.h"
+#include "config/variables.h"
+#include "platform/file.h"
+#include "platform/strutils.h"
+#include "platform/sysutils.h"
+#include "ui/msgbox.h"
+
+namespace osin {
+
+namespace {
+
+const char kUninstallRoot[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const CharSet kDot(".");
+
+// Copies Source into the Windows folder as UnOsin.exe, or, when that name
+// cannot be written (an uninstaller of another program running from it),
+// under a unique temporary name beside it. The copy's path, or empty.
+String CopyUninstaller(const String& source, const String& windowsDir) {
+  String dest = windowsDir + "\\UnOsin.exe";
+  if (!ShouldReplace(source, dest)) return dest;
+  RemoveFileForced(dest);
+  if (CopyFileWithProgress(source, dest, nullptr, nullptr, false)) return dest;
+  char name[MAX_PATH];
+  if (!GetTempFileNameA(windowsDir.c_str(), "UnOsin", 0, name)) return String();
+  dest = name;
+  if (CopyFileWithProgress(source, dest, nullptr, nullptr, false)) return dest;
+  RemoveFileForced(dest);
+  return String();
+}
+
+}  // namespace
+
+String UninstallKey(const String& programName) {
+  return String(kUninstallRoot) + "\\" + programName;
+}
+
+bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPendingList& sections) {
+  String source = u.PresetupDir + "UnOsin.exe";
+  if (!log.Active() || u.ProgramName.IsEmpty() || !FileExists(source)) return false;
+  String dest = CopyUninstaller(source, u.WindowsDir);
+  if (dest.IsEmpty()) {
+    ErrorBox("Cannot copy the uninstaller into \"" + u.WindowsDir + "\".");
+    return false;
+  }
+  StringList languageSections;
+  UninstallLanguageSections(u.LanguageFile, languageSections);
+  for (int i = 0; i < languageSections.Count(); ++i) {
+    // The language file's name may hold a comma; its section name does not.
+    const String& line = languageSections[i];
+    int comma = line.LastPos(',');
+    TPendingEntry entry;
+    entry.Name = line;
+    entry.NameParts.Add(line.Copy(1, comma - 1));
+    entry.NameParts.Add(line.Copy(comma + 1, line.Length()));
+    sections.Set(std::move(entry));
+  }
+  String key = UninstallKey(u.ProgramName);
+  WriteRegString(key + "\\DisplayName", u.ProgramName);
+  WriteRegString(key + "\\UninstallString", dest + " \"" + log.FileName + "\"");
+  WriteLogEntry(log, kLogCreateKeys, key, String());
+  return true;
+}
+
+void CopyUninstallSections(const TPendingList& sections, const StringList& variables,
+                           const TInstallLog& log) {
+  for (int i = 0; i < sections.Count(); ++i) {
+    const TPendingEntry& entry = sections[i];
+    String target = GetWord(2, entry.NamePart(2), kDot);
+    StringList lines;
+    ReadIniSectionValues(entry.NamePart(1), entry.NamePart(2), lines);
+    for (int j = 0; j < lines.Count(); ++j) {
+      WriteLogSection(log, target, ExpandVariables(lines.Name(j), variables).Text,
+                      ExpandVariables(lines.ValueFromIndex(j), variables).Text);
+    }
+  }
+}
+
+}  // namespace osin

@@ -1,0 +1,199 @@
+#include "setup/install.h"
+
+#include <windows.h>
+
+#include "config/profile.h"
+#include "config/variables.h"
+#include "install/copyentry.h"
+#include "install/filephase.h"
+#include "install/log.h"
+#include "install/pending.h"
+#include "install/programs.h"
+#include "install/script.h"
+#include "install/uninstall.h"
+#include "install/worker.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/osversion.h"
+#include "platform/strutils.h"
+#include "resources/ids.h"
+#include "setup/presetup.h"
+#include "setup/session.h"
+#include "ui/msgbox.h"
+#include "ui/msgwindow.h"
+#include "ui/pages.h"
+#include "ui/runprogram.h"
+
+namespace osin {
+
+namespace {
+
+// Message numbers of the language file's Strings.
+enum : int {
+  kReadingMessage = 2,
+  kSizingMessage = 3,
+  kNoSpaceMessage = 4,
+  kRegistryMessage = 5,
+  kIniMessage = 6,
+  kShortcutsMessage = 7,
+  kServersMessage = 8,
+  kFontsMessage = 9,
+};
+// How long each message window stays at least, so it can be read.
+const uint32_t kMessageMs = 750;
+
+// The log outlives the installation: the end of the run writes it out.
+TInstallLog installLog;
+
+String Expand(const String& text) {
+  return ReportRunaway(ExpandString(text, Session().Variables));
+}
+
+void ShowMessage(int id) {
+  ShowMessageWindow(ReportRunaway(MessageString(SessionTexts(), id)), kMessageMs);
+}
+
+// The stores opened while this stands keep the quotes around values, so the
+// field splitter sees them.
+class KeepQuotes {
+ public:
+  KeepQuotes() { ProfileParseOptions().StripQuotes = false; }
+  ~KeepQuotes() { ProfileParseOptions().StripQuotes = true; }
+};
+
+bool InCopyList(void* context, const String& name) {
+  return FindCopyEntry(*static_cast<const TPendingList*>(context), name) >= 0;
+}
+
+void AddExternalSize(void* context, const String& path) {
+  int64_t size = FileSizeOf(path);
+  if (size > 0) *static_cast<int64_t*>(context) += size;
+}
+
+// The bytes of the file phase (all entries, as a solid archive decodes them
+// all, and the external files) and the bytes it writes.
+void SumSizes(const TPendingLists& lists, int64_t& total, int64_t& required) {
+  total = SumEntrySizes("*", nullptr, nullptr, false);
+  required = SumEntrySizes("Data\\*", InCopyList, const_cast<TPendingList*>(&lists.ArchiveCopies), false);
+  int64_t external = 0;
+  for (int i = 0; i < lists.ExternalCopies.Count(); ++i)
+    ForEachExternalFile(lists.ExternalCopies[i].Name, nullptr, AddExternalSize, &external);
+  total += external;
+  required += external;
+}
+
+// Runs a system-change step behind its message when its lists hold work.
+template <typename Step>
+bool RunStep(bool hasWork, int message, Step step) {
+  if (!hasWork) return true;
+  ShowMessage(message);
+  bool ok = step();
+  HideMessageWindow();
+  return ok;
+}
+
+// The file phase on the worker while the progress page shows it.
+bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
+  TSetupSession& session = Session();
+  LanguageTexts texts = SessionTexts();
+  TFilePhase phase;
+  phase.ArchiveCopies = &lists.ArchiveCopies;
+  phase.ExternalCopies = &lists.ExternalCopies;
+  phase.OleServers = &lists.OleServers;
+  phase.Fonts = &lists.Fonts;
+  phase.Log = &installLog;
+  phase.ArchiveFile = session.SourceFile;
+  phase.Password = session.ArchivePassword;
+  phase.ConfigFile = session.ConfigFile;
+  phase.Texts = &texts;
+  phase.NeedReboot = &session.NeedReboot;
+  phase.TotalSize = totalSize;
+  TInstallWorker worker;
+  // Without a worker nothing would ever end the page.
+  if (!worker.Create(phase)) {
+    ErrorBox("Cannot start the installation: no thread could be created.");
+    return false;
+  }
+  TProgressWorker calls;
+  calls.Context = &worker;
+  calls.Start = TInstallWorker::Start;
+  calls.Pause = TInstallWorker::Pause;
+  calls.Resume = TInstallWorker::Resume;
+  calls.Cancel = TInstallWorker::Cancel;
+  session.DialogSequence.Clear();
+  session.DialogSequence.Add(DLG_PROGRESS);
+  pages.Worker = &calls;
+  RunDialogSequence(pages);
+  pages.Worker = nullptr;
+  // A page that never opened has ended its held worker through Start; one
+  // that did has had the worker's last message.
+  return worker.Finish();
+}
+
+}  // namespace
+
+bool RunInstall(TPageRun& pages) {
+  TSetupSession& session = Session();
+  session.InstallPath = StripBackslash(session.InstallPath);
+  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
+  installLog.Enabled = true;
+
+  TPendingLists lists;
+  ShowMessage(kReadingMessage);
+  bool ok;
+  {
+    KeepQuotes quotes;
+    TOSVersion os = OSVersion();
+    ok = ReadInstallScripts(
+        TScriptSources{session.ConfigFile, session.PresetupDir, session.Language, session.Variables, os},
+        lists);
+  }
+  HideMessageWindow();
+  // A script that could not be read leaves the fault to the run: nothing is
+  // installed from what was read before it.
+  if (!ok) return false;
+
+  ShowMessage(kSizingMessage);
+  int64_t totalSize = 0;
+  int64_t required = 0;
+  SumSizes(lists, totalSize, required);
+  HideMessageWindow();
+  if (FaultPending()) return false;
+
+  session.InstallPath = Expand(session.InstallPath);
+  ForceFolderLogged(installLog, session.InstallPath);
+  if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {
+    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
+    return false;
+  }
+
+  if (!RunFilePhase(pages, lists, totalSize)) return false;
+
+  bool registered = false;
+  if (session.RegisterUninstall) {
+    registered = RegisterUninstaller(
+        TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile},
+        installLog, lists.UninstallSections);
+  }
+  ok = RunStep(!lists.OleServers.IsEmpty(), kServersMessage,
+               [&] { return RegisterServers(lists.OleServers, installLog); }) &&
+       RunStep(!lists.RegAdditions.IsEmpty() || !lists.RegDeletions.IsEmpty(), kRegistryMessage,
+               [&] { return ApplyRegistryChanges(lists.RegAdditions, lists.RegDeletions, installLog); }) &&
+       RunStep(!lists.IniChanges.IsEmpty(), kIniMessage,
+               [&] { return ApplyIniChanges(lists.IniChanges, installLog); }) &&
+       RunStep(!lists.Fonts.IsEmpty(), kFontsMessage,
+               [&] { return RegisterFonts(lists.Fonts, AddBackslash(Expand("%Fonts%")), installLog); }) &&
+       RunStep(!lists.Shortcuts.IsEmpty(), kShortcutsMessage,
+               [&] { return CreateShortcuts(lists.Shortcuts, installLog); });
+  // The uninstaller, once registered, reads its texts from the log even
+  // when a later step failed.
+  if ((ok || registered) && !lists.UninstallSections.IsEmpty()) {
+    KeepQuotes quotes;
+    CopyUninstallSections(lists.UninstallSections, session.Variables, installLog);
+  }
+  SetProgramRunner(RunProgramSpec);
+  if (ok && !lists.Programs.IsEmpty()) RunPrograms(lists.Programs, session.MainWindow);
+  return ok;
+}
+
+}  // namespace osin
