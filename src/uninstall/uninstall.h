@@ -29,7 +29,8 @@
 // one falls back to English:
 //   1 caption           5 not removed, above the list    9-11 Remove, Keep,
 //   2 question          6 restart question                    Keep all
-//   3 progress          7 shared-file question           12 a folder left
+//   3 progress          7 shared-file question           12 above the folders
+//                                                           left non-empty
 //   4 done              8 shared-file caption            13 an entry refused
 //                                                        14 a server left
 //                                                           registered

@@ -56,7 +56,7 @@ const char* const kEnglish[] = {
     "&Remove",
     "&Keep",
     "Keep &all",
-    "%s (not empty: left in place)",
+    "These folders still hold other files and were left in place:",
     "%s (left in place: a system folder or key, or not a full path)",
     "%s (its OLE registration could not be removed)",
 };
@@ -127,9 +127,9 @@ INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
 
-class TUninstaller {
+class TUninstallRun {
  public:
-  explicit TUninstaller(const TUninstallOptions& options) : options_(options) {}
+  explicit TUninstallRun(const TUninstallOptions& options) : options_(options) {}
   int Run();
 
  private:
@@ -183,7 +183,7 @@ class TUninstaller {
   int done_ = 0, total_ = 0;
 };
 
-bool TUninstaller::Load() {
+bool TUninstallRun::Load() {
   const String& file = options_.LogFile;
   if (!FileExists(file)) {
     if (!options_.Silent) ErrorBox("Cannot find the install log\r\n" + file + "\r\n\r\nNothing was removed.");
@@ -236,13 +236,13 @@ bool TUninstaller::Load() {
   return true;
 }
 
-String TUninstaller::Text(int id) const {
+String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
   if (text.IsEmpty() && id >= 1 && id <= kTextStillRegistered) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
-void TUninstaller::OpenProgress() {
+void TUninstallRun::OpenProgress() {
   if (options_.Silent) return;
   progress_ = CreateDialogParamA(GetModuleHandleA(nullptr), DLG_UNINSTALL, nullptr, ProgressProc, 0);
   if (!progress_) return;
@@ -254,7 +254,7 @@ void TUninstaller::OpenProgress() {
   UpdateWindow(progress_);
 }
 
-void TUninstaller::Step() {
+void TUninstallRun::Step() {
   ++done_;
   if (!progress_) return;
   SendDlgItemMessageA(progress_, IDC_UNINSTALL_BAR, PBM_SETPOS, done_, 0);
@@ -267,17 +267,17 @@ void TUninstaller::Step() {
   }
 }
 
-void TUninstaller::CloseProgress() {
+void TUninstallRun::CloseProgress() {
   if (progress_) DestroyWindow(progress_);
   progress_ = nullptr;
 }
 
-bool TUninstaller::InCopyFiles(const String& path) const {
+bool TUninstallRun::InCopyFiles(const String& path) const {
   int index;
   return copied_.Find(path, index);
 }
 
-bool TUninstaller::AskRemoveShared(const String& path) {
+bool TUninstallRun::AskRemoveShared(const String& path) {
   if (options_.Silent) return true;
   if (keepAllShared_) return false;
   TSharedQuestion q{Text(kTextSharedCaption), Text(kTextSharedQuestion), path,
@@ -290,7 +290,7 @@ bool TUninstaller::AskRemoveShared(const String& path) {
   return answer == IDC_SHARED_REMOVE;
 }
 
-void TUninstaller::LowerSharedCounts() {
+void TUninstallRun::LowerSharedCounts() {
   Array<TRecord>& shared = Records(kLogSharedFiles);
   for (int i = shared.Count() - 1; i >= 0; --i, Step()) {
     const String& path = shared[i].Key;
@@ -312,7 +312,7 @@ void TUninstaller::LowerSharedCounts() {
   }
 }
 
-void TUninstaller::UnregisterServers() {
+void TUninstallRun::UnregisterServers() {
   Array<TRecord>& servers = Records(kLogRegServers);
   for (int i = servers.Count() - 1; i >= 0; --i, Step()) {
     const String& path = servers[i].Key;
@@ -325,7 +325,7 @@ void TUninstaller::UnregisterServers() {
   }
 }
 
-void TUninstaller::RemoveFonts() {
+void TUninstallRun::RemoveFonts() {
   Array<TRecord>& fonts = Records(kLogRegFonts);
   bool any = false;
   for (int i = fonts.Count() - 1; i >= 0; --i, Step()) {
@@ -337,7 +337,7 @@ void TUninstaller::RemoveFonts() {
   if (any) SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
 }
 
-void TUninstaller::RemoveFiles(int kind) {
+void TUninstallRun::RemoveFiles(int kind) {
   Array<TRecord>& files = Records(kind);
   String self = ProgramFile();
   for (int i = files.Count() - 1; i >= 0; --i, Step()) {
@@ -360,7 +360,7 @@ void TUninstaller::RemoveFiles(int kind) {
   }
 }
 
-void TUninstaller::RemoveIniKeys() {
+void TUninstallRun::RemoveIniKeys() {
   Array<TRecord>& keys = Records(kLogAddIni);
   TIniParseOptions& parse = ProfileParseOptions();
   TIniParseOptions saved = parse;
@@ -394,7 +394,7 @@ void TUninstaller::RemoveIniKeys() {
   }
 }
 
-void TUninstaller::RemoveRegistryValues() {
+void TUninstallRun::RemoveRegistryValues() {
   Array<TRecord>& values = Records(kLogAddReg);
   for (int i = values.Count() - 1; i >= 0; --i, Step()) {
     TRecord& record = values[i];
@@ -402,7 +402,7 @@ void TUninstaller::RemoveRegistryValues() {
   }
 }
 
-bool TUninstaller::AnyStays() const {
+bool TUninstallRun::AnyStays() const {
   for (int kind = 0; kind < kLogKindCount; ++kind) {
     for (const TRecord& r : records_[kind]) {
       if (r.Stays) return true;
@@ -413,14 +413,14 @@ bool TUninstaller::AnyStays() const {
 
 // Without failures the log goes before the folders, which it may keep from
 // being empty.
-void TUninstaller::RemoveLog() {
+void TUninstallRun::RemoveLog() {
   const String& file = options_.LogFile;
   if (!RemoveFileForced(file) && FileExists(file) && DeleteAtReboot(file)) atRestart_.Add(file);
 }
 
 // With failures the log keeps the records that stay, and the folders and
 // keys that are still there, for another run.
-void TUninstaller::RewriteLog() {
+void TUninstallRun::RewriteLog() {
   const String& file = options_.LogFile;
   TIniParseOptions& parse = ProfileParseOptions();
   TIniParseOptions saved = parse;
@@ -437,7 +437,7 @@ void TUninstaller::RewriteLog() {
   DropStore(file);
 }
 
-void TUninstaller::RemoveKeys() {
+void TUninstallRun::RemoveKeys() {
   Array<TRecord>& keys = Records(kLogCreateKeys);
   for (int i = keys.Count() - 1; i >= 0; --i, Step()) {
     TRecord& record = keys[i];
@@ -467,7 +467,7 @@ void TUninstaller::RemoveKeys() {
   }
 }
 
-void TUninstaller::RemoveFolders() {
+void TUninstallRun::RemoveFolders() {
   Array<TRecord>& folders = Records(kLogCreateDirs);
   for (int i = folders.Count() - 1; i >= 0; --i, Step()) {
     const String& folder = folders[i].Key;
@@ -487,12 +487,12 @@ void TUninstaller::RemoveFolders() {
     if (waits && DeleteAtReboot(folder)) {
       atRestart_.Add(folder);
     } else {
-      leftFolders_.Add(TextWith(kTextNotEmpty, folder));
+      leftFolders_.Add(folder);
     }
   }
 }
 
-void TUninstaller::RemoveRegistration() {
+void TUninstallRun::RemoveRegistration() {
   if (registration_.IsEmpty() || !RegKeyExists(registration_)) return;
   // A later installation of the same program may have registered its own
   // log under the same name: then the key is not this log's to remove.
@@ -501,29 +501,36 @@ void TUninstaller::RemoveRegistration() {
   DeleteRegKey(registration_);
 }
 
-int TUninstaller::Report() {
+// The lines of List, one per line; a long list is cut, so the box still fits
+// on the screen.
+String ListText(const StringList& list) {
+  String text;
+  for (int i = 0; i < list.Count() && i < 20; ++i) text += list[i] + "\r\n";
+  if (list.Count() > 20) text += "...\r\n";
+  return text;
+}
+
+int TUninstallRun::Report() {
   int code = !notRemoved_.IsEmpty()  ? kUninstallIncomplete
              : !atRestart_.IsEmpty() ? kUninstallRestart
                                      : kUninstallDone;
   if (options_.Silent) return code;
   String caption = Text(kTextCaption);
-  StringList lines;
-  lines.AddStrings(notRemoved_);
-  lines.AddStrings(leftFolders_);
-  if (!lines.IsEmpty()) {
-    // A long list is cut, so the box still fits on the screen.
-    String list;
-    for (int i = 0; i < lines.Count() && i < 20; ++i) list += lines[i] + "\r\n";
-    if (lines.Count() > 20) list += "...\r\n";
-    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + list, kBoxIconWarning | kBoxTaskModal);
+  if (!notRemoved_.IsEmpty()) {
+    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_),
+            kBoxIconWarning | kBoxTaskModal);
   } else if (atRestart_.IsEmpty()) {
-    ShowBox(nullptr, caption, Text(kTextDone), MB_ICONINFORMATION | kBoxTaskModal);
+    // Folders that hold the user's own files are no failure, but the user
+    // learns where they are.
+    String text = Text(kTextDone);
+    if (!leftFolders_.IsEmpty()) text += "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
+    ShowBox(nullptr, caption, text, MB_ICONINFORMATION | kBoxTaskModal);
   }
   if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);
   return code;
 }
 
-int TUninstaller::Run() {
+int TUninstallRun::Run() {
   if (!Load()) return kUninstallNoLog;
   SetMessageCaption(Text(kTextCaption));
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) return kUninstallCancelled;
@@ -564,8 +571,8 @@ String CommandProgram(const String& command) {
 }  // namespace
 
 int RunUninstall(const TUninstallOptions& options) {
-  TUninstaller uninstaller(options);
-  return uninstaller.Run();
+  TUninstallRun run(options);
+  return run.Run();
 }
 
 bool RemoveOwnCopy(const String& self) {

@@ -20,6 +20,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import install  # noqa: E402
+import uninstall  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
 import wizard  # noqa: E402
@@ -505,15 +506,20 @@ def run_ends():
     wizard.run_ends(run, packed_setup)
 
 
+def install_demo():
+    install.install_demo(run, pack_folder)
+
+
+def uninstall_demo():
+    uninstall.uninstall_demo(run, pack_folder)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
-                                     folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo)}
-
-
-def install_demo():
-    install.install_demo(run, pack_folder)
+                                     folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
+                                     uninstall_demo)}
 
 
 def main(args):

@@ -215,7 +215,12 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(RegKeyExists(registration_));
   EXPECT_TRUE(FolderExists(app)) << "it still holds locked.ini, which is not the installation's";
   EXPECT_EQ(boxes_.size(), 2u) << "the question and the list";
-  EXPECT_NE(boxes_.back().find("not empty"), std::string::npos) << boxes_.back();
+  EXPECT_NE(
+      boxes_.back().find("has been removed from your computer.\r\n\r\nThese folders still hold other files "
+                         "and were left in place:\r\n" +
+                         ToStd(app)),
+      std::string::npos)
+      << boxes_.back();
 }
 
 TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
