@@ -25,6 +25,8 @@ ENGLISH = {
     "dir": "Setup will install Osin Demo into the folder below",
     "group": "Setup will add the program's icons",
     "start": "Setup is ready to install",
+    "progress": "is being installed",
+    "finish": "has been installed on your computer",
     "notfinish": "has not been installed",
 }
 RUSSIAN = {
