@@ -20,16 +20,32 @@ bool InWindowsFolder(const osin::String& self) {
   return osin::SameText(self.Copy(1, self.LastPos('\\')), osin::AddBackslash(osin::String(windows)));
 }
 
+// The arguments of the whole command line: what follows the program's own
+// name (in double quotes or up to the first blank).
+osin::String Arguments(const char* commandLine) {
+  const char* p = commandLine;
+  if (*p == '"') {
+    for (++p; *p && *p != '"'; ++p) {
+    }
+    if (*p) ++p;
+  } else {
+    while (*p && *p != ' ' && *p != '\t') ++p;
+  }
+  return p;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+// The program's entry (runtime_win32.cpp) hands over the whole command line.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR wholeLine, int) {
+  const osin::String commandLine = Arguments(wholeLine);
   osin::OSVersion();
   InitCommonControls();
   osin::SetExtraBoxFlags(osin::kBoxSetForeground);
   osin::TUninstallOptions options;
   if (!osin::ParseUninstallCommandLine(commandLine, options)) {
     // /S alone still asks nothing.
-    if (!osin::SameText(osin::String(commandLine).Trim(), "/S"))
+    if (!osin::SameText(commandLine.Trim(), "/S"))
       osin::ErrorBox("Usage: UnOsin.exe [/S] \"install log\"\r\n\r\nNothing was removed.");
     return osin::kUninstallNoLog;
   }

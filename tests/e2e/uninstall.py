@@ -7,6 +7,7 @@ scenarios.py runs it with its common checks.
 import hashlib
 import os
 import re
+import shutil
 import subprocess
 
 import harness
@@ -19,16 +20,20 @@ SHARED = "C:\\Osin Test\\Shared\\OsinShared.dll"
 SECOND_FOLDER = "C:\\Osin Second"
 REMOVED = "has been removed from your computer"
 
-# What Wine itself changes while programs run and the prefix restarts:
-# its own settings, caches and counters, the font list it rebuilds, the
-# restart bookkeeping, and the temporary folders.
-VOLATILE_KEYS = re.compile(r"^\[(HKEY_CURRENT_USER\\Software\\Wine|HKEY_LOCAL_MACHINE\\Software\\Wine"
-                           r"|HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
+# What Wine itself changes while programs run and the prefix restarts: its
+# own settings, caches and menu files (also seen through HKEY_USERS), the
+# display drivers it records at each start, the restart bookkeeping and the
+# temporary folders.
+USER = r"(HKEY_CURRENT_USER|HKEY_USERS\\[^\\\]]+)"
+VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHINE\\Software\\Wine"
+                           r"|" + USER + r"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
+                           r"|" + USER + r"\\Volatile Environment"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager"
-                           r"|HKEY_LOCAL_MACHINE\\Hardware|HKEY_CURRENT_USER\\Volatile Environment"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum"
-                           r"|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Cryptography)", re.I)
+                           r"|HKEY_LOCAL_MACHINE\\Hardware|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Cryptography)",
+                           re.I)
 VOLATILE_FILES = re.compile(r"^(users/[^/]+/(Temp|AppData/Local/Temp)|windows/temp|windows/Installer)(/|$)", re.I)
 
 
@@ -83,9 +88,31 @@ def files_snapshot():
 
 
 def shared_count():
-    values = install.reg_values(SHARED_DLLS) or {}
-    entry = values.get(SHARED)
-    return int(entry[1], 16) if entry else None
+    """The SharedDLLs count of the shared DLL, or None (its name holds
+    blanks, which reg_values does not take)."""
+    rc, out = install.reg("query", SHARED_DLLS, "/v", SHARED)
+    m = re.search(r"REG_DWORD\s+0x([0-9a-fA-F]+)", out) if rc == 0 else None
+    return int(m.group(1), 16) if m else None
+
+
+def undo_earlier_runs():
+    """What an earlier run that failed halfway may have left."""
+    install.undo_demo()
+    install.reg("delete", SHARED_DLLS, "/v", SHARED, "/f")
+    for program in ("Osin Demo", "Osin Second"):
+        install.reg("delete", UNINSTALL_KEY + program, "/f")
+    shutil.rmtree(install.drive_c("Osin Second"), ignore_errors=True)
+    # undo_demo leaves the empty line that set the demo's section off in
+    # win.ini; a fresh prefix's file ends without one.
+    win_ini = install.drive_c("windows", "win.ini")
+    if os.path.exists(win_ini):
+        with open(win_ini, "rb") as f:
+            text = f.read()
+        with open(win_ini, "wb") as f:
+            f.write(text.rstrip(b"\r\n") + b"\r\n")
+    for name in os.listdir(install.drive_c("windows")):
+        if name.lower() == "unosin.exe" or re.match(r"(?i)^uno.*\.tmp$", name):
+            os.remove(install.drive_c("windows", name))
 
 
 def add_shared_dll(folder):
@@ -139,7 +166,7 @@ def uninstall_demo(run, pack_folder):
     installed, a missing log is refused with a message, and a file in use
     goes at the restart. After the restart, drive_c and the registry are as
     they were before the first installation."""
-    install.undo_demo()
+    undo_earlier_runs()
     folder = os.path.join(harness.build.out, "uninstall_demo")
     os.makedirs(folder, exist_ok=True)
     files_before = files_snapshot()
@@ -164,7 +191,7 @@ def uninstall_demo(run, pack_folder):
 
     second = pack_folder("uninstall_second", install.demo_project("uninstall_second", second_edit))
     e = wizard.ENGLISH
-    script = ["start " + harness.windows_path(second), "wait-text %s 60000" % e["dir"],
+    script = ["start " + harness.windows_path(second), "wait-text Setup will install Osin Second 60000",
               "set-text 106 " + SECOND_FOLDER, "press %d" % wizard.NEXT,
               "wait-text %s 30000" % e["start"], "press %d" % wizard.NEXT,
               "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]

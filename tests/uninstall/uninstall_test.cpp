@@ -173,6 +173,7 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   EXPECT_EQ(ReadRegString(String(kBase) + "\\Vendor\\Other\\Path", ""), "C:\\Other");
   EXPECT_FALSE(RegKeyExists(registration_));
   EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
+  DeleteRegValue(SharedDllsValuePath(sharedKept));
 }
 
 TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) {
