@@ -106,6 +106,8 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   phase.Password = session.ArchivePassword;
   phase.ConfigFile = session.ConfigFile;
   phase.Texts = &texts;
+  // The version-conflict question stands over the background, as the pages do.
+  phase.ConflictOwner = session.MainWindow;
   phase.NeedReboot = &session.NeedReboot;
   phase.TotalSize = totalSize;
   TInstallWorker worker;

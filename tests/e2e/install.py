@@ -3,6 +3,7 @@ real and read back (files, install log, registry), and the file phase's
 hard cases. scenarios.py runs them with its common checks.
 """
 import os
+import re
 import shutil
 import subprocess
 
@@ -59,7 +60,9 @@ def read_log(path):
             if line.startswith("[") and line.endswith("]"):
                 sections.append((line[1:-1], []))
             elif "=" in line and sections:
-                key, value = line.split("=", 1)
+                # A record without a value ends in its "=": its key may hold
+                # one (a folder the user named so).
+                key, value = (line[:-1], "") if line.endswith("=") else line.split("=", 1)
                 sections[-1][1].append((key, value))
     return sections
 
@@ -170,3 +173,138 @@ def install_demo(run, pack_folder):
         t.expect(values is not None and values.get("InstallPath", (None, None))[1] == base,
                  "registry values %r" % values)
     undo_demo()
+
+
+
+def reg_value(key, name):
+    """The data of value NAME of KEY as Wine's reg.exe prints it, or None."""
+    rc, out = reg("query", key, "/v", name)
+    if rc != 0:
+        return None
+    for line in out.splitlines():
+        m = re.match(r"^    (.*?)    (REG_\w+)    (.*)$", line)
+        if m and m.group(1).lower() == name.lower():
+            return m.group(3)
+    return None
+
+
+SHARED_DLLS = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Hard Case"
+# A folder such as a user may choose: an apostrophe, a comma and an "=",
+# each of which means something in a script's fields.
+HARD_FOLDER = "C:\\Osin Test\\O'Brien, Inc=1"
+CONFLICT = "File version conflict"
+KEEP, KEEP_ALL, REPLACE, REPLACE_ALL = 107, 108, 109, 110
+
+
+def hard_project(fixtures):
+    """Files with each flag, four DLLs older than the installed ones, one
+    with the keep-installed flag, the uninstaller (a small program with a
+    version) and uninstall sections in the script and the language file."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read() + b"\r\n[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n"
+    config = ("[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Default\r\nInsFiles=Hard\r\n"
+              "LogFile=%InstallPath%\\Install.log\r\nUninstall=1\r\nPreInstallDialogSequence=DLG_DIR\r\n"
+              "[VersionInfo]\r\n" + "".join("%s.dll=1.5.0.0\r\n" % n for n in "abcd") + "keep.dll=1.5.0.0\r\n"
+              "[Variables]\r\nProgramName=Hard Case\r\n")
+    script = ("[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nplain.txt=\r\nshared.txt=,128\r\n"
+              "nolog.txt=,1\r\nexisting.txt=,32\r\nrenamed.txt=other name.txt\r\n"
+              + "".join("%s.dll=\r\n" % n for n in "abcd") + "keep.dll=,16\r\n"
+              "[Uninstall.Messages]\r\nWhere=%InstallPath%\r\n")
+    with open(os.path.join(fixtures, "fixture_v15.dll"), "rb") as f:
+        old_dll = f.read()
+    with open(os.path.join(fixtures, "fixture_exitcode.exe"), "rb") as f:
+        uninstaller = f.read()
+    files = {"Presetup/Osin.ini": config.encode("cp1252"), "Presetup/Enu.lng": language,
+             "Presetup/Hard.ins": script.encode("cp1252"), "Presetup/UnOsin.exe": uninstaller,
+             "Data/plain.txt": b"plain\r\n", "Data/shared.txt": b"shared\r\n", "Data/nolog.txt": b"not logged\r\n",
+             "Data/existing.txt": b"new\r\n", "Data/renamed.txt": b"renamed\r\n", "Data/keep.dll": old_dll}
+    for n in "abcd":
+        files["Data/%s.dll" % n] = old_dll
+    return files
+
+
+def hard_cases(run, packed_setup):
+    """Mend 1's folder: every file lands under its own name in a folder
+    whose name holds an apostrophe, a comma and an "=", with its flags
+    (a shared file counted under its real path, a file not logged, an
+    existing file left alone, a renamed one). The version-conflict page
+    through its four answers: kept, replaced, "No to all" replacing the
+    rest without asking but leaving the keep-installed file; on the second
+    run "Yes to all" keeping every one. The uninstaller copied and
+    registered, its texts copied into the log; the shared count 2 after two
+    installs."""
+    fixtures = os.path.join(os.path.dirname(harness.build.osin), "..", "..", "tests", "platform")
+    with open(os.path.join(fixtures, "fixture_v20.dll"), "rb") as f:
+        new_dll = f.read()
+    with open(os.path.join(fixtures, "fixture_v15.dll"), "rb") as f:
+        old_dll = f.read()
+    folder = drive_c("Osin Test", "O'Brien, Inc=1")
+    shared_name = HARD_FOLDER + "\\shared.txt"
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    reg("delete", SHARED_DLLS, "/v", shared_name, "/f")
+    reg("delete", UNINSTALL_KEY, "/f")
+    windows_copy = drive_c("windows", "UnOsin.exe")
+    if os.path.exists(windows_copy):
+        os.remove(windows_copy)
+    setup = packed_setup("hard_cases", hard_project(fixtures))
+
+    def installed_newer():
+        os.makedirs(folder, exist_ok=True)
+        for n in ("a", "b", "c", "d", "keep"):
+            with open(os.path.join(folder, n + ".dll"), "wb") as f:
+                f.write(new_dll)
+        with open(os.path.join(folder, "existing.txt"), "wb") as f:
+            f.write(b"old\r\n")
+
+    def walk(answers):
+        script = ["start " + harness.windows_path(setup), "wait-text into the folder below 60000",
+                  "set-text 106 " + HARD_FOLDER, "press %d" % wizard.NEXT]
+        for i, answer in enumerate(answers):
+            script += ["wait-%s %s 60000" % ("window" if i == 0 else "new", CONFLICT), "sleep 200",
+                       "sync conflict%d" % i, "press %d %s" % (answer, CONFLICT)]
+        return script + ["wait-text %s 60000" % FINISHED, "press 104", "wait-exit 60000"]
+
+    installed_newer()
+    t = run("hard_cases_first", walk([KEEP, REPLACE, REPLACE_ALL]))
+    t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
+    names = [w.text(104) for w in t.windows if w.caption == CONFLICT and w.text(104)]
+    t.expect(sorted(set(names)) == ["a.dll", "b.dll", "c.dll"], "asked about %r" % names)
+
+    def content(name):
+        with open(os.path.join(folder, name), "rb") as f:
+            return f.read()
+
+    for name, data in (("plain.txt", b"plain\r\n"), ("shared.txt", b"shared\r\n"), ("nolog.txt", b"not logged\r\n"),
+                       ("existing.txt", b"old\r\n"), ("other name.txt", b"renamed\r\n"), ("a.dll", new_dll),
+                       ("b.dll", old_dll), ("c.dll", old_dll), ("d.dll", old_dll), ("keep.dll", new_dll)):
+        t.expect(content(name) == data, "%s holds %r..." % (name, content(name)[:16]))
+    t.expect(sorted(os.listdir(folder), key=str.lower) ==
+             sorted(["plain.txt", "shared.txt", "nolog.txt", "existing.txt", "other name.txt", "a.dll", "b.dll",
+                     "c.dll", "d.dll", "keep.dll", os.path.basename(find_file(folder, "Install.log"))], key=str.lower),
+             "files in the folder %r" % sorted(os.listdir(folder)))
+    log = dict(read_log(find_file(folder, "Install.log")))
+    logged = sorted(k for k, _ in log["CopyFiles"])
+    t.expect(logged == sorted(HARD_FOLDER + "\\" + n for n in ("plain.txt", "shared.txt", "other name.txt", "b.dll",
+                                                              "c.dll", "d.dll")),
+             "files logged %r" % logged)
+    t.expect(log.get("SharedFiles") == [(shared_name, "")], "shared files logged %r" % log.get("SharedFiles"))
+    t.expect(reg_value(SHARED_DLLS, shared_name) == "0x1", "SharedDLLs count %r" % reg_value(SHARED_DLLS, shared_name))
+    same_bytes(t, os.path.join(fixtures, "fixture_exitcode.exe"), windows_copy)
+    t.expect(reg_value(UNINSTALL_KEY, "DisplayName") == "Hard Case", "DisplayName")
+    uninstall = reg_value(UNINSTALL_KEY, "UninstallString")
+    t.expect(uninstall is not None and uninstall.lower() == ('C:\\windows\\UnOsin.exe "%s\\Install.log"' %
+                                                             HARD_FOLDER).lower(), "UninstallString %r" % uninstall)
+    t.expect((UNINSTALL_KEY, "") in log.get("CreateKeys", []), "uninstall key logged %r" % log.get("CreateKeys"))
+    t.expect(log.get("Strings") == [("Title", "Removing Hard Case")], "language texts %r" % log.get("Strings"))
+    t.expect(log.get("Messages") == [("Where", HARD_FOLDER)], "script texts %r" % log.get("Messages"))
+
+    installed_newer()
+    t = run("hard_cases_second", walk([KEEP_ALL]))
+    for name in ("a.dll", "b.dll", "c.dll", "d.dll", "keep.dll"):
+        t.expect(content(name) == new_dll, "%s was replaced after Yes to all" % name)
+    t.expect(reg_value(SHARED_DLLS, shared_name) == "0x2", "SharedDLLs count %r" % reg_value(SHARED_DLLS, shared_name))
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    reg("delete", SHARED_DLLS, "/v", shared_name, "/f")
+    reg("delete", UNINSTALL_KEY, "/f")
+    os.remove(windows_copy)

@@ -510,6 +510,10 @@ def install_demo():
     install.install_demo(run, pack_folder)
 
 
+def install_hard_cases():
+    install.hard_cases(run, packed_setup)
+
+
 def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
@@ -519,7 +523,7 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     uninstall_demo)}
+                                     install_hard_cases, uninstall_demo)}
 
 
 def main(args):
