@@ -240,11 +240,14 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   GetWindowsDirectoryA(windows, MAX_PATH);
   ASSERT_TRUE(ForceFolders(Path("Empty")));
   std::string text = "[CopyFiles]\r\n" + ToStd(victim) + "=\r\nrelative\\x.txt=\r\n" + ToStd(gone) +
-                     "=\r\n\r\n[CreateKeys]\r\nHKCU\\Software=\r\n"
+                     "=\r\n\r\n[CreateKeys]\r\nHKCU\\Software=\r\n" + ToStd(registration_) +
+                     "=\r\n"
                      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run=\r\n\r\n"
                      "[CreateDirs]\r\nC:\\=\r\n" +
                      windows + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" + ToStd(Dir()) + "\\Tru";
   ASSERT_TRUE(WriteBytes(log_.FileName, text));
+  // A later installation of the same program registered its own log.
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
   answer_ = kBoxResultNo;
   EXPECT_EQ(Run(false), kUninstallCancelled);
   EXPECT_TRUE(FileExists(gone)) << "No changes nothing";
@@ -256,6 +259,7 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_TRUE(FileExists(Join(victim, "keep.txt")));
   EXPECT_TRUE(RegKeyExists("HKCU\\Software"));
   EXPECT_TRUE(FolderExists(windows));
+  EXPECT_TRUE(RegKeyExists(registration_)) << "the later installation's registration stays";
   ASSERT_EQ(boxes_.size(), 2u);
   for (const std::string& named :
        {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows),
