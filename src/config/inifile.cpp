@@ -414,6 +414,12 @@ void TztIniFile::ReadSectionValues(const String& section, StringList& target) {
 void TztIniFile::EraseSection(const String& section) {
   int i = sections_.IndexOf(section);
   if (i < 0) return;
+  if (options_.KeepLayout && i == sections_.Count() - 1) {
+    // The empty line AppendSection set the last section off with goes too,
+    // so adding a section and erasing it again gives the file back.
+    StringList* before = i == 0 ? &prelude_ : sections_.SectionAt(i - 1);
+    if (!before->IsEmpty() && (*before)[before->Count() - 1].IsEmpty()) before->Delete(before->Count() - 1);
+  }
   sections_.Delete(i);
   sections_.ResetLastFound();
   currentSection_ = 0;

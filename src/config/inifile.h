@@ -63,7 +63,10 @@
 // - a new key goes right after the last non-empty line of its section; a
 //   new section is set off from the text before it by one empty line;
 // - write-back writes the kept lines and every section's header, adding
-//   nothing else.
+//   nothing else;
+// - erasing the last section also drops one empty line that ends the text
+//   before it, so a section added and erased again leaves the file as it
+//   was.
 #pragma once
 
 #include <stdint.h>

@@ -243,6 +243,11 @@ bool CopyAttributes(const String& from, const String& to);
 // writer installed with SetRebootIniWriter, and without one the 95 line
 // fails. True when both steps were accepted.
 bool ReplaceAtReboot(const String& newFile, const String& target);
+// Arranges that Path (a file, or a folder that will be empty by then) is
+// deleted at the next start of Windows, in the same two ways: a delayed
+// move to nowhere, or a "NUL" line of wininit.ini. Folders go on the NT
+// line only. True when the request was accepted.
+bool DeleteAtReboot(const String& path);
 
 // Writes Key=Value into Section of the INI file File; true when accepted.
 using IniValueWriter = bool (*)(const String& file, const String& section, const String& key,

@@ -300,12 +300,18 @@ namespace {
 // Installed by the configuration layer; the 95 line cannot do without it.
 IniValueWriter rebootIniWriter = nullptr;
 
-bool ReplaceThroughWininit(const String& newFile, const String& target) {
-  if (!rebootIniWriter) return false;
+// The rename list of the 95 line, or empty when there is no writer for it.
+String WininitFile() {
+  if (!rebootIniWriter) return String();
   char windows[MAX_PATH];
   UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  String wininit = AddBackslash(windows) + "wininit.ini";
+  if (n == 0 || n >= MAX_PATH) return String();
+  return AddBackslash(windows) + "wininit.ini";
+}
+
+bool ReplaceThroughWininit(const String& newFile, const String& target) {
+  String wininit = WininitFile();
+  if (wininit.IsEmpty()) return false;
   String oldName = ShortPathOf(target);
   return rebootIniWriter(wininit, "Rename", "NUL", oldName) &&
          rebootIniWriter(wininit, "Rename", oldName, ShortPathOf(newFile));
@@ -317,6 +323,12 @@ bool ReplaceAtReboot(const String& newFile, const String& target) {
   if (!OSVersion().IsNTLine()) return ReplaceThroughWininit(newFile, target);
   return MoveFileExA(target.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) &&
          MoveFileExA(newFile.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool DeleteAtReboot(const String& path) {
+  if (OSVersion().IsNTLine()) return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  String wininit = WininitFile();
+  return !wininit.IsEmpty() && rebootIniWriter(wininit, "Rename", "NUL", ShortPathOf(path));
 }
 
 void SetRebootIniWriter(IniValueWriter writer) {

@@ -37,6 +37,8 @@ void SubstituteExitWindows(ExitWindowsFn exitWindows);
 // True when the entry point exists and reports success; false when the
 // library does not load, has no such export, or its registration fails.
 bool RegisterServer(const String& path);
+// The same with its DllUnregisterServer.
+bool UnregisterServer(const String& path);
 
 // Versions --------------------------------------------------------------
 

@@ -69,16 +69,29 @@ void SubstituteExitWindows(ExitWindowsFn exitWindows) {
 
 // OLE servers -----------------------------------------------------------
 
-bool RegisterServer(const String& path) {
-  // The altered search path finds the libraries the server needs in its
-  // own folder, where an installation puts them.
+namespace {
+
+// Loads the library (the altered search path finds the libraries the
+// server needs in its own folder, where an installation puts them), calls
+// the entry point Name and frees it again.
+bool CallServerEntry(const String& path, const char* name) {
   HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!library) return false;
-  using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-  auto registerServer = ProcAddress<RegisterFn>(library, "DllRegisterServer");
-  bool ok = registerServer && SUCCEEDED(registerServer());
+  using EntryFn = HRESULT(STDAPICALLTYPE*)();
+  auto entry = ProcAddress<EntryFn>(library, name);
+  bool ok = entry && SUCCEEDED(entry());
   FreeLibrary(library);
   return ok;
+}
+
+}  // namespace
+
+bool RegisterServer(const String& path) {
+  return CallServerEntry(path, "DllRegisterServer");
+}
+
+bool UnregisterServer(const String& path) {
+  return CallServerEntry(path, "DllUnregisterServer");
 }
 
 // Versions --------------------------------------------------------------

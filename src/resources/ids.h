@@ -7,6 +7,8 @@
 //   100-104  controls every page shares (header, buttons, line)
 //   104-109  each page's own controls
 //   101-110  controls of the version-conflict question
+//   101-110  controls of the uninstaller's progress window and shared-file
+//            question (UnOsin.exe)
 #pragma once
 
 #define IDI_MAINICON "MAINICON"
@@ -81,3 +83,15 @@
 #define IDC_CONFLICT_KEEP_ALL 108
 #define IDC_CONFLICT_REPLACE 109
 #define IDC_CONFLICT_REPLACE_ALL 110
+
+// UnOsin.exe: its progress window and its question about a shared file
+// that no program counts any more (results: Remove 6, Keep 7, Keep all 10).
+#define DLG_UNINSTALL "DLG_UNINSTALL"
+#define DLG_SHAREDFILE "DLG_SHAREDFILE"
+#define IDC_UNINSTALL_TEXT 101
+#define IDC_UNINSTALL_BAR 102
+#define IDC_SHARED_TEXT 101
+#define IDC_SHARED_NAME 102
+#define IDC_SHARED_REMOVE 6
+#define IDC_SHARED_KEEP 7
+#define IDC_SHARED_KEEP_ALL 10

@@ -49,6 +49,9 @@
 //   sleep MS                     watch the windows for MS milliseconds
 //   wait-exit MS                 until the program ends; records its exit code
 //   kill                         end the program
+//   lock PATH                    hold the file open as a running program
+//                                would (others may read it, not delete it)
+//   unlock                       close every file held so
 //
 // A command that times out writes "ERROR ..." to the transcript and ends the
 // driver with exit code 2 (after ending the program), so a stuck setup never
@@ -221,6 +224,18 @@ class Driver {
     if (verb == "suspend") return SuspendThread(process_.hThread) == (DWORD)-1 ? Fail("suspend failed") : 0;
     if (verb == "resume") return ResumeThread(process_.hThread) == (DWORD)-1 ? Fail("resume failed") : 0;
     if (verb == "wait-exit") return WaitExit(std::stoi(rest));
+    if (verb == "lock") {
+      HANDLE file =
+          CreateFileA(rest.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) return Fail("cannot lock " + rest);
+      locks_.push_back(file);
+      return 0;
+    }
+    if (verb == "unlock") {
+      for (HANDLE file : locks_) CloseHandle(file);
+      locks_.clear();
+      return 0;
+    }
     if (verb == "kill") {
       TerminateProcess(process_.hProcess, 99);
       return 0;
@@ -569,6 +584,7 @@ class Driver {
   HANDLE release_ = nullptr;
   DWORD started_ = 0;
   PROCESS_INFORMATION process_ = {};
+  std::vector<HANDLE> locks_;
   std::map<HWND, Seen> seen_;
 };
 

@@ -20,6 +20,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import install  # noqa: E402
+import uninstall  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
 import system  # noqa: E402
@@ -523,8 +524,14 @@ def install_target_in_use():
 
 def install_cancelled():
     install.cancel_large_entry(run, pack_folder, noise)
+
+
 def install_system_changes():
     system.install_system_changes(run, pack_folder)
+
+
+def uninstall_demo():
+    uninstall.uninstall_demo(run, pack_folder)
 
 
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
@@ -533,7 +540,7 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
                                      install_hard_cases, install_cancelled, install_target_in_use,
-                                     install_system_changes)}
+                                     install_system_changes, uninstall_demo)}
 
 
 def main(args):

@@ -290,6 +290,39 @@ TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {
   EXPECT_EQ(Pack("test setup.exe").status, 0);
 }
 
+TEST_F(OsinPack, BuildAddsTheUninstallerTheConfigurationAsksFor) {
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\nUninstall=1\r\n");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Zz.lng", "[Strings]\r\n");
+  WriteBytes(dir_ / "kit" / "osin.exe", "MZ stub");
+  Result r = Pack("build proj -o setup.exe --stub kit/osin.exe --uninstaller none.exe");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("asks for an uninstaller ([Config] Uninstall=1)"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "setup.exe"));
+  // The one shipped beside the stub, in its place among the names.
+  WriteBytes(dir_ / "kit" / "UnOsin.exe", "MZ uninstaller");
+  r = Pack("build proj -o setup.exe --stub kit/osin.exe");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("uninstaller: kit/UnOsin.exe"), std::string::npos) << r.out;
+  std::string listing = Pack("list setup.exe").out;
+  size_t ini = listing.find("Presetup\\Osin.ini"), un = listing.find("Presetup\\UnOsin.exe"),
+         lng = listing.find("Presetup\\Zz.lng");
+  ASSERT_NE(un, std::string::npos) << listing;
+  EXPECT_LT(ini, un);
+  EXPECT_LT(un, lng);
+  ASSERT_EQ(Pack("extract setup.exe -o out").status, 0);
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Presetup" / "UnOsin.exe"), "MZ uninstaller");
+  // A project's own uninstaller wins; without Uninstall=1 none is added.
+  WriteBytes(dir_ / "proj" / "Presetup" / "unosin.exe", "MZ the project's own");
+  r = Pack("build proj -o setup.exe --stub kit/osin.exe");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("uninstaller:"), std::string::npos) << r.out;
+  fs::remove(dir_ / "proj" / "Presetup" / "unosin.exe");
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\nUninstall=0\r\n");
+  r = Pack("build proj -o setup.exe --stub kit/osin.exe");
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Pack("list setup.exe").out.find("UnOsin"), std::string::npos);
+}
+
 TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   WriteBytes(dir_ / "src" / "ok.txt", "ok");
   WriteBytes(dir_ / "src" / "locked.txt", "secret");

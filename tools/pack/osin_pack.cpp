@@ -5,7 +5,8 @@
 //   osin-pack test FILE [-p PASSWORD]
 //   osin-pack extract FILE -o DIR [-p PASSWORD]
 //   osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]
-//   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [PACKING] [--password PW] [--codepage N]
+//   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] [PACKING]
+//                   [--password PW] [--codepage N]
 //
 // PACKING: -0 (store) .. -5 (best), default -3; --solid; --multimedia
 // auto|off|force (audio mode for sampled sound, chosen by trial in auto).
@@ -13,6 +14,10 @@
 // after the Presetup entries, which the setup program's password page
 // extracts to check the password. Without --stub, build uses the osin.exe
 // next to osin-pack, or else the shipping build of the same build tree.
+// When the project's Osin.ini asks for an uninstaller ([Config]
+// Uninstall=1) and Presetup carries no UnOsin.exe of its own, build adds
+// one: --uninstaller, else the UnOsin.exe built or shipped with the stub,
+// else the one beside osin-pack or in the build tree's shipping build.
 //
 // Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage or
 // an error that stopped the work (one line on stderr says which).
@@ -20,6 +25,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -29,10 +35,12 @@
 
 #include "archive/unpack.h"
 #include "archive/unrar.h"
+#include "config/inifile.h"
 #include "pack/compress/entry_packer.h"
 #include "pack/packer.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace fs = std::filesystem;
 
@@ -47,7 +55,7 @@ constexpr int kExitStop = 2;
 constexpr uint64_t kLastArchiveStart = 7 + 0x1FFF0 - 10;
 
 struct Args {
-  std::string verb, input, output, password, stub;
+  std::string verb, input, output, password, stub, uninstaller;
   bool solid = false;
   int level = 3;
   Multimedia multimedia = Multimedia::kAuto;
@@ -68,6 +76,75 @@ std::string DefaultStub() {
   return std::string();
 }
 
+// The uninstaller that goes with Stub: UnOsin.exe beside it (as shipped) or
+// in the uninstaller's folder of the same build tree, else beside
+// osin-pack or in the build tree's shipping build.
+std::string DefaultUninstaller(const std::string& stub) {
+  std::vector<fs::path> candidates;
+  fs::path stubFolder = fs::path(stub).parent_path();
+  candidates.push_back(stubFolder / "UnOsin.exe");
+  candidates.push_back(stubFolder / ".." / "uninstall" / "UnOsin.exe");
+  String self = ProgramFile();
+  if (!self.IsEmpty()) {
+    fs::path folder = fs::path(self.c_str()).parent_path();
+    candidates.push_back(folder / "UnOsin.exe");
+    candidates.push_back(folder / ".." / ".." / ".." / "win32" / "src" / "uninstall" / "UnOsin.exe");
+  }
+  for (const fs::path& candidate : candidates) {
+    std::error_code error;
+    if (fs::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+  }
+  return std::string();
+}
+
+// Whether the configuration file says [Config] Uninstall=1, read by the
+// setup program's own INI rules (the profile layer would look for the name
+// in upper case, which a Linux file system does not find).
+bool AsksForUninstaller(const fs::path& config) {
+  std::ifstream in(config, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  std::string text = s.str();
+  size_t offset = 0;
+  auto read = [](void* context, char* buffer, int size) -> int {
+    auto* state = static_cast<std::pair<const std::string*, size_t*>*>(context);
+    size_t n = std::min(size_t(size), state->first->size() - *state->second);
+    memcpy(buffer, state->first->data() + *state->second, n);
+    *state->second += n;
+    return int(n);
+  };
+  std::pair<const std::string*, size_t*> state(&text, &offset);
+  TztIniFile ini(String(), true, TIniParseOptions());
+  return ini.Load(read, &state) && ini.ReadString("Config", "Uninstall", String()) == "1";
+}
+
+// Adds the uninstaller to the Presetup entries Files when the project's
+// configuration asks for one and carries none; says which one it took.
+void AddUninstaller(const Args& a, const fs::path& project, const std::string& stubPath,
+                    std::vector<SourceFile>& files) {
+  fs::path config = project / "Presetup" / "Osin.ini";
+  if (!AsksForUninstaller(config)) return;
+  for (const SourceFile& f : files) {
+    if (SameText(String(f.name.c_str()), "Presetup\\UnOsin.exe")) return;
+  }
+  std::string path = a.uninstaller.empty() ? DefaultUninstaller(stubPath) : a.uninstaller;
+  if (path.empty() || !fs::is_regular_file(path))
+    throw PackError(config.string() +
+                    " asks for an uninstaller ([Config] Uninstall=1), but the project has no "
+                    "Presetup\\UnOsin.exe and " +
+                    (path.empty() ? std::string("none was found beside the stub or osin-pack")
+                                  : path + " does not exist") +
+                    "; name one with --uninstaller");
+  SourceFile f;
+  f.path = path;
+  f.name = "Presetup\\UnOsin.exe";
+  files.push_back(f);
+  std::sort(files.begin(), files.end(),
+            [](const SourceFile& x, const SourceFile& y) { return x.name < y.name; });
+  printf("uninstaller: %s\n", path.c_str());
+}
+
 // What the password page extracts to check a password: any bytes do, the
 // entry's CRC-32 decides.
 const char kPasswordTestName[] = "test.psw";
@@ -79,8 +156,8 @@ const char kPasswordTestContent[] = "Osin setup password check\r\n";
                   "       osin-pack test FILE [-p PASSWORD]\n"
                   "       osin-pack extract FILE -o DIR [-p PASSWORD]\n"
                   "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
-                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [PACKING] [--password PW] "
-                  "[--codepage N]\n"
+                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] "
+                  "[PACKING] [--password PW] [--codepage N]\n"
                   "PACKING: -0 (store) .. -5 (best, default -3), --solid, --multimedia auto|off|force");
 }
 
@@ -101,6 +178,8 @@ Args Parse(int argc, char** argv) {
       a.password = value();
     } else if (o == "--stub") {
       a.stub = value();
+    } else if (o == "--uninstaller") {
+      a.uninstaller = value();
     } else if (o == "--solid") {
       a.solid = true;
     } else if (o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5') {
@@ -290,6 +369,7 @@ int Build(const Args& a) {
   if (fs::is_directory(project / "Presetup"))
     files = GatherFiles(project / "Presetup", "Presetup\\", a.codePage);
   if (files.empty()) throw PackError(a.input + ": the project has no Presetup folder with files");
+  AddUninstaller(a, project, stubPath, files);
   if (!a.password.empty()) {
     SourceFile check;
     check.name = kPasswordTestName;

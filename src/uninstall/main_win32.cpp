@@ -1,0 +1,58 @@
+// The program entry of UnOsin.exe.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "platform/file.h"
+#include "platform/osversion.h"
+#include "platform/text.h"
+#include "ui/msgbox.h"
+#include "uninstall/uninstall.h"
+
+namespace {
+
+// The copy an installation put into the Windows folder; a copy anywhere
+// else (a build folder, a project) is never touched.
+bool InWindowsFolder(const osin::String& self) {
+  char windows[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  return osin::SameText(self.Copy(1, self.LastPos('\\')), osin::AddBackslash(osin::String(windows)));
+}
+
+// The arguments of the whole command line: what follows the program's own
+// name (in double quotes or up to the first blank).
+osin::String Arguments(const char* commandLine) {
+  const char* p = commandLine;
+  if (*p == '"') {
+    for (++p; *p && *p != '"'; ++p) {
+    }
+    if (*p) ++p;
+  } else {
+    while (*p && *p != ' ' && *p != '\t') ++p;
+  }
+  return p;
+}
+
+}  // namespace
+
+// The program's entry (runtime_win32.cpp) hands over the whole command line.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR wholeLine, int) {
+  const osin::String commandLine = Arguments(wholeLine);
+  osin::OSVersion();
+  InitCommonControls();
+  osin::SetExtraBoxFlags(osin::kBoxSetForeground);
+  osin::TUninstallOptions options;
+  if (!osin::ParseUninstallCommandLine(commandLine, options)) {
+    // /S alone still asks nothing.
+    if (!osin::SameText(commandLine.Trim(), "/S"))
+      osin::ErrorBox("Usage: UnOsin.exe [/S] \"install log\"\r\n\r\nNothing was removed.");
+    return osin::kUninstallNoLog;
+  }
+  int code = osin::RunUninstall(options);
+  if (code != osin::kUninstallNoLog && code != osin::kUninstallCancelled) {
+    osin::String self = osin::ProgramFile();
+    if (InWindowsFolder(self)) osin::RemoveOwnCopy(self);
+  }
+  return code;
+}

@@ -1,0 +1,76 @@
+// The uninstaller UnOsin.exe: undoes an installation from its install log.
+//
+// Started as the installation registered it, UnOsin.exe "<log file>", from
+// Add or Remove Programs (or with /S, before or after the log, to run
+// without questions). It reads the log (install/log.h), asks whether to go
+// on, then takes back what the log names, the later changes first:
+//
+//   1. shared files (SharedFiles): each SharedDLLs count lowered by one; a
+//      file whose count reaches zero goes after asking (Remove, Keep, Keep
+//      all; without questions: it goes), any other stays;
+//   2. OLE servers unregistered (DllUnregisterServer; a registration still
+//      queued under RunOnce is dropped) and fonts taken out of the system's
+//      table, both only for files this run removes;
+//   3. shortcuts, INI keys (an emptied section goes too), registry values;
+//   4. files; one in use is deleted at the next restart;
+//   5. the log, then registry keys: a key that holds no other logged key
+//      goes with everything in it (the program's settings), one that holds
+//      another logged key only when empty; then folders, only when empty;
+//   6. the program's Uninstall key, when it still names this log.
+// Nothing outside the log is touched, and the guards of uninstall/guard.h
+// keep a damaged or edited log from reaching roots, system folders or the
+// system's registry keys. An entry that cannot be removed is listed at the
+// end and the rest goes on; such entries are written back into the log and
+// the Uninstall key stays, so the user can run the uninstaller again once
+// the cause is gone.
+//
+// Texts come from the log's Strings section (the language file's
+// Uninstall.Strings, copied in at installation), key by number; a missing
+// one falls back to English:
+//   1 caption           5 not removed, above the list    9-11 Remove, Keep,
+//   2 question          6 restart question                    Keep all
+//   3 progress          7 shared-file question           12 above the folders
+//                                                           left non-empty
+//   4 done              8 shared-file caption            13 an entry refused
+//                                                        14 a server left
+//                                                           registered
+#pragma once
+
+#include "platform/str.h"
+
+namespace osin {
+
+// The exit codes of UnOsin.exe.
+enum UninstallExit : int {
+  kUninstallDone = 0,        // everything the log names is gone
+  kUninstallCancelled = 1,   // the user answered No: nothing changed
+  kUninstallNoLog = 2,       // bad command line, or no readable log: nothing changed
+  kUninstallIncomplete = 3,  // some entries stayed (listed, kept in the log)
+  kUninstallRestart = 3010,  // done, with files in use deleted at the next start
+};
+
+struct TUninstallOptions {
+  String LogFile;
+  bool Silent = false;
+};
+
+// Reads a command line of the program's arguments (without the program's own
+// name): the log file, in double quotes or not, and /S in either letter
+// case, in any order. False when no log file is named or a word is unknown.
+bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& options);
+
+// Windows only. One uninstallation as described above; the exit code.
+// Boxes go through ui/msgbox.h, so tests answer them with a box hook; the
+// shared-file question is a dialog of the program's own resources (answered
+// "Keep" when they lack it).
+int RunUninstall(const TUninstallOptions& options);
+
+// Windows only. Removes the program's own file Self when no registration
+// under the Uninstall key names it any more: as a running program cannot
+// delete itself, the file is renamed to a unique name in its folder (so a
+// later installation can put a new copy in its place at once) and that name
+// is deleted at the next start. False when another registration still
+// needs it or the system refuses.
+bool RemoveOwnCopy(const String& self);
+
+}  // namespace osin

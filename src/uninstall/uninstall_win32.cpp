@@ -1,0 +1,599 @@
+#include <string.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "config/profile.h"
+#include "config/registry.h"
+#include "install/copyentry.h"
+#include "install/log.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/strutils.h"
+#include "platform/sysutils.h"
+#include "platform/text.h"
+#include "resources/ids.h"
+#include "ui/msgbox.h"
+#include "uninstall/guard.h"
+#include "uninstall/uninstall.h"
+
+namespace osin {
+
+namespace {
+
+const char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
+const char kCurrentVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+
+enum TextId {
+  kTextCaption = 1,
+  kTextQuestion,
+  kTextProgress,
+  kTextDone,
+  kTextNotRemoved,
+  kTextRestart,
+  kTextSharedQuestion,
+  kTextSharedCaption,
+  kTextRemove,
+  kTextKeep,
+  kTextKeepAll,
+  kTextNotEmpty,
+  kTextRefused,
+  kTextStillRegistered,
+};
+// The English texts, by number from 1; the log's Strings section overrides
+// each.
+const char* const kEnglish[] = {
+    "%ProgramName% Uninstall",
+    "Do you want to remove %ProgramName% and all of its components from your computer?",
+    "Removing %ProgramName%...",
+    "%ProgramName% has been removed from your computer.",
+    "Some items could not be removed:",
+    "Some files are in use. They will be removed when the computer restarts.||Restart the computer now?",
+    "The shared file below is no longer used by any other program. Other programs may still need it: "
+    "when in doubt, keep it.||||Remove the shared file?",
+    "Remove shared file?",
+    "&Remove",
+    "&Keep",
+    "Keep &all",
+    "These folders still hold other files and were left in place:",
+    "%s (left in place: a system folder or key, or not a full path)",
+    "%s (its OLE registration could not be removed)",
+};
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextStillRegistered, "one English text per id");
+
+// A record of the log, and whether it goes back into the log because its
+// removal failed.
+struct TRecord : TLogRecord {
+  bool Stays = false;
+};
+
+// The folders that are never removed, even when empty.
+void GatherSystemFolders(StringList& folders) {
+  char buffer[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
+  n = GetSystemDirectoryA(buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
+  DWORD t = GetTempPathA(MAX_PATH, buffer);
+  if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
+  folders.Add(ReadRegString(String(kCurrentVersionKey) + "ProgramFilesDir", String()));
+  folders.Add(ReadRegString(String(kCurrentVersionKey) + "CommonFilesDir", String()));
+  for (int i = 0; i < kSpecialFolderCount; ++i) folders.Add(SpecialFolderPath(i));
+  // The shared and per-user folders the shell knows besides those.
+  const int kMore[] = {CSIDL_COMMON_PROGRAMS,     CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY,
+                       CSIDL_COMMON_STARTUP,      CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
+                       CSIDL_COMMON_APPDATA,      CSIDL_PROFILE,          CSIDL_PROGRAM_FILES,
+                       CSIDL_PROGRAM_FILES_COMMON};
+  for (int csidl : kMore) folders.Add(ShellFolderPath(csidl));
+}
+
+// The question about one shared file, with its texts.
+struct TSharedQuestion {
+  String Caption, Text, Name, Remove, Keep, KeepAll;
+};
+
+INT_PTR CALLBACK SharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const TSharedQuestion& q = *reinterpret_cast<const TSharedQuestion*>(lParam);
+      SetWindowTextA(dialog, q.Caption.c_str());
+      SetDlgItemTextA(dialog, IDC_SHARED_TEXT, q.Text.c_str());
+      SetDlgItemTextA(dialog, IDC_SHARED_NAME, q.Name.c_str());
+      SetDlgItemTextA(dialog, IDC_SHARED_REMOVE, q.Remove.c_str());
+      SetDlgItemTextA(dialog, IDC_SHARED_KEEP, q.Keep.c_str());
+      SetDlgItemTextA(dialog, IDC_SHARED_KEEP_ALL, q.KeepAll.c_str());
+      CenterOnScreen(dialog);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_SHARED_REMOVE:
+        case IDC_SHARED_KEEP:
+        case IDC_SHARED_KEEP_ALL:
+          EndDialog(dialog, LOWORD(wParam));
+          return TRUE;
+        case IDCANCEL:
+          // Closing the question keeps the file: the safe answer.
+          EndDialog(dialog, IDC_SHARED_KEEP);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;
+}
+
+class TUninstallRun {
+ public:
+  explicit TUninstallRun(const TUninstallOptions& options) : options_(options) {}
+  int Run();
+
+ private:
+  bool Load();
+  String Text(int id) const;
+  String TextWith(int id, const String& value) const { return SubstituteFirstS(Text(id), value); }
+  Array<TRecord>& Records(int kind) { return records_[kind]; }
+
+  void OpenProgress();
+  void Step();
+  void CloseProgress();
+
+  bool InCopyFiles(const String& path) const;
+  bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
+  bool AskRemoveShared(const String& path);
+  void LowerSharedCounts();
+  void UnregisterServers();
+  void RemoveFonts();
+  void RemoveFiles(int kind);
+  void RemoveIniKeys();
+  void RemoveRegistryValues();
+  void RemoveLog();
+  void RewriteLog();
+  void RemoveKeys();
+  void RemoveFolders();
+  void RemoveRegistration();
+  bool AnyStays() const;
+  int Report();
+
+  void Refused(const String& what) { notRemoved_.Add(TextWith(kTextRefused, what)); }
+  void Failed(TRecord& record) {
+    record.Stays = true;
+    notRemoved_.Add(record.Key);
+  }
+
+  TUninstallOptions options_;
+  Array<TRecord> records_[kLogKindCount];
+  StringList strings_;
+  StringList damaged_;
+  StringList copied_;       // CopyFiles keys, sorted for lookups
+  StringList keptShared_;   // shared files that stay
+  StringList notRemoved_;   // what the final list names
+  StringList leftFolders_;  // folders that still hold files of others
+  StringList atRestart_;    // deleted at the next start
+  StringList systemFolders_;
+  String registration_;  // the program's Uninstall key
+  String programName_;
+  bool keepAllShared_ = false;
+  bool keepLog_ = false;  // some records failed: the log keeps them
+  HWND progress_ = nullptr;
+  int done_ = 0, total_ = 0;
+};
+
+bool TUninstallRun::Load() {
+  const String& file = options_.LogFile;
+  if (!FileExists(file)) {
+    if (!options_.Silent) ErrorBox("Cannot find the install log\r\n" + file + "\r\n\r\nNothing was removed.");
+    return false;
+  }
+  // Lines exactly as the log writer wrote them: quotes kept, lines without
+  // "=" kept so that damage shows.
+  TIniParseOptions& parse = ProfileParseOptions();
+  TIniParseOptions saved = parse;
+  parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
+  DropStore(file);
+  TztIniFile* store = OpenStore(file, true);
+  parse = saved;
+  bool readable = !FaultPending();
+  const TSectionList& sections = store->Sections();
+  int found = 0;
+  for (int kind = 0; readable && kind < kLogKindCount; ++kind) {
+    int s = sections.IndexOf(LogSectionName(kind));
+    if (s < 0) continue;
+    ++found;
+    const StringList& lines = *sections.SectionAt(s);
+    for (int i = 0; i < lines.Count(); ++i) {
+      TRecord record;
+      if (ParseLogLine(kind, lines[i], record)) {
+        Records(kind).Add(record);
+      } else if (!lines[i].Trim().IsEmpty()) {
+        damaged_.Add(lines[i]);
+      }
+    }
+  }
+  int s = sections.IndexOf("Strings");
+  if (s >= 0) strings_.Assign(*sections.SectionAt(s));
+  DropStore(file);
+  if (!readable || found == 0) {
+    String why = readable ? "is not an install log" : "cannot be read";
+    if (FaultPending()) TakeFault();
+    if (!options_.Silent) ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
+    return false;
+  }
+  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
+  copied_.SetSorted(true);
+  for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
+  for (const TRecord& r : Records(kLogCreateKeys)) {
+    if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
+      registration_ = r.Key;
+  }
+  String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
+  programName_ = ReadRegString(registration_ + "\\DisplayName", name);
+  for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
+  return true;
+}
+
+String TUninstallRun::Text(int id) const {
+  String text = strings_.Value(IntToStr(id));
+  if (text.IsEmpty() && id >= 1 && id <= kTextStillRegistered) text = kEnglish[id - 1];
+  return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
+}
+
+void TUninstallRun::OpenProgress() {
+  if (options_.Silent) return;
+  progress_ = CreateDialogParamA(GetModuleHandleA(nullptr), DLG_UNINSTALL, nullptr, ProgressProc, 0);
+  if (!progress_) return;
+  SetWindowTextA(progress_, Text(kTextCaption).c_str());
+  SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextProgress).c_str());
+  SendDlgItemMessageA(progress_, IDC_UNINSTALL_BAR, PBM_SETRANGE32, 0, total_ > 0 ? total_ : 1);
+  CenterOnScreen(progress_);
+  ShowWindow(progress_, SW_SHOW);
+  UpdateWindow(progress_);
+}
+
+void TUninstallRun::Step() {
+  ++done_;
+  if (!progress_) return;
+  SendDlgItemMessageA(progress_, IDC_UNINSTALL_BAR, PBM_SETPOS, done_, 0);
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (!IsDialogMessageA(progress_, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+void TUninstallRun::CloseProgress() {
+  if (progress_) DestroyWindow(progress_);
+  progress_ = nullptr;
+}
+
+bool TUninstallRun::InCopyFiles(const String& path) const {
+  int index;
+  return copied_.Find(path, index);
+}
+
+bool TUninstallRun::AskRemoveShared(const String& path) {
+  if (options_.Silent) return true;
+  if (keepAllShared_) return false;
+  TSharedQuestion q{Text(kTextSharedCaption), Text(kTextSharedQuestion), path,
+                    Text(kTextRemove),        Text(kTextKeep),           Text(kTextKeepAll)};
+  INT_PTR answer = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SHAREDFILE, progress_, SharedFileProc,
+                                   reinterpret_cast<LPARAM>(&q));
+  // Without the dialog (no resources, no memory) a plain question serves.
+  if (answer <= 0) answer = QuestionBox(q.Text + "\r\n\r\n" + path) == kBoxResultYes ? IDC_SHARED_REMOVE : 0;
+  if (answer == IDC_SHARED_KEEP_ALL) keepAllShared_ = true;
+  return answer == IDC_SHARED_REMOVE;
+}
+
+void TUninstallRun::LowerSharedCounts() {
+  Array<TRecord>& shared = Records(kLogSharedFiles);
+  for (int i = shared.Count() - 1; i >= 0; --i, Step()) {
+    const String& path = shared[i].Key;
+    String value = SharedDllsValuePath(path);
+    // Without a count nobody can tell who else uses the file: it stays.
+    if (!RegValueExists(value)) {
+      keptShared_.Add(path);
+      continue;
+    }
+    int count = ReadRegInteger(value, 0) - 1;
+    if (count > 0) {
+      WriteRegInteger(value, count);
+      keptShared_.Add(path);
+      continue;
+    }
+    DeleteRegValue(value);
+    // Only a file this installation wrote may go.
+    if (InCopyFiles(path) && !AskRemoveShared(path)) keptShared_.Add(path);
+  }
+}
+
+void TUninstallRun::UnregisterServers() {
+  Array<TRecord>& servers = Records(kLogRegServers);
+  for (int i = servers.Count() - 1; i >= 0; --i, Step()) {
+    const String& path = servers[i].Key;
+    // A server that stays (shared with another program) keeps its
+    // registration, and a file this installation did not write is not its.
+    if (!Goes(path)) continue;
+    String queued = kRunOnceKey + ("'" + ReplaceAll(path, "'", "''") + "'");
+    if (RegValueExists(queued)) DeleteRegValue(queued);
+    if (FileExists(path) && !UnregisterServer(path)) notRemoved_.Add(TextWith(kTextStillRegistered, path));
+  }
+}
+
+void TUninstallRun::RemoveFonts() {
+  Array<TRecord>& fonts = Records(kLogRegFonts);
+  bool any = false;
+  for (int i = fonts.Count() - 1; i >= 0; --i, Step()) {
+    if (!Goes(fonts[i].Key)) continue;
+    RemoveFontResourceA(fonts[i].Key.c_str());
+    any = true;
+  }
+  // A window that does not answer must not hold the uninstaller up.
+  if (any) SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+}
+
+void TUninstallRun::RemoveFiles(int kind) {
+  Array<TRecord>& files = Records(kind);
+  String self = ProgramFile();
+  for (int i = files.Count() - 1; i >= 0; --i, Step()) {
+    TRecord& record = files[i];
+    const String& path = record.Key;
+    bool shortcut = kind == kLogShortcuts;
+    if (!IsFullPath(path) || (shortcut && !SameText(RightStr(path, 4), ".lnk")) || FolderExists(path)) {
+      Refused(path);
+      continue;
+    }
+    // The log goes last, and this program's own copy by RemoveOwnCopy.
+    if (SameText(path, options_.LogFile) || SameText(path, self)) continue;
+    if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
+    if (!FileExists(path) || RemoveFileForced(path)) continue;
+    if (DeleteAtReboot(path)) {
+      atRestart_.Add(path);
+    } else {
+      Failed(record);
+    }
+  }
+}
+
+void TUninstallRun::RemoveIniKeys() {
+  Array<TRecord>& keys = Records(kLogAddIni);
+  TIniParseOptions& parse = ProfileParseOptions();
+  TIniParseOptions saved = parse;
+  for (int i = keys.Count() - 1; i >= 0; --i, Step()) {
+    TRecord& record = keys[i];
+    String file, section, key;
+    if (!SplitIniRecord(record.Key, file, section, key)) {
+      Refused(record.Key);
+      continue;
+    }
+    if (!FileExists(file)) continue;
+    // The file belongs to others: every other line stays as it stands.
+    parse.SkipComments = parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = parse.TrimRight = false;
+    parse.KeepLayout = true;
+    DropStore(file);
+    TztIniFile* store = OpenStore(file, false);
+    parse = saved;
+    if (FaultPending()) {
+      TakeFault();
+      DropStore(file);
+      Failed(record);
+      continue;
+    }
+    store->DeleteKey(section, key);
+    int s = store->Sections().IndexOf(section);
+    bool empty = s >= 0;
+    const StringList* lines = s >= 0 ? store->Sections().SectionAt(s) : nullptr;
+    for (int l = 0; empty && l < lines->Count(); ++l) empty = (*lines)[l].Trim().IsEmpty();
+    if (empty) store->EraseSection(section);
+    if (!DropStore(file)) Failed(record);
+  }
+}
+
+void TUninstallRun::RemoveRegistryValues() {
+  Array<TRecord>& values = Records(kLogAddReg);
+  for (int i = values.Count() - 1; i >= 0; --i, Step()) {
+    TRecord& record = values[i];
+    if (RegValueExists(record.Key) && !DeleteRegValue(record.Key)) Failed(record);
+  }
+}
+
+bool TUninstallRun::AnyStays() const {
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
+    for (const TRecord& r : records_[kind]) {
+      if (r.Stays) return true;
+    }
+  }
+  return false;
+}
+
+// Without failures the log goes before the folders, which it may keep from
+// being empty.
+void TUninstallRun::RemoveLog() {
+  const String& file = options_.LogFile;
+  if (!RemoveFileForced(file) && FileExists(file) && DeleteAtReboot(file)) atRestart_.Add(file);
+}
+
+// With failures the log keeps the records that stay, and the folders and
+// keys that are still there, for another run.
+void TUninstallRun::RewriteLog() {
+  const String& file = options_.LogFile;
+  TIniParseOptions& parse = ProfileParseOptions();
+  TIniParseOptions saved = parse;
+  parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
+  DropStore(file);
+  TztIniFile* store = OpenStore(file, false);
+  parse = saved;
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
+    store->EraseSection(LogSectionName(kind));
+    for (const TRecord& r : records_[kind]) {
+      if (r.Stays) store->WriteString(LogSectionName(kind), r.Key, r.Value);
+    }
+  }
+  DropStore(file);
+}
+
+void TUninstallRun::RemoveKeys() {
+  Array<TRecord>& keys = Records(kLogCreateKeys);
+  for (int i = keys.Count() - 1; i >= 0; --i, Step()) {
+    TRecord& record = keys[i];
+    const String& key = record.Key;
+    if (SameText(key, registration_) || !RegKeyExists(key)) continue;
+    if (IsProtectedKey(key)) {
+      // Even empty: the system's keys are never taken away.
+      StringList subkeys, values;
+      ReadRegSubkeys(key, subkeys);
+      ReadRegValueNames(key, values);
+      if (!subkeys.IsEmpty() || !values.IsEmpty()) Refused(key);
+    } else {
+      // A key that holds another logged key was made only to hold it: it
+      // goes when empty, and another product of the vendor may be in it.
+      bool holder = false;
+      for (const TRecord& other : keys) holder = holder || IsBelow(other.Key, key);
+      if (holder) {
+        StringList subkeys, values;
+        ReadRegSubkeys(key, subkeys);
+        ReadRegValueNames(key, values);
+        if (subkeys.IsEmpty() && values.IsEmpty() && !DeleteRegKey(key)) Failed(record);
+      } else if (!DeleteRegKey(key)) {
+        Failed(record);
+      }
+    }
+    record.Stays = record.Stays || RegKeyExists(key);
+  }
+}
+
+void TUninstallRun::RemoveFolders() {
+  Array<TRecord>& folders = Records(kLogCreateDirs);
+  for (int i = folders.Count() - 1; i >= 0; --i, Step()) {
+    const String& folder = folders[i].Key;
+    if (!FolderExists(folder)) continue;
+    folders[i].Stays = true;
+    if (IsProtectedFolder(folder, systemFolders_)) {
+      Refused(folder);
+      continue;
+    }
+    if (RemoveDirectoryA(folder.c_str())) {
+      folders[i].Stays = false;
+      continue;
+    }
+    // Emptied only at the next start: it goes then, after its files.
+    bool waits = false;
+    for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
+    if (waits && DeleteAtReboot(folder)) {
+      atRestart_.Add(folder);
+    } else {
+      leftFolders_.Add(folder);
+    }
+  }
+}
+
+void TUninstallRun::RemoveRegistration() {
+  if (registration_.IsEmpty() || !RegKeyExists(registration_)) return;
+  // A later installation of the same program may have registered its own
+  // log under the same name: then the key is not this log's to remove.
+  String command = ReadRegString(registration_ + "\\UninstallString", String());
+  if (!command.IsEmpty() && !UpperCase(command).Pos(UpperCase(options_.LogFile))) return;
+  DeleteRegKey(registration_);
+}
+
+// The lines of List, one per line; a long list is cut, so the box still fits
+// on the screen.
+String ListText(const StringList& list) {
+  String text;
+  for (int i = 0; i < list.Count() && i < 20; ++i) text += list[i] + "\r\n";
+  if (list.Count() > 20) text += "...\r\n";
+  return text;
+}
+
+int TUninstallRun::Report() {
+  int code = !notRemoved_.IsEmpty()  ? kUninstallIncomplete
+             : !atRestart_.IsEmpty() ? kUninstallRestart
+                                     : kUninstallDone;
+  if (options_.Silent) return code;
+  String caption = Text(kTextCaption);
+  if (!notRemoved_.IsEmpty()) {
+    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_),
+            kBoxIconWarning | kBoxTaskModal);
+  } else if (atRestart_.IsEmpty()) {
+    // Folders that hold the user's own files are no failure, but the user
+    // learns where they are.
+    String text = Text(kTextDone);
+    if (!leftFolders_.IsEmpty()) text += "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
+    ShowBox(nullptr, caption, text, MB_ICONINFORMATION | kBoxTaskModal);
+  }
+  if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);
+  return code;
+}
+
+int TUninstallRun::Run() {
+  if (!Load()) return kUninstallNoLog;
+  SetMessageCaption(Text(kTextCaption));
+  if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) return kUninstallCancelled;
+  GatherSystemFolders(systemFolders_);
+  OpenProgress();
+  LowerSharedCounts();
+  UnregisterServers();
+  RemoveFonts();
+  RemoveFiles(kLogShortcuts);
+  RemoveIniKeys();
+  RemoveRegistryValues();
+  RemoveFiles(kLogCopyFiles);
+  keepLog_ = AnyStays();
+  if (!keepLog_) RemoveLog();
+  RemoveKeys();
+  RemoveFolders();
+  if (keepLog_) {
+    // The registration stays with the log, so the user can run it again.
+    for (TRecord& r : Records(kLogCreateKeys)) r.Stays = r.Stays || SameText(r.Key, registration_);
+    RewriteLog();
+  } else {
+    RemoveRegistration();
+  }
+  DropAllStores();
+  CloseProgress();
+  return Report();
+}
+
+// The program file a registration's UninstallString starts: the first word,
+// or the text in double quotes.
+String CommandProgram(const String& command) {
+  String c = command.TrimLeft();
+  if (c.StartsWith("\"")) return c.Copy(2, c.Pos('"', 2) - 2);
+  int blank = c.Pos(' ');
+  return blank ? c.Copy(1, blank - 1) : c;
+}
+
+}  // namespace
+
+int RunUninstall(const TUninstallOptions& options) {
+  TUninstallRun run(options);
+  return run.Run();
+}
+
+bool RemoveOwnCopy(const String& self) {
+  StringList names;
+  ReadRegSubkeys(kUninstallRoot, names);
+  String shortSelf = ShortPathOf(self);
+  for (int i = 0; i < names.Count(); ++i) {
+    String program = CommandProgram(ReadRegString(kUninstallRoot + names[i] + "\\UninstallString", String()));
+    if (program.IsEmpty()) continue;
+    if (SameText(program, self) || SameText(ShortPathOf(program), shortSelf)) return false;
+  }
+  // The name is freed at once (a running program's file may be renamed on
+  // the NT line), and the renamed file goes at the next start. A deletion
+  // of the name itself at the next start would take with it a copy that an
+  // installation puts there meanwhile; where the rename is refused (the 95
+  // line), the copy stays instead.
+  String folder = self.Copy(1, self.LastPos('\\'));
+  char temporary[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, temporary)) return false;
+  DeleteFileA(temporary);
+  return MoveFileA(self.c_str(), temporary) && DeleteAtReboot(temporary);
+}
+
+}  // namespace osin

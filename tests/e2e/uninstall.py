@@ -1,0 +1,245 @@
+"""End-to-end scenario of the uninstaller: two programs installed for real
+(the demo, and a second one sharing a DLL with it), each taken back by the
+UnOsin.exe their registrations name, and the machine compared with what it
+was before: the file tree of drive_c and the whole registry (`regedit /E`).
+scenarios.py runs it with its common checks.
+"""
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+
+import harness
+import install
+import wizard
+
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+SHARED_DLLS = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
+SHARED = "C:\\Osin Test\\Shared\\OsinShared.dll"
+SECOND_FOLDER = "C:\\Osin Second"
+REMOVED = "has been removed from your computer"
+
+# What Wine itself changes while programs run and the prefix restarts: its
+# own settings, caches and menu files (also seen through HKEY_USERS), the
+# display drivers it records at each start, the restart bookkeeping and the
+# temporary folders.
+USER = r"(HKEY_CURRENT_USER|HKEY_USERS\\[^\\\]]+)"
+VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHINE\\Software\\Wine"
+                           r"|" + USER + r"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
+                           r"|" + USER + r"\\Volatile Environment"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum"
+                           r"|HKEY_LOCAL_MACHINE\\Hardware|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Cryptography)",
+                           re.I)
+VOLATILE_FILES = re.compile(r"^(users/[^/]+/(Temp|AppData/Local/Temp)|windows/temp|windows/Installer)(/|$)", re.I)
+
+
+def registry_snapshot(folder, name):
+    """The whole registry as a set of lines "[key] value-line", each key
+    also standing alone, without the keys Wine itself keeps changing."""
+    path = os.path.join(folder, name + ".reg")
+    subprocess.run([harness.WINE_RUN, "regedit", "/E", harness.windows_path(path)], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    with open(path, "rb") as f:
+        text = f.read().decode("utf-16")
+    lines, key, value = set(), None, ""
+    for line in text.replace("\r\n", "\n").split("\n"):
+        if value:  # a value continued on the next line
+            value += line.strip()
+            if not line.endswith("\\"):
+                lines.add(key + " " + value)
+                value = ""
+            continue
+        if line.startswith("["):
+            key = line
+            volatile = VOLATILE_KEYS.match(key)
+            if not volatile:
+                lines.add(key)
+        elif line and key and not line.startswith("#") and not VOLATILE_KEYS.match(key):
+            if line.endswith("\\"):
+                value = line[:-1]
+            else:
+                lines.add(key + " " + line)
+    return lines
+
+
+def files_snapshot():
+    """drive_c as {relative path: digest or "folder"}, without the
+    temporary folders."""
+    root = install.drive_c()
+    tree = {}
+    for folder, dirs, files in os.walk(root):
+        rel = os.path.relpath(folder, root).replace(os.sep, "/")
+        if rel != "." and VOLATILE_FILES.match(rel):
+            dirs[:] = []
+            continue
+        if rel != ".":
+            tree[rel] = "folder"
+        for name in files:
+            path = os.path.join(folder, name)
+            if os.path.islink(path) or not os.path.isfile(path):
+                continue
+            with open(path, "rb") as f:
+                tree[(rel + "/" if rel != "." else "") + name] = hashlib.sha1(f.read()).hexdigest()
+    return tree
+
+
+def shared_count():
+    """The SharedDLLs count of the shared DLL, or None (its name holds
+    blanks, which reg_values does not take)."""
+    rc, out = install.reg("query", SHARED_DLLS, "/v", SHARED)
+    m = re.search(r"REG_DWORD\s+0x([0-9a-fA-F]+)", out) if rc == 0 else None
+    return int(m.group(1), 16) if m else None
+
+
+def undo_earlier_runs():
+    """What an earlier run that failed halfway may have left."""
+    install.undo_demo()
+    install.reg("delete", SHARED_DLLS, "/v", SHARED, "/f")
+    for program in ("Osin Demo", "Osin Second"):
+        install.reg("delete", UNINSTALL_KEY + program, "/f")
+    shutil.rmtree(install.drive_c("Osin Second"), ignore_errors=True)
+    # undo_demo leaves the empty line that set the demo's section off in
+    # win.ini; a fresh prefix's file ends without one.
+    win_ini = install.drive_c("windows", "win.ini")
+    if os.path.exists(win_ini):
+        with open(win_ini, "rb") as f:
+            text = f.read()
+        with open(win_ini, "wb") as f:
+            f.write(text.rstrip(b"\r\n") + b"\r\n")
+    for name in os.listdir(install.drive_c("windows")):
+        if name.lower() == "unosin.exe" or re.match(r"(?i)^uno.*\.tmp$", name):
+            os.remove(install.drive_c("windows", name))
+
+
+def add_shared_dll(folder):
+    """The project of FOLDER installs OsinShared.dll as a shared file."""
+    with open(os.path.join(folder, "Data", "OsinShared.dll"), "wb") as f:
+        f.write(b"MZ" + bytes(range(256)) * 4)
+    path = os.path.join(folder, "Presetup", "App.ins")
+    with open(path, encoding="cp1252") as f:
+        text = f.read()
+    text = text.replace("CopyAppFiles=%InstallPath%\n", "CopyAppFiles=%InstallPath%\nSharedFiles=C:\\Osin Test\\Shared\n")
+    text += "\n[SharedFiles]\nOsinShared.dll=OsinShared.dll,128\n"
+    with open(path, "w", encoding="cp1252", newline="\r\n") as f:
+        f.write(text)
+
+
+def ask_for_uninstaller(folder, program=None):
+    """Osin.ini of FOLDER asks for an uninstaller (osin-pack adds it); with
+    PROGRAM, the project is a second program: its own name, only the
+    destination and start pages, only its files."""
+    path = os.path.join(folder, "Presetup", "Osin.ini")
+    with open(path, encoding="cp1252") as f:
+        text = f.read()
+    text = text.replace("Uninstall=0", "Uninstall=1")
+    if program:
+        text = text.replace("ProgramName=Osin Demo", "ProgramName=" + program)
+        text = text.replace("InsFiles=App,System", "InsFiles=App")
+        text = re.sub(r"PreInstallDialogSequence=.*", "PreInstallDialogSequence=DLG_DIR,DLG_START", text)
+    with open(path, "w", encoding="cp1252", newline="\r\n") as f:
+        f.write(text)
+
+
+def uninstall_string(program):
+    values = install.reg_values(UNINSTALL_KEY + program) or {}
+    return values.get("UninstallString", (None, None))[1]
+
+
+def run_uninstaller(name, script, expected_code):
+    """Runs a driver SCRIPT that starts the uninstaller; its transcript,
+    after checking its exit code."""
+    t = harness.run_scenario(name, script)
+    t.expect(t.exit_code == expected_code, "exit code %s, expected %s" % (t.exit_code, expected_code))
+    return t
+
+
+def uninstall_demo(run, pack_folder):
+    """Installs the demo and a second program sharing a DLL with it, then
+    takes both back with the uninstaller their registrations name: the demo
+    with its questions answered, the second silently with one of its files
+    held open by a running program. Checked on the way: the shared file's
+    count goes back and the second program keeps the DLL while it is
+    installed, a missing log is refused with a message, and a file in use
+    goes at the restart. After the restart, drive_c and the registry are as
+    they were before the first installation."""
+    undo_earlier_runs()
+    folder = os.path.join(harness.build.out, "uninstall_demo")
+    os.makedirs(folder, exist_ok=True)
+    files_before = files_snapshot()
+    registry_before = registry_snapshot(folder, "before")
+
+    def demo_edit(project):
+        ask_for_uninstaller(project)
+        add_shared_dll(project)
+
+    def second_edit(project):
+        ask_for_uninstaller(project, "Osin Second")
+        add_shared_dll(project)
+
+    setup = pack_folder("uninstall_demo", install.demo_project("uninstall_demo", demo_edit))
+    script = install.walk_to_install(setup, install.DEMO_FOLDER)
+    script += ["wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
+    t = run("uninstall_demo_install", script)
+    t.expect(shared_count() == 1, "SharedDLLs count %r after the first installation" % shared_count())
+    command = uninstall_string("Osin Demo")
+    t.expect(command and command.lower().startswith("c:\\windows\\unosin.exe \""),
+             "UninstallString %r" % command)
+
+    second = pack_folder("uninstall_second", install.demo_project("uninstall_second", second_edit))
+    e = wizard.ENGLISH
+    script = ["start " + harness.windows_path(second), "wait-text Setup will install Osin Second 60000",
+              "set-text 106 " + SECOND_FOLDER, "press %d" % wizard.NEXT,
+              "wait-text %s 30000" % e["start"], "press %d" % wizard.NEXT,
+              "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
+    t = run("uninstall_second_install", script)
+    t.expect(shared_count() == 2, "SharedDLLs count %r after the second installation" % shared_count())
+
+    # A log that is not there: a message, and nothing changes.
+    t = run_uninstaller("uninstall_no_log", ["start C:\\windows\\UnOsin.exe \"C:\\Osin Test\\nothing.log\"",
+                                             "wait-window Error 60000", "press 1 Error", "wait-exit 60000"], 2)
+    t.expect(any("Cannot find the install log" in b for b in t.message_boxes()), "boxes %r" % t.message_boxes())
+
+    # The second program silently, its readme held open by a running
+    # program: the demo keeps the shared DLL.
+    readme = SECOND_FOLDER + "\\readme.txt"
+    t = run_uninstaller("uninstall_second_remove",
+                        ["lock " + readme, "start " + uninstall_string("Osin Second") + " /S",
+                         "wait-exit 120000", "unlock"], 3010)
+    t.expect(t.message_boxes() == [], "boxes %r in a silent run" % t.message_boxes())
+    t.expect(shared_count() == 1, "SharedDLLs count %r after the second program went" % shared_count())
+    t.expect(os.path.exists(install.drive_c("Osin Test", "Shared", "OsinShared.dll")), "the demo lost its shared DLL")
+    t.expect(os.path.exists(install.drive_c("Osin Second", "readme.txt")), "the file in use went at once")
+    t.expect(not os.path.exists(install.drive_c("Osin Second", "Docs")), "the second program's Docs folder is left")
+    t.expect(uninstall_string("Osin Second") is None, "the second program's registration is left")
+    t.expect(os.path.exists(install.drive_c("windows", "UnOsin.exe")), "the demo lost its uninstaller")
+
+    # The demo, as Add or Remove Programs starts it: asked, answered Yes,
+    # and asked about the shared DLL no program counts any more: Remove.
+    t = run_uninstaller("uninstall_demo_remove",
+                        ["start " + command, "wait-text remove Osin Demo 60000", "press 6",
+                         "wait-window Remove shared file 60000", "sync shared", "press 6 Remove shared file",
+                         "wait-text %s 120000" % REMOVED, "press 1", "wait-exit 60000"], 0)
+    shared = [w for w in t.windows if w.caption == "Remove shared file?"]
+    t.expect(shared and shared[0].text(102) == SHARED, "the shared-file question %r" % shared)
+    t.expect(not os.path.exists(install.drive_c("Osin Test")), "the demo's folders are left")
+    t.expect(install.reg_values(install.DEMO_KEY) is None, "the demo's registry key is left")
+    t.expect(uninstall_string("Osin Demo") is None, "the demo's registration is left")
+    t.expect(shared_count() is None, "the shared DLL's count is left: %r" % shared_count())
+    t.expect(not os.path.exists(install.drive_c("windows", "UnOsin.exe")), "UnOsin.exe is left under its name")
+    with open(install.drive_c("windows", "win.ini"), encoding="cp1252") as f:
+        t.expect("[Osin Demo]" not in f.read(), "win.ini keeps the demo's section")
+
+    # The restart performs what waited for it.
+    subprocess.run([harness.WINE_RUN, "wineboot", "-r"], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300)
+    files_after = files_snapshot()
+    changed = sorted(p for p in set(files_before) | set(files_after) if files_before.get(p) != files_after.get(p))
+    t.expect(not changed, "drive_c differs from before the installations: %s" % changed[:40])
+    registry_after = registry_snapshot(folder, "after")
+    t.expect(registry_after == registry_before,
+             "the registry differs from before the installations: gone %s, new %s" %
+             (sorted(registry_before - registry_after)[:20], sorted(registry_after - registry_before)[:20]))

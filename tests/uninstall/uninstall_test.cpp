@@ -1,0 +1,272 @@
+// Whole uninstallations: what the engine's own steps installed and logged
+// (files, shared files, a server, a font, a shortcut, registry values and
+// keys, INI keys, the registration) is taken back, what others own stays,
+// and damaged logs, failures and files in use end as the user is told.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "config/profile.h"
+#include "config/registry.h"
+#include "files.h"
+#include "install/copyentry.h"
+#include "install/log.h"
+#include "install/pending.h"
+#include "platform/fault.h"
+#include "platform/shelllink.h"
+#include "platform/text.h"
+#include "ui/msgbox.h"
+#include "uninstall/guard.h"
+#include "uninstall/uninstall.h"
+
+using namespace osin;
+
+namespace {
+
+const char kBase[] = "HKCU\\Software\\OsinUninstallTest";
+const char kServerKey[] = "HKCU\\Software\\OsinTests\\RegisterServer\\";
+const char kFontsNT[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\OsinMark.ttf";
+const char kProgram[] = "Osin Uninstall Test";
+
+Array<String> Fields(std::initializer_list<const char*> texts) {
+  Array<String> fields;
+  for (const char* text : texts) fields.Add(text);
+  return fields;
+}
+
+class Uninstall : public ScratchTest {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+    log_ = TInstallLog{Path("App\\Install.log"), true};
+    registration_ = String(kUninstallRoot) + kProgram;
+    SetBoxHook(
+        [](void* context, const String&, const String& text, uint32_t) {
+          auto* self = static_cast<Uninstall*>(context);
+          self->boxes_.push_back(ToStd(text));
+          return self->answer_;
+        },
+        this);
+    ASSERT_TRUE(StartCom());
+    Clean();
+  }
+  void TearDown() override {
+    Clean();
+    EndCom();
+    SetBoxHook(nullptr, nullptr);
+    DropAllStores();
+    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
+    ScratchTest::TearDown();
+  }
+  void Clean() {
+    DeleteRegKey(kBase);
+    DeleteRegKey(registration_);
+    DeleteRegKey("HKCU\\Software\\OsinTests\\RegisterServer");
+    DeleteRegValue(kFontsNT);
+  }
+  // The registration the installation writes at its end.
+  void Register() {
+    ForceKeyLogged(log_, registration_);
+    WriteRegString(registration_ + "\\DisplayName", kProgram);
+    WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+  }
+  int Run(bool silent) {
+    DropAllStores();
+    TUninstallOptions options;
+    options.LogFile = log_.FileName;
+    options.Silent = silent;
+    return RunUninstall(options);
+  }
+  TInstallLog log_;
+  String registration_;
+  std::vector<std::string> boxes_;
+  int answer_ = kBoxResultYes;
+};
+
+TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
+  String app = Path("App"), common = Path("Common");
+  ASSERT_TRUE(ForceFolderLogged(log_, Join(app, "Docs")));
+  ASSERT_TRUE(ForceFolders(common));
+  // Files, a server and a font, as the file phase logs them.
+  for (const char* name : {"App\\app.exe", "App\\Docs\\manual.txt", "App\\O'Brien=1.txt"}) {
+    ASSERT_TRUE(WriteBytes(Path(name), name));
+    WriteLogEntry(log_, kLogCopyFiles, Path(name), String());
+  }
+  String server = Join(app, "srv.dll"), font = Join(app, "OsinMark.ttf");
+  ASSERT_TRUE(CopyFileA(OSIN_FIXTURE_REGSERVER, server.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(OSIN_DEMO_FONT, font.c_str(), FALSE));
+  WriteLogEntry(log_, kLogCopyFiles, server, String());
+  WriteLogEntry(log_, kLogCopyFiles, font, String());
+  // Shared files: one another program counts too (it stays, its count goes
+  // back), one only this installation counted (it goes), one skipped at
+  // installation because it was there (its count goes back, the file stays).
+  String sharedKept = Join(common, "kept.dll"), sharedGone = Join(app, "gone.dll"),
+         sharedSkipped = Join(common, "skipped.dll");
+  for (const String& f : {sharedKept, sharedGone, sharedSkipped}) ASSERT_TRUE(WriteBytes(f, "MZ"));
+  WriteRegInteger(SharedDllsValuePath(sharedKept), 2);
+  WriteRegInteger(SharedDllsValuePath(sharedGone), 1);
+  WriteRegInteger(SharedDllsValuePath(sharedSkipped), 1);
+  WriteLogEntry(log_, kLogCopyFiles, sharedKept, String());
+  WriteLogEntry(log_, kLogCopyFiles, sharedGone, String());
+  for (const String& f : {sharedKept, sharedGone, sharedSkipped})
+    WriteLogEntry(log_, kLogSharedFiles, f, String());
+
+  TPendingList servers, fonts, additions, none, ini, links;
+  servers.Set(server, Fields({"1", "1"}));
+  ASSERT_TRUE(RegisterServers(servers, log_));
+  fonts.Set(font, Array<String>());
+  ASSERT_TRUE(RegisterFonts(fonts, Path("Fonts\\"), log_));
+  // Registry: the product's key (with a value the program adds itself
+  // later), and a value that was there before the installation.
+  String product = String(kBase) + "\\Vendor\\Product";
+  ASSERT_TRUE(WriteRegString(String(kBase) + "\\Before", "mine"));
+  additions.Set(product + "\\Path", Fields({app.c_str()}));
+  additions.Set(product + "\\'a\\b'", Fields({"#7"}));
+  additions.Set(String(kBase) + "\\Before", Fields({"changed"}));
+  ASSERT_TRUE(ApplyRegistryChanges(additions, none, log_));
+  ASSERT_TRUE(WriteRegString(product + "\\Settings\\Window", "maximized"));
+  // INI: a key in a file others own comes out byte for byte; a file the
+  // step made goes.
+  String shared = Path("shared.ini"), own = Join(app, "app.ini");
+  const std::string original = "; comment\r\n[Other]\r\nk = v\r\n";
+  ASSERT_TRUE(WriteBytes(shared, original));
+  TPendingEntry entry;
+  entry.NameParts = Fields({shared.c_str(), "Osin Demo", "Path"});
+  entry.Name = shared + ",Osin Demo,Path";
+  entry.Fields = Fields({"C:\\x"});
+  ini.Set(entry);
+  entry.NameParts = Fields({own.c_str(), "Main", "Key"});
+  entry.Name = own + ",Main,Key";
+  ini.Set(entry);
+  ASSERT_TRUE(ApplyIniChanges(ini, log_));
+  ASSERT_NE(ReadBytes(shared), original);
+  ASSERT_TRUE(ForceFolders(Path("Menu")));
+  String menu = Path("Menu\\Osin Demo");
+  links.Set(Join(menu, "Read Me"), Fields({"C:\\windows\\notepad.exe"}));
+  ASSERT_TRUE(CreateShortcuts(links, log_));
+  Register();
+  WriteLogSection(log_, "Strings", "2", "Remove %ProgramName%?||Really?");
+  // Another product of the vendor, installed later into the vendor's key.
+  ASSERT_TRUE(WriteRegString(String(kBase) + "\\Vendor\\Other\\Path", "C:\\Other"));
+
+  EXPECT_EQ(Run(false), kUninstallDone);
+  ASSERT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\nReally?") << "the log's text, its line break made";
+  EXPECT_NE(boxes_[1].find("Remove the shared file?\r\n\r\n" + ToStd(sharedGone)), std::string::npos)
+      << "asked about the one whose count reached zero: " << boxes_[1];
+  EXPECT_EQ(boxes_[2], "Osin Uninstall Test has been removed from your computer.") << "the English fallback";
+
+  EXPECT_FALSE(EntryExists(app)) << "files, the log and then the emptied folders went";
+  EXPECT_FALSE(EntryExists(Path("Menu\\Osin Demo")));
+  EXPECT_TRUE(FolderExists(Path("Menu"))) << "not made by the installation";
+  EXPECT_TRUE(FileExists(sharedKept) && FileExists(sharedSkipped));
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(sharedKept), -1), 1);
+  EXPECT_FALSE(RegValueExists(SharedDllsValuePath(sharedGone)));
+  EXPECT_FALSE(RegValueExists(SharedDllsValuePath(sharedSkipped))) << "its count reached zero";
+  EXPECT_EQ(ReadRegString(String(kServerKey) + "Unregistered", ""),
+            ReadRegString(String(kServerKey) + "Ran", "x"));
+  EXPECT_FALSE(RegValueExists(kFontsNT));
+  EXPECT_EQ(ReadBytes(shared), original);
+  EXPECT_FALSE(RegKeyExists(product)) << "with the value the program added";
+  EXPECT_EQ(ReadRegString(String(kBase) + "\\Before", ""), "changed") << "not the installation's";
+  EXPECT_EQ(ReadRegString(String(kBase) + "\\Vendor\\Other\\Path", ""), "C:\\Other");
+  EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
+  DeleteRegValue(SharedDllsValuePath(sharedKept));
+}
+
+TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) {
+  String app = Path("App"), busy = Path("App\\busy.dll"), ini = Path("App\\locked.ini");
+  ASSERT_TRUE(ForceFolderLogged(log_, app));
+  ASSERT_TRUE(WriteBytes(busy, "MZ") && WriteBytes(ini, "[S]\r\nOther=1\r\n"));
+  WriteLogEntry(log_, kLogCopyFiles, busy, String());
+  WriteLogEntry(log_, kLogAddIni, ini + ",S,Key", "1");
+  WriteLogEntry(log_, kLogAddReg, String(kBase) + "\\Value", "1");
+  ASSERT_TRUE(WriteRegString(String(kBase) + "\\Value", "1"));
+  Register();
+  DropAllStores();
+  // Another program holds the DLL (it may be read) and the INI file (not
+  // even that).
+  HANDLE holder =
+      CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE iniHolder = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  ASSERT_NE(iniHolder, INVALID_HANDLE_VALUE);
+
+  EXPECT_EQ(Run(true), kUninstallIncomplete);
+  EXPECT_TRUE(boxes_.empty()) << "silent";
+  EXPECT_FALSE(RegValueExists(String(kBase) + "\\Value"));
+  EXPECT_TRUE(FileExists(busy)) << "held open";
+  String pending = ReadRegString(
+      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(busy))) << "the file goes at the next start";
+  EXPECT_EQ(ReadBytes(log_.FileName), "[AddIni]\r\n" + ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" +
+                                          ToStd(app) + "=\r\n\r\n[CreateKeys]\r\n" + ToStd(registration_) +
+                                          "=\r\n\r\n")
+      << "only what failed stays, and what still exists of the folders and keys";
+  EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
+  CloseHandle(holder);
+
+  // The cause gone, a second run ends the work.
+  CloseHandle(iniHolder);
+  EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_EQ(ReadBytes(ini), "[S]\r\nOther=1\r\n");
+  EXPECT_FALSE(FileExists(log_.FileName));
+  EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_TRUE(FolderExists(app)) << "it still holds locked.ini, which is not the installation's";
+  EXPECT_EQ(boxes_.size(), 2u) << "the question and the list";
+  EXPECT_NE(
+      boxes_.back().find("has been removed from your computer.\r\n\r\nThese folders still hold other files "
+                         "and were left in place:\r\n" +
+                         ToStd(app)),
+      std::string::npos)
+      << boxes_.back();
+}
+
+TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
+  // A missing log, and a file that is no log: nothing happens but a box.
+  EXPECT_EQ(Run(false), kUninstallNoLog);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].find("Cannot find the install log"), std::string::npos);
+  ASSERT_TRUE(WriteBytes(log_.FileName, "[Settings]\r\nx=1\r\n"));
+  EXPECT_EQ(Run(true), kUninstallNoLog);
+
+  // An edited log: system folders and keys, a folder named as a file, a
+  // relative path, a line cut short. The one clear record still goes.
+  String victim = Path("Data"), gone = Path("gone.txt");
+  ASSERT_TRUE(WriteBytes(Join(victim, "keep.txt"), "x") && WriteBytes(gone, "x"));
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  ASSERT_TRUE(ForceFolders(Path("Empty")));
+  std::string text = "[CopyFiles]\r\n" + ToStd(victim) + "=\r\nrelative\\x.txt=\r\n" + ToStd(gone) +
+                     "=\r\n\r\n[CreateKeys]\r\nHKCU\\Software=\r\n" + ToStd(registration_) +
+                     "=\r\n"
+                     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run=\r\n\r\n"
+                     "[CreateDirs]\r\nC:\\=\r\n" +
+                     windows + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" + ToStd(Dir()) + "\\Tru";
+  ASSERT_TRUE(WriteBytes(log_.FileName, text));
+  // A later installation of the same program registered its own log.
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
+  answer_ = kBoxResultNo;
+  EXPECT_EQ(Run(false), kUninstallCancelled);
+  EXPECT_TRUE(FileExists(gone)) << "No changes nothing";
+  answer_ = kBoxResultYes;
+  boxes_.clear();
+  EXPECT_EQ(Run(false), kUninstallIncomplete);
+  EXPECT_FALSE(FileExists(gone));
+  EXPECT_FALSE(FolderExists(Path("Empty")));
+  EXPECT_TRUE(FileExists(Join(victim, "keep.txt")));
+  EXPECT_TRUE(RegKeyExists("HKCU\\Software"));
+  EXPECT_TRUE(FolderExists(windows));
+  EXPECT_TRUE(RegKeyExists(registration_)) << "the later installation's registration stays";
+  ASSERT_EQ(boxes_.size(), 2u);
+  for (const std::string& named :
+       {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows),
+        ToStd(Dir()) + "\\Tru"}) {
+    EXPECT_NE(boxes_[1].find(named + " (left in place"), std::string::npos) << named << " in " << boxes_[1];
+  }
+  EXPECT_FALSE(FileExists(log_.FileName)) << "nothing failed, so nothing stays for another run";
+}
+
+}  // namespace
