@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <set>
+#include <sstream>
 
 #include "command.h"
 #include "files.h"
@@ -122,10 +123,6 @@ const std::vector<BrokenProject>& Cases() {
        "code-page",
        "Data/price\xE2\x82\xAC.txt"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
-      {"a hidden file among the control files",
-       {{"Presetup/.DS_Store", "", "finder"}},
-       "hidden-file",
-       "Presetup/.DS_Store"},
       {"Uninstall without the uninstaller",
        {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"}},
        "missing-file",
@@ -142,6 +139,10 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/Osin.ini", "InsFiles=App,System", "InsFiles=App,Sytem"}},
        "missing-file",
        "Presetup/Osin.ini"},
+      {"a registry root in small letters",
+       {{"Presetup/System.ins", "DemoObsolete=HKCU", "DemoObsolete=hkcu"}},
+       "bad-value",
+       "Presetup/System.ins"},
       {"flags out of range",
        {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,512"}},
        "bad-value",
@@ -222,6 +223,45 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("warning"), std::string::npos) << r.out;
+}
+
+// The publisher's guide: the files its examples spell out (each fenced
+// block after a line "<!-- example PROJECT: PATH -->") make projects that
+// pass the check under --strict and build. The header bitmap, which text
+// cannot show, is the demo's.
+TEST_F(ProjectCheck, TheGuidesExamplesBuildAndPassTheCheck) {
+  const char* source = getenv("OSIN_SOURCE_DIR");
+  std::istringstream guide(ReadBytes(fs::path(source ? source : ".") / "docs" / "guide.md"));
+  std::set<std::string> projects;
+  int files = 0;
+  const std::string mark = "<!-- example ";
+  for (std::string line; std::getline(guide, line);) {
+    if (line.rfind(mark, 0) != 0) continue;
+    size_t colon = line.find(": ", mark.size());
+    ASSERT_NE(colon, std::string::npos) << line;
+    std::string project = line.substr(mark.size(), colon - mark.size());
+    std::string path = line.substr(colon + 2, line.find(" -->") - colon - 2);
+    std::string fence, text;
+    ASSERT_TRUE(std::getline(guide, fence) && fence.rfind("```", 0) == 0) << line;
+    for (std::string body; std::getline(guide, body) && body != "```";) text += body + "\r\n";
+    ASSERT_TRUE(WriteBytes(dir_ / project / path, text));
+    projects.insert(project);
+    ++files;
+  }
+  EXPECT_GE(files, 5);
+  ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
+  const char* build = getenv("OSIN_BUILD_DIR");
+  std::string pack = "'" + std::string(build ? build : ".") + "/tools/pack/osin-pack'";
+  for (const std::string& project : projects) {
+    SCOPED_TRACE(project);
+    fs::copy_file(Demo() / "Presetup" / "Osin.bmp", dir_ / project / "Presetup" / "Osin.bmp");
+    for (const Finding& f : CheckProject(dir_ / project, 437)) ADD_FAILURE() << FormatFinding(f);
+    CommandResult r =
+        RunCommandIn(dir_.string(), pack + " build " + project + " -o setup.exe --stub stub.exe --strict");
+    EXPECT_EQ(r.status, 0) << r.out;
+    r = RunCommandIn(dir_.string(), pack + " test setup.exe");
+    EXPECT_NE(r.out.find(" ok, 0 failed"), std::string::npos) << r.out;
+  }
 }
 
 }  // namespace

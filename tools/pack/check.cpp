@@ -339,10 +339,6 @@ class Checker {
           Warn(shown, 0, "name-clash",
                "differs from " + other->second +
                    " only in letter case: on Windows one would replace the other");
-        if (std::string(top) == "Presetup" && (shown.find("/.") != std::string::npos))
-          Warn(shown, 0, "hidden-file",
-               "the setup's clean-up passes over names beginning with a dot: it would stay in the user's "
-               "temporary folder");
         if (std::string(top) == "Presetup")
           presetup_[Lower(name)] = relative.generic_string();
         else
@@ -700,6 +696,8 @@ class Checker {
           if (std::string(action) == "RunApp") continue;
           const std::string& list = line.first;
           referenced.insert(Lower(list));
+          if (std::string(action) == "AddReg" || std::string(action) == "DelReg")
+            CheckRegistryKey(script, section, line);
           if (!script.HasSection(list)) {
             WarnAt(script, section, list, "missing-section",
                    "[" + section + "] names the section [" + list + "], which the script does not have");
@@ -716,6 +714,16 @@ class Checker {
       if (!referenced.count(Lower(section)) && Lower(section).rfind("uninstall.", 0) != 0)
         WarnAt(script, section, "", "unused-section", "no action section names [" + section + "]");
     }
+  }
+
+  // The root words are the setup's own, in capitals.
+  void CheckRegistryKey(const IniFile& script, const std::string& section,
+                        const std::pair<std::string, std::string>& line) {
+    std::string root = line.second.substr(0, line.second.find('\\'));
+    for (const char* word : {"HKCR", "HKCU", "HKLM", "HKU"})
+      if (root == word) return;
+    WarnAt(script, section, line.first, "bad-value",
+           "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
   }
 
   void CheckCopyLine(const IniFile& script, const std::string& list,
@@ -836,7 +844,7 @@ const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
       "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
       "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
-      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "hidden-file"};
+      "undefined-variable", "runaway-variable", "code-page",       "name-clash"};
   return kinds;
 }
 
