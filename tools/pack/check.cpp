@@ -754,10 +754,12 @@ class Checker {
 
   // Language files and documents ------------------------------------------
 
-  const IniFile* LanguageFile(const std::string& code, std::string& name) {
+  // The language file that code Code uses: its own, else Enu.lng. Own
+  // tells which.
+  const IniFile* LanguageFile(const std::string& code, std::string& name, bool& own) {
     name = code + ".lng";
-    if (const IniFile* own = Open(name, true)) return own;
-    name = "Enu.lng";
+    own = PresetupFile(name) != nullptr;
+    if (!own) name = "Enu.lng";
     return Open(name, true);
   }
 
@@ -773,13 +775,14 @@ class Checker {
     std::set<std::string> done;
     for (const std::string& code : languages_) {
       std::string name;
-      const IniFile* lng = LanguageFile(code, name);
-      if (Upper(name) != code + ".LNG") {
-        WarnAt(*config_, "Config", "Languages", "missing-file",
-               "there is no " + code + ".lng in Presetup" +
-                   (lng ? ": users of " + code + " see the texts of Enu.lng"
-                        : ", nor an Enu.lng: the pages show no text"));
-      }
+      bool own = false;
+      const IniFile* lng = LanguageFile(code, name, own);
+      if (!own)
+        WarnAt(
+            *config_, "Config", "Languages", "missing-file",
+            "there is no " + code + ".lng in Presetup" +
+                (lng ? ": users of " + code + " see the texts of Enu.lng"
+                     : (code == "ENU" ? "" : ", nor an Enu.lng") + std::string(": the pages show no text")));
       if (!lng || !done.insert(Lower(name)).second) continue;
       for (const MessageUse& m : needed)
         if (!lng->Has("Strings", std::to_string(m.id)))
