@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -79,19 +78,26 @@ struct PageTexts {
   std::vector<int> ids;
 };
 const std::vector<PageTexts>& Pages() {
+  // The folder browser's texts on DLG_DIR and the action line's formats on
+  // DLG_PROGRESS.
+  static const int kBrowser[] = {200, 201, 202, 203, 204, 205, 206};
+  static const int kActionFormats[] = {200, 201, 202};
   static const std::vector<PageTexts> pages = {
-      {DLG_WELCOME, {105}},
-      {DLG_LANGUAGE, {105}},
-      {DLG_LICENSE, {105, 106, 107}},
-      {DLG_README, {105}},
-      {DLG_PASSWORD, {105}},
-      {DLG_DIR, {105, 107, 108, 200, 201, 202, 203, 204, 205, 206}},
-      {DLG_GROUP, {105}},
-      {DLG_START, {105}},
-      {DLG_PROGRESS, {105, 108, 200, 201, 202}},
-      {DLG_REBOOT, {105, 106, 107}},
-      {DLG_FINISH, {106}},
-      {DLG_NOTFINISH, {106}},
+      {DLG_WELCOME, {IDC_PAGE_TEXT}},
+      {DLG_LANGUAGE, {IDC_PAGE_TEXT}},
+      {DLG_LICENSE, {IDC_LICENSE_ACCEPT, IDC_LICENSE_DECLINE, IDC_LICENSE_PROMPT}},
+      {DLG_README, {IDC_PAGE_TEXT}},
+      {DLG_PASSWORD, {IDC_PAGE_TEXT}},
+      {DLG_DIR,
+       {IDC_DIR_GROUP, IDC_DIR_BROWSE, IDC_DIR_TEXT, kBrowser[0], kBrowser[1], kBrowser[2], kBrowser[3],
+        kBrowser[4], kBrowser[5], kBrowser[6]}},
+      {DLG_GROUP, {IDC_PAGE_TEXT}},
+      {DLG_START, {IDC_PAGE_TEXT}},
+      {DLG_PROGRESS,
+       {IDC_PAGE_TEXT, IDC_PROGRESS_ALL_LABEL, kActionFormats[0], kActionFormats[1], kActionFormats[2]}},
+      {DLG_REBOOT, {IDC_PAGE_TEXT, IDC_REBOOT_YES, IDC_REBOOT_NO}},
+      {DLG_FINISH, {IDC_FINAL_TEXT}},
+      {DLG_NOTFINISH, {IDC_FINAL_TEXT}},
   };
   return pages;
 }
@@ -429,6 +435,11 @@ class Checker {
       if (type == KeyType::kSystems) {
         for (const char* word : {"nt", "nt4", "2k", "9x", "95", "98"}) known = known || Same(item, word);
       } else if (type == KeyType::kPages) {
+        if (Upper(item) == DLG_PROGRESS) {
+          WarnAt(*config_, "Config", key, "unknown-page",
+                 "DLG_PROGRESS is shown by the installation itself; in a sequence it has no Next button");
+          continue;
+        }
         known = FindPage(Upper(item)) != nullptr;
         if (known) shown_.insert(Upper(item));
       } else {
