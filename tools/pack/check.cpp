@@ -15,6 +15,7 @@
 #include "config/variables.h"
 #include "install/copyentry.h"
 #include "install/pending.h"
+#include "install/script.h"
 #include "pack/oem.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
@@ -279,8 +280,6 @@ const char* const kBuiltins[] = {"SourcePath",
                                  "ProgramGroup"};
 
 const char* const kScriptSuffixes[] = {".ins", ".nt", ".nt4", ".2k", ".9x", ".95", ".98"};
-
-const char* const kActions[] = {"CopyFiles", "AddReg", "DelReg", "Shortcuts", "AddIni", "RunApp"};
 
 // What a Strings message is for, when a project needs it.
 struct MessageUse {
@@ -699,16 +698,15 @@ class Checker {
     for (const std::string& suffix : suffixes) {
       std::vector<std::string> codes =
           suffix.empty() ? languages_ : std::vector<std::string>{suffix.substr(1)};
-      for (const char* action : kActions) {
-        std::string section = action + suffix;
+      for (int a = 0; a < kScriptActionCount; ++a) {
+        std::string section = ScriptActionName(ScriptAction(a)) + suffix;
         referenced.insert(Lower(section));
         for (const auto& line : script.Values(section)) {
           ScanReferences(script, section, line, codes);
-          if (std::string(action) == "RunApp") continue;
+          if (a == kActRunApp) continue;
           const std::string& list = line.first;
           referenced.insert(Lower(list));
-          if (std::string(action) == "AddReg" || std::string(action) == "DelReg")
-            CheckRegistryKey(script, section, line);
+          if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
           if (!script.HasSection(list)) {
             WarnAt(script, section, list, "missing-section",
                    "[" + section + "] names the section [" + list + "], which the script does not have");
@@ -716,7 +714,7 @@ class Checker {
           }
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
-            if (std::string(action) == "CopyFiles") CheckCopyLine(script, list, entry, codes, used);
+            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, used);
           }
         }
       }
