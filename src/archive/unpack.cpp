@@ -26,6 +26,9 @@ constexpr int kSearchBuffer = 0x20000;
 constexpr int kStorePiece = 0x8000;
 constexpr uint8_t kTypeMain = 0x73;
 constexpr uint8_t kTypeFile = 0x74;
+// Whatever follows the end block is not the archive's: a signed setup has
+// its Authenticode signature there, which must never be read as blocks.
+constexpr uint8_t kTypeEnd = 0x7B;
 constexpr uint32_t kHostUnix = 3;
 constexpr uint32_t kUnixTypeMask = 0xF000;   // S_IFMT
 constexpr uint32_t kUnixDirectory = 0x4000;  // S_IFDIR
@@ -157,7 +160,7 @@ int RarReader::ReadNextFileHeader(TRARHeader& header) {
     if (n < 7) return -1;
     uint32_t flags = Get16(p + 3);
     uint32_t headSize = Get16(p + 5);
-    if (headSize < 7) return -1;
+    if (headSize < 7 || p[2] == kTypeEnd) return -1;
     int64_t next = start + headSize;
     if (flags & kFlagLongBlock) {
       if (n < 11) return -1;

@@ -148,6 +148,17 @@ TEST_F(Walk, ChainWithoutEndBlockEndsAtTheFileEnd) {
   EXPECT_EQ(results, (std::vector<int>{0, 0}));
 }
 
+// What follows the end block is not read as blocks: a signed setup carries
+// its signature there, and whatever it holds (here a well-formed file
+// header) is no entry.
+TEST_F(Walk, EndBlockEndsTheWalkBeforeWhatFollowsIt) {
+  std::string rar = Archive({StoredEntry("a", "aaa", 0)});
+  std::string after = Archive({StoredEntry("signature", "not an entry", 0)});
+  rar += after.substr(20);
+  EXPECT_EQ(Names(ListAll(Save(rar))), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(ExtractAll(Save(rar), dir_ / "out"), (std::vector<int>{0}));
+}
+
 // The offsets of the first file header in a writer's archive.
 constexpr size_t kFirst = 20;
 

@@ -164,6 +164,44 @@ def presetup_extracted_and_removed():
     t.expect(not os.path.exists(seen["folder"]), "the control files' folder is still there")
 
 
+SIGNED_TEXTS = (b"[Strings]\r\n1=Abort?\r\n12=Incorrect password!\r\n[Dialogs]\r\n102=Next >\r\n103=Cancel\r\n"
+                b"[DLG_PASSWORD]\r\n105=Signed setup password:\r\n")
+
+
+def signed_setup():
+    """A setup signed with Authenticode (a certificate made now, a PKCS#12
+    file and its password) verifies, and still finds its archive behind the
+    signature: it extracts its control files, checks the password of the
+    enciphered entries and ends without a box. osin-pack reads every entry
+    of the signed file too."""
+    keys = os.path.join(work_dir(), "signing")
+    shutil.rmtree(keys, ignore_errors=True)
+    os.makedirs(keys)
+    cert, key, pfx = (os.path.join(keys, n) for n in ("cert.pem", "key.pem", "cert.p12"))
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "2", "-subj", "/CN=Osin Test Publisher", "-addext", "extendedKeyUsage=codeSigning"],
+                   check=True, capture_output=True)
+    subprocess.run(["openssl", "pkcs12", "-export", "-out", pfx, "-inkey", key, "-in", cert, "-passout", "pass:pfx"],
+                   check=True, capture_output=True)
+    project = os.path.join(work_dir(), "signed")
+    shutil.rmtree(project, ignore_errors=True)
+    config = NO_FINAL_PAGE.replace(b"[Config]\r\n", b"[Config]\r\nPreInstallDialogSequence=DLG_PASSWORD\r\n")
+    for path, data in {"Presetup/Osin.ini": config, "Presetup/Enu.lng": SIGNED_TEXTS,
+                       "Data/app.txt": b"application file\r\n"}.items():
+        write(os.path.join(project, path), data)
+    setup = pack_folder("signed", project, ["--password", "pw", "--sign", pfx, "--sign-password", "pfx"])
+    verify = subprocess.run(["osslsigncode", "verify", "-in", setup, "-CAfile", cert], capture_output=True, text=True)
+    if verify.returncode != 0 or "Signature verification: ok" not in verify.stdout:
+        raise AssertionError("osslsigncode verify:\n" + verify.stdout + verify.stderr)
+    test = subprocess.run([PACK, "test", setup, "-p", "pw"], capture_output=True, text=True).stdout
+    if "4 ok, 0 failed" not in test:
+        raise AssertionError("osin-pack test of the signed setup:\n" + test)
+    t = run("signed_setup", ["start " + harness.windows_path(setup), "wait-text Signed setup 60000", "sync password",
+                             "set-text 106 wrong", "press 102", "wait-text Incorrect password! 30000", "press 1",
+                             "wait-text Signed setup 30000", "set-text 106 pw", "press 102", "wait-exit 60000"])
+    t.expect(t.message_boxes() == ["Incorrect password!"], "boxes %r" % t.message_boxes())
+
+
 def no_archive():
     """osin.exe without an archive reports it and leaves nothing behind."""
     expect_single_box(run("no_archive", error_box_script(harness.build.osin)), "Cannot open archive!")
@@ -534,7 +572,7 @@ def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
 
-SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
+SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setup, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,

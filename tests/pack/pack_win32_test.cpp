@@ -44,6 +44,21 @@ class OsinPackWin32 : public ::testing::Test {
   std::string pack_;
 };
 
+// The project check of the Windows build sees the demo as the native one
+// does (clean), and a broken copy of it under --strict as an error.
+TEST_F(OsinPackWin32, CheckTheDemoAndABrokenProject) {
+  const char* source = getenv("OSIN_SOURCE_DIR");
+  std::string demo = "Z:" + std::string(source ? source : "") + "/examples/demo";
+  std::string out;
+  ASSERT_EQ(Pack("check \"" + demo + "\" --strict", out), 0) << out;
+  EXPECT_EQ(out.find("warning"), std::string::npos) << out;
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\nShowMainWindow=1\r\n");
+  EXPECT_EQ(Pack("check " + Q(dir_ / "proj") + " --strict", out), 2) << out;
+  EXPECT_NE(out.find("Presetup/Osin.ini:2: warning: the setup does not read ShowMainWindow in [Config]"),
+            std::string::npos)
+      << out;
+}
+
 TEST_F(OsinPackWin32, BuildListTestAndExtract) {
   WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
   WriteBytes(dir_ / "proj" / "Data" / "Sub" / "app.exe", std::string(70000, 'a'));

@@ -6,7 +6,9 @@
 //   osin-pack extract FILE -o DIR [-p PASSWORD]
 //   osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]
 //   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] [PACKING]
-//                   [--password PW] [--codepage N]
+//                   [--password PW] [--codepage N] [--strict] [--sign CERT --key KEY | --sign PFX]
+//                   [--sign-password PW] [--timestamp URL]
+//   osin-pack check PROJECT [--strict] [--codepage N]
 //
 // PACKING: -0 (store) .. -5 (best), default -3; --solid; --multimedia
 // auto|off|force (audio mode for sampled sound, chosen by trial in auto).
@@ -19,8 +21,14 @@
 // one: --uninstaller, else the UnOsin.exe built or shipped with the stub,
 // else the one beside osin-pack or in the build tree's shipping build.
 //
-// Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage or
-// an error that stopped the work (one line on stderr says which).
+// build checks the project first (see pack/check.h) and prints what it
+// finds; with --strict a finding stops it before anything is written. With
+// --sign the setup is signed with Authenticode by osslsigncode, from a
+// certificate and its key (PEM or DER) or from one PKCS#12 file.
+//
+// Exit status: 0 success; 1 some entries failed; 2 no archive, bad usage,
+// findings under --strict or an error that stopped the work (one line on
+// stderr says which).
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
@@ -36,8 +44,10 @@
 #include "archive/unpack.h"
 #include "archive/unrar.h"
 #include "config/inifile.h"
+#include "pack/check.h"
 #include "pack/compress/entry_packer.h"
 #include "pack/packer.h"
+#include "pack/spawn.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/text.h"
@@ -56,7 +66,9 @@ constexpr uint64_t kLastArchiveStart = 7 + 0x1FFF0 - 10;
 
 struct Args {
   std::string verb, input, output, password, stub, uninstaller;
+  std::string sign, signKey, signPassword, timestamp;
   bool solid = false;
+  bool strict = false;
   int level = 3;
   Multimedia multimedia = Multimedia::kAuto;
   int codePage = 437;
@@ -158,6 +170,9 @@ const char kPasswordTestContent[] = "Osin setup password check\r\n";
                   "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
                   "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] "
                   "[PACKING] [--password PW] [--codepage N]\n"
+                  "                 [--strict] [--sign CERT --key KEY | --sign PFX] [--sign-password PW] "
+                  "[--timestamp URL]\n"
+                  "       osin-pack check PROJECT [--strict] [--codepage N]\n"
                   "PACKING: -0 (store) .. -5 (best, default -3), --solid, --multimedia auto|off|force");
 }
 
@@ -180,6 +195,16 @@ Args Parse(int argc, char** argv) {
       a.stub = value();
     } else if (o == "--uninstaller") {
       a.uninstaller = value();
+    } else if (o == "--strict") {
+      a.strict = true;
+    } else if (o == "--sign") {
+      a.sign = value();
+    } else if (o == "--key") {
+      a.signKey = value();
+    } else if (o == "--sign-password") {
+      a.signPassword = value();
+    } else if (o == "--timestamp") {
+      a.timestamp = value();
     } else if (o == "--solid") {
       a.solid = true;
     } else if (o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5') {
@@ -355,9 +380,51 @@ std::string ReadStub(const std::string& path) {
   return stub;
 }
 
+// Prints the findings of the project check; true when the work may go on.
+bool CheckAndReport(const Args& a) {
+  std::vector<Finding> findings = CheckProject(a.input, a.codePage);
+  for (const Finding& f : findings) printf("%s\n", FormatFinding(f).c_str());
+  if (!findings.empty())
+    printf("%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
+           findings.size() == 1 ? "" : "s", a.strict ? ", which --strict makes errors" : "");
+  fflush(stdout);
+  return findings.empty() || !a.strict;
+}
+
+int Check(const Args& a) {
+  if (!a.output.empty() || !a.sign.empty()) Usage("check takes only --strict and --codepage");
+  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  if (!CheckAndReport(a)) return kExitStop;
+  printf("%s: checked\n", a.input.c_str());
+  return kExitOk;
+}
+
+// Signs Unsigned into Signed with osslsigncode (SHA-256 digests).
+void Sign(const Args& a, const std::string& unsignedFile, const std::string& signedFile) {
+  std::vector<std::string> args = {"osslsigncode", "sign", "-h", "sha256"};
+  if (a.signKey.empty()) {
+    args.insert(args.end(), {"-pkcs12", a.sign});
+  } else {
+    args.insert(args.end(), {"-certs", a.sign, "-key", a.signKey});
+  }
+  if (!a.signPassword.empty()) args.insert(args.end(), {"-pass", a.signPassword});
+  if (!a.timestamp.empty()) args.insert(args.end(), {"-t", a.timestamp});
+  args.insert(args.end(), {"-in", unsignedFile, "-out", signedFile});
+  fflush(stdout);
+  int status = RunProgram(args);
+  if (status == -1)
+    throw PackError(
+        "cannot run osslsigncode to sign the setup (is it installed? scripts/bootstrap installs it)");
+  if (status != 0)
+    throw PackError("osslsigncode could not sign the setup with " + a.sign + " (exit status " +
+                    std::to_string(status) + ", its message above says why)");
+}
+
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  if (!a.signKey.empty() && a.sign.empty()) Usage("--key needs --sign CERT");
+  if (!CheckAndReport(a)) return kExitStop;
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
   if (stubPath.empty())
     Usage(
@@ -390,19 +457,36 @@ int Build(const Args& a) {
   options.password = a.password;
   ShowProgressOnTerminal(options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
-  WriteAtomically(a.output, [&](std::ostream& out) {
+  // A signed setup is written unsigned beside the output first; the output
+  // appears only once it is signed.
+  std::string written = a.sign.empty() ? a.output : a.output + ".unsigned";
+  WriteAtomically(written, [&](std::ostream& out) {
     out.write(stub.data(), std::streamsize(stub.size()));
     WriteArchive(files, options, packer, out);
   });
   ClearProgress(options);
-  // The setup program must find exactly this archive.
+  if (!a.sign.empty()) {
+    std::string signing = a.output + ".signing";
+    try {
+      Sign(a, written, signing);
+      fs::rename(signing, a.output);
+    } catch (...) {
+      std::error_code ec;
+      fs::remove(signing, ec);
+      fs::remove(written, ec);
+      throw;
+    }
+    fs::remove(written);
+  }
+  // The setup program must find exactly this archive, also behind a
+  // signature.
   RarReader check;
   if (!check.OpenArchiveFile(a.output.c_str(), kOpenList) || check.ArchiveOffset() != int64_t(stub.size())) {
     fs::remove(a.output);
     throw PackError(a.output + ": the archive written is not found where the setup program looks for it");
   }
-  printf("%s: %u entries after a %u-byte stub (%s)\n", a.output.c_str(), unsigned(files.size()),
-         unsigned(stub.size()), stubPath.c_str());
+  printf("%s: %u entries after a %u-byte stub (%s)%s\n", a.output.c_str(), unsigned(files.size()),
+         unsigned(stub.size()), stubPath.c_str(), a.sign.empty() ? "" : ", signed");
   return kExitOk;
 }
 
@@ -413,6 +497,7 @@ int Run(int argc, char** argv) {
   if (a.verb == "extract") return Extract(a);
   if (a.verb == "archive") return Archive(a);
   if (a.verb == "build") return Build(a);
+  if (a.verb == "check") return Check(a);
   Usage("unknown verb " + a.verb);
 }
 

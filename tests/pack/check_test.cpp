@@ -1,0 +1,272 @@
+// The project check on the demo project, which is clean, and on broken
+// copies of it, each broken in one way publishers get wrong; then the
+// check and the build as a user runs them.
+#include "pack/check.h"
+
+#include <stdlib.h>
+
+#include <set>
+#include <sstream>
+
+#include "command.h"
+#include "files.h"
+
+namespace osin {
+namespace {
+
+fs::path Demo() {
+  const char* source = getenv("OSIN_SOURCE_DIR");
+  return fs::path(source ? source : ".") / "examples" / "demo";
+}
+
+// One change to a copy of the demo: Text replaced by With in File (or
+// appended when Text is empty); With empty and Text "*" removes the file.
+struct Edit {
+  const char* file;
+  std::string text, with;
+};
+
+struct BrokenProject {
+  const char* what;
+  std::vector<Edit> edits;
+  const char* kind;
+  const char* file;  // where the finding must point (the start of its name)
+};
+
+const std::vector<BrokenProject>& Cases() {
+  static const std::vector<BrokenProject> cases = {
+      {"a misspelt section",
+       {{"Presetup/Osin.ini", "", "[Dispaly]\r\nShowMainWindow=1\r\n"}},
+       "unknown-section",
+       "Presetup/Osin.ini"},
+      {"a misspelt key",
+       {{"Presetup/Osin.ini", "ShowMainTitle=1", "ShowMainTitel=1"}},
+       "unknown-key",
+       "Presetup/Osin.ini"},
+      {"yes for a Boolean",
+       {{"Presetup/Osin.ini", "ShowMainWindow=1", "ShowMainWindow=yes"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a colour in HTML form",
+       {{"Presetup/Osin.ini", "$402000", "#402000"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"lower-case font styles",
+       {{"Presetup/Osin.ini", "$FFFFFF,BI", "$FFFFFF,bi"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a blank in SupportedOS",
+       {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=0\r\nSupportedOS=nt, 9x"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a page that does not exist",
+       {{"Presetup/Osin.ini", "DLG_START", "DLG_BEGIN"}},
+       "unknown-page",
+       "Presetup/Osin.ini"},
+      {"the progress page in a sequence",
+       {{"Presetup/Osin.ini", "DLG_START", "DLG_START,DLG_PROGRESS"}},
+       "unknown-page",
+       "Presetup/Osin.ini"},
+      {"a blank in a page list",
+       {{"Presetup/Osin.ini", "DLG_WELCOME,", "DLG_WELCOME, "}},
+       "unknown-page",
+       "Presetup/Osin.ini"},
+      {"a header bitmap missing", {{"Presetup/Legal.bmp", "*", ""}}, "missing-file", "Presetup/Osin.ini"},
+      {"a damaged background",
+       {{"Presetup/Back.bmp", "*", "BM this is no bitmap"}},
+       "bad-bitmap",
+       "Presetup/Osin.ini"},
+      {"a language without its file",
+       {{"Presetup/Osin.ini", "Enu, Rus", "Enu, Rus, Deu"}},
+       "missing-file",
+       "Presetup/Osin.ini"},
+      {"a language name for a code",
+       {{"Presetup/Osin.ini", "Enu, Rus", "Enu, Russian"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a page text missing",
+       {{"Presetup/Enu.lng", "107=Browse...", ""}},
+       "missing-text",
+       "Presetup/Enu.lng"},
+      {"a message missing",
+       {{"Presetup/Rus.lng", "\r\n12=", "\r\n;12="}},
+       "missing-text",
+       "Presetup/Rus.lng"},
+      {"an action naming no section",
+       {{"Presetup/App.ins", "CopyAppFiles=", "CopyAppFile="}},
+       "missing-section",
+       "Presetup/App.ins"},
+      {"a section no action names",
+       {{"Presetup/App.ins", "", "\r\n[Leftover]\r\na=b\r\n"}},
+       "unused-section",
+       "Presetup/App.ins"},
+      {"a copy line without its file",
+       {{"Presetup/App.ins", "readme.txt=", "readme2.txt="}},
+       "missing-file",
+       "Presetup/App.ins"},
+      {"a file nothing installs", {{"Data/extra.dat", "", "spare"}}, "unused-file", "Data/extra.dat"},
+      {"an unknown variable",
+       {{"Presetup/Osin.ini", "%ProgramFiles%", "%ProgramFolder%"}},
+       "undefined-variable",
+       "Presetup/Osin.ini"},
+      {"a variable in the wrong case",
+       {{"Presetup/Enu.lng", "%ProgramName% setup", "%programname% setup"}},
+       "undefined-variable",
+       "Presetup/Enu.lng"},
+      {"a variable of one language only",
+       {{"Presetup/Osin.ini", "", "\r\n[Variables.ENU]\r\nEdition=Home\r\n"},
+        {"Presetup/Osin.ini", "%ProgramFiles%\\Osin Demo", "%ProgramFiles%\\Osin %Edition%"}},
+       "undefined-variable",
+       "Presetup/Osin.ini"},
+      {"a variable that refers to itself",
+       {{"Presetup/Osin.ini", "ProgramGroup=Osin Demo", "ProgramGroup=%ProgramGroup% Demo"}},
+       "runaway-variable",
+       "Presetup/Osin.ini"},
+      {"a name outside the code page",
+       {{"Data/price\xE2\x82\xAC.txt", "", "euro"}},
+       "code-page",
+       "Data/price\xE2\x82\xAC.txt"},
+      {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
+      {"Uninstall without the uninstaller",
+       {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"}},
+       "missing-file",
+       "Presetup/Osin.ini"},
+      {"the licence page without a licence",
+       {{"Presetup/License.txt", "*", ""}, {"Presetup/License.RUS", "*", ""}},
+       "missing-file",
+       "Presetup/Osin.ini"},
+      {"a version of two numbers",
+       {{"Presetup/Osin.ini", "", "\r\n[VersionInfo]\r\nreadme.txt=1.0\r\n"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a misspelt script",
+       {{"Presetup/Osin.ini", "InsFiles=App,System", "InsFiles=App,Sytem"}},
+       "missing-file",
+       "Presetup/Osin.ini"},
+      {"a registry root in small letters",
+       {{"Presetup/System.ins", "DemoObsolete=HKCU", "DemoObsolete=hkcu"}},
+       "bad-value",
+       "Presetup/System.ins"},
+      {"flags out of range",
+       {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,512"}},
+       "bad-value",
+       "Presetup/System.ins"},
+      {"no configuration", {{"Presetup/Osin.ini", "*", ""}}, "missing-file", "Presetup"},
+  };
+  return cases;
+}
+
+class ProjectCheck : public ScratchTest {
+ protected:
+  fs::path CopyOfDemo() {
+    fs::path project = dir_ / "project";
+    fs::remove_all(project);
+    fs::copy(Demo(), project, fs::copy_options::recursive);
+    return project;
+  }
+};
+
+TEST_F(ProjectCheck, TheDemoIsClean) {
+  std::vector<Finding> findings = CheckProject(Demo(), 437);
+  for (const Finding& f : findings) ADD_FAILURE() << FormatFinding(f);
+}
+
+TEST_F(ProjectCheck, EachBrokenProjectIsReportedWhereItIsBroken) {
+  std::set<std::string> seen;
+  for (const BrokenProject& c : Cases()) {
+    SCOPED_TRACE(c.what);
+    fs::path project = CopyOfDemo();
+    for (const Edit& e : c.edits) {
+      fs::path file = project / fs::u8path(e.file);
+      std::string bytes = ReadBytes(file);
+      if (e.text == "*") {
+        if (e.with.empty())
+          ASSERT_TRUE(fs::remove(file));
+        else
+          WriteBytes(file, e.with);
+        continue;
+      }
+      size_t at = e.text.empty() ? bytes.size() : bytes.find(e.text);
+      ASSERT_NE(at, std::string::npos) << e.text << " is not in " << e.file;
+      bytes.replace(at, e.text.size(), e.with);
+      ASSERT_TRUE(WriteBytes(file, bytes));
+    }
+    std::string all;
+    bool found = false;
+    for (const Finding& f : CheckProject(project, 437)) {
+      all += FormatFinding(f) + "\n";
+      bool ini = f.file.find(".ini") != std::string::npos || f.file.find(".lng") != std::string::npos ||
+                 f.file.find(".ins") != std::string::npos;
+      if (f.kind == c.kind && f.file.rfind(c.file, 0) == 0 && (f.line > 0 || !ini)) found = true;
+    }
+    EXPECT_TRUE(found) << "expected " << c.kind << " in " << c.file << ", got:\n" << all;
+    seen.insert(c.kind);
+  }
+  for (const std::string& kind : FindingKinds()) EXPECT_TRUE(seen.count(kind)) << kind << " is never tested";
+}
+
+// check exits 0 with warnings and 2 with --strict; build --strict writes
+// nothing; a clean project builds under --strict.
+TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
+  const char* build = getenv("OSIN_BUILD_DIR");
+  std::string pack = "'" + std::string(build ? build : ".") + "/tools/pack/osin-pack'";
+  fs::path project = CopyOfDemo();
+  ASSERT_TRUE(WriteBytes(project / "Data" / "extra.dat", "spare"));
+  ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
+  CommandResult r = RunCommandIn(dir_.string(), pack + " check project");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("Data/extra.dat: warning: no CopyFiles line"), std::string::npos) << r.out;
+  r = RunCommandIn(dir_.string(), pack + " check project --strict");
+  EXPECT_EQ(r.status, 2) << r.out;
+  r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "setup.exe"));
+  r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0");
+  EXPECT_EQ(r.status, 0) << r.out;
+  fs::remove(project / "Data" / "extra.dat");
+  r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("warning"), std::string::npos) << r.out;
+}
+
+// The publisher's guide: the files its examples spell out (each fenced
+// block after a line "<!-- example PROJECT: PATH -->") make projects that
+// pass the check under --strict and build. The header bitmap, which text
+// cannot show, is the demo's.
+TEST_F(ProjectCheck, TheGuidesExamplesBuildAndPassTheCheck) {
+  const char* source = getenv("OSIN_SOURCE_DIR");
+  std::istringstream guide(ReadBytes(fs::path(source ? source : ".") / "docs" / "guide.md"));
+  std::set<std::string> projects;
+  int files = 0;
+  const std::string mark = "<!-- example ";
+  for (std::string line; std::getline(guide, line);) {
+    if (line.rfind(mark, 0) != 0) continue;
+    size_t colon = line.find(": ", mark.size());
+    ASSERT_NE(colon, std::string::npos) << line;
+    std::string project = line.substr(mark.size(), colon - mark.size());
+    std::string path = line.substr(colon + 2, line.find(" -->") - colon - 2);
+    std::string fence, text;
+    ASSERT_TRUE(std::getline(guide, fence) && fence.rfind("```", 0) == 0) << line;
+    for (std::string body; std::getline(guide, body) && body != "```";) text += body + "\r\n";
+    ASSERT_TRUE(WriteBytes(dir_ / project / path, text));
+    projects.insert(project);
+    ++files;
+  }
+  EXPECT_GE(files, 5);
+  ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
+  const char* build = getenv("OSIN_BUILD_DIR");
+  std::string pack = "'" + std::string(build ? build : ".") + "/tools/pack/osin-pack'";
+  for (const std::string& project : projects) {
+    SCOPED_TRACE(project);
+    fs::copy_file(Demo() / "Presetup" / "Osin.bmp", dir_ / project / "Presetup" / "Osin.bmp");
+    for (const Finding& f : CheckProject(dir_ / project, 437)) ADD_FAILURE() << FormatFinding(f);
+    CommandResult r =
+        RunCommandIn(dir_.string(), pack + " build " + project + " -o setup.exe --stub stub.exe --strict");
+    EXPECT_EQ(r.status, 0) << r.out;
+    r = RunCommandIn(dir_.string(), pack + " test setup.exe");
+    EXPECT_NE(r.out.find(" ok, 0 failed"), std::string::npos) << r.out;
+  }
+}
+
+}  // namespace
+}  // namespace osin

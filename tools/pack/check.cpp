@@ -1,0 +1,872 @@
+#include "pack/check.h"
+
+#include <ctype.h>
+#include <limits.h>
+#include <string.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "config/inifile.h"
+#include "config/variables.h"
+#include "install/copyentry.h"
+#include "install/pending.h"
+#include "install/script.h"
+#include "pack/oem.h"
+#include "platform/fault.h"
+#include "platform/strutils.h"
+#include "resources/ids.h"
+#include "ui/bitmap.h"
+
+namespace fs = std::filesystem;
+
+namespace osin {
+namespace {
+
+const CharSet kComma(",");
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+bool Same(const std::string& a, const std::string& b) {
+  return Lower(a) == Lower(b);
+}
+
+std::string Str(const String& s) {
+  return std::string(s.Data(), size_t(s.Length()));
+}
+String Ansi(const std::string& s) {
+  return String(s.c_str(), int(s.size()));
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+// Items of a list value split at "," only, as the setup splits them.
+std::vector<std::string> Items(const std::string& value) {
+  std::vector<std::string> items;
+  if (value.empty()) return items;
+  std::stringstream in(value);
+  std::string item;
+  while (std::getline(in, item, ',')) items.push_back(item);
+  if (value.back() == ',') items.push_back("");
+  return items;
+}
+
+bool IsNumber(const std::string& text) {
+  String t = Ansi(text);
+  return IniStrToInt(t, INT_MIN) != INT_MIN || IniStrToInt(t, INT_MAX) != INT_MAX;
+}
+
+// The pages a sequence may name, and the texts each shows: control ids of
+// its own section (or of [Dialogs]); DLG_DIR's browser and the progress
+// page's action line read numbered strings as well.
+struct PageTexts {
+  const char* name;
+  std::vector<int> ids;
+};
+const std::vector<PageTexts>& Pages() {
+  // The folder browser's texts on DLG_DIR and the action line's formats on
+  // DLG_PROGRESS.
+  static const int kBrowser[] = {200, 201, 202, 203, 204, 205, 206};
+  static const int kActionFormats[] = {200, 201, 202};
+  static const std::vector<PageTexts> pages = {
+      {DLG_WELCOME, {IDC_PAGE_TEXT}},
+      {DLG_LANGUAGE, {IDC_PAGE_TEXT}},
+      {DLG_LICENSE, {IDC_LICENSE_ACCEPT, IDC_LICENSE_DECLINE, IDC_LICENSE_PROMPT}},
+      {DLG_README, {IDC_PAGE_TEXT}},
+      {DLG_PASSWORD, {IDC_PAGE_TEXT}},
+      {DLG_DIR,
+       {IDC_DIR_GROUP, IDC_DIR_BROWSE, IDC_DIR_TEXT, kBrowser[0], kBrowser[1], kBrowser[2], kBrowser[3],
+        kBrowser[4], kBrowser[5], kBrowser[6]}},
+      {DLG_GROUP, {IDC_PAGE_TEXT}},
+      {DLG_START, {IDC_PAGE_TEXT}},
+      {DLG_PROGRESS,
+       {IDC_PAGE_TEXT, IDC_PROGRESS_ALL_LABEL, kActionFormats[0], kActionFormats[1], kActionFormats[2]}},
+      {DLG_REBOOT, {IDC_PAGE_TEXT, IDC_REBOOT_YES, IDC_REBOOT_NO}},
+      {DLG_FINISH, {IDC_FINAL_TEXT}},
+      {DLG_NOTFINISH, {IDC_FINAL_TEXT}},
+  };
+  return pages;
+}
+
+const PageTexts* FindPage(const std::string& name) {
+  for (const PageTexts& p : Pages())
+    if (name == p.name) return &p;
+  return nullptr;
+}
+
+// The raw lines of an INI file, for the line numbers the store does not
+// keep: sections and keys found by the store's own rules (a header is "["
+// to "]" with nothing around it; a key is the text before "=" without the
+// blanks before it; ";" in the first column is a remark).
+class RawIni {
+ public:
+  struct Line {
+    int number;
+    std::string section, key;
+  };
+  explicit RawIni(const std::string& bytes) {
+    std::string line, section;
+    int number = 1;
+    bool inSection = false;
+    auto take = [&]() {
+      if (!line.empty() && line.front() == '[' && line.back() == ']' && line.size() >= 2) {
+        section = line.substr(1, line.size() - 2);
+        inSection = true;
+        headers_.push_back({number, section, ""});
+      } else if (inSection && !line.empty() && line[0] != ';' && line.find('=') != std::string::npos &&
+                 line[0] != '=') {
+        std::string key = line.substr(0, line.find('='));
+        key.erase(key.find_last_not_of(" \t") + 1);
+        lines_.push_back({number, section, key});
+      }
+      line.clear();
+    };
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      char c = bytes[i];
+      if (c == '\r' || c == '\n') {
+        take();
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        ++number;
+      } else {
+        line += c;
+      }
+    }
+    take();
+  }
+  int SectionLine(const std::string& section) const {
+    for (const Line& h : headers_)
+      if (Same(h.section, section)) return h.number;
+    return 0;
+  }
+  int KeyLine(const std::string& section, const std::string& key) const {
+    for (const Line& l : lines_)
+      if (Same(l.section, section) && Same(l.key, key)) return l.number;
+    return SectionLine(section);
+  }
+  const std::vector<Line>& Headers() const { return headers_; }
+  const std::vector<Line>& Lines() const { return lines_; }
+
+ private:
+  std::vector<Line> headers_, lines_;
+};
+
+// One INI file of the project, read by the setup's own store.
+struct IniFile {
+  std::string rel;
+  std::unique_ptr<TztIniFile> store;
+  std::unique_ptr<RawIni> raw;
+
+  std::vector<std::string> Sections() const {
+    StringList list;
+    store->ReadSections(list);
+    std::vector<std::string> out;
+    for (int i = 0; i < list.Count(); ++i) out.push_back(Str(list[i]));
+    return out;
+  }
+  // The section's lines as (name, value), in file order.
+  std::vector<std::pair<std::string, std::string>> Values(const std::string& section) const {
+    StringList list;
+    store->ReadSectionValues(Ansi(section), list);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (int i = 0; i < list.Count(); ++i) out.push_back({Str(NamePart(list[i])), Str(ValuePart(list[i]))});
+    return out;
+  }
+  bool Has(const std::string& section, const std::string& key) const {
+    const String missing("\x01");
+    return store->ReadString(Ansi(section), Ansi(key), missing) != missing;
+  }
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& fallback = "") const {
+    return Str(store->ReadString(Ansi(section), Ansi(key), Ansi(fallback)));
+  }
+  bool HasSection(const std::string& section) const {
+    for (const std::string& s : Sections())
+      if (Same(s, section)) return true;
+    return false;
+  }
+};
+
+enum class KeyType {
+  kText,
+  kBool,
+  kColour,
+  kFont,
+  kPosition,
+  kLanguages,
+  kSystems,
+  kPages,
+  kScripts,
+  kBitmap
+};
+
+struct KeyRule {
+  const char* section;
+  const char* key;
+  KeyType type;
+};
+
+const KeyRule kKeys[] = {
+    {"Config", "DefaultInstallPath", KeyType::kText},
+    {"Config", "Uninstall", KeyType::kBool},
+    {"Config", "CheckAdminRights", KeyType::kBool},
+    {"Config", "NeedReboot", KeyType::kBool},
+    {"Config", "Languages", KeyType::kLanguages},
+    {"Config", "SupportedOS", KeyType::kSystems},
+    {"Config", "PreInstallDialogSequence", KeyType::kPages},
+    {"Config", "PostInstallDialogSequence", KeyType::kPages},
+    {"Config", "InsFiles", KeyType::kScripts},
+    {"Config", "LogFile", KeyType::kText},
+    {"Display", "ShowMainWindow", KeyType::kBool},
+    {"Display", "ShowMainTitle", KeyType::kBool},
+    {"Display", "MainTitleFont", KeyType::kFont},
+    {"Display", "MainTitleShadow", KeyType::kBool},
+    {"Display", "MainTitleShadowColor", KeyType::kColour},
+    {"Display", "DialogFont", KeyType::kFont},
+    {"Display", "DialogTitleFont", KeyType::kFont},
+    {"Display", "DialogTitleShadow", KeyType::kBool},
+    {"Display", "DialogTitleShadowColor", KeyType::kColour},
+    {"Display", "DialogPosition", KeyType::kPosition},
+    {"Display", "BackgroundBitmap", KeyType::kBitmap},
+    {"Display", "GradientTopColor", KeyType::kColour},
+    {"Display", "GradientBottomColor", KeyType::kColour},
+    {"Display", "ShowFinalDialog", KeyType::kBool},
+};
+
+// Sections whose keys are the publisher's own names.
+const char* const kFreeSections[] = {"StaticBitmap", "DialogBitmap", "PreRunApp", "Variables", "VersionInfo"};
+
+// The variables the setup defines itself.
+const char* const kBuiltins[] = {"SourcePath",
+                                 "InstallPath",
+                                 "Presetup",
+                                 "BootDrive",
+                                 "Windows",
+                                 "System",
+                                 "Desktop",
+                                 "Fonts",
+                                 "NetHood",
+                                 "Personal",
+                                 "ProgramsMenu",
+                                 "Recent",
+                                 "SendTo",
+                                 "StartMenu",
+                                 "StartupMenu",
+                                 "Templates",
+                                 "ProgramFiles",
+                                 "CommonFiles",
+                                 "CommonDesktop",
+                                 "CommonProgramsMenu",
+                                 "CommonStartMenu",
+                                 "CommonStartupMenu",
+                                 "BDE",
+                                 "Delphi",
+                                 "Date",
+                                 "LangStr",
+                                 "ProgramGroup"};
+
+const char* const kScriptSuffixes[] = {".ins", ".nt", ".nt4", ".2k", ".9x", ".95", ".98"};
+
+// What a Strings message is for, when a project needs it.
+struct MessageUse {
+  int id;
+  const char* use;
+};
+
+class Checker {
+ public:
+  Checker(const fs::path& project, int codePage) : project_(project), codePage_(codePage) {}
+
+  std::vector<Finding> Run() {
+    GatherFiles();
+    const IniFile* config = Open("Osin.ini", true);
+    if (!config) {
+      Warn("Presetup", 0, "missing-file", "there is no Osin.ini: the setup has no configuration to read");
+      return findings_;
+    }
+    config_ = config;
+    CheckConfigKeys();
+    CheckFreeSections();
+    CheckVariables();
+    CheckScripts();
+    CheckLanguageFiles();
+    CheckDocuments();
+    std::stable_sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+      return a.file != b.file ? a.file < b.file : a.line < b.line;
+    });
+    return findings_;
+  }
+
+ private:
+  void Warn(const std::string& file, int line, const std::string& kind, const std::string& text) {
+    findings_.push_back({file, line, kind, text});
+  }
+  void WarnAt(const IniFile& ini, const std::string& section, const std::string& key, const std::string& kind,
+              const std::string& text) {
+    Warn(ini.rel, key.empty() ? ini.raw->SectionLine(section) : ini.raw->KeyLine(section, key), kind, text);
+  }
+
+  // The files of Presetup and Data; names that the archive cannot hold.
+  void GatherFiles() {
+    for (const char* top : {"Presetup", "Data"}) {
+      fs::path folder = project_ / top;
+      std::error_code error;
+      if (!fs::is_directory(folder, error)) continue;
+      std::map<std::string, std::string> seen;
+      for (auto it = fs::recursive_directory_iterator(folder, error);
+           it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (error || !it->is_regular_file(error)) continue;
+        fs::path relative = it->path().lexically_relative(folder);
+        std::string shown = std::string(top) + "/" + relative.generic_string();
+        std::string name;
+        if (!ToOemName(relative, codePage_, name)) {
+          Warn(shown, 0, "code-page",
+               "the name cannot be written in code page " + std::to_string(codePage_) +
+                   " (choose another with --codepage, or rename the file)");
+          continue;
+        }
+        auto [other, added] = seen.insert({Lower(name), shown});
+        if (!added)
+          Warn(shown, 0, "name-clash",
+               "differs from " + other->second +
+                   " only in letter case: on Windows one would replace the other");
+        if (std::string(top) == "Presetup")
+          presetup_[Lower(name)] = relative.generic_string();
+        else
+          data_.push_back("Data\\" + name);
+      }
+    }
+  }
+
+  // The Presetup file named Name (without regard to case), or null.
+  const std::string* PresetupFile(const std::string& name) const {
+    auto it = presetup_.find(Lower(name));
+    return it == presetup_.end() ? nullptr : &it->second;
+  }
+
+  const IniFile* Open(const std::string& name, bool stripQuotes) {
+    const std::string* found = PresetupFile(name);
+    if (!found) return nullptr;
+    std::string key = Lower(name) + (stripQuotes ? "" : "|quotes");
+    auto it = inis_.find(key);
+    if (it != inis_.end()) return it->second.get();
+    fs::path path = project_ / "Presetup" / *found;
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    TIniParseOptions options;
+    options.StripQuotes = stripQuotes;
+    auto ini = std::make_unique<IniFile>();
+    ini->rel = "Presetup/" + *found;
+    ini->store = std::make_unique<TztIniFile>(Ansi(path.string()), true, options);
+    ini->raw = std::make_unique<RawIni>(bytes.str());
+    if (FaultPending()) {
+      Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
+      return nullptr;
+    }
+    return (inis_[key] = std::move(ini)).get();
+  }
+
+  void CheckBitmap(const IniFile& ini, const std::string& section, const std::string& key,
+                   const std::string& file) {
+    const std::string* found = PresetupFile(file);
+    if (!found) {
+      WarnAt(ini, section, key, "missing-file", "names " + file + ", which is not in Presetup");
+      return;
+    }
+    std::ifstream in(project_ / "Presetup" / *found, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TBitmapLayout layout;
+    BitmapCheck result =
+        CheckBitmapFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), layout);
+    static const char* const why[] = {"", "is not a BMP file", "is cut short",
+                                      "uses a depth or compression the setup does not draw"};
+    if (result != BitmapCheck::kOk)
+      WarnAt(ini, section, key, "bad-bitmap",
+             file + " " + why[int(result)] + ": the setup shows nothing there");
+  }
+
+  void CheckFont(const std::string& section, const std::string& key, const std::string& value) {
+    if (value.empty()) return;
+    String v = Ansi(value);
+    if (GetField(1, v, kComma).Length() > 31)
+      WarnAt(*config_, section, key, "bad-value", "the face name is longer than 31 characters and is cut");
+    std::string size = Str(GetField(2, v, kComma)), colour = Str(GetField(3, v, kComma));
+    if (!size.empty() && !IsNumber(size))
+      WarnAt(*config_, section, key, "bad-value",
+             "font size " + size + " is not a number: 8 points are used");
+    if (!colour.empty() && !IsNumber(colour))
+      WarnAt(*config_, section, key, "bad-value",
+             "font colour " + colour + " is not a number: black is used");
+    for (char c : Str(GetField(4, v, kComma)))
+      if (!strchr("BIUS", c))
+        WarnAt(*config_, section, key, "bad-value",
+               std::string("style letter ") + c + " is ignored: the styles are B, I, U and S, in capitals");
+  }
+
+  void CheckListItems(const std::string& key, KeyType type, const std::string& value) {
+    for (const std::string& item : Items(value)) {
+      if (type == KeyType::kLanguages) {
+        std::string code = Upper(Trim(item));
+        if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return isalpha(c); })) {
+          WarnAt(*config_, "Config", key, "bad-value",
+                 "\"" + item + "\" is not a three-letter language code such as Enu or Rus");
+        } else if (std::find(languages_.begin(), languages_.end(), code) == languages_.end()) {
+          languages_.push_back(code);
+        }
+        continue;
+      }
+      bool known = false;
+      if (type == KeyType::kSystems) {
+        for (const char* word : {"nt", "nt4", "2k", "9x", "95", "98"}) known = known || Same(item, word);
+      } else if (type == KeyType::kPages) {
+        if (Upper(item) == DLG_PROGRESS) {
+          WarnAt(*config_, "Config", key, "unknown-page",
+                 "DLG_PROGRESS is shown by the installation itself; in a sequence it has no Next button");
+          continue;
+        }
+        known = FindPage(Upper(item)) != nullptr;
+        if (known) shown_.insert(Upper(item));
+      } else {
+        known = !Trim(item).empty();
+      }
+      if (known) continue;
+      std::string hint =
+          Trim(item) != item ? " (the setup keeps the blanks around an item: remove them)" : "";
+      const char* what = type == KeyType::kSystems ? "a system (nt, nt4, 2k, 9x, 95, 98)"
+                         : type == KeyType::kPages ? "a page"
+                                                   : "a script";
+      WarnAt(*config_, "Config", key, type == KeyType::kPages ? "unknown-page" : "bad-value",
+             "\"" + item + "\" is not " + what + hint);
+    }
+  }
+
+  void CheckConfigKeys() {
+    for (const std::string& section : config_->Sections()) {
+      bool known =
+          Same(section, "Config") || Same(section, "Display") || Lower(section).rfind("variables.", 0) == 0;
+      for (const char* free : kFreeSections) known = known || Same(section, free);
+      if (!known)
+        WarnAt(*config_, section, "", "unknown-section",
+               "the setup does not read a section [" + section + "]");
+    }
+    for (const char* section : {"Config", "Display"}) {
+      for (const auto& [key, value] : config_->Values(section)) {
+        const KeyRule* rule = nullptr;
+        for (const KeyRule& r : kKeys)
+          if (Same(r.section, section) && Same(r.key, key)) rule = &r;
+        if (!rule) {
+          WarnAt(*config_, section, key, "unknown-key",
+                 "the setup does not read " + key + " in [" + section + "]");
+          continue;
+        }
+        CheckKey(*rule, value);
+      }
+    }
+    if (languages_.empty()) languages_.push_back("ENU");
+    if (Bool("Config", "Uninstall", false)) {
+      if (!PresetupFile("UnOsin.exe"))
+        WarnAt(*config_, "Config", "Uninstall", "missing-file",
+               "Uninstall=1 needs the uninstaller UnOsin.exe in Presetup; without it nothing is registered");
+      if (config_->Read("Config", "LogFile").empty())
+        WarnAt(*config_, "Config", "Uninstall", "bad-value",
+               "Uninstall=1 needs a LogFile: the uninstaller undoes what the install log records");
+    }
+    if (!config_->Read("Config", "InsFiles").empty()) {
+      shown_.insert(DLG_PROGRESS);
+      shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
+    }
+    if (Bool("Config", "NeedReboot", false)) shown_.insert(DLG_REBOOT);
+    if (Bool("Display", "ShowFinalDialog", true)) {
+      shown_.insert(DLG_FINISH);
+      shown_.insert(DLG_NOTFINISH);
+    }
+  }
+
+  bool Bool(const std::string& section, const std::string& key, bool fallback) const {
+    return config_->Read(section, key, fallback ? "1" : "0") == "1";
+  }
+
+  void CheckKey(const KeyRule& rule, const std::string& value) {
+    switch (rule.type) {
+      case KeyType::kBool:
+        if (value != "0" && value != "1")
+          WarnAt(*config_, rule.section, rule.key, "bad-value",
+                 std::string(rule.key) + "=" + value +
+                     " reads as no: the setup takes only 1 for yes (0 for no)");
+        break;
+      case KeyType::kColour:
+        if (!IsNumber(value))
+          WarnAt(*config_, rule.section, rule.key, "bad-value",
+                 value + " is not a colour ($BBGGRR or a decimal number): the default is used");
+        break;
+      case KeyType::kFont:
+        CheckFont(rule.section, rule.key, value);
+        break;
+      case KeyType::kPosition:
+        for (int f = 1; f <= 2; ++f) {
+          std::string field = Str(GetField(f, Ansi(value), kComma));
+          if (!field.empty() &&
+              (!IsNumber(field) || IniStrToInt(Ansi(field), 0) < 0 || IniStrToInt(Ansi(field), 0) > 2))
+            WarnAt(
+                *config_, rule.section, rule.key, "bad-value",
+                "\"" + field + "\" is not a placement: 0 (near the edge), 1 (centred) or 2 (the far side)");
+        }
+        break;
+      case KeyType::kBitmap:
+        if (!value.empty()) CheckBitmap(*config_, rule.section, rule.key, value);
+        break;
+      case KeyType::kText:
+        break;
+      default:
+        CheckListItems(rule.key, rule.type, value);
+    }
+  }
+
+  void CheckFreeSections() {
+    for (const auto& [key, value] : config_->Values("DialogBitmap")) {
+      if (!FindPage(Upper(key)))
+        WarnAt(*config_, "DialogBitmap", key, "unknown-page", key + " is not a page");
+      if (!Trim(value).empty()) CheckBitmap(*config_, "DialogBitmap", key, Trim(value));
+    }
+    bool headerDefault = false;
+    for (const std::string& page : shown_)
+      headerDefault = headerDefault || Trim(config_->Read("DialogBitmap", page)).empty();
+    if (headerDefault && !PresetupFile("Osin.bmp"))
+      WarnAt(*config_, "Config", "PreInstallDialogSequence", "missing-file",
+             "pages without a DialogBitmap show Osin.bmp in their header, which is not in Presetup");
+    for (const auto& [key, value] : config_->Values("StaticBitmap")) {
+      String v = Ansi(value);
+      CheckBitmap(*config_, "StaticBitmap", key, Str(GetField(1, v, kComma)));
+      for (int f = 2; f <= 5; ++f) {
+        std::string field = Str(GetField(f, v, kComma));
+        if (!field.empty() && !IsNumber(field))
+          WarnAt(*config_, "StaticBitmap", key, "bad-value",
+                 "field " + std::to_string(f) + " (" + field +
+                     ") of file,x,y,anchor,transparent is not a number");
+      }
+    }
+    for (const auto& [key, value] : config_->Values("VersionInfo")) {
+      std::string entry = Lower("Data\\" + key);
+      if (std::none_of(data_.begin(), data_.end(), [&](const std::string& d) { return Lower(d) == entry; }))
+        WarnAt(*config_, "VersionInfo", key, "missing-file", key + " is not a file under Data");
+      int dots = 0;
+      bool digits = !value.empty();
+      for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '.') {
+          digits = digits && i > 0 && value[i - 1] != '.' && i + 1 < value.size();
+          ++dots;
+        } else {
+          digits = digits && isdigit(static_cast<unsigned char>(value[i]));
+        }
+      }
+      if (!digits || dots != 3)
+        WarnAt(*config_, "VersionInfo", key, "bad-value",
+               "\"" + value + "\" is not a version of four numbers such as 1.2.0.15");
+    }
+  }
+
+  // Variables -------------------------------------------------------------
+
+  // The variables of language Code: the setup's own, then [Variables] and
+  // [Variables.<code>]; the folders stand for themselves.
+  void VariablesOf(const std::string& code, StringList& list) const {
+    for (const char* name : kBuiltins) SetVariable(list, name, String("C:\\") + name);
+    for (const std::string& section : {std::string("Variables"), "Variables." + code}) {
+      for (const auto& [key, value] : config_->Values(section)) SetVariable(list, Ansi(key), Ansi(value));
+    }
+  }
+
+  void CheckVariables() {
+    for (const std::string& code : languages_) {
+      StringList list;
+      VariablesOf(code, list);
+      for (int i = 0; i < list.Count(); ++i) {
+        if (!ExpandVariables(ValuePart(list[i]), list).Runaway) continue;
+        std::string name = Str(NamePart(list[i]));
+        bool own = config_->Has("Variables." + code, name);
+        WarnAt(*config_, own ? "Variables." + code : "Variables", name, "runaway-variable",
+               name + " refers to itself (directly or through others): its expansion never ends");
+      }
+    }
+    for (const std::string& section : config_->Sections()) {
+      std::vector<std::string> codes = languages_;
+      if (Lower(section).rfind("variables.", 0) == 0) codes = {Upper(section.substr(10))};
+      for (const auto& kv : config_->Values(section)) ScanReferences(*config_, section, kv, codes);
+    }
+  }
+
+  // Reports references in Key=Value of Section that no variable of the
+  // languages Codes defines.
+  void ScanReferences(const IniFile& ini, const std::string& section,
+                      const std::pair<std::string, std::string>& line,
+                      const std::vector<std::string>& codes) {
+    std::string text = line.first + "=" + line.second;
+    for (size_t p = text.find('%'); p != std::string::npos; p = text.find('%', p + 1)) {
+      size_t end = text.find('%', p + 1);
+      if (end == std::string::npos) break;
+      std::string name = text.substr(p + 1, end - p - 1);
+      if (name.empty() || name.size() > 64 || !std::all_of(name.begin(), name.end(), [](char c) {
+            return isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+          }))
+        continue;
+      std::vector<std::string> missing;
+      std::string otherCase;
+      for (const std::string& code : codes) {
+        StringList list;
+        VariablesOf(code, list);
+        bool exact = false;
+        for (int i = 0; i < list.Count(); ++i) {
+          std::string defined = Str(NamePart(list[i]));
+          if (defined == name)
+            exact = true;
+          else if (Same(defined, name))
+            otherCase = defined;
+        }
+        if (!exact) missing.push_back(code);
+      }
+      p = end;
+      if (missing.empty()) continue;
+      if (!otherCase.empty()) {
+        WarnAt(ini, section, line.first, "undefined-variable",
+               "%" + name + "% does not match the variable " + otherCase +
+                   ": references must have the name's letter case");
+      } else if (missing.size() == codes.size()) {
+        WarnAt(ini, section, line.first, "undefined-variable",
+               "%" + name + "% is not defined: the text keeps it as it stands");
+      } else {
+        std::string which;
+        for (const std::string& c : missing) which += (which.empty() ? "" : ", ") + c;
+        WarnAt(ini, section, line.first, "undefined-variable",
+               "%" + name + "% is not defined for " + which +
+                   " (no [Variables] line, nor one in [Variables." + missing[0] + "])");
+      }
+    }
+  }
+
+  // Scripts ---------------------------------------------------------------
+
+  void CheckScripts() {
+    String bases = Ansi(config_->Read("Config", "InsFiles"));
+    std::vector<std::string> used;  // "Data\..." keys of archive copies
+    for (int b = 1; b <= CountWords(bases, kComma); ++b) {
+      std::string base = Str(GetWord(b, bases, kComma));
+      bool any = false;
+      for (const char* suffix : kScriptSuffixes) {
+        const IniFile* script = Open(base + suffix, false);
+        if (!script) continue;
+        any = true;
+        CheckScript(*script, used);
+      }
+      if (!any)
+        WarnAt(*config_, "Config", "InsFiles", "missing-file",
+               "no script " + base + ".ins (nor " + base + ".nt, .9x and the like) is in Presetup");
+    }
+    for (const std::string& name : data_) {
+      bool installed = false;
+      for (const std::string& key : used) {
+        TPendingList one;
+        one.Set(Ansi(key), Array<String>());
+        installed = installed || FindCopyEntry(one, Ansi(name)) == 0;
+      }
+      if (!installed) {
+        std::string shown = name;
+        std::replace(shown.begin(), shown.end(), '\\', '/');
+        Warn(shown, 0, "unused-file", "no CopyFiles line of the scripts installs this file");
+      }
+    }
+  }
+
+  void CheckScript(const IniFile& script, std::vector<std::string>& used) {
+    std::set<std::string> referenced;
+    std::vector<std::string> suffixes = {""};
+    for (const std::string& code : languages_) suffixes.push_back("." + code);
+    for (const std::string& suffix : suffixes) {
+      std::vector<std::string> codes =
+          suffix.empty() ? languages_ : std::vector<std::string>{suffix.substr(1)};
+      for (int a = 0; a < kScriptActionCount; ++a) {
+        std::string section = ScriptActionName(ScriptAction(a)) + suffix;
+        referenced.insert(Lower(section));
+        for (const auto& line : script.Values(section)) {
+          ScanReferences(script, section, line, codes);
+          if (a == kActRunApp) continue;
+          const std::string& list = line.first;
+          referenced.insert(Lower(list));
+          if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
+          if (!script.HasSection(list)) {
+            WarnAt(script, section, list, "missing-section",
+                   "[" + section + "] names the section [" + list + "], which the script does not have");
+            continue;
+          }
+          for (const auto& entry : script.Values(list)) {
+            ScanReferences(script, list, entry, codes);
+            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, used);
+          }
+        }
+      }
+    }
+    for (const std::string& section : script.Sections()) {
+      if (!referenced.count(Lower(section)) && Lower(section).rfind("uninstall.", 0) != 0)
+        WarnAt(script, section, "", "unused-section", "no action section names [" + section + "]");
+    }
+  }
+
+  // The root words are the setup's own, in capitals.
+  void CheckRegistryKey(const IniFile& script, const std::string& section,
+                        const std::pair<std::string, std::string>& line) {
+    std::string root = line.second.substr(0, line.second.find('\\'));
+    for (const char* word : {"HKCR", "HKCU", "HKLM", "HKU"})
+      if (root == word) return;
+    WarnAt(script, section, line.first, "bad-value",
+           "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  void CheckCopyLine(const IniFile& script, const std::string& list,
+                     const std::pair<std::string, std::string>& line, const std::vector<std::string>& codes,
+                     std::vector<std::string>& used) {
+    String value = Ansi(line.second);
+    std::string flagsText = Str(GetField(2, value, kComma));
+    int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
+    if (flags < 0 || flags > 255) {
+      WarnAt(script, list, line.first, "bad-value",
+             "flags \"" + flagsText + "\" are not a sum of 1, 2, 4, 8, 16, 32, 64 and 128");
+      return;
+    }
+    if (flags & kExternalSource) return;
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    std::string source = Str(ExpandString(Ansi(line.first), variables).Text);
+    if (source.find('%') != std::string::npos) return;  // reported as a variable
+    std::string key = "Data\\" + source;
+    used.push_back(key);
+    TPendingList one;
+    one.Set(Ansi(key), Array<String>());
+    for (const std::string& name : data_)
+      if (FindCopyEntry(one, Ansi(name)) == 0) return;
+    WarnAt(script, list, line.first, "missing-file",
+           source + " matches no file under Data: the setup passes the line over");
+  }
+
+  // Language files and documents ------------------------------------------
+
+  // The language file that code Code uses: its own, else Enu.lng. Own
+  // tells which.
+  const IniFile* LanguageFile(const std::string& code, std::string& name, bool& own) {
+    name = code + ".lng";
+    own = PresetupFile(name) != nullptr;
+    if (!own) name = "Enu.lng";
+    return Open(name, true);
+  }
+
+  void CheckLanguageFiles() {
+    std::vector<MessageUse> needed = {{1, "the question when the user cancels"}};
+    if (shown_.count(DLG_PASSWORD)) needed.push_back({12, "the message for a wrong password"});
+    if (!config_->Read("Config", "SupportedOS").empty())
+      needed.push_back({13, "the message on a system not supported"});
+    if (Bool("Config", "CheckAdminRights", false))
+      needed.push_back({10, "the message for missing administrator rights"});
+    if (!config_->Read("Config", "InsFiles").empty())
+      for (int id : {2, 3, 4, 5, 6, 7, 8, 9, 11}) needed.push_back({id, "a message of the installation"});
+    std::set<std::string> done;
+    for (const std::string& code : languages_) {
+      std::string name;
+      bool own = false;
+      const IniFile* lng = LanguageFile(code, name, own);
+      if (!own)
+        WarnAt(
+            *config_, "Config", "Languages", "missing-file",
+            "there is no " + code + ".lng in Presetup" +
+                (lng ? ": users of " + code + " see the texts of Enu.lng"
+                     : (code == "ENU" ? "" : ", nor an Enu.lng") + std::string(": the pages show no text")));
+      if (!lng || !done.insert(Lower(name)).second) continue;
+      for (const MessageUse& m : needed)
+        if (!lng->Has("Strings", std::to_string(m.id)))
+          WarnAt(*lng, "Strings", "", "missing-text",
+                 "[Strings] has no " + std::to_string(m.id) + " (" + m.use + "): the box would be empty");
+      for (int id : {101, 102, 103})
+        if (!lng->Has("Dialogs", std::to_string(id)))
+          WarnAt(*lng, "Dialogs", "", "missing-text",
+                 "[Dialogs] has no " + std::to_string(id) + " (the Back, Next and Cancel buttons)");
+      for (const std::string& page : shown_) {
+        const PageTexts* texts = FindPage(page);
+        std::vector<std::string> missing;
+        if (!lng->Has(page, "Title") && !lng->Has("Dialogs", "Title")) missing.push_back("Title");
+        for (int id : texts->ids)
+          if (!lng->Has(page, std::to_string(id)) && !lng->Has("Dialogs", std::to_string(id)))
+            missing.push_back(std::to_string(id));
+        if (missing.empty()) continue;
+        std::string which;
+        for (const std::string& m : missing) which += (which.empty() ? "" : ", ") + m;
+        WarnAt(*lng, page, "", "missing-text",
+               "the page " + page + " is shown, but [" + page + "] (or [Dialogs]) has no " + which);
+      }
+      for (const std::string& section : lng->Sections())
+        for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
+    }
+  }
+
+  // License.<code> or License.txt, as the licence and readme pages read them.
+  void CheckDocuments() {
+    for (const auto& [page, base] : {std::pair<std::string, std::string>{DLG_LICENSE, "License"},
+                                     std::pair<std::string, std::string>{DLG_README, "Readme"}}) {
+      if (!shown_.count(page)) continue;
+      for (const std::string& code : languages_) {
+        bool found = false;
+        for (const std::string& name : {base + "." + code, base + ".txt"}) {
+          const std::string* file = PresetupFile(name);
+          std::error_code error;
+          found = found || (file && fs::file_size(project_ / "Presetup" / *file, error) > 0 && !error);
+        }
+        if (!found)
+          WarnAt(*config_, "Config", "PreInstallDialogSequence", "missing-file",
+                 page + " shows " + base + "." + code + " or " + base +
+                     ".txt, and Presetup has neither: the page is empty");
+      }
+    }
+  }
+
+  fs::path project_;
+  int codePage_;
+  std::vector<Finding> findings_;
+  std::map<std::string, std::string> presetup_;  // lower-case name -> name as stored
+  std::vector<std::string> data_;                // archive names "Data\..."
+  std::map<std::string, std::unique_ptr<IniFile>> inis_;
+  const IniFile* config_ = nullptr;
+  std::vector<std::string> languages_;  // upper-case codes
+  std::set<std::string> shown_;         // pages the setup may show
+};
+
+}  // namespace
+
+const std::vector<std::string>& FindingKinds() {
+  static const std::vector<std::string> kinds = {
+      "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
+      "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
+      "undefined-variable", "runaway-variable", "code-page",       "name-clash"};
+  return kinds;
+}
+
+std::vector<Finding> CheckProject(const fs::path& project, int codePage) {
+  return Checker(project, codePage).Run();
+}
+
+std::string FormatFinding(const Finding& f) {
+  return f.file + (f.line > 0 ? ":" + std::to_string(f.line) : "") + ": warning: " + f.text + " [" + f.kind +
+         "]";
+}
+
+}  // namespace osin
