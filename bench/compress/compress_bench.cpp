@@ -273,15 +273,38 @@ int Benchmark(const std::string& corpus, const std::string& work) {
     Row("osin-pack extract (wall ms)", ext.wall * 1000, "unar (wall ms)", un.wall * 1000, "ms");
     Row("osin-pack extract (CPU ms)", ext.cpu * 1000, "unar (CPU ms)", un.cpu * 1000, "ms");
     printf("  outputs identical to each other and to the corpus: %s\n", differ ? "NO" : "yes");
-    if (first) firstPlaceOk = ext.wall * 2 <= un.wall;
+    if (first) firstPlaceOk = ext.wall * 3 <= un.wall;
     first = false;
     Run("rm -rf " + ourDir + " " + unarDir);
   }
-  Goal("extraction at least 2 x faster than unar (wall, first place above)", firstPlaceOk);
+  Goal("extraction at least 3 x faster than unar (wall, first place above)", firstPlaceOk);
+  printf("\n");
+
+  // The decoder against the fastest deflate decoder, both writing nowhere:
+  // our test mode decodes and checks the CRC-32 of every entry, as
+  // libdeflate-gunzip checks its stream's. Output megabytes per second, best
+  // of five alternating rounds.
+  printf(
+      "Decoder alone: osin-pack test of the --solid -5 archive, against libdeflate-gunzip -c of the gzip -9 "
+      "tar\n");
   uint64_t bytes = TotalSize(all);
-  Timed test = OsinPack("test " + best);
-  printf("  decoder alone (osin-pack test: decode and check, no writes): %.1f MB/s wall, %.1f MB/s CPU\n",
-         bytes / test.wall / 1e6, bytes / test.cpu / 1e6);
+  uint64_t tarBytes = FileSize(tar);
+  Timed test{1e9, 1e9}, inflate{1e9, 1e9};
+  bool haveInflate = Run("command -v libdeflate-gunzip >/dev/null") == 0;
+  for (int round = 0; round < 5; ++round) {
+    Timed o = OsinPack("test " + best);
+    test = Timed{std::min(test.cpu, o.cpu), std::min(test.wall, o.wall)};
+    if (!haveInflate) continue;
+    Clock cd;
+    Run("libdeflate-gunzip -c " + tar + ".gz > /dev/null");
+    inflate = Timed{std::min(inflate.cpu, cd.CpuSeconds()), std::min(inflate.wall, cd.WallSeconds())};
+  }
+  Row("osin-pack test (MB/s wall)", bytes / test.wall / 1e6, "libdeflate-gunzip (MB/s)",
+      tarBytes / inflate.wall / 1e6, "MB/s");
+  Row("osin-pack test (MB/s CPU)", bytes / test.cpu / 1e6, "libdeflate-gunzip (MB/s)",
+      tarBytes / inflate.cpu / 1e6, "MB/s");
+  Goal("decoder at least as fast as libdeflate-gunzip (MB/s wall)",
+       haveInflate && bytes / test.wall >= tarBytes / inflate.wall);
   Clock ct;
   int failed = ReadArchive(best, "", "");
   printf("  decoder alone in process (no start-up, no writes): %.1f MB/s wall, %.1f MB/s CPU\n",
