@@ -126,6 +126,7 @@ int RarReader::Read(void* buffer, int count) {
     filePos_ += n;
     if (direct) {
       done += n;
+      aheadPos_ = aheadEnd_ = 0;  // no longer the bytes just before FilePos_
     } else {
       aheadPos_ = 0;
       aheadEnd_ = n;
