@@ -23,9 +23,11 @@ struct LevelParams {
   int nice;
   uint32_t lazy;  // a match shorter than this is checked against the next position's
   int passes;     // 0: greedy or lazy matching; n: cost-based parse, n passes
+  bool tree;      // binary-tree match finder rather than hash chains
 };
 constexpr LevelParams kLevels[6] = {
-    {0, 0, 0, 0}, {4, 32, 0, 0}, {12, 64, 16, 0}, {48, 128, 64, 0}, {32, 96, 0, 1}, {128, 192, 0, 2},
+    {0, 0, 0, 0, false},     {4, 32, 0, 0, false},  {12, 64, 16, 0, false},
+    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 192, 0, 2, true},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
@@ -381,7 +383,9 @@ struct Rar20Encoder::Impl {
   std::vector<uint8_t> committed;
 
   Impl(int level, Multimedia mm)
-      : params(kLevels[std::min(std::max(level, 1), 5)]), multimedia(mm), finder(params.depth, params.nice) {}
+      : params(kLevels[std::min(std::max(level, 1), 5)]),
+        multimedia(mm),
+        finder(params.depth, params.nice, params.tree) {}
 
   // --- parsing -------------------------------------------------------------
 
