@@ -187,6 +187,15 @@ void MatchFinder::TreeWalk(uint32_t pos, uint32_t max, uint32_t reach, uint32_t&
   uint32_t h = Hash4(pos);
   int32_t cand = head_[h];
   head_[h] = static_cast<int32_t>(pos);
+  // The next position's walk starts far back in the window, mostly out of
+  // the cache: its first node is fetched while this walk goes on.
+  if (pos + 4 < size_) {
+    int32_t coming = head_[Hash4(pos + 1)];
+    if (coming >= 0) {
+      __builtin_prefetch(&chain_[2 * size_t(coming)]);
+      __builtin_prefetch(data + coming);
+    }
+  }
   int32_t* left = &chain_[2 * size_t(pos)];
   int32_t* right = left + 1;
   uint32_t limit = std::min<uint32_t>(static_cast<uint32_t>(nice_), size_ - pos);

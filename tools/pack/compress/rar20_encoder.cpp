@@ -27,7 +27,7 @@ struct LevelParams {
 };
 constexpr LevelParams kLevels[6] = {
     {0, 0, 0, 0, false},     {4, 32, 0, 0, false},  {12, 64, 16, 0, false},
-    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 192, 0, 2, true},
+    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 128, 0, 2, true},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
@@ -265,6 +265,11 @@ struct Prices {
   uint32_t main[kMainSymbols];
   uint32_t dist[kDistSymbols];
   uint32_t repLen[kRepLenSymbols];
+  // The length part of a long match's price by LongAdjust and length, and of
+  // a recent distance's by RecentAdjust and length: the parse asks for
+  // every length of every match.
+  uint32_t longLength[3][kMaxMatch + 1];
+  uint32_t recentLength[4][kMaxMatch + 1];
 
   void From(const uint8_t* lengths) {
     for (int i = 0; i < kMainSymbols; ++i) main[i] = lengths[i] ? lengths[i] : 14;
@@ -274,26 +279,30 @@ struct Prices {
       uint8_t l = lengths[kMainSymbols + kDistSymbols + i];
       repLen[i] = l ? l : 7;
     }
+    Tabulate();
   }
   void Defaults() {
     for (int i = 0; i < kMainSymbols; ++i) main[i] = i < 256 ? 9 : 8;
     main[kNewTables] = 15;
     for (uint32_t& d : dist) d = 5;
     for (uint32_t& r : repLen) r = 4;
+    Tabulate();
   }
-  uint32_t Long(uint32_t len, uint32_t d) const {
-    uint32_t v = len - 3 - LongAdjust(d);
-    int lc = LengthClass(v), dc = DistanceClass(d - 1);
-    return main[kLongFirst + lc] + kLengthBits[lc] + dist[dc] + kDistBits[dc];
+  void Tabulate() {
+    for (uint32_t adjust = 0; adjust < 4; ++adjust) {
+      for (uint32_t len = 0; len <= uint32_t(kMaxMatch); ++len) {
+        if (adjust < 3) {
+          int lc = LengthClass(len >= 3 + adjust ? len - 3 - adjust : 0);
+          longLength[adjust][len] = main[kLongFirst + lc] + kLengthBits[lc];
+        }
+        int lc = LengthClass(len >= 2 + adjust ? len - 2 - adjust : 0);
+        recentLength[adjust][len] = repLen[lc] + kLengthBits[lc];
+      }
+    }
   }
   uint32_t Short(uint32_t d) const {
     int n = ShortClass(d - 1);
     return main[kShortFirst + n] + kShortBits[n];
-  }
-  uint32_t Rep(int k, uint32_t len, uint32_t d) const {
-    uint32_t v = len - 2 - RecentAdjust(d);
-    int lc = LengthClass(v);
-    return main[kRecentFirst + k] + repLen[lc] + kLengthBits[lc];
   }
 };
 
@@ -529,7 +538,9 @@ struct Rar20Encoder::Impl {
         for (int j = 0; j < k; ++j) seen |= st.rep[j] == d;
         if (seen) continue;
         uint32_t len = finder.MatchLength(at, d, max);
-        for (uint32_t l = MinMatchLength(d); l <= len; ++l) relax(l, d, p.Rep(k, l, d));
+        const uint32_t* lengthPrice = p.recentLength[RecentAdjust(d)];
+        uint32_t codePrice = p.main[kRecentFirst + k];
+        for (uint32_t l = MinMatchLength(d); l <= len; ++l) relax(l, d, codePrice + lengthPrice[l]);
       }
       uint32_t prev = 1;
       for (uint32_t m = matchStart[at - base]; m < matchStart[at - base + 1]; ++m) {
@@ -540,11 +551,9 @@ struct Rar20Encoder::Impl {
           from = 3;
         }
         if (from <= len) {
-          uint32_t dc = DistanceClass(d - 1), distPrice = p.dist[dc] + kDistBits[dc], adj = LongAdjust(d);
-          for (uint32_t l = from; l <= len; ++l) {
-            int lc = LengthClass(l - 3 - adj);
-            relax(l, d, p.main[kLongFirst + lc] + kLengthBits[lc] + distPrice);
-          }
+          uint32_t dc = DistanceClass(d - 1), distPrice = p.dist[dc] + kDistBits[dc];
+          const uint32_t* lengthPrice = p.longLength[LongAdjust(d)];
+          for (uint32_t l = from; l <= len; ++l) relax(l, d, lengthPrice[l] + distPrice);
         }
         prev = std::max(prev, len);
       }
