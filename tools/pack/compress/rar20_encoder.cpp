@@ -206,16 +206,16 @@ struct Mirror {
   uint16_t codes[kMaxLengths] = {};
   AudioModel model;
 
-  void Put(BitWriter& out, int index) const { out.Put(codes[index], lengths[index]); }
+  void Put(BitWriter& out, int index, BitKind kind) const { out.Put(codes[index], lengths[index], kind); }
 
   // The symbol that announces a table block, unless the block starts the entry.
   void Announce(BitWriter& out) {
     if (bare) {
       bare = false;
     } else if (audio) {
-      Put(out, current * kAudioSymbols + kRepeatLast);
+      Put(out, current * kAudioSymbols + kRepeatLast, kBitsTables);
     } else {
-      Put(out, kNewTables);
+      Put(out, kNewTables, kBitsTables);
     }
   }
 
@@ -244,15 +244,15 @@ struct Mirror {
   }
 
   void PutCode(BitWriter& out, const Code& c) const {
-    Put(out, c.main);
+    Put(out, c.main, c.main < kRepeatLast ? kBitsLiteral : kBitsMatch);
     if (c.main >= kRecentFirst && c.main < kShortFirst) {
-      Put(out, kMainSymbols + kDistSymbols + c.aux);
+      Put(out, kMainSymbols + kDistSymbols + c.aux, kBitsMatch);
       out.Put(c.extra1, c.bits1);
     } else if (c.main >= kShortFirst && c.main < kNewTables) {
-      out.Put(c.extra1, c.bits1);
+      out.Put(c.extra1, c.bits1, kBitsDistance);
     } else if (c.main >= kLongFirst) {
       out.Put(c.extra1, c.bits1);
-      Put(out, kMainSymbols + c.aux);
+      Put(out, kMainSymbols + c.aux, kBitsDistance);
       out.Put(c.extra2, c.bits2);
     }
   }
@@ -390,6 +390,7 @@ struct Rar20Encoder::Impl {
   std::vector<uint32_t> matchStart;
   std::vector<Match> matches;
   std::vector<uint8_t> committed;
+  uint64_t tally[kBitKinds] = {};  // of the entry packed last
 
   Impl(int level, Multimedia mm)
       : params(kLevels[std::min(std::max(level, 1), 5)]),
@@ -706,7 +707,7 @@ struct Rar20Encoder::Impl {
                   CodedBits(open.data(), mirror.lengths, static_cast<int>(total)) <= newBits;
       if (!keep) mirror.SetAudio(out, channels, lengths.data());
       for (size_t k = cuts[b2]; k < cuts[b2 + 1]; ++k) {
-        mirror.Put(out, symbols[k]);
+        mirror.Put(out, symbols[k], kBitsAudio);
         mirror.current = symbols[k] / kAudioSymbols + 1 == channels ? 0 : symbols[k] / kAudioSymbols + 1;
       }
     }
@@ -803,6 +804,7 @@ struct Rar20Encoder::Impl {
       }
     }
     out.Flush();
+    memcpy(tally, out.Tally(), sizeof(tally));
     std::vector<uint8_t> bytes = std::move(out.Bytes());
     bytes.insert(bytes.end(), kTrailingZeros, 0);
     return bytes;
@@ -815,6 +817,10 @@ Rar20Encoder::~Rar20Encoder() = default;
 
 std::vector<uint8_t> Rar20Encoder::Pack(const uint8_t* data, size_t size, bool solid) {
   return impl_->Pack(data, size, solid);
+}
+
+const uint64_t* Rar20Encoder::BitTally() const {
+  return impl_->tally;
 }
 
 }  // namespace osin
