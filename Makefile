@@ -2,7 +2,7 @@
 # needs (scripts/bootstrap), then works in build/<native|win64|win32|fuzz>.
 #   make build   all builds
 #   make native  the quick loop: the native build and its unit tests only
-#   make check   every test layer, ending in "N passed, M failed"
+#   make check   every test layer, ending in "N passed, M failed, K skipped"
 #   make demo    the main job: build and show the example setup
 #   make fuzz    long fuzzing runs (FUZZ_SECONDS per target, default 600)
 #   make bench   benchmarks against peers, printed as ratios

@@ -68,6 +68,10 @@ uint32_t CrcTableEntry(uint32_t i) {
   return kTable.t[i & 0xFF];
 }
 
+const uint32_t* CrcTable() {
+  return kTable.t;
+}
+
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t size) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
   const uint32_t(*s)[256] = size >= 64 ? Slices() : nullptr;

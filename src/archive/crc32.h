@@ -13,6 +13,8 @@ namespace osin {
 
 // Entry I of the 256-entry table (I is taken modulo 256).
 uint32_t CrcTableEntry(uint32_t i);
+// The whole table, for loops that take many entries.
+const uint32_t* CrcTable();
 
 // Continues a running CRC over Size bytes; no inversion on either side.
 // Start with 0xFFFFFFFF and invert the final value to get the checksum.

@@ -12,11 +12,6 @@
 //
 // Passwords are byte strings of at most kMaxPasswordLength bytes; longer ones
 // are cut there (the reader's password buffer holds 127 bytes and a zero).
-//
-// The RAR 2.0 cipher starts from the format's published 256-byte initial
-// substitution table. This source tree does not carry that table yet (see
-// rar20_subst.h): until it does, Rar20Available() is false, Start() refuses
-// versions 20 and above, and such entries can be neither read nor written.
 #pragma once
 
 #include <stddef.h>
@@ -32,13 +27,21 @@ constexpr int kRar20BlockSize = 16;
 // each exactly once, in the same direction.
 struct Rar20Cipher {
   uint32_t key[4];
-  uint8_t subst[256];
+  uint8_t subst[256];  // the format's table permuted by the password
 
-  // Starts from InitialSubst (256 bytes; the format's table, or another one
-  // in tests of the cipher's own properties).
-  void SetPassword(const char* password, int length, const uint8_t* initialSubst);
-  void EncipherBlock(uint8_t* block);
-  void DecipherBlock(uint8_t* block);
+  // Sets the keys and the table from the password (Length bytes, cut to
+  // kMaxPasswordLength).
+  void SetPassword(const char* password, int length);
+  // Size bytes, a multiple of kRar20BlockSize, block after block.
+  void Encipher(uint8_t* data, size_t size);
+  void Decipher(uint8_t* data, size_t size);
+
+ private:
+  void SpreadTable();
+
+  // Subst four times, shifted to each byte position of a word: one lookup
+  // per byte and no shifting in the rounds. Made from subst by SetPassword.
+  uint32_t spread_[4][256];
 };
 
 // The RAR 1.5 stream cipher; the same operation enciphers and deciphers.
@@ -58,18 +61,16 @@ struct Rar13Cipher {
   void Decipher(uint8_t* data, size_t size);
 };
 
-// Whether the RAR 2.0 initial substitution table is built in.
-bool Rar20Available();
-
-// The cipher of one entry, chosen by its unpack version.
+// The cipher of one entry, chosen by its unpack version. Keep one for a
+// whole archive: entries that share a password share the RAR 2.0 set-up.
 class EntryCipher {
  public:
   // No cipher: Encipher and Decipher leave the bytes alone.
   void Clear() { kind_ = kNone; }
   // Selects the cipher for UnpackVersion and sets its keys from Password
   // (Length bytes, cut to kMaxPasswordLength). An empty password selects no
-  // cipher. False (and no cipher) when the selected cipher is not available.
-  bool Start(int unpackVersion, const char* password, int length);
+  // cipher.
+  void Start(int unpackVersion, const char* password, int length);
   bool Active() const { return kind_ != kNone; }
   // 16 for the RAR 2.0 cipher, else 1: Encipher and Decipher take whole
   // blocks, Size must be a multiple of it.
@@ -80,11 +81,15 @@ class EntryCipher {
  private:
   enum Kind : uint8_t { kNone, kRar13, kRar15, kRar20 };
   Kind kind_ = kNone;
-  union {
-    Rar13Cipher rar13_;
-    Rar15Cipher rar15_;
-    Rar20Cipher rar20_;
-  };
+  Rar13Cipher rar13_;
+  Rar15Cipher rar15_;
+  Rar20Cipher rar20_;
+  // The RAR 2.0 set-up permutes the table some 100,000 times for an
+  // ordinary password, as long as deciphering tens of kilobytes; the keys it
+  // ends with are kept for the next entry with the same password.
+  uint32_t rar20Key_[4] = {};
+  char rar20Password_[kMaxPasswordLength] = {};
+  int rar20Length_ = -1;
 };
 
 }  // namespace osin

@@ -26,6 +26,10 @@ constexpr int kSearchBuffer = 0x20000;
 constexpr int kStorePiece = 0x8000;
 constexpr uint8_t kTypeMain = 0x73;
 constexpr uint8_t kTypeFile = 0x74;
+constexpr uint32_t kHostUnix = 3;
+constexpr uint32_t kUnixTypeMask = 0xF000;   // S_IFMT
+constexpr uint32_t kUnixDirectory = 0x4000;  // S_IFDIR
+constexpr uint32_t kUnixOwnerWrite = 0x80;   // S_IWUSR
 
 inline uint32_t Get16(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8;
@@ -65,6 +69,18 @@ bool StaysInside(const String& name) {
     }
   }
   return true;
+}
+
+// Entries made on Unix carry the file's mode in ATTR: 0x81B4, a file with
+// rw-rw-r--, would make a Windows file system and temporary. Only what both
+// systems know is carried over: a directory stays one, and a file its owner
+// may not write is read-only.
+uint32_t AttributesToApply(const TRARHeader& h) {
+  if (h.HostSystem != kHostUnix) return h.Attributes;
+  uint32_t a = 0;
+  if ((h.Attributes & kUnixTypeMask) == kUnixDirectory) a |= kAttrDirectory;
+  if (!(h.Attributes & kUnixOwnerWrite)) a |= kAttrReadOnly;
+  return a ? a : kAttrNormal;
 }
 
 }  // namespace
@@ -258,11 +274,8 @@ int RarReader::ProcessEntry(TArchiveOperation operation, const char* destPath, c
   writeFailed_ = false;
   pendingPos_ = pendingEnd_ = 0;
   cipher_.Clear();
-  if (password && *password && (header_.HeaderFlags & kFlagEncrypted)) {
-    // A cipher that is not available leaves the data as they are; the CRC
-    // check then fails the entry like a wrong password would.
+  if (password && *password && (header_.HeaderFlags & kFlagEncrypted))
     cipher_.Start(int(header_.UnpackVersion), password, int(strlen(password)));
-  }
 
   int result;
   if (header_.MethodCode == kMethodStore) {
@@ -319,7 +332,7 @@ void RarReader::FinishOutput(int result) {
   SetFileDosTime(output_, header_.ModTime);
   CloseFileHandle(output_);
   if (result == kEntryOk) {
-    SetEntryAttributes(outputName_, header_.Attributes);
+    SetEntryAttributes(outputName_, AttributesToApply(header_));
   } else {
     RemoveFileForced(outputName_);
   }

@@ -1,8 +1,10 @@
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 
 #include "archive/crc32.h"
+#include "archive/rar20_subst.h"
 #include "archive/rar_cipher.h"
 #include "testing.h"
 
@@ -49,49 +51,55 @@ TEST(Crc32, TableIsTheReflectedPolynomial) {
   EXPECT_EQ(CrcTableEntry(256 + 1), CrcTableEntry(1));
 }
 
-// A stand-in table for properties that do not depend on the format's own
-// table: any permutation will do.
-void MakeTable(uint8_t* t) {
-  for (int i = 0; i < 256; ++i) t[i] = uint8_t(i * 167 + 13);
-}
-
 std::string Pattern(size_t n) {
   std::string s(n, '\0');
   for (size_t i = 0; i < n; ++i) s[i] = char((i * 7 + i / 251) & 0xFF);
   return s;
 }
 
-TEST(Rar20Cipher, DecipheringUndoesEncipheringBlockAfterBlock) {
-  uint8_t table[256];
-  MakeTable(table);
+uint8_t* Bytes(std::string& s) {
+  return reinterpret_cast<uint8_t*>(&s[0]);
+}
+
+TEST(Rar20Cipher, DecipheringUndoesEncipheringInPiecesOfAnySize) {
   std::string plain = Pattern(16 * 40);
   std::string data = plain;
   Rar20Cipher enc;
-  enc.SetPassword("secret", 6, table);
-  for (size_t i = 0; i < data.size(); i += 16) enc.EncipherBlock(reinterpret_cast<uint8_t*>(&data[i]));
+  enc.SetPassword("secret", 6);
+  enc.Encipher(Bytes(data), data.size());
   EXPECT_NE(data, plain);
   // Equal plaintext blocks give different ciphertext: the key moves on.
   EXPECT_NE(data.substr(0, 16), data.substr(16 * 36, 16));
+  // Deciphering runs several blocks side by side; pieces of one, two,
+  // three and more blocks must agree with block after block.
+  std::string whole = data;
   Rar20Cipher dec;
-  dec.SetPassword("secret", 6, table);
-  for (size_t i = 0; i < data.size(); i += 16) dec.DecipherBlock(reinterpret_cast<uint8_t*>(&data[i]));
+  dec.SetPassword("secret", 6);
+  dec.Decipher(Bytes(whole), whole.size());
+  EXPECT_EQ(whole, plain);
+  dec.SetPassword("secret", 6);
+  size_t at = 0;
+  for (size_t blocks = 1; at < data.size(); blocks = blocks % 5 + 1) {
+    size_t n = std::min(blocks * 16, data.size() - at);
+    dec.Decipher(Bytes(data) + at, n);
+    at += n;
+  }
   EXPECT_EQ(data, plain);
 }
 
 TEST(Rar20Cipher, KeysDependOnEveryPasswordByteAndAreFreshPerSetUp) {
-  uint8_t table[256];
-  MakeTable(table);
   Rar20Cipher a, b, c;
-  a.SetPassword("password", 8, table);
-  b.SetPassword("passworc", 8, table);
-  c.SetPassword("password", 8, table);
+  a.SetPassword("password", 8);
+  b.SetPassword("passworc", 8);
+  c.SetPassword("password", 8);
   EXPECT_NE(0, memcmp(a.key, b.key, sizeof(a.key)));
   EXPECT_EQ(0, memcmp(a.key, c.key, sizeof(a.key)));
   EXPECT_EQ(0, memcmp(a.subst, c.subst, sizeof(a.subst)));
+  EXPECT_NE(0, memcmp(a.subst, kRar20InitialSubst, sizeof(a.subst)));
   // Longer than the buffer: cut at 127 bytes.
   std::string longer(200, 'x'), cut(127, 'x');
-  a.SetPassword(longer.data(), 200, table);
-  b.SetPassword(cut.data(), 127, table);
+  a.SetPassword(longer.data(), 200);
+  b.SetPassword(cut.data(), 127);
   EXPECT_EQ(0, memcmp(a.key, b.key, sizeof(a.key)));
 }
 
@@ -120,9 +128,9 @@ TEST(Rar13Cipher, DecipherUndoesEncipher) {
 
 TEST(EntryCipher, VersionSelectsTheCipherAndEmptyPasswordSelectsNone) {
   EntryCipher c;
-  ASSERT_TRUE(c.Start(15, "", 0));
+  c.Start(15, "", 0);
   EXPECT_FALSE(c.Active());
-  ASSERT_TRUE(c.Start(15, "pw", 2));
+  c.Start(15, "pw", 2);
   EXPECT_EQ(c.BlockSize(), 1);
   std::string a = Pattern(64), b = a;
   c.Encipher(reinterpret_cast<uint8_t*>(&a[0]), a.size());
@@ -131,18 +139,31 @@ TEST(EntryCipher, VersionSelectsTheCipherAndEmptyPasswordSelectsNone) {
   direct.Crypt(reinterpret_cast<uint8_t*>(&b[0]), b.size());
   EXPECT_EQ(a, b);
   // Versions other than 15 below 20 take the RAR 1.3 cipher.
-  ASSERT_TRUE(c.Start(13, "pw", 2));
+  c.Start(13, "pw", 2);
   a = b = Pattern(64);
   c.Encipher(reinterpret_cast<uint8_t*>(&a[0]), a.size());
   Rar13Cipher old;
   old.SetPassword("pw", 2);
   old.Encipher(reinterpret_cast<uint8_t*>(&b[0]), b.size());
   EXPECT_EQ(a, b);
-  // Version 20 and above: the block cipher, when its table is built in.
-  EXPECT_EQ(c.Start(20, "pw", 2), Rar20Available());
-  if (Rar20Available()) {
-    EXPECT_EQ(c.BlockSize(), 16);
-  }
+  // Version 20 and above: the block cipher. Entries of one archive share the
+  // password, and each starts from the same keys.
+  std::string first = Pattern(64), second = first, alone = first;
+  c.Start(20, "pw", 2);
+  EXPECT_EQ(c.BlockSize(), 16);
+  c.Encipher(Bytes(first), first.size());
+  c.Start(15, "other", 5);
+  c.Start(20, "pw", 2);
+  c.Encipher(Bytes(second), second.size());
+  EXPECT_EQ(first, second);
+  Rar20Cipher block;
+  block.SetPassword("pw", 2);
+  block.Encipher(Bytes(alone), alone.size());
+  EXPECT_EQ(first, alone);
+  c.Start(29, "pX", 2);  // a new password sets up anew
+  second = Pattern(64);
+  c.Encipher(Bytes(second), second.size());
+  EXPECT_NE(first, second);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ and the system's temporary folder holds nothing it did not hold before.
 """
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -38,16 +39,23 @@ def noise(size, seed):
     return random.Random(seed).randbytes(size)
 
 
-def packed_setup(name, files):
+def packed_setup(name, files, password=None):
     """osin-pack build of a project folder made of FILES (path -> bytes)."""
     project = os.path.join(work_dir(), name)
     shutil.rmtree(project, ignore_errors=True)
     for path, data in files.items():
         write(os.path.join(project, path), data)
     setup = os.path.join(work_dir(), name + ".exe")
-    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin], check=True,
-                   stdout=subprocess.DEVNULL)
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin] +
+                   (["--password", password] if password else []), check=True, stdout=subprocess.DEVNULL)
     return setup
+
+
+def enciphered_entries(setup):
+    """Names of the entries osin-pack lists as enciphered, in archive order."""
+    listing = subprocess.run([PACK, "list", setup], check=True, capture_output=True, text=True).stdout
+    row = re.compile(r"^\s*\d+\s+\d+\s+(?:stored|RAR 2\.0)\s+[-S]E\s+\S+ \S+\s+[0-9A-F]{8}\s+(.*)$")
+    return [m.group(1) for m in map(row.match, listing.splitlines()) if m]
 
 
 def crafted_setup(name, entries):
@@ -89,14 +97,22 @@ def error_box_script(setup):
 def presetup_extracted_and_removed():
     """The control files land in a fresh folder under the temporary path while
     the initialization window shows; the application's files do not; all of
-    it is gone when the program ends."""
+    it is gone when the program ends. The setup has a password: the control
+    files are plain, the password check and the application's files are
+    enciphered, and the program gets to its control files without asking."""
     setup = packed_setup("extract", {
         "Presetup/Osin.ini": b"[Config]\r\n",
         "Presetup/Sub/x.txt": b"nested\r\n",
         # Large enough that the window stays up while the driver pauses it.
         "Presetup/zz-large.bin": noise(24 << 20, 1),
         "Data/app.txt": b"application file\r\n",
-    })
+    }, password="e2e secret")
+    enciphered = enciphered_entries(setup)
+    if enciphered != ["test.psw", "Data\\app.txt"]:
+        raise AssertionError("enciphered entries %r, expected test.psw and Data\\app.txt" % enciphered)
+    peer = subprocess.run(["lsar", "-t", "-p", "e2e secret", setup], capture_output=True, text=True).stdout
+    if "5 passed, 0 failed" not in peer:
+        raise AssertionError("lsar does not read the setup's archive with its password:\n" + peer)
     before = temp_entries()
     seen = {}
 

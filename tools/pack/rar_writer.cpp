@@ -91,13 +91,10 @@ void RarWriter::Add(const RarEntry& entry) {
   std::string data = entry.directory ? std::string() : entry.packed;
   if (entry.encrypt && !entry.directory) {
     if (password_.empty()) throw RarWriteError("no password set to encipher " + entry.name);
-    EntryCipher cipher;
-    if (!cipher.Start(entry.unpackVersion, password_.data(), int(password_.size())))
-      throw RarWriteError("the cipher of unpack version " + std::to_string(entry.unpackVersion) +
-                          " is not available, cannot encipher " + entry.name);
-    size_t block = size_t(cipher.BlockSize());
+    cipher_->Start(entry.unpackVersion, password_.data(), int(password_.size()));
+    size_t block = size_t(cipher_->BlockSize());
     data.resize((data.size() + block - 1) / block * block, '\0');
-    cipher.Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+    cipher_->Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
   }
   if (data.size() > 0xFFFFFFFFu) throw RarWriteError("entry of 4 GB or more: " + entry.name);
 

@@ -30,15 +30,18 @@
 // are padded with zero bytes to a multiple of 16 before they are enciphered
 // and PACK_SIZE counts the padding. Readers stop at UNP_SIZE.
 //
-// Failures (a refused entry, a cipher that is not available, an output
-// stream that fails) throw RarWriteError with a message that names the entry.
+// Failures (a refused entry, an output stream that fails) throw RarWriteError with a message that names the
+// entry.
 #pragma once
 
 #include <stdint.h>
 
+#include <memory>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+
+#include "archive/rar_cipher.h"
 
 namespace osin {
 
@@ -97,6 +100,7 @@ class RarWriter {
 
   std::ostream& out_;
   std::string password_;
+  std::unique_ptr<EntryCipher> cipher_{new EntryCipher};  // one set-up per password
   uint64_t size_ = 0;
   bool finished_ = false;
 };
