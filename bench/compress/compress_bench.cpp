@@ -85,8 +85,9 @@ int Run(const std::string& cmd) {
 }
 
 // Packs Files into an archive at Path; returns its size.
+// Tally receives the bits of the compressed entries by BitKind.
 uint64_t PackArchive(const std::vector<File>& files, const std::string& path, int level, Multimedia mm,
-                     bool solid, const std::string& password = std::string()) {
+                     bool solid, const std::string& password = std::string(), uint64_t* tally = nullptr) {
   std::ofstream out(path, std::ios::binary);
   RarWriter writer(out, solid && level > 0);
   writer.SetPassword(password);
@@ -97,6 +98,7 @@ uint64_t PackArchive(const std::vector<File>& files, const std::string& path, in
     writer.Add(e);
   }
   writer.Finish();
+  if (tally) memcpy(tally, packer.BitTally(), kBitKinds * sizeof(uint64_t));
   return writer.Size();
 }
 
@@ -234,7 +236,9 @@ int Benchmark(const std::string& corpus, const std::string& work) {
   Timed t5 = OsinPack("archive " + payload + " -o " + best + " --solid -5");
   uint64_t ours = FileSize(best);
   Run("gzip -9 -c " + tar + " > " + tar + ".gz");
+  Clock xz6;
   Run("xz -6 -c " + tar + " > " + tar + ".xz");
+  Timed tx{xz6.CpuSeconds(), xz6.WallSeconds()};
   uint64_t zlib = NsisSize(corpus, work, folders, "/SOLID zlib");
   uint64_t bzip2 = NsisSize(corpus, work, folders, "/SOLID bzip2");
   uint64_t lzma = NsisSize(corpus, work, folders, "/SOLID lzma");
@@ -247,13 +251,25 @@ int Benchmark(const std::string& corpus, const std::string& work) {
   Row("osin-pack --solid -5", ours, "xz -6 of the tar", FileSize(tar + ".xz"), "B");
   Goal("size <= 0.92 x NSIS zlib solid", zlib && ours <= 0.92 * zlib);
   Goal("(stretch) size <= NSIS lzma non-solid", lzmaLoose && ours <= lzmaLoose);
-  printf("  (osin-pack --solid -5 took %.1f CPU s, %.1f s wall)\n\n", t5.cpu, t5.wall);
+  Row("osin-pack --solid -5 (CPU ms)", t5.cpu * 1000, "xz -6 of the tar (CPU ms)", tx.cpu * 1000, "ms");
+  Row("osin-pack --solid -5 (wall ms)", t5.wall * 1000, "xz -6 of the tar (wall ms)", tx.wall * 1000, "ms");
+  Goal("-5 at least as fast as xz -6 (CPU)", t5.cpu <= tx.cpu);
+  printf("\n");
 
-  printf("Per folder (osin-pack archive --solid -5 of the folder)\n");
+  printf(
+      "Per folder (--solid -5 of the folder, packed in process), and where its bytes go: literals, the\n"
+      "codes and bits of match lengths (with recent distances), distance codes and bits, table blocks\n"
+      "(with their announcements), audio-mode samples; the rest is headers and names\n");
   for (const std::string& f : folders) {
     std::vector<File> part = LoadFolder(corpus, f);
-    OsinPack("archive " + payload + "/" + f + " -o " + work + "/part.rar --solid -5");
-    uint64_t size = FileSize(work + "/part.rar");
+    uint64_t tally[kBitKinds];
+    uint64_t size = PackArchive(part, work + "/part.rar", 5, Multimedia::kAuto, true, "", tally);
+    printf("  %s bytes: literals %llu, match lengths %llu, distances %llu, tables %llu, audio %llu\n",
+           f.c_str(), static_cast<unsigned long long>(tally[kBitsLiteral] / 8),
+           static_cast<unsigned long long>(tally[kBitsMatch] / 8),
+           static_cast<unsigned long long>(tally[kBitsDistance] / 8),
+           static_cast<unsigned long long>(tally[kBitsTables] / 8),
+           static_cast<unsigned long long>(tally[kBitsAudio] / 8));
     std::string t = work + "/part.tar";
     Run("tar -C " + corpus + " --sort=name -cf " + t + " " + f);
     Run("gzip -9 -c " + t + " > " + t + ".gz && xz -6 -c " + t + " > " + t + ".xz");
@@ -318,15 +334,38 @@ int Benchmark(const std::string& corpus, const std::string& work) {
     Row("osin-pack extract (wall ms)", ext.wall * 1000, "unar (wall ms)", un.wall * 1000, "ms");
     Row("osin-pack extract (CPU ms)", ext.cpu * 1000, "unar (CPU ms)", un.cpu * 1000, "ms");
     printf("  outputs identical to each other and to the corpus: %s\n", differ ? "NO" : "yes");
-    if (first) firstPlaceOk = ext.wall * 2 <= un.wall;
+    if (first) firstPlaceOk = ext.wall * 3 <= un.wall;
     first = false;
     Run("rm -rf " + ourDir + " " + unarDir);
   }
-  Goal("extraction at least 2 x faster than unar (wall, first place above)", firstPlaceOk);
+  Goal("extraction at least 3 x faster than unar (wall, first place above)", firstPlaceOk);
+  printf("\n");
+
+  // The decoder against the fastest deflate decoder, both writing nowhere:
+  // our test mode decodes and checks the CRC-32 of every entry, as
+  // libdeflate-gunzip checks its stream's. Output megabytes per second, best
+  // of five alternating rounds.
+  printf(
+      "Decoder alone: osin-pack test of the --solid -5 archive, against libdeflate-gunzip -c of the gzip -9 "
+      "tar\n");
   uint64_t bytes = TotalSize(all);
-  Timed test = OsinPack("test " + best);
-  printf("  decoder alone (osin-pack test: decode and check, no writes): %.1f MB/s wall, %.1f MB/s CPU\n",
-         bytes / test.wall / 1e6, bytes / test.cpu / 1e6);
+  uint64_t tarBytes = FileSize(tar);
+  Timed test{1e9, 1e9}, inflate{1e9, 1e9};
+  bool haveInflate = Run("command -v libdeflate-gunzip >/dev/null") == 0;
+  for (int round = 0; round < 5; ++round) {
+    Timed o = OsinPack("test " + best);
+    test = Timed{std::min(test.cpu, o.cpu), std::min(test.wall, o.wall)};
+    if (!haveInflate) continue;
+    Clock cd;
+    Run("libdeflate-gunzip -c " + tar + ".gz > /dev/null");
+    inflate = Timed{std::min(inflate.cpu, cd.CpuSeconds()), std::min(inflate.wall, cd.WallSeconds())};
+  }
+  Row("osin-pack test (MB/s wall)", bytes / test.wall / 1e6, "libdeflate-gunzip (MB/s)",
+      tarBytes / inflate.wall / 1e6, "MB/s");
+  Row("osin-pack test (MB/s CPU)", bytes / test.cpu / 1e6, "libdeflate-gunzip (MB/s)",
+      tarBytes / inflate.cpu / 1e6, "MB/s");
+  Goal("decoder at least as fast as libdeflate-gunzip (MB/s wall)",
+       haveInflate && bytes / test.wall >= tarBytes / inflate.wall);
   Clock ct;
   int failed = ReadArchive(best, "", "");
   printf("  decoder alone in process (no start-up, no writes): %.1f MB/s wall, %.1f MB/s CPU\n",

@@ -16,10 +16,10 @@
 namespace osin {
 
 using rar20dec::AudioChannel;
+using rar20dec::BitReader;
 using rar20dec::BuildHuffTable;
 using rar20dec::DecodeSymbol;
 using rar20dec::HuffTable;
-using rar20dec::PeekBits;
 using rar20dec::PredictAudioByte;
 
 namespace {
@@ -29,16 +29,21 @@ constexpr uint32_t kWindowMask = kWindowSize - 1;
 // Pending window bytes are handed to the writer once this many have gathered.
 constexpr uint32_t kHandOverSize = 0x10000;
 constexpr uint32_t kProgressStep = 1024;
+// How far a match copy may write past its end (see CopyMatch).
+constexpr uint32_t kCopyOverrun = 16;
 
-// Input bit reader. The packed bytes pass through one buffer of kInputSize
-// bytes; the position is one bit counter (byte index * 8 + bits used of that
-// byte), most significant bit first. A refill keeps the buffer's last 32
-// bytes, moved to its start, and reads behind them, so the byte position
-// becomes its value modulo 32. It happens only at three points, each before a
-// step whose reads stay inside the buffer when the position is at or below
-// the point: a main-loop symbol (at most 7 bytes with all its extra bits),
-// the head of a table block (10 bytes), one code-length symbol (3 bytes).
-// PeekBits reads one byte beyond what counts, hence the slack.
+// Input. The packed bytes pass through one buffer of kInputSize bytes; the
+// stream position is a bit count from its start (byte index * 8 + bits used
+// of that byte), most significant bit first. A refill keeps the buffer's
+// last 32 bytes, moved to its start, and reads behind them, so the byte
+// position becomes its value modulo 32. It happens only at three points,
+// each before a step whose reads stay inside the buffer when the position
+// is at or below the point: a main-loop symbol (at most 7 bytes with all its
+// extra bits), the head of a table block (10 bytes), one code-length symbol
+// (3 bytes). Where a refill happens shows in the trailing table switch
+// (which looks only at the bytes in the buffer), so the points are kept
+// exactly. In between, the bits come through a BitReader, whose word loads
+// look up to 16 bytes ahead of the position: hence the slack.
 //
 // A sound stream never takes a bit beyond its packed data, though it may
 // peek there. A damaged one that does ends the entry at the next symbol (it
@@ -47,7 +52,7 @@ constexpr uint32_t kProgressStep = 1024;
 // forever on zero-length matches or table blocks.
 constexpr int kInputSize = 8192;
 constexpr int kInputCarry = 32;
-constexpr int kInputSlack = 8;
+constexpr int kInputSlack = 2 * sizeof(rar20dec::BitWord);
 constexpr uint32_t kSymbolRefillAt = kInputSize - 30;
 constexpr uint32_t kTableRefillAt = kInputSize - 25;
 constexpr uint32_t kLengthRefillAt = kInputSize - 5;
@@ -87,6 +92,7 @@ using rar20::kShortBits;
 // Everything an entry leaves to the next one of a solid archive.
 struct DecoderState {
   uint8_t window[kWindowSize];
+  uint8_t windowSlack[kCopyOverrun];
   uint32_t windowPos;
   uint32_t flushedPos;
   // Bytes at and beyond this position are still zero since the last reset,
@@ -94,7 +100,6 @@ struct DecoderState {
   uint32_t dirtyEnd;
 
   uint8_t input[kInputSize + kInputSlack];
-  uint32_t bitPos;
   // The trailing table switch tests against this count of bytes in the
   // buffer, which a refill that reads nothing sets to the read position.
   int inputTop;
@@ -133,25 +138,29 @@ int ReadInput(DecoderState& s, uint8_t* to, int count) {
   return total;
 }
 
-void FirstRefill(DecoderState& s) {
-  s.bitPos = 0;
+BitReader FirstRefill(DecoderState& s) {
   s.inputTop = ReadInput(s, s.input, kInputSize);
   s.dataEnd = uint32_t(s.inputTop);
+  BitReader in;
+  in.Seek(s.input, 0);
+  return in;
 }
 
-void Refill(DecoderState& s) {
+BitReader Refill(DecoderState& s, BitReader in) {
   memmove(s.input, s.input + kInputSize - kInputCarry, kInputCarry);
   // The byte index modulo 32, bits used kept.
-  s.bitPos &= kInputCarry * 8 - 1;
+  uint32_t position = in.Position(s.input) & (kInputCarry * 8 - 1);
   uint32_t carried = s.dataEnd > kInputSize - kInputCarry ? s.dataEnd - (kInputSize - kInputCarry) : 0;
   int got = ReadInput(s, s.input + kInputCarry, kInputSize - kInputCarry);
   if (got > 0) {
     s.inputTop = got + kInputCarry;
     s.dataEnd = uint32_t(s.inputTop);
   } else {
-    s.inputTop = int(s.bitPos >> 3);
+    s.inputTop = int(position >> 3);
     s.dataEnd = carried;
   }
+  in.Seek(s.input, position);
+  return in;
 }
 
 // Everything written since the last hand-over lies between FlushedPos and
@@ -196,39 +205,35 @@ void ResetHistory(DecoderState& s) {
 // block), the channel count in audio mode, 19 four-bit lengths of the
 // code-length code, then the code lengths coded with it. Positions beyond the
 // count read keep their previous values for the next delta block.
-void ReadTables(DecoderState& s) {
-  if ((s.bitPos >> 3) > kTableRefillAt) Refill(s);
-  const uint8_t* in = s.input;
-  uint32_t bits = s.bitPos;
-
-  uint32_t head = PeekBits(in, bits);
+BitReader ReadTables(DecoderState& s, BitReader in) {
+  if ((in.Position(s.input) >> 3) > kTableRefillAt) in = Refill(s, in);
+  in.Refill();
+  uint32_t head = in.Peek16();
   s.audioMode = (head & 0x8000) != 0;
   if ((head & 0x4000) == 0) memset(s.prevCodeLengths, 0, sizeof(s.prevCodeLengths));
-  bits += 2;
+  in.Skip(2);
   uint32_t count = kLzLengths;
   if (s.audioMode) {
     s.channels = int((head >> 12) & 3) + 1;
     if (s.currentChannel >= s.channels) s.currentChannel = 0;
-    bits += 2;
+    in.Skip(2);
     count = kAudioCodes * uint32_t(s.channels);
   }
 
   uint8_t bitLengths[kBitLengthCodes];
   for (uint8_t& len : bitLengths) {
-    len = uint8_t(PeekBits(in, bits) >> 12);
-    bits += 4;
+    in.Refill();
+    len = uint8_t(in.Take(4));
   }
   BuildHuffTable(s.bitLengthTable, bitLengths, kBitLengthCodes);
 
   uint8_t lengths[kMaxLengths];
   uint32_t i = 0;
   while (i < count) {
-    if ((bits >> 3) > kLengthRefillAt) {
-      s.bitPos = bits;
-      Refill(s);
-      bits = s.bitPos;
-    }
-    uint32_t code = DecodeSymbol(s.bitLengthTable, in, bits);
+    if ((in.Position(s.input) >> 3) > kLengthRefillAt) in = Refill(s, in);
+    // One refill covers the symbol and its extra bits (22 bits at most).
+    in.Refill();
+    uint32_t code = DecodeSymbol(s.bitLengthTable, in);
     if (code < 16) {
       lengths[i] = uint8_t((code + s.prevCodeLengths[i]) & 15);
       i++;
@@ -237,20 +242,16 @@ void ReadTables(DecoderState& s) {
     uint32_t run;
     uint8_t value = 0;
     if (code == 16) {
-      run = (PeekBits(in, bits) >> 14) + 3;
-      bits += 2;
+      run = in.Take(2) + 3;
       // A repeat before the first length has nothing to repeat: zeros.
       if (i > 0) value = lengths[i - 1];
     } else if (code == 17) {
-      run = (PeekBits(in, bits) >> 13) + 3;
-      bits += 3;
+      run = in.Take(3) + 3;
     } else {
-      run = (PeekBits(in, bits) >> 9) + 11;
-      bits += 7;
+      run = in.Take(7) + 11;
     }
     for (; run > 0 && i < count; --run) lengths[i++] = value;
   }
-  s.bitPos = bits;
 
   if (s.audioMode) {
     for (int c = 0; c < s.channels; ++c)
@@ -261,6 +262,7 @@ void ReadTables(DecoderState& s) {
     BuildHuffTable(s.lengthTable, lengths + kMainCodes + kDistanceCodes, kLengthCodes);
   }
   memcpy(s.prevCodeLengths, lengths, count);
+  return in;
 }
 
 // The bit position beyond which the main loop must look at its input before
@@ -268,13 +270,6 @@ void ReadTables(DecoderState& s) {
 inline uint32_t InputCheckAt(const DecoderState& s) {
   uint32_t refillAt = kSymbolRefillAt * 8 + 7;
   return s.dataEnd * 8 < refillAt ? s.dataEnd * 8 : refillAt;
-}
-
-inline uint32_t ReadExtraBits(const uint8_t* in, uint32_t& bits, uint32_t count) {
-  if (count == 0) return 0;
-  uint32_t value = PeekBits(in, bits) >> (16 - count);
-  bits += count;
-  return value;
 }
 
 inline void CopyEight(uint8_t* to, const uint8_t* from) {
@@ -285,26 +280,27 @@ inline void CopyEight(uint8_t* to, const uint8_t* from) {
 
 // Copies Length bytes from Distance behind WindowPos with the result of a
 // byte-by-byte copy: an overlapping match repeats its pattern, and a
-// distance of 0 or of the whole window leaves the bytes as they were. The
-// bytes beyond the match are history still to be read (a distance near the
-// whole window reaches them), so they must come out unchanged.
+// distance of 0 or of the whole window leaves the bytes as they were.
+//
+// Most matches go eight bytes a step, the first two steps always: that
+// reads only bytes already final when the source is at least eight bytes
+// behind, or ahead of everything written (a source in the window's previous
+// lap), and keeps the loop's branch for matches over 16 bytes. The steps run
+// up to 15 bytes past the match into what is still history to be read (a
+// distance near the whole window reaches it), so those bytes are put back
+// after it; the window's slack takes the steps past its end.
 void CopyMatch(uint8_t* window, uint32_t windowPos, uint32_t distance, uint32_t length) {
   uint32_t from = (windowPos - distance) & kWindowMask;
-  if (from == windowPos) return;
   uint8_t* to = window + windowPos;
   const uint8_t* src = window + from;
-  bool roomForSteps = windowPos + length + 8 <= kWindowSize && from + length + 8 <= kWindowSize;
-  // Eight at a time reads only bytes already final when the source is at
-  // least eight bytes behind, or ahead of everything written. The last step
-  // may run up to seven bytes past the match; they are put back after it.
-  if (roomForSteps && (from > windowPos || windowPos - from >= 8)) {
-    uint8_t beyond[8];
-    memcpy(beyond, to + length, 8);
-    for (uint32_t i = 0; i < length; i += 8) CopyEight(to + i, src + i);
-    memcpy(to + length, beyond, 8);
-  } else if (roomForSteps) {
-    for (uint32_t i = 0; i < length; ++i) to[i] = src[i];
-  } else {
+  if (windowPos - from >= 8 && windowPos + length <= kWindowSize && from + length <= kWindowSize) {
+    uint8_t beyond[kCopyOverrun];
+    memcpy(beyond, to + length, kCopyOverrun);
+    CopyEight(to, src);
+    CopyEight(to + 8, src + 8);
+    for (uint32_t i = 16; i < length; i += 8) CopyEight(to + i, src + i);
+    memcpy(to + length, beyond, kCopyOverrun);
+  } else if (from != windowPos) {
     for (uint32_t i = 0; i < length; ++i) {
       window[(windowPos + i) & kWindowMask] = window[(from + i) & kWindowMask];
     }
@@ -336,15 +332,13 @@ DecodeResult Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpack
   DecoderState& s = *state_;
   s.io = &io;
   if (!solid) ResetHistory(s);
-  FirstRefill(s);
-  if (!solid) ReadTables(s);
+  BitReader in = FirstRefill(s);
+  if (!solid) in = ReadTables(s, in);
 
   const bool reports = io.HasProgress();
   uint8_t* const window = s.window;
-  const uint8_t* const in = s.input;
   uint32_t windowPos = s.windowPos;
   uint32_t reportedPos = windowPos;
-  uint32_t bits = s.bitPos;
   uint32_t checkAt = InputCheckAt(s);
   int64_t remaining = int64_t(unpackedSize) - 1;
 
@@ -360,100 +354,123 @@ DecodeResult Rar20Decoder::DecodeEntry(PackedIo& io, bool solid, uint32_t unpack
         reportedPos = windowPos;
       }
     }
-    if (bits > checkAt) {
-      if (bits > s.dataEnd * 8) break;
-      s.bitPos = bits;
-      Refill(s);
-      bits = s.bitPos;
+    uint32_t position = in.Position(s.input);
+    if (position > checkAt) {
+      if (position > s.dataEnd * 8) break;
+      in = Refill(s, in);
       checkAt = InputCheckAt(s);
     }
-    if (((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize) HandOver(s, windowPos);
+    uint32_t pending = (windowPos - s.flushedPos) & kWindowMask;
+    if (pending >= kHandOverSize) {
+      HandOver(s, windowPos);
+      pending = 0;
+    }
+
+    // The symbols up to the next point where one of the checks above has
+    // work to do run in one stretch, with the window position unmasked:
+    // while Pos stays below PosLimit, the bytes since the last report and
+    // hand-over stay below their steps, the entry is not done and a literal
+    // does not reach the window's end (a match that crosses it ends the
+    // stretch). While Next stays at or below NextLimit, the input position
+    // stays at or below CheckAt.
+    uint32_t room = kHandOverSize - pending;
+    if (reports) {
+      uint32_t toReport = kProgressStep - ((windowPos - reportedPos) & kWindowMask);
+      if (toReport < room) room = toReport;
+    }
+    if (room > kWindowSize - windowPos) room = kWindowSize - windowPos;
+    if (room > remaining) room = uint32_t(remaining) + 1;
+    const uint32_t posLimit = windowPos + room;
+    const uint8_t* const nextLimit = s.input + (checkAt >> 3);
+    uint32_t pos = windowPos;
 
     if (s.audioMode) {
-      // A run of audio bytes up to the next point where the checks above
-      // have work to do; the channel and the cross delta stay in registers.
+      // The channel and the cross delta stay in registers.
       int channel = s.currentChannel;
       int32_t cross = s.crossChannelDelta;
       const int channels = s.channels;
       uint32_t code;
-      for (;;) {
-        code = DecodeSymbol(s.audioTables[channel], in, bits);
+      do {
+        in.Refill();
+        code = DecodeSymbol(s.audioTables[channel], in);
         if (code == kAudioNewTables) break;
-        window[windowPos] = PredictAudioByte(s.audio[channel], cross, code);
-        windowPos = (windowPos + 1) & kWindowMask;
+        window[pos++] = PredictAudioByte(s.audio[channel], cross, code);
         channel = channel + 1 < channels ? channel + 1 : 0;
-        if (--remaining < 0 || bits > checkAt ||
-            ((windowPos - s.flushedPos) & kWindowMask) >= kHandOverSize ||
-            (reports && ((windowPos - reportedPos) & kWindowMask) >= kProgressStep)) {
-          break;
-        }
-      }
+      } while (pos < posLimit && in.next <= nextLimit);
       s.currentChannel = channel;
       s.crossChannelDelta = cross;
       if (code == kAudioNewTables) {
-        s.bitPos = bits;
-        ReadTables(s);
-        bits = s.bitPos;
+        in = ReadTables(s, in);
         checkAt = InputCheckAt(s);
       }
-      continue;
-    }
-
-    uint32_t code = DecodeSymbol(s.literalTable, in, bits);
-    if (code < kRepeatLast) {
-      window[windowPos] = uint8_t(code);
-      windowPos = (windowPos + 1) & kWindowMask;
-      remaining--;
-      continue;
-    }
-    uint32_t length;
-    uint32_t distance;
-    if (code >= kLongFirst) {
-      uint32_t n = code - kLongFirst;
-      length = kLengthBase[n] + 3 + ReadExtraBits(in, bits, kLengthBits[n]);
-      uint32_t c = DecodeSymbol(s.distanceTable, in, bits);
-      distance = kDistBase[c] + 1 + ReadExtraBits(in, bits, kDistBits[c]);
-      if (distance >= kLongerFrom) length++;
-      if (distance >= kLongerStillFrom) length++;
-    } else if (code == kNewTables) {
-      s.bitPos = bits;
-      ReadTables(s);
-      bits = s.bitPos;
-      checkAt = InputCheckAt(s);
-      continue;
-    } else if (code == kRepeatLast) {
-      length = s.prevMatchLength;
-      distance = s.prevMatchDistance;
-    } else if (code < kShortFirst) {
-      // The most recent distance is kRecentFirst's.
-      distance = s.recentDistances[(s.recentIndex - (code - kRecentFirst + 1)) & 3];
-      uint32_t c = DecodeSymbol(s.lengthTable, in, bits);
-      length = kLengthBase[c] + 2 + ReadExtraBits(in, bits, kLengthBits[c]);
-      if (distance >= kRecentLongerFrom) length++;
-      if (distance >= kLongerFrom) length++;
-      if (distance >= kLongerStillFrom) length++;
     } else {
-      uint32_t n = code - kShortFirst;
-      distance = kShortBase[n] + 1 + ReadExtraBits(in, bits, kShortBits[n]);
-      length = 2;
+      // The distance history in locals: window stores cannot touch them.
+      uint32_t recent[4];
+      memcpy(recent, s.recentDistances, sizeof(recent));
+      uint32_t recentIndex = s.recentIndex;
+      uint32_t lastLength = s.prevMatchLength;
+      uint32_t lastDistance = s.prevMatchDistance;
+      do {
+        in.Refill();
+        uint32_t code = DecodeSymbol(s.literalTable, in);
+        if (code < kRepeatLast) {
+          window[pos++] = uint8_t(code);
+          continue;
+        }
+        uint32_t length;
+        uint32_t distance;
+        if (code >= kLongFirst) {
+          uint32_t n = code - kLongFirst;
+          length = kLengthBase[n] + 3 + in.Take(kLengthBits[n]);
+          in.RefillIfNarrow();
+          uint32_t c = DecodeSymbol(s.distanceTable, in);
+          in.RefillIfNarrow();
+          distance = kDistBase[c] + 1 + in.Take(kDistBits[c]);
+          length += uint32_t(distance >= kLongerFrom) + uint32_t(distance >= kLongerStillFrom);
+        } else if (code == kNewTables) {
+          // The block may switch to audio mode: back to the checks.
+          in = ReadTables(s, in);
+          checkAt = InputCheckAt(s);
+          break;
+        } else if (code == kRepeatLast) {
+          length = lastLength;
+          distance = lastDistance;
+        } else if (code < kShortFirst) {
+          // The most recent distance is kRecentFirst's.
+          distance = recent[(recentIndex - (code - kRecentFirst + 1)) & 3];
+          in.RefillIfNarrow();
+          uint32_t c = DecodeSymbol(s.lengthTable, in);
+          length = kLengthBase[c] + 2 + in.Take(kLengthBits[c]);
+          length += uint32_t(distance >= kRecentLongerFrom) + uint32_t(distance >= kLongerFrom) +
+                    uint32_t(distance >= kLongerStillFrom);
+        } else {
+          uint32_t n = code - kShortFirst;
+          distance = kShortBase[n] + 1 + in.Take(kShortBits[n]);
+          length = 2;
+        }
+        recent[recentIndex & 3] = distance;
+        recentIndex++;
+        lastDistance = distance;
+        lastLength = length;
+        CopyMatch(window, pos, distance, length);
+        pos += length;
+      } while (pos < posLimit && in.next <= nextLimit);
+      memcpy(s.recentDistances, recent, sizeof(recent));
+      s.recentIndex = recentIndex;
+      s.prevMatchLength = lastLength;
+      s.prevMatchDistance = lastDistance;
     }
-    s.recentDistances[s.recentIndex & 3] = distance;
-    s.recentIndex++;
-    s.prevMatchDistance = distance;
-    s.prevMatchLength = length;
-    remaining -= length;
-    CopyMatch(window, windowPos, distance, length);
-    windowPos = (windowPos + length) & kWindowMask;
+    remaining -= pos - windowPos;
+    windowPos = pos & kWindowMask;
   }
-  s.bitPos = bits;
 
   // A table block placed right after the entry's last symbol sets up the
   // tables the next solid entry starts with.
-  if (s.inputTop >= int(bits >> 3) + 5) {
+  if (s.inputTop >= int(in.Position(s.input) >> 3) + 5) {
     const HuffTable& table = s.audioMode ? s.audioTables[s.currentChannel] : s.literalTable;
-    uint32_t code = DecodeSymbol(table, in, bits);
-    s.bitPos = bits;
-    if (code == (s.audioMode ? kAudioNewTables : kNewTables)) ReadTables(s);
+    in.Refill();
+    uint32_t code = DecodeSymbol(table, in);
+    if (code == (s.audioMode ? kAudioNewTables : kNewTables)) in = ReadTables(s, in);
   }
 
   s.windowPos = windowPos;

@@ -3,12 +3,38 @@
 namespace osin {
 namespace rar20dec {
 
+namespace {
+
+// Errors and inputs keep every difference within -1279..1279, and 32 of
+// them within 16 unsigned bits: the sums run in 16-bit lanes where the
+// compiler can pack them.
+inline uint16_t Magnitude(int16_t v) {
+  return uint16_t(v < 0 ? -v : v);
+}
+
+}  // namespace
+
 void AdaptWeights(AudioChannel& c) {
+  // Sum 0 with the weights as they are; sums 2k-1 and 2k with weight k one
+  // lower and one higher: the error would have been E - input or E + input.
+  uint32_t sums[11];
+  uint16_t same = 0;
+  for (uint32_t j = 0; j < kAdaptEvery; ++j) same = uint16_t(same + Magnitude(c.error[j]));
+  sums[0] = same;
+  for (int k = 0; k < 5; ++k) {
+    uint16_t lower = 0;
+    uint16_t higher = 0;
+    for (uint32_t j = 0; j < kAdaptEvery; ++j) {
+      lower = uint16_t(lower + Magnitude(int16_t(c.error[j] - c.input[k][j])));
+      higher = uint16_t(higher + Magnitude(int16_t(c.error[j] + c.input[k][j])));
+    }
+    sums[2 * k + 1] = lower;
+    sums[2 * k + 2] = higher;
+  }
   uint32_t best = 0;
   for (uint32_t i = 1; i < 11; ++i) {
-    if (c.errorSum[i] < c.errorSum[best]) best = i;
+    if (sums[i] < sums[best]) best = i;
   }
-  for (uint32_t& s : c.errorSum) s = 0;
   if (best == 0) return;
   int32_t& w = c.weight[(best - 1) / 2];
   if (best & 1) {

@@ -13,55 +13,58 @@
 namespace osin {
 namespace rar20dec {
 
+// Bytes of a channel between two weight adjustments.
+constexpr uint32_t kAdaptEvery = 32;
+
 struct AudioChannel {
-  int32_t weight[5];   // kept within -17..16
-  int32_t history[4];  // past deltas of this channel, newest first
-  int32_t prevDelta;   // delta of this channel's last byte
-  // Summed absolute errors: 0 as predicted, 2k-1 with weight k-1 one lower,
-  // 2k with it one higher.
-  uint32_t errorSum[11];
+  int32_t weight[5];  // kept within -17..16
+  int32_t prevDelta;  // delta of this channel's last byte
   uint32_t produced;
   uint32_t lastByte;
+  // Per byte, in slot Produced modulo kAdaptEvery: its error (the symbol as
+  // a signed byte, times 8) and the five inputs the weights multiply: the
+  // channel's past deltas, newest first, and the cross delta. The slot
+  // before the current one holds the history the next byte shifts on.
+  // Summing the errors each weight one step lower or higher would have
+  // made is left to the adjustment, which does it for all its bytes at once.
+  int16_t error[kAdaptEvery];
+  int16_t input[5][kAdaptEvery];
 };
 
-// Every 32 bytes: the one weight step with the smallest summed error (the
-// lowest index on ties), then the sums start over.
+// Every kAdaptEvery bytes: the one weight step with the smallest summed
+// absolute error (no change first, then weight 1 lower, weight 1 higher,
+// weight 2 lower and so on; the lowest on ties).
 void AdaptWeights(AudioChannel& c);
-
-inline uint32_t AbsDifference(int32_t a, int32_t b) {
-  return uint32_t(a > b ? a - b : b - a);
-}
 
 // The output byte for Symbol (0..255) on channel C; CrossDelta is the last
 // delta of any channel, read and then replaced. Inline: it runs once per
 // byte of audio.
 inline uint8_t PredictAudioByte(AudioChannel& c, int32_t& crossDelta, uint32_t symbol) {
-  c.produced++;
-  c.history[3] = c.history[2];
-  c.history[2] = c.history[1];
-  c.history[1] = c.prevDelta - c.history[0];
-  c.history[0] = c.prevDelta;
+  uint32_t slot = c.produced++ & (kAdaptEvery - 1);
+  uint32_t last = (slot - 1) & (kAdaptEvery - 1);
+  int32_t h0 = c.prevDelta;
+  int32_t h1 = c.prevDelta - c.input[0][last];
+  int32_t h2 = c.input[1][last];
+  int32_t h3 = c.input[2][last];
 
   // Deltas stay within -255..255 and weights within -17..16, so the sum is
   // far from overflowing; the shift is arithmetic.
-  int32_t sum = 8 * int32_t(c.lastByte) + c.weight[0] * c.history[0] + c.weight[1] * c.history[1] +
-                c.weight[2] * c.history[2] + c.weight[3] * c.history[3] + c.weight[4] * crossDelta;
+  int32_t sum = 8 * int32_t(c.lastByte) + c.weight[0] * h0 + c.weight[1] * h1 + c.weight[2] * h2 +
+                c.weight[3] * h3 + c.weight[4] * crossDelta;
   uint32_t predicted = uint32_t(sum >> 3) & 0xFF;
   uint32_t out = (predicted - symbol) & 0xFF;
 
-  int32_t error = int32_t(int8_t(uint8_t(symbol))) * 8;
-  c.errorSum[0] += AbsDifference(error, 0);
-  for (int k = 0; k < 4; ++k) {
-    c.errorSum[2 * k + 1] += AbsDifference(error, c.history[k]);
-    c.errorSum[2 * k + 2] += AbsDifference(error, -c.history[k]);
-  }
-  c.errorSum[9] += AbsDifference(error, crossDelta);
-  c.errorSum[10] += AbsDifference(error, -crossDelta);
+  c.error[slot] = int16_t(int8_t(uint8_t(symbol)) * 8);
+  c.input[0][slot] = int16_t(h0);
+  c.input[1][slot] = int16_t(h1);
+  c.input[2][slot] = int16_t(h2);
+  c.input[3][slot] = int16_t(h3);
+  c.input[4][slot] = int16_t(crossDelta);
 
   crossDelta = c.prevDelta = int32_t(int8_t(uint8_t(out - c.lastByte)));
   c.lastByte = out;
 
-  if ((c.produced & 31) == 0) AdaptWeights(c);
+  if (slot == kAdaptEvery - 1) AdaptWeights(c);
   return uint8_t(out);
 }
 

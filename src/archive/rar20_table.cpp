@@ -44,15 +44,14 @@ void BuildHuffTable(HuffTable& table, const uint8_t* lengths, uint32_t size) {
   for (; prefix < (1u << kFastBits); ++prefix) table.fast[prefix] = 0;
 }
 
-uint32_t DecodeLongCode(const HuffTable& table, uint32_t v, uint32_t& length) {
+uint32_t DecodeLongCode(const HuffTable& table, uint32_t v) {
   v &= 0xFFFE;
   // Every shorter length was ruled out by the lookup.
   uint32_t len = kFastBits + 1;
   while (len < 15 && v >= table.limits[len]) ++len;
   uint32_t index = table.firstIndex[len] + ((v - table.limits[len - 1]) >> (16 - len));
   if (index >= table.size) index = 0;
-  length = len;
-  return table.symbols[index];
+  return table.symbols[index] | len << 12;
 }
 
 }  // namespace rar20dec

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
 
 namespace osin {
 namespace rar20dec {
@@ -40,28 +41,72 @@ struct HuffTable {
 void BuildHuffTable(HuffTable& table, const uint8_t* lengths, uint32_t size);
 
 // The search for codes longer than kFastBits: V is the 16-bit peek; returns
-// the symbol and sets Length to the bits it takes.
-uint32_t DecodeLongCode(const HuffTable& table, uint32_t v, uint32_t& length);
+// the symbol and the bits it takes as a Fast entry would.
+uint32_t DecodeLongCode(const HuffTable& table, uint32_t v);
 
-// The 16 bits at BitPos of a buffer read most significant bit first. Reads
-// the bytes at BitPos / 8 up to 3 beyond it; only the first three count.
-inline uint32_t PeekBits(const uint8_t* buffer, uint32_t bitPos) {
-  const uint8_t* p = buffer + (bitPos >> 3);
-  uint32_t word = (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-  return (word << (bitPos & 7)) >> 16;
+// Input bits, most significant first, through a machine word.
+//
+// Word holds the next Left bits of the stream at its top; the bits below
+// them are the stream's following bits or zeros. Next is the first byte not
+// yet counted in Left, so the stream position is (Next - buffer) * 8 - Left.
+// Refill loads a whole word at Next and counts the bytes that fit: after it
+// Left is at least kWordBits - 8 (56 natively, 24 on 32-bit builds), enough
+// for a whole long match natively and for one code or one run of extra bits
+// (16 at most) on 32-bit builds, which refill between fields
+// (RefillIfNarrow). A refill reads up to 2 * sizeof(BitWord) bytes beyond
+// the stream position; the buffer owner keeps that much slack.
+typedef uintptr_t BitWord;
+constexpr uint32_t kWordBits = sizeof(BitWord) * 8;
+
+// The word at P, its first byte on top (all our targets are little-endian).
+inline BitWord LoadWord(const uint8_t* p) {
+  BitWord w;
+  memcpy(&w, p, sizeof(w));
+  if (sizeof(w) == 8) return BitWord(__builtin_bswap64(uint64_t(w)));
+  return BitWord(__builtin_bswap32(uint32_t(w)));
 }
 
-inline uint32_t DecodeSymbol(const HuffTable& table, const uint8_t* buffer, uint32_t& bitPos) {
-  uint32_t v = PeekBits(buffer, bitPos);
-  uint32_t entry = table.fast[v >> (16 - kFastBits)];
-  if (entry != 0) {
-    bitPos += entry >> 12;
-    return entry & 0xFFF;
+struct BitReader {
+  const uint8_t* next;
+  BitWord word;
+  uint32_t left;
+
+  void Refill() {
+    word |= LoadWord(next) >> left;
+    next += (kWordBits - 1 - left) >> 3;
+    left |= kWordBits - 8;
   }
-  uint32_t length;
-  uint32_t symbol = DecodeLongCode(table, v, length);
-  bitPos += length;
-  return symbol;
+  void RefillIfNarrow() {
+    if (kWordBits < 64) Refill();
+  }
+  // Starts reading Buffer at bit Position.
+  void Seek(const uint8_t* buffer, uint32_t position) {
+    next = buffer + (position >> 3);
+    word = 0;
+    left = 0;
+    Refill();
+    Skip(position & 7);
+  }
+  uint32_t Position(const uint8_t* buffer) const { return uint32_t(next - buffer) * 8 - left; }
+  uint32_t Peek16() const { return uint32_t(word >> (kWordBits - 16)); }
+  void Skip(uint32_t count) {
+    word <<= count;
+    left -= count;
+  }
+  // Count (0..16) bits as a number.
+  uint32_t Take(uint32_t count) {
+    uint32_t value = uint32_t(word >> (kWordBits - 1 - count) >> 1);
+    Skip(count);
+    return value;
+  }
+};
+
+// One symbol; the reader holds at least 16 bits.
+inline uint32_t DecodeSymbol(const HuffTable& table, BitReader& in) {
+  uint32_t entry = table.fast[in.word >> (kWordBits - kFastBits)];
+  if (entry == 0) entry = DecodeLongCode(table, in.Peek16());
+  in.Skip(entry >> 12);
+  return entry & 0xFFF;
 }
 
 }  // namespace rar20dec

@@ -91,8 +91,12 @@ uint32_t AttributesToApply(const TRARHeader& h) {
 bool RarReader::OpenArchiveFile(const char* fileName, int mode) {
   CloseArchiveFile();
   if (!decoder_.Allocate()) return false;
+  if (!ahead_) ahead_ = static_cast<uint8_t*>(malloc(kReadAhead));
+  if (!ahead_) return false;
   mode_ = mode;
   file_ = OpenFileHandle(fileName, kFileRead, kShareRead, kAttrNormal, kOpenExisting);
+  filePos_ = 0;
+  aheadPos_ = aheadEnd_ = 0;
   if (!IsOpenFile(file_) || !Locate()) {
     CloseArchiveFile();
     return false;
@@ -104,6 +108,8 @@ void RarReader::CloseArchiveFile() {
   CloseFileHandle(output_);
   CloseFileHandle(file_);
   decoder_.Free();
+  free(ahead_);
+  ahead_ = nullptr;
   cipher_.Clear();
   haveEntry_ = false;
   solidArchive_ = false;
@@ -113,12 +119,52 @@ bool RarReader::ReadAt(int64_t position, uint8_t* buffer, int count) {
   return Seek(position) && Read(buffer, count) == count;
 }
 
+// Headers, names and the packed data of small entries come from one
+// read-ahead buffer: a solid archive of many small files then costs one
+// system call per kReadAhead bytes rather than three per entry. Reads of a
+// whole buffer or more go straight to the caller.
 int RarReader::Read(void* buffer, int count) {
+  uint8_t* to = static_cast<uint8_t*>(buffer);
   int done = 0;
-  for (int n = 1; done < count && n > 0; done += n > 0 ? n : 0) {
-    n = FileRead(file_, static_cast<uint8_t*>(buffer) + done, count - done);
+  while (done < count) {
+    int want = count - done;
+    if (aheadPos_ < aheadEnd_) {
+      int n = aheadEnd_ - aheadPos_ < want ? aheadEnd_ - aheadPos_ : want;
+      memcpy(to + done, ahead_ + aheadPos_, size_t(n));
+      aheadPos_ += n;
+      done += n;
+      continue;
+    }
+    bool direct = want >= kReadAhead;
+    int n = FileRead(file_, direct ? to + done : ahead_, direct ? want : kReadAhead);
+    if (n <= 0) {
+      // After an error the file position is not known.
+      if (n < 0) filePos_ = -1;
+      break;
+    }
+    filePos_ += n;
+    if (direct) {
+      done += n;
+      aheadPos_ = aheadEnd_ = 0;  // no longer the bytes just before FilePos_
+    } else {
+      aheadPos_ = 0;
+      aheadEnd_ = n;
+    }
   }
   return done;
+}
+
+bool RarReader::Seek(int64_t position) {
+  // Entries are mostly read in file order: the next block or an entry's
+  // data usually start in the bytes already read ahead.
+  int64_t aheadStart = filePos_ - aheadEnd_;
+  if (filePos_ >= 0 && position >= aheadStart && position <= filePos_) {
+    aheadPos_ = int(position - aheadStart);
+    return true;
+  }
+  aheadPos_ = aheadEnd_ = 0;
+  filePos_ = FileSeek(file_, position, kSeekFromStart);
+  return filePos_ == position;
 }
 
 bool RarReader::Locate() {
@@ -265,14 +311,21 @@ int RarReader::CreateOutput(const char* destPath, const char* destName) {
     }
     name += header_.EntryName;
   }
-  // Every folder along the way; those that exist (and a drive) just fail.
   for (int i = 0; i < name.Length(); ++i) {
-    if (name[i] != '\\' && name[i] != '/') continue;
-    if (i > 0) CreateFolder(name.Copy(1, i));
-    name[i] = kPathDelimiter;
+    if (name[i] == '\\' || name[i] == '/') name[i] = kPathDelimiter;
   }
-  SetEntryAttributes(name, kAttrNormal);
+  // Mostly the folders exist and no file is in the way: one call. Else every
+  // folder along the way is made (those that exist, and a drive, just fail),
+  // a read-only, hidden or system file in the place is made normal, and the
+  // file is created again.
   output_ = OpenFileHandle(name, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
+  if (!IsOpenFile(output_)) {
+    for (int i = 1; i < name.Length(); ++i) {
+      if (name[i] == kPathDelimiter) CreateFolder(name.Copy(1, i));
+    }
+    SetEntryAttributes(name, kAttrNormal);
+    output_ = OpenFileHandle(name, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
+  }
   if (!IsOpenFile(output_)) return kEntryCannotCreate;
   outputName_ = name;
   return kEntryOk;

@@ -147,7 +147,7 @@ class RarReader : private PackedIo {
   // Bytes read from the archive, fewer at its end, 0 at the end or on an
   // error.
   int Read(void* buffer, int count);
-  bool Seek(int64_t position) { return FileSeek(file_, position, kSeekFromStart) == position; }
+  bool Seek(int64_t position);
   int CreateOutput(const char* destPath, const char* destName);
   int CopyStored();
   void FinishOutput(int result);
@@ -158,7 +158,13 @@ class RarReader : private PackedIo {
   bool HasProgress() const override { return progress_ != nullptr; }
   bool Progress(uint32_t count) override;
 
+  static constexpr int kReadAhead = 0x8000;
   FileHandle file_ = nullptr;
+  int64_t filePos_ = -1;  // of file_ itself, -1 when not known
+  // Ahead_[AheadPos_ .. AheadEnd_) are the bytes just before FilePos_.
+  uint8_t* ahead_ = nullptr;
+  int aheadPos_ = 0;
+  int aheadEnd_ = 0;
   FileHandle output_ = nullptr;
   Rar20Decoder decoder_;
   EntryCipher cipher_;

@@ -55,8 +55,9 @@ bool Stat(const String& path, struct stat& st) {
 FileHandle OpenFileHandle(const String& path, uint32_t access, uint32_t /*share*/, uint32_t /*attributes*/,
                           FileCreation creation) {
   int fd = open(path.c_str(), OpenFlags(access, creation), 0666);
+  // Only reading opens a folder; writing one fails by itself.
   struct stat st;
-  if (fd >= 0 && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (fd >= 0 && !(access & kFileWrite) && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     close(fd);
     fd = -1;
   }
@@ -123,8 +124,14 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
   t.tm_min = static_cast<int>((dosTime >> 5) & 0x3F);
   t.tm_sec = static_cast<int>(dosTime & 0x1F) * 2;
   t.tm_isdst = -1;
-  time_t when = mktime(&t);
+  // The entries of an archive mostly share a few times, and each mktime
+  // looks at the time zone file again.
+  static uint32_t lastDosTime = 0;
+  static time_t lastWhen = static_cast<time_t>(-1);
+  time_t when = dosTime == lastDosTime ? lastWhen : mktime(&t);
   if (when == static_cast<time_t>(-1)) return false;
+  lastDosTime = dosTime;
+  lastWhen = when;
   struct timespec times[2] = {{when, 0}, {when, 0}};
   return futimens(Descriptor(handle), times) == 0;
 }
@@ -153,7 +160,7 @@ bool SetEntryAttributes(const String& path, uint32_t attributes) {
   if (!Stat(path, st)) return false;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) ? mode & ~static_cast<mode_t>(0222) : mode | S_IWUSR;
-  return chmod(path.c_str(), mode) == 0;
+  return mode == (st.st_mode & 07777) || chmod(path.c_str(), mode) == 0;
 }
 
 bool FolderExists(const String& path) {

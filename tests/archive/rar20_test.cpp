@@ -325,11 +325,12 @@ TEST(Rar20Table, LookupAgreesWithTheSearch) {
     for (uint32_t v = 0; v < 0x10000; ++v) {
       uint32_t wantLength;
       uint32_t want = reference[t].Decode(v, wantLength);
-      uint8_t buffer[4] = {uint8_t(v >> 8), uint8_t(v), 0, 0};
-      uint32_t bits = 0;
-      uint32_t got = osin::rar20dec::DecodeSymbol(tables[t], buffer, bits);
+      uint8_t buffer[16] = {uint8_t(v >> 8), uint8_t(v)};
+      osin::rar20dec::BitReader in;
+      in.Seek(buffer, 0);
+      uint32_t got = osin::rar20dec::DecodeSymbol(tables[t], in);
       ASSERT_EQ(got, want) << "round " << round << " peek " << v;
-      ASSERT_EQ(bits, wantLength) << "round " << round << " peek " << v;
+      ASSERT_EQ(in.Position(buffer), wantLength) << "round " << round << " peek " << v;
     }
   }
 }

@@ -421,6 +421,30 @@ TEST_F(Extract, EncipheredStoredEntriesNeedTheirPassword) {
   }
 }
 
+// Headers, names and data fall at every offset of the reader's read-ahead
+// and past it; entries passed over, tested and extracted alternate, so the
+// reader moves inside what it read ahead, beyond it and through big reads.
+TEST_F(Extract, ManyEntriesPassedOverTestedAndExtractedInTurn) {
+  std::vector<RarEntry> entries;
+  std::vector<std::string> data;
+  for (int i = 0; i < 60; ++i) {
+    data.push_back(Noise(size_t(i % 7 == 6 ? 70000 + i : 997 * i + 13), uint32_t(i)));
+    entries.push_back(StoredEntry("e" + std::to_string(i) + ".bin", data.back(), kSomeDosTime));
+  }
+  TArchive a(Save(Archive(entries)).c_str(), kOpenExtract);
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_FALSE(a.Eof) << i;
+    EXPECT_EQ(ToStd(a.Header.EntryName), "e" + std::to_string(i) + ".bin");
+    std::string out = (dir_ / ("o" + std::to_string(i))).string();
+    TArchiveOperation op = i % 3 == 0 ? aoSkip : i % 3 == 1 ? aoTest : aoExtract;
+    EXPECT_TRUE(a.Process(op, out.c_str(), nullptr)) << i;
+    if (op == aoExtract) {
+      EXPECT_EQ(ReadBytes(out), data[size_t(i)]) << i;
+    }
+  }
+  EXPECT_TRUE(a.Eof);
+}
+
 TEST_F(Extract, ReplacesAReadOnlyFile) {
   std::string out = (dir_ / "ro.txt").string();
   WriteBytes(out, "old");

@@ -479,9 +479,8 @@ class Checker {
     }
     if (languages_.empty()) languages_.push_back("ENU");
     if (Bool("Config", "Uninstall", false)) {
-      if (!PresetupFile("UnOsin.exe"))
-        WarnAt(*config_, "Config", "Uninstall", "missing-file",
-               "Uninstall=1 needs the uninstaller UnOsin.exe in Presetup; without it nothing is registered");
+      // A project without its own UnOsin.exe is given one by build, which
+      // stops with an error when it has none to give.
       if (config_->Read("Config", "LogFile").empty())
         WarnAt(*config_, "Config", "Uninstall", "bad-value",
                "Uninstall=1 needs a LogFile: the uninstaller undoes what the install log records");

@@ -9,10 +9,19 @@
 
 namespace osin {
 
+// What the bits of a packed stream code, for the size breakdown.
+enum BitKind { kBitsLiteral, kBitsMatch, kBitsDistance, kBitsTables, kBitsAudio, kBitKinds };
+
 class BitWriter {
  public:
-  // Appends the low Count bits of Value (Count 0..24).
+  // Appends the low Count bits of Value (Count 0..24), counted as Kind.
+  void Put(uint32_t value, int count, BitKind kind) {
+    kind_ = kind;
+    Put(value, count);
+  }
+  // Appends bits of the kind put last.
   void Put(uint32_t value, int count) {
+    tally_[kind_] += uint32_t(count);
     acc_ = (acc_ << count) | (value & ((1u << count) - 1));
     pending_ += count;
     while (pending_ >= 8) {
@@ -27,16 +36,22 @@ class BitWriter {
   }
   // Appends everything Other holds, its unfinished byte included.
   void Append(const BitWriter& other) {
+    uint64_t mine = tally_[kind_];
     for (uint8_t b : other.out_) Put(b, 8);
     if (other.pending_ > 0) Put(static_cast<uint32_t>(other.acc_), other.pending_);
+    tally_[kind_] = mine;
+    for (int k = 0; k < kBitKinds; ++k) tally_[k] += other.tally_[k];
   }
   uint64_t BitCount() const { return out_.size() * 8ull + pending_; }
   std::vector<uint8_t>& Bytes() { return out_; }
+  const uint64_t* Tally() const { return tally_; }
 
  private:
   std::vector<uint8_t> out_;
   uint64_t acc_ = 0;
   int pending_ = 0;
+  BitKind kind_ = kBitsTables;
+  uint64_t tally_[kBitKinds] = {};
 };
 
 }  // namespace osin

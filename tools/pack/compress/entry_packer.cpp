@@ -18,6 +18,7 @@ RarEntry EntryPacker::Pack(const std::string& name, const std::string& data, uin
       encoder_.Pack(reinterpret_cast<const uint8_t*>(data.data()), data.size(), solid);
   if (!solid_ && packed.size() >= data.size()) return StoredEntry(name, data, dosTime, attributes);
   inRun_ = true;
+  for (int k = 0; k < kBitKinds; ++k) tally_[k] += encoder_.BitTally()[k];
   RarEntry e;
   e.name = name;
   e.packed.assign(packed.begin(), packed.end());

@@ -17,6 +17,7 @@
 
 #include <string>
 
+#include "bit_writer.h"
 #include "pack/packer.h"
 #include "pack/rar_writer.h"
 #include "rar20_encoder.h"
@@ -33,12 +34,15 @@ class EntryPacker {
   // the order they are packed.
   RarEntry Pack(const std::string& name, const std::string& data, uint32_t dosTime,
                 uint32_t attributes = 0x20);
+  // Bits of the compressed entries packed so far by BitKind (bit_writer.h).
+  const uint64_t* BitTally() const { return tally_; }
 
  private:
   int level_;
   bool solid_;
   bool inRun_ = false;  // the previous entry was compressed: a solid entry may follow
   Rar20Encoder encoder_;
+  uint64_t tally_[kBitKinds] = {};
 };
 
 // The packing method of osin-pack: an EntryPacker behind the packer's

@@ -1,6 +1,12 @@
-// LZ77 match search over the 1 MB window: hash chains on four-byte
-// prefixes, plus tables of the last position of every three-byte prefix and
-// every two-byte pair (the length-2 codes only reach 256 bytes back).
+// LZ77 match search over the 1 MB window: hash chains or binary trees on
+// four-byte prefixes, plus tables of the last position of every three-byte
+// prefix and every two-byte pair (the length-2 codes only reach 256 bytes
+// back).
+//
+// A tree keeps the positions of one four-byte hash sorted by the bytes that
+// follow them, newest at the root, so a search walks straight to the longest
+// matches instead of past every older position with the same prefix; it
+// costs a walk for indexing too, which pays when every position is searched.
 //
 // The finder owns the history buffer. Data is appended in pieces; when a
 // piece does not fit, the buffer slides and keeps the last window's worth of
@@ -22,9 +28,9 @@ struct Match {
 
 class MatchFinder {
  public:
-  // Depth: chain entries examined per search; Nice: a match this long ends
-  // the search.
-  MatchFinder(int depth, int nice);
+  // Depth: chain entries or tree nodes examined per search; Nice: a match
+  // this long ends the search.
+  MatchFinder(int depth, int nice, bool tree = false);
   static constexpr int kMaxFound = 64;
 
   // Forgets the history (a non-solid entry starts).
@@ -55,9 +61,14 @@ class MatchFinder {
   uint32_t Hash3(uint32_t pos) const;
   uint32_t Hash4(uint32_t pos) const;
   void Insert(uint32_t pos);
+  // Puts Pos at the root of its tree; with Record, the matches met on the way
+  // as Find returns them.
+  void TreeWalk(uint32_t pos, uint32_t max, uint32_t reach, uint32_t& best, Match* out, int& found,
+                bool record);
   void Slide(uint32_t by);
 
   int depth_, nice_, good_;
+  uint32_t ways_;  // chain_ slots per position: 1 for a chain, 2 for a tree's children
   std::vector<uint8_t> buffer_;
   uint32_t size_ = 0, start_ = 0, next_ = 0;
   std::vector<int32_t> head_, head3_, head2_, chain_;

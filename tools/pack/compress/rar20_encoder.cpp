@@ -23,9 +23,11 @@ struct LevelParams {
   int nice;
   uint32_t lazy;  // a match shorter than this is checked against the next position's
   int passes;     // 0: greedy or lazy matching; n: cost-based parse, n passes
+  bool tree;      // binary-tree match finder rather than hash chains
 };
 constexpr LevelParams kLevels[6] = {
-    {0, 0, 0, 0}, {4, 32, 0, 0}, {12, 64, 16, 0}, {48, 128, 64, 0}, {32, 96, 0, 1}, {128, 192, 0, 2},
+    {0, 0, 0, 0, false},     {4, 32, 0, 0, false},  {12, 64, 16, 0, false},
+    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 128, 0, 2, true},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
@@ -204,16 +206,16 @@ struct Mirror {
   uint16_t codes[kMaxLengths] = {};
   AudioModel model;
 
-  void Put(BitWriter& out, int index) const { out.Put(codes[index], lengths[index]); }
+  void Put(BitWriter& out, int index, BitKind kind) const { out.Put(codes[index], lengths[index], kind); }
 
   // The symbol that announces a table block, unless the block starts the entry.
   void Announce(BitWriter& out) {
     if (bare) {
       bare = false;
     } else if (audio) {
-      Put(out, current * kAudioSymbols + kRepeatLast);
+      Put(out, current * kAudioSymbols + kRepeatLast, kBitsTables);
     } else {
-      Put(out, kNewTables);
+      Put(out, kNewTables, kBitsTables);
     }
   }
 
@@ -242,15 +244,15 @@ struct Mirror {
   }
 
   void PutCode(BitWriter& out, const Code& c) const {
-    Put(out, c.main);
+    Put(out, c.main, c.main < kRepeatLast ? kBitsLiteral : kBitsMatch);
     if (c.main >= kRecentFirst && c.main < kShortFirst) {
-      Put(out, kMainSymbols + kDistSymbols + c.aux);
+      Put(out, kMainSymbols + kDistSymbols + c.aux, kBitsMatch);
       out.Put(c.extra1, c.bits1);
     } else if (c.main >= kShortFirst && c.main < kNewTables) {
-      out.Put(c.extra1, c.bits1);
+      out.Put(c.extra1, c.bits1, kBitsDistance);
     } else if (c.main >= kLongFirst) {
       out.Put(c.extra1, c.bits1);
-      Put(out, kMainSymbols + c.aux);
+      Put(out, kMainSymbols + c.aux, kBitsDistance);
       out.Put(c.extra2, c.bits2);
     }
   }
@@ -263,6 +265,11 @@ struct Prices {
   uint32_t main[kMainSymbols];
   uint32_t dist[kDistSymbols];
   uint32_t repLen[kRepLenSymbols];
+  // The length part of a long match's price by LongAdjust and length, and of
+  // a recent distance's by RecentAdjust and length: the parse asks for
+  // every length of every match.
+  uint32_t longLength[3][kMaxMatch + 1];
+  uint32_t recentLength[4][kMaxMatch + 1];
 
   void From(const uint8_t* lengths) {
     for (int i = 0; i < kMainSymbols; ++i) main[i] = lengths[i] ? lengths[i] : 14;
@@ -272,26 +279,30 @@ struct Prices {
       uint8_t l = lengths[kMainSymbols + kDistSymbols + i];
       repLen[i] = l ? l : 7;
     }
+    Tabulate();
   }
   void Defaults() {
     for (int i = 0; i < kMainSymbols; ++i) main[i] = i < 256 ? 9 : 8;
     main[kNewTables] = 15;
     for (uint32_t& d : dist) d = 5;
     for (uint32_t& r : repLen) r = 4;
+    Tabulate();
   }
-  uint32_t Long(uint32_t len, uint32_t d) const {
-    uint32_t v = len - 3 - LongAdjust(d);
-    int lc = LengthClass(v), dc = DistanceClass(d - 1);
-    return main[kLongFirst + lc] + kLengthBits[lc] + dist[dc] + kDistBits[dc];
+  void Tabulate() {
+    for (uint32_t adjust = 0; adjust < 4; ++adjust) {
+      for (uint32_t len = 0; len <= uint32_t(kMaxMatch); ++len) {
+        if (adjust < 3) {
+          int lc = LengthClass(len >= 3 + adjust ? len - 3 - adjust : 0);
+          longLength[adjust][len] = main[kLongFirst + lc] + kLengthBits[lc];
+        }
+        int lc = LengthClass(len >= 2 + adjust ? len - 2 - adjust : 0);
+        recentLength[adjust][len] = repLen[lc] + kLengthBits[lc];
+      }
+    }
   }
   uint32_t Short(uint32_t d) const {
     int n = ShortClass(d - 1);
     return main[kShortFirst + n] + kShortBits[n];
-  }
-  uint32_t Rep(int k, uint32_t len, uint32_t d) const {
-    uint32_t v = len - 2 - RecentAdjust(d);
-    int lc = LengthClass(v);
-    return main[kRecentFirst + k] + repLen[lc] + kLengthBits[lc];
   }
 };
 
@@ -379,9 +390,12 @@ struct Rar20Encoder::Impl {
   std::vector<uint32_t> matchStart;
   std::vector<Match> matches;
   std::vector<uint8_t> committed;
+  uint64_t tally[kBitKinds] = {};  // of the entry packed last
 
   Impl(int level, Multimedia mm)
-      : params(kLevels[std::min(std::max(level, 1), 5)]), multimedia(mm), finder(params.depth, params.nice) {}
+      : params(kLevels[std::min(std::max(level, 1), 5)]),
+        multimedia(mm),
+        finder(params.depth, params.nice, params.tree) {}
 
   // --- parsing -------------------------------------------------------------
 
@@ -525,7 +539,9 @@ struct Rar20Encoder::Impl {
         for (int j = 0; j < k; ++j) seen |= st.rep[j] == d;
         if (seen) continue;
         uint32_t len = finder.MatchLength(at, d, max);
-        for (uint32_t l = MinMatchLength(d); l <= len; ++l) relax(l, d, p.Rep(k, l, d));
+        const uint32_t* lengthPrice = p.recentLength[RecentAdjust(d)];
+        uint32_t codePrice = p.main[kRecentFirst + k];
+        for (uint32_t l = MinMatchLength(d); l <= len; ++l) relax(l, d, codePrice + lengthPrice[l]);
       }
       uint32_t prev = 1;
       for (uint32_t m = matchStart[at - base]; m < matchStart[at - base + 1]; ++m) {
@@ -536,11 +552,9 @@ struct Rar20Encoder::Impl {
           from = 3;
         }
         if (from <= len) {
-          uint32_t dc = DistanceClass(d - 1), distPrice = p.dist[dc] + kDistBits[dc], adj = LongAdjust(d);
-          for (uint32_t l = from; l <= len; ++l) {
-            int lc = LengthClass(l - 3 - adj);
-            relax(l, d, p.main[kLongFirst + lc] + kLengthBits[lc] + distPrice);
-          }
+          uint32_t dc = DistanceClass(d - 1), distPrice = p.dist[dc] + kDistBits[dc];
+          const uint32_t* lengthPrice = p.longLength[LongAdjust(d)];
+          for (uint32_t l = from; l <= len; ++l) relax(l, d, lengthPrice[l] + distPrice);
         }
         prev = std::max(prev, len);
       }
@@ -693,7 +707,7 @@ struct Rar20Encoder::Impl {
                   CodedBits(open.data(), mirror.lengths, static_cast<int>(total)) <= newBits;
       if (!keep) mirror.SetAudio(out, channels, lengths.data());
       for (size_t k = cuts[b2]; k < cuts[b2 + 1]; ++k) {
-        mirror.Put(out, symbols[k]);
+        mirror.Put(out, symbols[k], kBitsAudio);
         mirror.current = symbols[k] / kAudioSymbols + 1 == channels ? 0 : symbols[k] / kAudioSymbols + 1;
       }
     }
@@ -790,6 +804,7 @@ struct Rar20Encoder::Impl {
       }
     }
     out.Flush();
+    memcpy(tally, out.Tally(), sizeof(tally));
     std::vector<uint8_t> bytes = std::move(out.Bytes());
     bytes.insert(bytes.end(), kTrailingZeros, 0);
     return bytes;
@@ -802,6 +817,10 @@ Rar20Encoder::~Rar20Encoder() = default;
 
 std::vector<uint8_t> Rar20Encoder::Pack(const uint8_t* data, size_t size, bool solid) {
   return impl_->Pack(data, size, solid);
+}
+
+const uint64_t* Rar20Encoder::BitTally() const {
+  return impl_->tally;
 }
 
 }  // namespace osin

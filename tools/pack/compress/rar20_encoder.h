@@ -53,6 +53,8 @@ class Rar20Encoder {
   // of the previous call); the first call of an encoder, and every call with
   // Solid false, starts afresh.
   std::vector<uint8_t> Pack(const uint8_t* data, size_t size, bool solid);
+  // The bits of the entry packed last by BitKind (bit_writer.h).
+  const uint64_t* BitTally() const;
 
  private:
   struct Impl;

@@ -113,7 +113,7 @@ void WriteTableBlock(BitWriter& out, TableHistory& history, bool audio, int chan
                      int count) {
   bool delta;
   Plan plan = BestPlan(history, lengths, count, &delta);
-  out.Put(audio ? 1 : 0, 1);
+  out.Put(audio ? 1 : 0, 1, kBitsTables);
   out.Put(delta ? 1 : 0, 1);
   if (audio) out.Put(static_cast<uint32_t>(channels - 1), 2);
   for (int s = 0; s < rar20::kBitLenSymbols; ++s) out.Put(plan.bitLengths[s], 4);
