@@ -77,8 +77,9 @@ def undo(name, folder):
 def system_project(name):
     """The demo project, its RunApp kept (the scenario closes the Notepad it
     opens), with its server library staged (the OLE server stand-in of the
-    build, which records that it ran) and a second server, InUse.dll, that
-    the scenario holds open."""
+    build, which records that it ran, and its line in System.ins, which the
+    shipped demo leaves out as it carries no such library) and a second
+    server, InUse.dll, that the scenario holds open."""
     folder = install.demo_project(name)
     data, script = os.path.join(folder, "Data"), os.path.join(folder, "Presetup", "System.ins")
     shutil.copy(fixture_server(), os.path.join(data, "DemoServer.dll"))
@@ -87,7 +88,7 @@ def system_project(name):
         text = f.read()
     line = "OsinMark.ttf=OsinMark.ttf,8\n"
     with open(script, "w", encoding="cp1252", newline="\r\n") as f:
-        f.write(text.replace(line, line + "InUse.dll=InUse.dll,4\n"))
+        f.write(text.replace(line, "DemoServer.dll=DemoServer.dll,4\n" + line + "InUse.dll=InUse.dll,4\n"))
     return folder
 
 
