@@ -164,6 +164,7 @@ void TztIniFile::SetFileName(const String& name) {
   CloseFileHandle(handle_);
   sections_.Clear();
   sections_.ResetLastFound();
+  prelude_.Clear();
   currentSection_ = 0;
   loadFailed_ = false;
   fileName_ = name;
@@ -199,15 +200,17 @@ void TztIniFile::LoadFile() {
 bool TztIniFile::Load(IniReadFn read, void* context) {
   sections_.Clear();
   sections_.ResetLastFound();
+  prelude_.Clear();
   LineReader reader(read, context);
   StringList* current = nullptr;
   String line;
   while (reader.Next(line)) ParseLine(std::move(line), current);
   bool ok = !reader.Failed();
-  if (ok) {
-    sections_.MergeDuplicates(duplicateHook_, duplicateContext_);
-  } else {
+  if (!ok) {
     sections_.Clear();
+    prelude_.Clear();
+  } else if (!options_.KeepLayout) {
+    sections_.MergeDuplicates(duplicateHook_, duplicateContext_);
   }
   currentSection_ = 0;
   modified_ = false;
@@ -217,8 +220,8 @@ bool TztIniFile::Load(IniReadFn read, void* context) {
 void TztIniFile::ParseLine(String line, StringList*& current) {
   if (line == "\x1A") return;
   if (options_.SkipComments && !line.IsEmpty() && line[0] == ';') return;
-  if (line.IsEmpty()) return;
-  if (line[0] == '[' && line.Last() == ']') {
+  if (line.IsEmpty() && !options_.KeepLayout) return;
+  if (!line.IsEmpty() && line[0] == '[' && line.Last() == ']') {
     current = sections_.AddSection(line.Copy(2, line.Length() - 2));
     return;
   }
@@ -248,12 +251,46 @@ void TztIniFile::ParseLine(String line, StringList*& current) {
     }
   }
   if (options_.KeysOnly && !line.Pos('=')) return;
-  if (current) current->Add(line);
+  if (current) {
+    current->Add(line);
+  } else if (options_.KeepLayout) {
+    prelude_.Add(line);
+  }
+}
+
+bool TztIniFile::IsKeyLine(const String& line, const String& key) const {
+  if (!options_.KeepLayout) {
+    // The name must be exactly as long as Key, so the value starts right
+    // after Key and its "=".
+    return line.Length() > key.Length() && line[key.Length()] == '=' && line.Pos('=') == key.Length() + 1 &&
+           SameText(line.Copy(1, key.Length()), key);
+  }
+  int eq = line.Pos('=');
+  if (eq == 0 || line[0] == ';') return false;
+  int first = 0, last = eq - 2;
+  while (first <= last && IsBlankOrTab(line[first])) ++first;
+  while (last >= first && IsBlankOrTab(line[last])) --last;
+  return SameText(line.Copy(first + 1, last - first + 1), key);
+}
+
+StringList* TztIniFile::AppendSection(const String& name) {
+  if (options_.KeepLayout) {
+    // One empty line between the text before and the new header, as the
+    // system's own profile functions leave it.
+    StringList* before = sections_.IsEmpty() ? &prelude_ : sections_.SectionAt(sections_.Count() - 1);
+    bool headerOnly = before != &prelude_ && before->IsEmpty();
+    if (headerOnly || (!before->IsEmpty() && !(*before)[before->Count() - 1].IsEmpty()))
+      before->Add(String());
+  }
+  return sections_.AddSection(name);
 }
 
 int TztIniFile::FindKey(const String& section, const String& key, bool create, StringList*& lines) {
   lines = nullptr;
   int count = sections_.Count();
+  // Of equally named sections the first answers, as it does for the
+  // system's own profile functions.
+  if (options_.KeepLayout) currentSection_ = 0;
   if (count > 0) {
     // A circular walk from the section found last: reading keys of one
     // section in a row costs one name comparison each.
@@ -269,19 +306,13 @@ int TztIniFile::FindKey(const String& section, const String& key, bool create, S
   }
   if (!lines) {
     if (create) {
-      lines = sections_.AddSection(section);
+      lines = AppendSection(section);
       currentSection_ = sections_.Count() - 1;
     }
     return -1;
   }
-  // The name must be exactly as long as Key, so the value starts right
-  // after Key and its "=".
   for (int i = 0; i < lines->Count(); ++i) {
-    const String& line = (*lines)[i];
-    if (line.Length() > key.Length() && line[key.Length()] == '=' && line.Pos('=') == key.Length() + 1 &&
-        SameText(line.Copy(1, key.Length()), key)) {
-      return i;
-    }
+    if (IsKeyLine((*lines)[i], key)) return i;
   }
   return -1;
 }
@@ -291,7 +322,11 @@ String TztIniFile::ReadString(const String& section, const String& key, const St
   int i = FindKey(section, key, false, lines);
   if (i < 0) return fallback;
   const String& line = (*lines)[i];
-  return line.Copy(key.Length() + 2, line.Length());
+  if (!options_.KeepLayout) return line.Copy(key.Length() + 2, line.Length());
+  int start = line.Pos('='), end = line.Length();
+  while (start < end && IsBlankOrTab(line[start])) ++start;
+  while (end > start && IsBlankOrTab(line[end - 1])) --end;
+  return line.Copy(start + 1, end - start);
 }
 
 void TztIniFile::WriteString(const String& section, const String& key, const String& value) {
@@ -300,7 +335,11 @@ void TztIniFile::WriteString(const String& section, const String& key, const Str
     StringList* lines;
     int i = FindKey(section, key, true, lines);
     if (i < 0) {
-      lines->Add(line);
+      int at = lines->Count();
+      if (options_.KeepLayout) {
+        while (at > 0 && (*lines)[at - 1].IsEmpty()) --at;
+      }
+      lines->Insert(at, line);
       modified_ = true;
     } else if ((*lines)[i] != line) {
       lines->Set(i, line);
@@ -390,19 +429,21 @@ void TztIniFile::DeleteKey(const String& section, const String& key) {
 }
 
 void TztIniFile::GetStrings(StringList& target) const {
+  bool keep = options_.KeepLayout;
+  if (keep) target.AddStrings(prelude_);
   for (int i = 0; i < sections_.Count(); ++i) {
     const StringList& lines = *sections_.SectionAt(i);
-    if (lines.IsEmpty()) continue;
+    if (lines.IsEmpty() && !keep) continue;
     target.Add("[" + sections_[i] + "]");
     target.AddStrings(lines);
-    target.Add(String());
+    if (!keep) target.Add(String());
   }
 }
 
-void TztIniFile::UpdateFile() {
-  if (!modified_) return;
+bool TztIniFile::UpdateFile() {
+  if (!modified_) return true;
   modified_ = false;
-  if (fileName_.IsEmpty() || readOnly_ || loadFailed_) return;
+  if (fileName_.IsEmpty() || readOnly_ || loadFailed_) return false;
   if (!handle_) {
     // The file did not exist when the store was loaded.
     String folder = FolderOf(fileName_);
@@ -410,15 +451,14 @@ void TztIniFile::UpdateFile() {
     handle_ = OpenFileHandle(fileName_, kFileWrite, kShareRead, 0, kOpenAlways);
     if (!IsOpenFile(handle_)) {
       handle_ = nullptr;
-      return;
+      return false;
     }
   }
   StringList lines;
   GetStrings(lines);
   String text = lines.Text();
-  if (FileSeek(handle_, 0, kSeekFromStart) == 0 && FileWrite(handle_, text.c_str(), text.Length())) {
-    FileTruncate(handle_);
-  }
+  return FileSeek(handle_, 0, kSeekFromStart) == 0 && FileWrite(handle_, text.c_str(), text.Length()) &&
+         FileTruncate(handle_);
 }
 
 }  // namespace osin

@@ -48,7 +48,22 @@
 // lines and an empty line, all ending in CR LF, and the file is cut after
 // them. Comments, blank lines, blanks around "=", quotes and empty sections
 // are thus not written back; every other line is, including lines without
-// "=". Write failures are silent: the changes stay in memory only.
+// "=". A failed write leaves the changes in memory only; UpdateFile reports
+// it, the destructor cannot.
+//
+// KeepLayout is for files that belong to someone else (the INI files an
+// installation adds keys to): with the four other options off, a store
+// keeps every line as it stands, so its write-back changes only what was
+// written. Then, besides the rules above:
+// - empty lines, and the lines before the first section header, are kept;
+// - equally named sections all stay; lookups answer from the first;
+// - a key is found by its name with blanks and tabs around it ignored, and
+//   its value is read without blanks and tabs around it; lines starting
+//   with ";" are never keys;
+// - a new key goes right after the last non-empty line of its section; a
+//   new section is set off from the text before it by one empty line;
+// - write-back writes the kept lines and every section's header, adding
+//   nothing else.
 #pragma once
 
 #include <stdint.h>
@@ -67,6 +82,7 @@ struct TIniParseOptions {
   bool TrimEquals = true;
   bool StripQuotes = true;
   bool TrimRight = true;
+  bool KeepLayout = false;
 };
 
 // The bytes of an INI text, delivered in pieces: copies up to Size bytes into
@@ -167,8 +183,11 @@ class TztIniFile {
   // header, its lines and one empty line.
   void GetStrings(StringList& target) const;
   // Writes the store back when it was changed (see above); afterwards it
-  // counts as unchanged, also when nothing could be written.
-  void UpdateFile();
+  // counts as unchanged, also when nothing could be written. True when
+  // nothing needed writing or the whole text was written; false when the
+  // changes could not reach the file (it could not be created or written,
+  // the store is read-only or its file failed to load).
+  bool UpdateFile();
 
   const String& FileName() const { return fileName_; }
   bool ReadOnly() const { return readOnly_; }
@@ -185,11 +204,15 @@ class TztIniFile {
   void LoadFile();
   void CloseFile();
   void ParseLine(String line, StringList*& current);
+  bool IsKeyLine(const String& line, const String& key) const;
+  StringList* AppendSection(const String& name);
 
   String fileName_;
   FileHandle handle_ = nullptr;  // the open file, or none
   bool modified_ = false;
   TSectionList sections_;
+  // With KeepLayout, the lines before the first section header.
+  StringList prelude_;
   int currentSection_ = 0;
   bool readOnly_;
   // A file that exists but could not be loaded is never written.

@@ -52,10 +52,13 @@ TztIniFile* OpenStore(const String& file, bool readOnly) {
   return store;
 }
 
-void DropStore(const String& file) {
+bool DropStore(const String& file) {
   Profile& profile = TheProfile();
   int i;
-  if (profile.stores.Find(UpperCase(file), i)) profile.stores.Delete(i);
+  if (!profile.stores.Find(UpperCase(file), i)) return true;
+  bool written = static_cast<TztIniFile*>(profile.stores.Object(i))->UpdateFile();
+  profile.stores.Delete(i);
+  return written;
 }
 
 void DropAllStores() {

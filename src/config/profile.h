@@ -33,8 +33,9 @@ TIniParseOptions& ProfileParseOptions();
 // cached read-only store by a writable one, which loads the file again.
 TztIniFile* OpenStore(const String& file, bool readOnly);
 // Frees the store of File, if one is cached, writing its changes back; the
-// next access loads the file again.
-void DropStore(const String& file);
+// next access loads the file again. False when the store's changes could
+// not be written (see TztIniFile::UpdateFile); they are lost then.
+bool DropStore(const String& file);
 // Frees every cached store, each writing its changes back.
 void DropAllStores();
 

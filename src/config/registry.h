@@ -42,6 +42,9 @@ struct TRegPath {
 };
 
 TRegPath SplitRegPath(const String& path);
+// The key part of Path: everything before its last backslash outside
+// quotes (the split of SplitRegPath), or empty when there is none.
+String RegKeyPart(const String& path);
 // The value's data as text (a string value without its terminating zero),
 // or Default when the key or value is missing or the data is longer than
 // 1,024 bytes. A value without data reads as empty.
@@ -60,6 +63,9 @@ void ReadRegSubkeys(const String& path, StringList& list);
 void ReadRegValueNames(const String& path, StringList& list);
 bool RegKeyExists(const String& path);
 bool RegValueExists(const String& path);
+// Creates the key the whole path names, with any missing parents; false for
+// a root key alone or when the system refuses.
+bool CreateRegKey(const String& path);
 bool DeleteRegValue(const String& path);
 // Deletes the key with all its subkeys and values. The result is whether the
 // key itself could be deleted. A path that names a root key itself is

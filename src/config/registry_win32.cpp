@@ -148,6 +148,11 @@ bool RegKeyExists(const String& path) {
   return static_cast<bool>(OpenKey(SplitRegPath(AddBackslash(path)), KEY_READ));
 }
 
+bool CreateRegKey(const String& path) {
+  TRegPath split = SplitRegPath(AddBackslash(path));
+  return !split.KeyPath.IsEmpty() && static_cast<bool>(OpenKey::Create(split));
+}
+
 bool RegValueExists(const String& path) {
   TRegPath split = SplitRegPath(path);
   OpenKey key(split, KEY_READ);

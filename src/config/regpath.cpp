@@ -43,6 +43,11 @@ int SplitPoint(const String& path) {
 
 }  // namespace
 
+String RegKeyPart(const String& path) {
+  int split = SplitPoint(path);
+  return split ? path.Copy(1, split - 1) : String();
+}
+
 TRegPath SplitRegPath(const String& path) {
   TRegPath result;
   int split = SplitPoint(path);

@@ -14,8 +14,15 @@
 
 namespace osin {
 
-// Ends the process with a last message; used where an allocation fails.
+// Ends the process; used where an allocation fails. With a handler set,
+// a reserve of memory is given back first and the handler runs once (the
+// setup run cleans up and tells the user), then the process ends with 0;
+// without one a last message says "Out of memory." first.
 [[noreturn]] void FatalOutOfMemory();
+
+// Installs the handler (null removes it) and keeps the reserve it will need.
+using OutOfMemoryHandler = void (*)();
+void SetOutOfMemoryHandler(OutOfMemoryHandler handler);
 
 inline void* CheckedRealloc(void* p, size_t bytes) {
   void* q = realloc(p, bytes ? bytes : 1);

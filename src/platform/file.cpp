@@ -60,7 +60,7 @@ String StripBackslash(const String& path) {
 }
 
 TreeEntry ClassifyTreeEntry(const String& name, uint32_t attributes) {
-  if (name.IsEmpty() || name[0] == '.') return TreeEntry::kPassOver;
+  if (name.IsEmpty() || name == "." || name == "..") return TreeEntry::kPassOver;
   if (attributes & kAttrDirectory) return TreeEntry::kFolder;
   if (attributes & kAttrVolumeLabel) return TreeEntry::kPassOver;
   return TreeEntry::kFile;
@@ -188,6 +188,13 @@ bool CopyFileWithProgress(const String& source, const String& target, CopyProgre
   CloseFileHandle(files.target);
   CopyAttributes(source, target);
   return true;
+}
+
+int64_t RequiredKB(int64_t bytes) {
+  int64_t whole = bytes / 1024;
+  int64_t rest = bytes % 1024;
+  if (rest > 512 || (rest == 512 && (whole & 1))) ++whole;
+  return whole;
 }
 
 }  // namespace osin

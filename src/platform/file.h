@@ -136,8 +136,8 @@ bool SetEntryAttributes(const String& path, uint32_t attributes);
 bool ForceFolders(const String& path);
 
 // Deletes everything below Folder and, with RemoveRoot, Folder itself.
-// Entries whose names begin with a dot are left alone (and so keep their
-// folder); without RemoveRoot subfolders are emptied but kept; read-only
+// Names beginning with a dot (".svn", ".cfg") go like any other; only the
+// entries "." and ".." are passed over. Without RemoveRoot subfolders are emptied but kept; read-only
 // files are deleted too; a folder that is a link (a reparse point) is
 // removed as a link, never entered. Goes on past failures and returns true
 // only when every deletion succeeded; false at once when Folder is not an
@@ -167,6 +167,9 @@ bool RemoveFileForced(const String& path);
 // and up, the NT line); elsewhere, or when it is missing, the older call
 // gives the free clusters of the drive (FreeKBFromClusters).
 int64_t FreeDiskKB(const String& folder);
+// Kilobytes to require for Bytes: Bytes / 1024 rounded to the nearest
+// integer, halves to even (what FreeDiskKB is compared with).
+int64_t RequiredKB(int64_t bytes);
 // Kilobytes of free clusters; a product too large for 64 bits saturates at
 // INT64_MAX.
 int64_t FreeKBFromClusters(uint32_t bytesPerSector, uint32_t sectorsPerCluster, uint32_t freeClusters);

@@ -89,6 +89,18 @@ String GetField(int n, const String& s, const CharSet& delims) {
   return UnquoteIf(s.Copy(start + 1, i - start), '\'');
 }
 
+Array<String> SplitFields(const String& s, const CharSet& delims) {
+  Array<String> fields;
+  QuoteState state;
+  int start = 0;
+  for (int i = 0; i <= s.Length(); ++i) {
+    if (i < s.Length() && !state.Separates(s[i], delims)) continue;
+    fields.Add(UnquoteIf(s.Copy(start + 1, i - start), '\''));
+    start = i + 1;
+  }
+  return fields;
+}
+
 String UnquoteIf(const String& s, char q) {
   if (s.IsEmpty() || s[0] != q) return s;
   String result;
@@ -141,6 +153,12 @@ String ReplaceAll(const String& s, const String& find, const String& replace) {
   }
   result.Append(s.c_str() + from - 1, s.Length() - from + 1);
   return result;
+}
+
+String SubstituteFirstS(const String& pattern, const String& value) {
+  int at = pattern.Pos("%s");
+  if (!at) return pattern;
+  return pattern.Copy(1, at - 1) + value + pattern.Copy(at + 2, pattern.Length());
 }
 
 String DeleteChar(const String& s, char c) {

@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 
+#include "platform/array.h"
 #include "platform/str.h"
 #include "platform/strlist.h"
 
@@ -45,6 +46,9 @@ bool HasWord(const String& w, const String& s, const CharSet& delims, bool caseS
 // except that a field enclosed in apostrophes loses them (UnquoteIf).
 // Empty when S has fewer fields.
 String GetField(int n, const String& s, const CharSet& delims);
+// Every field of S in order, each as GetField gives it (element N - 1 is
+// field N); an empty S has one empty field.
+Array<String> SplitFields(const String& s, const CharSet& delims);
 // When S starts with Q: the text up to the matching closing Q, with doubled
 // Q reduced to one (the rest after the closing quote is dropped; without a
 // closing quote, the rest of S). Otherwise S unchanged.
@@ -68,6 +72,11 @@ void SetListValue(StringList& list, const String& name, const String& value);
 // that was inserted is not searched again. An empty Find changes nothing.
 String ReplaceAll(const String& s, const String& find, const String& replace);
 String DeleteChar(const String& s, char c);
+// Pattern with its first "%s" replaced by Value; every other character,
+// "%" and a second "%s" included, is copied as it stands. For texts from
+// language files ("Extracting %s..."), which must never reach a printf
+// format: a translator's "100%" or "%n" would read or write garbage there.
+String SubstituteFirstS(const String& pattern, const String& value);
 String PadLeft(char c, const String& s, int width);
 String LeftStr(const String& s, int count);
 String RightStr(const String& s, int count);

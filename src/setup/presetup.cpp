@@ -28,13 +28,6 @@ int64_t SumEntrySizes(const String& pattern, EntryFilter filter, void* context, 
   return sum;
 }
 
-int64_t RequiredKB(int64_t bytes) {
-  int64_t whole = bytes / 1024;
-  int64_t rest = bytes % 1024;
-  if (rest > 512 || (rest == 512 && (whole & 1))) ++whole;
-  return whole;
-}
-
 String PresetupTarget(const String& folder, const String& entryName) {
   String rest = entryName.Copy(10, entryName.Length());
   if (rest.IsEmpty() || rest[0] == '\\' || rest.Pos(':')) return String();

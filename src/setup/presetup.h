@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "platform/file.h"
 #include "platform/str.h"
 
 namespace osin {
@@ -21,10 +22,6 @@ using EntryFilter = bool (*)(void* context, const String& entryName);
 // into a requirement that always fits. When the archive cannot be opened
 // the run-ending fault is raised and the result is 0.
 int64_t SumEntrySizes(const String& pattern, EntryFilter filter, void* context, bool stopAtFirstMismatch);
-
-// Kilobytes to require for Bytes: Bytes / 1024 rounded to the nearest
-// integer, halves to even.
-int64_t RequiredKB(int64_t bytes);
 
 // The target of a "Presetup\" entry below Folder (which ends in "\"): the
 // entry name without its first nine characters. Empty when that rest would

@@ -1,12 +1,15 @@
 // One setup run, from start to clean-up (Windows only).
 #pragma once
 
+#include "config/language.h"
 #include "platform/str.h"
 
 namespace osin {
 
 // The run: own path, temporary folder, background window, control files,
-// ..., clean-up. Every way out after the background window exists passes
+// the configuration and the language, the checks of the system and the
+// user's rights, the background, the programs to run first, the pages and
+// the final page, clean-up. Every way out after the background window exists passes
 // through the clean-up (stores written back and dropped, bitmaps and lists
 // freed, window destroyed, temporary folder deleted, restart when the
 // installation succeeded and asked for one). A run-ending fault may be
@@ -19,5 +22,11 @@ bool RunSetup();
 // from the temporary folder would otherwise unpack next to itself); then
 // the Windows folder's "Temp\" on the 95 line and "C:\Temp\" on the NT line.
 String PresetupParentFolder();
+
+// The rights check: passes when rights are not Required or IsAdmin says
+// the user has them. Otherwise the warning of message 10, unless IsAdmin
+// raised the run-ending fault (a security error), which the program entry
+// shows instead: one box for one cause.
+bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& texts);
 
 }  // namespace osin

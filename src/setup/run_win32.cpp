@@ -3,16 +3,26 @@
 #include <commctrl.h>
 
 #include "config/profile.h"
+#include "config/variables.h"
+#include "platform/array.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/security.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "setup/config.h"
+#include "setup/display.h"
+#include "setup/language.h"
 #include "setup/presetup.h"
 #include "setup/run.h"
 #include "setup/session.h"
 #include "ui/mainwindow.h"
 #include "ui/msgbox.h"
+#include "ui/msgwindow.h"
+#include "ui/pages.h"
+#include "ui/runprogram.h"
 
 namespace osin {
 
@@ -51,6 +61,8 @@ void FreeBitmap(void* bitmap) {
 void CleanUp(TSetupSession& session) {
   DropAllStores();
   session.StaticBitmaps.Clear();
+  if (session.Background.Bitmap) DeleteObject(session.Background.Bitmap);
+  session.Background.Bitmap = nullptr;
   session.Languages.Clear();
   session.Variables.Clear();
   session.DialogSequence.Clear();
@@ -63,7 +75,115 @@ void CleanUp(TSetupSession& session) {
   if (session.InstallSucceeded && session.NeedReboot) RebootSystem(false);
 }
 
+// Running out of memory cannot unwind to the end of the run; the clean-up
+// runs from here instead, on the memory given back for it, and the user is
+// told afterwards. Nothing counts as installed, so there is no restart.
+void CleanUpAfterOutOfMemory() {
+  TSetupSession& session = Session();
+  session.InstallSucceeded = false;
+  CleanUp(session);
+  ErrorBox("Out of memory.");
+}
+
+String Message(int id) {
+  return ReportRunaway(MessageString(SessionTexts(), id));
+}
+
+const char kConfig[] = "Config";
+
+// The run's own keys of [Config] (the installation reads its scripts, the
+// log file and the versions itself).
+void ReadRunSettings(TSetupSession& session) {
+  const String& file = session.ConfigFile;
+  session.ProgramName = "Setup";
+  session.InstallPath = ReadIniString(file, kConfig, "DefaultInstallPath", "Test");
+  session.RegisterUninstall =
+      ReadIniBool(file, kConfig, "Uninstall", false) && FileExists(session.PresetupDir + "UnOsin.exe");
+  session.CheckAdminRights = ReadIniBool(file, kConfig, "CheckAdminRights", false);
+  session.NeedReboot = ReadIniBool(file, kConfig, "NeedReboot", false);
+}
+
+bool RunPreRunApps(TSetupSession& session) {
+  StringList lines;
+  ReadIniSectionValues(session.ConfigFile, "PreRunApp", lines);
+  for (int i = 0; i < lines.Count(); ++i) {
+    String spec = ReportRunaway(ExpandString(lines.ValueFromIndex(i), session.Variables));
+    if (RunProgramSpec(spec, true, session.MainWindow) != 0) return false;
+  }
+  return true;
+}
+
+TPageRun PageRunOf(TSetupSession& s) {
+  return TPageRun{s.DialogSequence,
+                  s.MainWindow,
+                  s.PresetupDir,
+                  s.ConfigFile,
+                  s.SourceFile,
+                  SessionTexts(),
+                  s.Variables,
+                  s.Languages,
+                  s.InstallPath,
+                  s.ArchivePassword,
+                  s.NeedReboot,
+                  s.ConfirmCancel,
+                  s.PageTitle,
+                  s.DialogFont,
+                  s.DialogTitleFont,
+                  s.DialogTitleShadow,
+                  s.DialogTitleShadowColor,
+                  s.DialogPositionH,
+                  s.DialogPositionV,
+                  SetLanguage};
+}
+
+void RunFinalPage(TSetupSession& session, TPageRun& run) {
+  if (session.NeedReboot || !ReadIniBool(session.ConfigFile, "Display", "ShowFinalDialog", true)) return;
+  session.ConfirmCancel = false;
+  session.DialogSequence.Clear();
+  session.DialogSequence.Add(session.InstallSucceeded ? DLG_FINISH : DLG_NOTFINISH);
+  RunDialogSequence(run);
+}
+
+void RunPages(TSetupSession& session) {
+  TPageRun run = PageRunOf(session);
+  session.DialogSequence.Clear();
+  AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false, true,
+               session.DialogSequence);
+  RunDialogSequence(run);
+  // The installation, the pages after it and the reboot page are added
+  // with the installation engine; until then nothing is installed.
+  session.InstallSucceeded = false;
+  if (!FaultPending()) RunFinalPage(session, run);
+}
+
+// Everything after the control files are unpacked.
+void RunConfiguredSetup(TSetupSession& session) {
+  ReadRunSettings(session);
+  ReadDisplaySettings(session);
+  LoadDisplayBitmaps(session);
+  BuildDisplayFonts(session);
+  ChooseLanguage();
+  if (FaultPending()) return;
+  if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", String()), OSVersion())) {
+    WarningBox(Message(13));
+    return;
+  }
+  if (!AdminCheckPasses(session.CheckAdminRights, IsAdmin, SessionTexts())) return;
+  ShowBackground(session);
+  if (!RunPreRunApps(session) || FaultPending()) return;
+  BuildRunVariables();
+  RunPages(session);
+}
+
 }  // namespace
+
+bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& texts) {
+  if (!required || isAdmin()) return true;
+  // A security error is already the run's fault, shown at its end; the
+  // refusal would be a second box for the same cause.
+  if (!FaultPending()) WarningBox(ReportRunaway(MessageString(texts, 10)));
+  return false;
+}
 
 String PresetupParentFolder() {
   String temp = SystemPath([](char* b, DWORD n) { return GetTempPathA(n, b); });
@@ -89,18 +209,18 @@ bool RunSetup() {
 
   PrepareTemporaryFolder(session);
 
-  session.MainWindow = CreateBackgroundWindow();
+  session.MainWindow = CreateBackgroundWindow(&session.Background);
   if (!session.MainWindow) {
     // Nothing was unpacked yet; the empty folder goes at once.
     DeleteTree(StripBackslash(session.PresetupDir), true);
     return false;
   }
+  SetMessageWindowOwner(session.MainWindow, &session.DialogFont);
 
   session.StaticBitmaps = StringList(FreeBitmap);
-  if (ExtractPresetup()) {
-    // Configuration, language, checks, pages and the installation follow
-    // here as they are built.
-  }
+  SetOutOfMemoryHandler(CleanUpAfterOutOfMemory);
+  if (ExtractPresetup()) RunConfiguredSetup(session);
+  SetOutOfMemoryHandler(nullptr);
   CleanUp(session);
   return session.InstallSucceeded;
 }

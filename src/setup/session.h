@@ -11,6 +11,7 @@
 #include "platform/str.h"
 #include "platform/strlist.h"
 #include "ui/font.h"
+#include "ui/mainwindow.h"
 
 struct HWND__;
 struct HICON__;
@@ -43,6 +44,13 @@ struct TSetupSession {
   TFontDescription MainTitleFont;
   TFontDescription DialogFont;
   TFontDescription DialogTitleFont;
+  // What the background window draws; its bitmap is owned by the run.
+  TBackgroundLook Background;
+  // The pages' title shadow and their placement ([Display] DialogPosition).
+  bool DialogTitleShadow = true;
+  int32_t DialogTitleShadowColor = 0xC0C0C0;
+  int DialogPositionH = 1;
+  int DialogPositionV = 1;
   // The background window, or none before it is created.
   HWND__* MainWindow = nullptr;
   // The icon "MAINICON", loaded at the start.
@@ -56,6 +64,11 @@ struct TSetupSession {
   bool ConfirmCancel = true;
   // Outcome of the last stage of the run.
   bool InstallSucceeded = false;
+  // [Config] CheckAdminRights: the run needs administrator rights.
+  bool CheckAdminRights = false;
+  // [Config] Uninstall with UnOsin.exe among the control files: the
+  // uninstaller is copied and registered.
+  bool RegisterUninstall = false;
   // Page names for the page sequence runner.
   StringList DialogSequence;
   // The background's bitmap lines, each with its bitmap (owned).

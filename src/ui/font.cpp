@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "config/inifile.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
 
@@ -49,8 +50,9 @@ TFontDescription ParseFontDescription(const String& text) {
   String face = GetField(1, text, comma);
   int faceLength = face.Length() < 31 ? face.Length() : 31;
   memcpy(font.Face, face.c_str(), faceLength);
-  font.Size = StrToIntDef(GetField(2, text, comma), 8);
-  font.Color = StrToIntDef(GetField(3, text, comma), 0);
+  // Decimal or "$" hexadecimal, as every number of the configuration.
+  font.Size = IniStrToInt(GetField(2, text, comma), 8);
+  font.Color = IniStrToInt(GetField(3, text, comma), 0);
   String styles = GetField(4, text, comma);
   for (int i = 0; i < styles.Length(); ++i) font.Styles |= StyleBit(styles[i]);
   return font;

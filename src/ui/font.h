@@ -6,7 +6,8 @@
 //   face     font face name; longer than 31 characters it is cut to fit
 //   size     point size, an integer; 8 when empty or not a number
 //   colour   text colour $BBGGRR (red in the low byte), decimal or "$"
-//            hexadecimal; 0 (black) when empty or not a number
+//            hexadecimal ("0x" is no prefix here); 0 (black) when empty or
+//            not a number
 //   styles   upper-case letters B bold, I italic, U underline, S strike-out;
 //            any other character (lower-case letters included) is ignored
 // for example "Times New Roman,30,$FF0000,B".

@@ -108,6 +108,28 @@ TEST_F(Ini, OptionsOffKeepWhatTheyWouldRemove) {
   EXPECT_EQ(Read("s", "k "), " 'q' ");
 }
 
+// Another program's file: everything it holds stays as it is, and keys are
+// found as that program's own profile functions find them.
+TEST_F(Ini, KeepLayoutChangesOnlyWhatIsWritten) {
+  TIniParseOptions keep;
+  keep.SkipComments = keep.KeysOnly = keep.TrimEquals = keep.StripQuotes = keep.TrimRight = false;
+  keep.KeepLayout = true;
+  UseOptions(keep);
+  Load(
+      "; before any section\n\n[Main]\n;a=comment\n a = b \nbare line\nq=\"x, y\"\n\n"
+      "[Other]\nk=1\n[main]\na=later\n");
+  EXPECT_EQ(Read("Main", "a"), "b");
+  EXPECT_EQ(Read("main", ";a"), "<none>") << "a comment is no key";
+  store_->WriteString("Main", "new", "1");
+  store_->WriteString("Added", "k", "v");
+  EXPECT_EQ(Dump(),
+            "; before any section||[Main]|;a=comment| a = b |bare line|q=\"x, y\"|new=1||"
+            "[Other]|k=1|[main]|a=later||[Added]|k=v|");
+  store_->WriteString("MAIN", "A", "c");
+  EXPECT_EQ(Read("Main", "a"), "c");
+  EXPECT_EQ(Read("Other", "k"), "1");
+}
+
 TEST_F(Ini, StripQuotesOffKeepsQuotesOnly) {
   TIniParseOptions options;
   options.StripQuotes = false;

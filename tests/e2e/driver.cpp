@@ -6,14 +6,42 @@
 // every change of its texts) to TRANSCRIPT, so the Linux side can check what
 // a user would have read. SCRIPT holds one command per line:
 //
-//   start PROGRAM [ARGS...]      start the program (once, first)
+//   start PROGRAM [ARGS...]      start the program (once)
 //   start-named NAME PROGRAM     start PROGRAM with the command line NAME, as
 //                                a console does for "NAME" found on the path
+//   desktop NAME WxH             before start: run the program (and watch it)
+//                                on a desktop of its own of that size, which
+//                                Wine shows as a window at the screen's top
+//                                left corner
+//   hold CLASS MESSAGE           before start: stop the program's main thread
+//                                once a window of CLASS has handled the
+//                                (sent) MESSAGE, a decimal number, through the
+//                                hook library osin-e2e-hold.dll beside the
+//                                driver; test programs of our own hold
+//                                themselves (hold.h)
+//   wait-held MS                 until the program holds; records "HELD MS"
+//                                with the milliseconds since its start
+//   release                      lets a held program go on
 //   wait-window PATTERN MS       until a visible window whose caption or class
 //                                contains PATTERN exists
 //   wait-gone PATTERN MS         until no such window exists
+//   wait-new PATTERN MS          until a matching window exists that did not
+//                                when the command began (a dialog reopened)
 //   press ID [PATTERN]           click control ID of the newest (or the
 //                                matching) window, as a user's click would
+//   click ID [PATTERN]           let button ID of that window click itself
+//                                (BM_CLICK), so its notification is sent to
+//                                the window as a real click's is
+//   close [PATTERN]              ask the newest (or matching) window to close
+//   set-text ID TEXT             give control ID of the newest window TEXT
+//                                (as typing it would)
+//   select ID TEXT               select the item TEXT of list box ID of the
+//                                newest window and notify the window
+//   wait-text TEXT MS            until a visible window has a control whose
+//                                text contains TEXT
+//   expect-text TEXT             fail unless a visible window has such a
+//                                control now
+//   elapsed                      write "ELAPSED MS": the time since start
 //   sync NAME                    print "SYNC NAME" and wait until the Linux
 //                                side creates ACKDIR/NAME (screenshots, file
 //                                system checks while the program is paused)
@@ -27,17 +55,22 @@
 // hangs the test run. Lines starting with "#" and blank lines are ignored.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "hold.h"
+
 namespace {
 
 struct Control {
   int id;
+  bool visible;
   std::string cls, text;
 };
 
@@ -72,6 +105,12 @@ class Driver {
   }
 
   ~Driver() {
+    EndProcess();
+    if (!desktop_.empty()) RestoreScreenSize();
+  }
+
+ private:
+  void EndProcess() {
     if (process_.hProcess) {
       DWORD code = 0;
       if (GetExitCodeProcess(process_.hProcess, &code) && code == STILL_ACTIVE) {
@@ -80,10 +119,43 @@ class Driver {
       }
       CloseHandle(process_.hProcess);
       CloseHandle(process_.hThread);
+      process_ = {};
     }
   }
 
- private:
+  static bool WriteDesktopSize(const std::string& name, const std::string& size) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Explorer\\Desktops", 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+      return false;
+    }
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                   static_cast<DWORD>(size.size() + 1));
+    RegCloseKey(key);
+    return true;
+  }
+
+  // Wine gives every program started later the screen size of the desktop
+  // made last. A desktop of the screen's own size, made on a thread of its
+  // own (this one may not change desktops while it holds a hook), puts it
+  // back for the scenarios that follow.
+  static DWORD WINAPI MakeScreenDesktop(LPVOID) {
+    HDESK desk = CreateDesktopA("osin-e2e-screen", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desk || !SetThreadDesktop(desk)) return 1;
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (window) DestroyWindow(window);
+    return 0;
+  }
+
+  void RestoreScreenSize() {
+    WriteDesktopSize("osin-e2e-screen", screenSize_);
+    HANDLE thread = CreateThread(nullptr, 0, MakeScreenDesktop, nullptr, 0, nullptr);
+    if (thread) {
+      WaitForSingleObject(thread, 30000);
+      CloseHandle(thread);
+    }
+  }
+
   int Execute(const std::string& verb, const std::string& rest) {
     if (verb == "start") return Start(nullptr, rest);
     if (verb == "start-named") {
@@ -101,7 +173,50 @@ class Driver {
       if (Watch(ms, [&] { return SeenMatching(pattern) == wantPresent; })) return 0;
       return Fail(verb + " timed out: " + pattern);
     }
-    if (verb == "press") return Press(rest);
+    if (verb == "wait-new") {
+      std::string pattern;
+      int ms = SplitPatternAndNumber(rest, pattern);
+      std::vector<HWND> before;
+      for (const auto& entry : seen_) {
+        if (Matches(entry.second, pattern)) before.push_back(entry.first);
+      }
+      auto fresh = [&] {
+        for (const auto& entry : seen_) {
+          if (Matches(entry.second, pattern) &&
+              std::find(before.begin(), before.end(), entry.first) == before.end()) {
+            return true;
+          }
+        }
+        return false;
+      };
+      if (Watch(ms, fresh)) return 0;
+      return Fail("wait-new timed out: " + pattern);
+    }
+    if (verb == "press") return Press(rest, false);
+    if (verb == "click") return Press(rest, true);
+    if (verb == "close") return Close(rest);
+    if (verb == "set-text" || verb == "select") return SetControl(verb, rest);
+    if (verb == "wait-text") {
+      std::string text;
+      int ms = SplitPatternAndNumber(rest, text);
+      if (Watch(ms, [&] { return SeenText(text); })) return 0;
+      return Fail("wait-text timed out: " + text);
+    }
+    if (verb == "elapsed") {
+      Write("ELAPSED " + std::to_string(GetTickCount() - started_));
+      return 0;
+    }
+    if (verb == "expect-text") {
+      Observe();
+      return SeenText(rest) ? 0 : Fail("expect-text: nothing shows " + rest);
+    }
+    if (verb == "desktop") return UseDesktop(rest);
+    if (verb == "hold") {
+      hold_ = rest;
+      return 0;
+    }
+    if (verb == "wait-held") return WaitHeld(std::stoi(rest));
+    if (verb == "release") return SetEvent(release_) ? 0 : Fail("release failed");
     if (verb == "sync") return Sync(rest);
     if (verb == "suspend") return SuspendThread(process_.hThread) == (DWORD)-1 ? Fail("suspend failed") : 0;
     if (verb == "resume") return ResumeThread(process_.hThread) == (DWORD)-1 ? Fail("resume failed") : 0;
@@ -123,17 +238,73 @@ class Driver {
   int Start(const char* program, const std::string& commandLine) {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
+    if (!desktop_.empty()) si.lpDesktop = &desktop_[0];
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(0);
-    if (!CreateProcessA(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+    // The events through which the program holds and is released; the
+    // program finds their names in its environment.
+    std::string prefix = "osin-e2e-" + std::to_string(GetCurrentProcessId());
+    held_ = CreateEventA(nullptr, FALSE, FALSE, (prefix + kHeldSuffix).c_str());
+    release_ = CreateEventA(nullptr, FALSE, FALSE, (prefix + kReleaseSuffix).c_str());
+    SetEnvironmentVariableA(kHoldEventsVariable, prefix.c_str());
+    SetEnvironmentVariableA(kHoldAtVariable, hold_.empty() ? nullptr : hold_.c_str());
+    DWORD flags = hold_.empty() ? 0 : CREATE_SUSPENDED;
+    if (!CreateProcessA(program, buffer.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si,
                         &process_)) {
       return Fail("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) + ")");
     }
+    started_ = GetTickCount();
     Write("STARTED pid=" + std::to_string(process_.dwProcessId));
+    Write("SCREEN " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " " +
+          std::to_string(GetSystemMetrics(SM_CYSCREEN)));
+    if (hold_.empty()) return 0;
+    HMODULE library = LoadLibraryA(SiblingPath("osin-e2e-hold.dll").c_str());
+    FARPROC hook = library ? GetProcAddress(library, "OsinHoldHook") : nullptr;
+    if (!hook ||
+        !SetWindowsHookExA(WH_CALLWNDPROCRET, reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(hook)),
+                           library, process_.dwThreadId)) {
+      return Fail("cannot place the hold hook (error " + std::to_string(GetLastError()) + ")");
+    }
+    ResumeThread(process_.hThread);
     return 0;
   }
 
-  int Press(const std::string& rest) {
+  static std::string SiblingPath(const std::string& name) {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+  }
+
+  // Wine shows a named desktop as a window of the size its registry entry
+  // gives; the driver moves there too, so it sees the program's windows.
+  int UseDesktop(const std::string& rest) {
+    size_t blank = rest.find(' ');
+    desktop_ = rest.substr(0, blank);
+    screenSize_ =
+        std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" + std::to_string(GetSystemMetrics(SM_CYSCREEN));
+    if (!WriteDesktopSize(desktop_, rest.substr(blank + 1))) return Fail("cannot write the desktop's size");
+    HDESK desk = CreateDesktopA(desktop_.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    if (!desk || !SetThreadDesktop(desk)) return Fail("cannot use desktop " + desktop_);
+    return 0;
+  }
+
+  int WaitHeld(int ms) {
+    bool ended = false;
+    auto heldOrEnded = [&] {
+      if (WaitForSingleObject(held_, 0) == WAIT_OBJECT_0) return true;
+      ended = WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+      return ended;
+    };
+    if (!Watch(ms, heldOrEnded) || ended) {
+      return Fail(ended ? "the program ended without holding"
+                        : "the program did not hold in " + std::to_string(ms) + " ms");
+    }
+    Write("HELD " + std::to_string(GetTickCount() - started_));
+    return 0;
+  }
+
+  int Press(const std::string& rest, bool selfClick) {
     std::istringstream words(rest);
     int id = 0;
     words >> id;
@@ -143,7 +314,41 @@ class Driver {
     HWND window = FindWindowMatching(pattern);
     if (!window) return Fail("press: no window matching '" + pattern + "'");
     HWND control = GetDlgItem(window, id);
+    if (selfClick) {
+      if (!control) return Fail("click: no control " + std::to_string(id));
+      PostMessageA(control, BM_CLICK, 0, 0);
+      return 0;
+    }
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    return 0;
+  }
+
+  int Close(const std::string& pattern) {
+    HWND window = FindWindowMatching(pattern);
+    if (!window) return Fail("close: no window matching '" + pattern + "'");
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+
+  // "ID TEXT": the text of an edit, or the item of a list box to select.
+  int SetControl(const std::string& verb, const std::string& rest) {
+    size_t blank = rest.find(' ');
+    int id = std::stoi(rest.substr(0, blank));
+    std::string text = blank == std::string::npos ? std::string() : rest.substr(blank + 1);
+    HWND window = FindWindowMatching("");
+    HWND control = window ? GetDlgItem(window, id) : nullptr;
+    if (!control) return Fail(verb + ": no control " + std::to_string(id));
+    DWORD_PTR result = 0;
+    LPARAM p = reinterpret_cast<LPARAM>(text.c_str());
+    if (verb == "set-text") {
+      SendMessageTimeoutA(control, WM_SETTEXT, 0, p, SMTO_ABORTIFHUNG, 5000, &result);
+      return 0;
+    }
+    SendMessageTimeoutA(control, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), p, SMTO_ABORTIFHUNG, 5000,
+                        &result);
+    if (static_cast<LRESULT>(result) == LB_ERR) return Fail("select: no item '" + text + "'");
+    SendMessageTimeoutA(control, LB_SETCURSEL, result, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
     return 0;
   }
 
@@ -237,8 +442,32 @@ class Driver {
 
   static BOOL CALLBACK CollectControl(HWND child, LPARAM param) {
     auto* list = reinterpret_cast<std::vector<Control>*>(param);
-    list->push_back({GetDlgCtrlID(child), ClassOf(child), TextOf(child)});
+    std::string cls = ClassOf(child);
+    list->push_back({GetDlgCtrlID(child), IsWindowVisible(child) != 0, cls,
+                     cls == "ListBox" ? ItemsOf(child) : TextOf(child)});
     return TRUE;
+  }
+
+  // A list box's items joined by "|", the selected one marked with "*".
+  static std::string ItemsOf(HWND list) {
+    DWORD_PTR count = 0, selected = 0;
+    SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 300, &count);
+    SendMessageTimeoutA(list, LB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 300, &selected);
+    std::string items;
+    for (DWORD_PTR i = 0; i < count && i < 200; ++i) {
+      // Wine hands a list box's text to another process as wide text.
+      WCHAR wide[1024] = {};
+      DWORD_PTR length = 0;
+      SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 300,
+                          &length);
+      char buffer[2048];
+      int n = WideCharToMultiByte(CP_ACP, 0, wide, length < 1024 ? static_cast<int>(length) : 0, buffer,
+                                  sizeof buffer, nullptr, nullptr);
+      if (i) items += "|";
+      if (i == selected) items += "*";
+      items += std::string(buffer, n > 0 ? n : 0);
+    }
+    return items;
   }
 
   std::vector<HWND> TopWindows() const {
@@ -256,6 +485,15 @@ class Driver {
   static bool Matches(const Seen& seen, const std::string& pattern) {
     return pattern.empty() || seen.caption.find(pattern) != std::string::npos ||
            seen.cls.find(pattern) != std::string::npos;
+  }
+
+  bool SeenText(const std::string& text) const {
+    for (const auto& entry : seen_) {
+      if (entry.second.description.find(" text=") != std::string::npos &&
+          entry.second.description.find(text) != std::string::npos)
+        return true;
+    }
+    return false;
   }
 
   // Whether the last look at the windows found one matching Pattern; a
@@ -288,8 +526,13 @@ class Driver {
       std::ostringstream d;
       d << "WINDOW " << window << " class=" << Escape(seen.cls) << " caption=" << Escape(seen.caption)
         << "\n";
+      RECT r;
+      if (GetWindowRect(window, &r)) {
+        d << "RECT " << window << " " << r.left << " " << r.top << " " << r.right - r.left << " "
+          << r.bottom - r.top << "\n";
+      }
       for (const Control& c : ControlsOf(window)) {
-        d << "CONTROL " << window << " id=" << c.id << " class=" << Escape(c.cls)
+        d << "CONTROL " << window << " id=" << c.id << " visible=" << c.visible << " class=" << Escape(c.cls)
           << " text=" << Escape(c.text) << "\n";
       }
       seen.description = d.str();
@@ -319,6 +562,12 @@ class Driver {
 
   std::ofstream out_;
   std::string ackDir_;
+  std::string desktop_;
+  std::string screenSize_;
+  std::string hold_;
+  HANDLE held_ = nullptr;
+  HANDLE release_ = nullptr;
+  DWORD started_ = 0;
   PROCESS_INFORMATION process_ = {};
   std::map<HWND, Seen> seen_;
 };

@@ -73,10 +73,19 @@ def wine_temp_dir():
 class Window:
     def __init__(self, handle, cls, caption):
         self.handle, self.cls, self.caption = handle, cls, caption
-        self.controls = {}  # id -> (class, text)
+        self.controls = {}  # id -> (class, text); a list box's text is its items, see items()
+        self.rect = None  # (x, y, width, height) on the screen
+        self.hidden = set()  # ids of controls that are not visible
 
     def text(self, control_id):
         return self.controls.get(control_id, (None, None))[1]
+
+    def items(self, control_id):
+        """A list box's items, and the selected one (or None)."""
+        text = self.text(control_id) or ""
+        items = text.split("|") if text else []
+        selected = [i[1:] for i in items if i.startswith("*")]
+        return [i.lstrip("*") for i in items], (selected[0] if selected else None)
 
     def __repr__(self):
         return "Window(%r, %r, %r)" % (self.cls, self.caption, self.controls)
@@ -96,6 +105,8 @@ class Transcript:
         self.windows = []
         self.exit_code = None
         self.errors = []
+        self.screen = None
+        self.elapsed = []  # what each "elapsed" step measured, in ms
         current = None
         for line in text.splitlines():
             if line.startswith("WINDOW "):
@@ -103,8 +114,16 @@ class Transcript:
                 current = Window(m.group(1), _unescape(m.group(2)), _unescape(m.group(3)))
                 self.windows.append(current)
             elif line.startswith("CONTROL ") and current is not None:
-                m = re.match(r"CONTROL (\S+) id=(-?\d+) class=(.*?) text=(.*)$", line)
-                current.controls[int(m.group(2))] = (_unescape(m.group(3)), _unescape(m.group(4)))
+                m = re.match(r"CONTROL (\S+) id=(-?\d+) visible=(\d) class=(.*?) text=(.*)$", line)
+                current.controls[int(m.group(2))] = (_unescape(m.group(4)), _unescape(m.group(5)))
+                if m.group(3) == "0":
+                    current.hidden.add(int(m.group(2)))
+            elif line.startswith("RECT ") and current is not None:
+                current.rect = tuple(int(v) for v in line.split()[2:6])
+            elif line.startswith("ELAPSED "):
+                self.elapsed.append(int(line.split()[1]))
+            elif line.startswith("SCREEN "):
+                self.screen = tuple(int(v) for v in line.split()[1:3])
             elif line.startswith("EXIT "):
                 self.exit_code = int(line.split()[1])
             elif line.startswith("ERROR "):
@@ -139,12 +158,15 @@ def take_screenshot(folder, name):
     return path
 
 
-def run_scenario(name, script, on_sync=None, timeout=300):
+def run_scenario(name, script, on_sync=None, timeout=300, env=None, encoding="cp1252"):
     """Runs SCRIPT (a list of driver command lines) as scenario NAME.
 
     on_sync maps sync names to functions called while the driver waits
     (the program paused or not, as the script arranged); every sync point
-    also takes a screenshot named after it. Returns the Transcript.
+    also takes a screenshot named after it. ENV adds variables to the
+    driver's environment (LANG picks Wine's locale, and with it the ANSI
+    code page the transcript is written in: ENCODING). Returns the
+    Transcript.
     """
     if not os.path.exists(build.driver):
         raise ScenarioFailed("driver not built: %s" % build.driver)
@@ -157,14 +179,14 @@ def run_scenario(name, script, on_sync=None, timeout=300):
     ack = os.path.join(folder, "ack")
     os.makedirs(ack)
     script_path = os.path.join(folder, "script.txt")
-    with open(script_path, "w") as f:
+    with open(script_path, "w", encoding=encoding) as f:
         f.write("\n".join(script) + "\n")
     transcript_path = os.path.join(folder, "transcript.txt")
     sync_errors = []
     with open(os.path.join(folder, "driver.log"), "w") as log:
         driver = subprocess.Popen(
             [WINE_RUN, build.driver, windows_path(script_path), windows_path(transcript_path), windows_path(ack)],
-            stdout=subprocess.PIPE, stderr=log, text=True)
+            stdout=subprocess.PIPE, stderr=log, text=True, env=dict(os.environ, **(env or {})))
         for line in driver.stdout:
             log.write(line)
             if line.startswith("SYNC "):
@@ -177,7 +199,7 @@ def run_scenario(name, script, on_sync=None, timeout=300):
                     sync_errors.append("%s: %s" % (point, e))
                 open(os.path.join(ack, point), "w").close()
         rc = driver.wait(timeout=timeout)
-    text = open(transcript_path).read() if os.path.exists(transcript_path) else ""
+    text = open(transcript_path, encoding=encoding, errors="replace").read() if os.path.exists(transcript_path) else ""
     transcript = Transcript(text, rc, folder)
     if sync_errors:
         transcript.fail("checks at sync points failed: " + "; ".join(sync_errors))

@@ -19,9 +19,16 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import pixels  # noqa: E402
 import rarcraft  # noqa: E402
+import wizard  # noqa: E402
 
 PACK = os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
+
+
+def ui_probe():
+    """The test program of the user-interface pieces, beside the driver."""
+    return os.path.join(os.path.dirname(harness.build.driver), "osin-e2e-ui.exe")
 
 
 def work_dir():
@@ -37,6 +44,11 @@ def write(path, data):
 def noise(size, seed):
     """Bytes that no compressor shrinks, the same on every run."""
     return random.Random(seed).randbytes(size)
+
+
+# The runs that only show how the control files come and go end without
+# the final page, which would wait for its OK.
+NO_FINAL_PAGE = b"[Config]\r\n[Display]\r\nShowFinalDialog=0\r\n"
 
 
 def packed_setup(name, files, password=None):
@@ -56,6 +68,13 @@ def enciphered_entries(setup):
     listing = subprocess.run([PACK, "list", setup], check=True, capture_output=True, text=True).stdout
     row = re.compile(r"^\s*\d+\s+\d+\s+(?:stored|RAR 2\.0)\s+[-S]E\s+\S+ \S+\s+[0-9A-F]{8}\s+(.*)$")
     return [m.group(1) for m in map(row.match, listing.splitlines()) if m]
+def pack_folder(name, project, options=()):
+    """osin-pack build of the project folder PROJECT, with OPTIONS."""
+    setup = os.path.join(work_dir(), name + ".exe")
+    os.makedirs(work_dir(), exist_ok=True)
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin] + list(options), check=True,
+                   stdout=subprocess.DEVNULL)
+    return setup
 
 
 def crafted_setup(name, entries):
@@ -70,10 +89,10 @@ def temp_entries():
     return set(os.listdir(harness.wine_temp_dir()))
 
 
-def run(name, script, on_sync=None):
+def run(name, script, on_sync=None, env=None, encoding="cp1252"):
     """Runs the scenario and applies the checks every scenario shares."""
     before = temp_entries()
-    transcript = harness.run_scenario(name, script, on_sync)
+    transcript = harness.run_scenario(name, script, on_sync, env=env, encoding=encoding)
     transcript.expect(transcript.exit_code == 0, "exit code %s, expected 0" % transcript.exit_code)
     left = temp_entries() - before
     transcript.expect(not left, "left in the temporary folder: %s" % sorted(left))
@@ -101,7 +120,7 @@ def presetup_extracted_and_removed():
     files are plain, the password check and the application's files are
     enciphered, and the program gets to its control files without asking."""
     setup = packed_setup("extract", {
-        "Presetup/Osin.ini": b"[Config]\r\n",
+        "Presetup/Osin.ini": NO_FINAL_PAGE,
         "Presetup/Sub/x.txt": b"nested\r\n",
         # Large enough that the window stays up while the driver pauses it.
         "Presetup/zz-large.bin": noise(24 << 20, 1),
@@ -147,7 +166,7 @@ def no_archive():
 def damaged_entry():
     """A control file whose data do not match its checksum stops the run."""
     setup = crafted_setup("damaged", [
-        rarcraft.file_entry("Presetup\\Osin.ini", b"[Config]\r\n"),
+        rarcraft.file_entry("Presetup\\Osin.ini", NO_FINAL_PAGE),
         rarcraft.file_entry("Presetup\\Enu.lng", b"[Strings]\r\n1=x\r\n", file_crc=0x12345678),
     ])
     expect_single_box(run("damaged_entry", error_box_script(setup)), 'Can\'t extract file "Presetup\\Enu.lng".')
@@ -170,7 +189,7 @@ def traversal_entry():
     """A control file named to climb out of the temporary folder is refused,
     and nothing appears outside it."""
     setup = crafted_setup("traversal", [
-        rarcraft.file_entry("Presetup\\Osin.ini", b"[Config]\r\n"),
+        rarcraft.file_entry("Presetup\\Osin.ini", NO_FINAL_PAGE),
         rarcraft.file_entry("Presetup\\..\\..\\osin-escaped.txt", b"should never be written"),
     ])
     t = run("traversal_entry", error_box_script(setup))
@@ -184,7 +203,7 @@ def traversal_entry():
 def started_by_bare_name():
     """Started as "setup" (no folder, no extension, as from a console), the
     program still finds its own file and its archive."""
-    setup = packed_setup("bare-name", {"Presetup/Osin.ini": b"[Config]\r\n",
+    setup = packed_setup("bare-name", {"Presetup/Osin.ini": NO_FINAL_PAGE,
                                        "Presetup/zz-large.bin": noise(8 << 20, 2)})
     t = run("started_by_bare_name",
             ["start-named setup " + harness.windows_path(setup), "wait-window initializing 60000",
@@ -192,8 +211,304 @@ def started_by_bare_name():
     t.expect(not t.message_boxes(), "unexpected boxes %r" % t.message_boxes())
 
 
+def ini(text):
+    return text.replace("\n", "\r\n").encode()
+
+
+# WM_PAINT: the background is held once its first paint is done.
+HOLD_PAINTED = "hold OsinMainWindow 15"
+
+
+def background_shot(name, files, desktop=None):
+    """Runs a packed project whose background shows, holds it once the
+    background is painted, and returns the screenshot (cropped to the
+    desktop when the run has one of its own) and the transcript."""
+    # The title is the ProgramName variable ("Setup" here, or the variable's
+    # own name when a project has none).
+    config = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
+    files["Presetup/Osin.ini"] = config + b"[Variables]\r\nProgramName=Setup\r\n"
+    setup = packed_setup(name, files)
+    script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
+        HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
+        "wait-exit 60000"]
+    t = run(name, script)
+    t.expect(not t.message_boxes(), "unexpected boxes %r" % t.message_boxes())
+    path = os.path.join(t.folder, "painted.png")
+    image = pixels.load(path, *desktop) if desktop else pixels.load(path)
+    return image, t
+
+
+def held_ms(t):
+    """Milliseconds from the start to the moment the program held."""
+    return [int(l.split()[1]) for l in t.text.splitlines() if l.startswith("HELD ")][0]
+
+
+def expect_gradient_rows(t, image, rows, step=1, skip=lambda x, y: False):
+    """Every pixel of every STEP-th row is its row's colour, but where SKIP."""
+    for y in range(0, image.height, step):
+        for x, got in enumerate(image.row(y)):
+            if got != rows[y] and not skip(x, y):
+                t.fail("pixel (%d, %d) is %r, the band rule gives %r" % (x, y, got, rows[y]))
+
+
+def pixels_of(image, color, box):
+    left, top, right, bottom = box
+    return [(x, y) for y in range(top, bottom) for x, p in enumerate(image.row(y, left, right), left) if p == color]
+
+
+TITLE_BOX = (0, 0, 280, 100)  # left, top, right, bottom: where the title "Setup" may draw
+
+
+def in_box(box):
+    return lambda x, y: box[0] <= x < box[2] and box[1] <= y < box[3]
+
+
+def background_default_gradient():
+    """ShowMainWindow=1 and nothing else: on a 1024x768 screen 256 bands of
+    three rows from black to $FF8000, every pixel as the band rule says,
+    and the title "Setup" in its default blue at the top left."""
+    image, t = background_shot("background_default_gradient",
+                               {"Presetup/Osin.ini": ini("[Display]\nShowMainWindow=1\n")}, (1024, 768))
+    expect_gradient_rows(t, image, pixels.gradient_rows(768, 0, 0xFF8000), 3, in_box(TITLE_BOX))
+    blue = pixels_of(image, (0, 0, 255), TITLE_BOX)
+    t.expect(blue, "no title pixels in $FF0000 at the top left")
+    t.expect(min(x for x, _ in blue) >= 20 and min(y for _, y in blue) >= 20,
+             "the title starts above or left of (20, 20)")
+    print("background painted %d ms after the start (a desktop of its own made first)" % held_ms(t))
+
+
+def tile_pixel(x, y):
+    return (2 * x + 40, 2 * y + 50, (7 * x + 3 * y) & 0xFF)
+
+
+def background_tiled():
+    """A 100x100 background bitmap is tiled from the top left corner over the
+    whole 1024x768 screen (11 x 8 copies, the last ones cut), every pixel."""
+    files = {"Presetup/Osin.ini": ini("[Display]\nShowMainWindow=1\nShowMainTitle=0\nBackgroundBitmap=tile.bmp\n"),
+             "Presetup/tile.bmp": pixels.bmp(100, 100, tile_pixel)}
+    image, t = background_shot("background_tiled", files, (1024, 768))
+    tile = [[tile_pixel(x, y) for x in range(100)] for y in range(100)]
+    for y in range(768):
+        row, expected = image.row(y), tile[y % 100]
+        for x in range(1024):
+            if row[x] != expected[x % 100]:
+                t.fail("pixel (%d, %d) is %r, the tile has %r" % (x, y, row[x], expected[x % 100]))
+
+
+MAGENTA = (255, 0, 255)
+
+
+def static_pixel(x, y):
+    """A 40x30 static bitmap: magenta (transparent) on a diagonal lattice."""
+    return MAGENTA if (x + y) % 5 == 0 else (200, 10 + 24 * (x // 4), 20 + 21 * (y // 3))
+
+
+def indexed(palette):
+    return lambda x, y: palette.index(static_pixel(x, y))
+
+
+def static_bitmaps():
+    """The four corner bitmaps in four formats, an opaque one, and damaged
+    ones that must draw nothing."""
+    palette = sorted({static_pixel(x, y) for x in range(40) for y in range(30)})
+    good = {"tl.bmp": pixels.bmp(40, 30, indexed(palette), bits=8, palette=palette),
+            "tr.bmp": pixels.bmp(40, 30, static_pixel),
+            "bl.bmp": pixels.bmp(40, 30, static_pixel, bits=32, top_down=True),
+            "br.bmp": pixels.bmp(40, 30, static_pixel, top_down=True),
+            "opaque.bmp": pixels.bmp(40, 30, static_pixel)}
+    whole = pixels.bmp(40, 30, static_pixel)
+    rle = bytearray(pixels.bmp(40, 30, indexed(palette), bits=8, palette=palette))
+    rle[30] = 1  # compression: run-length, 8 bits
+    two_bits = bytearray(pixels.bmp(8, 8, lambda x, y: 0, bits=8, palette=[(0, 0, 0)]))
+    two_bits[28] = 2
+    damaged = {"cut.bmp": whole[:-7], "text.bmp": b"[Display]\r\nnot a bitmap\r\n", "rle.bmp": bytes(rle),
+               "two.bmp": bytes(two_bits)}
+    return good, damaged
+
+
+def background_static_bitmaps():
+    """Static bitmaps anchored at each corner (10, 12 from its edges) with
+    magenta transparent, an opaque one, damaged ones left out; a custom
+    gradient shows through every transparent pixel and everywhere else; the
+    title and its shadow 3 pixels down and right in their colours."""
+    good, damaged = static_bitmaps()
+    config = ("[Display]\nShowMainWindow=1\nGradientTopColor=$204080\nGradientBottomColor=$80FF00\n"
+              "MainTitleFont=Arial,24,$00FF00,B\nMainTitleShadow=1\nMainTitleShadowColor=$0000FF\n"
+              "[StaticBitmap]\nTopLeft=tl.bmp,300,12,0,$FF00FF\nTopRight=tr.bmp,10,12,1,$FF00FF\n"
+              "BottomLeft=bl.bmp,10,12,2,$FF00FF\nBottomRight=br.bmp,10,12,3,16711935\n"
+              "Opaque=opaque.bmp,500,400\nMissing=missing.bmp,600,400,0,$FF00FF\nCut=cut.bmp,600,400\n"
+              "Text=text.bmp,600,400\nRle=rle.bmp,600,400\nTwoBits=two.bmp,600,400\n")
+    files = {"Presetup/Osin.ini": ini(config)}
+    files.update(("Presetup/" + name, data) for name, data in list(good.items()) + list(damaged.items()))
+    image, t = background_shot("background_static_bitmaps", files)
+    w, h = image.width, image.height
+    rows = pixels.gradient_rows(h, 0x204080, 0x80FF00)
+    boxes = {(300, 12): True, (w - 10 - 40, 12): True, (10, h - 12 - 30): True, (w - 50, h - 42): True,
+             (500, 400): False}
+    for (bx, by), transparent in boxes.items():
+        for y in range(30):
+            for x in range(40):
+                want = static_pixel(x, y)
+                if transparent and want == MAGENTA:
+                    want = rows[by + y]
+                got = image.at(bx + x, by + y)
+                t.expect(got == want, "static bitmap at (%d, %d): pixel (%d, %d) is %r, expected %r"
+                         % (bx, by, x, y, got, want))
+    covered = lambda x, y: in_box(TITLE_BOX)(x, y) or any(bx <= x < bx + 40 and by <= y < by + 30 for bx, by in boxes)
+    expect_gradient_rows(t, image, rows, 1, covered)
+    green = pixels_of(image, (0, 255, 0), TITLE_BOX)
+    red = pixels_of(image, (255, 0, 0), TITLE_BOX)
+    t.expect(green and red, "title (green) or shadow (red) missing")
+    t.expect(min(x for x, _ in green) >= 20 and min(y for _, y in green) >= 20, "the title starts before (20, 20)")
+    for axis in (0, 1):
+        t.expect(max(p[axis] for p in red) == max(p[axis] for p in green) + 3,
+                 "the shadow does not reach 3 pixels beyond the title along axis %d" % axis)
+    print("background painted %d ms after the start" % held_ms(t))
+
+
+def background_damaged_bitmap():
+    """A truncated background bitmap: the gradient is drawn instead, no box.
+    A colour written 0xFF is no number in the configuration: the title
+    keeps its default black instead of turning red."""
+    config = ("[Display]\nShowMainWindow=1\nBackgroundBitmap=cut.bmp\nGradientTopColor=$FFFFFF\n"
+              "MainTitleFont=Arial,24,0xFF,B\n")
+    cut = pixels.bmp(100, 100, tile_pixel)[:5000]
+    image, t = background_shot("background_damaged_bitmap", {"Presetup/Osin.ini": ini(config),
+                                                             "Presetup/cut.bmp": cut})
+    expect_gradient_rows(t, image, pixels.gradient_rows(image.height, 0xFFFFFF, 0xFF8000), 2, in_box(TITLE_BOX))
+    t.expect(pixels_of(image, (0, 0, 0), TITLE_BOX), "no black title")
+    t.expect(not pixels_of(image, (255, 0, 0), TITLE_BOX), "a red title: 0xFF was read as a number")
+
+
+def probe(name, script, on_sync=None):
+    """Runs the test program of the user-interface pieces; returns the
+    transcript and the lines it wrote."""
+    results = os.path.join(harness.build.out, name + "-results.txt")
+    if os.path.exists(results):
+        os.remove(results)
+    script[0] = script[0].replace("RESULTS", harness.windows_path(results))
+    t = harness.run_scenario(name, script, on_sync)
+    t.expect(t.exit_code == 0, "exit code %s" % t.exit_code)
+    with open(results) as f:
+        return t, [line.split() for line in f]
+
+
+def message_window():
+    """A two-letter message: the text control is 50 pixels wide (the
+    minimum), the window that plus its margin, centred. A long message: 300
+    pixels, wrapped at blanks into lines each centred in the control, the
+    block centred vertically, the window centred. Hidden at once after 750
+    ms minimum: it stays about 750 ms; hidden 2 s later: it goes at once."""
+    t, lines = probe("message_window", ["start %s message RESULTS" % harness.windows_path(ui_probe()),
+                                        "wait-held 30000", "sync short", "release", "wait-held 30000",
+                                        "sync long", "release", "wait-exit 60000"])
+    got = {line[0]: line[1:] for line in lines}
+    sw, sh = map(int, got["screen"])
+    rects = {}
+    for name in ("short", "long"):
+        v = list(map(int, got[name][1:5] + got[name][6:10]))
+        rects[name] = (v[:4], v[4:])
+    margins = set()
+    for name, width in (("short", 50), ("long", 300)):
+        (wl, wt, wr, wb), (tl, tt, tr, tb) = rects[name]
+        t.expect(tr - tl == width, "%s: the text control is %d wide, expected %d" % (name, tr - tl, width))
+        margins.add((wr - wl) - (tr - tl))
+        t.expect(wl == (sw - (wr - wl)) // 2 and wt == (sh - (wb - wt)) // 2, "%s: window not centred" % name)
+        # On the screen: what is not the black root lies inside the window
+        # (its frame is the window manager's, and there is none) and is
+        # centred.
+        image = pixels.load(os.path.join(t.folder, name + ".png"))
+        lit = [(x, y) for y in range(sh) for x, p in enumerate(image.row(y)) if p != (0, 0, 0)]
+        left, right = min(x for x, _ in lit), max(x for x, _ in lit)
+        top, bottom = min(y for _, y in lit), max(y for _, y in lit)
+        t.expect(wl <= left and right < wr and wt <= top and bottom < wb,
+                 "%s: something is drawn outside the window" % name)
+        t.expect(abs(left - (sw - 1 - right)) <= 1 and abs(top - (sh - 1 - bottom)) <= 1,
+                 "%s: the window is not centred on the screen (%d..%d, %d..%d)" % (name, left, right, top, bottom))
+        # Runs of rows with dark text pixels; runs of 5 rows and more are
+        # the lines' bodies (a line's descenders may stand apart below it).
+        ink = [[x for x, p in enumerate(image.row(y, tl, tr), tl) if max(p) < 100] for y in range(tt, tb)]
+        runs, current = [], None
+        for y, xs in enumerate(ink, tt):
+            if xs and current is None:
+                current = [y, y, min(xs), max(xs)]
+                runs.append(current)
+            elif xs:
+                current[1], current[2], current[3] = y, min(current[2], min(xs)), max(current[3], max(xs))
+            else:
+                current = None
+        groups = [r for r in runs if r[1] - r[0] >= 4]
+        want_lines = 1 if name == "short" else 3
+        t.expect(len(groups) >= want_lines, "%s: %d lines of text, expected at least %d" % (name, len(groups),
+                                                                                            want_lines))
+        for top, bottom, left, right in groups:
+            t.expect(abs((left - tl) - (tr - 1 - right)) <= 3, "%s: a line is not centred (%d..%d in %d..%d)"
+                     % (name, left, right, tl, tr))
+        groups = runs
+        t.expect(abs((groups[0][0] - tt) - (tb - 1 - groups[-1][1])) <= 4, "%s: the text is not centred "
+                 "vertically" % name)
+    t.expect(len(margins) == 1, "the margin around the text changed: %r" % margins)
+    at_once, later = int(got["hide-at-once"][0]), int(got["hide-later"][0])
+    t.expect(745 <= at_once <= 1000, "hidden at once: it stayed %d ms more, expected about 750" % at_once)
+    t.expect(later < 100, "hidden 2 s later: it took %d ms, expected at once" % later)
+    print("minimum display time: %d ms (hidden at once), %d ms (hidden after 2 s)" % (at_once, later))
+
+
+def folder_browser_creates_and_reopens():
+    """The extra button asks for a name, creates the folder below the
+    selection and reopens the browser on it; OK returns it.
+
+    The test folder lies on the prefix's drive C:, where nothing else
+    writes: Wine's browser selects a path only while no folder on the way
+    changes (the build folder does all the time)."""
+    tree = os.path.join(harness.wine_prefix(), "drive_c", "osin-browse")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(os.path.join(tree, "Apps"))
+    start = "C:\\osin-browse\\Apps"
+    created = os.path.join(tree, "Apps", "New")
+
+    def folder_made():
+        if not os.path.isdir(created):
+            raise AssertionError("%s was not created" % created)
+
+    t, lines = probe("folder_browser_creates_and_reopens",
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
+                      "wait-window Choose a folder 30000", "sleep 500", "sync browser",
+                      "click 100 Choose a folder", "wait-window Create directory 30000",
+                      "set-text 101 New", "sync name", "press 102 Create directory", "wait-gone Create directory 30000",
+                      "wait-new Choose a folder 30000", "sleep 500", "sync reopened", "press 1 Choose a folder",
+                      "wait-exit 30000"], {"reopened": folder_made})
+    browsers = t.seen(caption="Choose a folder")
+    t.expect(browsers and browsers[0].text(100) == "Create...", "no Create... button on the browser")
+    names = t.seen(caption="Create directory")
+    t.expect(names and names[0].text(102) == "OK" and names[0].text(103) == "Cancel", "the name query's buttons")
+    t.expect(lines == [["OK", start + "\\New"]], "browse gave %r" % lines)
+
+
+def folder_browser_cancel():
+    """Cancel returns nothing: false, the path as it was."""
+    start = harness.windows_path(harness.build.out)
+    t, lines = probe("folder_browser_cancel",
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
+                      "wait-window Choose a folder 30000", "press 2 Choose a folder", "wait-exit 30000"])
+    t.expect(lines == [["CANCEL", start]], "browse gave %r" % lines)
+def demo_english():
+    wizard.walk_english(run, pack_folder)
+
+
+def demo_russian():
+    wizard.walk_russian(run, pack_folder)
+
+
+def run_ends():
+    wizard.run_ends(run, packed_setup)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive, damaged_entry,
-                                     too_little_space, traversal_entry, started_by_bare_name)}
+                                     too_little_space, traversal_entry, started_by_bare_name,
+                                     background_default_gradient, background_tiled, background_static_bitmaps,
+                                     background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
+                                     folder_browser_cancel, demo_english, demo_russian, run_ends)}
 
 
 def main(args):

@@ -140,8 +140,11 @@ TEST(Paths, AddAndStripBackslash) {
 }
 
 TEST(Paths, TreeEntriesPassedOver) {
-  EXPECT_EQ(ClassifyTreeEntry(".hidden", kAttrArchive), TreeEntry::kPassOver);
-  EXPECT_EQ(ClassifyTreeEntry(".git", kAttrDirectory), TreeEntry::kPassOver);
+  EXPECT_EQ(ClassifyTreeEntry(".", kAttrDirectory), TreeEntry::kPassOver);
+  EXPECT_EQ(ClassifyTreeEntry("..", kAttrDirectory), TreeEntry::kPassOver);
+  EXPECT_EQ(ClassifyTreeEntry(".hidden", kAttrArchive), TreeEntry::kFile);
+  EXPECT_EQ(ClassifyTreeEntry(".git", kAttrDirectory), TreeEntry::kFolder);
+  EXPECT_EQ(ClassifyTreeEntry("...", kAttrDirectory), TreeEntry::kFolder);
   EXPECT_EQ(ClassifyTreeEntry("LABEL", kAttrVolumeLabel), TreeEntry::kPassOver);
   EXPECT_EQ(ClassifyTreeEntry("LABEL", kAttrVolumeLabel | kAttrArchive), TreeEntry::kPassOver);
   EXPECT_EQ(ClassifyTreeEntry("sub", kAttrDirectory | kAttrReadOnly), TreeEntry::kFolder);
@@ -220,24 +223,16 @@ TEST_F(Folders, DeleteTreeWithoutTheRootKeepsTheFolders) {
   EXPECT_FALSE(EntryExists(Join(Path("tree"), "a.txt")));
 }
 
-TEST_F(Folders, EntriesBeginningWithADotStayAndKeepTheirFolder) {
+TEST_F(Folders, EntriesBeginningWithADotGoLikeAnyOther) {
+  // A project's ".svn" folder or ".cfg" file among the control files must
+  // not keep the temporary folder alive.
   String sub = Join(Path("tree"), "sub");
-  ASSERT_TRUE(ForceFolders(Join(sub, ".cache")));
-  ASSERT_TRUE(WriteBytes(Join(sub, ".keep"), "k"));
-  ASSERT_TRUE(WriteBytes(Join(sub, "gone.txt"), "g"));
-  // Every deletion succeeded; only removing the folders fails.
-  EXPECT_TRUE(DeleteTree(Path("tree"), false));
-  EXPECT_FALSE(DeleteTree(Path("tree"), true));
-  EXPECT_TRUE(FileExists(Join(sub, ".keep")));
-  EXPECT_TRUE(FolderExists(Join(sub, ".cache")));
-  EXPECT_FALSE(EntryExists(Join(sub, "gone.txt")));
-  EXPECT_TRUE(RemoveFileForced(Join(sub, ".keep")));
-#ifdef _WIN32
-  EXPECT_TRUE(RemoveDirectoryA(Join(sub, ".cache").c_str()));
-#else
-  EXPECT_EQ(rmdir(Join(sub, ".cache").c_str()), 0);
-#endif
+  ASSERT_TRUE(ForceFolders(Join(Join(sub, ".svn"), "pristine")));
+  ASSERT_TRUE(WriteBytes(Join(Join(sub, ".svn"), "entries"), "e"));
+  ASSERT_TRUE(WriteBytes(Join(sub, ".cfg"), "k"));
+  ASSERT_TRUE(WriteBytes(Join(Path("tree"), "..x"), "x"));
   EXPECT_TRUE(DeleteTree(Path("tree"), true));
+  EXPECT_FALSE(EntryExists(Path("tree")));
 }
 
 TEST_F(Folders, FileSizesAreSixtyFourBits) {

@@ -50,6 +50,19 @@ TEST(Fields, DoubleQuotesProtectCommasAndStay) {
   EXPECT_EQ(GetField(4, spec, kComma), "1");
 }
 
+TEST(Fields, SplitFieldsGivesWhatGetFieldGives) {
+  for (const char* s :
+       {"", "a,,b", "app.exe,\"/a, /b\",C:\\dir,1,", "'a,b',x", "'say \"hi, there',z", "\"open,"}) {
+    Array<String> fields = SplitFields(s, kComma);
+    ASSERT_GE(fields.Count(), 1) << s;
+    for (int n = 1; n <= fields.Count() + 1; ++n) {
+      EXPECT_EQ(n <= fields.Count() ? fields[n - 1] : String(), GetField(n, s, kComma))
+          << s << " field " << n;
+    }
+  }
+  EXPECT_EQ(SplitFields("a,,b,", kComma).Count(), 4);
+}
+
 TEST(Fields, ApostrophesProtectAndAreRemoved) {
   String spec = "'a,b',x";
   EXPECT_EQ(GetField(1, spec, kComma), "a,b");
@@ -101,6 +114,16 @@ TEST(Editing, ReplaceAllDoesNotRescanInsertedText) {
   EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
   EXPECT_EQ(ReplaceAll("ABC", "b", "x"), "ABC");
   EXPECT_EQ(ReplaceAll("xxx", "xx", "y"), "yx");
+}
+
+TEST(Editing, SubstituteFirstSTakesTranslatorsTextLiterally) {
+  EXPECT_EQ(SubstituteFirstS("Extracting %s...", "a.dll"), "Extracting a.dll...");
+  // Only the first "%s"; a second one, "%d", "%n" and a lone "%" stay.
+  EXPECT_EQ(SubstituteFirstS("%s und %s: 100% %d%n", "x"), "x und %s: 100% %d%n");
+  EXPECT_EQ(SubstituteFirstS("100%", "x"), "100%");
+  EXPECT_EQ(SubstituteFirstS("%%s", "x"), "%x");
+  // A value holding "%s" is not substituted again.
+  EXPECT_EQ(SubstituteFirstS("<%s> %s", "%s"), "<%s> %s");
 }
 
 TEST(Editing, PaddingAndCutting) {

@@ -1,11 +1,14 @@
 // Where the control files' folder goes, under Wine.
 #include <windows.h>
 
+#include "platform/array.h"
+#include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
 #include "platform/text.h"
 #include "setup/run.h"
 #include "testing.h"
+#include "ui/msgbox.h"
 
 using namespace osin;
 
@@ -65,6 +68,64 @@ TEST_F(TempFolderTest, ATemporaryPathTooLongForItsBufferIsNotUsed) {
   ASSERT_TRUE(SetEnvironmentVariableA("TMP", longPath.c_str()));
   ASSERT_TRUE(SetEnvironmentVariableA("TEMP", longPath.c_str()));
   EXPECT_EQ(PresetupParentFolder(), "C:\\Temp\\");
+}
+
+// The rights check ---------------------------------------------------------
+
+int boxCount = 0;
+int CountBox(void*, const String&, const String&, uint32_t) {
+  ++boxCount;
+  return kBoxResultOk;
+}
+bool NotAdmin() {
+  return false;
+}
+bool SecurityFails() {
+  RaiseFault("Can't initialize a SID");
+  return false;
+}
+bool Admin() {
+  return true;
+}
+
+TEST(RightsCheck, ASecurityErrorIsShownOnceNotFollowedByTheRefusal) {
+  String none, code = "ENU";
+  StringList variables;
+  LanguageTexts texts{none, code, variables};
+  SetBoxHook(CountBox, nullptr);
+  boxCount = 0;
+  EXPECT_TRUE(AdminCheckPasses(false, NotAdmin, texts));
+  EXPECT_TRUE(AdminCheckPasses(true, Admin, texts));
+  EXPECT_EQ(boxCount, 0);
+  EXPECT_FALSE(AdminCheckPasses(true, NotAdmin, texts));
+  EXPECT_EQ(boxCount, 1);
+  // The fault is the one box; the program entry shows it after the run.
+  EXPECT_FALSE(AdminCheckPasses(true, SecurityFails, texts));
+  EXPECT_EQ(boxCount, 1);
+  EXPECT_EQ(TakeFault(), "Can't initialize a SID");
+  SetBoxHook(nullptr, nullptr);
+}
+
+// Running out of memory ----------------------------------------------------
+
+String doomedFolder;
+void RemoveDoomedFolder() {
+  DeleteTree(doomedFolder, true);
+}
+
+TEST(OutOfMemory, TheHandlerRunsBeforeTheProcessEndsWithZero) {
+  // The setup's handler removes its temporary folder this way; the process
+  // that runs out of memory is a child of the test.
+  doomedFolder = SystemTemp() + "osin-oom-test";
+  ForceFolders(doomedFolder + "\\sub");
+  EXPECT_EXIT(
+      {
+        SetOutOfMemoryHandler(RemoveDoomedFolder);
+        CheckedRealloc(nullptr, SIZE_MAX / 2);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_FALSE(EntryExists(doomedFolder));
+  DeleteTree(doomedFolder, true);
 }
 
 }  // namespace

@@ -25,6 +25,11 @@ TEST(FontDescription, MissingOrBadFieldsTakeDefaults) {
   EXPECT_STREQ(f.Face, "");
   EXPECT_EQ(f.Size, 8);
   EXPECT_EQ(f.Color, 0);
+  // "0x" is no prefix in the configuration: the colour keeps its default
+  // instead of turning red.
+  f = ParseFontDescription("Arial,0x10,0xFF");
+  EXPECT_EQ(f.Size, 8);
+  EXPECT_EQ(f.Color, 0);
 }
 
 TEST(FontDescription, StylesAreUpperCaseLettersOnly) {

@@ -1,4 +1,5 @@
-// The background window: its class, shape and the failed registration.
+// The background window: its class, shape, what closes it (only its
+// destruction) and the failed registration.
 #include <windows.h>
 
 #include <string>
@@ -20,7 +21,7 @@ int RecordBox(void*, const String&, const String& text, uint32_t) {
 }
 
 TEST(BackgroundWindow, AHiddenBorderlessPopupOverTheWholeScreen) {
-  HWND window = CreateBackgroundWindow();
+  HWND window = CreateBackgroundWindow(nullptr);
   ASSERT_NE(window, nullptr);
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
@@ -41,13 +42,28 @@ TEST(BackgroundWindow, AHiddenBorderlessPopupOverTheWholeScreen) {
   EXPECT_EQ(cls.hCursor, nullptr);
   EXPECT_EQ(cls.hbrBackground, nullptr);
   EXPECT_EQ(cls.style, 0u);
+
+  // Alt+F4 and a plain close request leave it to the run.
+  DefWindowProcA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(window));
+
+  int width = 0, height = 0;
+  BackgroundClientSize(window, width, height);
+  EXPECT_EQ(width, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(height, GetSystemMetrics(SM_CYSCREEN));
   DestroyWindow(window);
+  // A window that is gone gives the screen's size, not garbage.
+  width = height = -1;
+  BackgroundClientSize(window, width, height);
+  EXPECT_EQ(width, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(height, GetSystemMetrics(SM_CYSCREEN));
 
   // The class is taken now, so both registrations fail the second time: the
   // user is told, and there is no window.
   boxes.clear();
   SetBoxHook(RecordBox, nullptr);
-  EXPECT_EQ(CreateBackgroundWindow(), nullptr);
+  EXPECT_EQ(CreateBackgroundWindow(nullptr), nullptr);
   SetBoxHook(nullptr, nullptr);
   EXPECT_EQ(boxes, std::vector<std::string>{"Cannot register main window class!"});
 }

@@ -290,16 +290,6 @@ int Build(const Args& a) {
   if (fs::is_directory(project / "Presetup"))
     files = GatherFiles(project / "Presetup", "Presetup\\", a.codePage);
   if (files.empty()) throw PackError(a.input + ": the project has no Presetup folder with files");
-  for (const SourceFile& f : files) {
-    // The setup program's clean-up passes over such names, so every run
-    // would leave them and their temporary folder behind (a stray
-    // .DS_Store or .gitkeep is the usual case).
-    if (f.name.find("\\.") != std::string::npos)
-      fprintf(stderr,
-              "osin-pack: warning: %s: the setup program never removes names beginning with a dot from "
-              "the user's temporary folder; leave it out of Presetup\n",
-              f.name.c_str());
-  }
   if (!a.password.empty()) {
     SourceFile check;
     check.name = kPasswordTestName;

@@ -1,0 +1,64 @@
+#include "install/copyentry.h"
+
+#include "platform/strutils.h"
+#include "platform/text.h"
+
+namespace osin {
+
+String PathFileName(const String& path) {
+  return path.Copy(path.LastPos('\\') + 1, path.Length());
+}
+
+String PathFolder(const String& path) {
+  return path.Copy(1, path.LastPos('\\'));
+}
+
+bool HasWildcards(const String& s) {
+  return s.Pos('*') || s.Pos('?');
+}
+
+int FindCopyEntry(const TPendingList& list, const String& name) {
+  String fileName = PathFileName(name);
+  String folder = PathFolder(name);
+  String dotted = fileName.Pos('.') ? fileName : fileName + ".";
+  for (int i = 0; i < list.Count(); ++i) {
+    const String& key = list[i].Name;
+    String mask = PathFileName(key);
+    if (!HasWildcards(mask)) {
+      if (SameText(key, name)) return i;
+      continue;
+    }
+    String keyFolder = PathFolder(key);
+    if (MatchMask(dotted, mask, true) && SameText(folder.Copy(1, keyFolder.Length()), keyFolder)) return i;
+  }
+  return -1;
+}
+
+bool CopyTarget(const String& key, const String& targetPath, const String& name, String& target) {
+  if (!HasWildcards(PathFileName(key))) {
+    target = targetPath;
+    return true;
+  }
+  String rest = name.Copy(PathFolder(key).Length() + 1, name.Length());
+  target = PathFolder(targetPath) + rest;
+  if (rest.IsEmpty() || rest[0] == '\\' || rest.Pos(':')) return false;
+  // Windows drops trailing dots and blanks from a path's components, so
+  // "...", ". ." or ".. " climb like "..": a component made of nothing but
+  // those is refused.
+  int start = 1;
+  for (int i = 1; i <= rest.Length() + 1; ++i) {
+    if (i <= rest.Length() && rest[i - 1] != '\\') continue;
+    String part = rest.Copy(start, i - start);
+    while (!part.IsEmpty() && (part.Last() == '.' || part.Last() == ' ')) part.SetLength(part.Length() - 1);
+    if (part.IsEmpty() && i > start) return false;
+    start = i + 1;
+  }
+  return true;
+}
+
+String SharedDllsValuePath(const String& file) {
+  return "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\'" + ReplaceAll(file, "'", "''") +
+         "'";
+}
+
+}  // namespace osin

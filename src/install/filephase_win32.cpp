@@ -1,0 +1,363 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "config/profile.h"
+#include "config/registry.h"
+#include "install/copyentry.h"
+#include "install/filephase.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/filefind.h"
+#include "platform/strutils.h"
+#include "platform/sysutils.h"
+#include "ui/msgbox.h"
+#include "ui/pagetext.h"
+
+namespace osin {
+
+namespace {
+
+// Controls of the progress page the worker drives.
+enum : int { kActionText = 106, kFileBar = 107, kTotalBar = 109 };
+// Texts of section DLG_PROGRESS.
+enum : int { kExtractingText = 200, kSkippingText = 201, kCopyingText = 202 };
+// Message 11: an entry that cannot be written.
+const int kCannotExtractMessage = 11;
+
+// Text with its first "%s" replaced by Arg. The format comes from the
+// language file, so it is never handed to printf: a stray "%n" or a second
+// "%s" must not read or write beyond the one argument.
+String FormatOne(const String& format, const String& arg) {
+  int at = format.Pos("%s");
+  if (!at) return format;
+  String result = format;
+  result.Delete(at, 2);
+  result.Insert(arg, at);
+  return result;
+}
+
+int Percent(int64_t done, int64_t size) {
+  if (size <= 0) return done > 0 ? 100 : 0;
+  int64_t p = (done * 100 + size / 2) / size;
+  return p > 100 ? 100 : int(p);
+}
+
+// How often the page is brought up to date while files go by.
+const uint32_t kRefreshMs = 50;
+
+void SetBar(TFilePhase& phase, int id, int position, int& shown) {
+  if (position == shown) return;
+  shown = position;
+  SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETPOS, WPARAM(position), 0);
+}
+
+bool Counted(TFilePhase& phase, int64_t count) {
+  phase.FileDone += count;
+  phase.TotalDone += count;
+  RefreshPage(phase, false);
+  return !PhaseCancelled(phase);
+}
+
+class PhaseProgress : public TArcProgress {
+ public:
+  explicit PhaseProgress(TFilePhase& phase) : phase_(phase) {}
+  bool OnProgress(const String&, uint32_t count, bool) override { return Counted(phase_, count); }
+
+ private:
+  TFilePhase& phase_;
+};
+
+bool CopyProgress(void* context, const String&, const String&, int64_t written, int64_t, int64_t) {
+  return Counted(*static_cast<TFilePhase*>(context), written);
+}
+
+void ShowAction(TFilePhase& phase, int id, const String& fileName) {
+  if (!phase.ProgressWindow) return;
+  phase.action = FormatOne(phase.actionFormats[id - kExtractingText], fileName);
+  RefreshPage(phase, false);
+}
+
+void CannotWrite(TFilePhase& phase, const String& target) {
+  String format = phase.Texts ? MessageString(*phase.Texts, kCannotExtractMessage).Text : String();
+  if (format.IsEmpty()) format = "Can't extract file \"%s\".";
+  String text = FormatOne(format, target);
+  RefreshPage(phase, true);
+  TWorkerSignals* signals = phase.Signals;
+  if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 1);
+  ShowBox(phase.ProgressWindow, "Error", text, kBoxIconError);
+  if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 0);
+}
+
+String SystemTempFile(const String& folder, const char* prefix) {
+  char name[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), prefix, 0, name)) return String();
+  return String(name);
+}
+
+// Puts Temp in Target's place now; false when Target is in use (or cannot
+// be replaced for another reason). MoveFileEx replaces in one step on the
+// NT line; the 95 line lacks it and deletes first.
+bool ReplaceNow(const String& temp, const String& target) {
+  SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  return DeleteFileA(target.c_str()) && MoveFileA(temp.c_str(), target.c_str());
+}
+
+struct WriteRequest {
+  TArchive* archive;
+  const String& source;  // the external file
+  const String& target;
+  bool logged;
+};
+
+// Writes the file to Target (step 8 of the file routine); InUse tells that
+// it waits for the next start under a temporary name.
+bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
+  String folder = PathFolder(request.target);
+  if (request.logged) {
+    ForceFolderLogged(*phase.Log, folder);
+  } else {
+    // Not logged: made silently, so a temporary file has its folder too.
+    ForceFolders(folder);
+  }
+  String temp;
+  if (EntryExists(request.target)) {
+    temp = (phase.MakeTempFile ? phase.MakeTempFile : SystemTempFile)(folder, "Osin");
+    // Without a temporary file there is nowhere safe to write: never the
+    // current folder, which an empty name would mean.
+    if (temp.IsEmpty()) return false;
+  }
+  const String& output = temp.IsEmpty() ? request.target : temp;
+  PhaseProgress progress(phase);
+  bool ok = request.archive ? request.archive->Process(aoExtract, output, &progress)
+                            : CopyFileWithProgress(request.source, output, CopyProgress, &phase, false);
+  if (temp.IsEmpty()) return ok;
+  // A cancel that came while the last piece was written still keeps the
+  // installed file.
+  if (!ok || PhaseCancelled(phase)) {
+    RemoveFileForced(temp);
+    return false;
+  }
+  if (ReplaceNow(temp, request.target)) return true;
+  if (!ReplaceAtReboot(temp, request.target)) {
+    RemoveFileForced(temp);
+    return false;
+  }
+  inUse = true;
+  *phase.NeedReboot = true;
+  return true;
+}
+
+void RaiseSharedCount(const TFilePhase& phase, const String& target) {
+  String path = SharedDllsValuePath(target);
+  WriteRegInteger(path, ReadRegInteger(path, 0) + 1);
+  WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
+}
+
+// Whether the file to install must give way to the installed one (step 5).
+bool KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, const String& target,
+                   int flags) {
+  String version;
+  uint32_t date = 0;
+  if (archive) {
+    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()), String());
+    date = archive->Header.ModTime;
+  } else {
+    GetFileVersionString(name, version);
+    FileDosTime(name, date);
+  }
+  if (IsInstalledNewer(version, target, date)) {
+    // Keep-installed (16) decides alone: no answer given for another file
+    // may overwrite it.
+    if (flags & kKeepNewer) return true;
+    if (phase.Choice != kReplaceAll && phase.Choice != kKeepAllInstalled) {
+      RefreshPage(phase, true);
+      phase.Choice = phase.AskConflict
+                         ? phase.AskConflict(phase.AskContext, target)
+                         : AskVersionConflict(phase.ConflictOwner, target, *phase.Texts, phase.Signals);
+    }
+    return phase.Choice != kReplace && phase.Choice != kReplaceAll;
+  }
+  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize;
+}
+
+// A folder's identity on its volume, to recognise a folder met again
+// through a link that the system does not mark as one.
+struct FolderId {
+  DWORD volume;
+  DWORD high;
+  DWORD low;
+  bool operator==(const FolderId& o) const { return volume == o.volume && high == o.high && low == o.low; }
+};
+
+bool IdentifyFolder(const String& folder, FolderId& id) {
+  HANDLE h = CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  id = FolderId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return ok;
+}
+
+void SearchTree(const String& folder, const String& mask, TWorkerSignals* signals, FoundFileFn found,
+                void* context, Array<FolderId>& ancestors) {
+  if (signals && signals->Cancel) return;
+  // Links are not followed: a junction or symbolic link may lead anywhere,
+  // back up the tree too. Where the system shows a link as a plain folder,
+  // a folder that is one of its own ancestors still ends the descent.
+  FolderId id;
+  if (IdentifyFolder(folder, id)) {
+    for (const FolderId& seen : ancestors) {
+      if (seen == id) return;
+    }
+    ancestors.Add(id);
+  }
+  int depth = ancestors.Count();
+  TSearchRecEx rec;
+  for (uint32_t r = SearchFirst(folder + mask, 0, kAttrDirectory | kAttrVolumeLabel, rec); r == 0;
+       r = SearchNext(rec)) {
+    if (signals && signals->Cancel) return;
+    found(context, folder + rec.Name);
+  }
+  for (uint32_t r = SearchFirst(folder + mask, kAttrDirectory, kAttrReparsePoint, rec); r == 0;
+       r = SearchNext(rec)) {
+    SearchTree(folder + rec.Name + "\\", mask, signals, found, context, ancestors);
+    while (ancestors.Count() > depth) ancestors.Delete(ancestors.Count() - 1);
+  }
+}
+
+void ProcessExternal(void* context, const String& path) {
+  TFilePhase& phase = *static_cast<TFilePhase*>(context);
+  if (!PhaseCancelled(phase)) ProcessFile(phase, nullptr, path, true);
+}
+
+}  // namespace
+
+void RefreshPage(TFilePhase& phase, bool now) {
+  if (!phase.ProgressWindow) return;
+  uint32_t tick = GetTickCount();
+  if (!now && phase.refreshed && tick - phase.refreshedAt < kRefreshMs) return;
+  phase.refreshed = true;
+  phase.refreshedAt = tick;
+  if (phase.action != phase.shownAction) {
+    phase.shownAction = phase.action;
+    SetDlgItemTextA(phase.ProgressWindow, kActionText, phase.action.c_str());
+  }
+  SetBar(phase, kFileBar, Percent(phase.FileDone, phase.FileSize), phase.shownFile);
+  SetBar(phase, kTotalBar, Percent(phase.TotalDone, phase.TotalSize), phase.shownTotal);
+}
+
+bool SafePoint(TWorkerSignals& signals) {
+  if (signals.PauseWanted) {
+    SetEvent(signals.Paused);
+    WaitForSingleObject(signals.Resume, INFINITE);
+  }
+  return signals.Cancel != 0;
+}
+
+bool PhaseCancelled(TFilePhase& phase) {
+  return phase.Signals && SafePoint(*phase.Signals);
+}
+
+bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool external) {
+  bool skip = true;
+  int flags = 0;
+  bool logged = true;
+  phase.FileSize = external ? FileSizeOf(name) : int64_t(archive->Header.UnpackedSize);
+  if (phase.FileSize < 0) phase.FileSize = 0;
+  phase.FileDone = 0;
+  String target = PathFileName(name);
+
+  const TPendingList& list = external ? *phase.ExternalCopies : *phase.ArchiveCopies;
+  int index = FindCopyEntry(list, name);
+  if (index >= 0) {
+    const TPendingEntry& entry = list[index];
+    skip = false;
+    flags = entry.NumberField(2);
+    logged = !(flags & kNoLog);
+    if (!CopyTarget(entry.Name, entry.Field(1), name, target)) {
+      CannotWrite(phase, name);
+      return false;
+    }
+    if ((flags & kOnlyIfMissing) && EntryExists(target)) skip = true;
+    if (!skip && !(flags & kNoVersionCheck)) skip = KeepInstalled(phase, archive, name, target, flags);
+  }
+
+  ShowAction(phase, skip ? kSkippingText : external ? kCopyingText : kExtractingText, PathFileName(target));
+  bool ok = true;
+  bool inUse = false;
+  if (skip) {
+    if (external) {
+      Counted(phase, phase.FileSize);
+    } else {
+      PhaseProgress progress(phase);
+      ok = archive->Process(aoSkip, String(), &progress);
+    }
+  } else {
+    ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
+    if (ok) {
+      if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
+      Array<String> fields;
+      if (flags & kRegisterServer) {
+        fields.Add(inUse ? "0" : "1");
+        fields.Add(logged ? "1" : "0");
+        phase.OleServers->Set(target, std::move(fields));
+      }
+      if (flags & kRegisterFont) phase.Fonts->Set(target, Array<String>());
+    }
+  }
+  bool cancelled = PhaseCancelled(phase);
+  if (!ok && !cancelled) CannotWrite(phase, target);
+  if (!ok || cancelled) return false;
+  if (flags & kSharedFile) RaiseSharedCount(phase, target);
+  return true;
+}
+
+bool ArchivePass(TFilePhase& phase) {
+  if (phase.ProgressWindow) {
+    for (int id : {int(kFileBar), int(kTotalBar)}) {
+      SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETSTEP, 1, 0);
+    }
+  }
+  phase.TotalDone = 0;
+  for (int id = kExtractingText; id <= kCopyingText; ++id) {
+    if (phase.Texts)
+      phase.actionFormats[id - kExtractingText] = LanguageString(*phase.Texts, "DLG_PROGRESS", id).Text;
+  }
+  TArchive archive(phase.ArchiveFile, kOpenExtract);
+  if (FaultPending()) return false;
+  archive.SetPassword(phase.Password);
+  while (!archive.Eof) {
+    if (PhaseCancelled(phase) || FaultPending()) return false;
+    // Whatever the reader reported, the entry counts whole once it is done.
+    int64_t done = phase.TotalDone + archive.Header.UnpackedSize;
+    if (!ProcessFile(phase, &archive, archive.Header.EntryName, false)) return false;
+    phase.TotalDone = done;
+    RefreshPage(phase, false);
+  }
+  return !FaultPending();
+}
+
+bool ExternalPass(TFilePhase& phase) {
+  for (int i = 0; i < phase.ExternalCopies->Count(); ++i) {
+    if (PhaseCancelled(phase)) return false;
+    ForEachExternalFile((*phase.ExternalCopies)[i].Name, phase.Signals, ProcessExternal, &phase);
+  }
+  return !PhaseCancelled(phase);
+}
+
+void ForEachExternalFile(const String& key, TWorkerSignals* signals, FoundFileFn found, void* context) {
+  if (!HasWildcards(PathFileName(key))) {
+    if (FileExists(key)) found(context, key);
+    return;
+  }
+  Array<FolderId> ancestors;
+  SearchTree(PathFolder(key), PathFileName(key), signals, found, context, ancestors);
+}
+
+}  // namespace osin

@@ -1,0 +1,47 @@
+#include "install/log.h"
+
+#include "config/profile.h"
+#include "platform/file.h"
+
+namespace osin {
+
+namespace {
+
+// Indexed by LogKind; the uninstaller reads these names.
+const char* const kLogSections[] = {"CopyFiles",  "AddReg",     "AddIni",   "Shortcuts",  "CreateDirs",
+                                    "CreateKeys", "RegServers", "RegFonts", "SharedFiles"};
+static_assert(sizeof(kLogSections) / sizeof(kLogSections[0]) == kLogKindCount, "one section per kind");
+
+}  // namespace
+
+const char* LogSectionName(int kind) {
+  return kind >= 0 && kind < kLogKindCount ? kLogSections[kind] : "";
+}
+
+bool WriteLogSection(const TInstallLog& log, const String& section, const String& key, const String& value) {
+  if (!log.Active() || section.IsEmpty()) return false;
+  return WriteIni(log.FileName, section, key, value);
+}
+
+bool WriteLogEntry(const TInstallLog& log, int kind, const String& key, const String& value) {
+  return WriteLogSection(log, LogSectionName(kind), key, value);
+}
+
+bool ForceFolderLogged(const TInstallLog& log, const String& path) {
+  if (path.IsEmpty()) return false;
+  String folder = path;
+  if (folder.Last() == kPathDelimiter) folder.SetLength(folder.Length() - 1);
+  // A bare drive ("C:") is never created, nor an existing folder.
+  if (folder.Length() <= 2 || FolderExists(folder)) return true;
+  // Parents first, so the log lists a folder after the folders holding it
+  // and the uninstaller, reading backwards, empties children first.
+  int slash = folder.LastPos(kPathDelimiter);
+  if (slash > 0) {
+    String parent = folder.Copy(1, slash);
+    if (parent != folder) ForceFolderLogged(log, parent);
+  }
+  if (CreateFolder(folder)) WriteLogEntry(log, kLogCreateDirs, folder, String());
+  return FolderExists(folder);
+}
+
+}  // namespace osin

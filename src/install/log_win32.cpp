@@ -1,0 +1,18 @@
+#include "config/registry.h"
+#include "install/log.h"
+
+namespace osin {
+
+bool ForceKeyLogged(const TInstallLog& log, const String& path) {
+  if (path.IsEmpty()) return false;
+  String key = path;
+  if (key.Last() == '\\') key.SetLength(key.Length() - 1);
+  if (RegKeyExists(key)) return true;
+  String parent = RegKeyPart(key);
+  if (!parent.IsEmpty() && parent != key) ForceKeyLogged(log, parent);
+  if (!CreateRegKey(key)) return false;
+  WriteLogEntry(log, kLogCreateKeys, key, String());
+  return true;
+}
+
+}  // namespace osin

@@ -1,0 +1,232 @@
+// The system-change steps after the file phase.
+#include <windows.h>
+
+#include "config/profile.h"
+#include "config/registry.h"
+#include "install/pending.h"
+#include "platform/file.h"
+#include "platform/osversion.h"
+#include "platform/shelllink.h"
+#include "platform/strutils.h"
+#include "platform/sysutils.h"
+#include "platform/text.h"
+#include "ui/msgbox.h"
+
+namespace osin {
+
+namespace {
+
+const char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
+// Where the system looks for fonts to load at its start: the 95 line's key,
+// and the NT line's, which never reads the other one.
+const char kFontsKey9x[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts\\";
+const char kFontsKeyNT[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\";
+
+// Says what failed, then where.
+void StepError(const char* text, const String& where) {
+  ErrorBox(String(text) + "\r\r" + where);
+}
+
+// A value name as the last element of a registry path: in apostrophes, an
+// apostrophe inside doubled, when it holds a backslash or a quote, which
+// would otherwise move the split between key and name.
+String RegValueNameElement(const String& name) {
+  if (!name.Pos('\\') && !name.Pos('\'') && !name.Pos('"')) return name;
+  return "'" + ReplaceAll(name, "'", "''") + "'";
+}
+
+// The file-name part of a path, and the folder part with its last "\".
+String FileNamePart(const String& path) {
+  return path.Copy(path.LastPos('\\') + 1, path.Length());
+}
+String FolderPart(const String& path) {
+  return path.Copy(1, path.LastPos('\\'));
+}
+
+String SystemFolder() {
+  char buffer[MAX_PATH];
+  UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+  return StripBackslash(String(buffer, n < MAX_PATH ? static_cast<int>(n) : 0));
+}
+
+// Servers --------------------------------------------------------------
+
+// Registers Path when the system next starts, through regsvr32 under
+// RunOnce: the file waits for its replacement at restart.
+bool QueueRegistration(const String& path) {
+  String command = SystemFolder() + "\\regsvr32.exe /s \"" + path + "\"";
+  return WriteRegString(kRunOnceKey + RegValueNameElement(path), command);
+}
+
+// INI files ------------------------------------------------------------
+
+// The options of the stores of the INI files the step changes: other
+// programs' files keep every line as it stands.
+TIniParseOptions KeepLinesOptions() {
+  TIniParseOptions options;
+  options.SkipComments = options.KeysOnly = options.TrimEquals = options.StripQuotes = options.TrimRight =
+      false;
+  options.KeepLayout = true;
+  return options;
+}
+
+// A text no INI value holds: the moment, to the millisecond.
+String NowText() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return String::Format("%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                        t.wSecond, t.wMilliseconds);
+}
+
+// An existing file that its store could not open would raise a run-ending
+// fault (the file is read-only, held by its program, or denied to the
+// user); asked first, it is one failed step instead. The read-only mark is
+// looked at itself, as an administrator may be let through where the
+// file's program would be refused.
+bool CanOpenExisting(const String& file, bool write) {
+  DWORD attributes = GetFileAttributesA(file.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (write && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  // The access and sharing the stores ask for.
+  FileHandle h = write ? OpenFileHandle(file, kFileRead | kFileWrite, kShareRead, 0, kOpenExisting)
+                       : OpenFileHandle(file, kFileRead, kShareRead | kShareWrite, 0, kOpenExisting);
+  bool ok = IsOpenFile(h);
+  CloseFileHandle(h);
+  return ok;
+}
+
+enum class IniOutcome { kLeft, kWritten, kFailed };
+
+// One AddIni entry, its file loaded, changed and written back on its own:
+// a key counts as written only once it is on the disk. Existed and Created
+// tell whether the key was there before and whether the file was new.
+IniOutcome WriteIniEntry(const TPendingEntry& entry, const String& sentinel, bool& existed, bool& created) {
+  const String file = entry.NamePart(1);
+  TIniParseOptions& options = ProfileParseOptions();
+  TIniParseOptions saved = options;
+  options = KeepLinesOptions();
+  // A store of this file opened before with other options goes first.
+  DropStore(file);
+  IniOutcome outcome = IniOutcome::kFailed;
+  if (CanOpenExisting(file, false)) {
+    existed = ReadIniString(file, entry.NamePart(2), entry.NamePart(3), sentinel) != sentinel;
+    outcome = IniOutcome::kLeft;
+  }
+  if (outcome == IniOutcome::kLeft && (!existed || !(entry.NumberField(2) & kOnlyIfMissing))) {
+    created = !FileExists(file);
+    bool written =
+        CanOpenExisting(file, true) && WriteIni(file, entry.NamePart(2), entry.NamePart(3), entry.Field(1));
+    outcome = DropStore(file) && written ? IniOutcome::kWritten : IniOutcome::kFailed;
+  }
+  DropStore(file);
+  options = saved;
+  return outcome;
+}
+
+}  // namespace
+
+bool RegisterServers(const TPendingList& servers, const TInstallLog& log) {
+  for (int i = 0; i < servers.Count(); ++i) {
+    const TPendingEntry& server = servers[i];
+    bool now = server.NumberField(1) != 0;
+    if (!(now ? RegisterServer(server.Name) : QueueRegistration(server.Name))) {
+      ErrorBox(
+          "Cannot register OLE server!\r\r"
+          "After install try to register it manually:\r"
+          "regsvr32.exe \"" +
+          server.Name + "\"");
+    }
+    if (server.NumberField(2) != 0) WriteLogEntry(log, kLogRegServers, server.Name, String());
+  }
+  return true;
+}
+
+bool ApplyRegistryChanges(const TPendingList& additions, const TPendingList& deletions,
+                          const TInstallLog& log) {
+  for (int i = 0; i < additions.Count(); ++i) {
+    const TPendingEntry& value = additions[i];
+    const String data = value.Field(1);
+    int flags = value.NumberField(2);
+    bool existed = RegValueExists(value.Name);
+    if (existed && (flags & kOnlyIfMissing)) continue;
+    if (!(flags & kNoLog)) ForceKeyLogged(log, RegKeyPart(value.Name));
+    bool written = data.StartsWith("#")
+                       ? WriteRegInteger(value.Name, StrToIntDef(data.Copy(2, data.Length()), 0))
+                       : WriteRegString(value.Name, data);
+    if (!written) {
+      StepError("Error on changing registry data!", value.Name);
+      return false;
+    }
+    if (!existed && !(flags & kNoLog)) WriteLogEntry(log, kLogAddReg, value.Name, data);
+  }
+  for (int i = 0; i < deletions.Count(); ++i) DeleteRegEntry(deletions[i].Name);
+  return true;
+}
+
+bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log) {
+  const String sentinel = NowText();
+  bool ok = true;
+  for (int i = 0; i < changes.Count() && ok; ++i) {
+    const TPendingEntry& entry = changes[i];
+    bool existed = false, created = false;
+    IniOutcome outcome = WriteIniEntry(entry, sentinel, existed, created);
+    if (outcome == IniOutcome::kFailed) {
+      StepError("Error on changing ini-file!", entry.NamePart(1));
+      ok = false;
+    } else if (outcome == IniOutcome::kWritten && !existed && !(entry.NumberField(2) & kNoLog)) {
+      // A file the step made goes with the uninstallation.
+      if (created) WriteLogEntry(log, kLogCopyFiles, entry.NamePart(1), String());
+      WriteLogEntry(log, kLogAddIni, entry.Name, entry.Field(1));
+    }
+  }
+  DropAllStores();
+  return ok;
+}
+
+bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const TInstallLog& log) {
+  bool nt = OSVersion().IsNTLine();
+  for (int i = 0; i < fonts.Count(); ++i) {
+    const String& path = fonts[i].Name;
+    AddFontResourceA(path.c_str());
+    // The fonts folder's files are loaded at the system's start anyway.
+    if (!nt || !SameText(FolderPart(path), fontsFolder)) {
+      String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(FileNamePart(path));
+      WriteRegString(value, path);
+      WriteLogEntry(log, kLogAddReg, value, String());
+    }
+    WriteLogEntry(log, kLogRegFonts, path, String());
+  }
+  // A window that does not answer must not hold the setup up.
+  SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+  return true;
+}
+
+bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log) {
+  for (int i = 0; i < shortcuts.Count(); ++i) {
+    const TPendingEntry& entry = shortcuts[i];
+    const String file = entry.Name + ".lnk";
+    int flags = entry.NumberField(7);
+    if ((flags & kOnlyIfMissing) && FileExists(file)) continue;
+    String folder = StripBackslash(FolderPart(file));
+    if (flags & kNoLog) {
+      ForceFolders(folder);
+    } else {
+      ForceFolderLogged(log, folder);
+    }
+    TztShellLink link;
+    link.Target = entry.Field(1);
+    link.Arguments = entry.Field(2);
+    link.WorkingDirectory = entry.Field(3);
+    link.IconLocation = entry.Field(4);
+    link.IconIndex = entry.NumberField(5);
+    link.HotKey = static_cast<uint16_t>(entry.NumberField(6));
+    if (!link.SaveToFile(file)) {
+      StepError("Error on creating shortcut!", file);
+      return false;
+    }
+    if (!(flags & kNoLog)) WriteLogEntry(log, kLogShortcuts, file, String());
+  }
+  return true;
+}
+
+}  // namespace osin

@@ -1,0 +1,225 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "platform/text.h"
+#include "resources/ids.h"
+#include "ui/browse.h"
+#include "ui/msgwindow.h"
+
+namespace osin {
+
+namespace {
+
+// What one browse knows while the system's dialog runs.
+struct BrowseState {
+  String caption;
+  // The start selection, then the folder selected last.
+  String current;
+  bool withCreateButton = false;
+  HFONT font = nullptr;
+  HWND dialog = nullptr;
+  HWND tree = nullptr;
+  HWND ok = nullptr;
+  HWND cancel = nullptr;
+  HWND create = nullptr;
+  // In the dialog's client coordinates.
+  RECT treeRect = {};
+  RECT okRect = {};
+  RECT cancelRect = {};
+  HHOOK hook = nullptr;
+  bool folderCreated = false;
+};
+
+struct BrowseModule {
+  TBrowseTexts texts;
+  HFONT font = nullptr;
+};
+
+BrowseModule& Module() {
+  static BrowseModule module;
+  return module;
+}
+
+// The message hook has no context of its own: the browse of the hook's
+// thread is found in a thread slot. The first browse happens on the main
+// thread, before any other could start one.
+DWORD BrowseSlot() {
+  static DWORD slot = TlsAlloc();
+  return slot;
+}
+
+void RaiseSystemError(DWORD code) {
+  char text[512];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                           sizeof text, nullptr);
+  RaiseFault(String::Format("System Error. Code: %lu.\r\n", static_cast<unsigned long>(code)) +
+             String(text, static_cast<int>(n)).TrimRight());
+}
+
+void FreeItemList(LPITEMIDLIST list) {
+  IMalloc* allocator = nullptr;
+  if (!list || FAILED(SHGetMalloc(&allocator))) return;
+  allocator->Free(list);
+  allocator->Release();
+}
+
+String ClassPrefix(HWND window, int length) {
+  char name[64];
+  int n = GetClassNameA(window, name, sizeof name);
+  return String(name, n > length ? length : (n > 0 ? n : 0));
+}
+
+void ClientRectOf(HWND dialog, HWND child, RECT& rect) {
+  if (!child) return;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+}
+
+BOOL CALLBACK TakeChild(HWND child, LPARAM data) {
+  BrowseState& state = *reinterpret_cast<BrowseState*>(data);
+  const TBrowseTexts& texts = Module().texts;
+  if (state.font) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+  if (SameText(ClassPrefix(child, 7), "SYSTREE")) {
+    state.tree = child;
+  } else if (SameText(ClassPrefix(child, 6), "BUTTON")) {
+    if (!state.ok) {
+      state.ok = child;
+      SetWindowTextA(child, texts.OkButton.c_str());
+    } else if (!state.cancel) {
+      state.cancel = child;
+      SetWindowTextA(child, texts.CancelButton.c_str());
+    }
+  }
+  return TRUE;
+}
+
+void AddCreateButton(BrowseState& state) {
+  int width = state.okRect.right - state.okRect.left;
+  int height = state.okRect.bottom - state.okRect.top;
+  state.create = CreateWindowExA(
+      0, "BUTTON", Module().texts.CreateButton.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+      state.treeRect.left, state.okRect.top, width, height, state.dialog,
+      reinterpret_cast<HMENU>(IDC_BROWSE_CREATE), GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(state.create, WM_SETFONT, SendMessageA(state.ok, WM_GETFONT, 0, 0), FALSE);
+}
+
+// Runs inside the hook while the extra button's click is delivered.
+void CreateFolder(BrowseState& state) {
+  const TBrowseTexts& texts = Module().texts;
+  SetQueryButtonTexts(texts.OkButton, texts.CancelButton);
+  String name;
+  if (!AskString(state.ok, texts.NameCaption, texts.NamePrompt, name)) return;
+  state.current = AddBackslash(state.current) + name;
+  ForceFolders(state.current);
+  // The shell learns of the folder, so the reopened browser (and any
+  // Explorer window) finds it; without this a shell that keeps what it saw
+  // of the parent cannot select the new folder.
+  SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, state.current.c_str(), nullptr);
+  state.folderCreated = true;
+  // Closes the browser; BrowseForFolder opens it again on the new folder.
+  SendMessageA(state.ok, BM_CLICK, 0, 0);
+}
+
+LRESULT CALLBACK BrowseHook(int code, WPARAM wParam, LPARAM lParam) {
+  auto* state = static_cast<BrowseState*>(TlsGetValue(BrowseSlot()));
+  if (code == HC_ACTION && state) {
+    const CWPSTRUCT& sent = *reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (sent.message == WM_COMMAND && sent.hwnd == state->dialog && sent.wParam == IDC_BROWSE_CREATE) {
+      CreateFolder(*state);
+    }
+  }
+  return CallNextHookEx(state ? state->hook : nullptr, code, wParam, lParam);
+}
+
+void InitBrowser(HWND dialog, BrowseState& state) {
+  state.dialog = dialog;
+  SetWindowTextA(dialog, state.caption.c_str());
+  if (state.font) SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+  EnumChildWindows(dialog, TakeChild, reinterpret_cast<LPARAM>(&state));
+  ClientRectOf(dialog, state.tree, state.treeRect);
+  ClientRectOf(dialog, state.ok, state.okRect);
+  ClientRectOf(dialog, state.cancel, state.cancelRect);
+  if (state.tree)
+    SetWindowLongA(state.tree, GWL_STYLE, GetWindowLongA(state.tree, GWL_STYLE) | TVS_SHOWSELALWAYS);
+  if (state.withCreateButton && state.ok) AddCreateButton(state);
+  SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(state.current.c_str()));
+  state.hook = SetWindowsHookExA(WH_CALLWNDPROC, BrowseHook, nullptr, GetCurrentThreadId());
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
+  BrowseState& state = *reinterpret_cast<BrowseState*>(data);
+  if (message == BFFM_INITIALIZED) {
+    InitBrowser(dialog, state);
+  } else if (message == BFFM_SELCHANGED) {
+    char path[MAX_PATH];
+    state.current =
+        SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(lParam), path) ? String(path) : String();
+    if (state.create) EnableWindow(state.create, IsWindowEnabled(state.ok));
+  }
+  return 0;
+}
+
+}  // namespace
+
+TBrowseTexts& BrowseTexts() {
+  return Module().texts;
+}
+
+void SetBrowseFont(HFONT font) {
+  Module().font = font;
+}
+
+bool BrowseForFolder(HWND owner, const String& caption, const String& title, bool withCreateButton,
+                     String& path) {
+  LPITEMIDLIST root = nullptr;
+  HRESULT rootResult = SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &root);
+  if (FAILED(rootResult)) {
+    RaiseSystemError(static_cast<DWORD>(rootResult));
+    return false;
+  }
+  BrowseState state;
+  state.caption = caption;
+  state.current = path;
+  state.withCreateButton = withCreateButton;
+  state.font = Module().font;
+  if (!state.font && owner) state.font = reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0));
+  TlsSetValue(BrowseSlot(), &state);
+
+  char display[MAX_PATH];
+  BROWSEINFOA info = {};
+  info.hwndOwner = owner;
+  info.pidlRoot = root;
+  info.pszDisplayName = display;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+  info.lpfn = BrowseCallback;
+  info.lParam = reinterpret_cast<LPARAM>(&state);
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  if (state.hook) UnhookWindowsHookEx(state.hook);
+  if (state.create && IsWindow(state.create)) DestroyWindow(state.create);
+  FreeItemList(root);
+  TlsSetValue(BrowseSlot(), nullptr);
+
+  bool result = false;
+  if (chosen) {
+    char chosenPath[MAX_PATH];
+    if (SHGetPathFromIDListA(chosen, chosenPath)) {
+      path = StripBackslash(chosenPath);
+      result = true;
+    } else {
+      RaiseSystemError(GetLastError());
+    }
+    FreeItemList(chosen);
+  }
+  if (state.folderCreated && !FaultPending()) {
+    path = state.current;
+    return BrowseForFolder(owner, caption, title, withCreateButton, path);
+  }
+  return result;
+}
+
+}  // namespace osin
