@@ -126,7 +126,8 @@ function(osin_program name)
   target_compile_options(${name} PRIVATE ${OSIN_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if(WIN32)
-    target_link_options(${name} PRIVATE -static)
+    # Plain code from the libraries, as for the tests (osin_test).
+    target_link_options(${name} PRIVATE -static -fno-use-linker-plugin)
   endif()
 endfunction()
 
@@ -175,7 +176,10 @@ function(osin_test name)
   endforeach()
   if(WIN32)
     target_link_libraries(${name} PRIVATE ${libs} gtest_main gtest)
-    target_link_options(${name} PRIVATE -static)
+    # The libraries' plain code, not their link-time optimized form: the
+    # i686 linker otherwise takes an inline function twice, once from the
+    # libraries' optimized form and once from the test's own code.
+    target_link_options(${name} PRIVATE -static -fno-use-linker-plugin)
   else()
     target_compile_options(${name} PRIVATE ${OSIN_SANITIZERS})
     target_link_options(${name} PRIVATE ${OSIN_SANITIZERS})
