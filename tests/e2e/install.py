@@ -111,10 +111,11 @@ DEMO_KEY = "HKCU\\Software\\Osin Demo"
 DEMO_FOLDER = "C:\\Osin Test\\Demo"
 
 
-def undo_demo():
-    """Takes back what an installation of the demo changed, so the next one
-    starts from a machine without it (its log records only what it made)."""
-    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+def undo_demo(folder=("Osin Test",)):
+    """Takes back what an installation of the demo into FOLDER (below C:)
+    changed, so the next one starts from a machine without it (its log
+    records only what it made) and the font it added is gone again."""
+    shutil.rmtree(drive_c(*folder), ignore_errors=True)
     reg("delete", DEMO_KEY, "/f")
     reg("delete", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "/v", "OsinMark.ttf", "/f")
     win_ini = drive_c("windows", "win.ini")
