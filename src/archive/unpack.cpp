@@ -294,13 +294,20 @@ int RarReader::CopyStored() {
   }
   // Only UNP_SIZE bytes are the file: an enciphered entry's packed data are
   // padded to whole cipher blocks.
+  // Each piece is reported, as decoded data are: a large stored file moves
+  // the caller's progress and can be stopped while it is written.
   int n;
+  int result = kEntryOk;
   while (unpackedLeft_ > 0 && (n = ReadPacked(piece, kStorePiece)) > 0) {
     if (uint32_t(n) > unpackedLeft_) n = int(unpackedLeft_);
     WriteOutput(piece, n);
+    if (!Progress(uint32_t(n))) {
+      result = kEntryAborted;
+      break;
+    }
   }
   free(piece);
-  return kEntryOk;
+  return result;
 }
 
 int RarReader::ReadPacked(uint8_t* buffer, int count) {

@@ -283,7 +283,7 @@ TEST_F(EntryNames, EntriesThatWouldLeaveTheDestinationAreNotWritten) {
 
 class Extract : public ScratchTest {};
 
-TEST_F(Extract, StoredEntriesWithFolderChainAndNoProgressCalls) {
+TEST_F(Extract, StoredEntriesWithFolderChain) {
   std::string big = Noise(100000, 1);  // several 32 KB pieces
   std::string rar = Archive({StoredEntry("Data\\bin\\deep\\big.bin", big, kSomeDosTime),
                              StoredEntry("Data\\empty.txt", "", kSomeDosTime)});
@@ -293,7 +293,6 @@ TEST_F(Extract, StoredEntriesWithFolderChainAndNoProgressCalls) {
   std::string out = (dir_ / "x" / "y" / "big.bin").string();
   EXPECT_TRUE(a.Process(aoExtract, out.c_str(), &p));
   EXPECT_EQ(ReadBytes(out), big);
-  EXPECT_TRUE(p.calls.empty());
   ASSERT_FALSE(a.Eof);
   EXPECT_EQ(ToStd(a.Header.EntryName), "Data\\empty.txt");
   std::string empty = (dir_ / "empty.txt").string();
@@ -365,6 +364,29 @@ TEST_F(Extract, SkippingReportsOnceInAPlainArchiveAndDecodesInASolidOne) {
     EXPECT_FALSE(a.Process(aoTest, "", nullptr));
     EXPECT_EQ(a.LastResult(), kEntryBadData);
   }
+}
+
+TEST_F(Extract, AStoredEntryReportsEachPieceAndStopsWhenTold) {
+  std::string data = Noise(100000, 3);
+  std::string path = Save(Archive({StoredEntry("big.bin", data, kSomeDosTime)}));
+  std::string out = (dir_ / "big.bin").string();
+  {
+    TArchive a(path.c_str(), kOpenExtract);
+    Progress p;
+    EXPECT_TRUE(a.Process(aoExtract, out.c_str(), &p));
+    ASSERT_GT(p.calls.size(), 1u);
+    uint32_t sum = 0;
+    for (const Progress::Call& c : p.calls) sum += c.count;
+    EXPECT_EQ(sum, data.size());
+    EXPECT_EQ(ReadBytes(out), data);
+  }
+  fs::remove(out);
+  TArchive a(path.c_str(), kOpenExtract);
+  Progress p;
+  p.answer = false;
+  EXPECT_FALSE(a.Process(aoExtract, out.c_str(), &p));
+  EXPECT_EQ(p.calls.size(), 1u);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 TEST_F(Extract, EncipheredStoredEntriesNeedTheirPassword) {

@@ -6,6 +6,7 @@ import os
 import re
 import shutil
 import subprocess
+import time
 
 import harness
 import wizard
@@ -110,10 +111,11 @@ DEMO_KEY = "HKCU\\Software\\Osin Demo"
 DEMO_FOLDER = "C:\\Osin Test\\Demo"
 
 
-def undo_demo():
-    """Takes back what an installation of the demo changed, so the next one
-    starts from a machine without it (its log records only what it made)."""
-    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+def undo_demo(folder=("Osin Test",)):
+    """Takes back what an installation of the demo into FOLDER (below C:)
+    changed, so the next one starts from a machine without it (its log
+    records only what it made) and the font it added is gone again."""
+    shutil.rmtree(drive_c(*folder), ignore_errors=True)
     reg("delete", DEMO_KEY, "/f")
     reg("delete", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "/v", "OsinMark.ttf", "/f")
     win_ini = drive_c("windows", "win.ini")
@@ -202,7 +204,9 @@ def hard_project(fixtures):
     with the keep-installed flag, the uninstaller (a small program with a
     version) and uninstall sections in the script and the language file."""
     with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
-        language = f.read() + b"\r\n[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n"
+        # A text of the project's own beside the demo's uninstaller texts.
+        language = f.read().replace(b"[Uninstall.Strings]\r\n",
+                                    b"[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n")
     config = ("[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Default\r\nInsFiles=Hard\r\n"
               "LogFile=%InstallPath%\\Install.log\r\nUninstall=1\r\nPreInstallDialogSequence=DLG_DIR\r\n"
               "[VersionInfo]\r\n" + "".join("%s.dll=1.5.0.0\r\n" % n for n in "abcd") + "keep.dll=1.5.0.0\r\n"
@@ -296,7 +300,9 @@ def hard_cases(run, packed_setup):
     t.expect(uninstall is not None and uninstall.lower() == ('C:\\windows\\UnOsin.exe "%s\\Install.log"' %
                                                              HARD_FOLDER).lower(), "UninstallString %r" % uninstall)
     t.expect((UNINSTALL_KEY, "") in log.get("CreateKeys", []), "uninstall key logged %r" % log.get("CreateKeys"))
-    t.expect(log.get("Strings") == [("Title", "Removing Hard Case")], "language texts %r" % log.get("Strings"))
+    strings = log.get("Strings", [])
+    t.expect(strings[:2] == [("Title", "Removing Hard Case"), ("1", "Hard Case Uninstall")],
+             "language texts %r" % strings)
     t.expect(log.get("Messages") == [("Where", HARD_FOLDER)], "script texts %r" % log.get("Messages"))
 
     installed_newer()
@@ -308,3 +314,97 @@ def hard_cases(run, packed_setup):
     reg("delete", SHARED_DLLS, "/v", shared_name, "/f")
     reg("delete", UNINSTALL_KEY, "/f")
     os.remove(windows_copy)
+
+
+def cancel_large_entry(run, pack_folder, noise):
+    """Cancel pressed and confirmed while a large entry replaces an
+    installed file: the run ends unfinished without an error box, the old
+    file is whole and no temporary file is left beside it."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Cancel\r\nInsFiles=Big\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=\r\n"
+              b"[Variables]\r\nProgramName=Big Case\r\n")
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"
+    # Stored, so writing it is copying: large enough to take a while even so.
+    project = os.path.join(harness.build.out, "projects", "cancel_large")
+    shutil.rmtree(project, ignore_errors=True)
+    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language), ("Presetup/Big.ins", script),
+                       ("Data/big.bin", noise(4 << 20, 16) * 100)):
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = pack_folder("cancel_large", project, ["-0"])
+    shutil.rmtree(project, ignore_errors=True)
+    folder = drive_c("Osin Test", "Cancel")
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    old = b"the installed file\r\n" * 1000
+    with open(os.path.join(folder, "big.bin"), "wb") as f:
+        f.write(old)
+    t = run("cancel_large", ["start " + harness.windows_path(setup), "wait-text Extracting big.bin 120000",
+                             "press %d" % wizard.CANCEL, "wait-text abort setup 30000", "sync question",
+                             "press %d" % wizard.YES, "wait-text %s 60000" % wizard.ENGLISH["notfinish"],
+                             "sync unfinished", "press 104", "wait-exit 60000"])
+    t.expect([b for b in t.message_boxes() if not b.endswith("abort setup?")] == [],
+             "boxes %r" % t.message_boxes())
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        t.expect(f.read() == old, "the installed file changed")
+    left = sorted(n for n in os.listdir(folder) if n.lower() not in ("big.bin", "install.log"))
+    t.expect(left == [], "left beside it: %r" % left)
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.remove(setup)
+
+
+WINE_PROGRAMS = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
+PENDING_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+REBOOT_PAGE = "must be restarted"
+
+
+def target_in_use(run, packed_setup):
+    """A target held open by a running program: the new file waits beside
+    it under a temporary name, replaces it at the next start of Windows
+    (a pending rename), and the reboot page follows the installation; its
+    No leads to the final page and no restart."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Held\r\nInsFiles=Held\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=\r\n"
+              b"[Variables]\r\nProgramName=Held Case\r\n")
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nheld.txt=held.exe,2\r\nfree.txt=\r\n"
+    setup = packed_setup("in_use", {"Presetup/Osin.ini": config, "Presetup/Enu.lng": language,
+                                    "Presetup/Held.ins": script, "Data/held.txt": b"new\r\n",
+                                    "Data/free.txt": b"free\r\n"})
+    folder = drive_c("Osin Test", "Held")
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    # A running program's file cannot be replaced: Wine's ping, copied
+    # there, runs from it while the setup installs.
+    shutil.copy(os.path.join(WINE_PROGRAMS, "ping.exe"), os.path.join(folder, "held.exe"))
+    with open(os.path.join(folder, "held.exe"), "rb") as f:
+        old = f.read()
+    reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
+    holder = subprocess.Popen([harness.WINE_RUN, "C:\\Osin Test\\Held\\held.exe", "-n", "60", "127.0.0.1"],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(3)
+        t = run("in_use", ["start " + harness.windows_path(setup), "wait-text %s 120000" % REBOOT_PAGE,
+                           "sync reboot", "click 107", "sleep 500", "press %d" % wizard.NEXT,
+                           "wait-text %s 60000" % FINISHED, "press 104", "wait-exit 60000"])
+    finally:
+        holder.kill()
+        holder.wait()
+    pending = reg_value(PENDING_KEY, "PendingFileRenameOperations") or ""
+    reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
+    reboot = wizard.page_with(t, REBOOT_PAGE)
+    t.expect(reboot.text(106) and reboot.text(107), "reboot page %r" % reboot)
+    with open(os.path.join(folder, "held.exe"), "rb") as f:
+        t.expect(f.read() == old, "the held file changed")
+    with open(os.path.join(folder, "free.txt"), "rb") as f:
+        t.expect(f.read() == b"free\r\n", "the free file")
+    temps = [n for n in os.listdir(folder) if n.lower().startswith("osi") and n.lower().endswith(".tmp")]
+    t.expect(len(temps) == 1, "temporary files %r" % os.listdir(folder))
+    with open(os.path.join(folder, temps[0]), "rb") as f:
+        t.expect(f.read() == b"new\r\n", "the waiting file")
+    t.expect(temps[0].lower() in pending.lower() and "held.exe" in pending.lower(), "pending renames %r" % pending)
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)

@@ -49,8 +49,11 @@ def noise(size, seed):
 
 
 # The runs that only show how the control files come and go end without
-# the final page, which would wait for its OK.
-NO_FINAL_PAGE = b"[Config]\r\n[Display]\r\nShowFinalDialog=0\r\n"
+# the final page, which would wait for its OK. Without pages they install
+# (nothing, having no scripts) into a folder of the prefix, not into the
+# default "Test" below the current folder.
+CHECK_FOLDER = b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Check\r\n"
+NO_FINAL_PAGE = CHECK_FOLDER + b"[Display]\r\nShowFinalDialog=0\r\n"
 
 
 def packed_setup(name, files, password=None):
@@ -228,7 +231,7 @@ def background_shot(name, files, desktop=None):
     # The title is the ProgramName variable ("Setup" here, or the variable's
     # own name when a project has none).
     config = files["Presetup/Osin.ini"].replace(b"[Display]\r\n", b"[Display]\r\nShowFinalDialog=0\r\n", 1)
-    files["Presetup/Osin.ini"] = config + b"[Variables]\r\nProgramName=Setup\r\n"
+    files["Presetup/Osin.ini"] = CHECK_FOLDER + config + b"[Variables]\r\nProgramName=Setup\r\n"
     setup = packed_setup(name, files)
     script = ([("desktop osin-%s %dx%d" % (name, desktop[0], desktop[1]))] if desktop else []) + [
         HOLD_PAINTED, "start " + harness.windows_path(setup), "wait-held 60000", "sync painted", "release",
@@ -514,6 +517,14 @@ def install_hard_cases():
     install.hard_cases(run, packed_setup)
 
 
+def install_target_in_use():
+    install.target_in_use(run, packed_setup)
+
+
+def install_cancelled():
+    install.cancel_large_entry(run, pack_folder, noise)
+
+
 def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
@@ -523,7 +534,8 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, no_archive,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     install_hard_cases, uninstall_demo)}
+                                     install_hard_cases, install_cancelled,
+                                     install_target_in_use, uninstall_demo)}
 
 
 def main(args):

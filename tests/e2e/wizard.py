@@ -201,6 +201,11 @@ LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need adminis
 def project(config):
     """A small project: CONFIG's lines in Osin.ini beside the English texts,
     and a folder whose name begins with a dot, which the clean-up removes too."""
+    # A run whose pages all end with Next installs (nothing, without
+    # scripts) into its destination folder: one in the prefix, not the
+    # default "Test" below the current folder.
+    config = [line + "\r\nDefaultInstallPath=C:\\Osin Test\\Check" if line == "[Config]" else line
+              for line in config]
     ini = "[Variables]\r\nProgramName=Check\r\n" + "\r\n".join(config) + "\r\n"
     return {"Presetup/Osin.ini": ini.encode("ascii"), "Presetup/Enu.lng": LANGUAGE_FILE,
             "Presetup/.svn/entries": b"kept by a careless publisher\r\n"}
