@@ -32,6 +32,10 @@ endif()
 
 if(WIN32)
   set(OSIN_PLATFORM_SUFFIX win32)
+  # The libraries carry link-time code beside plain code; only osin.exe's
+  # link uses it (its own -flto comes later and wins). Elsewhere the linker
+  # would mix both and find inline functions defined twice.
+  add_link_options(-fno-lto)
 else()
   set(OSIN_PLATFORM_SUFFIX posix)
 endif()

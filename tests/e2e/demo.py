@@ -2,8 +2,9 @@
 """Runs the demo setup once under Wine for `make demo`: holds it once for a
 screenshot of its painted background, walks every page with Next (the
 password typed in), installs the demo (into the Wine prefix's Program
-Files; it opens its readme at the end) and closes the final page, and
-tells what it showed, with a screenshot of each page.
+Files; it opens its readme at the end), closes the final page, tells what
+it showed, with a screenshot of each page, and what it installed, and
+takes the installation back.
 
     demo.py SETUP.exe
 """
@@ -12,6 +13,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
+import install  # noqa: E402
 import wizard  # noqa: E402
 
 PAGES = ("language", "welcome", "license", "readme", "password", "dir", "group", "start")
@@ -47,6 +49,9 @@ def main(setup):
         for name in sorted(files):
             path = os.path.join(top, name)
             print("  installed: %s (%d bytes)" % (os.path.relpath(path, folder), os.path.getsize(path)))
+    # Taken back again, so the prefix's tests meet a machine without the
+    # demo (its font above all).
+    install.undo_demo(("Program Files", "Osin Demo"))
     print("  background: %s" % os.path.join(transcript.folder, "background.png"))
     return 0
 

@@ -111,10 +111,11 @@ DEMO_KEY = "HKCU\\Software\\Osin Demo"
 DEMO_FOLDER = "C:\\Osin Test\\Demo"
 
 
-def undo_demo():
-    """Takes back what an installation of the demo changed, so the next one
-    starts from a machine without it (its log records only what it made)."""
-    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+def undo_demo(folder=("Osin Test",)):
+    """Takes back what an installation of the demo into FOLDER (below C:)
+    changed, so the next one starts from a machine without it (its log
+    records only what it made) and the font it added is gone again."""
+    shutil.rmtree(drive_c(*folder), ignore_errors=True)
     reg("delete", DEMO_KEY, "/f")
     reg("delete", "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "/v", "OsinMark.ttf", "/f")
     win_ini = drive_c("windows", "win.ini")
@@ -203,7 +204,9 @@ def hard_project(fixtures):
     with the keep-installed flag, the uninstaller (a small program with a
     version) and uninstall sections in the script and the language file."""
     with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
-        language = f.read() + b"\r\n[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n"
+        # A text of the project's own beside the demo's uninstaller texts.
+        language = f.read().replace(b"[Uninstall.Strings]\r\n",
+                                    b"[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n")
     config = ("[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Default\r\nInsFiles=Hard\r\n"
               "LogFile=%InstallPath%\\Install.log\r\nUninstall=1\r\nPreInstallDialogSequence=DLG_DIR\r\n"
               "[VersionInfo]\r\n" + "".join("%s.dll=1.5.0.0\r\n" % n for n in "abcd") + "keep.dll=1.5.0.0\r\n"
@@ -297,7 +300,9 @@ def hard_cases(run, packed_setup):
     t.expect(uninstall is not None and uninstall.lower() == ('C:\\windows\\UnOsin.exe "%s\\Install.log"' %
                                                              HARD_FOLDER).lower(), "UninstallString %r" % uninstall)
     t.expect((UNINSTALL_KEY, "") in log.get("CreateKeys", []), "uninstall key logged %r" % log.get("CreateKeys"))
-    t.expect(log.get("Strings") == [("Title", "Removing Hard Case")], "language texts %r" % log.get("Strings"))
+    strings = log.get("Strings", [])
+    t.expect(strings[:2] == [("Title", "Removing Hard Case"), ("1", "Hard Case Uninstall")],
+             "language texts %r" % strings)
     t.expect(log.get("Messages") == [("Where", HARD_FOLDER)], "script texts %r" % log.get("Messages"))
 
     installed_newer()

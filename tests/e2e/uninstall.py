@@ -101,6 +101,15 @@ def undo_earlier_runs():
     install.reg("delete", SHARED_DLLS, "/v", SHARED, "/f")
     for program in ("Osin Demo", "Osin Second"):
         install.reg("delete", UNINSTALL_KEY + program, "/f")
+    # Registrations other scenarios left that name the same uninstaller
+    # would keep it from removing itself.
+    rc, out = install.reg("query", UNINSTALL_KEY.rstrip("\\"), "/s", "/v", "UninstallString")
+    key = None
+    for line in out.splitlines() if rc == 0 else []:
+        if line.startswith("HKEY_"):
+            key = line.strip()
+        elif "unosin.exe" in line.lower() and key:
+            install.reg("delete", key, "/f")
     shutil.rmtree(install.drive_c("Osin Second"), ignore_errors=True)
     # undo_demo leaves the empty line that set the demo's section off in
     # win.ini; a fresh prefix's file ends without one.
