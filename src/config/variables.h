@@ -62,12 +62,30 @@ struct VariableSources {
   const String& Language;
 };
 
+// The variables the setup defines itself, in the order BuildVariables sets
+// them: the run's folders, the boot drive, the system's folders, the shell
+// folders (in the order of kSpecialFolders), the folders the system records
+// in the registry, the Borland folders, the date and the language code.
+// osin-pack's project check knows them from here too.
+// clang-format off
+#define OSIN_BUILTIN_VARIABLES(X)                                                          \
+  X(SourcePath) X(InstallPath) X(Presetup) X(BootDrive) X(Windows) X(System)               \
+  X(Desktop) X(Fonts) X(NetHood) X(Personal) X(ProgramsMenu) X(Recent) X(SendTo)           \
+  X(StartMenu) X(StartupMenu) X(Templates)                                                 \
+  X(ProgramFiles) X(CommonFiles) X(CommonDesktop) X(CommonProgramsMenu) X(CommonStartMenu) \
+  X(CommonStartupMenu)                                                                     \
+  X(BDE) X(Delphi) X(Date) X(LangStr)
+// clang-format on
+
+#define OSIN_BUILTIN_INDEX(name) kVar##name,
+#define OSIN_BUILTIN_NAME(name) #name,
+enum BuiltinVariable : int { OSIN_BUILTIN_VARIABLES(OSIN_BUILTIN_INDEX) kBuiltinVariableCount };
+constexpr const char* kBuiltinVariables[] = {OSIN_BUILTIN_VARIABLES(OSIN_BUILTIN_NAME)};
+#undef OSIN_BUILTIN_INDEX
+#undef OSIN_BUILTIN_NAME
+
 // Windows only. Builds the list anew: the built-in variables in their order
-// (SourcePath, InstallPath, Presetup, BootDrive, Windows, System, the shell
-// folders Desktop, Fonts, NetHood, Personal, ProgramsMenu, Recent, SendTo,
-// StartMenu, StartupMenu, Templates, then ProgramFiles, CommonFiles,
-// CommonDesktop, CommonProgramsMenu, CommonStartMenu, CommonStartupMenu,
-// BDE, Delphi, Date, LangStr), then the lines of sections "Variables" and
+// (kBuiltinVariables), then the lines of sections "Variables" and
 // "Variables." + language code of the configuration file, which is read
 // afresh from disk. A folder or registry value that cannot be read gives the
 // row's default (empty unless stated in the implementation). A default whose

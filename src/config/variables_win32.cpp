@@ -13,7 +13,7 @@ namespace {
 const char kCurrentVersion[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 struct RegistryFolder {
-  const char* name;
+  BuiltinVariable variable;
   const char* path;  // below kCurrentVersion
   // Expanded with the variables set so far when the value is absent.
   const char* fallback;
@@ -21,14 +21,16 @@ struct RegistryFolder {
 
 // Folders the system records in the registry.
 const RegistryFolder kRegistryFolders[] = {
-    {"ProgramFiles", "ProgramFilesDir", ""},
-    {"CommonFiles", "CommonFilesDir", ""},
-    {"CommonDesktop", "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
-    {"CommonProgramsMenu", "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {"CommonStartMenu", "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {"CommonStartupMenu", "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+    {kVarProgramFiles, "ProgramFilesDir", ""},
+    {kVarCommonFiles, "CommonFilesDir", ""},
+    {kVarCommonDesktop, "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
+    {kVarCommonProgramsMenu, "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {kVarCommonStartMenu, "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {kVarCommonStartupMenu, "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
-static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == 6, "six registry folders");
+static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == kVarBDE - kVarProgramFiles,
+              "every registry folder");
+static_assert(kVarProgramFiles - kVarDesktop == kSpecialFolderCount, "the shell folders in their order");
 
 // The folder part of a file name, with its backslash.
 String FolderOf(const String& fileName) {
@@ -81,24 +83,26 @@ String ShortDate() {
 
 void BuildVariables(StringList& variables, const VariableSources& sources, StringList& runaways) {
   variables.Clear();
-  SetPathVariable(variables, "SourcePath", FolderOf(sources.SourceFile));
-  SetPathVariable(variables, "InstallPath", sources.InstallPath);
-  SetPathVariable(variables, "Presetup", sources.PresetupDir);
-  SetVariable(variables, "BootDrive",
+  const char* const* name = kBuiltinVariables;
+  SetPathVariable(variables, name[kVarSourcePath], FolderOf(sources.SourceFile));
+  SetPathVariable(variables, name[kVarInstallPath], sources.InstallPath);
+  SetPathVariable(variables, name[kVarPresetup], sources.PresetupDir);
+  SetVariable(variables, name[kVarBootDrive],
               DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
-  SetPathVariable(variables, "Windows", SystemFolder(GetWindowsDirectoryA));
-  SetPathVariable(variables, "System", SystemFolder(GetSystemDirectoryA));
+  SetPathVariable(variables, name[kVarWindows], SystemFolder(GetWindowsDirectoryA));
+  SetPathVariable(variables, name[kVarSystem], SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)
-    SetPathVariable(variables, kSpecialFolders[i].variable, SpecialFolderPath(i));
+    SetPathVariable(variables, name[kVarDesktop + i], SpecialFolderPath(i));
   for (const RegistryFolder& row : kRegistryFolders) {
     Expanded fallback = ExpandVariables(row.fallback, variables);
     if (fallback.Runaway) runaways.Add(fallback.Text);
-    SetPathVariable(variables, row.name, ReadRegString(kCurrentVersion + String(row.path), fallback.Text));
+    SetPathVariable(variables, name[row.variable],
+                    ReadRegString(kCurrentVersion + String(row.path), fallback.Text));
   }
-  SetPathVariable(variables, "BDE", BdeFolder());
-  SetPathVariable(variables, "Delphi", DelphiFolder());
-  SetVariable(variables, "Date", ShortDate());
-  SetVariable(variables, "LangStr", sources.Language);
+  SetPathVariable(variables, name[kVarBDE], BdeFolder());
+  SetPathVariable(variables, name[kVarDelphi], DelphiFolder());
+  SetVariable(variables, name[kVarDate], ShortDate());
+  SetVariable(variables, name[kVarLangStr], sources.Language);
 
   // The configuration is read again from disk, so a project's own changes
   // to it since the last build are seen.

@@ -87,12 +87,12 @@ int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int
 // Special folders -------------------------------------------------------
 
 struct SpecialFolder {
-  int csidl;             // the shell's folder id
-  const char* variable;  // the variable the folder's path is given to
+  int csidl;  // the shell's folder id
 };
 const int kSpecialFolderCount = 10;
 // Desktop, Fonts, NetHood, Personal, ProgramsMenu, Recent, SendTo,
-// StartMenu, StartupMenu, Templates, in this order.
+// StartMenu, StartupMenu, Templates, in this order: the order of their
+// variables (config/variables.h).
 extern const SpecialFolder kSpecialFolders[];
 
 // The file-system path of kSpecialFolders[Index]; empty when the index is

@@ -247,16 +247,8 @@ int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int
 // Special folders -------------------------------------------------------
 
 const SpecialFolder kSpecialFolders[] = {
-    {CSIDL_DESKTOPDIRECTORY, "Desktop"},
-    {CSIDL_FONTS, "Fonts"},
-    {CSIDL_NETHOOD, "NetHood"},
-    {CSIDL_PERSONAL, "Personal"},
-    {CSIDL_PROGRAMS, "ProgramsMenu"},
-    {CSIDL_RECENT, "Recent"},
-    {CSIDL_SENDTO, "SendTo"},
-    {CSIDL_STARTMENU, "StartMenu"},
-    {CSIDL_STARTUP, "StartupMenu"},
-    {CSIDL_TEMPLATES, "Templates"},
+    {CSIDL_DESKTOPDIRECTORY}, {CSIDL_FONTS},  {CSIDL_NETHOOD},   {CSIDL_PERSONAL}, {CSIDL_PROGRAMS},
+    {CSIDL_RECENT},           {CSIDL_SENDTO}, {CSIDL_STARTMENU}, {CSIDL_STARTUP},  {CSIDL_TEMPLATES},
 };
 static_assert(sizeof(kSpecialFolders) / sizeof(kSpecialFolders[0]) == kSpecialFolderCount,
               "every special folder");

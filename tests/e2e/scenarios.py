@@ -168,12 +168,16 @@ SIGNED_TEXTS = (b"[Strings]\r\n1=Abort?\r\n12=Incorrect password!\r\n[Dialogs]\r
                 b"[DLG_PASSWORD]\r\n105=Signed setup password:\r\n")
 
 
+SIGNED_SCRIPT = b"[CopyFiles]\r\nAppFiles=%InstallPath%\r\n[AppFiles]\r\n*.*=\r\n"
+
+
 def signed_setup():
-    """A setup signed with Authenticode (a certificate made now, a PKCS#12
-    file and its password) verifies, and still finds its archive behind the
-    signature: it extracts its control files, checks the password of the
-    enciphered entries and ends without a box. osin-pack reads every entry
-    of the signed file too."""
+    """A setup signed with Authenticode verifies in both forms of key (a
+    certificate made now with its PEM key, and a PKCS#12 file with its
+    password) and still finds its archive behind the signature: the
+    PKCS#12 one checks the password of its enciphered entries and installs
+    every Data file byte for byte. osin-pack reads every entry of both
+    signed files."""
     keys = os.path.join(work_dir(), "signing")
     shutil.rmtree(keys, ignore_errors=True)
     os.makedirs(keys)
@@ -185,21 +189,38 @@ def signed_setup():
                    check=True, capture_output=True)
     project = os.path.join(work_dir(), "signed")
     shutil.rmtree(project, ignore_errors=True)
-    config = NO_FINAL_PAGE.replace(b"[Config]\r\n", b"[Config]\r\nPreInstallDialogSequence=DLG_PASSWORD\r\n")
-    for path, data in {"Presetup/Osin.ini": config, "Presetup/Enu.lng": SIGNED_TEXTS,
-                       "Data/app.txt": b"application file\r\n"}.items():
-        write(os.path.join(project, path), data)
+    config = NO_FINAL_PAGE.replace(b"[Config]\r\n", b"[Config]\r\nPreInstallDialogSequence=DLG_PASSWORD\r\n"
+                                   b"InsFiles=App\r\n")
+    data = {"Data/app.txt": b"application file\r\n", "Data/Sub/noise.bin": noise(300000, 3),
+            "Data/Sub/text.txt": b"signed and installed\r\n" * 5000}
+    for path, content in dict({"Presetup/Osin.ini": config, "Presetup/Enu.lng": SIGNED_TEXTS,
+                               "Presetup/App.ins": SIGNED_SCRIPT}, **data).items():
+        write(os.path.join(project, path), content)
+
+    def verify(setup):
+        done = subprocess.run(["osslsigncode", "verify", "-in", setup, "-CAfile", cert], capture_output=True,
+                              text=True)
+        if done.returncode != 0 or "Signature verification: ok" not in done.stdout:
+            raise AssertionError("osslsigncode verify of %s:\n%s%s" % (setup, done.stdout, done.stderr))
+        test = subprocess.run([PACK, "test", setup, "-p", "pw"], capture_output=True, text=True).stdout
+        if "7 ok, 0 failed" not in test:
+            raise AssertionError("osin-pack test of %s:\n%s" % (setup, test))
+
+    verify(pack_folder("signed-pem", project, ["--password", "pw", "--sign", cert, "--key", key]))
     setup = pack_folder("signed", project, ["--password", "pw", "--sign", pfx, "--sign-password", "pfx"])
-    verify = subprocess.run(["osslsigncode", "verify", "-in", setup, "-CAfile", cert], capture_output=True, text=True)
-    if verify.returncode != 0 or "Signature verification: ok" not in verify.stdout:
-        raise AssertionError("osslsigncode verify:\n" + verify.stdout + verify.stderr)
-    test = subprocess.run([PACK, "test", setup, "-p", "pw"], capture_output=True, text=True).stdout
-    if "4 ok, 0 failed" not in test:
-        raise AssertionError("osin-pack test of the signed setup:\n" + test)
+    verify(setup)
+    target = os.path.join(harness.wine_prefix(), "drive_c", "Osin Test", "Check")
+    shutil.rmtree(target, ignore_errors=True)
     t = run("signed_setup", ["start " + harness.windows_path(setup), "wait-text Signed setup 60000", "sync password",
                              "set-text 106 wrong", "press 102", "wait-text Incorrect password! 30000", "press 1",
                              "wait-text Signed setup 30000", "set-text 106 pw", "press 102", "wait-exit 60000"])
     t.expect(t.message_boxes() == ["Incorrect password!"], "boxes %r" % t.message_boxes())
+    for path, content in data.items():
+        installed = os.path.join(target, *path.split("/")[1:])
+        t.expect(os.path.isfile(installed), "not installed: %s" % installed)
+        with open(installed, "rb") as f:
+            t.expect(f.read() == content, "%s differs from the project's file" % installed)
+    shutil.rmtree(target, ignore_errors=True)
 
 
 def no_archive():

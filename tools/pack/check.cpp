@@ -250,35 +250,6 @@ const KeyRule kKeys[] = {
 // Sections whose keys are the publisher's own names.
 const char* const kFreeSections[] = {"StaticBitmap", "DialogBitmap", "PreRunApp", "Variables", "VersionInfo"};
 
-// The variables the setup defines itself.
-const char* const kBuiltins[] = {"SourcePath",
-                                 "InstallPath",
-                                 "Presetup",
-                                 "BootDrive",
-                                 "Windows",
-                                 "System",
-                                 "Desktop",
-                                 "Fonts",
-                                 "NetHood",
-                                 "Personal",
-                                 "ProgramsMenu",
-                                 "Recent",
-                                 "SendTo",
-                                 "StartMenu",
-                                 "StartupMenu",
-                                 "Templates",
-                                 "ProgramFiles",
-                                 "CommonFiles",
-                                 "CommonDesktop",
-                                 "CommonProgramsMenu",
-                                 "CommonStartMenu",
-                                 "CommonStartupMenu",
-                                 "BDE",
-                                 "Delphi",
-                                 "Date",
-                                 "LangStr",
-                                 "ProgramGroup"};
-
 const char* const kScriptSuffixes[] = {".ins", ".nt", ".nt4", ".2k", ".9x", ".95", ".98"};
 
 // What a Strings message is for, when a project needs it.
@@ -584,7 +555,9 @@ class Checker {
   // The variables of language Code: the setup's own, then [Variables] and
   // [Variables.<code>]; the folders stand for themselves.
   void VariablesOf(const std::string& code, StringList& list) const {
-    for (const char* name : kBuiltins) SetVariable(list, name, String("C:\\") + name);
+    for (const char* name : kBuiltinVariables) SetVariable(list, name, String("C:\\") + name);
+    // The group page sets it to the group the user chose.
+    SetVariable(list, "ProgramGroup", "C:\\ProgramGroup");
     for (const std::string& section : {std::string("Variables"), "Variables." + code}) {
       for (const auto& [key, value] : config_->Values(section)) SetVariable(list, Ansi(key), Ansi(value));
     }

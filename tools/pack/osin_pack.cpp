@@ -414,7 +414,8 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
   int status = RunProgram(args);
   if (status == -1)
     throw PackError(
-        "cannot run osslsigncode to sign the setup (is it installed? scripts/bootstrap installs it)");
+        "cannot run osslsigncode to sign the setup: it is not installed or not on the PATH (on Debian and "
+        "Ubuntu the package osslsigncode, on Windows osslsigncode.exe); nothing was written");
   if (status != 0)
     throw PackError("osslsigncode could not sign the setup with " + a.sign + " (exit status " +
                     std::to_string(status) + ", its message above says why)");
