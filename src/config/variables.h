@@ -68,12 +68,14 @@ struct VariableSources {
 // in the registry, the Borland folders, the date and the language code.
 // osin-pack's project check knows them from here too.
 // clang-format off
-#define OSIN_BUILTIN_VARIABLES(X)                                                          \
-  X(SourcePath) X(InstallPath) X(Presetup) X(BootDrive) X(Windows) X(System)               \
+#define OSIN_FOLDER_VARIABLES(X)                                                           \
   X(Desktop) X(Fonts) X(NetHood) X(Personal) X(ProgramsMenu) X(Recent) X(SendTo)           \
   X(StartMenu) X(StartupMenu) X(Templates)                                                 \
   X(ProgramFiles) X(CommonFiles) X(CommonDesktop) X(CommonProgramsMenu) X(CommonStartMenu) \
-  X(CommonStartupMenu)                                                                     \
+  X(CommonStartupMenu)
+#define OSIN_BUILTIN_VARIABLES(X)                                                          \
+  X(SourcePath) X(InstallPath) X(Presetup) X(BootDrive) X(Windows) X(System)               \
+  OSIN_FOLDER_VARIABLES(X)                                                                 \
   X(BDE) X(Delphi) X(Date) X(LangStr)
 // clang-format on
 
@@ -81,6 +83,9 @@ struct VariableSources {
 #define OSIN_BUILTIN_NAME(name) #name,
 enum BuiltinVariable : int { OSIN_BUILTIN_VARIABLES(OSIN_BUILTIN_INDEX) kBuiltinVariableCount };
 constexpr const char* kBuiltinVariables[] = {OSIN_BUILTIN_VARIABLES(OSIN_BUILTIN_NAME)};
+// The shell folders' and the registry folders' variables, from Desktop on:
+// the part of the list the setup walks with an index.
+constexpr const char* kFolderVariables[] = {OSIN_FOLDER_VARIABLES(OSIN_BUILTIN_NAME)};
 #undef OSIN_BUILTIN_INDEX
 #undef OSIN_BUILTIN_NAME
 

@@ -12,8 +12,8 @@ namespace {
 
 const char kCurrentVersion[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
+// In the order of their variables, from ProgramFiles on.
 struct RegistryFolder {
-  BuiltinVariable variable;
   const char* path;  // below kCurrentVersion
   // Expanded with the variables set so far when the value is absent.
   const char* fallback;
@@ -21,12 +21,12 @@ struct RegistryFolder {
 
 // Folders the system records in the registry.
 const RegistryFolder kRegistryFolders[] = {
-    {kVarProgramFiles, "ProgramFilesDir", ""},
-    {kVarCommonFiles, "CommonFilesDir", ""},
-    {kVarCommonDesktop, "Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
-    {kVarCommonProgramsMenu, "Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
-    {kVarCommonStartMenu, "Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
-    {kVarCommonStartupMenu, "Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
+    {"ProgramFilesDir", ""},
+    {"CommonFilesDir", ""},
+    {"Explorer\\Shell Folders\\Common Desktop", "%Desktop%"},
+    {"Explorer\\Shell Folders\\Common Programs", "%ProgramsMenu%"},
+    {"Explorer\\Shell Folders\\Common Start Menu", "%StartMenu%"},
+    {"Explorer\\Shell Folders\\Common Startup", "%StartupMenu%"},
 };
 static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == kVarBDE - kVarProgramFiles,
               "every registry folder");
@@ -83,26 +83,26 @@ String ShortDate() {
 
 void BuildVariables(StringList& variables, const VariableSources& sources, StringList& runaways) {
   variables.Clear();
-  const char* const* name = kBuiltinVariables;
-  SetPathVariable(variables, name[kVarSourcePath], FolderOf(sources.SourceFile));
-  SetPathVariable(variables, name[kVarInstallPath], sources.InstallPath);
-  SetPathVariable(variables, name[kVarPresetup], sources.PresetupDir);
-  SetVariable(variables, name[kVarBootDrive],
+  SetPathVariable(variables, kBuiltinVariables[kVarSourcePath], FolderOf(sources.SourceFile));
+  SetPathVariable(variables, kBuiltinVariables[kVarInstallPath], sources.InstallPath);
+  SetPathVariable(variables, kBuiltinVariables[kVarPresetup], sources.PresetupDir);
+  SetVariable(variables, kBuiltinVariables[kVarBootDrive],
               DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
-  SetPathVariable(variables, name[kVarWindows], SystemFolder(GetWindowsDirectoryA));
-  SetPathVariable(variables, name[kVarSystem], SystemFolder(GetSystemDirectoryA));
+  SetPathVariable(variables, kBuiltinVariables[kVarWindows], SystemFolder(GetWindowsDirectoryA));
+  SetPathVariable(variables, kBuiltinVariables[kVarSystem], SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)
-    SetPathVariable(variables, name[kVarDesktop + i], SpecialFolderPath(i));
-  for (const RegistryFolder& row : kRegistryFolders) {
+    SetPathVariable(variables, kFolderVariables[i], SpecialFolderPath(i));
+  for (int i = 0; i < kVarBDE - kVarProgramFiles; ++i) {
+    const RegistryFolder& row = kRegistryFolders[i];
     Expanded fallback = ExpandVariables(row.fallback, variables);
     if (fallback.Runaway) runaways.Add(fallback.Text);
-    SetPathVariable(variables, name[row.variable],
+    SetPathVariable(variables, kFolderVariables[kVarProgramFiles - kVarDesktop + i],
                     ReadRegString(kCurrentVersion + String(row.path), fallback.Text));
   }
-  SetPathVariable(variables, name[kVarBDE], BdeFolder());
-  SetPathVariable(variables, name[kVarDelphi], DelphiFolder());
-  SetVariable(variables, name[kVarDate], ShortDate());
-  SetVariable(variables, name[kVarLangStr], sources.Language);
+  SetPathVariable(variables, kBuiltinVariables[kVarBDE], BdeFolder());
+  SetPathVariable(variables, kBuiltinVariables[kVarDelphi], DelphiFolder());
+  SetVariable(variables, kBuiltinVariables[kVarDate], ShortDate());
+  SetVariable(variables, kBuiltinVariables[kVarLangStr], sources.Language);
 
   // The configuration is read again from disk, so a project's own changes
   // to it since the last build are seen.

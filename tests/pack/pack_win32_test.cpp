@@ -78,6 +78,34 @@ TEST_F(OsinPackWin32, BuildListTestAndExtract) {
   EXPECT_EQ(ReadBytes(dir_ / "out" / "Data" / "Sub" / "app.exe"), std::string(70000, 'a'));
 }
 
+// A Windows process under Wine does not see this system's programs on its
+// PATH, so the Windows build cannot reach osslsigncode here: it must say
+// what is missing, end with 2 and leave no setup, signed or not, behind,
+// not even in place of an older one.
+TEST_F(OsinPackWin32, SigningWithoutOsslsigncodeSaysSoAndWritesNothing) {
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "stub.exe", "MZ windows stub");
+  WriteBytes(dir_ / "cert.pem", "certificate");
+  WriteBytes(dir_ / "key.pem", "key");
+  WriteBytes(dir_ / "setup.exe", "an older setup");
+  std::string out;
+  EXPECT_EQ(
+      Pack("build " + Q(dir_ / "proj") + " -o " + Q(dir_ / "setup.exe") + " --stub " + Q(dir_ / "stub.exe") +
+               " --sign " + Q(dir_ / "cert.pem") + " --key " + Q(dir_ / "key.pem"),
+           out),
+      2)
+      << out;
+  EXPECT_NE(
+      out.find(
+          "osin-pack: cannot run osslsigncode to sign the setup: it is not installed or not on the PATH"),
+      std::string::npos)
+      << out;
+  EXPECT_NE(out.find("osslsigncode.exe"), std::string::npos) << out;
+  EXPECT_EQ(ReadBytes(dir_ / "setup.exe"), "an older setup");
+  EXPECT_FALSE(fs::exists(dir_ / "setup.exe.unsigned"));
+  EXPECT_FALSE(fs::exists(dir_ / "setup.exe.signing"));
+}
+
 TEST_F(OsinPackWin32, FailuresSetTheExitStatus) {
   RarEntry bad = StoredEntry("bad.txt", "bad", 0);
   bad.crc ^= 1;
