@@ -341,6 +341,12 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
+  // A signing option without --sign would give an unsigned setup quietly.
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  r = Pack("build proj -o s.exe --stub a.rar --sign-password pw");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("need --sign"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "s.exe"));
 }
 
 }  // namespace

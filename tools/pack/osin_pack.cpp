@@ -424,7 +424,8 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
-  if (!a.signKey.empty() && a.sign.empty()) Usage("--key needs --sign CERT");
+  if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
+    Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
   if (!CheckAndReport(a)) return kExitStop;
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
   if (stubPath.empty())
