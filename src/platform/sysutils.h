@@ -87,7 +87,7 @@ int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int
 // Special folders -------------------------------------------------------
 
 struct SpecialFolder {
-  int csidl;  // the shell's folder id
+  unsigned char csidl;  // the shell's folder id (every one used is below 256)
 };
 const int kSpecialFolderCount = 10;
 // Desktop, Fonts, NetHood, Personal, ProgramsMenu, Recent, SendTo,
