@@ -82,9 +82,11 @@ void SumSizes(const TPendingLists& lists, int64_t& total, int64_t& required) {
   required += external;
 }
 
-// Runs a system-change step behind its message when its lists hold work.
+// Runs a system-change step behind its message when its lists hold work;
+// after a run-ending fault no step acts on what the failed read left.
 template <typename Step>
 bool RunStep(bool hasWork, int message, Step step) {
+  if (FaultPending()) return false;
   if (!hasWork) return true;
   ShowMessage(message);
   bool ok = step();
@@ -169,7 +171,7 @@ bool RunInstall(TPageRun& pages) {
     return false;
   }
 
-  if (!RunFilePhase(pages, lists, totalSize)) return false;
+  if (!RunFilePhase(pages, lists, totalSize) || FaultPending()) return false;
 
   bool registered = false;
   if (session.RegisterUninstall) {
