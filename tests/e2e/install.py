@@ -470,7 +470,8 @@ def bad_input(run, packed_setup, noise):
     from the empty script it would read. The INI file locked: the step ends
     there, the key is neither written nor logged, and the shortcut step
     after it does not run; the files before it (a read-only one replaced)
-    are in. The large file's data damaged: its old copy stays. The disk full
+    are in. The large file's data damaged, or the setup file cut short in
+    them: its old copy stays. The disk full
     while the large file is written (a small volume mounted as a folder of
     drive C): its old copy stays."""
     setup = packed_setup("bad_input", bad_input_project(noise), options=["-0"])
@@ -537,20 +538,20 @@ def bad_input(run, packed_setup, noise):
     t.expect("AddIni" not in log and "Shortcuts" not in log, "logged after the failed step: %r" % sorted(log))
     t.expect(not os.path.exists(os.path.join(folder, "Menu")), "the shortcut step ran after the failed one")
 
-    # The large entry's data damaged in the setup file.
+    # The large entry's data damaged in the setup file, then cut short.
     with open(setup, "rb") as f:
         data = bytearray(f.read())
     at = data.index(noise(600 << 10, 17)[:64]) + 1000
-    data[at] ^= 0xFF
-    damaged = os.path.join(os.path.dirname(setup), "bad_input_damaged.exe")
-    with open(damaged, "wb") as f:
-        f.write(data)
-    shutil.rmtree(folder)
-    old = seed_older(folder)
-    t = run("bad_input_damaged", walk(damaged, BAD_FOLDER, "Can't extract file"))
-    one_box(t, 'Can\'t extract file "%s\\zbig.bin".' % BAD_FOLDER)
-    expect_left_alone(t, folder, old, ["zbig.bin", "app.ini"])
-    os.remove(damaged)
+    for case in ("damaged", "truncated"):
+        broken = os.path.join(os.path.dirname(setup), "bad_input_%s.exe" % case)
+        with open(broken, "wb") as f:
+            f.write(data[:at] + bytes([data[at] ^ 0xFF]) + data[at + 1:] if case == "damaged" else data[:at])
+        shutil.rmtree(folder)
+        old = seed_older(folder)
+        t = run("bad_input_" + case, walk(broken, BAD_FOLDER, "Can't extract file"))
+        one_box(t, 'Can\'t extract file "%s\\zbig.bin".' % BAD_FOLDER)
+        expect_left_alone(t, folder, old, ["zbig.bin", "app.ini"])
+        os.remove(broken)
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
 
     # The disk full: room for the files' bytes, not for a cluster each.
