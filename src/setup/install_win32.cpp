@@ -82,8 +82,10 @@ void SumSizes(const TPendingLists& lists, int64_t& total, int64_t& required) {
   required += external;
 }
 
-// Runs a system-change step behind its message when its lists hold work;
-// after a run-ending fault no step acts on what the failed read left.
+// Runs a system-change step behind its message when its lists hold work.
+// After a run-ending fault (a store that could not open its file, the
+// install log's too) no later step acts: what it changed could not be
+// logged for the uninstaller.
 template <typename Step>
 bool RunStep(bool hasWork, int message, Step step) {
   if (FaultPending()) return false;
