@@ -418,13 +418,16 @@ NOT_FINISHED = wizard.ENGLISH["notfinish"]
 def bad_input_project(noise):
     """Small files that the disk's free space counts by their bytes but a
     volume stores a cluster each, then a large file that an installation
-    replaces; a read-only file; an INI key and, after it, a shortcut."""
+    replaces; a read-only file; an INI key and, after it, a shortcut. The
+    configuration names a script that does not exist, and the script holds
+    a section no one reads and a line without "=", which change nothing."""
     with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
         language = f.read()
-    config = (b"[Config]\r\nDefaultInstallPath=" + BAD_FOLDER.encode() + b"\r\nInsFiles=Bad\r\n"
+    config = (b"[Config]\r\nDefaultInstallPath=" + BAD_FOLDER.encode() + b"\r\nInsFiles=Bad,Missing\r\n"
               b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=DLG_DIR\r\n"
               b"[Variables]\r\nProgramName=Bad Case\r\n")
-    script = (b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nreadonly.txt=\r\ns*.txt=\r\nzbig.bin=\r\n"
+    script = (b"[Unknown]\r\nzbig.bin=elsewhere\r\n[CopyFiles]\r\nFiles=%InstallPath%\r\n"
+              b"[Files]\r\nreadonly.txt=\r\nno equals sign\r\ns*.txt=\r\nzbig.bin=\r\n"
               b"[AddIni]\r\nIniLines=%InstallPath%\\app.ini,Options\r\n[IniLines]\r\nColor=blue\r\n"
               b"[Shortcuts]\r\nLinks=%InstallPath%\\Menu\r\n[Links]\r\nApp=\"%Windows%\\notepad.exe\"\r\n")
     files = {"Presetup/Osin.ini": config, "Presetup/Enu.lng": language, "Presetup/Bad.ins": script,
@@ -534,6 +537,10 @@ def bad_input(run, packed_setup, noise):
         t.expect(f.read() == noise(600 << 10, 17), "the large file was not replaced")
     with open(os.path.join(folder, "readonly.txt"), "rb") as f:
         t.expect(f.read() == b"new read-only\r\n", "the read-only file was not replaced")
+    installed = set(n.lower() for n in os.listdir(folder))
+    small = {"s%03d.txt" % i for i in range(300)}
+    t.expect(installed == {"app.ini", "readonly.txt", "zbig.bin", "install.log"} | small,
+             "the folder holds %r" % sorted(installed)[:8])
     log = dict(read_log(find_file(folder, "Install.log")))
     t.expect("AddIni" not in log and "Shortcuts" not in log, "logged after the failed step: %r" % sorted(log))
     t.expect(not os.path.exists(os.path.join(folder, "Menu")), "the shortcut step ran after the failed one")
