@@ -386,7 +386,7 @@ TEST_F(Uninstaller, ANewerCopyReplacesAnOlderOneAndTheKeyIsRegisteredAndLogged) 
   EXPECT_TRUE(boxes_.empty());
 }
 
-TEST_F(Uninstaller, AHeldCopyLeavesTheNewOneUnderATemporaryNameAndNoNameRegistersNothing) {
+TEST_F(Uninstaller, AHeldCopyGoesUnderATemporaryNameAFailedRegistrationIsToldAndNoNameRegistersNothing) {
   Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
   String held = windows_ + "\\UnOsin.exe";
   // As an uninstaller running from it holds it.
@@ -404,6 +404,19 @@ TEST_F(Uninstaller, AHeldCopyLeavesTheNewOneUnderATemporaryNameAndNoNameRegister
   EXPECT_TRUE(UpperCase(copy).EndsWith(".TMP")) << ToStd(copy);
   EXPECT_EQ(ReadBytes(copy), ReadBytes(String(OSIN_FIXTURE_V20)));
   DeleteRegKey(key_);
+  DropAllStores();
+  DeleteFileA(log_.FileName.c_str());
+
+  // A key the system refuses (no rights; here a name longer than a key's
+  // may be) is a failure the user is told of.
+  String tooLong = program_;
+  while (tooLong.Length() < 300) tooLong += " and more";
+  std::swap(program_, tooLong);
+  EXPECT_FALSE(Register());
+  std::swap(program_, tooLong);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "Cannot register the uninstaller!\r\r" + ToStd(UninstallKey(tooLong)));
+  boxes_.clear();
   DropAllStores();
   DeleteFileA(log_.FileName.c_str());
 
