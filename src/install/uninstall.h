@@ -32,7 +32,8 @@ String UninstallKey(const String& programName);
 // UnOsin.exe is missing or ProgramName is empty: an empty name would make
 // the Uninstall key itself the program's key, and uninstalling it would
 // remove every program's entry. False too, after an error box, when no
-// copy could be written.
+// copy could be written or the values could not be (the key is logged all
+// the same, for whatever part of it was made).
 bool RegisterUninstaller(const TUninstaller& uninstaller, const TInstallLog& log, TPendingList& sections);
 
 // Copies the lines of every section of Sections (File, SectionName) into the

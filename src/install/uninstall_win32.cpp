@@ -61,10 +61,13 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
     sections.Set(std::move(entry));
   }
   String key = UninstallKey(u.ProgramName);
-  WriteRegString(key + "\\DisplayName", u.ProgramName);
-  WriteRegString(key + "\\UninstallString", dest + " \"" + log.FileName + "\"");
+  bool written = WriteRegString(key + "\\DisplayName", u.ProgramName) &&
+                 WriteRegString(key + "\\UninstallString", dest + " \"" + log.FileName + "\"");
   WriteLogEntry(log, kLogCreateKeys, key, String());
-  return true;
+  // Without its values the program is missing from the system's list of
+  // programs: the user is told rather than left to find it so.
+  if (!written) ErrorBox("Cannot register the uninstaller!\r\r" + key);
+  return written;
 }
 
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables,

@@ -83,8 +83,12 @@ void SumSizes(const TPendingLists& lists, int64_t& total, int64_t& required) {
 }
 
 // Runs a system-change step behind its message when its lists hold work.
+// After a run-ending fault (a store that could not open its file, the
+// install log's too) no later step acts: what it changed could not be
+// logged for the uninstaller.
 template <typename Step>
 bool RunStep(bool hasWork, int message, Step step) {
+  if (FaultPending()) return false;
   if (!hasWork) return true;
   ShowMessage(message);
   bool ok = step();
@@ -169,7 +173,7 @@ bool RunInstall(TPageRun& pages) {
     return false;
   }
 
-  if (!RunFilePhase(pages, lists, totalSize)) return false;
+  if (!RunFilePhase(pages, lists, totalSize) || FaultPending()) return false;
 
   bool registered = false;
   if (session.RegisterUninstall) {

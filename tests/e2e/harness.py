@@ -20,6 +20,7 @@ import os
 import re
 import shutil
 import subprocess
+import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 NATIVE = os.path.join(ROOT, "build", "native")
@@ -51,9 +52,65 @@ class ScenarioFailed(AssertionError):
     pass
 
 
+# Parts of the running scenario this machine cannot do, each "case: reason".
+skipped = []
+
+
+def skip(case, reason):
+    """Reports the part CASE of the scenario skipped for REASON: the test
+    summary counts it, so it never passes silently."""
+    skipped.append((case, reason))
+    print("skipped %s: %s" % (case, reason))
+
+
+def write_results(name, arch):
+    """The scenario's results where the test summary looks for a program's
+    own (test-results/<ctest name>.xml), when parts of it were skipped: the
+    scenario passed as one case, each skipped part as another."""
+    if not skipped:
+        return
+    from xml.sax.saxutils import quoteattr
+    test = "e2e_%s_%s" % (arch, name)
+    cases = ['<testcase classname=%s name=%s/>' % (quoteattr(test), quoteattr(name))]
+    cases += ['<testcase classname=%s name=%s result="skipped"><skipped message=%s/></testcase>' %
+              (quoteattr(test), quoteattr(case), quoteattr(reason)) for case, reason in skipped]
+    folder = os.path.join(NATIVE, "test-results")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, test + ".xml"), "w") as f:
+        f.write("<testsuites><testsuite>%s</testsuite></testsuites>\n" % "".join(cases))
+
+
 def windows_path(path):
     """A Linux path as Wine's programs see it (drive Z: is the root)."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def hold_file(path, name, alone=False):
+    """Holds the file PATH open from a Windows program of the build (the
+    readback program), as a running program would: others may read it
+    unless ALONE, no one may write or delete it. NAME names the folder of
+    its signal files. Returns the function that lets go of it."""
+    out = os.path.join(build.out, name + "-hold")
+    shutil.rmtree(out, ignore_errors=True)
+    os.makedirs(out)
+    ready, stop = os.path.join(out, "ready"), os.path.join(out, "stop")
+    readback = os.path.join(os.path.dirname(build.driver), "osin-e2e-readback.exe")
+    holder = subprocess.Popen([WINE_RUN, readback, "--hold-alone" if alone else "--hold", windows_path(path),
+                               windows_path(ready), windows_path(stop)],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def release():
+        open(stop, "w").close()
+        holder.wait(timeout=60)
+
+    for _ in range(300):
+        if os.path.exists(ready) or holder.poll() is not None:
+            break
+        time.sleep(0.1)
+    if not os.path.exists(ready):
+        release()
+        raise ScenarioFailed("%s could not be held open" % path)
+    return release
 
 
 def wine_prefix():

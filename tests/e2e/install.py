@@ -408,3 +408,173 @@ def target_in_use(run, packed_setup):
         t.expect(f.read() == b"new\r\n", "the waiting file")
     t.expect(temps[0].lower() in pending.lower() and "held.exe" in pending.lower(), "pending renames %r" % pending)
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+
+
+BAD_FOLDER = "C:\\Osin Test\\Bad"
+FULL_FOLDER = "C:\\Osin Full"
+NOT_FINISHED = wizard.ENGLISH["notfinish"]
+
+
+def bad_input_project(noise):
+    """Small files that the disk's free space counts by their bytes but a
+    volume stores a cluster each, then a large file that an installation
+    replaces; a read-only file; an INI key and, after it, a shortcut. The
+    configuration names a script that does not exist, and the script holds
+    a section no one reads and a line without "=", which change nothing."""
+    with open(os.path.join(DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=" + BAD_FOLDER.encode() + b"\r\nInsFiles=Bad,Missing\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=DLG_DIR\r\n"
+              b"[Variables]\r\nProgramName=Bad Case\r\n")
+    script = (b"[Unknown]\r\nzbig.bin=elsewhere\r\n[CopyFiles]\r\nFiles=%InstallPath%\r\n"
+              b"[Files]\r\nreadonly.txt=\r\nno equals sign\r\ns*.txt=\r\nzbig.bin=\r\n"
+              b"[AddIni]\r\nIniLines=%InstallPath%\\app.ini,Options\r\n[IniLines]\r\nColor=blue\r\n"
+              b"[Shortcuts]\r\nLinks=%InstallPath%\\Menu\r\n[Links]\r\nApp=\"%Windows%\\notepad.exe\"\r\n")
+    files = {"Presetup/Osin.ini": config, "Presetup/Enu.lng": language, "Presetup/Bad.ins": script,
+             "Data/readonly.txt": b"new read-only\r\n", "Data/zbig.bin": noise(600 << 10, 17)}
+    for i in range(300):
+        files["Data/s%03d.txt" % i] = b"s"
+    return files
+
+
+def seed_older(folder):
+    """The older version's files in FOLDER (a Linux path): the large file,
+    a read-only file and an INI file."""
+    os.makedirs(folder, exist_ok=True)
+    old = {"zbig.bin": b"the older large file\r\n" * 4000, "readonly.txt": b"old read-only\r\n",
+           "app.ini": b"[Options]\r\nColor=red\r\n"}
+    for name, data in old.items():
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            os.chmod(path, 0o644)
+        with open(path, "wb") as f:
+            f.write(data)
+        os.utime(path, (978307200, 978307200))  # 2001: older than the ones installed
+    os.chmod(os.path.join(folder, "readonly.txt"), 0o444)
+    return old
+
+
+def expect_left_alone(t, folder, old, names):
+    """The files NAMES of FOLDER hold their OLD bytes, and no temporary file
+    lies beside them."""
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            t.expect(f.read() == old[name], "%s changed" % name)
+    temps = [n for n in os.listdir(folder) if n.lower().endswith(".tmp")]
+    t.expect(temps == [], "temporary files left: %r" % temps)
+
+
+def bad_input(run, packed_setup, noise):
+    """Errors that end a step, and bad input, over an older installation:
+    each shows one box that names the file and leaves every old file whole;
+    a failed step leads to the page saying the program is not installed.
+
+    The install script locked while the setup runs: nothing is installed
+    from the empty script it would read. The INI file locked: the step ends
+    there, the key is neither written nor logged, and the shortcut step
+    after it does not run; the files before it (a read-only one replaced)
+    are in. The large file's data damaged, or the setup file cut short in
+    them: its old copy stays. The disk full
+    while the large file is written (a small volume mounted as a folder of
+    drive C): its old copy stays."""
+    setup = packed_setup("bad_input", bad_input_project(noise), options=["-0"])
+    folder = drive_c("Osin Test", "Bad")
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+    old = seed_older(folder)
+
+    def walk(setup, target, box):
+        return ["start " + harness.windows_path(setup), "wait-text into the folder below 60000", "sync dir",
+                "set-text 106 " + target, "press %d" % wizard.NEXT, "wait-text %s 120000" % box, "sync box",
+                "press 1"] + ([] if box.startswith("Cannot open") else
+                              ["wait-text %s 60000" % NOT_FINISHED, "press 104"]) + ["wait-exit 60000"]
+
+    def one_box(t, text):
+        boxes = t.message_boxes()
+        t.expect(len(boxes) == 1 and text in boxes[0], "boxes %r, expected one with %r" % (boxes, text))
+
+    # The script, held open by another program from the moment the pages
+    # show until the box: the clean-up before the box cannot remove it,
+    # which is the holder's doing; the test removes it.
+    held = []
+
+    def lock_script():
+        fresh = [n for n in os.listdir(harness.wine_temp_dir()) if n not in temp_before]
+        scripts = [os.path.join(harness.wine_temp_dir(), n, "Bad.ins") for n in fresh]
+        scripts = [s for s in scripts if os.path.exists(s)]
+        if len(scripts) != 1:
+            raise AssertionError("the control files' folder: %r" % fresh)
+        held.append((scripts[0], harness.hold_file(scripts[0], "bad_input_script", alone=True)))
+
+    def unlock_script():
+        while held:
+            script, release = held.pop()
+            release()
+            left = os.listdir(os.path.dirname(script))
+            shutil.rmtree(os.path.dirname(script))
+            if left != ["Bad.ins"]:
+                raise AssertionError("the clean-up left %r" % left)
+
+    temp_before = set(os.listdir(harness.wine_temp_dir()))
+    try:
+        t = run("bad_input_script", walk(setup, BAD_FOLDER, "Cannot open file"),
+                {"dir": lock_script, "box": unlock_script})
+    finally:
+        unlock_script()
+    boxes = [b.lower() for b in t.message_boxes()]
+    t.expect(len(boxes) == 1 and boxes[0].startswith("cannot open file ") and boxes[0].endswith("\\bad.ins"),
+             "boxes %r, expected one naming the script" % boxes)
+    t.expect(sorted(os.listdir(folder)) == sorted(old), "installed from an empty script: %r" % os.listdir(folder))
+    expect_left_alone(t, folder, old, old)
+
+    # The INI file held open: its step fails after the files went in.
+    t = run("bad_input_ini",
+            ["lock " + BAD_FOLDER + "\\app.ini"] + walk(setup, BAD_FOLDER, "Error on changing ini-file!"))
+    one_box(t, "Error on changing ini-file!")
+    one_box(t, BAD_FOLDER + "\\app.ini")
+    wizard.page_with(t, NOT_FINISHED)
+    expect_left_alone(t, folder, old, ["app.ini"])
+    with open(os.path.join(folder, "zbig.bin"), "rb") as f:
+        t.expect(f.read() == noise(600 << 10, 17), "the large file was not replaced")
+    with open(os.path.join(folder, "readonly.txt"), "rb") as f:
+        t.expect(f.read() == b"new read-only\r\n", "the read-only file was not replaced")
+    installed = set(n.lower() for n in os.listdir(folder))
+    small = {"s%03d.txt" % i for i in range(300)}
+    t.expect(installed == {"app.ini", "readonly.txt", "zbig.bin", "install.log"} | small,
+             "the folder holds %r" % sorted(installed)[:8])
+    log = dict(read_log(find_file(folder, "Install.log")))
+    t.expect("AddIni" not in log and "Shortcuts" not in log, "logged after the failed step: %r" % sorted(log))
+    t.expect(not os.path.exists(os.path.join(folder, "Menu")), "the shortcut step ran after the failed one")
+
+    # The large entry's data damaged in the setup file, then cut short.
+    with open(setup, "rb") as f:
+        data = bytearray(f.read())
+    at = data.index(noise(600 << 10, 17)[:64]) + 1000
+    for case in ("damaged", "truncated"):
+        broken = os.path.join(os.path.dirname(setup), "bad_input_%s.exe" % case)
+        with open(broken, "wb") as f:
+            f.write(data[:at] + bytes([data[at] ^ 0xFF]) + data[at + 1:] if case == "damaged" else data[:at])
+        shutil.rmtree(folder)
+        old = seed_older(folder)
+        t = run("bad_input_" + case, walk(broken, BAD_FOLDER, "Can't extract file"))
+        one_box(t, 'Can\'t extract file "%s\\zbig.bin".' % BAD_FOLDER)
+        expect_left_alone(t, folder, old, ["zbig.bin", "app.ini"])
+        os.remove(broken)
+    shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
+
+    # The disk full: room for the files' bytes, not for a cluster each.
+    full = drive_c("Osin Full")
+    os.makedirs(full, exist_ok=True)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1600k", "tmpfs", full], capture_output=True,
+                             text=True)
+    if mounted.returncode != 0:
+        os.rmdir(full)
+        harness.skip("full_disk", "a small volume is needed, and mounting one failed: %s" % mounted.stderr.strip())
+        return
+    try:
+        old = seed_older(full)
+        t = run("bad_input_full", walk(setup, FULL_FOLDER, "Can't extract file"))
+        one_box(t, 'Can\'t extract file "%s\\zbig.bin".' % FULL_FOLDER)
+        expect_left_alone(t, full, old, ["zbig.bin", "app.ini"])
+    finally:
+        subprocess.run(["umount", full])
+        os.rmdir(full)

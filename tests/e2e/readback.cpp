@@ -30,6 +30,9 @@
 //     keeps FILE open without letting anyone delete or write it, as a
 //     running program holds its library; creates READY once it holds it and
 //     lets go when STOP exists (at most ten minutes).
+//   osin-e2e-readback --hold-alone FILE READY STOP
+//     the same, letting no one even read it, as a program that has the file
+//     open for its own writing does.
 #include <windows.h>
 
 #include <objidl.h>
@@ -277,8 +280,8 @@ Fields Answer(const Fields& q) {
   return {"bad query"};
 }
 
-int Hold(const char* file, const char* ready, const char* stop) {
-  HANDLE held = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+int Hold(const char* file, const char* ready, const char* stop, DWORD share) {
+  HANDLE held = CreateFileA(file, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
   if (held == INVALID_HANDLE_VALUE) return 1;
   CloseHandle(CreateFileA(ready, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   for (int i = 0; i < 6000 && GetFileAttributesA(stop) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
@@ -289,7 +292,8 @@ int Hold(const char* file, const char* ready, const char* stop) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "--hold") return Hold(argv[2], argv[3], argv[4]);
+  if (argc == 5 && std::string(argv[1]) == "--hold") return Hold(argv[2], argv[3], argv[4], FILE_SHARE_READ);
+  if (argc == 5 && std::string(argv[1]) == "--hold-alone") return Hold(argv[2], argv[3], argv[4], 0);
   if (argc != 3) return 2;
   std::ifstream queries(argv[1], std::ios::binary);
   std::ofstream results(argv[2], std::ios::binary);

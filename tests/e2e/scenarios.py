@@ -57,15 +57,17 @@ CHECK_FOLDER = b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Check\r\n"
 NO_FINAL_PAGE = CHECK_FOLDER + b"[Display]\r\nShowFinalDialog=0\r\n"
 
 
-def packed_setup(name, files, password=None):
-    """osin-pack build of a project folder made of FILES (path -> bytes)."""
+def packed_setup(name, files, password=None, options=()):
+    """osin-pack build of a project folder made of FILES (path -> bytes),
+    with OPTIONS."""
     project = os.path.join(work_dir(), name)
     shutil.rmtree(project, ignore_errors=True)
     for path, data in files.items():
         write(os.path.join(project, path), data)
     setup = os.path.join(work_dir(), name + ".exe")
     subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin] +
-                   (["--password", password] if password else []), check=True, stdout=subprocess.DEVNULL)
+                   (["--password", password] if password else []) + list(options), check=True,
+                   stdout=subprocess.DEVNULL)
     return setup
 
 
@@ -589,6 +591,10 @@ def install_system_changes():
     system.install_system_changes(run, pack_folder)
 
 
+def install_bad_input():
+    install.bad_input(run, packed_setup, noise)
+
+
 def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
@@ -599,7 +605,7 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setu
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
                                      install_hard_cases, install_cancelled, install_target_in_use,
-                                     install_system_changes, uninstall_demo)}
+                                     install_system_changes, install_bad_input, uninstall_demo)}
 
 
 def main(args):
@@ -620,6 +626,7 @@ def main(args):
     except (harness.ScenarioFailed, AssertionError) as e:
         print("FAILED %s (%s): %s" % (args[0], arch, e), file=sys.stderr)
         return 1
+    harness.write_results(args[0], arch)
     print("passed %s (%s)" % (args[0], arch))
     return 0
 

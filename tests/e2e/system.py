@@ -8,7 +8,6 @@ import json
 import os
 import shutil
 import subprocess
-import time
 
 import harness
 import install
@@ -138,20 +137,8 @@ def install_held(run, pack_folder, name, base, original_ini):
     with open(held, "wb") as f:
         f.write(b"the older version's library")
     os.utime(held, (978307200, 978307200))  # 2001: older than the one installed
-    out = os.path.join(harness.build.out, name + "-hold")
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    ready, stop = os.path.join(out, "ready"), os.path.join(out, "stop")
-    holder = subprocess.Popen([harness.WINE_RUN, readback_program(), "--hold", harness.windows_path(held),
-                               harness.windows_path(ready), harness.windows_path(stop)],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    release = harness.hold_file(held, name)
     try:
-        for _ in range(300):
-            if os.path.exists(ready) or holder.poll() is not None:
-                break
-            time.sleep(0.1)
-        if not os.path.exists(ready):
-            raise harness.ScenarioFailed("the library could not be held open")
         fonts_before = read_back(name + "-before", [("font", "Osin Mark")])
         setup = pack_folder(name, system_project(name), ["--password", wizard.PASSWORD])
         script = install.walk_to_install(setup, base)
@@ -161,8 +148,7 @@ def install_held(run, pack_folder, name, base, original_ini):
                    "wait-exit 60000"]
         return run(name, script), seeded_ini, fonts_before
     finally:
-        open(stop, "w").close()
-        holder.wait(timeout=60)
+        release()
 
 
 def install_folder():

@@ -7,8 +7,8 @@
 
 #include "config/profile.h"
 #include "config/registry.h"
-#include "files.h"
 #include "install/copyentry.h"
+#include "install/enginetest.h"
 #include "install/filephase.h"
 #include "pack/rar_writer.h"
 #include "platform/fault.h"
@@ -25,38 +25,15 @@ namespace {
 // 1990-01-01: older than any file the test writes.
 const uint32_t kOld = (10u << 25) | (1u << 21) | (1u << 16);
 
-int RecordBox(void* context, const String&, const String& text, uint32_t) {
-  static_cast<std::vector<std::string>*>(context)->push_back(ToStd(text));
-  return kBoxResultOk;
-}
-
-class FilePhase : public ScratchTest {
+class FilePhase : public PhaseTest {
  protected:
   void SetUp() override {
-    ScratchTest::SetUp();
+    languageText_ = "[Strings]\r\n11=Can't write \"%s\".\r\n";
+    PhaseTest::SetUp();
     app_ = Path("App") + "\\";
-    languageFile_ = Path("Enu.lng");
-    configFile_ = Path("Osin.ini");
-    log_ = TInstallLog{Path("install.log"), true};
-    ASSERT_TRUE(WriteBytes(languageFile_, "[Strings]\r\n11=Can't write \"%s\".\r\n"));
-    SetBoxHook(RecordBox, &boxes_);
-    phase_.ArchiveCopies = &lists_.ArchiveCopies;
-    phase_.ExternalCopies = &lists_.ExternalCopies;
-    phase_.OleServers = &lists_.OleServers;
-    phase_.Fonts = &lists_.Fonts;
-    phase_.Log = &log_;
-    phase_.ArchiveFile = Path("setup.rar");
-    phase_.ConfigFile = configFile_;
-    phase_.Texts = &texts_;
-    phase_.NeedReboot = &needReboot_;
+    configFile_ = phase_.ConfigFile;
     phase_.AskConflict = Answer;
     phase_.AskContext = this;
-  }
-  void TearDown() override {
-    SetBoxHook(nullptr, nullptr);
-    DropAllStores();
-    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
-    ScratchTest::TearDown();
   }
   void Archive(const std::vector<RarEntry>& entries) {
     ASSERT_TRUE(WriteBytes(phase_.ArchiveFile, WriteRarArchive(entries.data(), entries.size(), false)));
@@ -66,10 +43,6 @@ class FilePhase : public ScratchTest {
     fields.Add(app_ + target);
     fields.Add(IntToStr(flags));
     lists_.ArchiveCopies.Set("Data\\" + source, std::move(fields));
-  }
-  std::string LogText() {
-    DropAllStores();
-    return ReadBytes(log_.FileName);
   }
   // Temporary files left in the target folder: the system takes the first
   // three characters of the prefix "Osin".
@@ -88,15 +61,7 @@ class FilePhase : public ScratchTest {
     return answer;
   }
 
-  String app_, languageFile_, configFile_;
-  StringList variables_;
-  String code_ = "ENU";
-  LanguageTexts texts_{languageFile_, code_, variables_};
-  TInstallLog log_;
-  TPendingLists lists_;
-  bool needReboot_ = false;
-  TFilePhase phase_;
-  std::vector<std::string> boxes_;
+  String app_, configFile_;
   std::vector<std::string> asked_;
   std::vector<int> answers_;
 };

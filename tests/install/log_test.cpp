@@ -2,7 +2,7 @@
 #include "install/log.h"
 #include "config/profile.h"
 #include "config/registry.h"
-#include "files.h"
+#include "install/enginetest.h"
 #include "platform/fault.h"
 #include "testing.h"
 
@@ -10,23 +10,7 @@ using namespace osin;
 
 namespace {
 
-class InstallLog : public ScratchTest {
- protected:
-  void SetUp() override {
-    ScratchTest::SetUp();
-    log_ = TInstallLog{Path("install.log"), true};
-  }
-  void TearDown() override {
-    DropAllStores();
-    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
-    ScratchTest::TearDown();
-  }
-  std::string LogText() {
-    DropAllStores();
-    return ReadBytes(log_.FileName);
-  }
-  TInstallLog log_;
-};
+class InstallLog : public EngineTest {};
 
 TEST_F(InstallLog, FoldersAreCreatedAndLoggedParentsFirst) {
   String deep = Join(Join(Join(Dir(), "A"), "B"), "C");

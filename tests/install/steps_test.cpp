@@ -11,9 +11,11 @@
 
 #include "config/profile.h"
 #include "config/registry.h"
-#include "files.h"
+#include "install/copyentry.h"
+#include "install/enginetest.h"
 #include "install/pending.h"
 #include "install/programs.h"
+#include "install/uninstall.h"
 #include "platform/fault.h"
 #include "platform/osversion.h"
 #include "platform/shelllink.h"
@@ -39,34 +41,18 @@ std::string Upper(const String& s) {
   return ToStd(UpperCase(s));
 }
 
-class Steps : public ScratchTest {
+class Steps : public EngineTest {
  protected:
   void SetUp() override {
-    ScratchTest::SetUp();
-    log_ = TInstallLog{Path("install.log"), true};
-    SetBoxHook(
-        [](void* context, const String&, const String& text, uint32_t) {
-          static_cast<Steps*>(context)->boxes_.push_back(ToStd(text));
-          return static_cast<int>(kBoxResultOk);
-        },
-        this);
+    EngineTest::SetUp();
     ASSERT_TRUE(StartCom());
     DeleteRegKey(kBase);
   }
   void TearDown() override {
     DeleteRegKey(kBase);
     EndCom();
-    SetBoxHook(nullptr, nullptr);
-    DropAllStores();
-    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
-    ScratchTest::TearDown();
+    EngineTest::TearDown();
   }
-  std::string LogText() {
-    DropAllStores();
-    return ReadBytes(log_.FileName);
-  }
-  TInstallLog log_;
-  std::vector<std::string> boxes_;
 };
 
 TEST_F(Steps, ServersAreRegisteredOrQueuedAndAFailedRegistrationIsShownWithoutStopping) {
@@ -341,6 +327,107 @@ TEST(RunStep, ProgramsAreWaitedForUnlessTheirWaitFieldIsZero) {
   EXPECT_EQ(calls, (std::vector<std::string>{"\"C:\\Acme, Inc\\a.exe\"", "/n \"x\"", "C:\\O'Brien", "1",
                                              "Starting...", "no wait", "b.exe", "", "", "", "", "wait",
                                              "c.exe", "", "", "", "", "wait"}));
+}
+
+// The uninstaller's registration: UnOsin.exe from the control files' folder
+// into a Windows folder of the scratch folder, registered under a test
+// program's own Uninstall key.
+class Uninstaller : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    presetup_ = Path("Presetup") + "\\";
+    windows_ = Path("Windows");
+    language_ = presetup_ + "Enu.lng";
+    key_ = UninstallKey(program_);
+    ASSERT_TRUE(ForceFolders(windows_));
+    ASSERT_TRUE(WriteBytes(language_,
+                           "[Uninstall.Strings]\r\n1=Bye\r\n[Uninstall.Strings.Old]\r\n1=x\r\n"
+                           "[Dialogs]\r\n102=Next\r\n"));
+    DeleteRegKey(key_);
+  }
+  void TearDown() override {
+    DeleteRegKey(key_);
+    EngineTest::TearDown();
+  }
+  // UnOsin.exe of the setup and the one installed before (empty: none).
+  void Place(const char* setup, const char* installed) {
+    ASSERT_TRUE(ForceFolders(presetup_));
+    ASSERT_TRUE(CopyFileA(setup, (presetup_ + "UnOsin.exe").c_str(), FALSE));
+    if (*installed) {
+      ASSERT_TRUE(CopyFileA(installed, (windows_ + "\\UnOsin.exe").c_str(), FALSE));
+    }
+  }
+  bool Register() {
+    sections_ = TPendingList();
+    return RegisterUninstaller(TUninstaller{presetup_, windows_, program_, language_}, log_, sections_);
+  }
+
+  String presetup_, windows_, language_, key_;
+  String program_ = "Osin Register Test";
+  TPendingList sections_;
+};
+
+TEST_F(Uninstaller, ANewerCopyReplacesAnOlderOneAndTheKeyIsRegisteredAndLogged) {
+  Place(OSIN_FIXTURE_V15, OSIN_FIXTURE_V20);
+  ASSERT_TRUE(Register());
+  String copy = windows_ + "\\UnOsin.exe";
+  EXPECT_EQ(ReadBytes(copy), ReadBytes(String(OSIN_FIXTURE_V20))) << "the installed copy is newer: it stays";
+  EXPECT_EQ(ReadRegString(key_ + "\\DisplayName", ""), program_);
+  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), copy + " \"" + log_.FileName + "\"");
+  EXPECT_EQ(LogText(), "[CreateKeys]\r\n" + ToStd(key_) + "=\r\n\r\n");
+  ASSERT_EQ(sections_.Count(), 1) << "the language file's two-word uninstall section only";
+  EXPECT_EQ(sections_[0].NamePart(1), language_);
+  EXPECT_EQ(sections_[0].NamePart(2), "Uninstall.Strings");
+
+  Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
+  ASSERT_TRUE(Register());
+  EXPECT_EQ(ReadBytes(copy), ReadBytes(String(OSIN_FIXTURE_V20))) << "the older copy is replaced";
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(Uninstaller, AHeldCopyGoesUnderATemporaryNameAFailedRegistrationIsToldAndNoNameRegistersNothing) {
+  Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
+  String held = windows_ + "\\UnOsin.exe";
+  // As an uninstaller running from it holds it.
+  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  bool registered = Register();
+  CloseHandle(h);
+  ASSERT_TRUE(registered);
+  EXPECT_EQ(ReadBytes(held), ReadBytes(String(OSIN_FIXTURE_V15)));
+  String command = ReadRegString(key_ + "\\UninstallString", "");
+  int quote = command.Pos(" \"");
+  ASSERT_GT(quote, 0) << ToStd(command);
+  String copy = command.Copy(1, quote - 1);
+  EXPECT_TRUE(SameText(PathFolder(copy), windows_ + "\\")) << ToStd(copy);
+  EXPECT_TRUE(UpperCase(copy).EndsWith(".TMP")) << ToStd(copy);
+  EXPECT_EQ(ReadBytes(copy), ReadBytes(String(OSIN_FIXTURE_V20)));
+  DeleteRegKey(key_);
+  DropAllStores();
+  DeleteFileA(log_.FileName.c_str());
+
+  // A key the system refuses (no rights; here a name longer than a key's
+  // may be) is a failure the user is told of.
+  String tooLong = program_;
+  while (tooLong.Length() < 300) tooLong += " and more";
+  std::swap(program_, tooLong);
+  EXPECT_FALSE(Register());
+  std::swap(program_, tooLong);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "Cannot register the uninstaller!\r\r" + ToStd(UninstallKey(tooLong)));
+  boxes_.clear();
+  DropAllStores();
+  DeleteFileA(log_.FileName.c_str());
+
+  // An empty name would make the Uninstall key itself the program's.
+  program_ = String();
+  EXPECT_FALSE(Register());
+  EXPECT_FALSE(RegValueExists(UninstallKey(program_) + "\\DisplayName"));
+  EXPECT_FALSE(RegValueExists(UninstallKey(program_) + "\\UninstallString"));
+  EXPECT_EQ(LogText(), "");
+  EXPECT_EQ(sections_.Count(), 0);
+  EXPECT_TRUE(boxes_.empty());
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "config/language.h"
 #include "config/profile.h"
-#include "files.h"
+#include "install/enginetest.h"
 #include "install/worker.h"
 #include "pack/rar_writer.h"
 #include "platform/fault.h"
@@ -20,29 +20,11 @@ using namespace osin;
 
 namespace {
 
-int RecordBox(void* context, const String&, const String& text, uint32_t) {
-  static_cast<std::vector<std::string>*>(context)->push_back(ToStd(text));
-  return kBoxResultOk;
-}
-
-class Worker : public ScratchTest {
+class Worker : public PhaseTest {
  protected:
   void SetUp() override {
-    ScratchTest::SetUp();
-    languageFile_ = Path("Enu.lng");
-    ASSERT_TRUE(WriteBytes(
-        languageFile_, "[Strings]\r\n1=Abort %ProgramName%?\r\n[DLG_PROGRESS]\r\n200=Extracting %s...\r\n"));
-    SetBoxHook(RecordBox, &boxes_);
-    log_ = TInstallLog{Path("install.log"), true};
-    phase_.ArchiveCopies = &lists_.ArchiveCopies;
-    phase_.ExternalCopies = &lists_.ExternalCopies;
-    phase_.OleServers = &lists_.OleServers;
-    phase_.Fonts = &lists_.Fonts;
-    phase_.Log = &log_;
-    phase_.ArchiveFile = Path("setup.rar");
-    phase_.ConfigFile = Path("Osin.ini");
-    phase_.Texts = &texts_;
-    phase_.NeedReboot = &needReboot_;
+    languageText_ = "[Strings]\r\n1=Abort %ProgramName%?\r\n[DLG_PROGRESS]\r\n200=Extracting %s...\r\n";
+    PhaseTest::SetUp();
     Array<String> fields;
     fields.Add(Path("App") + "\\*");
     fields.Add("2");
@@ -54,10 +36,7 @@ class Worker : public ScratchTest {
   }
   void TearDown() override {
     DestroyWindow(page_);
-    SetBoxHook(nullptr, nullptr);
-    DropAllStores();
-    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
-    ScratchTest::TearDown();
+    PhaseTest::TearDown();
   }
   // Many small files: every one costs the worker allocations and INI
   // lookups (its texts, the log).
@@ -86,16 +65,7 @@ class Worker : public ScratchTest {
     }
   }
 
-  String languageFile_;
-  StringList variables_;
-  String code_ = "ENU";
-  LanguageTexts texts_{languageFile_, code_, variables_};
-  TInstallLog log_;
-  TPendingLists lists_;
-  bool needReboot_ = false;
-  TFilePhase phase_;
   HWND page_ = nullptr;
-  std::vector<std::string> boxes_;
 };
 
 TEST_F(Worker, PausesOnlyAtSafePointsWhileBothThreadsUseHeapAndStores) {

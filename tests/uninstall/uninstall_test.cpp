@@ -9,8 +9,8 @@
 
 #include "config/profile.h"
 #include "config/registry.h"
-#include "files.h"
 #include "install/copyentry.h"
+#include "install/enginetest.h"
 #include "install/log.h"
 #include "install/pending.h"
 #include "platform/fault.h"
@@ -35,29 +35,20 @@ Array<String> Fields(std::initializer_list<const char*> texts) {
   return fields;
 }
 
-class Uninstall : public ScratchTest {
+class Uninstall : public EngineTest {
  protected:
   void SetUp() override {
-    ScratchTest::SetUp();
-    log_ = TInstallLog{Path("App\\Install.log"), true};
+    logName_ = "App\\Install.log";
+    answer_ = kBoxResultYes;
+    EngineTest::SetUp();
     registration_ = String(kUninstallRoot) + kProgram;
-    SetBoxHook(
-        [](void* context, const String&, const String& text, uint32_t) {
-          auto* self = static_cast<Uninstall*>(context);
-          self->boxes_.push_back(ToStd(text));
-          return self->answer_;
-        },
-        this);
     ASSERT_TRUE(StartCom());
     Clean();
   }
   void TearDown() override {
     Clean();
     EndCom();
-    SetBoxHook(nullptr, nullptr);
-    DropAllStores();
-    EXPECT_FALSE(FaultPending()) << ToStd(TakeFault());
-    ScratchTest::TearDown();
+    EngineTest::TearDown();
   }
   void Clean() {
     DeleteRegKey(kBase);
@@ -78,10 +69,7 @@ class Uninstall : public ScratchTest {
     options.Silent = silent;
     return RunUninstall(options);
   }
-  TInstallLog log_;
   String registration_;
-  std::vector<std::string> boxes_;
-  int answer_ = kBoxResultYes;
 };
 
 TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
