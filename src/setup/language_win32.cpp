@@ -57,6 +57,8 @@ void BuildRunVariables() {
                                  session.ConfigFile, session.Language},
                  runaways);
   for (int i = 0; i < runaways.Count(); ++i) ErrorBox(RunawayMessage(runaways[i]));
+  // As if chosen on the program group page, which still shows it.
+  if (!session.Options.Group.IsEmpty()) SetVariable(session.Variables, "ProgramGroup", session.Options.Group);
 }
 
 void SetLanguage(const String& code) {

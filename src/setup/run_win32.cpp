@@ -8,6 +8,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/security.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -73,7 +74,7 @@ void CleanUp(TSetupSession& session) {
     session.MainWindow = nullptr;
   }
   DeleteTree(StripBackslash(session.PresetupDir), true);
-  if (session.InstallSucceeded && session.NeedReboot) RebootSystem(false);
+  if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart) RebootSystem(false);
 }
 
 // Running out of memory cannot unwind to the end of the run; the clean-up
@@ -102,6 +103,39 @@ void ReadRunSettings(TSetupSession& session) {
       ReadIniBool(file, kConfig, "Uninstall", false) && FileExists(session.PresetupDir + "UnOsin.exe");
   session.CheckAdminRights = ReadIniBool(file, kConfig, "CheckAdminRights", false);
   session.NeedReboot = ReadIniBool(file, kConfig, "NeedReboot", false);
+  // Taken as if typed on the destination page, which still shows it.
+  if (!session.Options.Dir.IsEmpty()) session.InstallPath = StripBackslash(session.Options.Dir);
+}
+
+// /LANG names one of the languages the language page would offer.
+bool TakeLanguageSwitch(TSetupSession& session) {
+  const String& code = session.Options.Lang;
+  if (code.IsEmpty()) return true;
+  String offered;
+  for (int i = 0; i < session.Languages.Count(); ++i) {
+    String name = session.Languages.Name(i);
+    if (SameText(name, code)) {
+      SetLanguage(name);
+      return true;
+    }
+    offered += " " + name;
+  }
+  ErrorBox("This setup does not offer the language " + code + ". Offered:" + offered);
+  return false;
+}
+
+// An unattended run has no password page: the password given is tried
+// before anything is installed, and a setup that needs one and got none
+// says so instead of failing on its first enciphered file. An attended run
+// only finds it filled in on the password page.
+bool TakePasswordSwitch(TSetupSession& session) {
+  const String& password = session.Options.Password;
+  session.ArchivePassword = password;
+  if (!session.Options.Unattended() || TestArchivePassword(session.SourceFile, password, session.PresetupDir))
+    return true;
+  if (!FaultPending())
+    ErrorBox(password.IsEmpty() ? String("This setup needs its password: /PASSWORD=...") : Message(12));
+  return false;
 }
 
 bool RunPreRunApps(TSetupSession& session) {
@@ -145,14 +179,21 @@ void RunFinalPage(TSetupSession& session, TPageRun& run) {
   RunDialogSequence(run);
 }
 
+// An unattended run shows no page but the progress page.
 void RunPages(TSetupSession& session) {
   TPageRun run = PageRunOf(session);
+  bool attended = !session.Options.Unattended();
   session.DialogSequence.Clear();
-  AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false, true,
-               session.DialogSequence);
+  if (attended)
+    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false,
+                 true, session.DialogSequence);
   bool ok = RunDialogSequence(run) && !FaultPending();
-  if (ok) ok = RunInstall(run);
-  if (ok && !FaultPending()) {
+  session.Cancelled = !ok;
+  if (ok) {
+    session.Stage = kStageInstalling;
+    ok = RunInstall(run);
+  }
+  if (ok && !FaultPending() && attended) {
     session.DialogSequence.Clear();
     AddListItems(ReadIniString(session.ConfigFile, kConfig, "PostInstallDialogSequence", String()), false,
                  true, session.DialogSequence);
@@ -160,7 +201,7 @@ void RunPages(TSetupSession& session) {
     ok = RunDialogSequence(run);
   }
   session.InstallSucceeded = ok;
-  if (!FaultPending()) RunFinalPage(session, run);
+  if (!FaultPending() && attended) RunFinalPage(session, run);
 }
 
 // Everything after the control files are unpacked.
@@ -170,13 +211,18 @@ void RunConfiguredSetup(TSetupSession& session) {
   LoadDisplayBitmaps(session);
   BuildDisplayFonts(session);
   ChooseLanguage();
-  if (FaultPending()) return;
+  if (FaultPending() || !TakeLanguageSwitch(session)) return;
+  RunLog("Language: " + session.Language);
   if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", String()), OSVersion())) {
     WarningBox(Message(13));
     return;
   }
   if (!AdminCheckPasses(session.CheckAdminRights, IsAdmin, SessionTexts())) return;
-  ShowBackground(session);
+  if (!TakePasswordSwitch(session)) return;
+  if (!session.Options.Unattended()) ShowBackground(session);
+  session.Stage = kStagePages;
+  // A program run first that refuses ends the run as a cancel would.
+  session.Cancelled = true;
   if (!RunPreRunApps(session) || FaultPending()) return;
   BuildRunVariables();
   RunPages(session);
@@ -209,7 +255,7 @@ bool RunSetup() {
   // line: started as "setup" from a console the first word names no folder
   // and no extension.
   session.SourceFile = ProgramFile();
-  session.ConfirmCancel = true;
+  session.ConfirmCancel = !session.Options.SuppressBoxes;
   InitCommonControls();
   SetExtraBoxFlags(kBoxSetForeground);
   session.MainIcon = LoadIconA(GetModuleHandleA(nullptr), IDI_MAINICON);

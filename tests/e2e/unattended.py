@@ -1,0 +1,142 @@
+"""End-to-end scenarios of unattended installs: the setup program started
+with switches the way an administrator's tool starts it, without the
+driver, and judged by its exit code, its run log and what it left."""
+import glob
+import os
+import shutil
+import subprocess
+import time
+
+import harness
+import install
+import wizard
+
+FOLDER = "C:\\Osin Test\\Unattended, Inc"
+GROUP = "Unattended Group"
+RUS_PROGRAM = "Osin Demo"
+
+
+def expect(condition, why):
+    if not condition:
+        raise harness.ScenarioFailed(why)
+
+
+def run_setup(setup, name, *switches):
+    """Runs SETUP with SWITCHES and a run log; (exit code, log lines)."""
+    log = os.path.join(harness.build.out, "unattended", name + ".log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    if os.path.exists(log):
+        os.remove(log)
+    args = [harness.WINE_RUN, setup] + list(switches) + ["/LOG=" + harness.windows_path(log)]
+    code = subprocess.run(args, timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    lines = []
+    if os.path.exists(log):
+        with open(log, encoding="cp1251") as f:
+            lines = f.read().splitlines()
+    return code, lines
+
+
+def expect_run(setup, name, switches, code, needed):
+    """The run ends with CODE and its log holds every line of NEEDED (a
+    line ending in "..." stands for any line beginning with it)."""
+    got, lines = run_setup(setup, name, *switches)
+    for line in needed:
+        found = any(l.startswith(line[:-3]) for l in lines) if line.endswith("...") else line in lines
+        expect(found, "%s: no line %r in the run log %r" % (name, line, lines))
+    expect(got == code, "%s: exit code %s, expected %s; log %r" % (name, got, code, lines))
+    expect(lines[-1:] == ["Exit code %d" % code], "%s: log ends %r" % (name, lines[-1:]))
+    return lines
+
+
+def machine_untouched(name):
+    expect(not os.path.exists(install.drive_c("Osin Test")), "%s: the destination was made" % name)
+    expect(install.reg_values(install.DEMO_KEY) is None, "%s: the registry was changed" % name)
+
+
+def group_shortcuts(project):
+    """The demo's shortcut goes to the program group the user names."""
+    script = os.path.join(project, "Presetup", "System.ins")
+    with open(script, encoding="cp1252") as f:
+        text = f.read()
+    with open(script, "w", encoding="cp1252", newline="") as f:
+        f.write(text.replace("%ProgramsMenu%\\%ProgramName%", "%ProgramsMenu%\\%ProgramGroup%"))
+
+
+def edited_config(project, old, new):
+    config = os.path.join(project, "Presetup", "Osin.ini")
+    with open(config, "rb") as f:
+        data = f.read()
+    expect(old in data, "the demo's Osin.ini has no %r" % old)
+    with open(config, "wb") as f:
+        f.write(data.replace(old, new, 1))
+
+
+def unattended_demo(pack_folder, temp_entries):
+    """The demo installed with /VERYSILENT: wrong switches, an unoffered
+    language and a missing or wrong password each end with 1 before the
+    machine is touched; the real run installs in Russian into the folder
+    and group given; a second run over it keeps the newer and the same
+    files and leaves the restart it needs to the caller (8); a refusing
+    program run first gives 2, an unusable destination 4."""
+    install.undo_demo()
+    before = temp_entries()
+    secret = ["--solid", "--password", wizard.PASSWORD]
+    setup = pack_folder("unattended", install.demo_project("unattended", group_shortcuts), secret)
+    quiet = "/VERYSILENT"
+    key = "/PASSWORD=" + wizard.PASSWORD
+    for name, switches, line in (
+            ("bad_switch", [quiet, "/BOGUS", key], "Error: Unknown switch: /BOGUS"),
+            ("relative_dir", ["/DIR=Apps\\Demo", quiet], "Error: The folder of /DIR must be a full path..."),
+            ("no_language", [quiet, "/LANG=DEU", key], "Error: This setup does not offer the language DEU..."),
+            ("no_password", [quiet], "Error: This setup needs its password: /PASSWORD=..."),
+            ("wrong_password", [quiet, "/PASSWORD=wrong", "/LANG=ENU"], "Error: Incorrect password!")):
+        expect_run(setup, name, switches, 1, [line])
+        machine_untouched(name)
+
+    data = install.DEMO_DATA
+    files = [os.path.join(FOLDER, n) for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
+    expect_run(setup, "installed", [quiet, "/DIR=" + FOLDER + "\\", "/GROUP=" + GROUP, "/LANG=rus", key], 0,
+               ["Setup started with: ...", "Language: RUS", "Destination folder: " + FOLDER] +
+               ["Written: " + f for f in files] + ["Installation done."])
+    target = install.drive_c("Osin Test", "Unattended, Inc")
+    for rel in ("readme.txt", os.path.join("Docs", "manual.txt"), "OsinMark.ttf"):
+        with open(os.path.join(data, rel), "rb") as a, open(os.path.join(target, rel), "rb") as b:
+            expect(a.read() == b.read(), "%s differs" % rel)
+    values = install.reg_values(install.DEMO_KEY) or {}
+    expect(values.get("InstallPath", (None, None))[1] == FOLDER, "registry values %r" % values)
+    links = [m for menu in wizard.programs_menus() for m in glob.glob(os.path.join(menu, GROUP, "*.lnk"))]
+    expect(len(links) == 1, "shortcuts in the group: %r" % links)
+
+    # The second run: the readme changed and dated later stays, the rest is
+    # the same; the configuration now wants a restart.
+    readme = os.path.join(target, "readme.txt")
+    with open(readme, "wb") as f:
+        f.write(b"edited by the user\r\n")
+    later = time.time() + 86400 * 365
+    os.utime(readme, (later, later))
+    project = install.demo_project("unattended_again", group_shortcuts)
+    edited_config(project, b"NeedReboot=0", b"NeedReboot=1")
+    again = pack_folder("unattended_again", project, secret)
+    expect_run(again, "again", [quiet, "/NORESTART", "/DIR=" + FOLDER, key], 8,
+               ["Skipped %s: the installed file is newer" % files[0],
+                "Skipped %s: the installed file is the same" % files[1],
+                "A restart is needed to finish the installation; /NORESTART left it out."])
+    with open(readme, "rb") as f:
+        expect(f.read() == b"edited by the user\r\n", "the newer installed readme was replaced")
+
+    project = install.demo_project("unattended_refused")
+    edited_config(project, b"[Config]", b"[PreRunApp]\r\nRefuse=cmd.exe,/c exit 1,,0\r\n[Config]")
+    refused = pack_folder("unattended_refused", project, secret)
+    expect_run(refused, "refused", [quiet, key], 2, ["Installation not done."])
+    # A destination on a drive that does not exist: the installation began
+    # and failed, and the log says why.
+    expect_run(setup, "no_drive", [quiet, key, "/DIR=Q:\\Nowhere"], 4,
+               ["Destination folder: Q:\\Nowhere", "Error: Insufficient free disk space!"])
+
+    for menu in wizard.programs_menus():
+        shutil.rmtree(os.path.join(menu, GROUP), ignore_errors=True)
+    install.undo_demo()
+    left = temp_entries() - before
+    expect(not left, "left in the temporary folder: %s" % sorted(left))
+    for name in ("unattended", "unattended_again", "unattended_refused"):
+        os.remove(os.path.join(os.path.dirname(setup), name + ".exe"))
