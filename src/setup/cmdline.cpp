@@ -10,15 +10,26 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The next word of P, quotes removed; P moves past it.
+// The next word of P, quotes removed; P moves past it. Backslashes right
+// before a quote are halved, rounding up: callers that quote by the C
+// runtime's rules double a folder's closing backslash, people typing do
+// not, and a quote never belongs to a path.
 String NextWord(const char*& p) {
   String word;
   bool quoted = false;
-  for (; *p && (quoted || !IsBlank(*p)); ++p) {
-    if (*p == '"') {
-      quoted = !quoted;
+  while (*p && (quoted || !IsBlank(*p))) {
+    int slashes = 0;
+    while (p[slashes] == '\\') ++slashes;
+    if (slashes) {
+      word += String(p[slashes] == '"' ? (slashes + 1) / 2 : slashes, '\\');
+      p += slashes;
     } else {
-      word += *p;
+      if (*p == '"') {
+        quoted = !quoted;
+      } else {
+        word += *p;
+      }
+      ++p;
     }
   }
   return word;
@@ -78,7 +89,7 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
     String word = NextWord(p);
     int equals = word.Pos('=');
     String name = equals ? word.Copy(2, equals - 2) : word.Copy(2, word.Length());
-    String value = word.Copy(equals + 1, word.Length());
+    String value = equals ? word.Copy(equals + 1, word.Length()) : String();
     String error;
     bool known = false;
     if (!word.IsEmpty() && (word[0] == '/' || word[0] == '-')) {

@@ -32,7 +32,8 @@ struct TCommandLine {
 
 // Reads the arguments (the command line after the program's name). Words
 // are separated by blanks; double quotes group and are dropped, anywhere in
-// a word, and backslashes are plain characters (a folder may end in one).
+// a word, and backslashes are plain characters (a folder may end in one)
+// but for a run right before a quote, which is halved, rounding up.
 // Switches begin with "/" or "-" and are read without regard to case; the
 // last of a repeated switch counts. False, with Error set to the first
 // fault, on an unknown switch or a malformed value: an empty value, a /DIR that is not a full

@@ -94,7 +94,7 @@ def unattended_demo(pack_folder, temp_entries):
         machine_untouched(name)
 
     data = install.DEMO_DATA
-    files = [os.path.join(FOLDER, n) for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
+    files = [FOLDER + "\\" + n for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
     expect_run(setup, "installed", [quiet, "/DIR=" + FOLDER + "\\", "/GROUP=" + GROUP, "/LANG=rus", key], 0,
                ["Setup started with: ...", "Language: RUS", "Destination folder: " + FOLDER] +
                ["Written: " + f for f in files] + ["Installation done."])

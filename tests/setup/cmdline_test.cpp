@@ -20,8 +20,13 @@ TEST(CommandLine, SwitchesWithQuotedValuesAnyCaseLastOneCounting) {
   ASSERT_TRUE(ParseCommandLine(arguments, line)) << ToStd(line.Error);
   EXPECT_TRUE(line.VerySilent && line.SuppressBoxes && line.NoRestart && line.Unattended());
   EXPECT_FALSE(line.Silent || line.Help);
-  // The closing backslash of a folder stays: no escaping of quotes.
+  // The closing backslash of a folder stays, typed once or doubled as
+  // the C runtime's quoting does.
   EXPECT_EQ(line.Dir, "C:\\Program Files\\App\\");
+  TCommandLine doubled;
+  ASSERT_TRUE(ParseCommandLine("\"/DIR=\\\\srv\\App\\\\\" /SILENT", doubled));
+  EXPECT_EQ(doubled.Dir, "\\\\srv\\App\\");
+  EXPECT_TRUE(doubled.Silent);
   EXPECT_EQ(line.Group, "My Apps");
   EXPECT_EQ(line.Lang, "Enu");
   EXPECT_EQ(line.Password, "a=b");
