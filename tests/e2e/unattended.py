@@ -140,3 +140,68 @@ def unattended_demo(pack_folder, temp_entries):
     expect(not left, "left in the temporary folder: %s" % sorted(left))
     for name in ("unattended", "unattended_again", "unattended_refused"):
         os.remove(os.path.join(os.path.dirname(setup), name + ".exe"))
+
+
+def unattended_silent(noise, temp_entries):
+    """/SILENT shows the progress page alone, no background and no other
+    page; with /SUPPRESSMSGBOXES its Cancel needs no answer and ends the
+    run with 5, the installed file whole. /? lists the switches (0); an
+    unknown switch names itself in a box over that list and ends with 1,
+    the machine untouched."""
+    before = temp_entries()
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    project = os.path.join(harness.build.out, "projects", "unattended_big")
+    shutil.rmtree(project, ignore_errors=True)
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Big\r\nInsFiles=Big\r\n"
+              b"PreInstallDialogSequence=DLG_WELCOME,DLG_DIR\r\n[Variables]\r\nProgramName=Big Case\r\n")
+    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language),
+                       ("Presetup/Big.ins", b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"),
+                       ("Data/big.bin", noise(4 << 20, 18) * 60)):
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = os.path.join(harness.build.out, "projects", "unattended_big.exe")
+    subprocess.run([install_pack(), "build", project, "-o", setup, "--stub", harness.build.osin, "-0"],
+                   check=True, stdout=subprocess.DEVNULL)
+    shutil.rmtree(project, ignore_errors=True)
+    folder = install.drive_c("Osin Test", "Big")
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    old = b"the installed file\r\n" * 1000
+    with open(os.path.join(folder, "big.bin"), "wb") as f:
+        f.write(old)
+    log = os.path.join(harness.build.out, "unattended", "silent.log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    start = "start %s /SILENT /SUPPRESSMSGBOXES /LOG=%s" % (harness.windows_path(setup), harness.windows_path(log))
+    t = harness.run_scenario("unattended_silent", [start, "wait-text Extracting big.bin 120000",
+                                                   "press %d" % wizard.CANCEL, "wait-exit 60000"])
+    t.expect(t.exit_code == 5, "exit code %s, expected 5" % t.exit_code)
+    t.expect(not t.seen(cls="OsinMainWindow"), "the background was shown")
+    t.expect(not [w for w in t.windows if any("Welcome" in c[1] for c in w.controls.values())],
+             "a page before the installation was shown")
+    t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        t.expect(f.read() == old, "the installed file changed")
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    t.expect(lines[-2:] == ["Installation not done.", "Exit code 5"], "log ends %r" % lines[-2:])
+
+    t = harness.run_scenario("unattended_help", ["start %s /?" % harness.windows_path(setup),
+                                                 "wait-window Setup 60000", "press 1 Setup", "wait-exit 60000"])
+    t.expect(t.exit_code == 0, "/? ended with %s" % t.exit_code)
+    t.expect(any("/VERYSILENT" in b and "/NORESTART" in b for b in t.message_boxes()), "boxes %r" % t.message_boxes())
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    t = harness.run_scenario("unattended_bad", ["start %s /SILENT /DIR=C:\\Osin Test\\Big" % harness.windows_path(setup),
+                                                "wait-window Error 60000", "press 1 Error", "wait-exit 60000"])
+    t.expect(t.exit_code == 1, "a bad switch ended with %s" % t.exit_code)
+    boxes = t.message_boxes()
+    t.expect(len(boxes) == 1 and boxes[0].startswith("Unknown switch: Test\\Big\r\n\r\nSwitches:"), "boxes %r" % boxes)
+    t.expect(not os.path.exists(install.drive_c("Osin Test")), "the bad switch changed the machine")
+    os.remove(setup)
+    left = temp_entries() - before
+    t.expect(not left, "left in the temporary folder: %s" % sorted(left))
+
+
+def install_pack():
+    return os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
