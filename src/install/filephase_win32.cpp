@@ -157,8 +157,8 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
 
-// Why the file to install must give way to the installed one (step 5), or
-// null when it is written.
+// Why the file to install must give way to the installed one (step 5), as
+// the run log's words, or null when it is written.
 const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, const String& target,
                           int flags) {
   String version;
@@ -173,7 +173,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
   if (IsInstalledNewer(version, target, date)) {
     // Keep-installed (16) decides alone: no answer given for another file
     // may overwrite it.
-    const char* newer = "the installed file is newer";
+    const char* newer = "Skipped, newer installed: ";
     if (flags & kKeepNewer) return newer;
     if (phase.Choice != kReplaceAll && phase.Choice != kKeepAllInstalled) {
       RefreshPage(phase, true);
@@ -183,9 +183,8 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
     }
     return phase.Choice != kReplace && phase.Choice != kReplaceAll ? newer : nullptr;
   }
-  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize
-             ? "the installed file is the same"
-             : nullptr;
+  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize ? "Skipped, same: "
+                                                                                      : nullptr;
 }
 
 // A folder's identity on its volume, to recognise a folder met again
@@ -289,10 +288,10 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       CannotWrite(phase, name);
       return false;
     }
-    if ((flags & kOnlyIfMissing) && EntryExists(target)) why = "it exists";
+    if ((flags & kOnlyIfMissing) && EntryExists(target)) why = "Skipped, exists: ";
     if (!why && !(flags & kNoVersionCheck)) why = KeepInstalled(phase, archive, name, target, flags);
     skip = why != nullptr;
-    if (skip) RunLog("Skipped " + target + ": " + why);
+    if (skip) RunLog(why, target);
   }
 
   ShowAction(phase, skip ? kSkippingText : external ? kCopyingText : kExtractingText, PathFileName(target));
@@ -308,7 +307,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
     if (ok) {
-      RunLog((inUse ? "Written at the next restart: " : "Written: ") + target);
+      RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
       Array<String> fields;
       if (flags & kRegisterServer) {

@@ -32,10 +32,11 @@ bool OpenRunLog(const String& path) {
   return IsOpenFile(state.file);
 }
 
-void RunLog(const String& line) {
+void RunLog(const char* text, const String& more) {
   RunLogState& state = State();
   if (!IsOpenFile(state.file)) return;
-  state.pending += line;
+  state.pending += text;
+  state.pending += more;
   state.pending += "\r\n";
   if (state.pending.Length() >= kBlock) WritePending(state);
 }

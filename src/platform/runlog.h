@@ -13,8 +13,8 @@ namespace osin {
 
 // Creates (or empties) the log file; false when it cannot be written.
 bool OpenRunLog(const String& path);
-// One line; the line break is added.
-void RunLog(const String& line);
+// One line made of Text and More; the line break is added.
+void RunLog(const char* text, const String& more);
 // Writes what is gathered and closes the file.
 void CloseRunLog();
 

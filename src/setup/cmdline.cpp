@@ -45,30 +45,11 @@ bool IsFullPath(const String& path) {
   return path.Length() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
 }
 
-bool IsLanguageCode(const String& code) {
-  if (code.IsEmpty() || code.Length() > 8) return false;
-  for (int i = 0; i < code.Length(); ++i) {
-    if (!IsLetter(code[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const char kSwitchesHelp[] =
-    "Switches:\r\n"
-    "/SILENT\tno pages, only the progress\r\n"
-    "/VERYSILENT\tno window at all\r\n"
-    "/SUPPRESSMSGBOXES\tdefault answers, no boxes\r\n"
-    "/DIR=\"x:\\folder\"\tdestination folder\r\n"
-    "/GROUP=\"name\"\tprogram group\r\n"
-    "/LANG=code\tlanguage, e.g. ENU\r\n"
-    "/PASSWORD=password\tarchive password\r\n"
-    "/NORESTART\tnever restart\r\n"
-    "/LOG=\"file\"\tlog of the run\r\n"
-    "/?\tthis list\r\n\r\n"
-    "Exit codes: 0 done, 1 not started, 2 cancelled before, 4 failed, 5 cancelled during the "
-    "installation, 8 restart needed.";
+    "/SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /NORESTART, /DIR=folder, /GROUP=name, /LANG=code, "
+    "/PASSWORD=pw, /LOG=file, /?";
 
 const char* SkipProgramName(const char* commandLine) {
   const char* p = commandLine;
@@ -78,9 +59,9 @@ const char* SkipProgramName(const char* commandLine) {
 }
 
 bool ParseCommandLine(const char* arguments, TCommandLine& line) {
-  static const char* const kFlags[] = {"SILENT", "VERYSILENT", "SUPPRESSMSGBOXES", "NORESTART", "?"};
+  static const char* const kNames[] = {"SILENT", "VERYSILENT", "SUPPRESSMSGBOXES", "NORESTART", "?", "DIR",
+                                       "GROUP",  "LANG",       "PASSWORD",         "LOG"};
   bool* const flags[] = {&line.Silent, &line.VerySilent, &line.SuppressBoxes, &line.NoRestart, &line.Help};
-  static const char* const kValues[] = {"DIR", "GROUP", "LANG", "PASSWORD", "LOG"};
   String* const values[] = {&line.Dir, &line.Group, &line.Lang, &line.Password, &line.LogFile};
   const char* p = arguments;
   for (;;) {
@@ -88,31 +69,29 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
     if (!*p) break;
     String word = NextWord(p);
     int equals = word.Pos('=');
-    String name = equals ? word.Copy(2, equals - 2) : word.Copy(2, word.Length());
+    String name = word.Copy(2, (equals ? equals : word.Length() + 1) - 2);
     String value = equals ? word.Copy(equals + 1, word.Length()) : String();
-    String error;
-    bool known = false;
-    if (!word.IsEmpty() && (word[0] == '/' || word[0] == '-')) {
-      for (int i = 0; i < 5 && !known; ++i) {
-        if (SameText(name, kFlags[i]) && !equals) *flags[i] = known = true;
-      }
-      for (int i = 0; i < 5 && !known; ++i) {
-        if (!SameText(name, kValues[i])) continue;
-        known = true;
-        if (value.IsEmpty()) {
-          error = "The switch /" + name + " needs a value: /" + name + "=...";
-        } else if (i == 0 && !IsFullPath(value)) {
-          error = "The folder of /DIR must be a full path, such as /DIR=\"C:\\Program Files\\App\": " + value;
-        } else if (i == 2 && !IsLanguageCode(value)) {
-          error = "The language of /LANG must be a code such as ENU: " + value;
-        }
-        *values[i] = value;
-      }
+    int i = 0;
+    if (word[0] == '/' || word[0] == '-') {
+      while (i < 10 && !SameText(name, kNames[i])) ++i;
+    } else {
+      i = 10;
     }
-    if (!known) error = "Unknown switch: " + word;
+    const char* error = nullptr;
+    if (i >= 10 || (i < 5 && equals)) {
+      error = "Unknown switch: ";
+    } else if (i < 5) {
+      *flags[i] = true;
+    } else if (value.IsEmpty()) {
+      error = "No value given: ";
+    } else if (i == 5 && !IsFullPath(value)) {
+      error = "Not a full path: ";
+    } else {
+      *values[i - 5] = value;
+    }
     // The first fault is reported; the rest is still read, so a
     // /VERYSILENT or /LOG after it is known.
-    if (line.Error.IsEmpty()) line.Error = error;
+    if (error && line.Error.IsEmpty()) line.Error = error + word;
   }
   if (line.VerySilent) line.SuppressBoxes = true;
   return line.Error.IsEmpty();

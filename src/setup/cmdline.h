@@ -37,7 +37,7 @@ struct TCommandLine {
 // Switches begin with "/" or "-" and are read without regard to case; the
 // last of a repeated switch counts. False, with Error set to the first
 // fault, on an unknown switch or a malformed value: an empty value, a /DIR that is not a full
-// path (drive or network) or a /LANG that is not a code of letters.
+// path (drive or network).
 bool ParseCommandLine(const char* arguments, TCommandLine& line);
 
 // The arguments of a whole command line: what follows the program's name,

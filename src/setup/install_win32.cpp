@@ -53,12 +53,8 @@ String Expand(const String& text) {
 // /VERYSILENT keeps the messages for the run log only.
 void ShowMessage(int id) {
   String text = ReportRunaway(MessageString(SessionTexts(), id));
-  RunLog(text);
+  RunLog("", text);
   if (!Session().Options.VerySilent) ShowMessageWindow(text, kMessageMs);
-}
-
-int KeepNewerFile(void*, const String&) {
-  return kKeepInstalled;
 }
 
 // The stores opened while this stands keep the quotes around values, so the
@@ -120,11 +116,10 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   phase.TotalSize = totalSize;
   // Unasked, a version conflict keeps the newer file, which is the
   // installed one.
-  if (session.Options.SuppressBoxes) phase.AskConflict = KeepNewerFile;
+  if (session.Options.SuppressBoxes) phase.Choice = kKeepAllInstalled;
   // Without a window there is no page to wait on and nothing to cancel
   // with: the phase runs right here.
   if (session.Options.VerySilent) {
-    phase.Choice = kKeepInstalled;
     return ArchivePass(phase) && ExternalPass(phase);
   }
   TInstallWorker worker;
@@ -182,7 +177,7 @@ bool RunInstall(TPageRun& pages) {
   if (FaultPending()) return false;
 
   session.InstallPath = Expand(session.InstallPath);
-  RunLog("Destination folder: " + session.InstallPath);
+  RunLog("Destination folder: ", session.InstallPath);
   ForceFolderLogged(installLog, session.InstallPath);
   if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {
     ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));

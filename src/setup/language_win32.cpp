@@ -94,7 +94,10 @@ void ChooseLanguage() {
   StringList installed;
   InstalledLanguages(installed);
   String offered = ReadIniString(session.ConfigFile, "Config", "Languages", String());
-  SetLanguage(MatchLanguages(offered, installed, UserDefaultLanguage(), session.Languages));
+  // A language the command line names comes first, when offered.
+  const String& wanted = session.Options.Lang;
+  SetLanguage(MatchLanguages(offered, installed, wanted.IsEmpty() ? UserDefaultLanguage() : wanted,
+                             session.Languages));
 }
 
 }  // namespace osin

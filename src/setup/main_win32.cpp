@@ -19,15 +19,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   bool parsed = ParseCommandLine(arguments, options);
   if (!options.LogFile.IsEmpty() && !OpenRunLog(options.LogFile)) {
     parsed = false;
-    options.Error = "Cannot write the log file " + options.LogFile;
+    options.Error = "Cannot write: " + options.LogFile;
   }
   SetUnattendedBoxes(options.LogFile.IsEmpty() ? nullptr : RunLog, options.SuppressBoxes);
-  RunLog(String("Setup started with: ") + arguments);
+  RunLog("Command line:", arguments);
   int code = 1;
   if (!parsed) {
     // Nothing on the machine has changed yet.
     if (options.VerySilent) {
-      RunLog("Error: " + options.Error);
+      RunLog("Error: ", options.Error);
     } else {
       ErrorBox(options.Error + "\r\n\r\n" + kSwitchesHelp);
     }
@@ -44,13 +44,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // temporary folder is already gone when the user reads it.
     if (FaultPending()) ErrorBox(TakeFault());
     bool restartLeft = session.NeedReboot && options.NoRestart;
-    if (done && restartLeft)
-      RunLog("A restart is needed to finish the installation; /NORESTART left it out.");
-    RunLog(done ? "Installation done." : "Installation not done.");
+    if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", String());
+    RunLog(done ? "Installed." : "Not installed.", String());
     // An interactive run ends with 0 whatever happened: its user saw how.
     code = options.Unattended() ? UnattendedExitCode(session.Stage, done, session.Cancelled, restartLeft) : 0;
   }
-  RunLog(String::Format("Exit code %d", code));
+  RunLog("Exit code ", IntToStr(code));
   CloseRunLog();
   return code;
 }

@@ -110,7 +110,7 @@ bool ExtractPresetup() {
   } else {
     ok = ExtractEntries(window, required);
   }
-  if (window) DestroyWindow(window);
+  DestroyWindow(window);
   return ok;
 }
 

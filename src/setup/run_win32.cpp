@@ -107,34 +107,15 @@ void ReadRunSettings(TSetupSession& session) {
   if (!session.Options.Dir.IsEmpty()) session.InstallPath = StripBackslash(session.Options.Dir);
 }
 
-// /LANG names one of the languages the language page would offer.
-bool TakeLanguageSwitch(TSetupSession& session) {
-  const String& code = session.Options.Lang;
-  if (code.IsEmpty()) return true;
-  String offered;
-  for (int i = 0; i < session.Languages.Count(); ++i) {
-    String name = session.Languages.Name(i);
-    if (SameText(name, code)) {
-      SetLanguage(name);
-      return true;
-    }
-    offered += " " + name;
-  }
-  ErrorBox("This setup does not offer the language " + code + ". Offered:" + offered);
-  return false;
-}
-
-// An unattended run has no password page: the password given is tried
-// before anything is installed, and a setup that needs one and got none
-// says so instead of failing on its first enciphered file. An attended run
-// only finds it filled in on the password page.
+// An unattended run has no password page: the password given (or none)
+// is tried before anything is installed, rather than failing on the first
+// enciphered file. An attended run only finds it filled in on the page.
 bool TakePasswordSwitch(TSetupSession& session) {
-  const String& password = session.Options.Password;
-  session.ArchivePassword = password;
-  if (!session.Options.Unattended() || TestArchivePassword(session.SourceFile, password, session.PresetupDir))
+  session.ArchivePassword = session.Options.Password;
+  if (!session.Options.Unattended() ||
+      TestArchivePassword(session.SourceFile, session.ArchivePassword, session.PresetupDir))
     return true;
-  if (!FaultPending())
-    ErrorBox(password.IsEmpty() ? String("This setup needs its password: /PASSWORD=...") : Message(12));
+  if (!FaultPending()) ErrorBox(Message(12));
   return false;
 }
 
@@ -211,8 +192,14 @@ void RunConfiguredSetup(TSetupSession& session) {
   LoadDisplayBitmaps(session);
   BuildDisplayFonts(session);
   ChooseLanguage();
-  if (FaultPending() || !TakeLanguageSwitch(session)) return;
-  RunLog("Language: " + session.Language);
+  if (FaultPending()) return;
+  // /LANG names one of the languages the language page would offer.
+  const String& code = session.Options.Lang;
+  if (!code.IsEmpty() && !SameText(code, session.Language)) {
+    ErrorBox("Language not offered: " + code);
+    return;
+  }
+  RunLog("Language: ", session.Language);
   if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", String()), OSVersion())) {
     WarningBox(Message(13));
     return;
@@ -255,7 +242,7 @@ bool RunSetup() {
   // line: started as "setup" from a console the first word names no folder
   // and no extension.
   session.SourceFile = ProgramFile();
-  session.ConfirmCancel = !session.Options.SuppressBoxes;
+  session.ConfirmCancel = true;
   InitCommonControls();
   SetExtraBoxFlags(kBoxSetForeground);
   session.MainIcon = LoadIconA(GetModuleHandleA(nullptr), IDI_MAINICON);
