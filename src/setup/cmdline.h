@@ -36,8 +36,8 @@ struct TCommandLine {
 // but for a run right before a quote, which is halved, rounding up.
 // Switches begin with "/" or "-" and are read without regard to case; the
 // last of a repeated switch counts. False, with Error set to the first
-// fault, on an unknown switch or a malformed value: an empty value, a /DIR that is not a full
-// path (drive or network).
+// fault, on an unknown switch or a malformed value: an empty value, or a
+// /DIR that is not a full path (drive or network).
 bool ParseCommandLine(const char* arguments, TCommandLine& line);
 
 // The arguments of a whole command line: what follows the program's name,
