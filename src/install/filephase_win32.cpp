@@ -9,6 +9,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/runlog.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 #include "ui/msgbox.h"
@@ -163,9 +164,10 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
 
-// Whether the file to install must give way to the installed one (step 5).
-bool KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, const String& target,
-                   int flags) {
+// Why the file to install must give way to the installed one (step 5), as
+// the run log's words, or null when it is written.
+const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, const String& target,
+                          int flags) {
   String version;
   uint32_t date = 0;
   if (archive) {
@@ -178,16 +180,18 @@ bool KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, con
   if (IsInstalledNewer(version, target, date)) {
     // Keep-installed (16) decides alone: no answer given for another file
     // may overwrite it.
-    if (flags & kKeepNewer) return true;
+    const char* newer = "Skipped, newer installed: ";
+    if (flags & kKeepNewer) return newer;
     if (phase.Choice != kReplaceAll && phase.Choice != kKeepAllInstalled) {
       RefreshPage(phase, true);
       phase.Choice = phase.AskConflict
                          ? phase.AskConflict(phase.AskContext, target)
                          : AskVersionConflict(phase.ConflictOwner, target, *phase.Texts, phase.Signals);
     }
-    return phase.Choice != kReplace && phase.Choice != kReplaceAll;
+    return phase.Choice != kReplace && phase.Choice != kReplaceAll ? newer : nullptr;
   }
-  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize;
+  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize ? "Skipped, same: "
+                                                                                      : nullptr;
 }
 
 // A folder's identity on its volume, to recognise a folder met again
@@ -272,6 +276,7 @@ bool PhaseCancelled(TFilePhase& phase) {
 
 bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool external) {
   bool skip = true;
+  const char* why = nullptr;
   int flags = 0;
   bool logged = true;
   phase.FileSize = external ? FileSizeOf(name) : int64_t(archive->Header.UnpackedSize);
@@ -290,8 +295,10 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       CannotWrite(phase, name);
       return false;
     }
-    if ((flags & kOnlyIfMissing) && EntryExists(target)) skip = true;
-    if (!skip && !(flags & kNoVersionCheck)) skip = KeepInstalled(phase, archive, name, target, flags);
+    if ((flags & kOnlyIfMissing) && EntryExists(target)) why = "Skipped, exists: ";
+    if (!why && !(flags & kNoVersionCheck)) why = KeepInstalled(phase, archive, name, target, flags);
+    skip = why != nullptr;
+    if (skip) RunLog(why, target);
   }
 
   ShowAction(phase, skip ? kSkippingText : external ? kCopyingText : kExtractingText, PathFileName(target));
@@ -307,6 +314,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
     if (ok) {
+      RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
       Array<String> fields;
       if (flags & kRegisterServer) {

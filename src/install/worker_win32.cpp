@@ -24,7 +24,6 @@ unsigned long __stdcall TInstallWorker::Main(void* context) {
   TInstallWorker& worker = Of(context);
   if (worker.idle_) return 0;
   TFilePhase& phase = *worker.phase_;
-  phase.Choice = kKeepInstalled;
   bool ok = ArchivePass(phase) && ExternalPass(phase);
   RefreshPage(phase, true);
   Sleep(kLastLookMs);

@@ -41,7 +41,8 @@ String MatchLanguages(const String& configured, const StringList& installed, con
     if (languages.ValueFromIndex(i).IsEmpty()) languages.Delete(i);
   }
   if (languages.IsEmpty()) languages.Add("ENU=English (USA)");
-  return languages.IndexOfName(userDefault) >= 0 ? userDefault : languages.Name(0);
+  int entry = languages.IndexOfName(userDefault);
+  return languages.Name(entry >= 0 ? entry : 0);
 }
 
 }  // namespace osin

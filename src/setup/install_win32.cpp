@@ -15,6 +15,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "setup/presetup.h"
@@ -49,8 +50,11 @@ String Expand(const String& text) {
   return ReportRunaway(ExpandString(text, Session().Variables));
 }
 
+// /VERYSILENT keeps the messages for the run log only.
 void ShowMessage(int id) {
-  ShowMessageWindow(ReportRunaway(MessageString(SessionTexts(), id)), kMessageMs);
+  String text = ReportRunaway(MessageString(SessionTexts(), id));
+  RunLog("", text);
+  if (!Session().Options.VerySilent) ShowMessageWindow(text, kMessageMs);
 }
 
 // The stores opened while this stands keep the quotes around values, so the
@@ -114,6 +118,14 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   phase.ConflictOwner = session.MainWindow;
   phase.NeedReboot = &session.NeedReboot;
   phase.TotalSize = totalSize;
+  // Unasked, a version conflict keeps the newer file, which is the
+  // installed one.
+  if (session.Options.SuppressBoxes) phase.Choice = kKeepAllInstalled;
+  // Without a window there is no page to wait on and nothing to cancel
+  // with: the phase runs right here.
+  if (session.Options.VerySilent) {
+    return ArchivePass(phase) && ExternalPass(phase);
+  }
   TInstallWorker worker;
   // Without a worker nothing would ever end the page.
   if (!worker.Create(phase)) {
@@ -133,7 +145,9 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   pages.Worker = nullptr;
   // A page that never opened has ended its held worker through Start; one
   // that did has had the worker's last message.
-  return worker.Finish();
+  bool done = worker.Finish();
+  session.Cancelled = worker.Signals().Cancel != 0;
+  return done;
 }
 
 }  // namespace
@@ -167,6 +181,7 @@ bool RunInstall(TPageRun& pages) {
   if (FaultPending()) return false;
 
   session.InstallPath = Expand(session.InstallPath);
+  RunLog("Destination folder: ", session.InstallPath);
   ForceFolderLogged(installLog, session.InstallPath);
   if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {
     ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));

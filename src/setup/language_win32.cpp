@@ -57,6 +57,8 @@ void BuildRunVariables() {
                                  session.ConfigFile, session.Language},
                  runaways);
   for (int i = 0; i < runaways.Count(); ++i) ErrorBox(RunawayMessage(runaways[i]));
+  // As if chosen on the program group page, which still shows it.
+  if (!session.Options.Group.IsEmpty()) SetVariable(session.Variables, "ProgramGroup", session.Options.Group);
 }
 
 void SetLanguage(const String& code) {
@@ -92,7 +94,10 @@ void ChooseLanguage() {
   StringList installed;
   InstalledLanguages(installed);
   String offered = ReadIniString(session.ConfigFile, "Config", "Languages", String());
-  SetLanguage(MatchLanguages(offered, installed, UserDefaultLanguage(), session.Languages));
+  // A language the command line names comes first, when offered.
+  const String& wanted = session.Options.Lang;
+  SetLanguage(MatchLanguages(offered, installed, wanted.IsEmpty() ? UserDefaultLanguage() : wanted,
+                             session.Languages));
 }
 
 }  // namespace osin

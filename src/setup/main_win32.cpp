@@ -3,21 +3,53 @@
 
 #include "platform/fault.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/shelllink.h"
 #include "setup/run.h"
+#include "setup/session.h"
 #include "ui/msgbox.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  using namespace osin;
   // Classified before any second thread can exist.
-  osin::OSVersion();
-  // Shortcuts are made on this thread; the shell's execution of programs
-  // wants COM too.
-  osin::StartCom();
-  osin::RunSetup();
-  osin::EndCom();
-  // A failure that ended the run is shown after the clean-up, so the
-  // temporary folder is already gone when the user reads it.
-  if (osin::FaultPending()) osin::ErrorBox(osin::TakeFault());
-  // Whatever happened, the process ends with 0.
-  return 0;
+  OSVersion();
+  TSetupSession& session = Session();
+  TCommandLine& options = session.Options;
+  const char* arguments = SkipProgramName(GetCommandLineA());
+  bool parsed = ParseCommandLine(arguments, options);
+  if (!options.LogFile.IsEmpty() && !OpenRunLog(options.LogFile)) {
+    parsed = false;
+    options.Error = "Cannot write: " + options.LogFile;
+  }
+  SetUnattendedBoxes(options.LogFile.IsEmpty() ? nullptr : RunLog, options.SuppressBoxes);
+  RunLog("Command line:", arguments);
+  int code = 1;
+  if (!parsed) {
+    // Nothing on the machine has changed yet.
+    if (options.VerySilent) {
+      RunLog("Error: ", options.Error);
+    } else {
+      ErrorBox(options.Error + "\r\n\r\n" + kSwitchesHelp);
+    }
+  } else if (options.Help) {
+    ShowBox(nullptr, "Setup", kSwitchesHelp, MB_ICONINFORMATION | kBoxTaskModal);
+    code = 0;
+  } else {
+    // Shortcuts are made on this thread; the shell's execution of programs
+    // wants COM too.
+    StartCom();
+    bool done = RunSetup();
+    EndCom();
+    // A failure that ended the run is shown after the clean-up, so the
+    // temporary folder is already gone when the user reads it.
+    if (FaultPending()) ErrorBox(TakeFault());
+    bool restartLeft = session.NeedReboot && options.NoRestart;
+    if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", String());
+    RunLog(done ? "Installed." : "Not installed.", String());
+    // An interactive run ends with 0 whatever happened: its user saw how.
+    code = options.Unattended() ? UnattendedExitCode(session.Stage, done, session.Cancelled, restartLeft) : 0;
+  }
+  RunLog("Exit code ", IntToStr(code));
+  CloseRunLog();
+  return code;
 }

@@ -89,8 +89,11 @@ bool ExtractEntries(HWND window, int64_t required) {
 }  // namespace
 
 bool ExtractPresetup() {
-  HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), DLG_PRESETUP, nullptr, NoDialogProc, 0);
-  if (!window) {
+  // /VERYSILENT shows no window, this one neither.
+  bool shown = !Session().Options.VerySilent;
+  HWND window =
+      shown ? CreateDialogParamA(GetModuleHandleA(nullptr), DLG_PRESETUP, nullptr, NoDialogProc, 0) : nullptr;
+  if (shown && !window) {
     ErrorBox("Cannot create init window!");
     return false;
   }

@@ -8,6 +8,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/security.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -73,7 +74,7 @@ void CleanUp(TSetupSession& session) {
     session.MainWindow = nullptr;
   }
   DeleteTree(StripBackslash(session.PresetupDir), true);
-  if (session.InstallSucceeded && session.NeedReboot) RebootSystem(false);
+  if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart) RebootSystem(false);
 }
 
 // Running out of memory cannot unwind to the end of the run; the clean-up
@@ -102,6 +103,20 @@ void ReadRunSettings(TSetupSession& session) {
       ReadIniBool(file, kConfig, "Uninstall", false) && FileExists(session.PresetupDir + "UnOsin.exe");
   session.CheckAdminRights = ReadIniBool(file, kConfig, "CheckAdminRights", false);
   session.NeedReboot = ReadIniBool(file, kConfig, "NeedReboot", false);
+  // Taken as if typed on the destination page, which still shows it.
+  if (!session.Options.Dir.IsEmpty()) session.InstallPath = StripBackslash(session.Options.Dir);
+}
+
+// An unattended run has no password page: the password given (or none)
+// is tried before anything is installed, rather than failing on the first
+// enciphered file. An attended run only finds it filled in on the page.
+bool TakePasswordSwitch(TSetupSession& session) {
+  session.ArchivePassword = session.Options.Password;
+  if (!session.Options.Unattended() ||
+      TestArchivePassword(session.SourceFile, session.ArchivePassword, session.PresetupDir))
+    return true;
+  if (!FaultPending()) ErrorBox(Message(12));
+  return false;
 }
 
 bool RunPreRunApps(TSetupSession& session) {
@@ -145,14 +160,21 @@ void RunFinalPage(TSetupSession& session, TPageRun& run) {
   RunDialogSequence(run);
 }
 
+// An unattended run shows no page but the progress page.
 void RunPages(TSetupSession& session) {
   TPageRun run = PageRunOf(session);
+  bool attended = !session.Options.Unattended();
   session.DialogSequence.Clear();
-  AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false, true,
-               session.DialogSequence);
+  if (attended)
+    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false,
+                 true, session.DialogSequence);
   bool ok = RunDialogSequence(run) && !FaultPending();
-  if (ok) ok = RunInstall(run);
-  if (ok && !FaultPending()) {
+  session.Cancelled = !ok;
+  if (ok) {
+    session.Stage = kStageInstalling;
+    ok = RunInstall(run);
+  }
+  if (ok && !FaultPending() && attended) {
     session.DialogSequence.Clear();
     AddListItems(ReadIniString(session.ConfigFile, kConfig, "PostInstallDialogSequence", String()), false,
                  true, session.DialogSequence);
@@ -160,7 +182,7 @@ void RunPages(TSetupSession& session) {
     ok = RunDialogSequence(run);
   }
   session.InstallSucceeded = ok;
-  if (!FaultPending()) RunFinalPage(session, run);
+  if (!FaultPending() && attended) RunFinalPage(session, run);
 }
 
 // Everything after the control files are unpacked.
@@ -171,12 +193,23 @@ void RunConfiguredSetup(TSetupSession& session) {
   BuildDisplayFonts(session);
   ChooseLanguage();
   if (FaultPending()) return;
+  // /LANG names one of the languages the language page would offer.
+  const String& code = session.Options.Lang;
+  if (!code.IsEmpty() && !SameText(code, session.Language)) {
+    ErrorBox("Language not offered: " + code);
+    return;
+  }
+  RunLog("Language: ", session.Language);
   if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", String()), OSVersion())) {
     WarningBox(Message(13));
     return;
   }
   if (!AdminCheckPasses(session.CheckAdminRights, IsAdmin, SessionTexts())) return;
-  ShowBackground(session);
+  if (!TakePasswordSwitch(session)) return;
+  if (!session.Options.Unattended()) ShowBackground(session);
+  session.Stage = kStagePages;
+  // A program run first that refuses ends the run as a cancel would.
+  session.Cancelled = true;
   if (!RunPreRunApps(session) || FaultPending()) return;
   BuildRunVariables();
   RunPages(session);

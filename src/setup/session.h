@@ -10,6 +10,7 @@
 #include "config/language.h"
 #include "platform/str.h"
 #include "platform/strlist.h"
+#include "setup/cmdline.h"
 #include "ui/font.h"
 #include "ui/mainwindow.h"
 
@@ -69,6 +70,12 @@ struct TSetupSession {
   // [Config] Uninstall with UnOsin.exe among the control files: the
   // uninstaller is copied and registered.
   bool RegisterUninstall = false;
+  // The switches of the command line.
+  TCommandLine Options;
+  // How far the run came (TRunStage), and whether it ended by a cancel
+  // (the user's, or a program run first that refused).
+  int Stage = kStageStarting;
+  bool Cancelled = false;
   // Page names for the page sequence runner.
   StringList DialogSequence;
   // The background's bitmap lines, each with its bitmap (owned).

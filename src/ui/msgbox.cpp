@@ -11,6 +11,8 @@ struct BoxState {
   uint32_t extraFlags = 0;
   BoxHook hook = nullptr;
   void* hookContext = nullptr;
+  void (*log)(const char* kind, const String& text) = nullptr;
+  bool suppress = false;
 };
 
 BoxState& State() {
@@ -45,7 +47,12 @@ String ReportRunaway(const Expanded& expansion) {
 
 int ShowBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {
   const BoxState& state = State();
+  // The kind of box, not its caption (the program's name by then), tells
+  // the log's reader what happened.
+  static const char* const kKinds[] = {"Box: ", "Error: ", "Question: ", "Warning: "};
+  if (state.log) state.log(kKinds[(flags >> 4) & 3], text);
   if (state.hook) return state.hook(state.hookContext, caption, text, flags);
+  if (state.suppress) return (flags & kBoxYesNo) ? kBoxResultYes : kBoxResultOk;
   return ShowSystemBox(owner, caption, text, flags);
 }
 
@@ -55,6 +62,11 @@ void SetMessageCaption(const String& caption) {
 
 void SetExtraBoxFlags(uint32_t flags) {
   State().extraFlags = flags;
+}
+
+void SetUnattendedBoxes(void (*log)(const char* kind, const String& text), bool suppress) {
+  State().log = log;
+  State().suppress = suppress;
 }
 
 void SetBoxHook(BoxHook hook, void* context) {

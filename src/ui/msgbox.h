@@ -57,6 +57,11 @@ void SetExtraBoxFlags(uint32_t flags);
 // goes to 0 in that direction.
 void CenterOnScreen(HWND__* window);
 
+// Unattended runs: every box's caption and text go to Log (when given)
+// and, with Suppress, no box is shown: it takes its default answer (OK, or
+// Yes of a yes/no question) at once.
+void SetUnattendedBoxes(void (*log)(const char* kind, const String& text), bool suppress);
+
 // Receives every box instead of the screen while it is installed.
 using BoxHook = int (*)(void* context, const String& caption, const String& text, uint32_t flags);
 // Installs Hook (null removes it).

@@ -20,6 +20,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import install  # noqa: E402
+import unattended  # noqa: E402
 import uninstall  # noqa: E402
 import pixels  # noqa: E402
 import rarcraft  # noqa: E402
@@ -599,13 +600,22 @@ def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
 
+def unattended_demo():
+    unattended.unattended_demo(pack_folder, temp_entries)
+
+
+def unattended_silent():
+    unattended.unattended_silent(noise, temp_entries)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setup, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
                                      install_hard_cases, install_cancelled, install_target_in_use,
-                                     install_system_changes, install_bad_input, uninstall_demo)}
+                                     install_system_changes, install_bad_input, uninstall_demo,
+                                     unattended_demo, unattended_silent)}
 
 
 def main(args):

@@ -1,0 +1,51 @@
+#include "platform/runlog.h"
+
+#include "platform/file.h"
+
+namespace osin {
+
+namespace {
+
+const int kBlock = 16384;
+
+struct RunLogState {
+  FileHandle file = InvalidFileHandle();
+  String pending;
+};
+
+RunLogState& State() {
+  static RunLogState state;
+  return state;
+}
+
+void WritePending(RunLogState& state) {
+  FileWrite(state.file, state.pending.Data(), state.pending.Length());
+  state.pending = String();
+}
+
+}  // namespace
+
+bool OpenRunLog(const String& path) {
+  RunLogState& state = State();
+  CloseRunLog();
+  state.file = OpenFileHandle(path, kFileWrite, kShareRead, kAttrNormal, kCreateAlways);
+  return IsOpenFile(state.file);
+}
+
+void RunLog(const char* text, const String& more) {
+  RunLogState& state = State();
+  if (!IsOpenFile(state.file)) return;
+  state.pending += text;
+  state.pending += more;
+  state.pending += "\r\n";
+  if (state.pending.Length() >= kBlock) WritePending(state);
+}
+
+void CloseRunLog() {
+  RunLogState& state = State();
+  if (!IsOpenFile(state.file)) return;
+  WritePending(state);
+  CloseFileHandle(state.file);
+}
+
+}  // namespace osin

@@ -1,0 +1,207 @@
+"""End-to-end scenarios of unattended installs: the setup program started
+with switches the way an administrator's tool starts it, without the
+driver, and judged by its exit code, its run log and what it left."""
+import glob
+import os
+import shutil
+import subprocess
+import time
+
+import harness
+import install
+import wizard
+
+FOLDER = "C:\\Osin Test\\Unattended, Inc"
+GROUP = "Unattended Group"
+RUS_PROGRAM = "Osin Demo"
+
+
+def expect(condition, why):
+    if not condition:
+        raise harness.ScenarioFailed(why)
+
+
+def run_setup(setup, name, *switches):
+    """Runs SETUP with SWITCHES and a run log; (exit code, log lines)."""
+    log = os.path.join(harness.build.out, "unattended", name + ".log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    if os.path.exists(log):
+        os.remove(log)
+    args = [harness.WINE_RUN, setup] + list(switches) + ["/LOG=" + harness.windows_path(log)]
+    code = subprocess.run(args, timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    lines = []
+    if os.path.exists(log):
+        with open(log, encoding="cp1251") as f:
+            lines = f.read().splitlines()
+    return code, lines
+
+
+def expect_run(setup, name, switches, code, needed):
+    """The run ends with CODE and its log holds every line of NEEDED (a
+    line ending in "..." stands for any line beginning with it)."""
+    got, lines = run_setup(setup, name, *switches)
+    for line in needed:
+        found = any(l.startswith(line[:-3]) for l in lines) if line.endswith("...") else line in lines
+        expect(found, "%s: no line %r in the run log %r" % (name, line, lines))
+    expect(got == code, "%s: exit code %s, expected %s; log %r" % (name, got, code, lines))
+    expect(lines[-1:] == ["Exit code %d" % code], "%s: log ends %r" % (name, lines[-1:]))
+    return lines
+
+
+def machine_untouched(name):
+    expect(not os.path.exists(install.drive_c("Osin Test")), "%s: the destination was made" % name)
+    expect(install.reg_values(install.DEMO_KEY) is None, "%s: the registry was changed" % name)
+
+
+def group_shortcuts(project):
+    """The demo's shortcut goes to the program group the user names."""
+    script = os.path.join(project, "Presetup", "System.ins")
+    with open(script, encoding="cp1252") as f:
+        text = f.read()
+    with open(script, "w", encoding="cp1252", newline="") as f:
+        f.write(text.replace("%ProgramsMenu%\\%ProgramName%", "%ProgramsMenu%\\%ProgramGroup%"))
+
+
+def edited_config(project, old, new):
+    config = os.path.join(project, "Presetup", "Osin.ini")
+    with open(config, "rb") as f:
+        data = f.read()
+    expect(old in data, "the demo's Osin.ini has no %r" % old)
+    with open(config, "wb") as f:
+        f.write(data.replace(old, new, 1))
+
+
+def unattended_demo(pack_folder, temp_entries):
+    """The demo installed with /VERYSILENT: wrong switches, an unoffered
+    language and a missing or wrong password each end with 1 before the
+    machine is touched; the real run installs in Russian into the folder
+    and group given; a second run over it keeps the newer and the same
+    files and leaves the restart it needs to the caller (8); a refusing
+    program run first gives 2, an unusable destination 4."""
+    install.undo_demo()
+    before = temp_entries()
+    secret = ["--solid", "--password", wizard.PASSWORD]
+    setup = pack_folder("unattended", install.demo_project("unattended", group_shortcuts), secret)
+    quiet = "/VERYSILENT"
+    key = "/PASSWORD=" + wizard.PASSWORD
+    for name, switches, line in (
+            ("bad_switch", [quiet, "/BOGUS", key], "Error: Unknown switch: /BOGUS"),
+            ("relative_dir", ["/DIR=Apps\\Demo", quiet], "Error: Not a full path: /DIR=Apps\\Demo"),
+            ("no_language", [quiet, "/LANG=DEU", key], "Error: Language not offered: DEU"),
+            ("no_password", [quiet], "Error: Incorrect password!"),
+            ("wrong_password", [quiet, "/PASSWORD=wrong", "/LANG=ENU"], "Error: Incorrect password!")):
+        expect_run(setup, name, switches, 1, [line])
+        machine_untouched(name)
+
+    data = install.DEMO_DATA
+    files = [FOLDER + "\\" + n for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
+    expect_run(setup, "installed", [quiet, "/DIR=" + FOLDER + "\\", "/GROUP=" + GROUP, "/LANG=rus", key], 0,
+               ["Command line: ...", "Language: RUS", "Destination folder: " + FOLDER] +
+               ["Written: " + f for f in files] + ["Installed."])
+    target = install.drive_c("Osin Test", "Unattended, Inc")
+    for rel in ("readme.txt", os.path.join("Docs", "manual.txt"), "OsinMark.ttf"):
+        with open(os.path.join(data, rel), "rb") as a, open(os.path.join(target, rel), "rb") as b:
+            expect(a.read() == b.read(), "%s differs" % rel)
+    values = install.reg_values(install.DEMO_KEY) or {}
+    expect(values.get("InstallPath", (None, None))[1] == FOLDER, "registry values %r" % values)
+    links = [m for menu in wizard.programs_menus() for m in glob.glob(os.path.join(menu, GROUP, "*.lnk"))]
+    expect(len(links) == 1, "shortcuts in the group: %r" % links)
+
+    # The second run: the readme changed and dated later stays, the rest is
+    # the same; the configuration now wants a restart.
+    readme = os.path.join(target, "readme.txt")
+    with open(readme, "wb") as f:
+        f.write(b"edited by the user\r\n")
+    later = time.time() + 86400 * 365
+    os.utime(readme, (later, later))
+    project = install.demo_project("unattended_again", group_shortcuts)
+    edited_config(project, b"NeedReboot=0", b"NeedReboot=1")
+    again = pack_folder("unattended_again", project, secret)
+    expect_run(again, "again", [quiet, "/NORESTART", "/DIR=" + FOLDER, key], 8,
+               ["Skipped, newer installed: " + files[0],
+                "Skipped, same: " + files[1],
+                "Restart needed, left out by /NORESTART."])
+    with open(readme, "rb") as f:
+        expect(f.read() == b"edited by the user\r\n", "the newer installed readme was replaced")
+
+    project = install.demo_project("unattended_refused")
+    edited_config(project, b"[Config]", b"[PreRunApp]\r\nRefuse=cmd.exe,/c exit 1,,0\r\n[Config]")
+    refused = pack_folder("unattended_refused", project, secret)
+    expect_run(refused, "refused", [quiet, key], 2, ["Not installed."])
+    # A destination on a drive that does not exist: the installation began
+    # and failed, and the log says why.
+    expect_run(setup, "no_drive", [quiet, key, "/DIR=Q:\\Nowhere"], 4,
+               ["Destination folder: Q:\\Nowhere", "Error: Insufficient free disk space!"])
+
+    for menu in wizard.programs_menus():
+        shutil.rmtree(os.path.join(menu, GROUP), ignore_errors=True)
+    install.undo_demo()
+    left = temp_entries() - before
+    expect(not left, "left in the temporary folder: %s" % sorted(left))
+    for name in ("unattended", "unattended_again", "unattended_refused"):
+        os.remove(os.path.join(os.path.dirname(setup), name + ".exe"))
+
+
+def unattended_silent(noise, temp_entries):
+    """/SILENT shows the progress page alone, no background and no other
+    page; with /SUPPRESSMSGBOXES its Cancel needs no answer and ends the
+    run with 5, the installed file whole. /? lists the switches (0); an
+    unknown switch names itself in a box over that list and ends with 1,
+    the machine untouched."""
+    before = temp_entries()
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    project = os.path.join(harness.build.out, "projects", "unattended_big")
+    shutil.rmtree(project, ignore_errors=True)
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Big\r\nInsFiles=Big\r\n"
+              b"PreInstallDialogSequence=DLG_WELCOME,DLG_DIR\r\n[Variables]\r\nProgramName=Big Case\r\n")
+    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language),
+                       ("Presetup/Big.ins", b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"),
+                       ("Data/big.bin", noise(4 << 20, 18) * 60)):
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = os.path.join(harness.build.out, "projects", "unattended_big.exe")
+    subprocess.run([install_pack(), "build", project, "-o", setup, "--stub", harness.build.osin, "-0"],
+                   check=True, stdout=subprocess.DEVNULL)
+    shutil.rmtree(project, ignore_errors=True)
+    folder = install.drive_c("Osin Test", "Big")
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    os.makedirs(folder)
+    old = b"the installed file\r\n" * 1000
+    with open(os.path.join(folder, "big.bin"), "wb") as f:
+        f.write(old)
+    log = os.path.join(harness.build.out, "unattended", "silent.log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    start = "start %s /SILENT /SUPPRESSMSGBOXES /LOG=%s" % (harness.windows_path(setup), harness.windows_path(log))
+    t = harness.run_scenario("unattended_silent", [start, "wait-text Extracting big.bin 120000",
+                                                   "press %d" % wizard.CANCEL, "wait-exit 60000"])
+    t.expect(t.exit_code == 5, "exit code %s, expected 5" % t.exit_code)
+    t.expect(not t.seen(cls="OsinMainWindow"), "the background was shown")
+    t.expect(not [w for w in t.windows if any("Welcome" in c[1] for c in w.controls.values())],
+             "a page before the installation was shown")
+    t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        t.expect(f.read() == old, "the installed file changed")
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    t.expect(lines[-2:] == ["Not installed.", "Exit code 5"], "log ends %r" % lines[-2:])
+
+    t = harness.run_scenario("unattended_help", ["start %s /?" % harness.windows_path(setup),
+                                                 "wait-window Setup 60000", "press 1 Setup", "wait-exit 60000"])
+    t.expect(t.exit_code == 0, "/? ended with %s" % t.exit_code)
+    t.expect(any("/VERYSILENT" in b and "/NORESTART" in b for b in t.message_boxes()), "boxes %r" % t.message_boxes())
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    t = harness.run_scenario("unattended_bad", ["start %s /SILENT /DIR=C:\\Osin Test\\Big" % harness.windows_path(setup),
+                                                "wait-window Error 60000", "press 1 Error", "wait-exit 60000"])
+    t.expect(t.exit_code == 1, "a bad switch ended with %s" % t.exit_code)
+    boxes = t.message_boxes()
+    t.expect(len(boxes) == 1 and boxes[0].startswith("Unknown switch: Test\\Big\r\n\r\n/SILENT, /VERYSILENT"), "boxes %r" % boxes)
+    t.expect(not os.path.exists(install.drive_c("Osin Test")), "the bad switch changed the machine")
+    os.remove(setup)
+    left = temp_entries() - before
+    t.expect(not left, "left in the temporary folder: %s" % sorted(left))
+
+
+def install_pack():
+    return os.path.join(harness.NATIVE, "tools", "pack", "osin-pack")
