@@ -142,19 +142,20 @@ endfunction()
 # exceptions) rather than shipped as DLLs, whole-program optimization for
 # size at the link, no relocation section (the program always loads at its
 # preferred base), and the program's own entry instead of the C runtime's
-# start-up code. On x86_64 the thread-local storage directory is linked in
-# by name: without it that linker crashes on a link-time optimized program
-# without start-up code. The link map lands beside the program.
+# start-up code (so no thread-local storage support either: nothing here
+# uses it). The whole program is optimized as one partition: the optimizer
+# then sees every caller of every function, a kilobyte less than the
+# default split. The link map lands beside the program.
 function(osin_small_program target)
   target_compile_options(${target} PRIVATE ${OSIN_WARNINGS} ${OSIN_RESTRAINED} -fno-asynchronous-unwind-tables
     -fno-unwind-tables -flto)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/src/resources)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(entry -Wl,-e,OsinEntry -Wl,-u,_tls_used)
+    set(entry -Wl,-e,OsinEntry)
   else()
     set(entry -Wl,-e,_OsinEntry)
   endif()
-  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -static-libgcc -static-libstdc++ -mwindows -flto -Os
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -static-libgcc -static-libstdc++ -mwindows -flto -flto-partition=one -Os
     -Wl,--disable-reloc-section -nostartfiles ${entry} -Wl,-Map=${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
 endfunction()
 

@@ -39,8 +39,15 @@ String FormatOne(const String& format, const String& arg) {
 
 int Percent(int64_t done, int64_t size) {
   if (size <= 0) return done > 0 ? 100 : 0;
-  int64_t p = (done * 100 + size / 2) / size;
-  return p > 100 ? 100 : int(p);
+  if (done >= size) return 100;
+  if (done <= 0) return 0;
+  // Both scaled into 31 bits for the system's rounded MulDiv: a 64-bit
+  // division would link the compiler's support routine into 32-bit builds.
+  while (size > 0x7FFFFFFF) {
+    size >>= 1;
+    done >>= 1;
+  }
+  return MulDiv(int(done), 100, int(size));
 }
 
 // How often the page is brought up to date while files go by.

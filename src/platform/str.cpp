@@ -223,11 +223,20 @@ String String::TrimRight() const {
   return String(data_, n);
 }
 
+// On Windows the system runtime's own formatter, which says -1 when the
+// text did not fit; the C99 form is a wrapper that formats twice and brings
+// its own code and unwind tables into every program.
+#ifdef _WIN32
+#define OSIN_VSNPRINTF _vsnprintf
+#else
+#define OSIN_VSNPRINTF vsnprintf
+#endif
+
 String String::FormatV(const char* format, va_list args) {
   char small[256];
   va_list copy;
   va_copy(copy, args);
-  int n = vsnprintf(small, sizeof small, format, copy);
+  int n = OSIN_VSNPRINTF(small, sizeof small, format, copy);
   va_end(copy);
   if (n >= 0 && n < static_cast<int>(sizeof small)) return String(small, n);
   // The C99 form tells the size it needs; the older Windows runtime only
@@ -236,7 +245,7 @@ String String::FormatV(const char* format, va_list args) {
   for (int size = n >= 0 ? n + 1 : 1024; size <= (1 << 26); size *= 2) {
     result.SetLength(size - 1);
     va_copy(copy, args);
-    int written = vsnprintf(result.Buffer(), size, format, copy);
+    int written = OSIN_VSNPRINTF(result.Buffer(), size, format, copy);
     va_end(copy);
     if (written >= 0 && written < size) {
       result.SetLength(written);

@@ -1,4 +1,3 @@
-#include <math.h>
 #include <windows.h>
 
 #include "ui/draw.h"
@@ -9,10 +8,12 @@ namespace {
 
 // The nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4),
 // as the band edges are rounded.
+// Coordinates are far inside LONG's range, so the floor is the truncation
+// corrected below zero, without the C runtime's floor.
 LONG Nearest(double x) {
-  double below = floor(x);
-  double fraction = x - below;
-  LONG n = static_cast<LONG>(below);
+  LONG n = static_cast<LONG>(x);
+  if (n > x) --n;
+  double fraction = x - n;
   if (fraction > 0.5 || (fraction == 0.5 && (n & 1))) ++n;
   return n;
 }

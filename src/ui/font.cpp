@@ -46,7 +46,10 @@ uint8_t StyleBit(char letter) {
 
 TFontDescription ParseFontDescription(const String& text) {
   const CharSet comma(",");
-  TFontDescription font;
+  // Copied from a constant: a default-constructed description is built from
+  // a writable template, which alone would cost the program a data section.
+  static const TFontDescription kDefault;
+  TFontDescription font = kDefault;
   String face = GetField(1, text, comma);
   int faceLength = face.Length() < 31 ? face.Length() : 31;
   memcpy(font.Face, face.c_str(), faceLength);
