@@ -27,16 +27,16 @@ struct LevelParams {
 };
 constexpr LevelParams kLevels[6] = {
     {0, 0, 0, 0, false},     {4, 32, 0, 0, false},  {12, 64, 16, 0, false},
-    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 128, 0, 2, true},
+    {48, 128, 64, 0, false}, {32, 96, 0, 1, false}, {48, 257, 0, 2, true},
 };
 
 // The input is parsed and coded in segments; each segment's codes are split
 // into blocks that get their own tables when that pays.
 constexpr uint32_t kSegment = 128 * 1024;
-constexpr size_t kSplitChunk = 4096;      // codes per split candidate
+constexpr size_t kSplitChunk = 2048;      // codes per split candidate
 constexpr uint32_t kAudioChunk = 8192;    // bytes per audio split candidate
 constexpr uint32_t kAudioMinimum = 1024;  // smaller spans are not worth a mode switch
-constexpr int kOptimalWindow = 4096;      // positions per cost-based parse window
+constexpr int kOptimalWindow = 8192;      // positions per cost-based parse window
 // Padding behind every entry's last code. Other readers peek a little past
 // the last code (unar fails without it, at the end of an audio run always,
 // after an LZ code now and then); the runtime's reader looks for trailing
