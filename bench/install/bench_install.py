@@ -42,6 +42,29 @@ def files_below(folder):
     return {k: v for k, v in found.items() if k not in twice}
 
 
+def corpus_setup(work, corpus, default_path, more_config, name, options, keep_project=False):
+    """Packs the corpus solid (with OPTIONS) as the Data of a project that
+    installs every file into DEFAULT_PATH and keeps the install log an
+    uninstaller needs; MORE_CONFIG is added to its [Config]. The setup's
+    path; the project folder stays under WORK when KEEP_PROJECT."""
+    project = os.path.join(work, "project")
+    shutil.rmtree(project, ignore_errors=True)
+    os.makedirs(os.path.join(project, "Presetup"))
+    shutil.copytree(corpus, os.path.join(project, "Data"), ignore=shutil.ignore_patterns("MANIFEST"))
+    shutil.copy(os.path.join(ROOT, "examples", "demo", "Presetup", "Enu.lng"), os.path.join(project, "Presetup"))
+    with open(os.path.join(project, "Presetup", "Osin.ini"), "wb") as f:
+        f.write(b"[Config]\r\nDefaultInstallPath=" + default_path + b"\r\nInsFiles=Bench\r\n"
+                b"LogFile=%InstallPath%\\Install.log\r\n" + more_config + b"[Variables]\r\nProgramName=Corpus\r\n")
+    with open(os.path.join(project, "Presetup", "Bench.ins"), "wb") as f:
+        f.write(b"[CopyFiles]\r\nAll=%InstallPath%\r\n[All]\r\n*=\r\n")
+    setup = os.path.join(work, name)
+    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin, "--solid"] + options, check=True,
+                   stdout=subprocess.DEVNULL)
+    if not keep_project:
+        shutil.rmtree(project)
+    return setup
+
+
 def main(args):
     harness.use(args[1] if len(args) == 2 and args[0] == "--arch" else "x86_64")
     work = os.path.join(ROOT, "build", "bench", "install")
@@ -49,20 +72,9 @@ def main(args):
     if not os.path.isdir(corpus):
         subprocess.run([sys.executable, os.path.join(SHARED, "corpus", "make-corpus.py"), corpus], check=True,
                        stdout=subprocess.DEVNULL)
+    setup = corpus_setup(work, corpus, b"C:\\BenchInstall", b"PreInstallDialogSequence=\r\n", "corpus-setup.exe",
+                         ["-3"], keep_project=True)
     project = os.path.join(work, "project")
-    shutil.rmtree(project, ignore_errors=True)
-    os.makedirs(os.path.join(project, "Presetup"))
-    shutil.copytree(corpus, os.path.join(project, "Data"), ignore=shutil.ignore_patterns("MANIFEST"))
-    shutil.copy(os.path.join(ROOT, "examples", "demo", "Presetup", "Enu.lng"), os.path.join(project, "Presetup"))
-    with open(os.path.join(project, "Presetup", "Osin.ini"), "wb") as f:
-        f.write(b"[Config]\r\nDefaultInstallPath=C:\\BenchInstall\r\nInsFiles=Bench\r\n"
-                b"LogFile=%InstallPath%\\Install.log\r\nPreInstallDialogSequence=\r\n"
-                b"[Variables]\r\nProgramName=Corpus\r\n")
-    with open(os.path.join(project, "Presetup", "Bench.ins"), "wb") as f:
-        f.write(b"[CopyFiles]\r\nAll=%InstallPath%\r\n[All]\r\n*=\r\n")
-    setup = os.path.join(work, "corpus-setup.exe")
-    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin, "--solid", "-3"], check=True,
-                   stdout=subprocess.DEVNULL)
     drive = os.path.join(harness.wine_prefix(), "drive_c")
     target = os.path.join(drive, "BenchInstall")
     copy = os.path.join(drive, "BenchCopy")

@@ -26,7 +26,7 @@ ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, os.path.join(ROOT, "bench", "install"))
 import harness  # noqa: E402
-from bench_install import PACK, SHARED, files_below  # noqa: E402
+from bench_install import SHARED, corpus_setup, files_below  # noqa: E402
 
 WINE = "/usr/lib/wine/wine64"
 RUNS = int(os.environ.get("BENCH_RUNS", "3"))
@@ -49,23 +49,9 @@ def wine_env(prefix):
 
 
 def osin_setup(work, corpus):
-    """The corpus as the Data of a project that installs every file (and
-    keeps the install log an uninstaller needs), packed solid."""
-    project = os.path.join(work, "project")
-    shutil.rmtree(project, ignore_errors=True)
-    os.makedirs(os.path.join(project, "Presetup"))
-    shutil.copytree(corpus, os.path.join(project, "Data"), ignore=shutil.ignore_patterns("MANIFEST"))
-    shutil.copy(os.path.join(ROOT, "examples", "demo", "Presetup", "Enu.lng"), os.path.join(project, "Presetup"))
-    with open(os.path.join(project, "Presetup", "Osin.ini"), "wb") as f:
-        f.write(b"[Config]\r\nDefaultInstallPath=C:\\OsinDefault\r\nInsFiles=Bench\r\n"
-                b"LogFile=%InstallPath%\\Install.log\r\n[Variables]\r\nProgramName=Corpus\r\n")
-    with open(os.path.join(project, "Presetup", "Bench.ins"), "wb") as f:
-        f.write(b"[CopyFiles]\r\nAll=%InstallPath%\r\n[All]\r\n*=\r\n")
-    setup = os.path.join(work, "osin-corpus.exe")
-    subprocess.run([PACK, "build", project, "-o", setup, "--stub", harness.build.osin, "--solid"], check=True,
-                   stdout=subprocess.DEVNULL)
-    shutil.rmtree(project)
-    return setup
+    """The corpus packed solid at the default level as a project that
+    installs every file."""
+    return corpus_setup(work, corpus, b"C:\\OsinDefault", b"", "osin-corpus.exe", [])
 
 
 def nsis_setup(work, corpus, compressor):
