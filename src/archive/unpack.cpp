@@ -335,7 +335,8 @@ void RarReader::FinishOutput(int result) {
   SetFileDosTime(output_, header_.ModTime);
   CloseFileHandle(output_);
   if (result == kEntryOk) {
-    SetEntryAttributes(outputName_, AttributesToApply(header_));
+    uint32_t attributes = AttributesToApply(header_);
+    if (!CreatedWith(attributes)) SetEntryAttributes(outputName_, attributes);
   } else {
     RemoveFileForced(outputName_);
   }

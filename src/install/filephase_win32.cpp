@@ -118,6 +118,7 @@ struct WriteRequest {
   const String& source;  // the external file
   const String& target;
   bool logged;
+  bool exists;  // something is in the target's place
 };
 
 // Writes the file to Target (step 8 of the file routine); InUse tells that
@@ -131,7 +132,7 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     ForceFolders(folder);
   }
   String temp;
-  if (EntryExists(request.target)) {
+  if (request.exists) {
     temp = (phase.MakeTempFile ? phase.MakeTempFile : SystemTempFile)(folder, "Osin");
     // Without a temporary file there is nowhere safe to write: never the
     // current folder, which an empty name would mean.
@@ -177,7 +178,9 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
     GetFileVersionString(name, version);
     FileDosTime(name, date);
   }
-  if (IsInstalledNewer(version, target, date)) {
+  int order = 0;
+  if (!CompareInstalled(version, target, date, order)) return nullptr;
+  if (order > 0) {
     // Keep-installed (16) decides alone: no answer given for another file
     // may overwrite it.
     const char* newer = "Skipped, newer installed: ";
@@ -190,8 +193,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
     }
     return phase.Choice != kReplace && phase.Choice != kReplaceAll ? newer : nullptr;
   }
-  return IsSameVersion(version, target, date) && FileSizeOf(target) == phase.FileSize ? "Skipped, same: "
-                                                                                      : nullptr;
+  return order == 0 && FileSizeOf(target) == phase.FileSize ? "Skipped, same: " : nullptr;
 }
 
 // A folder's identity on its volume, to recognise a folder met again
@@ -279,6 +281,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   const char* why = nullptr;
   int flags = 0;
   bool logged = true;
+  bool exists = false;
   phase.FileSize = external ? FileSizeOf(name) : int64_t(archive->Header.UnpackedSize);
   if (phase.FileSize < 0) phase.FileSize = 0;
   phase.FileDone = 0;
@@ -295,8 +298,12 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       CannotWrite(phase, name);
       return false;
     }
-    if ((flags & kOnlyIfMissing) && EntryExists(target)) why = "Skipped, exists: ";
-    if (!why && !(flags & kNoVersionCheck)) why = KeepInstalled(phase, archive, name, target, flags);
+    // Looked up once: every lookup is a trip to the file system, and a
+    // missing name, the rule on a first install, is the slowest kind.
+    exists = EntryExists(target);
+    if ((flags & kOnlyIfMissing) && exists) why = "Skipped, exists: ";
+    if (!why && exists && !(flags & kNoVersionCheck))
+      why = KeepInstalled(phase, archive, name, target, flags);
     skip = why != nullptr;
     if (skip) RunLog(why, target);
   }
@@ -312,7 +319,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       ok = archive->Process(aoSkip, String(), &progress);
     }
   } else {
-    ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
+    ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);
     if (ok) {
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());

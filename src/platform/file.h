@@ -128,6 +128,11 @@ bool CreateFolder(const String& path);
 // Sets the entry's attributes (FileAttribute bits). The native build knows
 // only read-only: it clears or sets the write permissions.
 bool SetEntryAttributes(const String& path, uint32_t attributes);
+// Whether a file OpenFileHandle has just made with kCreateAlways and
+// kAttrNormal carries Attributes already, so setting them would change
+// nothing: on Windows such a file has the archive attribute alone; the
+// native build's modes depend on the umask and an overwritten file's mode.
+bool CreatedWith(uint32_t attributes);
 
 // Creates the folder and every missing parent. On Windows a path of two
 // characters or fewer (a bare drive such as "C:") creates nothing. Returns whether the

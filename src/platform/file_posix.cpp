@@ -163,6 +163,10 @@ bool SetEntryAttributes(const String& path, uint32_t attributes) {
   return mode == (st.st_mode & 07777) || chmod(path.c_str(), mode) == 0;
 }
 
+bool CreatedWith(uint32_t /*attributes*/) {
+  return false;
+}
+
 bool FolderExists(const String& path) {
   struct stat st;
   return Stat(path, st) && S_ISDIR(st.st_mode);

@@ -100,6 +100,10 @@ bool SetEntryAttributes(const String& path, uint32_t attributes) {
   return SetFileAttributesA(path.c_str(), attributes) != 0;
 }
 
+bool CreatedWith(uint32_t attributes) {
+  return attributes == kAttrArchive;
+}
+
 bool FolderExists(const String& path) {
   DWORD attr = GetFileAttributesA(path.c_str());
   return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);

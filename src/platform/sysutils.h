@@ -58,15 +58,23 @@ void ParseVersion(const String& version, int32_t& versionMS, int32_t& versionLS)
 // order like the moments they stand for, so they compare as numbers.
 bool FileDosTime(const String& path, uint32_t& dosTime);
 
-// Whether the installed file is newer than the one to install, described by
-// its version text (may be empty) and its DOS date-time. False when the
-// installed file does not exist. With a version text and an installed file
-// that has a version, the versions decide (MS first, then LS); otherwise
-// the installed file's date-time is later than NewDate.
-bool IsInstalledNewer(const String& version, const String& installedPath, uint32_t newDate);
-// The same rules, but true when the versions (or, without them, the
-// date-times) are equal.
-bool IsSameVersion(const String& version, const String& installedPath, uint32_t newDate);
+// The installed file against the one to install, described by its version
+// text (may be empty) and its DOS date-time: Order gets the sign of
+// installed minus new. With a version text and an installed file that has a
+// version, the versions decide (MS first, then LS); otherwise the
+// date-times. False, and Order untouched, when the installed file does not
+// exist.
+bool CompareInstalled(const String& version, const String& installedPath, uint32_t newDate, int& order);
+// Whether the installed file is newer; false when it does not exist.
+inline bool IsInstalledNewer(const String& version, const String& installedPath, uint32_t newDate) {
+  int order = 0;
+  return CompareInstalled(version, installedPath, newDate, order) && order > 0;
+}
+// Whether the versions (or, without them, the date-times) are equal.
+inline bool IsSameVersion(const String& version, const String& installedPath, uint32_t newDate) {
+  int order = 0;
+  return CompareInstalled(version, installedPath, newDate, order) && order == 0;
+}
 // Whether the file on disk NewPath should replace InstalledPath: true when
 // InstalledPath is missing; when both have versions, when the new one is
 // higher; otherwise when the new file's date-time is later.

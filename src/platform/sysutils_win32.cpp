@@ -158,8 +158,8 @@ int CompareVersions(int32_t msA, int32_t lsA, int32_t msB, int32_t lsB) {
   return 0;
 }
 
-// Installed file against a version text and date: the sign of installed
-// minus new, or false when the installed file is missing.
+}  // namespace
+
 bool CompareInstalled(const String& version, const String& installedPath, uint32_t newDate, int& order) {
   uint32_t ms = 0, ls = 0;
   if (!FileExists(installedPath)) return false;
@@ -173,18 +173,6 @@ bool CompareInstalled(const String& version, const String& installedPath, uint32
   if (!FileDosTime(installedPath, installedDate)) return false;
   order = installedDate < newDate ? -1 : (installedDate > newDate ? 1 : 0);
   return true;
-}
-
-}  // namespace
-
-bool IsInstalledNewer(const String& version, const String& installedPath, uint32_t newDate) {
-  int order = 0;
-  return CompareInstalled(version, installedPath, newDate, order) && order > 0;
-}
-
-bool IsSameVersion(const String& version, const String& installedPath, uint32_t newDate) {
-  int order = 0;
-  return CompareInstalled(version, installedPath, newDate, order) && order == 0;
 }
 
 bool ShouldReplace(const String& newPath, const String& installedPath) {
@@ -254,6 +242,15 @@ static_assert(sizeof(kSpecialFolders) / sizeof(kSpecialFolders[0]) == kSpecialFo
               "every special folder");
 
 String ShellFolderPath(int csidl) {
+  // Where the shell answers with the path itself it is asked so: the way
+  // through an item list costs ten times as much, since the list is built
+  // from the path and turned back into one. The first shells lack the
+  // call.
+  typedef HRESULT(WINAPI * FolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
+  FolderPathFn folderPath = reinterpret_cast<FolderPathFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "SHGetFolderPathA")));
+  char direct[MAX_PATH + 1];
+  if (folderPath && SUCCEEDED(folderPath(nullptr, csidl, nullptr, 0, direct))) return String(direct);
   LPITEMIDLIST items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return String();
   char path[MAX_PATH + 1] = {};

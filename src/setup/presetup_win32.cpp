@@ -82,7 +82,9 @@ bool ExtractEntries(HWND window, int64_t required) {
       return false;
     }
   }
-  Sleep(100);
+  // Long enough for the window to be seen; without one there is nothing to
+  // see.
+  if (window) Sleep(100);
   return true;
 }
 
