@@ -8,7 +8,7 @@
 Every run gets a fresh Wine prefix (a copy of one made for the benchmark,
 started once before the clock runs, so no run pays for the prefix's first
 start); the clock measures the installer's process from start to exit. The
-runs of the three installers take turns, BENCH_RUNS rounds (default 3),
+runs of the three installers take turns, BENCH_RUNS rounds (default 5),
 and every run is checked to have installed every file with its size.
 Prints the medians, the wall-time ratios Osin / NSIS and the size ratios of
 the installers. The x86_64 osin.exe is used: the machine's kernel may not
@@ -29,7 +29,7 @@ import harness  # noqa: E402
 from bench_install import SHARED, corpus_setup, files_below  # noqa: E402
 
 WINE = "/usr/lib/wine/wine64"
-RUNS = int(os.environ.get("BENCH_RUNS", "3"))
+RUNS = int(os.environ.get("BENCH_RUNS", "5"))
 NSIS_SCRIPT = """Unicode true
 Target amd64-unicode
 SetCompressor /SOLID {compressor}

@@ -183,20 +183,25 @@ class TUninstallRun {
   int done_ = 0, total_ = 0;
 };
 
+// The log's store with its lines exactly as the log writer wrote them:
+// quotes kept, lines without "=" kept so that damage shows.
+TztIniFile* OpenLogVerbatim(const String& file, bool readOnly) {
+  TIniParseOptions& parse = ProfileParseOptions();
+  TIniParseOptions saved = parse;
+  parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
+  DropStore(file);
+  TztIniFile* store = OpenStore(file, readOnly);
+  parse = saved;
+  return store;
+}
+
 bool TUninstallRun::Load() {
   const String& file = options_.LogFile;
   if (!FileExists(file)) {
     if (!options_.Silent) ErrorBox("Cannot find the install log\r\n" + file + "\r\n\r\nNothing was removed.");
     return false;
   }
-  // Lines exactly as the log writer wrote them: quotes kept, lines without
-  // "=" kept so that damage shows.
-  TIniParseOptions& parse = ProfileParseOptions();
-  TIniParseOptions saved = parse;
-  parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
-  DropStore(file);
-  TztIniFile* store = OpenStore(file, true);
-  parse = saved;
+  TztIniFile* store = OpenLogVerbatim(file, true);
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
   int found = 0;
@@ -422,12 +427,7 @@ void TUninstallRun::RemoveLog() {
 // keys that are still there, for another run.
 void TUninstallRun::RewriteLog() {
   const String& file = options_.LogFile;
-  TIniParseOptions& parse = ProfileParseOptions();
-  TIniParseOptions saved = parse;
-  parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = false;
-  DropStore(file);
-  TztIniFile* store = OpenStore(file, false);
-  parse = saved;
+  TztIniFile* store = OpenLogVerbatim(file, false);
   for (int kind = 0; kind < kLogKindCount; ++kind) {
     store->EraseSection(LogSectionName(kind));
     for (const TRecord& r : records_[kind]) {
