@@ -250,7 +250,9 @@ String ShellFolderPath(int csidl) {
   FolderPathFn folderPath = reinterpret_cast<FolderPathFn>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("shell32.dll"), "SHGetFolderPathA")));
   char direct[MAX_PATH + 1];
-  if (folderPath && SUCCEEDED(folderPath(nullptr, csidl, nullptr, 0, direct))) return String(direct);
+  // S_FALSE (a folder that does not exist) leaves the path unset: the
+  // other way then answers as it always did.
+  if (folderPath && folderPath(nullptr, csidl, nullptr, 0, direct) == S_OK) return String(direct);
   LPITEMIDLIST items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return String();
   char path[MAX_PATH + 1] = {};
