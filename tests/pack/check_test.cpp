@@ -122,6 +122,10 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/Osin.ini", "ProgramGroup=Osin Demo", "ProgramGroup=%ProgramGroup% Demo"}},
        "runaway-variable",
        "Presetup/Osin.ini"},
+      {"two variables that refer to each other",
+       {{"Presetup/Osin.ini", "ProgramGroup=Osin Demo", "ProgramGroup=%Edition%\r\nEdition=%ProgramGroup%"}},
+       "runaway-variable",
+       "Presetup/Osin.ini"},
       {"a name outside the code page",
        {{"Data/price\xE2\x82\xAC.txt", "", "euro"}},
        "code-page",
@@ -170,6 +174,14 @@ class ProjectCheck : public ScratchTest {
 TEST_F(ProjectCheck, TheDemoIsClean) {
   std::vector<Finding> findings = CheckProject(Demo(), 437);
   for (const Finding& f : findings) ADD_FAILURE() << FormatFinding(f);
+  // A name beyond ASCII, written by the script in the ANSI code page, is
+  // the file the setup finds under Data.
+  fs::path project = CopyOfDemo();
+  ASSERT_TRUE(WriteBytes(project / "Data" / fs::u8path("R\xc3\xa9sum\xc3\xa9.txt"), "summary"));
+  std::string script = ReadBytes(project / "Presetup" / "App.ins");
+  script.insert(script.find("readme.txt="), "R\xe9sum\xe9.txt=\r\n");
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "App.ins", script));
+  for (const Finding& f : CheckProject(project, 437)) ADD_FAILURE() << FormatFinding(f);
 }
 
 TEST_F(ProjectCheck, EachBrokenProjectIsReportedWhereItIsBroken) {

@@ -284,6 +284,9 @@ class Checker {
 
  private:
   void Warn(const std::string& file, int line, const std::string& kind, const std::string& text) {
+    // A fault that shows in several languages is one finding.
+    for (const Finding& f : findings_)
+      if (f.line == line && f.file == file && f.text == text) return;
     findings_.push_back({file, line, kind, text});
   }
   void WarnAt(const IniFile& ini, const std::string& section, const std::string& key, const std::string& kind,
@@ -310,6 +313,9 @@ class Checker {
                    " (choose another with --codepage, or rename the file)");
           continue;
         }
+        // The setup meets the name in the ANSI form, as its scripts write it.
+        std::string ansi;
+        if (ToAnsiName(relative, codePage_, ansi)) name = ansi;
         auto [other, added] = seen.insert({Lower(name), shown});
         if (!added)
           Warn(shown, 0, "name-clash",
@@ -568,11 +574,20 @@ class Checker {
       StringList list;
       VariablesOf(code, list);
       for (int i = 0; i < list.Count(); ++i) {
-        if (!ExpandVariables(ValuePart(list[i]), list).Runaway) continue;
+        Expanded expanded = ExpandVariables(ValuePart(list[i]), list);
         std::string name = Str(NamePart(list[i]));
+        std::string why = "its expansion never ends";
+        // A loop through an even number of names comes back to the same
+        // text in one pass, which the setup takes as settled.
+        for (int j = 0; j < list.Count() && !expanded.Runaway; ++j) {
+          if (!expanded.Text.Pos("%" + list.Name(j) + "%")) continue;
+          why = "the setup shows " + Str(expanded.Text);
+          expanded.Runaway = true;
+        }
+        if (!expanded.Runaway) continue;
         bool own = config_->Has("Variables." + code, name);
         WarnAt(*config_, own ? "Variables." + code : "Variables", name, "runaway-variable",
-               name + " refers to itself (directly or through others): its expansion never ends");
+               name + " refers to itself (directly or through others): " + why);
       }
     }
     for (const std::string& section : config_->Sections()) {
