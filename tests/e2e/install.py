@@ -207,6 +207,8 @@ def hard_project(fixtures):
         # A text of the project's own beside the demo's uninstaller texts.
         language = f.read().replace(b"[Uninstall.Strings]\r\n",
                                     b"[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n")
+    # No question of its own: the English one stands, not [Dialogs]' Back.
+    language = re.sub(rb"\[DLG_VERSIONCONFLICT\]\r\n(.*\r\n)101=[^\r]*\r\n", rb"[DLG_VERSIONCONFLICT]\r\n\1", language)
     config = ("[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Default\r\nInsFiles=Hard\r\n"
               "LogFile=%InstallPath%\\Install.log\r\nUninstall=1\r\nPreInstallDialogSequence=DLG_DIR\r\n"
               "[VersionInfo]\r\n" + "".join("%s.dll=1.5.0.0\r\n" % n for n in "abcd") + "keep.dll=1.5.0.0\r\n"
@@ -274,6 +276,8 @@ def hard_cases(run, packed_setup):
     t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
     names = [w.text(104) for w in t.windows if w.caption == CONFLICT and w.text(104)]
     t.expect(sorted(set(names)) == ["a.dll", "b.dll", "c.dll"], "asked about %r" % names)
+    questions = sorted(set(w.text(101) for w in t.windows if w.caption == CONFLICT and w.text(104)))
+    t.expect(len(questions) == 1 and questions[0].endswith("Keep existing file?"), "asked %r" % questions)
 
     def content(name):
         with open(os.path.join(folder, name), "rb") as f:
