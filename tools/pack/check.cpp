@@ -258,6 +258,14 @@ struct MessageUse {
   const char* use;
 };
 
+// A CopyFiles line that installs from the archive: its key "Data\...",
+// where it stands, and the language of its section (empty: every one).
+struct CopyKey {
+  std::string key;
+  const IniFile* script;
+  std::string list, line, code;
+};
+
 class Checker {
  public:
   Checker(const fs::path& project, int codePage) : project_(project), codePage_(codePage) {}
@@ -649,7 +657,7 @@ class Checker {
 
   void CheckScripts() {
     String bases = Ansi(config_->Read("Config", "InsFiles"));
-    std::vector<std::string> used;  // "Data\..." keys of archive copies
+    std::vector<CopyKey> used;  // the archive copies, in the order the setup reads them
     for (int b = 1; b <= CountWords(bases, kComma); ++b) {
       std::string base = Str(GetWord(b, bases, kComma));
       bool any = false;
@@ -665,9 +673,9 @@ class Checker {
     }
     for (const std::string& name : data_) {
       bool installed = false;
-      for (const std::string& key : used) {
+      for (const CopyKey& copy : used) {
         TPendingList one;
-        one.Set(Ansi(key), Array<String>());
+        one.Set(Ansi(copy.key), Array<String>());
         installed = installed || FindCopyEntry(one, Ansi(name)) == 0;
       }
       if (!installed) {
@@ -676,9 +684,37 @@ class Checker {
         Warn(shown, 0, "unused-file", "no CopyFiles line of the scripts installs this file");
       }
     }
+    for (const std::string& code : languages_) CheckShadowedCopies(used, code);
   }
 
-  void CheckScript(const IniFile& script, std::vector<std::string>& used) {
+  // The setup takes the first copy line that matches a file: a line whose
+  // every file an earlier wildcard line takes installs nothing.
+  void CheckShadowedCopies(const std::vector<CopyKey>& used, const std::string& code) {
+    TPendingList list;
+    std::vector<const CopyKey*> origin;
+    for (const CopyKey& copy : used) {
+      if (!copy.code.empty() && copy.code != code) continue;
+      int count = list.Count();
+      list.Set(Ansi(copy.key), Array<String>());
+      if (list.Count() > count) origin.push_back(&copy);
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+      TPendingList one;
+      one.Set(list[i].Name, Array<String>());
+      int taker = -1;
+      for (const std::string& name : data_) {
+        if (FindCopyEntry(one, Ansi(name)) != 0) continue;
+        taker = FindCopyEntry(list, Ansi(name));
+        if (taker == i) break;
+      }
+      if (taker < 0 || taker == i) continue;
+      const CopyKey& line = *origin[i];
+      WarnAt(*line.script, line.list, line.line, "shadowed-line",
+             line.line + " installs nothing: the earlier line " + origin[taker]->line + " takes its files");
+    }
+  }
+
+  void CheckScript(const IniFile& script, std::vector<CopyKey>& used) {
     std::set<std::string> referenced;
     std::vector<std::string> suffixes = {""};
     for (const std::string& code : languages_) suffixes.push_back("." + code);
@@ -701,7 +737,7 @@ class Checker {
           }
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
-            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, used);
+            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
           }
         }
       }
@@ -724,7 +760,7 @@ class Checker {
 
   void CheckCopyLine(const IniFile& script, const std::string& list,
                      const std::pair<std::string, std::string>& line, const std::vector<std::string>& codes,
-                     std::vector<std::string>& used) {
+                     const std::string& suffix, std::vector<CopyKey>& used) {
     String value = Ansi(line.second);
     std::string flagsText = Str(GetField(2, value, kComma));
     int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
@@ -739,7 +775,7 @@ class Checker {
     std::string source = Str(ExpandString(Ansi(line.first), variables).Text);
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
-    used.push_back(key);
+    used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
     TPendingList one;
     one.Set(Ansi(key), Array<String>());
     for (const std::string& name : data_)
@@ -843,7 +879,7 @@ const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
       "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
       "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
-      "undefined-variable", "runaway-variable", "code-page",       "name-clash"};
+      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line"};
   return kinds;
 }
 
