@@ -363,6 +363,13 @@ class Checker {
       Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
       return nullptr;
     }
+    // The setup reads ANSI text: a byte-order mark hides the first
+    // section's header, and UTF-16 hides everything.
+    const std::string head = bytes.str().substr(0, 3);
+    if (head == "\xEF\xBB\xBF" || head.rfind("\xFF\xFE", 0) == 0 || head.rfind("\xFE\xFF", 0) == 0)
+      Warn(ini->rel, 1, "code-page",
+           "saved as Unicode text: the setup reads ANSI text and does not see its first section (nothing at "
+           "all in UTF-16); save it as ANSI in the code page of its language");
     return (inis_[key] = std::move(ini)).get();
   }
 
