@@ -148,6 +148,17 @@ class RawIni {
     }
     take();
   }
+  // The headers of sections whose name stood before, with that first line.
+  std::vector<std::pair<Line, int>> Repeated() const {
+    std::vector<std::pair<Line, int>> out;
+    for (size_t i = 0; i < headers_.size(); ++i)
+      for (size_t j = 0; j < i; ++j)
+        if (Same(headers_[j].section, headers_[i].section)) {
+          out.push_back({headers_[i], headers_[j].number});
+          break;
+        }
+    return out;
+  }
   int SectionLine(const std::string& section) const {
     for (const Line& h : headers_)
       if (Same(h.section, section)) return h.number;
@@ -363,6 +374,10 @@ class Checker {
       Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
       return nullptr;
     }
+    for (const auto& [header, first] : ini->raw->Repeated())
+      Warn(ini->rel, header.number, "unused-section",
+           "[" + header.section + "] stands a second time: the setup reads only the one of line " +
+               std::to_string(first));
     // The setup reads ANSI text: a byte-order mark hides the first
     // section's header, and UTF-16 hides everything.
     const std::string head = bytes.str().substr(0, 3);
