@@ -492,6 +492,19 @@ class Checker {
         WarnAt(*config_, "Config", "Uninstall", "bad-value",
                "Uninstall=1 needs a LogFile: the uninstaller undoes what the install log records");
     }
+    std::string log = config_->Read("Config", "LogFile");
+    if (!log.empty()) {
+      StringList variables;
+      VariablesOf(languages_.front(), variables);
+      std::string path = Str(ExpandString(Ansi(log), variables).Text);
+      bool drive = path.size() >= 3 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                   path[2] == '\\';
+      if (!drive && path.rfind("\\\\", 0) != 0)
+        WarnAt(*config_, "Config", "LogFile", "bad-value",
+               "LogFile=" + log +
+                   " is no full path: the log lands in the folder the setup is started from, " +
+                   "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
+    }
     if (!config_->Read("Config", "InsFiles").empty()) {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
