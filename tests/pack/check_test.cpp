@@ -143,6 +143,7 @@ const std::vector<BrokenProject>& Cases() {
        "code-page",
        "Presetup/App.ins"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
+      {"a device name", {{"Data/Docs/aux.txt", "", "device"}}, "name-clash", "Data/Docs/aux.txt"},
       {"Uninstall without an install log",
        {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"},
         {"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile="}},

@@ -335,6 +335,7 @@ class Checker {
         // The setup meets the name in the ANSI form, as its scripts write it.
         std::string ansi;
         if (ToAnsiName(relative, codePage_, ansi)) name = ansi;
+        for (const auto& part : relative) CheckWindowsName(shown, part.string());
         auto [other, added] = seen.insert({Lower(name), shown});
         if (!added)
           Warn(shown, 0, "name-clash",
@@ -346,6 +347,19 @@ class Checker {
           data_.push_back("Data\\" + name);
       }
     }
+  }
+
+  // Names Windows keeps for devices (with any extension) cannot be files,
+  // and it drops a trailing dot or blank.
+  void CheckWindowsName(const std::string& shown, const std::string& part) {
+    std::string stem = Lower(part.substr(0, part.find('.')));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    bool numbered = stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+                    stem[3] >= '1' && stem[3] <= '9';
+    if (numbered || stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
+      Warn(shown, 0, "name-clash", part + " is a device name on Windows: no file can have it (rename it)");
+    else if (part.back() == '.' || part.back() == ' ')
+      Warn(shown, 0, "name-clash", "Windows drops the dot or blank at the end of \"" + part + "\"");
   }
 
   // The Presetup file named Name (without regard to case), or null.
