@@ -507,18 +507,10 @@ class Checker {
                "Uninstall=1 needs a LogFile: the uninstaller undoes what the install log records");
     }
     std::string log = config_->Read("Config", "LogFile");
-    if (!log.empty()) {
-      StringList variables;
-      VariablesOf(languages_.front(), variables);
-      std::string path = Str(ExpandString(Ansi(log), variables).Text);
-      bool drive = path.size() >= 3 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                   path[2] == '\\';
-      if (!drive && path.rfind("\\\\", 0) != 0)
-        WarnAt(*config_, "Config", "LogFile", "bad-value",
-               "LogFile=" + log +
-                   " is no full path: the log lands in the folder the setup is started from, " +
-                   "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
-    }
+    if (!log.empty() && !IsFullPathFor(languages_.front(), log))
+      WarnAt(*config_, "Config", "LogFile", "bad-value",
+             "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
+                 "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
     if (!config_->Read("Config", "InsFiles").empty()) {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
@@ -736,6 +728,18 @@ class Checker {
     for (const std::string& code : languages_) CheckShadowedCopies(used, code);
   }
 
+  // Whether Text, expanded for language Code, is a full path (C:\... or
+  // \\server\...); the setup takes any other as relative to the folder it
+  // was started from.
+  bool IsFullPathFor(const std::string& code, const std::string& text) const {
+    StringList variables;
+    VariablesOf(code, variables);
+    std::string path = Str(ExpandString(Ansi(text), variables).Text);
+    bool drive =
+        path.size() >= 3 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+    return drive || path.rfind("\\\\", 0) == 0;
+  }
+
   // The setup takes the first copy line that matches a file: a line whose
   // every file an earlier wildcard line takes installs nothing.
   void CheckShadowedCopies(const std::vector<CopyKey>& used, const std::string& code) {
@@ -779,6 +783,11 @@ class Checker {
           const std::string& list = line.first;
           referenced.insert(Lower(list));
           if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
+          std::string iniFile = Str(GetField(1, Ansi(line.second), kComma));
+          if (a == kActAddIni && !IsFullPathFor(codes.front(), iniFile))
+            WarnAt(script, section, list, "bad-value",
+                   iniFile + " is no full path: the INI file lands in the folder the setup is started from " +
+                       "(write %Windows%\\" + iniFile + " or %InstallPath%\\" + iniFile + ")");
           if (!script.HasSection(list)) {
             WarnAt(script, section, list, "missing-section",
                    "[" + section + "] names the section [" + list + "], which the script does not have");
