@@ -783,6 +783,14 @@ class Checker {
           const std::string& list = line.first;
           referenced.insert(Lower(list));
           if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
+          if ((a == kActCopyFiles || a == kActShortcuts) && !IsFullPathFor(codes.front(), line.second))
+            WarnAt(script, section, list, "bad-value",
+                   line.second.empty()
+                       ? std::string("no folder: the files go to the root of the drive the setup is started "
+                                     "from (write %InstallPath%)")
+                       : "the folder \"" + line.second +
+                             "\" is no full path: the setup puts the files into the " +
+                             "folder it is started from (write %InstallPath%\\" + line.second + ")");
           std::string iniFile = Str(GetField(1, Ansi(line.second), kComma));
           if (a == kActAddIni && !IsFullPathFor(codes.front(), iniFile))
             WarnAt(script, section, list, "bad-value",
