@@ -4,6 +4,7 @@
 
 #include "config/profile.h"
 #include "config/variables.h"
+#include "install/copyentry.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/strutils.h"
@@ -39,9 +40,13 @@ String JoinPath(const String& base, const String& key) {
 }
 
 void CollectCopy(const String& source, Array<String> fields, const String& folder, TPendingLists& lists) {
-  String& target = fields[0];
-  target = AddBackslash(folder) + (target.IsEmpty() ? source : target);
   int flags = fields.Count() > 1 ? StrToIntDef(fields[1], 0) : 0;
+  String& target = fields[0];
+  // Without a target name an archive entry keeps its path below Data; a
+  // file on disk, named by its full path, keeps its name (and below a
+  // wildcard its subfolders), not that path inside the target folder.
+  if (target.IsEmpty()) target = (flags & kExternalSource) ? PathFileName(source) : source;
+  target = AddBackslash(folder) + target;
   if (flags & kExternalSource) {
     lists.ExternalCopies.Set(source, std::move(fields));
   } else {

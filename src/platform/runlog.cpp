@@ -36,7 +36,14 @@ void RunLog(const char* text, const String& more) {
   RunLogState& state = State();
   if (!IsOpenFile(state.file)) return;
   state.pending += text;
-  state.pending += more;
+  // One line per event: the line breaks of a box's text become a blank.
+  for (int i = 0; i < more.Length(); ++i) {
+    bool linebreak = more[i] == '\r' || more[i] == '\n';
+    if (!linebreak)
+      state.pending += more[i];
+    else if (i == 0 || (more[i - 1] != '\r' && more[i - 1] != '\n'))
+      state.pending += ' ';
+  }
   state.pending += "\r\n";
   if (state.pending.Length() >= kBlock) WritePending(state);
 }

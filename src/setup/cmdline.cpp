@@ -40,7 +40,10 @@ bool IsLetter(char c) {
   return c >= 'a' && c <= 'z';
 }
 
+// A folder that starts with a variable (%ProgramFiles%\App) is expanded
+// when the variables are known, as the destination page does.
 bool IsFullPath(const String& path) {
+  if (path[0] == '%') return true;
   if (path.Length() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
   return path.Length() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
 }

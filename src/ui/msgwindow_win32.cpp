@@ -229,7 +229,7 @@ void DrawWrappedText(HDC surface, const String& text, const RECT& rect, bool tra
   }
   SetBkMode(surface, transparent ? TRANSPARENT : OPAQUE);
   UINT format = alignment == kRight ? DT_RIGHT : alignment == kCentre ? DT_CENTER : DT_LEFT;
-  DrawTextA(surface, wrapped.c_str(), wrapped.Length(), &box, format);
+  DrawTextA(surface, wrapped.c_str(), wrapped.Length(), &box, format | DT_NOPREFIX);
 }
 
 void RepaintNow(HWND window) {

@@ -5,6 +5,7 @@
 #include "config/profile.h"
 #include "config/variables.h"
 #include "platform/fault.h"
+#include "resources/ids.h"
 #include "ui/msgbox.h"
 
 namespace osin {
@@ -50,7 +51,9 @@ bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts
   String title = ReadIniString(file, "Dialogs", "Title", GetItemText(page, kHeaderControl));
   pageTitle = ReportRunaway(ExpandString(ReadIniString(file, pageName, "Title", title), texts.Variables));
 
-  SetControlTexts(page, file, "Dialogs");
+  // The numbers of [Dialogs] are the pages' own buttons (101 is Back); the
+  // version-conflict question is no page, and its 101 is the question.
+  if (pageName != DLG_VERSIONCONFLICT) SetControlTexts(page, file, "Dialogs");
   SetControlTexts(page, file, pageName);
   EnumChildWindows(page, ExpandChildText, reinterpret_cast<LPARAM>(&texts.Variables));
   return !FaultPending();

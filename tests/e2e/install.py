@@ -207,11 +207,16 @@ def hard_project(fixtures):
         # A text of the project's own beside the demo's uninstaller texts.
         language = f.read().replace(b"[Uninstall.Strings]\r\n",
                                     b"[Uninstall.Strings]\r\nTitle=Removing %ProgramName%\r\n")
+    # No question of its own: the English one stands, not [Dialogs]' Back.
+    language = re.sub(rb"\[DLG_VERSIONCONFLICT\]\r\n(.*\r\n)101=[^\r]*\r\n", rb"[DLG_VERSIONCONFLICT]\r\n\1", language)
     config = ("[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Default\r\nInsFiles=Hard\r\n"
               "LogFile=%InstallPath%\\Install.log\r\nUninstall=1\r\nPreInstallDialogSequence=DLG_DIR\r\n"
               "[VersionInfo]\r\n" + "".join("%s.dll=1.5.0.0\r\n" % n for n in "abcd") + "keep.dll=1.5.0.0\r\n"
               "[Variables]\r\nProgramName=Hard Case\r\n")
-    script = ("[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nplain.txt=\r\nshared.txt=,128\r\n"
+    # Ext: files on disk beside the setup (the project's own), by a wildcard.
+    script = ("[CopyFiles]\r\nFiles=%InstallPath%\r\nExt=%InstallPath%\\Ext\r\n"
+              "[Ext]\r\n%SourcePath%\\hard_cases\\Data\\*.txt=,64\r\n"
+              "[Files]\r\nplain.txt=\r\nshared.txt=,128\r\n"
               "nolog.txt=,1\r\nexisting.txt=,32\r\nrenamed.txt=other name.txt\r\n"
               + "".join("%s.dll=\r\n" % n for n in "abcd") + "keep.dll=,16\r\n"
               "[Uninstall.Messages]\r\nWhere=%InstallPath%\r\n")
@@ -232,7 +237,8 @@ def hard_cases(run, packed_setup):
     """Mend 1's folder: every file lands under its own name in a folder
     whose name holds an apostrophe, a comma and an "=", with its flags
     (a shared file counted under its real path, a file not logged, an
-    existing file left alone, a renamed one). The version-conflict page
+    existing file left alone, a renamed one; files on disk by a wildcard,
+    under their own names). The version-conflict page
     through its four answers: kept, replaced, "No to all" replacing the
     rest without asking but leaving the keep-installed file; on the second
     run "Yes to all" keeping every one. The uninstaller copied and
@@ -274,6 +280,8 @@ def hard_cases(run, packed_setup):
     t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
     names = [w.text(104) for w in t.windows if w.caption == CONFLICT and w.text(104)]
     t.expect(sorted(set(names)) == ["a.dll", "b.dll", "c.dll"], "asked about %r" % names)
+    questions = sorted(set(w.text(101) for w in t.windows if w.caption == CONFLICT and w.text(104)))
+    t.expect(len(questions) == 1 and questions[0].endswith("Keep existing file?"), "asked %r" % questions)
 
     def content(name):
         with open(os.path.join(folder, name), "rb") as f:
@@ -285,12 +293,16 @@ def hard_cases(run, packed_setup):
         t.expect(content(name) == data, "%s holds %r..." % (name, content(name)[:16]))
     t.expect(sorted(os.listdir(folder), key=str.lower) ==
              sorted(["plain.txt", "shared.txt", "nolog.txt", "existing.txt", "other name.txt", "a.dll", "b.dll",
-                     "c.dll", "d.dll", "keep.dll", os.path.basename(find_file(folder, "Install.log"))], key=str.lower),
+                     "c.dll", "d.dll", "keep.dll", "Ext", os.path.basename(find_file(folder, "Install.log"))],
+                    key=str.lower),
              "files in the folder %r" % sorted(os.listdir(folder)))
     log = dict(read_log(find_file(folder, "Install.log")))
     logged = sorted(k for k, _ in log["CopyFiles"])
-    t.expect(logged == sorted(HARD_FOLDER + "\\" + n for n in ("plain.txt", "shared.txt", "other name.txt", "b.dll",
-                                                              "c.dll", "d.dll")),
+    copied = ("plain.txt", "shared.txt", "nolog.txt", "existing.txt", "renamed.txt")
+    t.expect(sorted(os.listdir(os.path.join(folder, "Ext"))) == sorted(copied), "Ext holds %r" % os.listdir(os.path.join(folder, "Ext")))
+    t.expect(logged == sorted([HARD_FOLDER + "\\" + n for n in ("plain.txt", "shared.txt", "other name.txt", "b.dll",
+                                                               "c.dll", "d.dll")] +
+                              [HARD_FOLDER + "\\Ext\\" + n for n in copied]),
              "files logged %r" % logged)
     t.expect(log.get("SharedFiles") == [(shared_name, "")], "shared files logged %r" % log.get("SharedFiles"))
     t.expect(reg_value(SHARED_DLLS, shared_name) == "0x1", "SharedDLLs count %r" % reg_value(SHARED_DLLS, shared_name))

@@ -40,6 +40,9 @@ TEST_F(Collect, ExpandedTextNeverMovesAFieldOfACopyLine) {
   EXPECT_EQ(lists_.ExternalCopies[0].Name, folder + "old.txt");
   EXPECT_EQ(lists_.ExternalCopies[0].Field(1), folder + "new.txt");
   EXPECT_EQ(lists_.ExternalCopies[0].NumberField(2), 64);
+  // Without a target name a file on disk keeps its name, not its path.
+  Line(kActCopyFiles, "D:\\extras\\*.txt", ",64", "%Sys%");
+  EXPECT_EQ(lists_.ExternalCopies[1].Field(1), "C:\\Windows\\System\\*.txt");
 }
 
 TEST_F(Collect, RegistryIniShortcutAndRunLinesKeepTheirFields) {

@@ -104,6 +104,14 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/App.ins", "readme.txt=", "readme2.txt="}},
        "missing-file",
        "Presetup/App.ins"},
+      {"a wildcard line before the line of one of its files",
+       {{"Presetup/App.ins", "readme.txt=readme.txt", "*.txt=\r\nreadme.txt=readme.txt"}},
+       "shadowed-line",
+       "Presetup/App.ins"},
+      {"a second [Config] section",
+       {{"Presetup/Osin.ini", "", "\r\n[Config]\r\nNeedReboot=1\r\n"}},
+       "unused-section",
+       "Presetup/Osin.ini"},
       {"a file nothing installs", {{"Data/extra.dat", "", "spare"}}, "unused-file", "Data/extra.dat"},
       {"an unknown variable",
        {{"Presetup/Osin.ini", "%ProgramFiles%", "%ProgramFolder%"}},
@@ -122,16 +130,37 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/Osin.ini", "ProgramGroup=Osin Demo", "ProgramGroup=%ProgramGroup% Demo"}},
        "runaway-variable",
        "Presetup/Osin.ini"},
+      {"two variables that refer to each other",
+       {{"Presetup/Osin.ini", "ProgramGroup=Osin Demo", "ProgramGroup=%Edition%\r\nEdition=%ProgramGroup%"}},
+       "runaway-variable",
+       "Presetup/Osin.ini"},
       {"a name outside the code page",
        {{"Data/price\xE2\x82\xAC.txt", "", "euro"}},
        "code-page",
        "Data/price\xE2\x82\xAC.txt"},
+      {"a script saved as UTF-8 with a byte-order mark",
+       {{"Presetup/App.ins", "[CopyFiles]", "\xEF\xBB\xBF[CopyFiles]"}},
+       "code-page",
+       "Presetup/App.ins"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
+      {"a device name", {{"Data/Docs/aux.txt", "", "device"}}, "name-clash", "Data/Docs/aux.txt"},
       {"Uninstall without an install log",
        {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"},
         {"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile="}},
        "bad-value",
        "Presetup/Osin.ini"},
+      {"an install log without its folder",
+       {{"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile=Install.log"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a target folder without its root",
+       {{"Presetup/App.ins", "CopyAppFiles=%InstallPath%", "CopyAppFiles=Files"}},
+       "bad-value",
+       "Presetup/App.ins"},
+      {"an INI file without its folder",
+       {{"Presetup/System.ins", "DemoIni=%Windows%\\win.ini", "DemoIni=win.ini"}},
+       "bad-value",
+       "Presetup/System.ins"},
       {"the licence page without a licence",
        {{"Presetup/License.txt", "*", ""}, {"Presetup/License.RUS", "*", ""}},
        "missing-file",
@@ -170,6 +199,14 @@ class ProjectCheck : public ScratchTest {
 TEST_F(ProjectCheck, TheDemoIsClean) {
   std::vector<Finding> findings = CheckProject(Demo(), 437);
   for (const Finding& f : findings) ADD_FAILURE() << FormatFinding(f);
+  // A name beyond ASCII, written by the script in the ANSI code page, is
+  // the file the setup finds under Data.
+  fs::path project = CopyOfDemo();
+  ASSERT_TRUE(WriteBytes(project / "Data" / fs::u8path("R\xc3\xa9sum\xc3\xa9.txt"), "summary"));
+  std::string script = ReadBytes(project / "Presetup" / "App.ins");
+  script.insert(script.find("readme.txt="), "R\xe9sum\xe9.txt=\r\n");
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "App.ins", script));
+  for (const Finding& f : CheckProject(project, 437)) ADD_FAILURE() << FormatFinding(f);
 }
 
 TEST_F(ProjectCheck, EachBrokenProjectIsReportedWhereItIsBroken) {

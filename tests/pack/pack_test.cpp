@@ -140,6 +140,13 @@ TEST_F(OsinPack, PasswordEnciphersWithTheRar20Cipher) {
   EXPECT_EQ(Pack("test enc.rar -p 'pass word'").status, 0);
   Result wrong = Pack("test enc.rar -p nope");
   EXPECT_EQ(wrong.status, 1);
+  // The setup's user types the password in the ANSI code page paired with
+  // the OEM one: a UTF-8 command line is turned into it, or refused.
+  ASSERT_EQ(Pack("archive src -o ansi.rar --password 'p\xc3\xa4ss'").status, 0);
+  EXPECT_EQ(Run("unar -q -D -p 'p\xc3\xa4ss' -E windows-1252 -o ansi ansi.rar").status, 0);
+  WriteBytes(dir_ / "plain" / "a.txt", "a");
+  EXPECT_EQ(Pack("archive plain -o ru.rar --password '\xd0\xb0'").status, 2);
+  EXPECT_EQ(Pack("archive plain -o ru.rar --password '\xd0\xb0' --codepage 866").status, 0);
   // A setup: its control files stay readable without the password.
   WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
   WriteBytes(dir_ / "proj" / "Data" / "App.exe", Noise(999, 5));

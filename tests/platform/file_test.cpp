@@ -7,6 +7,7 @@
 
 #include "files.h"
 #include "platform/file.h"
+#include "platform/runlog.h"
 #include "testing.h"
 
 #ifndef _WIN32
@@ -97,6 +98,17 @@ TEST_F(Lines, WrittenLinesReadBack) {
   EXPECT_EQ(FileHandleSize(h), 9);
   CloseFileHandle(h);
   EXPECT_EQ(ReadBytes(path), "[Files]\r\n");
+}
+
+// A box's text of several lines stays one line of the run log.
+TEST_F(Lines, RunLogKeepsOneLinePerEvent) {
+  String path = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(path));
+  RunLog("Error: ", "Error on changing registry data!\r\rHKCU\\X");
+  RunLog("Question: ", "Abort?\r\nReally?\n");
+  CloseRunLog();
+  EXPECT_EQ(ReadBytes(path),
+            "Error: Error on changing registry data! HKCU\\X\r\nQuestion: Abort? Really? \r\n");
 }
 
 TEST_F(Lines, AFailingReadEndsTheLoop) {

@@ -66,6 +66,9 @@ TEST(CommandLine, FaultsAreNamedAndTheRestIsStillRead) {
   TCommandLine unc;
   EXPECT_TRUE(ParseCommandLine("/DIR=\\\\server\\share\\App /?", unc));
   EXPECT_TRUE(unc.Help);
+  TCommandLine variable;
+  EXPECT_TRUE(ParseCommandLine("\"/DIR=%ProgramFiles%\\My App\"", variable));
+  EXPECT_EQ(variable.Dir, "%ProgramFiles%\\My App");
 }
 
 }  // namespace

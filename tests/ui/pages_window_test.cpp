@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/fault.h"
+#include "resources/ids.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 #include "ui/pages.h"
@@ -117,6 +118,28 @@ TEST_F(Pages, ANameThatNamesNoPageEndsTheSequenceAfterSayingWhich) {
             std::vector<std::string>{
                 "Cannot show the page \" DLG_WELCOME\": the setup program has no page of that name."});
   EXPECT_TRUE(fake.calls.empty());
+}
+
+// Texts that carry the user's names and folders (Tom & Jerry) show an "&"
+// as it is, not as the mark of a shortcut key.
+TEST(Templates, TextsShowAnAmpersandAsItIs) {
+  const struct {
+    const char* dialog;
+    int id;
+  } texts[] = {{DLG_WELCOME, IDC_PAGE_TEXT},
+               {DLG_DIR, IDC_DIR_TEXT},
+               {DLG_PROGRESS, IDC_PROGRESS_ACTION},
+               {DLG_FINISH, IDC_FINAL_TEXT},
+               {DLG_VERSIONCONFLICT, IDC_CONFLICT_TEXT},
+               {DLG_MESSAGE, IDC_MESSAGE_TEXT}};
+  for (const auto& t : texts) {
+    HWND dialog = CreateDialogParamA(
+        GetModuleHandleA(nullptr), t.dialog, nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dialog, nullptr) << t.dialog;
+    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, t.id), GWL_STYLE) & SS_NOPREFIX) << t.dialog;
+    DestroyWindow(dialog);
+  }
 }
 
 }  // namespace

@@ -148,6 +148,17 @@ class RawIni {
     }
     take();
   }
+  // The headers of sections whose name stood before, with that first line.
+  std::vector<std::pair<Line, int>> Repeated() const {
+    std::vector<std::pair<Line, int>> out;
+    for (size_t i = 0; i < headers_.size(); ++i)
+      for (size_t j = 0; j < i; ++j)
+        if (Same(headers_[j].section, headers_[i].section)) {
+          out.push_back({headers_[i], headers_[j].number});
+          break;
+        }
+    return out;
+  }
   int SectionLine(const std::string& section) const {
     for (const Line& h : headers_)
       if (Same(h.section, section)) return h.number;
@@ -258,6 +269,14 @@ struct MessageUse {
   const char* use;
 };
 
+// A CopyFiles line that installs from the archive: its key "Data\...",
+// where it stands, and the language of its section (empty: every one).
+struct CopyKey {
+  std::string key;
+  const IniFile* script;
+  std::string list, line, code;
+};
+
 class Checker {
  public:
   Checker(const fs::path& project, int codePage) : project_(project), codePage_(codePage) {}
@@ -284,6 +303,9 @@ class Checker {
 
  private:
   void Warn(const std::string& file, int line, const std::string& kind, const std::string& text) {
+    // A fault that shows in several languages is one finding.
+    for (const Finding& f : findings_)
+      if (f.line == line && f.file == file && f.text == text) return;
     findings_.push_back({file, line, kind, text});
   }
   void WarnAt(const IniFile& ini, const std::string& section, const std::string& key, const std::string& kind,
@@ -310,6 +332,10 @@ class Checker {
                    " (choose another with --codepage, or rename the file)");
           continue;
         }
+        // The setup meets the name in the ANSI form, as its scripts write it.
+        std::string ansi;
+        if (ToAnsiName(relative, codePage_, ansi)) name = ansi;
+        for (const auto& part : relative) CheckWindowsName(shown, part.string());
         auto [other, added] = seen.insert({Lower(name), shown});
         if (!added)
           Warn(shown, 0, "name-clash",
@@ -321,6 +347,19 @@ class Checker {
           data_.push_back("Data\\" + name);
       }
     }
+  }
+
+  // Names Windows keeps for devices (with any extension) cannot be files,
+  // and it drops a trailing dot or blank.
+  void CheckWindowsName(const std::string& shown, const std::string& part) {
+    std::string stem = Lower(part.substr(0, part.find('.')));
+    stem.erase(stem.find_last_not_of(' ') + 1);
+    bool numbered = stem.size() == 4 && (stem.rfind("com", 0) == 0 || stem.rfind("lpt", 0) == 0) &&
+                    stem[3] >= '1' && stem[3] <= '9';
+    if (numbered || stem == "con" || stem == "prn" || stem == "aux" || stem == "nul")
+      Warn(shown, 0, "name-clash", part + " is a device name on Windows: no file can have it (rename it)");
+    else if (part.back() == '.' || part.back() == ' ')
+      Warn(shown, 0, "name-clash", "Windows drops the dot or blank at the end of \"" + part + "\"");
   }
 
   // The Presetup file named Name (without regard to case), or null.
@@ -349,6 +388,17 @@ class Checker {
       Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
       return nullptr;
     }
+    for (const auto& [header, first] : ini->raw->Repeated())
+      Warn(ini->rel, header.number, "unused-section",
+           "[" + header.section + "] stands a second time: the setup reads only the one of line " +
+               std::to_string(first));
+    // The setup reads ANSI text: a byte-order mark hides the first
+    // section's header, and UTF-16 hides everything.
+    const std::string head = bytes.str().substr(0, 3);
+    if (head == "\xEF\xBB\xBF" || head.rfind("\xFF\xFE", 0) == 0 || head.rfind("\xFE\xFF", 0) == 0)
+      Warn(ini->rel, 1, "code-page",
+           "saved as Unicode text: the setup reads ANSI text and does not see its first section (nothing at "
+           "all in UTF-16); save it as ANSI in the code page of its language");
     return (inis_[key] = std::move(ini)).get();
   }
 
@@ -456,6 +506,11 @@ class Checker {
         WarnAt(*config_, "Config", "Uninstall", "bad-value",
                "Uninstall=1 needs a LogFile: the uninstaller undoes what the install log records");
     }
+    std::string log = config_->Read("Config", "LogFile");
+    if (!log.empty() && !IsFullPathFor(languages_.front(), log))
+      WarnAt(*config_, "Config", "LogFile", "bad-value",
+             "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
+                 "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
     if (!config_->Read("Config", "InsFiles").empty()) {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
@@ -568,11 +623,20 @@ class Checker {
       StringList list;
       VariablesOf(code, list);
       for (int i = 0; i < list.Count(); ++i) {
-        if (!ExpandVariables(ValuePart(list[i]), list).Runaway) continue;
+        Expanded expanded = ExpandVariables(ValuePart(list[i]), list);
         std::string name = Str(NamePart(list[i]));
+        std::string why = "its expansion never ends";
+        // A loop through an even number of names comes back to the same
+        // text in one pass, which the setup takes as settled.
+        for (int j = 0; j < list.Count() && !expanded.Runaway; ++j) {
+          if (!expanded.Text.Pos("%" + list.Name(j) + "%")) continue;
+          why = "the setup shows " + Str(expanded.Text);
+          expanded.Runaway = true;
+        }
+        if (!expanded.Runaway) continue;
         bool own = config_->Has("Variables." + code, name);
         WarnAt(*config_, own ? "Variables." + code : "Variables", name, "runaway-variable",
-               name + " refers to itself (directly or through others): its expansion never ends");
+               name + " refers to itself (directly or through others): " + why);
       }
     }
     for (const std::string& section : config_->Sections()) {
@@ -634,7 +698,7 @@ class Checker {
 
   void CheckScripts() {
     String bases = Ansi(config_->Read("Config", "InsFiles"));
-    std::vector<std::string> used;  // "Data\..." keys of archive copies
+    std::vector<CopyKey> used;  // the archive copies, in the order the setup reads them
     for (int b = 1; b <= CountWords(bases, kComma); ++b) {
       std::string base = Str(GetWord(b, bases, kComma));
       bool any = false;
@@ -650,9 +714,9 @@ class Checker {
     }
     for (const std::string& name : data_) {
       bool installed = false;
-      for (const std::string& key : used) {
+      for (const CopyKey& copy : used) {
         TPendingList one;
-        one.Set(Ansi(key), Array<String>());
+        one.Set(Ansi(copy.key), Array<String>());
         installed = installed || FindCopyEntry(one, Ansi(name)) == 0;
       }
       if (!installed) {
@@ -661,9 +725,49 @@ class Checker {
         Warn(shown, 0, "unused-file", "no CopyFiles line of the scripts installs this file");
       }
     }
+    for (const std::string& code : languages_) CheckShadowedCopies(used, code);
   }
 
-  void CheckScript(const IniFile& script, std::vector<std::string>& used) {
+  // Whether Text, expanded for language Code, is a full path (C:\... or
+  // \\server\...); the setup takes any other as relative to the folder it
+  // was started from.
+  bool IsFullPathFor(const std::string& code, const std::string& text) const {
+    StringList variables;
+    VariablesOf(code, variables);
+    std::string path = Str(ExpandString(Ansi(text), variables).Text);
+    bool drive =
+        path.size() >= 3 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+    return drive || path.rfind("\\\\", 0) == 0;
+  }
+
+  // The setup takes the first copy line that matches a file: a line whose
+  // every file an earlier wildcard line takes installs nothing.
+  void CheckShadowedCopies(const std::vector<CopyKey>& used, const std::string& code) {
+    TPendingList list;
+    std::vector<const CopyKey*> origin;
+    for (const CopyKey& copy : used) {
+      if (!copy.code.empty() && copy.code != code) continue;
+      int count = list.Count();
+      list.Set(Ansi(copy.key), Array<String>());
+      if (list.Count() > count) origin.push_back(&copy);
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+      TPendingList one;
+      one.Set(list[i].Name, Array<String>());
+      int taker = -1;
+      for (const std::string& name : data_) {
+        if (FindCopyEntry(one, Ansi(name)) != 0) continue;
+        taker = FindCopyEntry(list, Ansi(name));
+        if (taker == i) break;
+      }
+      if (taker < 0 || taker == i) continue;
+      const CopyKey& line = *origin[i];
+      WarnAt(*line.script, line.list, line.line, "shadowed-line",
+             line.line + " installs nothing: the earlier line " + origin[taker]->line + " takes its files");
+    }
+  }
+
+  void CheckScript(const IniFile& script, std::vector<CopyKey>& used) {
     std::set<std::string> referenced;
     std::vector<std::string> suffixes = {""};
     for (const std::string& code : languages_) suffixes.push_back("." + code);
@@ -679,6 +783,19 @@ class Checker {
           const std::string& list = line.first;
           referenced.insert(Lower(list));
           if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
+          if ((a == kActCopyFiles || a == kActShortcuts) && !IsFullPathFor(codes.front(), line.second))
+            WarnAt(script, section, list, "bad-value",
+                   line.second.empty()
+                       ? std::string("no folder: the files go to the root of the drive the setup is started "
+                                     "from (write %InstallPath%)")
+                       : "the folder \"" + line.second +
+                             "\" is no full path: the setup puts the files into the " +
+                             "folder it is started from (write %InstallPath%\\" + line.second + ")");
+          std::string iniFile = Str(GetField(1, Ansi(line.second), kComma));
+          if (a == kActAddIni && !IsFullPathFor(codes.front(), iniFile))
+            WarnAt(script, section, list, "bad-value",
+                   iniFile + " is no full path: the INI file lands in the folder the setup is started from " +
+                       "(write %Windows%\\" + iniFile + " or %InstallPath%\\" + iniFile + ")");
           if (!script.HasSection(list)) {
             WarnAt(script, section, list, "missing-section",
                    "[" + section + "] names the section [" + list + "], which the script does not have");
@@ -686,7 +803,7 @@ class Checker {
           }
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
-            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, used);
+            if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
           }
         }
       }
@@ -709,7 +826,7 @@ class Checker {
 
   void CheckCopyLine(const IniFile& script, const std::string& list,
                      const std::pair<std::string, std::string>& line, const std::vector<std::string>& codes,
-                     std::vector<std::string>& used) {
+                     const std::string& suffix, std::vector<CopyKey>& used) {
     String value = Ansi(line.second);
     std::string flagsText = Str(GetField(2, value, kComma));
     int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
@@ -724,7 +841,7 @@ class Checker {
     std::string source = Str(ExpandString(Ansi(line.first), variables).Text);
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
-    used.push_back(key);
+    used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
     TPendingList one;
     one.Set(Ansi(key), Array<String>());
     for (const std::string& name : data_)
@@ -828,7 +945,7 @@ const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
       "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
       "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
-      "undefined-variable", "runaway-variable", "code-page",       "name-clash"};
+      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line"};
   return kinds;
 }
 

@@ -14,4 +14,48 @@ namespace osin {
 // replacements: a name must come back as it went in).
 bool ToOemName(const std::filesystem::path& relative, int codePage, std::string& name);
 
+// The ANSI code page Windows pairs with OEM code page OemCodePage: the one
+// in which the setup compares the archive's names with its scripts and
+// reads what its user types. The double-byte pages are their own pair.
+inline int AnsiCodePageOf(int oemCodePage) {
+  switch (oemCodePage) {
+    case 852:
+      return 1250;
+    case 855:
+    case 866:
+      return 1251;
+    case 737:
+    case 869:
+      return 1253;
+    case 857:
+      return 1254;
+    case 862:
+      return 1255;
+    case 720:
+    case 864:
+      return 1256;
+    case 775:
+      return 1257;
+    case 437:
+    case 850:
+    case 858:
+    case 860:
+    case 861:
+    case 863:
+    case 865:
+      return 1252;
+    default:
+      return oemCodePage;
+  }
+}
+
+// Like ToOemName, in the ANSI code page paired with OemCodePage: the name
+// as the setup's scripts write it.
+bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::string& name);
+
+// Text as this program received it on its command line (UTF-8 on POSIX
+// systems, the ANSI code page on Windows), in the ANSI code page paired
+// with OemCodePage; false when a character has no exact equivalent there.
+bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted);
+
 }  // namespace osin

@@ -46,6 +46,7 @@
 #include "config/inifile.h"
 #include "pack/check.h"
 #include "pack/compress/entry_packer.h"
+#include "pack/oem.h"
 #include "pack/packer.h"
 #include "pack/spawn.h"
 #include "platform/fault.h"
@@ -228,6 +229,10 @@ Args Parse(int argc, char** argv) {
       Usage("unknown option " + o);
     }
   }
+  if (!ToSetupText(a.password, a.codePage, a.password))
+    throw PackError("the password cannot be written in code page " +
+                    std::to_string(AnsiCodePageOf(a.codePage)) +
+                    ", in which the setup reads what its user types");
   return a;
 }
 
