@@ -120,6 +120,10 @@ TEST_F(Pages, ANameThatNamesNoPageEndsTheSequenceAfterSayingWhich) {
   EXPECT_TRUE(fake.calls.empty());
 }
 
+INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
+
 // Texts that carry the user's names and folders (Tom & Jerry) show an "&"
 // as it is, not as the mark of a shortcut key.
 TEST(Templates, TextsShowAnAmpersandAsItIs) {
@@ -133,9 +137,7 @@ TEST(Templates, TextsShowAnAmpersandAsItIs) {
                {DLG_VERSIONCONFLICT, IDC_CONFLICT_TEXT},
                {DLG_MESSAGE, IDC_MESSAGE_TEXT}};
   for (const auto& t : texts) {
-    HWND dialog = CreateDialogParamA(
-        GetModuleHandleA(nullptr), t.dialog, nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), t.dialog, nullptr, IgnoreAll, 0);
     ASSERT_NE(dialog, nullptr) << t.dialog;
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, t.id), GWL_STYLE) & SS_NOPREFIX) << t.dialog;
     DestroyWindow(dialog);
