@@ -16,8 +16,12 @@ inline uint16_t Magnitude(int16_t v) {
 
 // Optimized for speed also where the rest is optimized for size: only
 // then does the compiler pack the sums into vector lanes, and audio
-// entries spend most of their time here.
-__attribute__((optimize("O2"))) void AdaptWeights(AudioChannel& c) {
+// entries spend most of their time here. (Clang, which builds the fuzz
+// targets, has no such attribute.)
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("O2")))
+#endif
+void AdaptWeights(AudioChannel& c) {
   // Sum 0 with the weights as they are; sums 2k-1 and 2k with weight k one
   // lower and one higher: the error would have been E - input or E + input.
   uint32_t sums[11];
