@@ -59,6 +59,20 @@ String CleanName(const String& name) {
   return name.Copy(i + 1, name.Length() - i);
 }
 
+// Entries made on Unix carry the file's mode in ATTR: 0x81B4, a file with
+// rw-rw-r--, would make a Windows file system and temporary. Only what both
+// systems know is carried over: a directory stays one, and a file its owner
+// may not write is read-only.
+uint32_t AttributesToApply(const TRARHeader& h) {
+  if (h.HostSystem != kHostUnix) return h.Attributes;
+  uint32_t a = 0;
+  if ((h.Attributes & kUnixTypeMask) == kUnixDirectory) a |= kAttrDirectory;
+  if (!(h.Attributes & kUnixOwnerWrite)) a |= kAttrReadOnly;
+  return a ? a : kAttrNormal;
+}
+
+}  // namespace
+
 // A cleaned name that may be put below a destination: not empty, no ".."
 // component, not rooted, no drive or stream colon. Cleaning removes one
 // level of each; a name that still has one would land outside.
@@ -73,20 +87,6 @@ bool StaysInside(const String& name) {
   }
   return true;
 }
-
-// Entries made on Unix carry the file's mode in ATTR: 0x81B4, a file with
-// rw-rw-r--, would make a Windows file system and temporary. Only what both
-// systems know is carried over: a directory stays one, and a file its owner
-// may not write is read-only.
-uint32_t AttributesToApply(const TRARHeader& h) {
-  if (h.HostSystem != kHostUnix) return h.Attributes;
-  uint32_t a = 0;
-  if ((h.Attributes & kUnixTypeMask) == kUnixDirectory) a |= kAttrDirectory;
-  if (!(h.Attributes & kUnixOwnerWrite)) a |= kAttrReadOnly;
-  return a ? a : kAttrNormal;
-}
-
-}  // namespace
 
 bool RarReader::OpenArchiveFile(const char* fileName, int mode) {
   CloseArchiveFile();

@@ -108,6 +108,10 @@ class TArcProgress {
   ~TArcProgress() = default;
 };
 
+// Whether a cleaned entry name may be put below a destination folder: not
+// empty, no ".." part, not rooted, no drive or stream colon.
+bool StaysInside(const String& name);
+
 class RarReader : private PackedIo {
  public:
   RarReader() = default;

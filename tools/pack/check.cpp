@@ -804,6 +804,7 @@ class Checker {
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
+            if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
           }
         }
       }
@@ -822,6 +823,22 @@ class Checker {
       if (root == word) return;
     WarnAt(script, section, line.first, "bad-value",
            "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  // A number the setup cannot read writes a DWORD of 0, silently.
+  void CheckRegistryNumber(const IniFile& script, const std::string& list,
+                           const std::pair<std::string, std::string>& line,
+                           const std::vector<std::string>& codes) {
+    String data = GetField(1, Ansi(line.second), kComma);
+    if (!data.StartsWith("#")) return;
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    String number = ExpandString(data.Copy(2, data.Length()), variables).Text;
+    int value = 0;
+    if (number.Pos('%') != 0 || TryStrToInt(number, value)) return;
+    WarnAt(script, list, line.first, "bad-value",
+           Str(data) + " is no number the setup can write: it writes 0 (a decimal from -2147483648 to " +
+               "2147483647, or a hexadecimal up to #$FFFFFFFF)");
   }
 
   void CheckCopyLine(const IniFile& script, const std::string& list,

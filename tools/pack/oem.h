@@ -58,4 +58,10 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 // with OemCodePage; false when a character has no exact equivalent there.
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted);
 
+// An entry name as the archive reader gives it (in the ANSI code page; the
+// POSIX build reads OEM names as code page 437 and gives Windows-1252) in
+// the encoding of this system's file names and terminals: UTF-8 on POSIX
+// systems, unchanged on Windows.
+std::string ToLocalName(const std::string& readerName);
+
 }  // namespace osin

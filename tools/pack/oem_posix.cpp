@@ -7,12 +7,13 @@ namespace osin {
 
 namespace {
 
-bool Convert(std::string utf8, int codePage, std::string& converted) {
-  iconv_t cd = iconv_open(("CP" + std::to_string(codePage)).c_str(), "UTF-8");
+bool Convert(std::string text, int codePage, std::string& converted, bool toUtf8 = false) {
+  std::string page = "CP" + std::to_string(codePage);
+  iconv_t cd = toUtf8 ? iconv_open("UTF-8", page.c_str()) : iconv_open(page.c_str(), "UTF-8");
   if (cd == iconv_t(-1)) return false;
-  std::string out(utf8.size() * 4 + 4, '\0');
-  char* in = utf8.data();
-  size_t inLeft = utf8.size();
+  std::string out(text.size() * 4 + 4, '\0');
+  char* in = text.data();
+  size_t inLeft = text.size();
   char* o = out.data();
   size_t outLeft = out.size();
   size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
@@ -44,6 +45,11 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted) {
   return Convert(text, AnsiCodePageOf(oemCodePage), converted);
+}
+
+std::string ToLocalName(const std::string& readerName) {
+  std::string utf8;
+  return Convert(readerName, 1252, utf8, true) ? utf8 : readerName;
 }
 
 }  // namespace osin

@@ -48,4 +48,8 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(wide, AnsiCodePageOf(oemCodePage), converted);
 }
 
+std::string ToLocalName(const std::string& readerName) {
+  return readerName;
+}
+
 }  // namespace osin

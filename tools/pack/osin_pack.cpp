@@ -279,7 +279,7 @@ int List(const Args& a) {
     printf("%10u %10u  %-7s %c%c  %-19s  %08X  %s\n", h.UnpackedSize, h.PackedSize,
            h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
            (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
-           h.EntryName.c_str());
+           ToLocalName(h.EntryName.c_str()).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return kExitOk;
@@ -295,7 +295,7 @@ int Test(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", arc.Header.EntryName.c_str(), arc.LastResult(),
+    printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str()).c_str(), arc.LastResult(),
            ResultText(arc.LastResult()));
     ++failed;
     arc.ReadNext();
@@ -315,12 +315,18 @@ int Extract(const Args& a) {
   TRARHeader h;
   int ok = 0, failed = 0;
   while (r.ReadNextFileHeader(h) == 0) {
-    int result = r.ProcessEntry(aoExtract, a.output.c_str(), "", a.password.c_str(), nullptr);
+    // The reader would name the file in the Windows code page; here it gets
+    // the name this system shows (a name that would leave the folder is
+    // left to the reader to refuse).
+    std::string local = ToLocalName(h.EntryName.c_str());
+    std::string target;
+    if (local != h.EntryName.c_str() && StaysInside(h.EntryName)) target = a.output + "\\" + local;
+    int result = r.ProcessEntry(aoExtract, a.output.c_str(), target.c_str(), a.password.c_str(), nullptr);
     if (result == kEntryOk) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", h.EntryName.c_str(), result, ResultText(result));
+    printf("FAILED %s: result %d, %s\n", local.c_str(), result, ResultText(result));
     ++failed;
     // Not written, yet a solid archive's next entry needs its history.
     if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);
