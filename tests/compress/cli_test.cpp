@@ -126,7 +126,13 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   r = Pack("archive tree -o x.rar --multimedia loud");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("loud"), std::string::npos) << r.out;
+  r = Pack("archive tree -o x.rar --codepage 99999");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("--codepage 99999 is not a code page"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
+  r = Pack("list missing.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("missing.rar: no such file"), std::string::npos) << r.out;
 }
 
 TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {

@@ -229,6 +229,9 @@ Args Parse(int argc, char** argv) {
       Usage("unknown option " + o);
     }
   }
+  std::string probe;
+  if (!ToOemName("a", a.codePage, probe) || !ToAnsiName("a", a.codePage, probe))
+    Usage("--codepage " + std::to_string(a.codePage) + " is not a code page this system knows");
   if (!ToSetupText(a.password, a.codePage, a.password))
     throw PackError("the password cannot be written in code page " +
                     std::to_string(AnsiCodePageOf(a.codePage)) +
@@ -263,6 +266,9 @@ void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
   String fault = TakeFault();
   std::string why(fault.Data(), size_t(fault.Length()));
+  std::error_code error;
+  if (!fs::is_regular_file(file, error))
+    throw PackError(file + (fs::is_directory(file, error) ? ": a folder, not a file" : ": no such file"));
   throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) +
                   " (no RAR 2.x archive found in the file's first 128 KB)");
 }
