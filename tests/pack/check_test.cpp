@@ -262,9 +262,22 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0");
   EXPECT_EQ(r.status, 0) << r.out;
   fs::remove(project / "Data" / "extra.dat");
+  // The demo's password page needs a build with a password, which needs the page.
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("DLG_PASSWORD asks for a password, but the build has none"), std::string::npos)
+      << r.out;
+  r = RunCommandIn(dir_.string(),
+                   pack + " build project -o setup.exe --stub stub.exe -0 --strict --password osin");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("warning"), std::string::npos) << r.out;
+  std::string config = ReadBytes(project / "Presetup" / "Osin.ini");
+  ASSERT_NE(config.find("DLG_PASSWORD,"), std::string::npos);
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "Osin.ini", config.erase(config.find("DLG_PASSWORD,"), 13)));
+  r = RunCommandIn(dir_.string(),
+                   pack + " build project -o setup.exe --stub stub.exe -0 --strict --password osin");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("no DLG_PASSWORD asks for the password"), std::string::npos) << r.out;
 }
 
 // The publisher's guide: the files its examples spell out (each fenced

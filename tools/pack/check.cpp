@@ -279,7 +279,8 @@ struct CopyKey {
 
 class Checker {
  public:
-  Checker(const fs::path& project, int codePage) : project_(project), codePage_(codePage) {}
+  Checker(const fs::path& project, int codePage, std::optional<bool> enciphered)
+      : project_(project), codePage_(codePage), enciphered_(enciphered) {}
 
   std::vector<Finding> Run() {
     GatherFiles();
@@ -515,11 +516,27 @@ class Checker {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
     }
+    if (enciphered_) CheckPasswordPage(*enciphered_);
     if (Bool("Config", "NeedReboot", false)) shown_.insert(DLG_REBOOT);
     if (Bool("Display", "ShowFinalDialog", true)) {
       shown_.insert(DLG_FINISH);
       shown_.insert(DLG_NOTFINISH);
     }
+  }
+
+  // The password page is the only place an attended setup learns the
+  // password: without it every enciphered file fails its checksum.
+  void CheckPasswordPage(bool enciphered) {
+    bool asks = false;
+    for (const std::string& item : Items(config_->Read("Config", "PreInstallDialogSequence")))
+      asks = asks || Upper(item) == DLG_PASSWORD;
+    if (enciphered && !asks && !data_.empty())
+      WarnAt(*config_, "Config", "PreInstallDialogSequence", "bad-value",
+             "the files are enciphered (--password) but no DLG_PASSWORD asks for the password: "
+             "only an unattended run with /PASSWORD can install them");
+    if (!enciphered && asks)
+      WarnAt(*config_, "Config", "PreInstallDialogSequence", "bad-value",
+             "DLG_PASSWORD asks for a password, but the build has none (--password): any answer passes");
   }
 
   bool Bool(const std::string& section, const std::string& key, bool fallback) const {
@@ -930,6 +947,7 @@ class Checker {
 
   fs::path project_;
   int codePage_;
+  std::optional<bool> enciphered_;
   std::vector<Finding> findings_;
   std::map<std::string, std::string> presetup_;  // lower-case name -> name as stored
   std::vector<std::string> data_;                // archive names "Data\..."
@@ -949,8 +967,8 @@ const std::vector<std::string>& FindingKinds() {
   return kinds;
 }
 
-std::vector<Finding> CheckProject(const fs::path& project, int codePage) {
-  return Checker(project, codePage).Run();
+std::vector<Finding> CheckProject(const fs::path& project, int codePage, std::optional<bool> enciphered) {
+  return Checker(project, codePage, enciphered).Run();
 }
 
 std::string FormatFinding(const Finding& f) {

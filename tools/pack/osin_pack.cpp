@@ -393,7 +393,9 @@ std::string ReadStub(const std::string& path) {
 
 // Prints the findings of the project check; true when the work may go on.
 bool CheckAndReport(const Args& a) {
-  std::vector<Finding> findings = CheckProject(a.input, a.codePage);
+  std::optional<bool> enciphered;
+  if (a.verb == "build") enciphered = !a.password.empty();
+  std::vector<Finding> findings = CheckProject(a.input, a.codePage, enciphered);
   for (const Finding& f : findings) printf("%s\n", FormatFinding(f).c_str());
   if (!findings.empty())
     printf("%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
