@@ -169,6 +169,7 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
   EXPECT_NE(r.out.find("archive at offset 0"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("     16384      16384  stored  --"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("RAR 2.0"), std::string::npos);
+  EXPECT_NE(r.out.find("  00002020  10751ABA  p0.bin"), std::string::npos) << r.out;
   for (const char* n : {"p0.bin", "p1.bin", "p5.bin", "pMM.bin"})
     EXPECT_NE(r.out.find(n), std::string::npos) << n;
   r = Pack("list '" + Sample("rar20-solid.rar") + "'");

@@ -278,14 +278,14 @@ int List(const Args& a) {
   RequireOpen(arc, a.input);
   printf("%s: archive at offset %lld%s\n", a.input.c_str(),
          static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
-  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified", "attr",
-         "name");
+  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified",
+         "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
-    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %s\n", h.UnpackedSize, h.PackedSize,
+    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
            h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
            (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
-           h.EntryName.c_str());
+           h.DataCRC, h.EntryName.c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return kExitOk;
