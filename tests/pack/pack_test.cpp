@@ -347,6 +347,18 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_NE(r.out.find("src/"), std::string::npos) << r.out;
   EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
+  // What cannot be packed stops the work instead of vanishing from the archive.
+  fs::remove_all(dir_ / "src");
+  WriteBytes(dir_ / "src" / "ok.txt", "ok");
+  for (const char* odd : {"broken", "folder"}) {
+    fs::create_symlink(std::string(odd) == "broken" ? dir_ / "none" : dir_ / "proj", dir_ / "src" / odd);
+    fs::create_directories(dir_ / "proj");
+    r = Pack("archive src -o a.rar");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find(std::string("src/") + odd + ": "), std::string::npos) << r.out;
+    EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
+    fs::remove(dir_ / "src" / odd);
+  }
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
   // A signing option without --sign would give an unsigned setup quietly.
