@@ -278,6 +278,13 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
                    pack + " build project -o setup.exe --stub stub.exe -0 --strict --password osin");
   EXPECT_EQ(r.status, 2) << r.out;
   EXPECT_NE(r.out.find("no DLG_PASSWORD asks for the password"), std::string::npos) << r.out;
+  // Without the page, the message for a wrong password is still logged by an unattended run.
+  std::string texts = ReadBytes(project / "Presetup" / "Enu.lng");
+  ASSERT_NE(texts.find("\n12="), std::string::npos);
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "Enu.lng", texts.replace(texts.find("\n12="), 4, "\n;12=")));
+  r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --password osin");
+  EXPECT_NE(r.out.find("Enu.lng:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("has no 12"), std::string::npos) << r.out;
 }
 
 // The publisher's guide: the files its examples spell out (each fenced

@@ -880,7 +880,9 @@ class Checker {
 
   void CheckLanguageFiles() {
     std::vector<MessageUse> needed = {{1, "the question when the user cancels"}};
-    if (shown_.count(DLG_PASSWORD)) needed.push_back({12, "the message for a wrong password"});
+    // An unattended run with a wrong /PASSWORD logs the same message.
+    if (shown_.count(DLG_PASSWORD) || enciphered_.value_or(false))
+      needed.push_back({12, "the message for a wrong password"});
     if (!config_->Read("Config", "SupportedOS").empty())
       needed.push_back({13, "the message on a system not supported"});
     if (Bool("Config", "CheckAdminRights", false))
