@@ -154,6 +154,9 @@ TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
     EXPECT_EQ(Pack("test setup.exe -p 'pass word'").status, 0);
     fs::remove_all(dir_ / "u");
   }
+  Result r = Pack("build project -o setup.exe --stub stub.exe --password 'a\"b'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("password holds a double quote"), std::string::npos) << r.out;
 }
 
 }  // namespace

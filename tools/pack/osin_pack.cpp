@@ -440,6 +440,10 @@ int Build(const Args& a) {
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
   if (!CheckAndReport(a)) return kExitStop;
+  if (a.password.find('"') != std::string::npos)
+    printf(
+        "osin-pack: warning: the password holds a double quote, which /PASSWORD on the setup's command line "
+        "cannot pass: only the password page takes it\n");
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
   if (stubPath.empty())
     Usage(
