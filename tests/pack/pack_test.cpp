@@ -359,6 +359,12 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
     EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
     fs::remove(dir_ / "src" / odd);
   }
+  WriteBytes(dir_ / "src" / "huge.bin", "");
+  fs::resize_file(dir_ / "src" / "huge.bin", 0x100000000u);  // sparse: refused before it is read
+  r = Pack("archive src -o a.rar -0");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("huge.bin: files of 4 GB or more"), std::string::npos) << r.out;
+  fs::remove(dir_ / "src" / "huge.bin");
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
   // A signing option without --sign would give an unsigned setup quietly.

@@ -50,6 +50,10 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
                       (it->is_directory()
                            ? ": a link to a folder, which osin-pack does not follow (copy the folder in)"
                            : ": neither a file nor a folder (a broken link, a pipe or a device)"));
+    // Refused before it is read whole into memory.
+    std::error_code sizeError;
+    if (it->file_size(sizeError) > 0xFFFFFFFFu && !sizeError)
+      throw PackError(it->path().string() + ": files of 4 GB or more cannot be archived");
     SourceFile f;
     f.path = it->path();
     std::string name;
