@@ -251,9 +251,12 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   fs::path project = CopyOfDemo();
   ASSERT_TRUE(WriteBytes(project / "Data" / "extra.dat", "spare"));
   ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
+  fs::create_symlink(dir_ / "nowhere", project / "Data" / "broken");
   CommandResult r = RunCommandIn(dir_.string(), pack + " check project");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Data/extra.dat: warning: no CopyFiles line"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/broken: warning: neither a file nor a folder"), std::string::npos) << r.out;
+  fs::remove(project / "Data" / "broken");
   r = RunCommandIn(dir_.string(), pack + " check project --strict");
   EXPECT_EQ(r.status, 2) << r.out;
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");

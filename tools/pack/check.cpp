@@ -323,9 +323,16 @@ class Checker {
       std::map<std::string, std::string> seen;
       for (auto it = fs::recursive_directory_iterator(folder, error);
            it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error || !it->is_regular_file(error)) continue;
+        if (error) continue;
         fs::path relative = it->path().lexically_relative(folder);
         std::string shown = std::string(top) + "/" + relative.generic_string();
+        if (!it->is_regular_file(error)) {
+          if (!it->is_directory(error) || it->is_symlink(error))
+            Warn(shown, 0, "missing-file",
+                 "neither a file nor a folder (a broken link, a pipe or a device) or a link to a folder: "
+                 "build stops at it");
+          continue;
+        }
         std::string name;
         if (!ToOemName(relative, codePage_, name)) {
           Warn(shown, 0, "code-page",
