@@ -130,6 +130,9 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("--codepage 99999 is not a code page"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
+  r = Pack("archive tree -o x.rar --strict");  // a check that would not happen
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("archive does not take --strict"), std::string::npos) << r.out;
   r = Pack("list missing.rar");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("missing.rar: no such file"), std::string::npos) << r.out;

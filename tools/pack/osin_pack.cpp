@@ -182,8 +182,22 @@ Args Parse(int argc, char** argv) {
   if (argc < 3) Usage("missing arguments");
   a.verb = argv[1];
   a.input = argv[2];
+  // The options each command takes (build takes them all): one that does
+  // not apply is refused rather than passed over, as --strict would be.
+  const std::string all =
+      " -o -p --password --stub --uninstaller --strict --sign --key --sign-password --timestamp --solid -N "
+      "--multimedia --codepage ";
+  const std::string taken = a.verb == "list"      ? " "
+                            : a.verb == "test"    ? " -p --codepage "
+                            : a.verb == "extract" ? " -o -p --codepage "
+                            : a.verb == "archive" ? " -o -p --password --codepage --solid -N --multimedia "
+                            : a.verb == "check"   ? " --strict --codepage "
+                                                  : all;
   for (int i = 3; i < argc; ++i) {
     std::string o = argv[i];
+    std::string name = o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5' ? " -N " : " " + o + " ";
+    if (all.find(name) != std::string::npos && taken.find(name) == std::string::npos)
+      Usage(a.verb + " does not take " + o);
     auto value = [&]() -> std::string {
       if (i + 1 >= argc) Usage(o + " needs a value");
       return argv[++i];
@@ -405,7 +419,6 @@ bool CheckAndReport(const Args& a) {
 }
 
 int Check(const Args& a) {
-  if (!a.output.empty() || !a.sign.empty()) Usage("check takes only --strict and --codepage");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (!CheckAndReport(a)) return kExitStop;
   printf("%s: checked\n", a.input.c_str());
