@@ -136,6 +136,9 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   r = Pack("list missing.rar");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("missing.rar: no such file"), std::string::npos) << r.out;
+  r = Pack("archive -o y.rar -0 tree");  // the folder after the options
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Pack("test y.rar").status, 0);
 }
 
 TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {

@@ -181,7 +181,6 @@ Args Parse(int argc, char** argv) {
   Args a;
   if (argc < 3) Usage("missing arguments");
   a.verb = argv[1];
-  a.input = argv[2];
   // The options each command takes (build takes them all): one that does
   // not apply is refused rather than passed over, as --strict would be.
   const std::string all =
@@ -193,8 +192,13 @@ Args Parse(int argc, char** argv) {
                             : a.verb == "archive" ? " -o -p --password --codepage --solid -N --multimedia "
                             : a.verb == "check"   ? " --strict --codepage "
                                                   : all;
-  for (int i = 3; i < argc; ++i) {
+  for (int i = 2; i < argc; ++i) {
     std::string o = argv[i];
+    // The file or folder may stand before, between or after the options.
+    if (a.input.empty() && (o.empty() || o[0] != '-')) {
+      a.input = o;
+      continue;
+    }
     std::string name = o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5' ? " -N " : " " + o + " ";
     if (all.find(name) != std::string::npos && taken.find(name) == std::string::npos)
       Usage(a.verb + " does not take " + o);
@@ -240,9 +244,10 @@ Args Parse(int argc, char** argv) {
       a.codePage = atoi(v.c_str());
       if (a.codePage <= 0) Usage("--codepage needs a code page number, not " + v);
     } else {
-      Usage("unknown option " + o);
+      Usage((o[0] == '-' ? "unknown option " : "one file or folder only, not also ") + o);
     }
   }
+  if (a.input.empty()) Usage("missing arguments");
   std::string probe;
   if (!ToOemName("a", a.codePage, probe) || !ToAnsiName("a", a.codePage, probe))
     Usage("--codepage " + std::to_string(a.codePage) + " is not a code page this system knows");
