@@ -359,6 +359,10 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
     EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
     fs::remove(dir_ / "src" / odd);
   }
+  fs::create_directories(dir_ / "folder.rar");
+  r = Pack("archive src -o folder.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("folder.rar: not a file"), std::string::npos) << r.out;
   WriteBytes(dir_ / "src" / "huge.bin", "");
   fs::resize_file(dir_ / "src" / "huge.bin", 0x100000000u);  // sparse: refused before it is read
   r = Pack("archive src -o a.rar -0");

@@ -292,6 +292,16 @@ void RequireOpen(TArchive& a, const std::string& file) {
                   " (no RAR 2.x archive found in the file's first 128 KB)");
 }
 
+// The output is written beside its name and renamed over it at the end;
+// over a folder that fails late, and over a device (/dev/null, as root) it
+// would replace the device itself.
+void RequireFileOutput(const std::string& output) {
+  std::error_code error;
+  fs::file_status status = fs::status(output, error);
+  if (fs::exists(status) && !fs::is_regular_file(status))
+    throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
+}
+
 int List(const Args& a) {
   TArchive arc(a.input.c_str(), kOpenList);
   RequireOpen(arc, a.input);
@@ -373,6 +383,7 @@ void ClearProgress(const ArchiveOptions& options) {
 
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
+  RequireFileOutput(a.output);
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
   for (SourceFile& f : files) f.encrypt = true;
@@ -454,6 +465,7 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
+  RequireFileOutput(a.output);
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
