@@ -126,7 +126,19 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   r = Pack("archive tree -o x.rar --multimedia loud");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("loud"), std::string::npos) << r.out;
+  r = Pack("archive tree -o x.rar --codepage 99999");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("--codepage 99999 is not a code page"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
+  r = Pack("archive tree -o x.rar --strict");  // a check that would not happen
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("archive does not take --strict"), std::string::npos) << r.out;
+  r = Pack("list missing.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("missing.rar: no such file"), std::string::npos) << r.out;
+  r = Pack("archive -o y.rar -0 tree");  // the folder after the options
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(Pack("test y.rar").status, 0);
 }
 
 TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
@@ -148,6 +160,9 @@ TEST_F(PackOptions, BuildWithPasswordWritesTheTestEntryAfterPresetup) {
     EXPECT_EQ(Pack("test setup.exe -p 'pass word'").status, 0);
     fs::remove_all(dir_ / "u");
   }
+  Result r = Pack("build project -o setup.exe --stub stub.exe --password 'a\"b'");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("password holds a double quote"), std::string::npos) << r.out;
 }
 
 }  // namespace

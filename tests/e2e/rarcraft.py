@@ -1,6 +1,7 @@
 """Hand-made RAR 2.x archives for scenarios that osin-pack rightly refuses
 to write: damaged entries, names that climb out of their folder, headers
-that claim more than they carry. Stored entries only; every field is
+that claim more than they carry. Stored entries only (or the entries of
+an archive the RAR archiver made, taken over whole); every field is
 spelled out, since the point is to get exactly the bytes a test needs."""
 import struct
 import zlib
@@ -36,3 +37,25 @@ def end_block():
 def archive(entries, solid=False):
     """entries: bytes of file_entry() calls, in archive order."""
     return MARKER + main_header(solid) + b"".join(entries) + end_block()
+
+
+def entries_of(rar, prefix):
+    """The file blocks of the archive RAR (made by another archiver), each
+    renamed to PREFIX + its name and otherwise as it was: packed data,
+    flags, cipher and all."""
+    blocks, pos = [], 7 + 13
+    while pos + 7 <= len(rar):
+        head_type, flags, head_size = struct.unpack_from("<BHH", rar, pos + 2)
+        add = struct.unpack_from("<I", rar, pos + 7)[0] if flags & 0x8000 else 0
+        if head_type == 0x74 and flags & 0x00E0 != 0x00E0:
+            name_size = struct.unpack_from("<H", rar, pos + 26)[0]
+            name = prefix.encode("cp437") + rar[pos + 32:pos + 32 + name_size]
+            body = bytearray(rar[pos + 2:pos + 32] + name + rar[pos + 32 + name_size:pos + head_size])
+            struct.pack_into("<H", body, 3, len(body) + 2)
+            struct.pack_into("<H", body, 24, len(name))
+            blocks.append(struct.pack("<H", _head_crc(bytes(body))) + bytes(body) +
+                          rar[pos + head_size:pos + head_size + add])
+        if head_type == 0x7B:
+            break
+        pos += head_size + add
+    return blocks

@@ -75,7 +75,8 @@ def packed_setup(name, files, password=None, options=()):
 def enciphered_entries(setup):
     """Names of the entries osin-pack lists as enciphered, in archive order."""
     listing = subprocess.run([PACK, "list", setup], check=True, capture_output=True, text=True).stdout
-    row = re.compile(r"^\s*\d+\s+\d+\s+(?:stored|RAR 2\.0)\s+[-S]E\s+\S+ \S+\s+[0-9A-F]{8}\s+(.*)$")
+    row = re.compile(r"^\s*\d+\s+\d+\s+(?:stored|RAR 2\.0)\s+[-S]E\s+\S+ \S+"  # sizes, method, flags, time
+                     r"\s+[0-9A-F]{8}\s+[0-9A-F]{8}\s+(.*)$")  # attributes, CRC, name
     return [m.group(1) for m in map(row.match, listing.splitlines()) if m]
 def pack_folder(name, project, options=()):
     """osin-pack build of the project folder PROJECT, with OPTIONS."""

@@ -9,6 +9,7 @@ import time
 
 import harness
 import install
+import rarcraft
 import wizard
 
 FOLDER = "C:\\Osin Test\\Unattended, Inc"
@@ -77,7 +78,8 @@ def unattended_demo(pack_folder, temp_entries):
     machine is touched; the real run installs in Russian into the folder
     and group given; a second run over it keeps the newer and the same
     files and leaves the restart it needs to the caller (8); a refusing
-    program run first gives 2, an unusable destination 4."""
+    program run first gives 2, an unusable destination 4. Then a setup of
+    files packed by the RAR archiver itself (real_rar_data)."""
     install.undo_demo()
     before = temp_entries()
     secret = ["--solid", "--password", wizard.PASSWORD]
@@ -133,6 +135,8 @@ def unattended_demo(pack_folder, temp_entries):
     expect_run(setup, "no_drive", [quiet, key, "/DIR=Q:\\Nowhere"], 4,
                ["Destination folder: Q:\\Nowhere", "Error: Insufficient free disk space!"])
 
+    real_rar_data(quiet)
+
     for menu in wizard.programs_menus():
         shutil.rmtree(os.path.join(menu, GROUP), ignore_errors=True)
     install.undo_demo()
@@ -140,6 +144,45 @@ def unattended_demo(pack_folder, temp_entries):
     expect(not left, "left in the temporary folder: %s" % sorted(left))
     for name in ("unattended", "unattended_again", "unattended_refused"):
         os.remove(os.path.join(os.path.dirname(setup), name + ".exe"))
+
+
+def real_rar_data(quiet):
+    """Application files packed by the RAR archiver itself, in a solid
+    archive: the entries passed over are decoded all the same (one of them
+    enciphered), so the ones copied come out whole with the right password;
+    with a wrong one the enciphered file fails and the run ends with 4."""
+    # The team's shared material: named, or beside the checkout or its worktree folder.
+    shared = [os.environ.get("OSIN_SHARED_DIR", ""), os.path.join(harness.ROOT, "..", "shared"),
+              os.path.join(harness.ROOT, "..", "..", "shared")]
+    samples = [os.path.join(s, "rar-samples") for s in shared if os.path.isdir(os.path.join(s, "rar-samples"))][0]
+
+    def sample(name):
+        with open(os.path.join(samples, name), "rb") as f:
+            return f.read()
+
+    folder = "C:\\Osin Test\\Real RAR"
+    config = b"[Config]\r\nInsFiles=App\r\nDefaultInstallPath=" + folder.encode() + b"\r\n"
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\np5_solid.bin=\r\nFILE2.TXT=\r\n"
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    entries = [rarcraft.file_entry("Presetup\\App.ins", script), rarcraft.file_entry("Presetup\\Enu.lng", language),
+               rarcraft.file_entry("Presetup\\Osin.ini", config)]
+    entries += rarcraft.entries_of(sample("rar20-solid.rar"), "Data\\")
+    entries += rarcraft.entries_of(sample("rar202-comment-psw.rar"), "Data\\")
+    setup = os.path.join(harness.build.out, "projects", "unattended_real_rar.exe")
+    with open(harness.build.osin, "rb") as f, open(setup, "wb") as out:
+        out.write(f.read() + rarcraft.archive(entries, solid=True))
+    target = install.drive_c("Osin Test", "Real RAR")
+    expect_run(setup, "real_rar", [quiet, "/PASSWORD=password"], 0,
+               ["Written: %s\\%s" % (folder, n) for n in ("p5_solid.bin", "FILE2.TXT")] + ["Installed."])
+    for name, data in (("p5_solid.bin", sample("rar20-methods-original.bin")), ("FILE2.TXT", b"file2\r\n")):
+        with open(os.path.join(target, name), "rb") as f:
+            expect(f.read() == data, "%s differs" % name)
+    shutil.rmtree(target)
+    expect_run(setup, "real_rar_wrong", [quiet, "/PASSWORD=wrong"], 4, ['Error: Can\'t extract file "FILE1.TXT".'])
+    expect(not os.path.exists(os.path.join(target, "FILE2.TXT")), "a wrong password wrote FILE2.TXT")
+    shutil.rmtree(target, ignore_errors=True)
+    os.remove(setup)
 
 
 def unattended_silent(noise, temp_entries):

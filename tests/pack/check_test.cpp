@@ -255,9 +255,12 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   fs::path project = CopyOfDemo();
   ASSERT_TRUE(WriteBytes(project / "Data" / "extra.dat", "spare"));
   ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
+  fs::create_symlink(dir_ / "nowhere", project / "Data" / "broken");
   CommandResult r = RunCommandIn(dir_.string(), pack + " check project");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Data/extra.dat: warning: no CopyFiles line"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/broken: warning: neither a file nor a folder"), std::string::npos) << r.out;
+  fs::remove(project / "Data" / "broken");
   r = RunCommandIn(dir_.string(), pack + " check project --strict");
   EXPECT_EQ(r.status, 2) << r.out;
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
@@ -266,9 +269,29 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0");
   EXPECT_EQ(r.status, 0) << r.out;
   fs::remove(project / "Data" / "extra.dat");
+  // The demo's password page needs a build with a password, which needs the page.
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("DLG_PASSWORD asks for a password, but the build has none"), std::string::npos)
+      << r.out;
+  r = RunCommandIn(dir_.string(),
+                   pack + " build project -o setup.exe --stub stub.exe -0 --strict --password osin");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("warning"), std::string::npos) << r.out;
+  std::string config = ReadBytes(project / "Presetup" / "Osin.ini");
+  ASSERT_NE(config.find("DLG_PASSWORD,"), std::string::npos);
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "Osin.ini", config.erase(config.find("DLG_PASSWORD,"), 13)));
+  r = RunCommandIn(dir_.string(),
+                   pack + " build project -o setup.exe --stub stub.exe -0 --strict --password osin");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("no DLG_PASSWORD asks for the password"), std::string::npos) << r.out;
+  // Without the page, the message for a wrong password is still logged by an unattended run.
+  std::string texts = ReadBytes(project / "Presetup" / "Enu.lng");
+  ASSERT_NE(texts.find("\n12="), std::string::npos);
+  ASSERT_TRUE(WriteBytes(project / "Presetup" / "Enu.lng", texts.replace(texts.find("\n12="), 4, "\n;12=")));
+  r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --password osin");
+  EXPECT_NE(r.out.find("Enu.lng:"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("has no 12"), std::string::npos) << r.out;
 }
 
 // The publisher's guide: the files its examples spell out (each fenced

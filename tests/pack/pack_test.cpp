@@ -169,6 +169,7 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
   EXPECT_NE(r.out.find("archive at offset 0"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("     16384      16384  stored  --"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("RAR 2.0"), std::string::npos);
+  EXPECT_NE(r.out.find("  00002020  10751ABA  p0.bin"), std::string::npos) << r.out;
   for (const char* n : {"p0.bin", "p1.bin", "p5.bin", "pMM.bin"})
     EXPECT_NE(r.out.find(n), std::string::npos) << n;
   r = Pack("list '" + Sample("rar20-solid.rar") + "'");
@@ -351,6 +352,28 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_NE(r.out.find("src/"), std::string::npos) << r.out;
   EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
+  // What cannot be packed stops the work instead of vanishing from the archive.
+  fs::remove_all(dir_ / "src");
+  WriteBytes(dir_ / "src" / "ok.txt", "ok");
+  for (const char* odd : {"broken", "folder"}) {
+    fs::create_symlink(std::string(odd) == "broken" ? dir_ / "none" : dir_ / "proj", dir_ / "src" / odd);
+    fs::create_directories(dir_ / "proj");
+    r = Pack("archive src -o a.rar");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find(std::string("src/") + odd + ": "), std::string::npos) << r.out;
+    EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
+    fs::remove(dir_ / "src" / odd);
+  }
+  fs::create_directories(dir_ / "folder.rar");
+  r = Pack("archive src -o folder.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("folder.rar: not a file"), std::string::npos) << r.out;
+  WriteBytes(dir_ / "src" / "huge.bin", "");
+  fs::resize_file(dir_ / "src" / "huge.bin", 0x100000000u);  // sparse: refused before it is read
+  r = Pack("archive src -o a.rar -0");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("huge.bin: files of 4 GB or more"), std::string::npos) << r.out;
+  fs::remove(dir_ / "src" / "huge.bin");
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
   // A signing option without --sign would give an unsigned setup quietly.

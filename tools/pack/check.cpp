@@ -279,7 +279,8 @@ struct CopyKey {
 
 class Checker {
  public:
-  Checker(const fs::path& project, int codePage) : project_(project), codePage_(codePage) {}
+  Checker(const fs::path& project, int codePage, std::optional<bool> enciphered)
+      : project_(project), codePage_(codePage), enciphered_(enciphered) {}
 
   std::vector<Finding> Run() {
     GatherFiles();
@@ -322,9 +323,16 @@ class Checker {
       std::map<std::string, std::string> seen;
       for (auto it = fs::recursive_directory_iterator(folder, error);
            it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error || !it->is_regular_file(error)) continue;
+        if (error) continue;
         fs::path relative = it->path().lexically_relative(folder);
         std::string shown = std::string(top) + "/" + relative.generic_string();
+        if (!it->is_regular_file(error)) {
+          if (!it->is_directory(error) || it->is_symlink(error))
+            Warn(shown, 0, "missing-file",
+                 "neither a file nor a folder (a broken link, a pipe or a device) or a link to a folder: "
+                 "build stops at it");
+          continue;
+        }
         std::string name;
         if (!ToOemName(relative, codePage_, name)) {
           Warn(shown, 0, "code-page",
@@ -515,11 +523,27 @@ class Checker {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
     }
+    if (enciphered_) CheckPasswordPage(*enciphered_);
     if (Bool("Config", "NeedReboot", false)) shown_.insert(DLG_REBOOT);
     if (Bool("Display", "ShowFinalDialog", true)) {
       shown_.insert(DLG_FINISH);
       shown_.insert(DLG_NOTFINISH);
     }
+  }
+
+  // The password page is the only place an attended setup learns the
+  // password: without it every enciphered file fails its checksum.
+  void CheckPasswordPage(bool enciphered) {
+    bool asks = false;
+    for (const std::string& item : Items(config_->Read("Config", "PreInstallDialogSequence")))
+      asks = asks || Upper(item) == DLG_PASSWORD;
+    if (enciphered && !asks && !data_.empty())
+      WarnAt(*config_, "Config", "PreInstallDialogSequence", "bad-value",
+             "the files are enciphered (--password) but no DLG_PASSWORD asks for the password: "
+             "only an unattended run with /PASSWORD can install them");
+    if (!enciphered && asks)
+      WarnAt(*config_, "Config", "PreInstallDialogSequence", "bad-value",
+             "DLG_PASSWORD asks for a password, but the build has none (--password): any answer passes");
   }
 
   bool Bool(const std::string& section, const std::string& key, bool fallback) const {
@@ -880,7 +904,9 @@ class Checker {
 
   void CheckLanguageFiles() {
     std::vector<MessageUse> needed = {{1, "the question when the user cancels"}};
-    if (shown_.count(DLG_PASSWORD)) needed.push_back({12, "the message for a wrong password"});
+    // An unattended run with a wrong /PASSWORD logs the same message.
+    if (shown_.count(DLG_PASSWORD) || enciphered_.value_or(false))
+      needed.push_back({12, "the message for a wrong password"});
     if (!config_->Read("Config", "SupportedOS").empty())
       needed.push_back({13, "the message on a system not supported"});
     if (Bool("Config", "CheckAdminRights", false))
@@ -947,6 +973,7 @@ class Checker {
 
   fs::path project_;
   int codePage_;
+  std::optional<bool> enciphered_;
   std::vector<Finding> findings_;
   std::map<std::string, std::string> presetup_;  // lower-case name -> name as stored
   std::vector<std::string> data_;                // archive names "Data\..."
@@ -966,8 +993,8 @@ const std::vector<std::string>& FindingKinds() {
   return kinds;
 }
 
-std::vector<Finding> CheckProject(const fs::path& project, int codePage) {
-  return Checker(project, codePage).Run();
+std::vector<Finding> CheckProject(const fs::path& project, int codePage, std::optional<bool> enciphered) {
+  return Checker(project, codePage, enciphered).Run();
 }
 
 std::string FormatFinding(const Finding& f) {

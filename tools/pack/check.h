@@ -10,6 +10,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,10 @@ struct Finding {
 const std::vector<std::string>& FindingKinds();
 
 // Checks the project folder Project (Presetup and Data below it); CodePage
-// is the code page the archive's names are written in.
-std::vector<Finding> CheckProject(const std::filesystem::path& project, int codePage);
+// is the code page the archive's names are written in. Enciphered, when
+// known, says whether the build enciphers the files with a password.
+std::vector<Finding> CheckProject(const std::filesystem::path& project, int codePage,
+                                  std::optional<bool> enciphered = std::nullopt);
 
 // "file:line: warning: text [kind]" (without ":line" when there is none).
 std::string FormatFinding(const Finding& finding);

@@ -181,9 +181,27 @@ Args Parse(int argc, char** argv) {
   Args a;
   if (argc < 3) Usage("missing arguments");
   a.verb = argv[1];
-  a.input = argv[2];
-  for (int i = 3; i < argc; ++i) {
+  // The options each command takes (build takes them all): one that does
+  // not apply is refused rather than passed over, as --strict would be.
+  const std::string all =
+      " -o -p --password --stub --uninstaller --strict --sign --key --sign-password --timestamp --solid -N "
+      "--multimedia --codepage ";
+  const std::string taken = a.verb == "list"      ? " "
+                            : a.verb == "test"    ? " -p --codepage "
+                            : a.verb == "extract" ? " -o -p --codepage "
+                            : a.verb == "archive" ? " -o -p --password --codepage --solid -N --multimedia "
+                            : a.verb == "check"   ? " --strict --codepage "
+                                                  : all;
+  for (int i = 2; i < argc; ++i) {
     std::string o = argv[i];
+    // The file or folder may stand before, between or after the options.
+    if (a.input.empty() && (o.empty() || o[0] != '-')) {
+      a.input = o;
+      continue;
+    }
+    std::string name = o.size() == 2 && o[0] == '-' && o[1] >= '0' && o[1] <= '5' ? " -N " : " " + o + " ";
+    if (all.find(name) != std::string::npos && taken.find(name) == std::string::npos)
+      Usage(a.verb + " does not take " + o);
     auto value = [&]() -> std::string {
       if (i + 1 >= argc) Usage(o + " needs a value");
       return argv[++i];
@@ -226,9 +244,13 @@ Args Parse(int argc, char** argv) {
       a.codePage = atoi(v.c_str());
       if (a.codePage <= 0) Usage("--codepage needs a code page number, not " + v);
     } else {
-      Usage("unknown option " + o);
+      Usage((o[0] == '-' ? "unknown option " : "one file or folder only, not also ") + o);
     }
   }
+  if (a.input.empty()) Usage("missing arguments");
+  std::string probe;
+  if (!ToOemName("a", a.codePage, probe) || !ToAnsiName("a", a.codePage, probe))
+    Usage("--codepage " + std::to_string(a.codePage) + " is not a code page this system knows");
   if (!ToSetupText(a.password, a.codePage, a.password))
     throw PackError("the password cannot be written in code page " +
                     std::to_string(AnsiCodePageOf(a.codePage)) +
@@ -263,8 +285,21 @@ void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
   String fault = TakeFault();
   std::string why(fault.Data(), size_t(fault.Length()));
+  std::error_code error;
+  if (!fs::is_regular_file(file, error))
+    throw PackError(file + (fs::is_directory(file, error) ? ": a folder, not a file" : ": no such file"));
   throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) +
                   " (no RAR 2.x archive found in the file's first 128 KB)");
+}
+
+// The output is written beside its name and renamed over it at the end;
+// over a folder that fails late, and over a device (/dev/null, as root) it
+// would replace the device itself.
+void RequireFileOutput(const std::string& output) {
+  std::error_code error;
+  fs::file_status status = fs::status(output, error);
+  if (fs::exists(status) && !fs::is_regular_file(status))
+    throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
 }
 
 int List(const Args& a) {
@@ -272,14 +307,14 @@ int List(const Args& a) {
   RequireOpen(arc, a.input);
   printf("%s: archive at offset %lld%s\n", a.input.c_str(),
          static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
-  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified", "attr",
-         "name");
+  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified",
+         "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
-    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %s\n", h.UnpackedSize, h.PackedSize,
+    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
            h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
            (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
-           ToLocalName(h.EntryName.c_str()).c_str());
+           h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return kExitOk;
@@ -354,6 +389,7 @@ void ClearProgress(const ArchiveOptions& options) {
 
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
+  RequireFileOutput(a.output);
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
   for (SourceFile& f : files) f.encrypt = true;
@@ -393,7 +429,9 @@ std::string ReadStub(const std::string& path) {
 
 // Prints the findings of the project check; true when the work may go on.
 bool CheckAndReport(const Args& a) {
-  std::vector<Finding> findings = CheckProject(a.input, a.codePage);
+  std::optional<bool> enciphered;
+  if (a.verb == "build") enciphered = !a.password.empty();
+  std::vector<Finding> findings = CheckProject(a.input, a.codePage, enciphered);
   for (const Finding& f : findings) printf("%s\n", FormatFinding(f).c_str());
   if (!findings.empty())
     printf("%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
@@ -403,7 +441,6 @@ bool CheckAndReport(const Args& a) {
 }
 
 int Check(const Args& a) {
-  if (!a.output.empty() || !a.sign.empty()) Usage("check takes only --strict and --codepage");
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (!CheckAndReport(a)) return kExitStop;
   printf("%s: checked\n", a.input.c_str());
@@ -434,10 +471,15 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
+  RequireFileOutput(a.output);
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
   if (!CheckAndReport(a)) return kExitStop;
+  if (a.password.find('"') != std::string::npos)
+    printf(
+        "osin-pack: warning: the password holds a double quote, which /PASSWORD on the setup's command line "
+        "cannot pass: only the password page takes it\n");
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
   if (stubPath.empty())
     Usage(

@@ -41,7 +41,19 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
   if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
   for (; it != end; it.increment(ec)) {
     if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
-    if (!it->is_regular_file()) continue;
+    // Passing over what cannot be packed would leave the setup short of a
+    // file without a word; the folder iterator does not follow links to
+    // folders, so those would vanish the same way.
+    if (it->is_directory() && !it->is_symlink()) continue;
+    if (!it->is_regular_file())
+      throw PackError(it->path().string() +
+                      (it->is_directory()
+                           ? ": a link to a folder, which osin-pack does not follow (copy the folder in)"
+                           : ": neither a file nor a folder (a broken link, a pipe or a device)"));
+    // Refused before it is read whole into memory.
+    std::error_code sizeError;
+    if (it->file_size(sizeError) > 0xFFFFFFFFu && !sizeError)
+      throw PackError(it->path().string() + ": files of 4 GB or more cannot be archived");
     SourceFile f;
     f.path = it->path();
     std::string name;
