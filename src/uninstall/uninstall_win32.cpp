@@ -123,6 +123,17 @@ INT_PTR CALLBACK SharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
+// A file that is no library, or a library without DllUnregisterServer, was
+// never registered by its installation (which said so then): there is
+// nothing to take back. The library is only mapped, none of its code runs.
+bool CanUnregister(const String& path) {
+  HMODULE library = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (!library) return false;
+  bool entry = GetProcAddress(library, "DllUnregisterServer") != nullptr;
+  FreeLibrary(library);
+  return entry;
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -326,7 +337,8 @@ void TUninstallRun::UnregisterServers() {
     if (!Goes(path)) continue;
     String queued = kRunOnceKey + ("'" + ReplaceAll(path, "'", "''") + "'");
     if (RegValueExists(queued)) DeleteRegValue(queued);
-    if (FileExists(path) && !UnregisterServer(path)) notRemoved_.Add(TextWith(kTextStillRegistered, path));
+    if (FileExists(path) && CanUnregister(path) && !UnregisterServer(path))
+      notRemoved_.Add(TextWith(kTextStillRegistered, path));
   }
 }
 
@@ -444,11 +456,16 @@ void TUninstallRun::RemoveKeys() {
     const String& key = record.Key;
     if (SameText(key, registration_) || !RegKeyExists(key)) continue;
     if (IsProtectedKey(key)) {
-      // Even empty: the system's keys are never taken away.
+      // Even empty, the system's keys are never taken away; an emptied file
+      // type or class of the installation's own goes.
       StringList subkeys, values;
       ReadRegSubkeys(key, subkeys);
       ReadRegValueNames(key, values);
-      if (!subkeys.IsEmpty() || !values.IsEmpty()) Refused(key);
+      if (!subkeys.IsEmpty() || !values.IsEmpty()) {
+        Refused(key);
+      } else if (IsClassKey(key) && !DeleteRegKey(key)) {
+        Failed(record);
+      }
     } else {
       // A key that holds another logged key was made only to hold it: it
       // goes when empty, and another product of the vendor may be in it.
