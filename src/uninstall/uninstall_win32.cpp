@@ -533,15 +533,15 @@ int TUninstallRun::Report() {
                                      : kUninstallDone;
   if (options_.Silent) return code;
   String caption = Text(kTextCaption);
+  // Folders that hold the user's own files are no failure, but the user
+  // learns where they are, also beside a list of failures.
+  String folders;
+  if (!leftFolders_.IsEmpty()) folders = "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
   if (!notRemoved_.IsEmpty()) {
-    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_),
+    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_) + folders,
             kBoxIconWarning | kBoxTaskModal);
   } else if (atRestart_.IsEmpty()) {
-    // Folders that hold the user's own files are no failure, but the user
-    // learns where they are.
-    String text = Text(kTextDone);
-    if (!leftFolders_.IsEmpty()) text += "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
-    ShowBox(nullptr, caption, text, MB_ICONINFORMATION | kBoxTaskModal);
+    ShowBox(nullptr, caption, Text(kTextDone) + folders, MB_ICONINFORMATION | kBoxTaskModal);
   }
   if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);
   return code;

@@ -242,7 +242,8 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                      "=\r\n"
                      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run=\r\n\r\n"
                      "[CreateDirs]\r\nC:\\=\r\n" +
-                     windows + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" + ToStd(Dir()) + "\\Tru";
+                     windows + "=\r\n" + ToStd(victim) + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" +
+                     ToStd(Dir()) + "\\Tru";
   ASSERT_TRUE(WriteBytes(log_.FileName, text));
   // A later installation of the same program registered its own log.
   WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
@@ -264,6 +265,10 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
         ToStd(Dir()) + "\\Tru"}) {
     EXPECT_NE(boxes_[1].find(named + " (left in place"), std::string::npos) << named << " in " << boxes_[1];
   }
+  EXPECT_NE(
+      boxes_[1].find("These folders still hold other files and were left in place:\r\n" + ToStd(victim)),
+      std::string::npos)
+      << "the user's own files, told beside the failures: " << boxes_[1];
   EXPECT_FALSE(FileExists(log_.FileName)) << "nothing failed, so nothing stays for another run";
 }
 
