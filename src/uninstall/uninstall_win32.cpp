@@ -165,6 +165,7 @@ class TUninstallRun {
   void RemoveLog();
   void RewriteLog();
   void RemoveKeys();
+  void RemoveEmptiedFolders();
   void RemoveFolders();
   void RemoveRegistration();
   bool AnyStays() const;
@@ -484,6 +485,22 @@ void TUninstallRun::RemoveKeys() {
   }
 }
 
+// The folders below one of the installation's own that its files needed and
+// nobody logged (an INI file's folders are made when the file is written)
+// go when the files that went leave them empty.
+void TUninstallRun::RemoveEmptiedFolders() {
+  const Array<TRecord>& folders = Records(kLogCreateDirs);
+  for (const TRecord& file : Records(kLogCopyFiles)) {
+    String folder = StripBackslash(PathFolder(file.Key));
+    for (;;) {
+      bool below = false;
+      for (const TRecord& own : folders) below = below || IsBelow(folder, own.Key);
+      if (!below || IsProtectedFolder(folder, systemFolders_) || !RemoveDirectoryA(folder.c_str())) break;
+      folder = StripBackslash(PathFolder(folder));
+    }
+  }
+}
+
 void TUninstallRun::RemoveFolders() {
   Array<TRecord>& folders = Records(kLogCreateDirs);
   for (int i = folders.Count() - 1; i >= 0; --i, Step()) {
@@ -563,6 +580,7 @@ int TUninstallRun::Run() {
   keepLog_ = AnyStays();
   if (!keepLog_) RemoveLog();
   RemoveKeys();
+  RemoveEmptiedFolders();
   RemoveFolders();
   if (keepLog_) {
     // The registration stays with the log, so the user can run it again.

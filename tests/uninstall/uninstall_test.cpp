@@ -124,8 +124,8 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   ASSERT_TRUE(ApplyRegistryChanges(additions, none, log_));
   ASSERT_TRUE(WriteRegString(product + "\\Settings\\Window", "maximized"));
   // INI: a key in a file others own comes out byte for byte; a file the
-  // step made goes.
-  String shared = Path("shared.ini"), own = Join(app, "app.ini");
+  // step made goes, and so do the folders made for it (not logged).
+  String shared = Path("shared.ini"), own = Join(app, "Config\\Sub\\app.ini");
   const std::string original = "; comment\r\n[Other]\r\nk = v\r\n";
   ASSERT_TRUE(WriteBytes(shared, original));
   TPendingEntry entry;
