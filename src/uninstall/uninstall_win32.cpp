@@ -123,13 +123,14 @@ INT_PTR CALLBACK SharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
-// A file that is no library, or a library without DllUnregisterServer, was
+// A file that is no library, or a library without either entry point, was
 // never registered by its installation (which said so then): there is
-// nothing to take back. The library is only mapped, none of its code runs.
+// nothing to take back. One that registered but cannot unregister itself
+// is reported. The library is only mapped, none of its code runs.
 bool CanUnregister(const String& path) {
   HMODULE library = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
   if (!library) return false;
-  bool entry = GetProcAddress(library, "DllUnregisterServer") != nullptr;
+  bool entry = GetProcAddress(library, "DllUnregisterServer") || GetProcAddress(library, "DllRegisterServer");
   FreeLibrary(library);
   return entry;
 }
