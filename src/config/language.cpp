@@ -8,6 +8,10 @@
 
 namespace osin {
 
+String EnglishFile(const String& file) {
+  return PathFolder(file) + "Enu.lng";
+}
+
 Expanded LanguageString(const LanguageTexts& texts, const String& section, int id) {
   String key = IntToStr(id);
   String text = ReadIniString(texts.File, section, key, String());

@@ -11,7 +11,9 @@
 //   Dialogs            Caption, Title and control texts by id for every page
 //   <page name>        the same for one page, winning over Dialogs
 //   Uninstall.*        texts of the uninstaller (UninstallLanguageSections)
-// A language without its own file uses "Enu.lng"; without that too every
+// A language without its own file uses "Enu.lng", and a page's control text
+// missing from a language's file is taken from "Enu.lng" beside it (a
+// partial translation still shows every button); without that too every
 // lookup gives its default (empty messages, texts left as they were).
 //
 // Reading the language file may raise the run-ending fault of the INI store
@@ -32,6 +34,9 @@ struct LanguageTexts {
   const String& Code;
   const StringList& Variables;
 };
+
+// "Enu.lng" in the folder of the language file File.
+String EnglishFile(const String& file);
 
 // Key Id of Section in the language file, overridden by key Id of section
 // Section + "." + language code when that exists, expanded with

@@ -3,6 +3,7 @@
 #include "config/profile.h"
 #include "config/registry.h"
 #include "config/variables.h"
+#include "platform/file.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 
@@ -31,11 +32,6 @@ const RegistryFolder kRegistryFolders[] = {
 static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == kVarBDE - kVarProgramFiles,
               "every registry folder");
 static_assert(kVarProgramFiles - kVarDesktop == kSpecialFolderCount, "the shell folders in their order");
-
-// The folder part of a file name, with its backslash.
-String FolderOf(const String& fileName) {
-  return fileName.Copy(1, fileName.LastPos('\\'));
-}
 
 // "C:" of "C:\..."; "\\server\share" of a UNC path; else empty.
 String DriveOf(const String& path) {
@@ -83,7 +79,7 @@ String ShortDate() {
 
 void BuildVariables(StringList& variables, const VariableSources& sources, StringList& runaways) {
   variables.Clear();
-  SetPathVariable(variables, kBuiltinVariables[kVarSourcePath], FolderOf(sources.SourceFile));
+  SetPathVariable(variables, kBuiltinVariables[kVarSourcePath], PathFolder(sources.SourceFile));
   SetPathVariable(variables, kBuiltinVariables[kVarInstallPath], sources.InstallPath);
   SetPathVariable(variables, kBuiltinVariables[kVarPresetup], sources.PresetupDir);
   SetVariable(variables, kBuiltinVariables[kVarBootDrive],

@@ -5,14 +5,6 @@
 
 namespace osin {
 
-String PathFileName(const String& path) {
-  return path.Copy(path.LastPos('\\') + 1, path.Length());
-}
-
-String PathFolder(const String& path) {
-  return path.Copy(1, path.LastPos('\\'));
-}
-
 bool HasWildcards(const String& s) {
   return s.Pos('*') || s.Pos('?');
 }

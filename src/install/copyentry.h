@@ -3,14 +3,10 @@
 #pragma once
 
 #include "install/pending.h"
+#include "platform/file.h"
 #include "platform/str.h"
 
 namespace osin {
-
-// The part of Path after its last "\" (all of it when there is none), and
-// the part up to and including that "\" (empty when there is none).
-String PathFileName(const String& path);
-String PathFolder(const String& path);
 
 bool HasWildcards(const String& s);
 

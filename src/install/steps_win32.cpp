@@ -35,14 +35,6 @@ String RegValueNameElement(const String& name) {
   return "'" + ReplaceAll(name, "'", "''") + "'";
 }
 
-// The file-name part of a path, and the folder part with its last "\".
-String FileNamePart(const String& path) {
-  return path.Copy(path.LastPos('\\') + 1, path.Length());
-}
-String FolderPart(const String& path) {
-  return path.Copy(1, path.LastPos('\\'));
-}
-
 String SystemFolder() {
   char buffer[MAX_PATH];
   UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
@@ -189,8 +181,8 @@ bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const T
     const String& path = fonts[i].Name;
     AddFontResourceA(path.c_str());
     // The fonts folder's files are loaded at the system's start anyway.
-    if (!nt || !SameText(FolderPart(path), fontsFolder)) {
-      String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(FileNamePart(path));
+    if (!nt || !SameText(PathFolder(path), fontsFolder)) {
+      String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(PathFileName(path));
       WriteRegString(value, path);
       WriteLogEntry(log, kLogAddReg, value, String());
     }
@@ -207,7 +199,7 @@ bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log) {
     const String file = entry.Name + ".lnk";
     int flags = entry.NumberField(7);
     if ((flags & kOnlyIfMissing) && FileExists(file)) continue;
-    String folder = StripBackslash(FolderPart(file));
+    String folder = StripBackslash(PathFolder(file));
     if (flags & kNoLog) {
       ForceFolders(folder);
     } else {

@@ -47,6 +47,14 @@ bool WriteTextLine(FileHandle handle, const String& text) {
 
 // Paths -----------------------------------------------------------------
 
+String PathFileName(const String& path) {
+  return path.Copy(path.LastPos('\\') + 1, path.Length());
+}
+
+String PathFolder(const String& path) {
+  return path.Copy(1, path.LastPos('\\'));
+}
+
 String AddBackslash(const String& path) {
   if (path.IsEmpty() || path.Last() == '\\') return path;
   return path + '\\';

@@ -110,6 +110,11 @@ constexpr char kPathDelimiter = '/';
 // when it cannot tell.
 String ProgramFile();
 
+// The part of Path after its last "\" (all of it when there is none), and
+// the part up to and including that "\" (empty when there is none).
+String PathFileName(const String& path);
+String PathFolder(const String& path);
+
 // Path with "\" appended, unless it is empty or already ends in one.
 String AddBackslash(const String& path);
 // Path without one trailing "\", except a path of one character and a drive

@@ -9,6 +9,7 @@
 #include "platform/strutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "ui/bitmap.h"
 #include "ui/browse.h"
 #include "ui/msgbox.h"
 #include "ui/pages.h"
@@ -63,10 +64,6 @@ void PlacePage(const PageState& state, HWND page) {
   SetWindowPos(page, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HBITMAP LoadHeaderBitmap(const String& path) {
-  return static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-}
-
 // The header image: the page's bitmap stretched over the control (its last
 // column and row keep the button face colour), the title with its shadow on
 // top.
@@ -84,8 +81,10 @@ void RenderPageHeader(PageState& state, HWND page) {
 
   String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page, String()).Trim();
   if (name.IsEmpty()) name = "Osin.bmp";
-  HBITMAP bitmap = LoadHeaderBitmap(run.PresetupDir + name);
-  if (!bitmap) bitmap = LoadHeaderBitmap(run.PresetupDir + "Osin.bmp");
+  // A damaged file counts as missing: the system's loader would draw what
+  // lies past its end.
+  HBITMAP bitmap = LoadBitmapFile(run.PresetupDir + name);
+  if (!bitmap) bitmap = LoadBitmapFile(run.PresetupDir + "Osin.bmp");
   if (bitmap) {
     BITMAP info;
     GetObjectA(bitmap, sizeof info, &info);

@@ -2,6 +2,7 @@
 
 #include "ui/pagetext.h"
 
+#include "config/language.h"
 #include "config/profile.h"
 #include "config/variables.h"
 #include "platform/fault.h"
@@ -29,9 +30,12 @@ BOOL CALLBACK ExpandChildText(HWND child, LPARAM variables) {
   return TRUE;
 }
 
-// Sets every control that a numeric key of Section names.
+// Sets every control that a numeric key of Section names, in File or, where
+// a partial translation lacks the key, in the English file beside it (so
+// that no button stays blank).
 void SetControlTexts(HWND page, const String& file, const String& section) {
   StringList lines;
+  ReadIniSectionValues(EnglishFile(file), section, lines);
   ReadIniSectionValues(file, section, lines);
   for (int i = 0; i < lines.Count(); ++i) {
     int id = IniStrToInt(lines.Name(i), 0);

@@ -107,6 +107,11 @@ bool IsProtectedKey(const String& path) {
   return false;
 }
 
+bool IsClassKey(const String& path) {
+  String key = WithoutTrailingBackslash(path);
+  return key.StartsWith("HKCR\\") && key.Length() > 5 && key.Pos('\\', 6) == 0;
+}
+
 bool ParseLogLine(int kind, const String& line, TLogRecord& record) {
   int equals = line.Pos('=');
   if (equals <= 1) return false;

@@ -35,6 +35,11 @@ bool IsProtectedFolder(const String& path, const StringList& systemFolders);
 // may go only when it is empty.
 bool IsProtectedKey(const String& path);
 
+// A key right below HKCR: a file type (".txt") or a program's class, which
+// installations make. Protected as a key below a root, it may still go
+// once empty when the installation made it.
+bool IsClassKey(const String& path);
+
 // The Uninstall key under which installations register, with a trailing "\".
 extern const char kUninstallRoot[];
 

@@ -15,7 +15,8 @@
 //   4. files; one in use is deleted at the next restart;
 //   5. the log, then registry keys: a key that holds no other logged key
 //      goes with everything in it (the program's settings), one that holds
-//      another logged key only when empty; then folders, only when empty;
+//      another logged key only when empty; then folders, only when empty,
+//      with the emptied ones below them that the files needed unlogged;
 //   6. the program's Uninstall key, when it still names this log.
 // Nothing outside the log is touched, and the guards of uninstall/guard.h
 // keep a damaged or edited log from reaching roots, system folders or the

@@ -123,6 +123,18 @@ INT_PTR CALLBACK SharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
+// A file that is no library, or a library without either entry point, was
+// never registered by its installation (which said so then): there is
+// nothing to take back. One that registered but cannot unregister itself
+// is reported. The library is only mapped, none of its code runs.
+bool CanUnregister(const String& path) {
+  HMODULE library = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (!library) return false;
+  bool entry = GetProcAddress(library, "DllUnregisterServer") || GetProcAddress(library, "DllRegisterServer");
+  FreeLibrary(library);
+  return entry;
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -154,6 +166,7 @@ class TUninstallRun {
   void RemoveLog();
   void RewriteLog();
   void RemoveKeys();
+  void RemoveEmptiedFolders();
   void RemoveFolders();
   void RemoveRegistration();
   bool AnyStays() const;
@@ -326,7 +339,8 @@ void TUninstallRun::UnregisterServers() {
     if (!Goes(path)) continue;
     String queued = kRunOnceKey + ("'" + ReplaceAll(path, "'", "''") + "'");
     if (RegValueExists(queued)) DeleteRegValue(queued);
-    if (FileExists(path) && !UnregisterServer(path)) notRemoved_.Add(TextWith(kTextStillRegistered, path));
+    if (FileExists(path) && CanUnregister(path) && !UnregisterServer(path))
+      notRemoved_.Add(TextWith(kTextStillRegistered, path));
   }
 }
 
@@ -444,11 +458,16 @@ void TUninstallRun::RemoveKeys() {
     const String& key = record.Key;
     if (SameText(key, registration_) || !RegKeyExists(key)) continue;
     if (IsProtectedKey(key)) {
-      // Even empty: the system's keys are never taken away.
+      // Even empty, the system's keys are never taken away; an emptied file
+      // type or class of the installation's own goes.
       StringList subkeys, values;
       ReadRegSubkeys(key, subkeys);
       ReadRegValueNames(key, values);
-      if (!subkeys.IsEmpty() || !values.IsEmpty()) Refused(key);
+      if (!subkeys.IsEmpty() || !values.IsEmpty()) {
+        Refused(key);
+      } else if (IsClassKey(key) && !DeleteRegKey(key)) {
+        Failed(record);
+      }
     } else {
       // A key that holds another logged key was made only to hold it: it
       // goes when empty, and another product of the vendor may be in it.
@@ -464,6 +483,22 @@ void TUninstallRun::RemoveKeys() {
       }
     }
     record.Stays = record.Stays || RegKeyExists(key);
+  }
+}
+
+// The folders below one of the installation's own that its files needed and
+// nobody logged (an INI file's folders are made when the file is written)
+// go when the files that went leave them empty.
+void TUninstallRun::RemoveEmptiedFolders() {
+  const Array<TRecord>& folders = Records(kLogCreateDirs);
+  for (const TRecord& file : Records(kLogCopyFiles)) {
+    String folder = StripBackslash(PathFolder(file.Key));
+    for (;;) {
+      bool below = false;
+      for (const TRecord& own : folders) below = below || IsBelow(folder, own.Key);
+      if (!below || IsProtectedFolder(folder, systemFolders_) || !RemoveDirectoryA(folder.c_str())) break;
+      folder = StripBackslash(PathFolder(folder));
+    }
   }
 }
 
@@ -516,15 +551,15 @@ int TUninstallRun::Report() {
                                      : kUninstallDone;
   if (options_.Silent) return code;
   String caption = Text(kTextCaption);
+  // Folders that hold the user's own files are no failure, but the user
+  // learns where they are, also beside a list of failures.
+  String folders;
+  if (!leftFolders_.IsEmpty()) folders = "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
   if (!notRemoved_.IsEmpty()) {
-    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_),
+    ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_) + folders,
             kBoxIconWarning | kBoxTaskModal);
   } else if (atRestart_.IsEmpty()) {
-    // Folders that hold the user's own files are no failure, but the user
-    // learns where they are.
-    String text = Text(kTextDone);
-    if (!leftFolders_.IsEmpty()) text += "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
-    ShowBox(nullptr, caption, text, MB_ICONINFORMATION | kBoxTaskModal);
+    ShowBox(nullptr, caption, Text(kTextDone) + folders, MB_ICONINFORMATION | kBoxTaskModal);
   }
   if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);
   return code;
@@ -546,6 +581,7 @@ int TUninstallRun::Run() {
   keepLog_ = AnyStays();
   if (!keepLog_) RemoveLog();
   RemoveKeys();
+  RemoveEmptiedFolders();
   RemoveFolders();
   if (keepLog_) {
     // The registration stays with the log, so the user can run it again.

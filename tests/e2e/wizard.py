@@ -10,6 +10,7 @@ import os
 import shutil
 
 import harness
+import pixels
 
 ROOT = harness.ROOT
 DEMO = os.path.join(ROOT, "examples", "demo")
@@ -249,13 +250,21 @@ def run_ends(run, packed_setup):
     for name, position, place in (("right", "2,0", lambda W, H, w, h: (W - W // 16 - w, H // 16)),
                                   # Any other number: the edge; not a number: 1.
                                   ("edge", "9,x", lambda W, H, w, h: (0, (H - h) // 2))):
-        setup = packed_setup("place-" + name, project([
-            "[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]", "DialogPosition=" + position,
-            "ShowFinalDialog=0"]))
+        # The header bitmap is cut short: the header keeps its plain face,
+        # with nothing drawn from beyond the file's end.
+        files = project(["[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]",
+                         "DialogPosition=" + position, "ShowFinalDialog=0", "[DialogBitmap]", "DLG_WELCOME=cut.bmp"])
+        files["Presetup/cut.bmp"] = pixels.bmp(100, 100, lambda x, y: (200, 0, 0))[:300]
+        setup = packed_setup("place-" + name, files)
         t = run("run_ends_place_" + name, ["start " + harness.windows_path(setup),
-                                           "wait-text Welcome to the test 60000", "sync welcome",
+                                           "wait-text Welcome to the test 60000", "sleep 500", "sync welcome",
                                            "press %d" % NEXT, "wait-exit 60000"])
         expect_place(t, "Welcome to the test", place)
+        x, y, w, h = page_with(t, "Welcome to the test").rect
+        image = pixels.load(os.path.join(t.folder, "welcome.png"))
+        face = image.at(x + w // 2, y + h - 8)
+        header = set(image.row(y + h // 6, x + 20, x + w - 20))
+        t.expect(header == {face}, "header of a damaged bitmap shows %r, the page's face is %r" % (header, face))
 
 
 def expect_place(t, text, place):

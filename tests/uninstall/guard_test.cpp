@@ -52,6 +52,14 @@ TEST(Guard, TheSystemsKeysAndTheKeysAboveThemAreProtected) {
         "HKCR\\CLSID\\{12345678-0000-0000-0000-000000000000}", "HKCU\\Software\\Acme\\Tool\\"}) {
     EXPECT_FALSE(IsProtectedKey(goes)) << goes;
   }
+  // A file type the installation made may go once empty, though it lies
+  // right below a root.
+  EXPECT_TRUE(IsProtectedKey("HKCR\\.osin") && IsClassKey("HKCR\\.osin\\") &&
+              IsClassKey("HKCR\\Osin.Document"));
+  for (const char* other :
+       {"HKCR", "HKCR\\", "HKCR\\CLSID\\{1}", "HKCU\\Software", "HKLM\\SOFTWARE\\Classes\\.osin"}) {
+    EXPECT_FALSE(IsClassKey(other)) << other;
+  }
 }
 
 TEST(Guard, LogLinesReadAsTheWriterWritesThem) {

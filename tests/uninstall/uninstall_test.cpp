@@ -28,6 +28,7 @@ const char kBase[] = "HKCU\\Software\\OsinUninstallTest";
 const char kServerKey[] = "HKCU\\Software\\OsinTests\\RegisterServer\\";
 const char kFontsNT[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\OsinMark.ttf";
 const char kProgram[] = "Osin Uninstall Test";
+const char kFileType[] = "HKCR\\.osinuninstalltest";
 
 Array<String> Fields(std::initializer_list<const char*> texts) {
   Array<String> fields;
@@ -55,6 +56,7 @@ class Uninstall : public EngineTest {
     DeleteRegKey(registration_);
     DeleteRegKey("HKCU\\Software\\OsinTests\\RegisterServer");
     DeleteRegValue(kFontsNT);
+    DeleteRegKey(kFileType);
   }
   // The registration the installation writes at its end.
   void Register() {
@@ -86,6 +88,12 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   ASSERT_TRUE(CopyFileA(OSIN_DEMO_FONT, font.c_str(), FALSE));
   WriteLogEntry(log_, kLogCopyFiles, server, String());
   WriteLogEntry(log_, kLogCopyFiles, font, String());
+  // A "server" that is no library: its registration failed at installation
+  // (and said so), so there is nothing to take back and nothing to report.
+  String junk = Join(app, "junk.dll");
+  ASSERT_TRUE(WriteBytes(junk, "MZ no library"));
+  WriteLogEntry(log_, kLogCopyFiles, junk, String());
+  WriteLogEntry(log_, kLogRegServers, junk, String());
   // Shared files: one another program counts too (it stays, its count goes
   // back), one only this installation counted (it goes), one skipped at
   // installation because it was there (its count goes back, the file stays).
@@ -112,11 +120,12 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   additions.Set(product + "\\Path", Fields({app.c_str()}));
   additions.Set(product + "\\'a\\b'", Fields({"#7"}));
   additions.Set(String(kBase) + "\\Before", Fields({"changed"}));
+  additions.Set(String(kFileType) + "\\", Fields({"Osin.Document"}));
   ASSERT_TRUE(ApplyRegistryChanges(additions, none, log_));
   ASSERT_TRUE(WriteRegString(product + "\\Settings\\Window", "maximized"));
   // INI: a key in a file others own comes out byte for byte; a file the
-  // step made goes.
-  String shared = Path("shared.ini"), own = Join(app, "app.ini");
+  // step made goes, and so do the folders made for it (not logged).
+  String shared = Path("shared.ini"), own = Join(app, "Config\\Sub\\app.ini");
   const std::string original = "; comment\r\n[Other]\r\nk = v\r\n";
   ASSERT_TRUE(WriteBytes(shared, original));
   TPendingEntry entry;
@@ -157,6 +166,7 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   EXPECT_FALSE(RegValueExists(kFontsNT));
   EXPECT_EQ(ReadBytes(shared), original);
   EXPECT_FALSE(RegKeyExists(product)) << "with the value the program added";
+  EXPECT_FALSE(RegKeyExists(kFileType)) << "the file type, emptied, goes";
   EXPECT_EQ(ReadRegString(String(kBase) + "\\Before", ""), "changed") << "not the installation's";
   EXPECT_EQ(ReadRegString(String(kBase) + "\\Vendor\\Other\\Path", ""), "C:\\Other");
   EXPECT_FALSE(RegKeyExists(registration_));
@@ -232,7 +242,8 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                      "=\r\n"
                      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run=\r\n\r\n"
                      "[CreateDirs]\r\nC:\\=\r\n" +
-                     windows + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" + ToStd(Dir()) + "\\Tru";
+                     windows + "=\r\n" + ToStd(victim) + "=\r\n" + ToStd(Path("Empty")) + "=\r\n" +
+                     ToStd(Dir()) + "\\Tru";
   ASSERT_TRUE(WriteBytes(log_.FileName, text));
   // A later installation of the same program registered its own log.
   WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
@@ -254,6 +265,10 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
         ToStd(Dir()) + "\\Tru"}) {
     EXPECT_NE(boxes_[1].find(named + " (left in place"), std::string::npos) << named << " in " << boxes_[1];
   }
+  EXPECT_NE(
+      boxes_[1].find("These folders still hold other files and were left in place:\r\n" + ToStd(victim)),
+      std::string::npos)
+      << "the user's own files, told beside the failures: " << boxes_[1];
   EXPECT_FALSE(FileExists(log_.FileName)) << "nothing failed, so nothing stays for another run";
 }
 
