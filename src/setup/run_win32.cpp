@@ -255,7 +255,7 @@ bool RunSetup() {
     DeleteTree(StripBackslash(session.PresetupDir), true);
     return false;
   }
-  SetMessageWindowOwner(session.MainWindow, &session.DialogFont);
+  SetMessageWindowOwner(session.MainWindow, &session.DialogFont, session.Options.VerySilent);
 
   session.StaticBitmaps = StringList(FreeBitmap);
   SetOutOfMemoryHandler(CleanUpAfterOutOfMemory);
