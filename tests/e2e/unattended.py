@@ -77,7 +77,8 @@ def unattended_demo(pack_folder, temp_entries):
     machine is touched; the real run installs in Russian into the folder
     and group given; a second run over it keeps the newer and the same
     files and leaves the restart it needs to the caller (8); a program run
-    first that refuses or cannot start gives 2, an unusable destination 4."""
+    first that refuses or cannot start gives 2, an unusable destination 4,
+    and so does a setup cut short, before the machine is touched."""
     install.undo_demo()
     before = temp_entries()
     secret = ["--solid", "--password", wizard.PASSWORD]
@@ -92,6 +93,13 @@ def unattended_demo(pack_folder, temp_entries):
             ("wrong_password", [quiet, "/PASSWORD=wrong", "/LANG=ENU"], "Error: Incorrect password!")):
         expect_run(setup, name, switches, 1, [line])
         machine_untouched(name)
+    # Cut short in a download: the last entries are gone, and so is the end.
+    cut = os.path.join(os.path.dirname(setup), "unattended_cut.exe")
+    with open(setup, "rb") as f, open(cut, "wb") as c:
+        c.write(f.read()[:-14])
+    expect_run(cut, "cut", [quiet, key], 4, ["Error: The archive is cut short: the file is incomplete or damaged."])
+    machine_untouched("cut")
+    os.remove(cut)
 
     data = install.DEMO_DATA
     files = [FOLDER + "\\" + n for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
