@@ -112,6 +112,7 @@ void RarReader::CloseArchiveFile() {
   ahead_ = nullptr;
   cipher_.Clear();
   haveEntry_ = false;
+  cutShort_ = false;
   solidArchive_ = false;
 }
 
@@ -203,24 +204,31 @@ int RarReader::ReadNextFileHeader(TRARHeader& header) {
     uint8_t p[kPrefixSize];
     if (!Seek(start)) return -1;
     int n = Read(p, kPrefixSize);
+    // Ending exactly at the file's end is an archive without an end block;
+    // ending in a block, its header or its data, is a file cut short.
+    if (n == 0) cutShort_ = start > FileHandleSize(file_);
+    if (n > 0) cutShort_ = n < 7;
     if (n < 7) return -1;
     uint32_t flags = Get16(p + 3);
     uint32_t headSize = Get16(p + 5);
     if (headSize < 7 || p[2] == kTypeEnd) return -1;
     int64_t next = start + headSize;
     if (flags & kFlagLongBlock) {
-      if (n < 11) return -1;
+      cutShort_ = n < 11;
+      if (cutShort_) return -1;
       next += Get32(p + 7);
     }
     if (next <= start) return -1;
     nextBlock_ = next;
     if (p[2] != kTypeFile) continue;
-    if (n < kPrefixSize) return -1;  // a file header cut short
+    cutShort_ = n < kPrefixSize;
+    if (cutShort_) return -1;
 
     uint8_t name[kMaxNameSize + 1];
     int nameSize = int(Get16(p + 26));
     if (nameSize > kMaxNameSize) nameSize = kMaxNameSize;
-    if (Read(name, nameSize) != nameSize) return -1;
+    cutShort_ = Read(name, nameSize) != nameSize;
+    if (cutShort_) return -1;
     if ((flags & kFlagDirectory) == kFlagDirectory) continue;
 
     String raw(reinterpret_cast<const char*>(name), nameSize);

@@ -135,6 +135,9 @@ class RarReader : private PackedIo {
   // The next file entry that is not a directory: 0 and Header filled, or -1
   // when there is none.
   int ReadNextFileHeader(TRARHeader& header);
+  // After -1: whether the walk stopped inside a block, the file ending
+  // before the block's header did (a setup cut short in a download).
+  bool EndedCutShort() const { return cutShort_; }
 
   // Processes the entry read last and moves to the next block. Output name:
   // DestName when not empty; else DestPath (a '\' is added when missing)
@@ -178,6 +181,7 @@ class RarReader : private PackedIo {
   int64_t blockStart_ = 0;  // of the entry read last
   int64_t nextBlock_ = 0;
   bool haveEntry_ = false;
+  bool cutShort_ = false;
   TRARHeader header_ = {};
   String outputName_;
   bool testMode_ = false;

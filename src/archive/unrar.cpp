@@ -26,6 +26,9 @@ void TArchive::Open(const String& fileName, int mode) {
 
 void TArchive::ReadNext() {
   Eof = Handle.ReadNextFileHeader(Header) != 0;
+  // The entries after the cut would be missing without a word.
+  if (Eof && Handle.EndedCutShort())
+    RaiseFault("The archive is cut short: the file is incomplete or damaged.");
 }
 
 bool TArchive::Process(TArchiveOperation operation, const String& destName, TArcProgress* callback) {

@@ -86,11 +86,11 @@ bool ShouldReplace(const String& newPath, const String& installedPath);
 // parameters, working folder (empty: the current one) and show command, and
 // waits for it while the calling thread's messages keep flowing. Returns
 // the program's exit code (any value, 259 included); -1 when it cannot be
-// started (the shell then tells the user why in its own message box) or a
-// WM_QUIT arrives while waiting (the quit is consumed); 0 at once when the
-// shell starts no process of its own.
+// started (the shell then tells the user why in its own message box, unless
+// Quiet) or a WM_QUIT arrives while waiting (the quit is consumed); 0 at
+// once when the shell starts no process of its own.
 int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int showCommand,
-                   const String& directory);
+                   const String& directory, bool quiet = false);
 
 // Special folders -------------------------------------------------------
 

@@ -64,8 +64,14 @@ const char* SkipProgramName(const char* commandLine) {
 bool ParseCommandLine(const char* arguments, TCommandLine& line) {
   static const char* const kNames[] = {"SILENT", "VERYSILENT", "SUPPRESSMSGBOXES", "NORESTART", "?", "DIR",
                                        "GROUP",  "LANG",       "PASSWORD",         "LOG"};
-  bool* const flags[] = {&line.Silent, &line.VerySilent, &line.SuppressBoxes, &line.NoRestart, &line.Help};
-  String* const values[] = {&line.Dir, &line.Group, &line.Lang, &line.Password, &line.LogFile};
+  // Tables rather than pointers gathered on each call: the setup program
+  // counts its bytes.
+  static bool TCommandLine::*const kFlags[] = {&TCommandLine::Silent, &TCommandLine::VerySilent,
+                                               &TCommandLine::SuppressBoxes, &TCommandLine::NoRestart,
+                                               &TCommandLine::Help};
+  static String TCommandLine::*const kValues[] = {&TCommandLine::Dir, &TCommandLine::Group,
+                                                  &TCommandLine::Lang, &TCommandLine::Password,
+                                                  &TCommandLine::LogFile};
   const char* p = arguments;
   for (;;) {
     while (IsBlank(*p)) ++p;
@@ -84,13 +90,13 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
     if (i >= 10 || (i < 5 && equals)) {
       error = "Unknown switch: ";
     } else if (i < 5) {
-      *flags[i] = true;
+      line.*kFlags[i] = true;
     } else if (value.IsEmpty()) {
       error = "No value given: ";
     } else if (i == 5 && !IsFullPath(value)) {
       error = "Not a full path: ";
     } else {
-      *values[i - 5] = value;
+      line.*kValues[i - 5] = value;
     }
     // The first fault is reported; the rest is still read, so a
     // /VERYSILENT or /LOG after it is known.

@@ -50,11 +50,11 @@ String Expand(const String& text) {
   return ReportRunaway(ExpandString(text, Session().Variables));
 }
 
-// /VERYSILENT keeps the messages for the run log only.
+// The run log keeps the messages too (/VERYSILENT shows none).
 void ShowMessage(int id) {
   String text = ReportRunaway(MessageString(SessionTexts(), id));
   RunLog("", text);
-  if (!Session().Options.VerySilent) ShowMessageWindow(text, kMessageMs);
+  ShowMessageWindow(text, kMessageMs);
 }
 
 // The stores opened while this stands keep the quotes around values, so the

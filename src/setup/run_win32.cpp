@@ -30,13 +30,17 @@ namespace osin {
 
 namespace {
 
+enum SystemFolder { kTempFolder, kCurrentFolder, kWindowsFolder };
+
 // Calls of the GetTempPath kind return the size they need when the buffer
 // is too small and leave the buffer alone: such a result is a failure, or
-// whatever the buffer held before would be taken for the path.
-template <typename Call>
-String SystemPath(Call call) {
+// whatever the buffer held before would be taken for the path. One routine
+// for the three, not one each: the setup program counts its bytes.
+String SystemPath(SystemFolder folder) {
   char buffer[MAX_PATH];
-  DWORD n = call(buffer, MAX_PATH);
+  DWORD n = folder == kTempFolder      ? GetTempPathA(MAX_PATH, buffer)
+            : folder == kCurrentFolder ? GetCurrentDirectoryA(MAX_PATH, buffer)
+                                       : GetWindowsDirectoryA(buffer, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return String();
   return String(buffer, static_cast<int>(n));
 }
@@ -226,11 +230,11 @@ bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& tex
 }
 
 String PresetupParentFolder() {
-  String temp = SystemPath([](char* b, DWORD n) { return GetTempPathA(n, b); });
-  String current = SystemPath([](char* b, DWORD n) { return GetCurrentDirectoryA(n, b); });
+  String temp = SystemPath(kTempFolder);
+  String current = SystemPath(kCurrentFolder);
   if (!temp.IsEmpty() && !SameText(AddBackslash(temp), AddBackslash(current))) return AddBackslash(temp);
   if (!OSVersion().IsNTLine()) {
-    String windows = SystemPath([](char* b, DWORD n) { return GetWindowsDirectoryA(b, n); });
+    String windows = SystemPath(kWindowsFolder);
     if (!windows.IsEmpty()) return AddBackslash(windows) + "Temp\\";
   }
   return "C:\\Temp\\";
@@ -255,7 +259,7 @@ bool RunSetup() {
     DeleteTree(StripBackslash(session.PresetupDir), true);
     return false;
   }
-  SetMessageWindowOwner(session.MainWindow, &session.DialogFont);
+  SetMessageWindowOwner(session.MainWindow, &session.DialogFont, session.Options.VerySilent);
 
   session.StaticBitmaps = StringList(FreeBitmap);
   SetOutOfMemoryHandler(CleanUpAfterOutOfMemory);

@@ -69,6 +69,10 @@ void SetUnattendedBoxes(void (*log)(const char* kind, const String& text), bool 
   State().suppress = suppress;
 }
 
+bool BoxesSuppressed() {
+  return State().suppress;
+}
+
 void SetBoxHook(BoxHook hook, void* context) {
   State().hook = hook;
   State().hookContext = context;

@@ -61,6 +61,8 @@ void CenterOnScreen(HWND__* window);
 // and, with Suppress, no box is shown: it takes its default answer (OK, or
 // Yes of a yes/no question) at once.
 void SetUnattendedBoxes(void (*log)(const char* kind, const String& text), bool suppress);
+// Whether boxes are suppressed so: the system's own boxes must stay away too.
+bool BoxesSuppressed();
 
 // Receives every box instead of the screen while it is installed.
 using BoxHook = int (*)(void* context, const String& caption, const String& text, uint32_t flags);

@@ -28,8 +28,9 @@ struct TFontDescription;
 // The message window's owner (the background window), which is repainted
 // when a message hides, and the description its font is made from when the
 // window is created (the dialog font; its colour is not used). Both may be
-// none, and both must outlive their use.
-void SetMessageWindowOwner(HWND__* owner, const TFontDescription* font);
+// none, and both must outlive their use. While Hidden (a run that shows no
+// window at all) no message is shown.
+void SetMessageWindowOwner(HWND__* owner, const TFontDescription* font, bool hidden = false);
 
 // Shows Text in the message window: the text control gets the width of the
 // text on one line, at least 50 and at most 300 pixels, the window that

@@ -24,6 +24,7 @@ enum Alignment { kLeft = 0, kRight = 1, kCentre = 2 };
 struct MessageWindow {
   HWND owner = nullptr;
   const TFontDescription* fontDescription = nullptr;
+  bool hidden = false;
   HWND window = nullptr;
   HFONT font = nullptr;
   String text;
@@ -152,13 +153,15 @@ INT_PTR CALLBACK QueryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void SetMessageWindowOwner(HWND owner, const TFontDescription* font) {
+void SetMessageWindowOwner(HWND owner, const TFontDescription* font, bool hidden) {
   State().owner = owner;
   State().fontDescription = font;
+  State().hidden = hidden;
 }
 
 void ShowMessageWindow(const String& text, uint32_t minimumMs) {
   MessageWindow& state = State();
+  if (state.hidden) return;
   // The owner's destruction takes the window with it.
   if (!state.window || !IsWindow(state.window)) CreateMessageWindow(state);
   if (!state.window) {

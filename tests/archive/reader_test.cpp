@@ -144,6 +144,7 @@ TEST_F(Walk, ChainWithoutEndBlockEndsAtTheFileEnd) {
   std::string rar = Archive({StoredEntry("a", "aaa", 0), StoredEntry("b", "bbb", 0)});
   rar.resize(rar.size() - 7);  // no end block
   EXPECT_EQ(Names(ListAll(Save(rar))), (std::vector<std::string>{"a", "b"}));
+  EXPECT_FALSE(FaultPending()) << "ending at the file's end is no damage";
   std::vector<int> results = ExtractAll(Save(rar), dir_ / "out");
   EXPECT_EQ(results, (std::vector<int>{0, 0}));
 }
@@ -178,24 +179,29 @@ TEST_F(Walk, DamagedBlocksEndTheWalkWithoutLoopingOrCrashing) {
     const char* what;
     std::string bytes;
     std::vector<std::string> names;
+    bool cut;  // the file ends inside a block: said, not passed over
   };
   std::vector<Case> cases;
   std::string s = good;
   Put16(s, second + 5, 6);  // HEAD_SIZE below 7
-  cases.push_back({"head size 6", s, {"a.txt"}});
+  cases.push_back({"head size 6", s, {"a.txt"}, false});
   s = good;
   Put16(s, second + 5, 0);  // HEAD_SIZE 0: the block would not advance
-  cases.push_back({"head size 0", s, {"a.txt"}});
+  cases.push_back({"head size 0", s, {"a.txt"}, false});
   s = good;
   Put32(s, second + 7, 0xFFFFFFF9u);  // ADD_SIZE that wraps a 32-bit position back to the block
-  cases.push_back({"wrapping add size", s, {"a.txt", "b.txt"}});
+  cases.push_back({"wrapping add size", s, {"a.txt", "b.txt"}, true});
   s = good.substr(0, second + 20);  // second header cut inside its fixed part
-  cases.push_back({"header cut short", s, {"a.txt"}});
+  cases.push_back({"header cut short", s, {"a.txt"}, true});
   s = good.substr(0, second + 33);  // second header cut inside its name
-  cases.push_back({"name cut short", s, {"a.txt"}});
+  cases.push_back({"name cut short", s, {"a.txt"}, true});
   s = good.substr(0, second + 3);  // fewer than 7 bytes of a block
-  cases.push_back({"block start cut", s, {"a.txt"}});
-  for (auto& c : cases) EXPECT_EQ(Names(ListAll(Save(c.bytes))), c.names) << c.what;
+  cases.push_back({"block start cut", s, {"a.txt"}, true});
+  for (auto& c : cases) {
+    EXPECT_EQ(Names(ListAll(Save(c.bytes))), c.names) << c.what;
+    EXPECT_EQ(ToStd(TakeFault()), c.cut ? "The archive is cut short: the file is incomplete or damaged." : "")
+        << c.what;
+  }
 }
 
 TEST_F(Walk, PackedSizeBeyondTheFileEndsTheWalkAfterThatEntry) {
@@ -204,6 +210,8 @@ TEST_F(Walk, PackedSizeBeyondTheFileEndsTheWalkAfterThatEntry) {
   // after its header, and only UNP_SIZE bytes are the file.
   Put32(s, kFirst + 7, 1000000);
   EXPECT_EQ(Names(ListAll(Save(s))), (std::vector<std::string>{"a.txt"}));
+  EXPECT_TRUE(FaultPending()) << "b.txt is lost: the file looks cut short";
+  TakeFault();
   EXPECT_EQ(ExtractAll(Save(s), dir_ / "out"), (std::vector<int>{kEntryOk}));
   EXPECT_EQ(ReadBytes(dir_ / "out" / "a.txt"), "alpha");
   // With UNP_SIZE beyond the file too the data run out: a CRC failure.

@@ -77,9 +77,10 @@ def unattended_demo(pack_folder, temp_entries):
     language and a missing or wrong password each end with 1 before the
     machine is touched; the real run installs in Russian into the folder
     and group given; a second run over it keeps the newer and the same
-    files and leaves the restart it needs to the caller (8); a refusing
-    program run first gives 2, an unusable destination 4. Then a setup of
-    files packed by the RAR archiver itself (real_rar_data)."""
+    files and leaves the restart it needs to the caller (8); a program run
+    first that refuses or cannot start gives 2, an unusable destination 4,
+    and so does a setup cut short, before the machine is touched. Then a
+    setup of files packed by the RAR archiver itself (real_rar_data)."""
     install.undo_demo()
     before = temp_entries()
     secret = ["--solid", "--password", wizard.PASSWORD]
@@ -94,6 +95,13 @@ def unattended_demo(pack_folder, temp_entries):
             ("wrong_password", [quiet, "/PASSWORD=wrong", "/LANG=ENU"], "Error: Incorrect password!")):
         expect_run(setup, name, switches, 1, [line])
         machine_untouched(name)
+    # Cut short in a download: the last entries are gone, and so is the end.
+    cut = os.path.join(os.path.dirname(setup), "unattended_cut.exe")
+    with open(setup, "rb") as f, open(cut, "wb") as c:
+        c.write(f.read()[:-14])
+    expect_run(cut, "cut", [quiet, key], 4, ["Error: The archive is cut short: the file is incomplete or damaged."])
+    machine_untouched("cut")
+    os.remove(cut)
 
     data = install.DEMO_DATA
     files = [FOLDER + "\\" + n for n in ("readme.txt", "Docs\\manual.txt", "OsinMark.ttf")]
@@ -130,6 +138,11 @@ def unattended_demo(pack_folder, temp_entries):
     edited_config(project, b"[Config]", b"[PreRunApp]\r\nRefuse=cmd.exe,/c exit 1,,0\r\n[Config]")
     refused = pack_folder("unattended_refused", project, secret)
     expect_run(refused, "refused", [quiet, key], 2, ["Not installed."])
+    # One that cannot start: the shell's box about it would wait for nobody.
+    project = install.demo_project("unattended_missing")
+    edited_config(project, b"[Config]", b"[PreRunApp]\r\nGone=C:\\Osin Test\\gone.exe,,,1,Checking...\r\n[Config]")
+    missing = pack_folder("unattended_missing", project, secret)
+    expect_run(missing, "missing", [quiet, key], 2, ["Cannot start: C:\\Osin Test\\gone.exe", "Not installed."])
     # A destination on a drive that does not exist: the installation began
     # and failed, and the log says why.
     expect_run(setup, "no_drive", [quiet, key, "/DIR=Q:\\Nowhere"], 4,
@@ -142,7 +155,7 @@ def unattended_demo(pack_folder, temp_entries):
     install.undo_demo()
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
-    for name in ("unattended", "unattended_again", "unattended_refused"):
+    for name in ("unattended", "unattended_again", "unattended_refused", "unattended_missing"):
         os.remove(os.path.join(os.path.dirname(setup), name + ".exe"))
 
 

@@ -215,7 +215,7 @@ def project(config):
 def run_ends(run, packed_setup):
     """The ways a run ends before or instead of its pages, each with its
     clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
-    one that exits 0), a page name that names no page, and where each
+    one that exits 0 behind its message), a page name that names no page, and where each
     DialogPosition puts a page. Wine runs its programs with administrator
     rights, so CheckAdminRights=1 lets the run go on here."""
     # SupportedOS: Wine is of the NT line; "nt" only would pass.
@@ -230,9 +230,14 @@ def run_ends(run, packed_setup):
         os.remove(marker)
     setup = packed_setup("prerun", project([
         "[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]", "ShowMainWindow=1",
-        "[PreRunApp]", "First=cmd.exe,/c echo ran> C:\\osin-prerun.txt,,0", "Second=cmd.exe,/c exit 1,,0"]))
+        "[PreRunApp]", "First=cmd.exe,/c echo ran> C:\\osin-prerun.txt,,0,Checking the machine...",
+        "Second=cmd.exe,/c exit 1,,0"]))
     t = run("run_ends_prerun", ["start " + harness.windows_path(setup), "wait-exit 60000"])
     t.expect(os.path.exists(marker), "the first PreRunApp did not run")
+    # The message window draws its text itself: its static text control
+    # beside the icon tells it from the unpacking window.
+    t.expect([w for w in t.windows if w.text(100) == "MAINICON" and w.controls.get(101, ("",))[0] == "Static"],
+             "no message window while the first PreRunApp ran")
     os.remove(marker)
     t.expect(not t.message_boxes() and not t.seen(caption="Check setup"), "the run did not end silently")
 

@@ -240,8 +240,8 @@ HWND OwnMessageBox() {
 }
 
 TEST(Run, AProgramThatCannotStartGivesMinusOne) {
-  // The shell tells the user what it could not start; a second thread
-  // plays the user and closes that box.
+  // The shell tells the user what it could not start, unless asked to be
+  // quiet; a second thread plays the user and closes that box.
   std::atomic<bool> done{false};
   std::atomic<bool> sawBox{false};
   std::thread user([&] {
@@ -253,6 +253,8 @@ TEST(Run, AProgramThatCannotStartGivesMinusOne) {
       Sleep(50);
     }
   });
+  EXPECT_EQ(RunAndWait(nullptr, FixturePath("no such program.exe"), "", SW_HIDE, "", true), -1);
+  EXPECT_FALSE(sawBox);
   EXPECT_EQ(RunAndWait(nullptr, FixturePath("no such program.exe"), "", SW_HIDE, ""), -1);
   done = true;
   user.join();
