@@ -192,6 +192,16 @@ TEST_F(OsinPack, TestReportsFailingEntriesWithTheirResult) {
   r = Pack("test '" + Sample("rar202-comment-nopsw.rar") + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("2 ok, 0 failed"), std::string::npos);
+  // Cut inside its second entry's header: the first is whole, the file is not.
+  std::vector<RarEntry> e = {StoredEntry("one.txt", "one", 0), StoredEntry("two.txt", "two", 0)};
+  std::string whole = WriteRarArchive(e.data(), e.size(), false);
+  WriteBytes(dir_ / "cut.rar", whole.substr(0, whole.size() - 7 - 3 - 20));
+  for (const char* command : {"list cut.rar", "test cut.rar", "extract cut.rar -o cut"}) {
+    r = Pack(command);
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.out.find("FAILED: the archive is cut short"), std::string::npos) << command << r.out;
+  }
+  EXPECT_EQ(ReadBytes(dir_ / "cut" / "one.txt"), "one");
 }
 
 TEST_F(OsinPack, ExtractReportsByNameAndKeepsEverythingBelowTheFolder) {

@@ -302,6 +302,15 @@ void RequireFileOutput(const std::string& output) {
     throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
 }
 
+// An archive that ends inside a block has lost what followed it: the
+// setup refuses it, and so does every command here.
+bool ReportCutShort(const RarReader& reader) {
+  if (!reader.EndedCutShort()) return false;
+  TakeFault();
+  printf("FAILED: the archive is cut short: the file is incomplete or damaged\n");
+  return true;
+}
+
 int List(const Args& a) {
   TArchive arc(a.input.c_str(), kOpenList);
   RequireOpen(arc, a.input);
@@ -317,7 +326,7 @@ int List(const Args& a) {
            h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
-  return kExitOk;
+  return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
 }
 
 int Test(const Args& a) {
@@ -335,6 +344,7 @@ int Test(const Args& a) {
     ++failed;
     arc.ReadNext();
   }
+  if (ReportCutShort(arc.Handle)) ++failed;
   printf("%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
 }
@@ -367,6 +377,7 @@ int Extract(const Args& a) {
     if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);
     if (result == kEntryNoMemory) break;
   }
+  if (ReportCutShort(r)) ++failed;
   printf("%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
 }
