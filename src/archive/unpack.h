@@ -135,8 +135,9 @@ class RarReader : private PackedIo {
   // The next file entry that is not a directory: 0 and Header filled, or -1
   // when there is none.
   int ReadNextFileHeader(TRARHeader& header);
-  // After -1: whether the walk stopped inside a block, the file ending
-  // before the block's header did (a setup cut short in a download).
+  // After -1: whether the walk stopped inside a block, the file ending in
+  // its header or before the data a header announced (a setup cut short in
+  // a download).
   bool EndedCutShort() const { return cutShort_; }
 
   // Processes the entry read last and moves to the next block. Output name:
