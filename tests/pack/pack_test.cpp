@@ -384,6 +384,15 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("huge.bin: files of 4 GB or more"), std::string::npos) << r.out;
   fs::remove(dir_ / "src" / "huge.bin");
+  // Stopped while it packs, as Ctrl+C or a job runner's kill does.
+  WriteBytes(dir_ / "src" / "noise.bin", Noise(16 << 20, 3));
+  r = Run("'" + pack_ + "' archive src -o a.rar -5 & p=$!; n=0; " +
+          "while [ ! -e a.rar.osin-tmp ] && [ $n -lt 500 ]; do sleep 0.01; n=$((n+1)); done; " +
+          "kill -TERM $p; wait $p; echo stopped $?");
+  EXPECT_NE(r.out.find("stopped 143"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
+  EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
+  fs::remove(dir_ / "src" / "noise.bin");
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
   // A signing option without --sign would give an unsigned setup quietly.

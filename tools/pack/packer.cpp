@@ -7,6 +7,7 @@
 
 #include "archive/crc32.h"
 #include "pack/oem.h"
+#include "pack/spawn.h"
 
 namespace fs = std::filesystem;
 
@@ -133,6 +134,7 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
 void WriteAtomically(const fs::path& target, const std::function<void(std::ostream&)>& produce) {
   fs::path temp = target;
   temp += ".osin-tmp";
+  RemoveOnSignal(temp.string().c_str());
   try {
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -143,8 +145,10 @@ void WriteAtomically(const fs::path& target, const std::function<void(std::ostre
     }
     std::error_code ec;
     fs::rename(temp, target, ec);
+    RemoveOnSignal(nullptr);
     if (ec) throw PackError(target.string() + ": cannot replace the file (" + ec.message() + ")");
   } catch (...) {
+    RemoveOnSignal(nullptr);
     std::error_code ec;
     fs::remove(temp, ec);
     throw;

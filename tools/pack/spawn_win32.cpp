@@ -38,4 +38,6 @@ int RunProgram(const std::vector<std::string>& args) {
   return status < 0 ? -1 : int(status);
 }
 
+void RemoveOnSignal(const char*) {}
+
 }  // namespace osin
