@@ -78,7 +78,9 @@ void CleanUp(TSetupSession& session) {
     session.MainWindow = nullptr;
   }
   DeleteTree(StripBackslash(session.PresetupDir), true);
-  if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart) RebootSystem(false);
+  // An administrator reading the run log must learn why the machine went down.
+  if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart && RebootSystem(false))
+    RunLog("Restarting Windows.", String());
 }
 
 // Running out of memory cannot unwind to the end of the run; the clean-up

@@ -133,6 +133,8 @@ def unattended_demo(pack_folder, temp_entries):
                 "Restart needed, left out by /NORESTART."])
     with open(readme, "rb") as f:
         expect(f.read() == b"edited by the user\r\n", "the newer installed readme was replaced")
+    # Without /NORESTART the machine goes down, and the log says why.
+    expect_run(again, "restart", [quiet, "/DIR=" + FOLDER, key], 0, ["Restarting Windows.", "Installed."])
 
     project = install.demo_project("unattended_refused")
     edited_config(project, b"[Config]", b"[PreRunApp]\r\nRefuse=cmd.exe,/c exit 1,,0\r\n[Config]")
