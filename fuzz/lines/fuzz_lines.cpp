@@ -1,6 +1,7 @@
 // The one-line texts a setup and its uninstaller take from files that a
 // publisher writes or a user can edit: variable references, install-log
-// records, registry paths and copy targets. Beyond not crashing:
+// records, registry paths, copy targets and the lines of every install
+// script action. Beyond not crashing:
 // - an expansion keeps its promises (a text without "%" comes back as it
 //   is, a runaway one unexpanded, and nothing grows without bound);
 // - a log record that reads has a key, and an INI record a full path;
@@ -15,6 +16,7 @@
 #include "config/variables.h"
 #include "install/copyentry.h"
 #include "install/log.h"
+#include "install/script.h"
 #include "uninstall/guard.h"
 
 using namespace osin;
@@ -25,7 +27,7 @@ void Check(bool condition) {
   if (!condition) abort();
 }
 
-void TryText(const String& text, const StringList& variables) {
+void TryText(const String& text, const StringList& variables, TPendingLists& lists) {
   Expanded e = ExpandVariables(text, variables);
   if (text.Pos('%') == 0) Check(!e.Runaway && e.Text == text);
   if (e.Runaway) Check(e.Text == text);
@@ -48,6 +50,14 @@ void TryText(const String& text, const StringList& variables) {
     Check(shared.ValueName == text);
   }
 
+  int at = text.Pos('=');
+  if (at > 0) {
+    String key = text.Copy(1, at - 1), value = text.Copy(at + 1, text.Length());
+    for (int action = 0; action < kScriptActionCount; ++action)
+      CollectScriptLine(ScriptAction(action), key, value, action == kActAddIni ? "C:\\a.ini,Sect" : "Base",
+                        variables, lists);
+  }
+
   // The text as a file found for the wildcard entry "Data\*".
   String target;
   if (CopyTarget("Data\\*", "C:\\App\\*", text, target)) {
@@ -63,6 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* p = reinterpret_cast<const char*>(data);
   const char* end = p + size;
   StringList variables;
+  TPendingLists lists;
   bool inVariables = true;
   while (p < end) {
     const char* eol = p;
@@ -75,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       int at = line.Pos('=');
       SetVariable(variables, line.Copy(1, at - 1), line.Copy(at + 1, line.Length()));
     } else {
-      TryText(line, variables);
+      TryText(line, variables, lists);
     }
   }
   return 0;
