@@ -382,8 +382,11 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       PaintHeader(*state, page);
       break;
     case WM_CLOSE:
+      // Handled here alone: the dialog manager would follow it with an
+      // IDCANCEL of its own, a second question after a No, or on the
+      // licence page a decline.
       RequestCancel(*state, page);
-      break;
+      return TRUE;
     case WM_COMMAND:
       Command(*state, page, LOWORD(wParam), HIWORD(wParam));
       break;
