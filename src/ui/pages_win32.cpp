@@ -11,6 +11,7 @@
 #include "resources/ids.h"
 #include "ui/bitmap.h"
 #include "ui/browse.h"
+#include "ui/draw.h"
 #include "ui/msgbox.h"
 #include "ui/pages.h"
 #include "ui/pagetext.h"
@@ -103,10 +104,10 @@ void RenderPageHeader(PageState& state, HWND page) {
   HGDIOBJ oldFont = SelectObject(state.header, font);
   const String& title = run.PageTitle;
   if (run.DialogTitleShadow) {
-    SetTextColor(state.header, static_cast<COLORREF>(run.DialogTitleShadowColor));
+    SetTextColor(state.header, ResolveColor(run.DialogTitleShadowColor));
     TextOutA(state.header, 12, 7, title.c_str(), title.Length());
   }
-  SetTextColor(state.header, static_cast<COLORREF>(run.DialogTitleFont.Color));
+  SetTextColor(state.header, ResolveColor(run.DialogTitleFont.Color));
   TextOutA(state.header, 10, 5, title.c_str(), title.Length());
   SelectObject(state.header, oldFont);
   DeleteObject(font);
@@ -381,8 +382,11 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       PaintHeader(*state, page);
       break;
     case WM_CLOSE:
+      // Handled here alone: the dialog manager would follow it with an
+      // IDCANCEL of its own, a second question after a No, or on the
+      // licence page a decline.
       RequestCancel(*state, page);
-      break;
+      return TRUE;
     case WM_COMMAND:
       Command(*state, page, LOWORD(wParam), HIWORD(wParam));
       break;

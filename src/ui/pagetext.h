@@ -28,11 +28,11 @@ namespace osin {
 bool LoadPageTexts(HWND__* page, const String& pageName, const LanguageTexts& texts, String& pageTitle);
 // Sets the control's text and selects all of it (for edit controls).
 void SetItemText(HWND__* window, int id, const String& text);
-// The control's text, at most 1023 characters.
+// The control's text, whole.
 String GetItemText(HWND__* window, int id);
 // The text of the list box's selected item; empty when none is selected.
 String GetListSelection(HWND__* listBox);
-// The window's text, at most 1023 characters.
+// The window's text, whole.
 String WindowText(HWND__* window);
 
 }  // namespace osin

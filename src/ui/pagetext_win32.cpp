@@ -13,8 +13,6 @@ namespace osin {
 
 namespace {
 
-// Room for a control's text: 1023 characters and the zero.
-const int kItemTextRoom = 1024;
 // The page header control, whose text is the default title.
 const int kHeaderControl = 100;
 
@@ -69,15 +67,16 @@ void SetItemText(HWND window, int id, const String& text) {
 }
 
 String GetItemText(HWND window, int id) {
-  char text[kItemTextRoom];
-  UINT length = GetDlgItemTextA(window, id, text, kItemTextRoom);
-  return String(text, static_cast<int>(length));
+  return WindowText(GetDlgItem(window, id));
 }
 
+// As long as the text is: a welcome text of a few paragraphs runs past any
+// fixed room, and its expanded form replaces it whole.
 String WindowText(HWND window) {
-  char text[kItemTextRoom];
-  int length = GetWindowTextA(window, text, kItemTextRoom);
-  return String(text, length > 0 ? length : 0);
+  String text;
+  text.SetLength(GetWindowTextLengthA(window));
+  text.SetLength(GetWindowTextA(window, text.Buffer(), text.Length() + 1));
+  return text;
 }
 
 String GetListSelection(HWND listBox) {

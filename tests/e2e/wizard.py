@@ -96,7 +96,8 @@ def page_with(transcript, text):
 def walk_english(run, run_pack):
     """The demo in English: Back and Next, a wrong then the right password,
     the typed-path rules of the destination page, a program group present in
-    both Programs menus listed once, Cancel answered No and then Yes, the
+    both Programs menus listed once, the licence window closed and the
+    question answered No, Cancel answered No and then Yes, the
     final page of an unfinished setup."""
     e = ENGLISH
     script = ["start " + harness.windows_path(demo_setup(run_pack))]
@@ -104,7 +105,9 @@ def walk_english(run, run_pack):
     script += page(e, "welcome") + ["press %d" % BACK]
     script += ["wait-text %s 30000" % e["language"], "press %d" % NEXT]
     script += ["wait-text %s 30000" % e["welcome"], "press %d" % NEXT]
-    script += page(e, "license") + ["press 105"]
+    # Closing the window asks once; No keeps the licence open.
+    script += page(e, "license") + ["close", "wait-text abort setup 30000", "press %d" % NO, "sleep 500",
+                                    "expect-text %s" % e["license"], "press 105"]
     script += page(e, "readme") + ["press %d" % NEXT]
     script += page(e, "password") + ["set-text 106 wrong", "press %d" % NEXT,
                                      "wait-text Incorrect password! 30000", "sync wrong_password", "press %d" % OK,
@@ -137,7 +140,7 @@ def walk_english(run, run_pack):
     t.expect(license.text(105) == "Yes" and license.text(106) == "No", "licence buttons")
     t.expect("The password of this setup" in page_with(t, e["readme"]).text(106), "readme text")
     boxes = t.message_boxes()
-    t.expect(boxes[0] == "Incorrect password!", "boxes %r" % boxes)
+    t.expect(boxes[1] == "Incorrect password!", "boxes %r" % boxes)
     dirs = [w.text(106) for w in t.windows if w.text(108) and e["dir"] in w.text(108)]
     t.expect(dirs[0] == "C:\\Program Files\\Osin Demo", "destination offered %r" % dirs[0])
     # Typed with a backslash, offered again without it.
@@ -155,8 +158,10 @@ def walk_english(run, run_pack):
              "choosing a group did not fill the edit")
     t.expect(group.text(106) == Groups.SHARED, "the group on the last visit %r" % group.text(106))
     questions = [b for b in boxes if b.endswith("Do you want to abort setup?")]
-    t.expect(questions == ["The Osin Demo is not completely installed on your computer.\rDo you want to abort setup?"],
+    t.expect(set(questions) == {"The Osin Demo is not completely installed on your computer.\rDo you want to abort setup?"},
              "cancel question %r" % boxes)
+    asked = {w.handle for w in t.windows if w.text(0xFFFF) == questions[0]}
+    t.expect(len(asked) == 3, "%d cancel questions, expected 3 (close, Cancel twice)" % len(asked))
     final = page_with(t, e["notfinish"])
     t.expect(final.text(104) == "OK" and final.caption == "Osin Demo setup", "final page %r" % final)
     screen = t.screen
@@ -193,9 +198,11 @@ def walk_russian(run, run_pack):
     t.expect(not t.message_boxes(), "declining asked: %r" % t.message_boxes())
 
 
+# Past 1023 characters, with a variable to expand: the page shows it whole.
+LONG_WELCOME = " The %ProgramName% setup" * 50 + " ends here."
 LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need administrator rights.\r\n"
                  "13=This operating system is not supported!\r\n[Dialogs]\r\nCaption=%ProgramName% setup\r\n"
-                 "102=Next >\r\n103=Cancel\r\n[DLG_WELCOME]\r\n105=Welcome to the test.\r\n"
+                 "102=Next >\r\n103=Cancel\r\n[DLG_WELCOME]\r\nTitle=Welcome\r\n105=Welcome to the test." + LONG_WELCOME + "\r\n"
                  "[DLG_NOTFINISH]\r\n106=Not installed.\r\n").encode("ascii")
 
 
@@ -216,7 +223,8 @@ def run_ends(run, packed_setup):
     """The ways a run ends before or instead of its pages, each with its
     clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
     one that exits 0 behind its message), a page name that names no page, and where each
-    DialogPosition puts a page. Wine runs its programs with administrator
+    DialogPosition puts a page, with a page title's shadow in a system colour
+    and a welcome text too long for any fixed room. Wine runs its programs with administrator
     rights, so CheckAdminRights=1 lets the run go on here."""
     # SupportedOS: Wine is of the NT line; "nt" only would pass.
     setup = packed_setup("os", project(["[Config]", "SupportedOS=9x,95,98, nt", "PreInstallDialogSequence=DLG_WELCOME"]))
@@ -257,8 +265,11 @@ def run_ends(run, packed_setup):
                                   ("edge", "9,x", lambda W, H, w, h: (0, (H - h) // 2))):
         # The header bitmap is cut short: the header keeps its plain face,
         # with nothing drawn from beyond the file's end.
+        # A negative colour names a system colour: white for the window
+        # background here, not the near black its low byte would be.
         files = project(["[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]",
-                         "DialogPosition=" + position, "ShowFinalDialog=0", "[DialogBitmap]", "DLG_WELCOME=cut.bmp"])
+                         "DialogPosition=" + position, "ShowFinalDialog=0", "DialogTitleShadowColor=$80000005",
+                         "[DialogBitmap]", "DLG_WELCOME=cut.bmp"])
         files["Presetup/cut.bmp"] = pixels.bmp(100, 100, lambda x, y: (200, 0, 0))[:300]
         setup = packed_setup("place-" + name, files)
         t = run("run_ends_place_" + name, ["start " + harness.windows_path(setup),
@@ -270,6 +281,11 @@ def run_ends(run, packed_setup):
         face = image.at(x + w // 2, y + h - 8)
         header = set(image.row(y + h // 6, x + 20, x + w - 20))
         t.expect(header == {face}, "header of a damaged bitmap shows %r, the page's face is %r" % (header, face))
+        title = [image.at(px, py) for py in range(y, y + h // 6) for px in range(x + 14, x + 150)]
+        t.expect((255, 255, 255) in title and (5, 0, 0) not in title, "title shadow not in the system colour")
+        welcome = page_with(t, "Welcome to the test").text(105)
+        t.expect(welcome == "Welcome to the test." + LONG_WELCOME.replace("%ProgramName%", "Check"),
+                 "welcome text of %d characters, cut or not expanded" % len(welcome))
 
 
 def expect_place(t, text, place):
