@@ -13,7 +13,9 @@ void AddListItems(const String& value, bool trim, bool upper, StringList& list) 
     int end = comma ? comma : value.Length() + 1;
     String item = value.Copy(start, end - start);
     if (trim) item = item.Trim();
-    list.Add(upper ? UpperCase(item) : item);
+    // A stray comma ("DLG_WELCOME,") names nothing: an empty page name
+    // would end the run, after a successful installation too.
+    if (!item.IsEmpty()) list.Add(upper ? UpperCase(item) : item);
     if (!comma) return;
     start = comma + 1;
   }

@@ -13,7 +13,7 @@
 namespace osin {
 
 // Appends the items of Value, split at ",", to List: trimmed with Trim,
-// upper-cased with Upper. An empty value gives no item.
+// upper-cased with Upper. An empty value or item gives no item.
 void AddListItems(const String& value, bool trim, bool upper, StringList& list);
 
 // Whether the system OS passes SupportedOS (an empty list passes

@@ -16,7 +16,10 @@ TEST(ConfigLists, SplitAtCommasOnlyWithTheKeysOwnTrimmingAndCase) {
   StringList pages;
   AddListItems("DLG_WELCOME, dlg_dir,,DLG_START", false, true, pages);
   // The blank stays part of the name, so " DLG_DIR" names no page.
-  EXPECT_EQ(Lines(pages), "DLG_WELCOME\r\n DLG_DIR\r\n\r\nDLG_START\r\n");
+  EXPECT_EQ(Lines(pages), "DLG_WELCOME\r\n DLG_DIR\r\nDLG_START\r\n");
+  pages.Clear();
+  AddListItems("DLG_WELCOME,", false, true, pages);  // an empty name would end the run
+  EXPECT_EQ(Lines(pages), "DLG_WELCOME\r\n");
   StringList codes;
   AddListItems(" Enu ;x, Rus ", true, false, codes);
   EXPECT_EQ(Lines(codes), "Enu ;x\r\nRus\r\n");
