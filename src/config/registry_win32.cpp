@@ -196,11 +196,13 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
 bool DeleteRegKey(const String& path) {
   TRegPath split = SplitRegPath(AddBackslash(path));
   HKEY root = RootKey(split.Root);
-  String keyPath = split.KeyPath;
-  while (!keyPath.IsEmpty() && keyPath.Last() == '\\') keyPath.SetLength(keyPath.Length() - 1);
-  // A path that names a root key itself (often a variable that expanded to
-  // nothing, as in HKCU\%Company%) must not empty that whole root.
-  if (!root || keyPath.IsEmpty()) return false;
+  const String& keyPath = split.KeyPath;
+  // A variable that expanded to nothing leaves an empty key name: HKCU\%Company%
+  // names the root, and HKCU\Software\%Company%\ or HKCU\Software\\%Product%
+  // would name all of Software. Such a path must not empty a tree it never meant.
+  if (!root || keyPath.IsEmpty() || keyPath[0] == '\\' || keyPath.Last() == '\\' || keyPath.Pos("\\\\")) {
+    return false;
+  }
   return DeleteKeyTree(root, keyPath);
 }
 

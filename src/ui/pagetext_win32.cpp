@@ -75,9 +75,9 @@ String GetItemText(HWND window, int id) {
 }
 
 String WindowText(HWND window) {
-  char text[kItemTextRoom];
-  int length = GetWindowTextA(window, text, kItemTextRoom);
-  return String(text, length > 0 ? length : 0);
+  String text(GetWindowTextLengthA(window), '\0');
+  text.SetLength(GetWindowTextA(window, text.Buffer(), text.Length() + 1));
+  return text;
 }
 
 String GetListSelection(HWND listBox) {

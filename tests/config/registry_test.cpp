@@ -168,6 +168,14 @@ TEST_F(Registry, ARootKeyIsNeverDeleted) {
   EXPECT_FALSE(DeleteRegKey("HKCU"));
   EXPECT_FALSE(DeleteRegEntry("HKCU\\"));
   EXPECT_EQ(ReadRegString(P("r\\v"), ""), "1");
+  // An empty key name, left by a variable that expanded to nothing, does not
+  // widen the deletion to the key above it.
+  WriteRegString(P("r\\s\\v"), "2");
+  EXPECT_FALSE(DeleteRegKey(P("r\\\\")));
+  EXPECT_FALSE(DeleteRegEntry(P("r\\\\")));
+  EXPECT_FALSE(DeleteRegKey(P("r\\\\s")));
+  EXPECT_FALSE(DeleteRegKey(String("HKCU\\\\") + kBase));
+  EXPECT_EQ(ReadRegString(P("r\\s\\v"), ""), "2");
 }
 
 }  // namespace
