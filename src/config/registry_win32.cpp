@@ -9,8 +9,9 @@ namespace {
 
 // The longest data ReadRegString accepts.
 const DWORD kMaxStringData = 1024;
-// Room for a key or value name during enumeration.
-const DWORD kMaxName = 1024;
+// Room for a key or value name during enumeration: value names may be far
+// longer than key names (16383 characters).
+const DWORD kMaxName = 16384;
 
 HKEY RootKey(RegRoot root) {
   switch (root) {

@@ -198,6 +198,8 @@ LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need adminis
                  "102=Next >\r\n103=Cancel\r\n[DLG_WELCOME]\r\n105=Welcome to the test.\r\n"
                  "[DLG_NOTFINISH]\r\n106=Not installed.\r\n").encode("ascii")
 
+LONG_TAIL = " Long." * 400 + " The end."
+
 
 def project(config):
     """A small project: CONFIG's lines in Osin.ini beside the English texts,
@@ -260,11 +262,17 @@ def run_ends(run, packed_setup):
         files = project(["[Config]", "PreInstallDialogSequence=DLG_WELCOME", "[Display]",
                          "DialogPosition=" + position, "ShowFinalDialog=0", "[DialogBitmap]", "DLG_WELCOME=cut.bmp"])
         files["Presetup/cut.bmp"] = pixels.bmp(100, 100, lambda x, y: (200, 0, 0))[:300]
+        # A welcome text far longer than an edit field's 1023 characters
+        # expands whole.
+        files["Presetup/Enu.lng"] = LANGUAGE_FILE.replace(b"test.", b"test of %ProgramName%." + LONG_TAIL.encode())
         setup = packed_setup("place-" + name, files)
         t = run("run_ends_place_" + name, ["start " + harness.windows_path(setup),
                                            "wait-text Welcome to the test 60000", "sleep 500", "sync welcome",
                                            "press %d" % NEXT, "wait-exit 60000"])
         expect_place(t, "Welcome to the test", place)
+        welcome = page_with(t, "Welcome to the test").text(105)
+        t.expect(welcome == "Welcome to the test of Check." + LONG_TAIL, "welcome text cut to %d characters: %r..."
+                 % (len(welcome), welcome[-20:]))
         x, y, w, h = page_with(t, "Welcome to the test").rect
         image = pixels.load(os.path.join(t.folder, "welcome.png"))
         face = image.at(x + w // 2, y + h - 8)
