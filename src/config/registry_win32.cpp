@@ -67,7 +67,9 @@ bool IsStringType(DWORD type) {
 // Appends the key's subkey names (Values false) or value names (Values
 // true) to List.
 void EnumNames(HKEY key, bool values, StringList& list) {
-  char name[kMaxName];
+  // On the heap: the deletion of a key tree recurses as deep as the tree.
+  String room(kMaxName, '\0');
+  char* name = room.Buffer();
   for (DWORD i = 0;; ++i) {
     DWORD length = kMaxName;
     LONG status = values ? RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)
