@@ -398,15 +398,21 @@ void TztIniFile::ReadSectionValues(const String& section, StringList& target) {
   int i = sections_.IndexOf(section);
   if (i < 0) return;
   const StringList& lines = *sections_.SectionAt(i);
+  // Target's names, sorted, each with its line's index: a section of many
+  // thousand lines (a project's file list) merges in n log n comparisons
+  // rather than n squared. Of equal names the first line counts.
+  StringList names;
+  names.SetSorted(true);
+  for (int k = 0; k < target.Count(); ++k) names.Add(target.Name(k), reinterpret_cast<void*>(intptr_t{k}));
   for (int j = 0; j < lines.Count(); ++j) {
     // A line without "=" is a name with an empty value.
     String name = lines.Name(j);
     String line = lines[j].Pos('=') ? lines[j] : lines[j] + "=";
-    int k = target.IndexOfName(name);
-    if (k >= 0) {
-      target.Set(k, line);
+    int at;
+    if (names.Find(name, at)) {
+      target.Set(static_cast<int>(reinterpret_cast<intptr_t>(names.Object(at))), line);
     } else {
-      target.Add(line);
+      names.Add(name, reinterpret_cast<void*>(intptr_t{target.Add(line)}));
     }
   }
 }

@@ -175,8 +175,9 @@ class TztIniFile {
   void ReadSection(const String& section, StringList& target);
   // Replaces Target's content by the section names in store order.
   void ReadSections(StringList& target);
-  // Merges Section's lines into Target as name=value: a line of Target with
-  // the same name (without regard to case) is replaced, others are appended.
+  // Merges Section's lines into Target (an unsorted list) as name=value: a
+  // line of Target with the same name (without regard to case) is replaced,
+  // others are appended.
   void ReadSectionValues(const String& section, StringList& target);
   void EraseSection(const String& section);
   // Deletes the first line of Key. A missing section is created empty (it is

@@ -68,8 +68,9 @@ bool RegValueExists(const String& path);
 bool CreateRegKey(const String& path);
 bool DeleteRegValue(const String& path);
 // Deletes the key with all its subkeys and values. The result is whether the
-// key itself could be deleted. A path that names a root key itself is
-// refused (false, nothing deleted).
+// key itself could be deleted. A path that names a root key itself, or has
+// an empty key name in it (HKCU\Software\\ or HKCU\\Software), is refused
+// (false, nothing deleted).
 bool DeleteRegKey(const String& path);
 // Deletes the value the path names if it exists, else the key it names if
 // that exists; false when neither exists.

@@ -9,8 +9,9 @@ namespace {
 
 // The longest data ReadRegString accepts.
 const DWORD kMaxStringData = 1024;
-// Room for a key or value name during enumeration.
-const DWORD kMaxName = 1024;
+// Room for a key or value name during enumeration: value names may be far
+// longer than key names (16383 characters).
+const DWORD kMaxName = 16384;
 
 HKEY RootKey(RegRoot root) {
   switch (root) {
@@ -66,7 +67,9 @@ bool IsStringType(DWORD type) {
 // Appends the key's subkey names (Values false) or value names (Values
 // true) to List.
 void EnumNames(HKEY key, bool values, StringList& list) {
-  char name[kMaxName];
+  // On the heap: the deletion of a key tree recurses as deep as the tree.
+  String room(kMaxName, '\0');
+  char* name = room.Buffer();
   for (DWORD i = 0;; ++i) {
     DWORD length = kMaxName;
     LONG status = values ? RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr)
@@ -196,11 +199,13 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
 bool DeleteRegKey(const String& path) {
   TRegPath split = SplitRegPath(AddBackslash(path));
   HKEY root = RootKey(split.Root);
-  String keyPath = split.KeyPath;
-  while (!keyPath.IsEmpty() && keyPath.Last() == '\\') keyPath.SetLength(keyPath.Length() - 1);
-  // A path that names a root key itself (often a variable that expanded to
-  // nothing, as in HKCU\%Company%) must not empty that whole root.
-  if (!root || keyPath.IsEmpty()) return false;
+  const String& keyPath = split.KeyPath;
+  // A variable that expanded to nothing leaves an empty key name: HKCU\%Company%
+  // names the root, and HKCU\Software\%Company%\ or HKCU\Software\\%Product%
+  // would name all of Software. Such a path must not empty a tree it never meant.
+  if (!root || keyPath.IsEmpty() || keyPath[0] == '\\' || keyPath.Last() == '\\' || keyPath.Pos("\\\\")) {
+    return false;
+  }
   return DeleteKeyTree(root, keyPath);
 }
 

@@ -265,15 +265,19 @@ int CutAtStar(String& s) {
 // Wrapping --------------------------------------------------------------
 
 String WrapTextWith(const String& s, int width, MeasureFn measure, void* context) {
-  const CharSet blank(" ");
   String result, line;
   auto flush = [&result](const String& finished) {
     if (!result.IsEmpty()) result += "\r\n";
     result += finished;
   };
-  int words = CountWords(s, blank);
-  for (int i = 1; i <= words; ++i) {
-    String word = GetWord(i, s, blank);
+  // Words are taken in one walk over S (asking for the i-th word each time
+  // would cost a long text time squared in its length, at every paint).
+  for (int at = 0;;) {
+    while (at < s.Length() && s[at] == ' ') ++at;
+    int start = at;
+    while (at < s.Length() && s[at] != ' ') ++at;
+    if (at == start) break;
+    String word = s.Copy(start + 1, at - start);
     if (line.IsEmpty()) {
       line = word;
       continue;

@@ -50,6 +50,10 @@ int CompareText(const String& a, const String& b) {
   return CompareFolded(a, b, true);
 }
 
+bool SameText(const String& a, const String& b) {
+  return CompareText(a, b) == 0;
+}
+
 int CompareStr(const String& a, const String& b) {
   return CompareFolded(a, b, false);
 }

@@ -17,6 +17,22 @@ int CompareText(const String& a, const String& b) {
   return Compare(NORM_IGNORECASE, a, b);
 }
 
+bool SameText(const String& a, const String& b) {
+  const String* texts[] = {&a, &b};
+  for (const String* text : texts) {
+    for (int i = 0; i < text->Length(); ++i) {
+      unsigned char c = (*text)[i];
+      if (c < ' ' || c > '~') return CompareText(a, b) == 0;
+    }
+  }
+  if (a.Length() != b.Length()) return false;
+  for (int i = 0; i < a.Length(); ++i) {
+    unsigned char c = a[i] | 32;
+    if (a[i] != b[i] && (c != (b[i] | 32) || c < 'a' || c > 'z')) return false;
+  }
+  return true;
+}
+
 int CompareStr(const String& a, const String& b) {
   return Compare(0, a, b);
 }

@@ -5,7 +5,8 @@
 // The extra button asks for the name with AskString (the browser's OK and
 // Cancel texts on its buttons), creates the folder with every missing
 // parent and closes the browser, which then opens again with the new folder
-// selected. A folder that cannot be created is still asked to be selected.
+// selected. When the folder cannot be created, the browser opens again on
+// the folder that was selected.
 #pragma once
 
 #include "platform/str.h"

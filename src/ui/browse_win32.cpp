@@ -113,12 +113,17 @@ void CreateFolder(BrowseState& state) {
   SetQueryButtonTexts(texts.OkButton, texts.CancelButton);
   String name;
   if (!AskString(state.ok, texts.NameCaption, texts.NamePrompt, name)) return;
-  state.current = AddBackslash(state.current) + name;
-  ForceFolders(state.current);
-  // The shell learns of the folder, so the reopened browser (and any
-  // Explorer window) finds it; without this a shell that keeps what it saw
-  // of the parent cannot select the new folder.
-  SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, state.current.c_str(), nullptr);
+  String folder = AddBackslash(state.current) + name;
+  // A name the file system refuses (too long, or with ":" or "*") reopens
+  // the browser where it was: asked for a folder that is not there, it
+  // would select some other one, which OK would then return.
+  if (ForceFolders(folder)) {
+    state.current = folder;
+    // The shell learns of the folder, so the reopened browser (and any
+    // Explorer window) finds it; without this a shell that keeps what it
+    // saw of the parent cannot select the new folder.
+    SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHA, folder.c_str(), nullptr);
+  }
   state.folderCreated = true;
   // Closes the browser; BrowseForFolder opens it again on the new folder.
   SendMessageA(state.ok, BM_CLICK, 0, 0);

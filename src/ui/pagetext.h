@@ -21,10 +21,9 @@ namespace osin {
 // defaulting to the text of control 100), every control named by a numeric
 // key of Dialogs and then of the page's section (unexpanded), and finally
 // every child window's text expanded in place (only texts that change are
-// set; texts are read up to 1023 characters). An expansion that runs away
-// shows its message and leaves its text as it was. False when the language
-// file raised a fault: the caller ends its dialog and leaves the fault to
-// its creator.
+// set, however long). An expansion that runs away shows its message and
+// leaves its text as it was. False when the language file raised a fault:
+// the caller ends its dialog and leaves the fault to its creator.
 bool LoadPageTexts(HWND__* page, const String& pageName, const LanguageTexts& texts, String& pageTitle);
 // Sets the control's text and selects all of it (for edit controls).
 void SetItemText(HWND__* window, int id, const String& text);

@@ -273,6 +273,14 @@ TEST_F(Ini, SectionListingsAppendOrReplace) {
   EXPECT_EQ(ToStd(values.Text()), "b=2\r\nz=9\r\na=1\r\n");
   store_->ReadSections(values);
   EXPECT_EQ(ToStd(values.Text()), "s\r\nt\r\n");
+  // Of equal names the first line is replaced, also for names the section
+  // itself repeats.
+  Load("[s]\nx=1\ny=2\nX=3\n");
+  StringList merged;
+  merged.Add("y=old");
+  merged.Add("Y=twice");
+  store_->ReadSectionValues("s", merged);
+  EXPECT_EQ(ToStd(merged.Text()), "y=2\r\nY=twice\r\nX=3\r\n");
 }
 
 TEST_F(Ini, LinesWithoutEqualsListAsNamesWithEmptyValues) {

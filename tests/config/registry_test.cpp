@@ -130,6 +130,13 @@ TEST_F(Registry, ListingsExistenceAndEntries) {
   EXPECT_EQ(ToStd(list.Text()), "one\r\ntwo\r\n");
   ReadRegValueNames(P("t\\"), list);
   EXPECT_EQ(ToStd(list.Text()), "n\r\n");
+  // A value name longer than any key name (another program's) is listed
+  // too: a key whose listing came out empty would be taken for empty.
+  const std::string longName(3000, 'L');
+  Raw("t", longName.c_str(), REG_SZ, "x", 2);
+  ReadRegValueNames(P("t"), list);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_NE(ToStd(list.Text()).find(longName + "\r\n"), std::string::npos);
   ReadRegSubkeys(P("absent"), list);
   EXPECT_EQ(list.Count(), 0);
   EXPECT_TRUE(RegKeyExists(P("t\\one")));
@@ -168,6 +175,14 @@ TEST_F(Registry, ARootKeyIsNeverDeleted) {
   EXPECT_FALSE(DeleteRegKey("HKCU"));
   EXPECT_FALSE(DeleteRegEntry("HKCU\\"));
   EXPECT_EQ(ReadRegString(P("r\\v"), ""), "1");
+  // An empty key name, left by a variable that expanded to nothing, does not
+  // widen the deletion to the key above it.
+  WriteRegString(P("r\\s\\v"), "2");
+  EXPECT_FALSE(DeleteRegKey(P("r\\\\")));
+  EXPECT_FALSE(DeleteRegEntry(P("r\\\\")));
+  EXPECT_FALSE(DeleteRegKey(P("r\\\\s")));
+  EXPECT_FALSE(DeleteRegKey(String("HKCU\\\\") + kBase));
+  EXPECT_EQ(ReadRegString(P("r\\s\\v"), ""), "2");
 }
 
 }  // namespace

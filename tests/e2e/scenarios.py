@@ -525,7 +525,8 @@ def message_window():
 
 def folder_browser_creates_and_reopens():
     """The extra button asks for a name, creates the folder below the
-    selection and reopens the browser on it; OK returns it.
+    selection and reopens the browser on it; OK returns it. A name the file
+    system refuses first reopens the browser where it was.
 
     The test folder lies on the prefix's drive C:, where nothing else
     writes: Wine's browser selects a path only while no folder on the way
@@ -543,6 +544,9 @@ def folder_browser_creates_and_reopens():
     t, lines = probe("folder_browser_creates_and_reopens",
                      ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "sleep 500", "sync browser",
+                      "click 100 Choose a folder", "wait-window Create directory 30000",
+                      "set-text 101 bad:name*", "press 102 Create directory", "wait-gone Create directory 30000",
+                      "wait-new Choose a folder 30000", "sleep 500",
                       "click 100 Choose a folder", "wait-window Create directory 30000",
                       "set-text 101 New", "sync name", "press 102 Create directory", "wait-gone Create directory 30000",
                       "wait-new Choose a folder 30000", "sleep 500", "sync reopened", "press 1 Choose a folder",

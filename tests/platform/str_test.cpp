@@ -134,6 +134,20 @@ TEST(TextLocale, CaseFoldingCoversAsciiAndLatin1) {
   EXPECT_TRUE(osin::SameText("Presetup\\OSIN.INI", "presetup\\osin.ini"));
   EXPECT_TRUE(osin::SameText("\xC4\xD6\xDC", "\xE4\xF6\xFC"));  // umlauts
   EXPECT_FALSE(osin::SameText("a", "b"));
+  // Signs that differ from each other only in the bit that folds letters
+  // are no letters; blanks and hyphens count where they stand.
+  EXPECT_FALSE(osin::SameText("[@]", "{`}"));
+  EXPECT_FALSE(osin::SameText("a-b", "ab-"));
+  EXPECT_FALSE(osin::SameText("ab", "ab "));
+  EXPECT_TRUE(
+      osin::SameText("Stra\xDF"
+                     "e.TXT",
+                     "STRA\xDF"
+                     "E.txt"));
+  EXPECT_FALSE(
+      osin::SameText("Stra\xDF"
+                     "e",
+                     "Strabe"));
   EXPECT_LT(osin::CompareText("apple", "Banana"), 0);
   EXPECT_NE(osin::CompareStr("abc", "ABC"), 0);
   EXPECT_EQ(osin::UpperCase("ab\xE9z"), "AB\xC9Z");
