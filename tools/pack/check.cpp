@@ -825,10 +825,13 @@ class Checker {
                    "[" + section + "] names the section [" + list + "], which the script does not have");
             continue;
           }
+          bool logsLines = a == kActAddIni || a == kActAddReg || a == kActDelReg;
+          if (logsLines) CheckLineBreak(script, section, list, line.second);
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
           }
         }
       }
@@ -847,6 +850,18 @@ class Checker {
       if (root == word) return;
     WarnAt(script, section, line.first, "bad-value",
            "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  // "||" is a line break, and the INI file written or the install log line
+  // that records the change breaks apart there: the rest becomes a line of
+  // its own (a key of its own in an INI file), and the uninstaller cannot
+  // take the change back.
+  void CheckLineBreak(const IniFile& script, const std::string& section, const std::string& key,
+                      const std::string& text) {
+    if (key.find("||") == std::string::npos && text.find("||") == std::string::npos) return;
+    WarnAt(script, section, key, "bad-value",
+           "|| is a line break, which no line of an INI file or of the install log holds: what follows it "
+           "becomes a line of its own, and the uninstaller cannot take the change back");
   }
 
   // A number the setup cannot read writes a DWORD of 0, silently.
