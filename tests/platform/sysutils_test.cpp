@@ -144,6 +144,16 @@ TEST_F(Compare, ShouldReplaceByVersionThenByDate) {
   EXPECT_TRUE(ShouldReplace(newer, installed_));
   EXPECT_FALSE(ShouldReplace(installed_, newer));
   EXPECT_FALSE(ShouldReplace(installed_, installed_));
+  String high = Path("v15high.dll");
+  ASSERT_TRUE(CopyFileA(FixturePath("fixture_v15high.dll").c_str(), high.c_str(), FALSE));
+  SetLocalWriteTime(high, 2001, 1, 1, 0, 0, 0);
+  String text;
+  EXPECT_TRUE(GetFileVersionString(high, text));
+  EXPECT_EQ(text, "1.5.50727.40000");
+  EXPECT_TRUE(ShouldReplace(high, installed_));
+  EXPECT_FALSE(ShouldReplace(installed_, high));
+  EXPECT_TRUE(ShouldReplace(newer, high));
+  EXPECT_FALSE(ShouldReplace(high, newer));
   // One side without a version: the dates decide.
   SetLocalWriteTime(plain_, 2010, 1, 1, 0, 0, 0);
   EXPECT_TRUE(ShouldReplace(plain_, newer));
