@@ -293,6 +293,7 @@ class Checker {
     CheckConfigKeys();
     CheckFreeSections();
     CheckVariables();
+    CheckUninstallName();
     CheckScripts();
     CheckLanguageFiles();
     CheckDocuments();
@@ -639,6 +640,25 @@ class Checker {
     SetVariable(list, "ProgramGroup", "C:\\ProgramGroup");
     for (const std::string& section : {std::string("Variables"), "Variables." + code}) {
       for (const auto& [key, value] : config_->Values(section)) SetVariable(list, Ansi(key), Ansi(value));
+    }
+  }
+
+  // The uninstall registration is a key named after the program: a
+  // backslash in the name makes a key below another, which the system's
+  // list of programs does not show (nor the uninstaller remove), and an
+  // empty name registers nothing at all.
+  void CheckUninstallName() {
+    if (!Bool("Config", "Uninstall", false)) return;
+    for (const std::string& code : languages_) {
+      StringList list;
+      VariablesOf(code, list);
+      std::string name = Str(ExpandVariables("%ProgramName%", list).Text);
+      if (!name.empty() && name.find('\\') == std::string::npos) continue;
+      WarnAt(*config_, "Config", "Uninstall", "bad-value",
+             name.empty() ? "the ProgramName of " + code + " is empty: no uninstaller is registered"
+                          : "the ProgramName " + name + " holds a backslash: the uninstall registration becomes " +
+                                "a key below another, which the system's list of programs does not show");
+      return;
     }
   }
 
