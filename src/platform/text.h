@@ -17,9 +17,7 @@ namespace osin {
 
 // Case-insensitive comparison: negative, zero or positive.
 int CompareText(const String& a, const String& b);
-inline bool SameText(const String& a, const String& b) {
-  return CompareText(a, b) == 0;
-}
+bool SameText(const String& a, const String& b);
 // Case-sensitive comparison by the locale's rules.
 int CompareStr(const String& a, const String& b);
 

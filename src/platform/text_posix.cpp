@@ -46,6 +46,10 @@ static_assert(sizeof kOem437ToAnsi == 128, "one entry per upper-half byte");
 
 }  // namespace
 
+bool SameText(const String& a, const String& b) {
+  return CompareText(a, b) == 0;
+}
+
 int CompareText(const String& a, const String& b) {
   return CompareFolded(a, b, true);
 }

@@ -134,6 +134,15 @@ TEST(TextLocale, CaseFoldingCoversAsciiAndLatin1) {
   EXPECT_TRUE(osin::SameText("Presetup\\OSIN.INI", "presetup\\osin.ini"));
   EXPECT_TRUE(osin::SameText("\xC4\xD6\xDC", "\xE4\xF6\xFC"));  // umlauts
   EXPECT_FALSE(osin::SameText("a", "b"));
+  // Most pairs are told apart before the locale is asked; it still decides
+  // past the first character beyond printable ASCII.
+  EXPECT_FALSE(osin::SameText("Dir\\file00001.txt", "dir\\FILE00002.txt"));
+  EXPECT_FALSE(osin::SameText("@", "`"));
+  EXPECT_FALSE(osin::SameText("ab", "abc"));
+  EXPECT_FALSE(osin::SameText("abc", "ab"));
+  EXPECT_TRUE(osin::SameText("", ""));
+  EXPECT_TRUE(osin::SameText("Dir\\\xC4x.TXT", "dir\\\xE4X.txt"));
+  EXPECT_FALSE(osin::SameText("a\xC4" "b", "A\xE4" "c"));
   EXPECT_LT(osin::CompareText("apple", "Banana"), 0);
   EXPECT_NE(osin::CompareStr("abc", "ABC"), 0);
   EXPECT_EQ(osin::UpperCase("ab\xE9z"), "AB\xC9Z");
