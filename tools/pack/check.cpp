@@ -655,9 +655,10 @@ class Checker {
       std::string name = Str(ExpandVariables("%ProgramName%", list).Text);
       if (!name.empty() && name.find('\\') == std::string::npos) continue;
       WarnAt(*config_, "Config", "Uninstall", "bad-value",
-             name.empty() ? "the ProgramName of " + code + " is empty: no uninstaller is registered"
-                          : "the ProgramName " + name + " holds a backslash: the uninstall registration becomes " +
-                                "a key below another, which the system's list of programs does not show");
+             name.empty()
+                 ? "the ProgramName of " + code + " is empty: no uninstaller is registered"
+                 : "the ProgramName " + name + " holds a backslash: the uninstall registration becomes " +
+                       "a key below another, which the system's list of programs does not show");
       return;
     }
   }
