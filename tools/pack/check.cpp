@@ -616,17 +616,24 @@ class Checker {
         WarnAt(*config_, "VersionInfo", key, "missing-file", key + " is not a file under Data");
       int dots = 0;
       bool digits = !value.empty();
+      // Each number is one 16-bit word of the version: a larger one spills
+      // into its neighbour and the comparison goes wrong.
+      long number = 0;
+      bool fits = true;
       for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '.') {
           digits = digits && i > 0 && value[i - 1] != '.' && i + 1 < value.size();
           ++dots;
+          number = 0;
         } else {
           digits = digits && isdigit(static_cast<unsigned char>(value[i]));
+          number = std::min(number * 10 + (value[i] - '0'), 100000L);
+          fits = fits && number <= 65535;
         }
       }
-      if (!digits || dots != 3)
+      if (!digits || dots != 3 || !fits)
         WarnAt(*config_, "VersionInfo", key, "bad-value",
-               "\"" + value + "\" is not a version of four numbers such as 1.2.0.15");
+               "\"" + value + "\" is not a version of four numbers from 0 to 65535 such as 1.2.0.15");
     }
   }
 
