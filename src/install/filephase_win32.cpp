@@ -133,6 +133,9 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
   }
   String temp;
   if (request.exists) {
+    // A folder in the file's place would take the file at no restart: the
+    // system cannot delete a folder that holds anything.
+    if (FolderExists(request.target)) return false;
     temp = (phase.MakeTempFile ? phase.MakeTempFile : SystemTempFile)(folder, "Osin");
     // Without a temporary file there is nowhere safe to write: never the
     // current folder, which an empty name would mean.

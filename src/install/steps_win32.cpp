@@ -72,7 +72,8 @@ String NowText() {
 
 // An existing file that its store could not open would raise a run-ending
 // fault (the file is read-only, held by its program, or denied to the
-// user); asked first, it is one failed step instead. The read-only mark is
+// user), and one in UTF-16 would be ruined; asked first, it is one failed
+// step instead. The read-only mark is
 // looked at itself, as an administrator may be let through where the
 // file's program would be refused.
 bool CanOpenExisting(const String& file, bool write) {
@@ -83,6 +84,10 @@ bool CanOpenExisting(const String& file, bool write) {
   FileHandle h = write ? OpenFileHandle(file, kFileRead | kFileWrite, kShareRead, 0, kOpenExisting)
                        : OpenFileHandle(file, kFileRead, kShareRead | kShareWrite, 0, kOpenExisting);
   bool ok = IsOpenFile(h);
+  // A file in UTF-16 (the system's profile functions keep that form) would
+  // be ruined by lines in the ANSI code page: its program's settings lost.
+  uint16_t mark = 0;
+  if (ok && write && FileRead(h, &mark, 2) == 2 && (mark == 0xFEFF || mark == 0xFFFE)) ok = false;
   CloseFileHandle(h);
   return ok;
 }

@@ -152,7 +152,9 @@ bool FileDosTime(const String& path, uint32_t& dosTime) {
 namespace {
 
 // Negative, zero or positive as A's version is below, equal to or above B's.
-int CompareVersions(int32_t msA, int32_t lsA, int32_t msB, int32_t lsB) {
+// The four numbers are unsigned 16-bit words: a release such as 50727 is
+// above 100, not below it.
+int CompareVersions(uint32_t msA, uint32_t lsA, uint32_t msB, uint32_t lsB) {
   if (msA != msB) return msA < msB ? -1 : 1;
   if (lsA != lsB) return lsA < lsB ? -1 : 1;
   return 0;
@@ -166,7 +168,7 @@ bool CompareInstalled(const String& version, const String& installedPath, uint32
   if (!version.IsEmpty() && GetFileVersion(installedPath, ms, ls)) {
     int32_t newMS = 0, newLS = 0;
     ParseVersion(version, newMS, newLS);
-    order = CompareVersions(static_cast<int32_t>(ms), static_cast<int32_t>(ls), newMS, newLS);
+    order = CompareVersions(ms, ls, static_cast<uint32_t>(newMS), static_cast<uint32_t>(newLS));
     return true;
   }
   uint32_t installedDate = 0;
@@ -179,8 +181,7 @@ bool ShouldReplace(const String& newPath, const String& installedPath) {
   if (!FileExists(installedPath)) return true;
   uint32_t newMS = 0, newLS = 0, oldMS = 0, oldLS = 0;
   if (GetFileVersion(newPath, newMS, newLS) && GetFileVersion(installedPath, oldMS, oldLS)) {
-    return CompareVersions(static_cast<int32_t>(newMS), static_cast<int32_t>(newLS),
-                           static_cast<int32_t>(oldMS), static_cast<int32_t>(oldLS)) > 0;
+    return CompareVersions(newMS, newLS, oldMS, oldLS) > 0;
   }
   uint32_t newDate = 0, oldDate = 0;
   return FileDosTime(newPath, newDate) && FileDosTime(installedPath, oldDate) && newDate > oldDate;

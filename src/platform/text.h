@@ -17,11 +17,7 @@ namespace osin {
 
 // Case-insensitive comparison: negative, zero or positive.
 int CompareText(const String& a, const String& b);
-// CompareText(a, b) == 0. On Windows two texts of printable ASCII alone are
-// compared by their bytes, folding letter case: the locale has no other
-// equalities among those characters, and its comparison is slow enough to
-// make a long INI section's key searches the greater part of a large
-// installation.
+// CompareText(a, b) == 0, told quickly for most unequal names.
 bool SameText(const String& a, const String& b);
 // Case-sensitive comparison by the locale's rules.
 int CompareStr(const String& a, const String& b);

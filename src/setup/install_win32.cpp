@@ -183,6 +183,8 @@ bool RunInstall(TPageRun& pages) {
   session.InstallPath = Expand(session.InstallPath);
   RunLog("Destination folder: ", session.InstallPath);
   ForceFolderLogged(installLog, session.InstallPath);
+  // The log's own folders too, so the uninstaller removes them after it.
+  ForceFolderLogged(installLog, PathFolder(installLog.FileName));
   if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {
     ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
     return false;

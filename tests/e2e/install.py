@@ -575,6 +575,19 @@ def bad_input(run, packed_setup, noise):
         if case == "truncated":
             t.expect(sorted(os.listdir(folder)) == sorted(old), "written: %r" % sorted(os.listdir(folder))[:8])
         os.remove(broken)
+    # A folder in the large file's place, not empty: it cannot give way at a
+    # restart either, so the error comes now and the folder stays whole.
+    shutil.rmtree(folder)
+    old = seed_older(folder)
+    big = os.path.join(folder, "zbig.bin")
+    os.remove(big)
+    os.makedirs(big)
+    with open(os.path.join(big, "inner.txt"), "wb") as f:
+        f.write(b"inner\r\n")
+    t = run("bad_input_folder", walk(setup, BAD_FOLDER, "Can't extract file"))
+    one_box(t, 'Can\'t extract file "%s\\zbig.bin".' % BAD_FOLDER)
+    expect_left_alone(t, folder, old, ["app.ini"])
+    t.expect(os.listdir(big) == ["inner.txt"], "the folder in the file's place holds %r" % os.listdir(big))
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
 
     # The disk full: room for the files' bytes, not for a cluster each.

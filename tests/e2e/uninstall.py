@@ -140,7 +140,8 @@ def add_shared_dll(folder):
 def ask_for_uninstaller(folder, program=None):
     """Osin.ini of FOLDER asks for an uninstaller (osin-pack adds it); with
     PROGRAM, the project is a second program: its own name, only the
-    destination and start pages, only its files."""
+    destination and start pages, only its files, its log in folders that
+    only the log's writing makes."""
     path = os.path.join(folder, "Presetup", "Osin.ini")
     with open(path, encoding="cp1252") as f:
         text = f.read()
@@ -148,6 +149,7 @@ def ask_for_uninstaller(folder, program=None):
     if program:
         text = text.replace("ProgramName=Osin Demo", "ProgramName=" + program)
         text = text.replace("InsFiles=App,System", "InsFiles=App")
+        text = text.replace("LogFile=%InstallPath%\\Install.log", "LogFile=%InstallPath%\\Logs\\Setup\\Install.log")
         text = re.sub(r"PreInstallDialogSequence=.*", "PreInstallDialogSequence=DLG_DIR,DLG_START", text)
     with open(path, "w", encoding="cp1252", newline="\r\n") as f:
         f.write(text)
@@ -206,6 +208,8 @@ def uninstall_demo(run, pack_folder):
               "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
     t = run("uninstall_second_install", script)
     t.expect(shared_count() == 2, "SharedDLLs count %r after the second installation" % shared_count())
+    t.expect("\\logs\\setup\\install.log" in (uninstall_string("Osin Second") or "").lower(),
+             "the second program's log %r" % uninstall_string("Osin Second"))
 
     # A log that is not there: a message, and nothing changes.
     t = run_uninstaller("uninstall_no_log", ["start C:\\windows\\UnOsin.exe \"C:\\Osin Test\\nothing.log\"",

@@ -175,7 +175,11 @@ TEST_F(Steps, AnIniFileThatCannotBeWrittenFailsTheStepWithItsBox) {
   String busy = Path("busy.ini");
   ASSERT_TRUE(WriteBytes(busy, text));
   HANDLE holder = CreateFileA(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  for (const String& file : {locked, unreachable, busy}) {
+  // Another program's settings in UTF-16: ANSI lines would ruin them.
+  String wide = Path("wide.ini");
+  const std::string wideText("\xFF\xFE[\0S\0]\0\r\0\n\0K\0=\0\x31\0\r\0\n\0", 22);
+  ASSERT_TRUE(WriteBytes(wide, wideText));
+  for (const String& file : {locked, unreachable, busy, wide}) {
     TPendingList changes;
     TPendingEntry entry;
     entry.NameParts = Fields({file.c_str(), "S", "New"});
@@ -187,10 +191,11 @@ TEST_F(Steps, AnIniFileThatCannotBeWrittenFailsTheStepWithItsBox) {
     EXPECT_EQ(boxes_.back(), "Error on changing ini-file!\r\r" + ToStd(file));
   }
   CloseHandle(holder);
-  EXPECT_EQ(boxes_.size(), 3u);
+  EXPECT_EQ(boxes_.size(), 4u);
   EXPECT_FALSE(FaultPending()) << "a read-only file does not end the run";
   EXPECT_EQ(ReadBytes(locked), text);
   EXPECT_EQ(ReadBytes(busy), text);
+  EXPECT_EQ(ReadBytes(wide), wideText);
   EXPECT_EQ(LogText(), "") << "nothing was written, so nothing is logged";
   SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -148,6 +148,15 @@ TEST(TextLocale, CaseFoldingCoversAsciiAndLatin1) {
       osin::SameText("Stra\xDF"
                      "e",
                      "Strabe"));
+  // Most pairs are told apart before the locale is asked; it still decides
+  // past the first character beyond printable ASCII.
+  EXPECT_FALSE(osin::SameText("Dir\\file00001.txt", "dir\\FILE00002.txt"));
+  EXPECT_FALSE(osin::SameText("@", "`"));
+  EXPECT_FALSE(osin::SameText("ab", "abc"));
+  EXPECT_FALSE(osin::SameText("abc", "ab"));
+  EXPECT_TRUE(osin::SameText("", ""));
+  EXPECT_TRUE(osin::SameText("Dir\\\xC4x.TXT", "dir\\\xE4X.txt"));
+  EXPECT_FALSE(osin::SameText("a\xC4z", "A\xE4y"));
   EXPECT_LT(osin::CompareText("apple", "Banana"), 0);
   EXPECT_NE(osin::CompareStr("abc", "ABC"), 0);
   EXPECT_EQ(osin::UpperCase("ab\xE9z"), "AB\xC9Z");

@@ -83,9 +83,9 @@ TEST(Versions, ParsedFromText) {
   ParseVersion("", ms, ls);
   EXPECT_EQ(ms, 0);
   EXPECT_EQ(ls, 0);
-  // A major number of 0x8000 and up reads as negative, as versions compare.
-  ParseVersion("40000.0.0.0", ms, ls);
-  EXPECT_LT(ms, 0);
+  ParseVersion("40000.0.50727.0", ms, ls);
+  EXPECT_EQ(static_cast<uint32_t>(ms), 40000u << 16);
+  EXPECT_EQ(static_cast<uint32_t>(ls), 50727u << 16);
 }
 
 class Compare : public ScratchTest {
@@ -110,6 +110,10 @@ TEST_F(Compare, VersionsDecideBeforeDates) {
   EXPECT_TRUE(IsSameVersion("1.5.0.0", installed_, old));
   EXPECT_TRUE(IsSameVersion("1.5", installed_, old));
   EXPECT_FALSE(IsSameVersion("1.5.0.1", installed_, young));
+  // Numbers of 0x8000 and up are still higher ones, not negative.
+  EXPECT_FALSE(IsInstalledNewer("40000.0.0.0", installed_, old));
+  EXPECT_FALSE(IsInstalledNewer("1.5.50727.0", installed_, old));
+  EXPECT_TRUE(IsInstalledNewer("1.4.50727.65535", installed_, young + (1u << 16)));
 }
 
 TEST_F(Compare, DatesDecideWithoutAVersionText) {
@@ -140,6 +144,16 @@ TEST_F(Compare, ShouldReplaceByVersionThenByDate) {
   EXPECT_TRUE(ShouldReplace(newer, installed_));
   EXPECT_FALSE(ShouldReplace(installed_, newer));
   EXPECT_FALSE(ShouldReplace(installed_, installed_));
+  String high = Path("v15high.dll");
+  ASSERT_TRUE(CopyFileA(FixturePath("fixture_v15high.dll").c_str(), high.c_str(), FALSE));
+  SetLocalWriteTime(high, 2001, 1, 1, 0, 0, 0);
+  String text;
+  EXPECT_TRUE(GetFileVersionString(high, text));
+  EXPECT_EQ(text, "1.5.50727.40000");
+  EXPECT_TRUE(ShouldReplace(high, installed_));
+  EXPECT_FALSE(ShouldReplace(installed_, high));
+  EXPECT_TRUE(ShouldReplace(newer, high));
+  EXPECT_FALSE(ShouldReplace(high, newer));
   // One side without a version: the dates decide.
   SetLocalWriteTime(plain_, 2010, 1, 1, 0, 0, 0);
   EXPECT_TRUE(ShouldReplace(plain_, newer));

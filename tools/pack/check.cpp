@@ -293,6 +293,7 @@ class Checker {
     CheckConfigKeys();
     CheckFreeSections();
     CheckVariables();
+    CheckUninstallName();
     CheckScripts();
     CheckLanguageFiles();
     CheckDocuments();
@@ -615,17 +616,24 @@ class Checker {
         WarnAt(*config_, "VersionInfo", key, "missing-file", key + " is not a file under Data");
       int dots = 0;
       bool digits = !value.empty();
+      // Each number is one 16-bit word of the version: a larger one spills
+      // into its neighbour and the comparison goes wrong.
+      long number = 0;
+      bool fits = true;
       for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '.') {
           digits = digits && i > 0 && value[i - 1] != '.' && i + 1 < value.size();
           ++dots;
+          number = 0;
         } else {
           digits = digits && isdigit(static_cast<unsigned char>(value[i]));
+          number = std::min(number * 10 + (value[i] - '0'), 100000L);
+          fits = fits && number <= 65535;
         }
       }
-      if (!digits || dots != 3)
+      if (!digits || dots != 3 || !fits)
         WarnAt(*config_, "VersionInfo", key, "bad-value",
-               "\"" + value + "\" is not a version of four numbers such as 1.2.0.15");
+               "\"" + value + "\" is not a version of four numbers from 0 to 65535 such as 1.2.0.15");
     }
   }
 
@@ -639,6 +647,26 @@ class Checker {
     SetVariable(list, "ProgramGroup", "C:\\ProgramGroup");
     for (const std::string& section : {std::string("Variables"), "Variables." + code}) {
       for (const auto& [key, value] : config_->Values(section)) SetVariable(list, Ansi(key), Ansi(value));
+    }
+  }
+
+  // The uninstall registration is a key named after the program: a
+  // backslash in the name makes a key below another, which the system's
+  // list of programs does not show (nor the uninstaller remove), and an
+  // empty name registers nothing at all.
+  void CheckUninstallName() {
+    if (!Bool("Config", "Uninstall", false)) return;
+    for (const std::string& code : languages_) {
+      StringList list;
+      VariablesOf(code, list);
+      std::string name = Str(ExpandVariables("%ProgramName%", list).Text);
+      if (!name.empty() && name.find('\\') == std::string::npos) continue;
+      WarnAt(*config_, "Config", "Uninstall", "bad-value",
+             name.empty()
+                 ? "the ProgramName of " + code + " is empty: no uninstaller is registered"
+                 : "the ProgramName " + name + " holds a backslash: the uninstall registration becomes " +
+                       "a key below another, which the system's list of programs does not show");
+      return;
     }
   }
 
@@ -825,10 +853,13 @@ class Checker {
                    "[" + section + "] names the section [" + list + "], which the script does not have");
             continue;
           }
+          bool logsLines = a == kActAddIni || a == kActAddReg || a == kActDelReg;
+          if (logsLines) CheckLineBreak(script, section, list, line.second);
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
           }
         }
       }
@@ -847,6 +878,18 @@ class Checker {
       if (root == word) return;
     WarnAt(script, section, line.first, "bad-value",
            "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  // "||" is a line break, and the INI file written or the install log line
+  // that records the change breaks apart there: the rest becomes a line of
+  // its own (a key of its own in an INI file), and the uninstaller cannot
+  // take the change back.
+  void CheckLineBreak(const IniFile& script, const std::string& section, const std::string& key,
+                      const std::string& text) {
+    if (key.find("||") == std::string::npos && text.find("||") == std::string::npos) return;
+    WarnAt(script, section, key, "bad-value",
+           "|| is a line break, which no line of an INI file or of the install log holds: what follows it "
+           "becomes a line of its own, and the uninstaller cannot take the change back");
   }
 
   // A number the setup cannot read writes a DWORD of 0, silently.
