@@ -88,9 +88,9 @@ bool ShouldReplace(const String& newPath, const String& installedPath);
 // the program's exit code (any value, 259 included); -1 when it cannot be
 // started (the shell then tells the user why in its own message box, unless
 // Quiet) or a WM_QUIT arrives while waiting (the quit is consumed); 0 at
-// once when the shell starts no process of its own.
+// once when the shell starts no process of its own, or when not Wait.
 int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int showCommand,
-                   const String& directory, bool quiet = false);
+                   const String& directory, bool quiet = false, bool wait = true);
 
 // Special folders -------------------------------------------------------
 

@@ -213,11 +213,11 @@ int32_t WaitPumping(HANDLE process) {
 }  // namespace
 
 int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int showCommand,
-                   const String& directory, bool quiet) {
+                   const String& directory, bool quiet, bool wait) {
   SHELLEXECUTEINFOA info;
   ZeroMemory(&info, sizeof(info));
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
+  info.fMask = (wait ? SEE_MASK_NOCLOSEPROCESS : 0) | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
   info.hwnd = owner;
   info.lpFile = file.c_str();
   info.lpParameters = parameters.IsEmpty() ? nullptr : parameters.c_str();

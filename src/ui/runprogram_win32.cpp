@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include "platform/file.h"
 #include "platform/runlog.h"
 #include "platform/sysutils.h"
@@ -15,15 +13,10 @@ int32_t RunProgramSpec(const String& spec, bool wait, HWND owner) {
   TRunSpec run = ParseRunSpec(spec);
   bool message = !run.Message.IsEmpty();
   if (message) ShowMessageWindow(run.Message, 750);
-  int32_t result = 0;
-  if (wait) {
-    // Unattended, the shell's own box about a program it cannot start
-    // would wait for a user who is not there.
-    result = RunAndWait(owner, run.Program, run.Parameters, run.Show, run.Directory, BoxesSuppressed());
-  } else {
-    ShellExecuteA(owner, nullptr, run.Program.c_str(), run.Parameters.c_str(), run.Directory.c_str(),
-                  run.Show);
-  }
+  // Unattended, the shell's own box about a program it cannot start would
+  // wait for a user who is not there, whether or not the run waits for it.
+  int32_t result =
+      RunAndWait(owner, run.Program, run.Parameters, run.Show, run.Directory, BoxesSuppressed(), wait);
   if (message) HideMessageWindow();
   if (result == -1) RunLog("Cannot start: ", run.Program);
   // The shell opens a folder in a window of its own, which needs a moment.

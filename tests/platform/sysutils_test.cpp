@@ -233,6 +233,7 @@ TEST(Run, ExitCodesComeBack) {
   EXPECT_EQ(RunAndWait(nullptr, program, "7", SW_HIDE, ""), 7);
   EXPECT_EQ(RunAndWait(nullptr, program, "0 100", SW_HIDE, ""), 0);
   EXPECT_EQ(RunAndWait(nullptr, program, "-5", SW_HIDE, ""), -5);
+  EXPECT_EQ(RunAndWait(nullptr, program, "7", SW_HIDE, "", false, false), 0);  // started, not waited for
 }
 
 // A message box of this process, or null.
@@ -268,6 +269,7 @@ TEST(Run, AProgramThatCannotStartGivesMinusOne) {
     }
   });
   EXPECT_EQ(RunAndWait(nullptr, FixturePath("no such program.exe"), "", SW_HIDE, "", true), -1);
+  EXPECT_EQ(RunAndWait(nullptr, FixturePath("no such program.exe"), "", SW_HIDE, "", true, false), -1);
   EXPECT_FALSE(sawBox);
   EXPECT_EQ(RunAndWait(nullptr, FixturePath("no such program.exe"), "", SW_HIDE, ""), -1);
   done = true;
