@@ -147,6 +147,10 @@ TEST_F(OsinPack, PasswordEnciphersWithTheRar20Cipher) {
   WriteBytes(dir_ / "plain" / "a.txt", "a");
   EXPECT_EQ(Pack("archive plain -o ru.rar --password '\xd0\xb0'").status, 2);
   EXPECT_EQ(Pack("archive plain -o ru.rar --password '\xd0\xb0' --codepage 866").status, 0);
+  // Reading it back takes the same code page, or the password is not the one written.
+  EXPECT_EQ(Pack("test ru.rar -p '\xd0\xb0' --codepage 866").status, 0);
+  EXPECT_EQ(Pack("extract ru.rar -o ru -p '\xd0\xb0' --codepage 866").status, 0);
+  EXPECT_EQ(Pack("test ru.rar -p '\xd0\xb0'").status, 2);
   // A setup: its control files stay readable without the password.
   WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
   WriteBytes(dir_ / "proj" / "Data" / "App.exe", Noise(999, 5));
@@ -394,6 +398,11 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
   fs::remove(dir_ / "src" / "noise.bin");
   EXPECT_EQ(Pack("frobnicate x").status, 2);
+  // Asked for, the usage is an answer, not an error; it names every option a command takes.
+  r = Pack("--help");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("osin-pack test FILE [-p PASSWORD] [--codepage N]"), std::string::npos) << r.out;
+  EXPECT_EQ(Pack("").status, 2);
   EXPECT_EQ(Pack("extract a.rar").status, 2);  // no -o
   // A signing option without --sign would give an unsigned setup quietly.
   WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");

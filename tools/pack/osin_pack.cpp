@@ -163,22 +163,29 @@ void AddUninstaller(const Args& a, const fs::path& project, const std::string& s
 const char kPasswordTestName[] = "test.psw";
 const char kPasswordTestContent[] = "Osin setup password check\r\n";
 
+const char kUsage[] =
+    "usage: osin-pack list FILE\n"
+    "       osin-pack test FILE [-p PASSWORD] [--codepage N]\n"
+    "       osin-pack extract FILE -o DIR [-p PASSWORD] [--codepage N]\n"
+    "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
+    "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] "
+    "[PACKING] [--password PW] [--codepage N]\n"
+    "                 [--strict] [--sign CERT --key KEY | --sign PFX] [--sign-password PW] "
+    "[--timestamp URL]\n"
+    "       osin-pack check PROJECT [--strict] [--codepage N]\n"
+    "PACKING: -0 (store) .. -5 (best, default -3), --solid, --multimedia auto|off|force";
+
 [[noreturn]] void Usage(const std::string& why) {
-  throw PackError(why +
-                  "\nusage: osin-pack list FILE\n"
-                  "       osin-pack test FILE [-p PASSWORD]\n"
-                  "       osin-pack extract FILE -o DIR [-p PASSWORD]\n"
-                  "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
-                  "       osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] "
-                  "[PACKING] [--password PW] [--codepage N]\n"
-                  "                 [--strict] [--sign CERT --key KEY | --sign PFX] [--sign-password PW] "
-                  "[--timestamp URL]\n"
-                  "       osin-pack check PROJECT [--strict] [--codepage N]\n"
-                  "PACKING: -0 (store) .. -5 (best, default -3), --solid, --multimedia auto|off|force");
+  throw PackError(why + "\n" + kUsage);
 }
 
 Args Parse(int argc, char** argv) {
   Args a;
+  // Asked for, the usage goes to the output and ends with success.
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    a.verb = "help";
+    return a;
+  }
   if (argc < 3) Usage("missing arguments");
   a.verb = argv[1];
   // The options each command takes (build takes them all): one that does
@@ -558,6 +565,10 @@ int Build(const Args& a) {
 
 int Run(int argc, char** argv) {
   Args a = Parse(argc, argv);
+  if (a.verb == "help") {
+    printf("%s\n", kUsage);
+    return kExitOk;
+  }
   if (a.verb == "list") return List(a);
   if (a.verb == "test") return Test(a);
   if (a.verb == "extract") return Extract(a);
