@@ -390,9 +390,12 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   fs::remove(dir_ / "src" / "huge.bin");
   // Stopped while it packs, as Ctrl+C or a job runner's kill does.
   WriteBytes(dir_ / "src" / "noise.bin", Noise(16 << 20, 3));
-  r = Run("'" + pack_ + "' archive src -o a.rar -5 & p=$!; n=0; " +
+  // "true;" ends the runner's "cd folder &&" list, so that the cd holds for
+  // the whole line and not only for the job sent to the background.
+  r = Run("true; '" + pack_ + "' archive src -o a.rar -5 & p=$!; n=0; " +
           "while [ ! -e a.rar.osin-tmp ] && [ $n -lt 500 ]; do sleep 0.01; n=$((n+1)); done; " +
-          "kill -TERM $p; wait $p; echo stopped $?");
+          "echo polled $n; kill -TERM $p; wait $p; echo stopped $?");
+  EXPECT_EQ(r.out.find("polled 500"), std::string::npos) << r.out;  // the temporary file was seen
   EXPECT_NE(r.out.find("stopped 143"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
   EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
