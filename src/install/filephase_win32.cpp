@@ -164,7 +164,14 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
 
 void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   String path = SharedDllsValuePath(target);
-  WriteRegInteger(path, ReadRegInteger(path, 0) + 1);
+  int count = ReadRegInteger(path, 0);
+  // The uninstaller lowers the count once for each file its log names, and
+  // a log names a file once: a program installed again over itself (a
+  // reinstall, an update, a run that failed before) must not raise it again,
+  // or the file would outlive every program that uses it.
+  // (A logged record's value is empty, never "1".)
+  if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target, true))
+    WriteRegInteger(path, count + 1);
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
 

@@ -93,9 +93,14 @@ TEST_F(FilePhase, InstallsListedEntriesLogsThemAndPassesOverTheRest) {
   EXPECT_EQ(LogText(), "[CreateDirs]\r\n" + app + "=\r\n" + app + "\\lib=\r\n" + app + "\\lib\\sub=\r\n\r\n" +
                            "[CopyFiles]\r\n" + app + "\\a.txt=\r\n" + ToStd(x) + "=\r\n" + ToStd(y) +
                            "=\r\n\r\n[SharedFiles]\r\n" + ToStd(x) + "=\r\n" + ToStd(y) + "=\r\n\r\n");
-  // A second run raises the counts again; identical files are passed over.
+  // A second run into the same log (a reinstall, an update) passes identical
+  // files over and counts each file once, as the uninstaller lowers it once;
+  // a count gone meanwhile is set again.
+  WriteRegInteger(SharedDllsValuePath(y), 3);
+  DeleteRegValue(SharedDllsValuePath(x));
   ASSERT_TRUE(ArchivePass(phase_));
-  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(y), 0), 2);
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(y), 0), 3);
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(x), 0), 1);
   DeleteRegValue(SharedDllsValuePath(x));
   DeleteRegValue(SharedDllsValuePath(y));
 }
