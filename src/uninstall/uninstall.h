@@ -12,7 +12,9 @@
 //      queued under RunOnce is dropped) and fonts taken out of the system's
 //      table, both only for files this run removes;
 //   3. shortcuts, INI keys (an emptied section goes too), registry values;
-//   4. files; one in use is deleted at the next restart;
+//   4. files; one in use is deleted at the next restart; an INI file made
+//      for the installation's keys only when nothing else was written to it,
+//      and a font's value stays with a font that stays;
 //   5. the log, then registry keys: a key that holds no other logged key
 //      goes with everything in it (the program's settings), one that holds
 //      another logged key only when empty; then folders, only when empty,
@@ -35,6 +37,9 @@
 //   4 done              8 shared-file caption            13 an entry refused
 //                                                        14 a server left
 //                                                           registered
+//                                                        15 above the INI
+//                                                           files left with
+//                                                           others' entries
 #pragma once
 
 #include "platform/str.h"

@@ -40,6 +40,7 @@ enum TextId {
   kTextNotEmpty,
   kTextRefused,
   kTextStillRegistered,
+  kTextOthersEntries,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -59,8 +60,9 @@ const char* const kEnglish[] = {
     "These folders still hold other files and were left in place:",
     "%s (left in place: a system folder or key, or not a full path)",
     "%s (its OLE registration could not be removed)",
+    "These files also hold entries of other programs and were left in place:",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextStillRegistered, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextOthersEntries, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -135,6 +137,22 @@ bool CanUnregister(const String& path) {
   return entry;
 }
 
+// Whether the file holds anything but blanks; true when it cannot be read,
+// which keeps it.
+bool HoldsText(const String& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  char buffer[4096];
+  DWORD got = 0;
+  bool text = false;
+  while (!text && ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+    for (DWORD i = 0; i < got && !text; ++i) text = strchr(" \t\r\n", buffer[i]) == nullptr || buffer[i] == 0;
+  }
+  CloseHandle(file);
+  return text;
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -186,6 +204,9 @@ class TUninstallRun {
   StringList keptShared_;   // shared files that stay
   StringList notRemoved_;   // what the final list names
   StringList leftFolders_;  // folders that still hold files of others
+  StringList iniFiles_;     // the files of the INI keys taken out, sorted
+  StringList leftIni_;      // INI files the installation made that others wrote to
+  StringList keptFonts_;    // fonts that stay (shared with another program)
   StringList atRestart_;    // deleted at the next start
   StringList systemFolders_;
   String registration_;  // the program's Uninstall key
@@ -243,6 +264,7 @@ bool TUninstallRun::Load() {
   }
   for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
   copied_.SetSorted(true);
+  iniFiles_.SetSorted(true);
   for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
   for (const TRecord& r : Records(kLogCreateKeys)) {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
@@ -256,7 +278,7 @@ bool TUninstallRun::Load() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextStillRegistered) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextOthersEntries) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
@@ -348,7 +370,10 @@ void TUninstallRun::RemoveFonts() {
   Array<TRecord>& fonts = Records(kLogRegFonts);
   bool any = false;
   for (int i = fonts.Count() - 1; i >= 0; --i, Step()) {
-    if (!Goes(fonts[i].Key)) continue;
+    if (!Goes(fonts[i].Key)) {
+      keptFonts_.Add(fonts[i].Key);
+      continue;
+    }
     RemoveFontResourceA(fonts[i].Key.c_str());
     any = true;
   }
@@ -370,6 +395,14 @@ void TUninstallRun::RemoveFiles(int kind) {
     // The log goes last, and this program's own copy by RemoveOwnCopy.
     if (SameText(path, options_.LogFile) || SameText(path, self)) continue;
     if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
+    // An INI file that the installation made for its keys may since hold
+    // another program's or the user's entries: it goes only when its own
+    // keys were all it held.
+    int index;
+    if (!shortcut && iniFiles_.Find(path, index) && FileExists(path) && HoldsText(path)) {
+      leftIni_.Add(path);
+      continue;
+    }
     if (!FileExists(path) || RemoveFileForced(path)) continue;
     if (DeleteAtReboot(path)) {
       atRestart_.Add(path);
@@ -391,6 +424,7 @@ void TUninstallRun::RemoveIniKeys() {
       continue;
     }
     if (!FileExists(file)) continue;
+    iniFiles_.Add(file);
     // The file belongs to others: every other line stays as it stands.
     parse.SkipComments = parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = parse.TrimRight = false;
     parse.KeepLayout = true;
@@ -409,7 +443,13 @@ void TUninstallRun::RemoveIniKeys() {
     const StringList* lines = s >= 0 ? store->Sections().SectionAt(s) : nullptr;
     for (int l = 0; empty && l < lines->Count(); ++l) empty = (*lines)[l].Trim().IsEmpty();
     if (empty) store->EraseSection(section);
-    if (!DropStore(file)) Failed(record);
+    if (!DropStore(file)) {
+      Failed(record);
+    } else if (!HoldsText(file)) {
+      // Its last keys were this program's (another program made the file):
+      // an empty file is nobody's.
+      RemoveFileForced(file);
+    }
   }
 }
 
@@ -417,7 +457,11 @@ void TUninstallRun::RemoveRegistryValues() {
   Array<TRecord>& values = Records(kLogAddReg);
   for (int i = values.Count() - 1; i >= 0; --i, Step()) {
     TRecord& record = values[i];
-    if (RegValueExists(record.Key) && !DeleteRegValue(record.Key)) Failed(record);
+    if (!RegValueExists(record.Key)) continue;
+    // The system loads a font that stays at its next start through its
+    // value (logged without data), so the value stays with the font.
+    if (record.Value.IsEmpty() && keptFonts_.IndexOf(ReadRegString(record.Key, String())) >= 0) continue;
+    if (!DeleteRegValue(record.Key)) Failed(record);
   }
 }
 
@@ -555,6 +599,7 @@ int TUninstallRun::Report() {
   // learns where they are, also beside a list of failures.
   String folders;
   if (!leftFolders_.IsEmpty()) folders = "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
+  if (!leftIni_.IsEmpty()) folders += "\r\n\r\n" + Text(kTextOthersEntries) + "\r\n" + ListText(leftIni_);
   if (!notRemoved_.IsEmpty()) {
     ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_) + folders,
             kBoxIconWarning | kBoxTaskModal);

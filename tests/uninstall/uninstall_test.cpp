@@ -174,6 +174,54 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   DeleteRegValue(SharedDllsValuePath(sharedKept));
 }
 
+TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
+  // This program made the INI file for its key and installed a font that a
+  // second program, installed afterwards, counts and uses as well; that
+  // program then wrote its own key into the same INI file.
+  String common = Path("Common"), ini = Join(common, "shared.ini"), font = Join(common, "Kept.ttf");
+  ASSERT_TRUE(ForceFolderLogged(log_, common));
+  ASSERT_TRUE(CopyFileA(OSIN_DEMO_FONT, font.c_str(), FALSE));
+  WriteLogEntry(log_, kLogCopyFiles, font, String());
+  WriteLogEntry(log_, kLogSharedFiles, font, String());
+  WriteRegInteger(SharedDllsValuePath(font), 2);
+  TPendingList fonts, changes;
+  fonts.Set(font, Array<String>());
+  ASSERT_TRUE(RegisterFonts(fonts, Path("Fonts\\"), log_));
+  String fontValue = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Kept.ttf";
+  ASSERT_EQ(ReadRegString(fontValue, String()), font);
+  TPendingEntry entry;
+  entry.NameParts = Fields({ini.c_str(), "First", "Path"});
+  entry.Name = ini + ",First,Path";
+  entry.Fields = Fields({"C:\\First"});
+  changes.Set(entry);
+  ASSERT_TRUE(ApplyIniChanges(changes, log_));
+  ASSERT_NE(LogText().find(ToStd(ini) + "=\r\n"), std::string::npos)
+      << "made by the installation: " << LogText();
+  ASSERT_TRUE(WriteBytes(ini, ReadBytes(ini) + "[Second]\r\nPath=C:\\Second\r\n"));
+  Register();
+
+  EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
+  EXPECT_TRUE(FileExists(font));
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(font), 0), 1);
+  EXPECT_EQ(ReadRegString(fontValue, String()), font) << "the second program's font still loads at the start";
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_NE(boxes_[1].find("These files also hold entries of other programs and were left in place:\r\n" +
+                           ToStd(ini)),
+            std::string::npos)
+      << boxes_[1];
+
+  // The second program goes too: its key was the file's last, and an empty
+  // file is nobody's.
+  log_.FileName = Path("Second.log");
+  WriteLogEntry(log_, kLogAddIni, ini + ",Second,Path", "C:\\Second");
+  boxes_.clear();
+  EXPECT_EQ(Run(true), kUninstallDone);
+  EXPECT_FALSE(FileExists(ini));
+  DeleteRegValue(fontValue);
+  DeleteRegValue(SharedDllsValuePath(font));
+}
+
 TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) {
   String app = Path("App"), busy = Path("App\\busy.dll"), ini = Path("App\\locked.ini");
   ASSERT_TRUE(ForceFolderLogged(log_, app));
