@@ -12,7 +12,8 @@
 //      queued under RunOnce is dropped) and fonts taken out of the system's
 //      table, both only for files this run removes;
 //   3. shortcuts, INI keys (an emptied section goes too), registry values;
-//   4. files; one in use is deleted at the next restart; an INI file made
+//   4. files, but not one changed after the installation (written after
+//      the log); one in use is deleted at the next restart; an INI file made
 //      for the installation's keys only when nothing else was written to it,
 //      and a font's value stays with a font that stays;
 //   5. the log, then registry keys: a key that holds no other logged key
@@ -40,6 +41,9 @@
 //                                                        15 above the INI
 //                                                           files left with
 //                                                           others' entries
+//                                                        16 above the files
+//                                                           changed after the
+//                                                           installation
 #pragma once
 
 #include "platform/str.h"

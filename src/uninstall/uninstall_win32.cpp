@@ -41,6 +41,7 @@ enum TextId {
   kTextRefused,
   kTextStillRegistered,
   kTextOthersEntries,
+  kTextChanged,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -61,8 +62,9 @@ const char* const kEnglish[] = {
     "%s (left in place: a system folder or key, or not a full path)",
     "%s (its OLE registration could not be removed)",
     "These files also hold entries of other programs and were left in place:",
+    "These files were changed after the installation and were left in place:",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextOthersEntries, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextChanged, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -153,6 +155,15 @@ bool HoldsText(const String& path) {
   return text;
 }
 
+// The file's last write time in 100 ns units; 0 when it cannot be found.
+uint64_t LastWrite(const String& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  FindClose(find);
+  return (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -200,14 +211,16 @@ class TUninstallRun {
   Array<TRecord> records_[kLogKindCount];
   StringList strings_;
   StringList damaged_;
-  StringList copied_;       // CopyFiles keys, sorted for lookups
-  StringList keptShared_;   // shared files that stay
-  StringList notRemoved_;   // what the final list names
-  StringList leftFolders_;  // folders that still hold files of others
-  StringList iniFiles_;     // the files of the INI keys taken out, sorted
-  StringList leftIni_;      // INI files the installation made that others wrote to
-  StringList keptFonts_;    // fonts that stay (shared with another program)
-  StringList atRestart_;    // deleted at the next start
+  StringList copied_;        // CopyFiles keys, sorted for lookups
+  StringList keptShared_;    // shared files that stay
+  StringList notRemoved_;    // what the final list names
+  StringList leftFolders_;   // folders that still hold files of others
+  StringList iniFiles_;      // the files of the INI keys taken out, sorted
+  StringList leftIni_;       // INI files the installation made that others wrote to
+  StringList keptFonts_;     // fonts that stay (shared with another program)
+  StringList changed_;       // files changed after the installation
+  uint64_t logWritten_ = 0;  // the log's last write: the installation's end
+  StringList atRestart_;     // deleted at the next start
   StringList systemFolders_;
   String registration_;  // the program's Uninstall key
   String programName_;
@@ -235,6 +248,7 @@ bool TUninstallRun::Load() {
     if (!options_.Silent) ErrorBox("Cannot find the install log\r\n" + file + "\r\n\r\nNothing was removed.");
     return false;
   }
+  logWritten_ = LastWrite(file);
   TztIniFile* store = OpenLogVerbatim(file, true);
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
@@ -278,7 +292,7 @@ bool TUninstallRun::Load() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextOthersEntries) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextChanged) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
@@ -399,8 +413,18 @@ void TUninstallRun::RemoveFiles(int kind) {
     // another program's or the user's entries: it goes only when its own
     // keys were all it held.
     int index;
-    if (!shortcut && iniFiles_.Find(path, index) && FileExists(path) && HoldsText(path)) {
+    bool ini = !shortcut && iniFiles_.Find(path, index);
+    if (ini && FileExists(path) && HoldsText(path)) {
       leftIni_.Add(path);
+      continue;
+    }
+    // Installed files keep the times they were packed or copied with, and
+    // the log is written last: a file written after it (a few seconds
+    // allowed for coarse file times) holds the work of its user or of the
+    // program, which is not the installation's to take.
+    const uint64_t kSlack = 30000000;  // 3 s
+    if (!shortcut && !ini && logWritten_ && LastWrite(path) > logWritten_ + kSlack) {
+      changed_.Add(path);
       continue;
     }
     if (!FileExists(path) || RemoveFileForced(path)) continue;
@@ -584,8 +608,8 @@ void TUninstallRun::RemoveRegistration() {
 // on the screen.
 String ListText(const StringList& list) {
   String text;
-  for (int i = 0; i < list.Count() && i < 20; ++i) text += list[i] + "\r\n";
-  if (list.Count() > 20) text += "...\r\n";
+  for (int i = 0; i < list.Count() && i < 20; ++i) text += (i ? "\r\n" : "") + list[i];
+  if (list.Count() > 20) text += "\r\n...";
   return text;
 }
 
@@ -598,12 +622,14 @@ int TUninstallRun::Report() {
   // Folders that hold the user's own files are no failure, but the user
   // learns where they are, also beside a list of failures.
   String folders;
-  if (!leftFolders_.IsEmpty()) folders = "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
+  if (!changed_.IsEmpty()) folders = "\r\n\r\n" + Text(kTextChanged) + "\r\n" + ListText(changed_);
+  if (!leftFolders_.IsEmpty()) folders += "\r\n\r\n" + Text(kTextNotEmpty) + "\r\n" + ListText(leftFolders_);
   if (!leftIni_.IsEmpty()) folders += "\r\n\r\n" + Text(kTextOthersEntries) + "\r\n" + ListText(leftIni_);
   if (!notRemoved_.IsEmpty()) {
     ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_) + folders,
             kBoxIconWarning | kBoxTaskModal);
-  } else if (atRestart_.IsEmpty()) {
+  } else if (atRestart_.IsEmpty() || !folders.IsEmpty()) {
+    // (Before a restart question too: what stays is told either way.)
     ShowBox(nullptr, caption, Text(kTextDone) + folders, MB_ICONINFORMATION | kBoxTaskModal);
   }
   if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);

@@ -198,7 +198,21 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   ASSERT_NE(LogText().find(ToStd(ini) + "=\r\n"), std::string::npos)
       << "made by the installation: " << LogText();
   ASSERT_TRUE(WriteBytes(ini, ReadBytes(ini) + "[Second]\r\nPath=C:\\Second\r\n"));
+  // A file of this program's that its user changed after the installation.
+  String notes = Join(common, "notes.txt");
+  ASSERT_TRUE(WriteBytes(notes, "installed"));
+  WriteLogEntry(log_, kLogCopyFiles, notes, String());
   Register();
+  DropAllStores();
+  HANDLE file = CreateFileA(notes.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER later{{now.dwLowDateTime, now.dwHighDateTime}};
+  later.QuadPart += 600000000;  // a minute after the installation
+  FILETIME changed{later.LowPart, later.HighPart};
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &changed));
+  CloseHandle(file);
 
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
@@ -206,9 +220,15 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(font), 0), 1);
   EXPECT_EQ(ReadRegString(fontValue, String()), font) << "the second program's font still loads at the start";
   ASSERT_EQ(boxes_.size(), 2u);
-  EXPECT_NE(boxes_[1].find("These files also hold entries of other programs and were left in place:\r\n" +
-                           ToStd(ini)),
-            std::string::npos)
+  EXPECT_EQ(ReadBytes(notes), "installed");
+  EXPECT_NE(
+      boxes_[1].find(
+          "removed from your computer.\r\n\r\nThese files were changed after the installation "
+          "and were left in place:\r\n" +
+          ToStd(notes) + "\r\n\r\nThese folders still hold other files and were left in place:\r\n" +
+          ToStd(common) +
+          "\r\n\r\nThese files also hold entries of other programs and were left in place:\r\n" + ToStd(ini)),
+      std::string::npos)
       << boxes_[1];
 
   // The second program goes too: its key was the file's last, and an empty
