@@ -155,6 +155,12 @@ bool HoldsText(const String& path) {
   return text;
 }
 
+// Installed files keep the times they were packed or copied with, and the
+// log is written last: a file written more than this after the log (in
+// 100 ns units; coarse file times allowed for) was changed since, by its
+// user or a program.
+const uint64_t kChangedAfter = 30000000;
+
 // The file's last write time in 100 ns units; 0 when it cannot be found.
 uint64_t LastWrite(const String& path) {
   WIN32_FIND_DATAA data;
@@ -184,6 +190,9 @@ class TUninstallRun {
   void CloseProgress();
 
   bool InCopyFiles(const String& path) const;
+  bool ChangedSinceLog(const String& path) const {
+    return logWritten_ && LastWrite(path) > logWritten_ + kChangedAfter;
+  }
   bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
   bool AskRemoveShared(const String& path);
   void LowerSharedCounts();
@@ -216,6 +225,7 @@ class TUninstallRun {
   StringList notRemoved_;    // what the final list names
   StringList leftFolders_;   // folders that still hold files of others
   StringList iniFiles_;      // the files of the INI keys taken out, sorted
+  StringList writtenIni_;    // of those, the ones written to since the installation
   StringList leftIni_;       // INI files the installation made that others wrote to
   StringList keptFonts_;     // fonts that stay (shared with another program)
   StringList changed_;       // files changed after the installation
@@ -279,6 +289,7 @@ bool TUninstallRun::Load() {
   for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
   copied_.SetSorted(true);
   iniFiles_.SetSorted(true);
+  writtenIni_.SetSorted(true);
   for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
   for (const TRecord& r : Records(kLogCreateKeys)) {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
@@ -409,21 +420,17 @@ void TUninstallRun::RemoveFiles(int kind) {
     // The log goes last, and this program's own copy by RemoveOwnCopy.
     if (SameText(path, options_.LogFile) || SameText(path, self)) continue;
     if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
-    // An INI file that the installation made for its keys may since hold
-    // another program's or the user's entries: it goes only when its own
-    // keys were all it held.
+    // A file changed after the installation holds the work of its user or
+    // of a program, which is not the installation's to take. An INI file
+    // the installation wrote keys to was just rewritten: what counts is
+    // whether others wrote to it before, and what they wrote stays.
     int index;
-    bool ini = !shortcut && iniFiles_.Find(path, index);
-    if (ini && FileExists(path) && HoldsText(path)) {
-      leftIni_.Add(path);
-      continue;
-    }
-    // Installed files keep the times they were packed or copied with, and
-    // the log is written last: a file written after it (a few seconds
-    // allowed for coarse file times) holds the work of its user or of the
-    // program, which is not the installation's to take.
-    const uint64_t kSlack = 30000000;  // 3 s
-    if (!shortcut && !ini && logWritten_ && LastWrite(path) > logWritten_ + kSlack) {
+    if (!shortcut && iniFiles_.Find(path, index)) {
+      if (writtenIni_.IndexOf(path) >= 0 && FileExists(path) && HoldsText(path)) {
+        leftIni_.Add(path);
+        continue;
+      }
+    } else if (!shortcut && ChangedSinceLog(path)) {
       changed_.Add(path);
       continue;
     }
@@ -448,7 +455,11 @@ void TUninstallRun::RemoveIniKeys() {
       continue;
     }
     if (!FileExists(file)) continue;
-    iniFiles_.Add(file);
+    int known;
+    if (!iniFiles_.Find(file, known)) {
+      iniFiles_.Add(file);
+      if (ChangedSinceLog(file)) writtenIni_.Add(file);
+    }
     // The file belongs to others: every other line stays as it stands.
     parse.SkipComments = parse.KeysOnly = parse.TrimEquals = parse.StripQuotes = parse.TrimRight = false;
     parse.KeepLayout = true;

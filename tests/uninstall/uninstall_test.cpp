@@ -189,11 +189,17 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   ASSERT_TRUE(RegisterFonts(fonts, Path("Fonts\\"), log_));
   String fontValue = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Kept.ttf";
   ASSERT_EQ(ReadRegString(fontValue, String()), font);
-  TPendingEntry entry;
-  entry.NameParts = Fields({ini.c_str(), "First", "Path"});
-  entry.Name = ini + ",First,Path";
-  entry.Fields = Fields({"C:\\First"});
-  changes.Set(entry);
+  // Its own INI file, installed with defaults, gets a key too.
+  String own = Join(common, "own.ini");
+  ASSERT_TRUE(WriteBytes(own, "[Defaults]\r\nA=1\r\n"));
+  WriteLogEntry(log_, kLogCopyFiles, own, String());
+  for (const String& file : {ini, own}) {
+    TPendingEntry entry;
+    entry.NameParts = Fields({file.c_str(), "First", "Path"});
+    entry.Name = file + ",First,Path";
+    entry.Fields = Fields({"C:\\First"});
+    changes.Set(entry);
+  }
   ASSERT_TRUE(ApplyIniChanges(changes, log_));
   ASSERT_NE(LogText().find(ToStd(ini) + "=\r\n"), std::string::npos)
       << "made by the installation: " << LogText();
@@ -204,15 +210,18 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   WriteLogEntry(log_, kLogCopyFiles, notes, String());
   Register();
   DropAllStores();
-  HANDLE file = CreateFileA(notes.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  // Both written a minute after the installation.
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
   ULARGE_INTEGER later{{now.dwLowDateTime, now.dwHighDateTime}};
-  later.QuadPart += 600000000;  // a minute after the installation
+  later.QuadPart += 600000000;
   FILETIME changed{later.LowPart, later.HighPart};
-  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &changed));
-  CloseHandle(file);
+  for (const String& path : {notes, ini}) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &changed));
+    CloseHandle(file);
+  }
 
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
@@ -221,6 +230,7 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   EXPECT_EQ(ReadRegString(fontValue, String()), font) << "the second program's font still loads at the start";
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(ReadBytes(notes), "installed");
+  EXPECT_FALSE(FileExists(own)) << "nobody wrote to it since the installation";
   EXPECT_NE(
       boxes_[1].find(
           "removed from your computer.\r\n\r\nThese files were changed after the installation "
