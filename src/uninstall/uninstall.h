@@ -52,7 +52,8 @@ namespace osin {
 
 // The exit codes of UnOsin.exe.
 enum UninstallExit : int {
-  kUninstallDone = 0,        // everything the log names is gone
+  kUninstallDone = 0,        // everything the log names is gone (or the log was
+                             // missing and the user took the program off the list)
   kUninstallCancelled = 1,   // the user answered No: nothing changed
   kUninstallNoLog = 2,       // bad command line, or no readable log: nothing changed
   kUninstallIncomplete = 3,  // some entries stayed (listed, kept in the log)

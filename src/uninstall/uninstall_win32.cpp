@@ -181,6 +181,7 @@ class TUninstallRun {
 
  private:
   bool Load();
+  void ForgetRegistration();
   String Text(int id) const;
   String TextWith(int id, const String& value) const { return SubstituteFirstS(Text(id), value); }
   Array<TRecord>& Records(int kind) { return records_[kind]; }
@@ -235,7 +236,8 @@ class TUninstallRun {
   String registration_;  // the program's Uninstall key
   String programName_;
   bool keepAllShared_ = false;
-  bool keepLog_ = false;  // some records failed: the log keeps them
+  bool forgotten_ = false;  // the log was missing and the registration went
+  bool keepLog_ = false;    // some records failed: the log keeps them
   HWND progress_ = nullptr;
   int done_ = 0, total_ = 0;
 };
@@ -255,7 +257,7 @@ TztIniFile* OpenLogVerbatim(const String& file, bool readOnly) {
 bool TUninstallRun::Load() {
   const String& file = options_.LogFile;
   if (!FileExists(file)) {
-    if (!options_.Silent) ErrorBox("Cannot find the install log\r\n" + file + "\r\n\r\nNothing was removed.");
+    if (!options_.Silent) ForgetRegistration();
     return false;
   }
   logWritten_ = LastWrite(file);
@@ -299,6 +301,29 @@ bool TUninstallRun::Load() {
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
   return true;
+}
+
+// The log is gone (its folder deleted or moved by hand): nothing can be
+// taken back, but a registration that names it would stay in the list of
+// installed programs for good, so the user may take it out of the list.
+void TUninstallRun::ForgetRegistration() {
+  const String& file = options_.LogFile;
+  String missing = "Cannot find the install log\r\n" + file + "\r\n\r\n";
+  StringList names;
+  ReadRegSubkeys(kUninstallRoot, names);
+  String quoted = UpperCase("\"" + file + "\"");
+  for (int i = 0; i < names.Count(); ++i) {
+    String key = kUninstallRoot + names[i];
+    if (!UpperCase(ReadRegString(key + "\\UninstallString", String())).Pos(quoted)) continue;
+    String name = ReadRegString(key + "\\DisplayName", names[i]);
+    if (QuestionBox(missing + "Nothing can be removed. Remove " + name +
+                    " from the list of installed programs?") == kBoxResultYes &&
+        DeleteRegKey(key)) {
+      forgotten_ = true;
+    }
+    return;
+  }
+  ErrorBox(missing + "Nothing was removed.");
 }
 
 String TUninstallRun::Text(int id) const {
@@ -648,7 +673,7 @@ int TUninstallRun::Report() {
 }
 
 int TUninstallRun::Run() {
-  if (!Load()) return kUninstallNoLog;
+  if (!Load()) return forgotten_ ? kUninstallDone : kUninstallNoLog;
   SetMessageCaption(Text(kTextCaption));
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) return kUninstallCancelled;
   GatherSystemFolders(systemFolders_);

@@ -305,6 +305,21 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_EQ(Run(false), kUninstallNoLog);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_NE(boxes_[0].find("Cannot find the install log"), std::string::npos);
+  // A log deleted by hand with its folder: the registration that names it
+  // may go from the list of programs, or stay.
+  WriteRegString(registration_ + "\\DisplayName", kProgram);
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+  answer_ = kBoxResultNo;
+  EXPECT_EQ(Run(true), kUninstallNoLog);
+  EXPECT_EQ(Run(false), kUninstallNoLog);
+  EXPECT_TRUE(RegKeyExists(registration_));
+  answer_ = kBoxResultYes;
+  EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_FALSE(RegKeyExists(registration_));
+  ASSERT_EQ(boxes_.size(), 3u) << "asked twice, nothing asked when silent";
+  EXPECT_NE(boxes_[2].find("Remove Osin Uninstall Test from the list of installed programs?"),
+            std::string::npos)
+      << boxes_[2];
   ASSERT_TRUE(WriteBytes(log_.FileName, "[Settings]\r\nx=1\r\n"));
   EXPECT_EQ(Run(true), kUninstallNoLog);
 
