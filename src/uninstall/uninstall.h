@@ -7,7 +7,9 @@
 //
 //   1. shared files (SharedFiles): each SharedDLLs count lowered by one; a
 //      file whose count reaches zero goes after asking (Remove, Keep, Keep
-//      all; without questions: it goes), any other stays;
+//      all; without questions: it goes), any other stays; one that another
+//      program installed and this one passed over is asked about too, and
+//      goes with its OLE registration and font (without questions it stays);
 //   2. OLE servers unregistered (DllUnregisterServer; a registration still
 //      queued under RunOnce is dropped) and fonts taken out of the system's
 //      table, both only for files this run removes;

@@ -200,6 +200,7 @@ class TUninstallRun {
   void UnregisterServers();
   void RemoveFonts();
   void RemoveFiles(int kind);
+  void RemoveAdopted();
   void RemoveIniKeys();
   void RemoveRegistryValues();
   void RemoveLog();
@@ -223,6 +224,7 @@ class TUninstallRun {
   StringList damaged_;
   StringList copied_;        // CopyFiles keys, sorted for lookups
   StringList keptShared_;    // shared files that stay
+  StringList adopted_;       // shared files of others that go with this program
   StringList notRemoved_;    // what the final list names
   StringList leftFolders_;   // folders that still hold files of others
   StringList iniFiles_;      // the files of the INI keys taken out, sorted
@@ -397,8 +399,14 @@ void TUninstallRun::LowerSharedCounts() {
       continue;
     }
     DeleteRegValue(value);
-    // Only a file this installation wrote may go.
-    if (InCopyFiles(path) && !AskRemoveShared(path)) keptShared_.Add(path);
+    if (InCopyFiles(path)) {
+      if (!AskRemoveShared(path)) keptShared_.Add(path);
+    } else if (!options_.Silent && FileExists(path) && AskRemoveShared(path)) {
+      // Another program installed it, and this one, passing it over, was
+      // the last to count it: the user decides, as for the program's own
+      // (without questions it stays, not being this program's).
+      adopted_.Add(path);
+    }
   }
 }
 
@@ -464,6 +472,32 @@ void TUninstallRun::RemoveFiles(int kind) {
       atRestart_.Add(path);
     } else {
       Failed(record);
+    }
+  }
+}
+
+// A shared file another program installed takes its OLE registration and
+// its font with it, which that program made and left for the other users.
+void TUninstallRun::RemoveAdopted() {
+  const char* const kFontKeys[] = {"HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\",
+                                   "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts\\"};
+  for (int i = 0; i < adopted_.Count(); ++i) {
+    const String& path = adopted_[i];
+    if (CanUnregister(path) && !UnregisterServer(path)) {
+      notRemoved_.Add(TextWith(kTextStillRegistered, path));
+      continue;
+    }
+    for (const char* key : kFontKeys) {
+      String value = key + ("'" + ReplaceAll(PathFileName(path), "'", "''") + "'");
+      if (!SameText(ReadRegString(value, String()), path)) continue;
+      RemoveFontResourceA(path.c_str());
+      DeleteRegValue(value);
+    }
+    if (RemoveFileForced(path)) continue;
+    if (DeleteAtReboot(path)) {
+      atRestart_.Add(path);
+    } else {
+      notRemoved_.Add(path);
     }
   }
 }
@@ -685,6 +719,7 @@ int TUninstallRun::Run() {
   RemoveIniKeys();
   RemoveRegistryValues();
   RemoveFiles(kLogCopyFiles);
+  RemoveAdopted();
   keepLog_ = AnyStays();
   if (!keepLog_) RemoveLog();
   RemoveKeys();

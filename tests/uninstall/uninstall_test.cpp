@@ -95,8 +95,9 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   WriteLogEntry(log_, kLogCopyFiles, junk, String());
   WriteLogEntry(log_, kLogRegServers, junk, String());
   // Shared files: one another program counts too (it stays, its count goes
-  // back), one only this installation counted (it goes), one skipped at
-  // installation because it was there (its count goes back, the file stays).
+  // back), one only this installation counted (it goes), one another
+  // program installed and this one passed over and counted last (the user
+  // is asked about it too).
   String sharedKept = Join(common, "kept.dll"), sharedGone = Join(app, "gone.dll"),
          sharedSkipped = Join(common, "skipped.dll");
   for (const String& f : {sharedKept, sharedGone, sharedSkipped}) ASSERT_TRUE(WriteBytes(f, "MZ"));
@@ -148,16 +149,19 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   ASSERT_TRUE(WriteRegString(String(kBase) + "\\Vendor\\Other\\Path", "C:\\Other"));
 
   EXPECT_EQ(Run(false), kUninstallDone);
-  ASSERT_EQ(boxes_.size(), 3u);
+  ASSERT_EQ(boxes_.size(), 4u);
   EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\nReally?") << "the log's text, its line break made";
-  EXPECT_NE(boxes_[1].find("Remove the shared file?\r\n\r\n" + ToStd(sharedGone)), std::string::npos)
-      << "asked about the one whose count reached zero: " << boxes_[1];
-  EXPECT_EQ(boxes_[2], "Osin Uninstall Test has been removed from your computer.") << "the English fallback";
+  EXPECT_NE(boxes_[1].find("Remove the shared file?\r\n\r\n" + ToStd(sharedSkipped)), std::string::npos)
+      << boxes_[1];
+  EXPECT_NE(boxes_[2].find("Remove the shared file?\r\n\r\n" + ToStd(sharedGone)), std::string::npos)
+      << "asked about the ones whose count reached zero: " << boxes_[2];
+  EXPECT_EQ(boxes_[3], "Osin Uninstall Test has been removed from your computer.") << "the English fallback";
 
   EXPECT_FALSE(EntryExists(app)) << "files, the log and then the emptied folders went";
   EXPECT_FALSE(EntryExists(Path("Menu\\Osin Demo")));
   EXPECT_TRUE(FolderExists(Path("Menu"))) << "not made by the installation";
-  EXPECT_TRUE(FileExists(sharedKept) && FileExists(sharedSkipped));
+  EXPECT_TRUE(FileExists(sharedKept));
+  EXPECT_FALSE(FileExists(sharedSkipped)) << "the answer was Remove";
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(sharedKept), -1), 1);
   EXPECT_FALSE(RegValueExists(SharedDllsValuePath(sharedGone)));
   EXPECT_FALSE(RegValueExists(SharedDllsValuePath(sharedSkipped))) << "its count reached zero";
@@ -242,12 +246,22 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
       << boxes_[1];
 
   // The second program goes too: its key was the file's last, and an empty
-  // file is nobody's.
+  // file is nobody's; it counted the font last, which goes when the user
+  // says so, and with it its value.
   log_.FileName = Path("Second.log");
   WriteLogEntry(log_, kLogAddIni, ini + ",Second,Path", "C:\\Second");
-  boxes_.clear();
+  WriteLogEntry(log_, kLogSharedFiles, font, String());
   EXPECT_EQ(Run(true), kUninstallDone);
+  EXPECT_TRUE(FileExists(font)) << "without questions, another program's file stays";
   EXPECT_FALSE(FileExists(ini));
+  WriteRegInteger(SharedDllsValuePath(font), 1);
+  WriteLogEntry(log_, kLogSharedFiles, font, String());
+  boxes_.clear();
+  EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_FALSE(FileExists(font));
+  EXPECT_FALSE(RegValueExists(fontValue));
+  EXPECT_FALSE(RegValueExists(SharedDllsValuePath(font)));
+  EXPECT_EQ(boxes_.size(), 3u) << "the question, the shared file's, the end";
   DeleteRegValue(fontValue);
   DeleteRegValue(SharedDllsValuePath(font));
 }
