@@ -170,7 +170,8 @@ def run_uninstaller(name, script, expected_code):
 
 def uninstall_demo(run, pack_folder):
     """Installs the demo and a second program sharing a DLL with it, then
-    takes both back with the uninstaller their registrations name: the demo
+    takes both back with the uninstaller their registrations name (the
+    second installed again over itself first): the demo
     with its questions answered, the second silently with one of its files
     held open by a running program. Checked on the way: the shared file's
     count goes back and the second program keeps the DLL while it is
@@ -208,6 +209,12 @@ def uninstall_demo(run, pack_folder):
               "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
     t = run("uninstall_second_install", script)
     t.expect(shared_count() == 2, "SharedDLLs count %r after the second installation" % shared_count())
+    # Installed again over itself (a repair): the count stays, as its
+    # uninstallation lowers it once.
+    again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    t.expect(again == 0 and shared_count() == 2, "exit code %s, count %r after the second program's repair" %
+             (again, shared_count()))
     t.expect("\\logs\\setup\\install.log" in (uninstall_string("Osin Second") or "").lower(),
              "the second program's log %r" % uninstall_string("Osin Second"))
 
