@@ -223,6 +223,7 @@ class TUninstallRun {
   StringList strings_;
   StringList damaged_;
   StringList copied_;        // CopyFiles keys, sorted for lookups
+  StringList shared_;        // SharedFiles keys, sorted
   StringList keptShared_;    // shared files that stay
   StringList adopted_;       // shared files of others that go with this program
   StringList notRemoved_;    // what the final list names
@@ -295,6 +296,8 @@ bool TUninstallRun::Load() {
   iniFiles_.SetSorted(true);
   writtenIni_.SetSorted(true);
   for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
+  shared_.SetSorted(true);
+  for (const TRecord& r : Records(kLogSharedFiles)) shared_.Add(r.Key);
   for (const TRecord& r : Records(kLogCreateKeys)) {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
@@ -456,14 +459,16 @@ void TUninstallRun::RemoveFiles(int kind) {
     // A file changed after the installation holds the work of its user or
     // of a program, which is not the installation's to take. An INI file
     // the installation wrote keys to was just rewritten: what counts is
-    // whether others wrote to it before, and what they wrote stays.
+    // whether others wrote to it before, and what they wrote stays. A shared
+    // file may since be another program's newer copy: its count and the
+    // question decide.
     int index;
     if (!shortcut && iniFiles_.Find(path, index)) {
       if (writtenIni_.IndexOf(path) >= 0 && FileExists(path) && HoldsText(path)) {
         leftIni_.Add(path);
         continue;
       }
-    } else if (!shortcut && ChangedSinceLog(path)) {
+    } else if (!shortcut && !shared_.Find(path, index) && ChangedSinceLog(path)) {
       changed_.Add(path);
       continue;
     }

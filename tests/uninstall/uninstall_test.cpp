@@ -30,6 +30,20 @@ const char kFontsNT[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\
 const char kProgram[] = "Osin Uninstall Test";
 const char kFileType[] = "HKCR\\.osinuninstalltest";
 
+// Dates the file's last write a minute from now: written after the
+// installation.
+bool WrittenLater(const String& path) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER later{{now.dwLowDateTime, now.dwHighDateTime}};
+  later.QuadPart += 600000000;
+  FILETIME changed{later.LowPart, later.HighPart};
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool ok = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &changed);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return ok;
+}
+
 Array<String> Fields(std::initializer_list<const char*> texts) {
   Array<String> fields;
   for (const char* text : texts) fields.Add(text);
@@ -148,6 +162,9 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   // Another product of the vendor, installed later into the vendor's key.
   ASSERT_TRUE(WriteRegString(String(kBase) + "\\Vendor\\Other\\Path", "C:\\Other"));
 
+  // Another program's newer copy of a shared file is no change of the user's.
+  DropAllStores();
+  ASSERT_TRUE(WrittenLater(sharedGone));
   EXPECT_EQ(Run(false), kUninstallDone);
   ASSERT_EQ(boxes_.size(), 4u);
   EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\nReally?") << "the log's text, its line break made";
@@ -214,18 +231,7 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   WriteLogEntry(log_, kLogCopyFiles, notes, String());
   Register();
   DropAllStores();
-  // Both written a minute after the installation.
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  ULARGE_INTEGER later{{now.dwLowDateTime, now.dwHighDateTime}};
-  later.QuadPart += 600000000;
-  FILETIME changed{later.LowPart, later.HighPart};
-  for (const String& path : {notes, ini}) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &changed));
-    CloseHandle(file);
-  }
+  ASSERT_TRUE(WrittenLater(notes) && WrittenLater(ini));
 
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
