@@ -246,8 +246,11 @@ void BrowseDestination(PageState& state, HWND page) {
   SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
 }
 
+// Blanks around a typed or pasted folder are no part of it: one before the
+// drive made it a folder below the current one, one after it a name the
+// system's path calls do not take, reported as a full disk.
 void TakeTypedFolder(TPageRun& run, HWND page) {
-  String typed = GetItemText(page, IDC_DIR_EDIT);
+  String typed = GetItemText(page, IDC_DIR_EDIT).Trim();
   run.InstallPath = StripBackslash(typed);
   SetPathVariable(run.Variables, "InstallPath", typed);
 }
