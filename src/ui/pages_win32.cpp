@@ -246,8 +246,11 @@ void BrowseDestination(PageState& state, HWND page) {
   SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
 }
 
+// Blanks around a typed or pasted folder are no part of it: one before the
+// drive made it a folder below the current one, one after it a name the
+// system's path calls do not take, reported as a full disk.
 void TakeTypedFolder(TPageRun& run, HWND page) {
-  String typed = GetItemText(page, IDC_DIR_EDIT);
+  String typed = GetItemText(page, IDC_DIR_EDIT).Trim();
   run.InstallPath = StripBackslash(typed);
   SetPathVariable(run.Variables, "InstallPath", typed);
 }
@@ -383,9 +386,11 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_CLOSE:
       // Handled here alone: the dialog manager would follow it with an
-      // IDCANCEL of its own, a second question after a No, or on the
-      // licence page a decline.
-      RequestCancel(*state, page);
+      // IDCANCEL of its own, a second question after a No. Esc in a
+      // multi-line edit (the licence text, which has the focus) reaches the
+      // page as this message while the key is down: it is that Esc, which
+      // on the licence page declines without the question.
+      Command(*state, page, GetKeyState(VK_ESCAPE) < 0 ? IDCANCEL : IDC_PAGE_CANCEL, 0);
       return TRUE;
     case WM_COMMAND:
       Command(*state, page, LOWORD(wParam), HIWORD(wParam));

@@ -33,6 +33,10 @@
 //                                (BM_CLICK), so its notification is sent to
 //                                the window as a real click's is
 //   close [PATTERN]              ask the newest (or matching) window to close
+//   key VK [PATTERN]             bring the newest (or matching) window to the
+//                                front and type the key VK (a decimal
+//                                virtual-key code) as the keyboard would,
+//                                to the control that has the focus
 //   set-text ID TEXT             give control ID of the newest window TEXT
 //                                (as typing it would)
 //   select ID TEXT               select the item TEXT of list box ID of the
@@ -198,6 +202,7 @@ class Driver {
     if (verb == "press") return Press(rest, false);
     if (verb == "click") return Press(rest, true);
     if (verb == "close") return Close(rest);
+    if (verb == "key") return Key(rest);
     if (verb == "set-text" || verb == "select") return SetControl(verb, rest);
     if (verb == "wait-text") {
       std::string text;
@@ -342,6 +347,27 @@ class Driver {
     HWND window = FindWindowMatching(pattern);
     if (!window) return Fail("close: no window matching '" + pattern + "'");
     PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+
+  int Key(const std::string& rest) {
+    std::istringstream words(rest);
+    int vk = 0;
+    words >> vk;
+    std::string pattern;
+    std::getline(words, pattern);
+    if (!pattern.empty() && pattern[0] == ' ') pattern.erase(0, 1);
+    HWND window = FindWindowMatching(pattern);
+    if (!window) return Fail("key: no window matching '" + pattern + "'");
+    SetForegroundWindow(window);
+    Sleep(200);
+    INPUT input[2] = {};
+    for (INPUT& i : input) {
+      i.type = INPUT_KEYBOARD;
+      i.ki.wVk = static_cast<WORD>(vk);
+    }
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
     return 0;
   }
 

@@ -139,15 +139,18 @@ def install_demo(run, pack_folder):
     password, and not solid without one. Each time every file is read back
     byte for byte, the install log holds its sections in the order the
     installation made them with what it made, the registry holds the
-    demo's values, and the final page says it is installed."""
+    demo's values, and the final page says it is installed. The second
+    time the folder is typed with blanks around it, as pasted: they are
+    no part of it (a blank before the drive made a folder below the
+    current one, blanks after it a message of a full disk)."""
     e = wizard.ENGLISH
     base = DEMO_FOLDER
-    for name, options, password in (("install_demo_solid", ["--solid", "--password", wizard.PASSWORD],
-                                     wizard.PASSWORD),
-                                    ("install_demo_plain", [], "anything")):
+    for name, options, password, typed in (("install_demo_solid", ["--solid", "--password", wizard.PASSWORD],
+                                            wizard.PASSWORD, base),
+                                           ("install_demo_plain", [], "anything", "  %s \t " % base)):
         undo_demo()
         setup = pack_folder(name, demo_project(name), options)
-        script = walk_to_install(setup, base, password)
+        script = walk_to_install(setup, typed, password)
         script += ["wait-text %s 120000" % FINISHED, "sync finished", "press 104", "wait-exit 60000"]
         t = run(name, script)
         t.expect(t.message_boxes() == [], "boxes %r" % t.message_boxes())
