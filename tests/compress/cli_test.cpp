@@ -129,6 +129,9 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   r = Pack("archive tree -o x.rar --codepage 99999");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("--codepage 99999 is not a code page"), std::string::npos) << r.out;
+  r = Pack("archive tree -o x.rar --codepage 1252");  // the setup would rename every accented file
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("goes with it (850)"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
   r = Pack("archive tree -o x.rar --strict");  // a check that would not happen
   EXPECT_EQ(r.status, 2);

@@ -33,6 +33,10 @@ struct BrokenProject {
   const char* file;  // where the finding must point (the start of its name)
 };
 
+#define TEN_CHARS "0123456789"
+#define HUNDRED_CHARS \
+  TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS
+
 const std::vector<BrokenProject>& Cases() {
   static const std::vector<BrokenProject> cases = {
       {"a misspelt section",
@@ -144,6 +148,10 @@ const std::vector<BrokenProject>& Cases() {
        "Presetup/App.ins"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
       {"a device name", {{"Data/Docs/aux.txt", "", "device"}}, "name-clash", "Data/Docs/aux.txt"},
+      {"a path past what an archive name holds",
+       {{"Data/" HUNDRED_CHARS "/" HUNDRED_CHARS "/" HUNDRED_CHARS ".txt", "", "deep"}},
+       "long-name",
+       "Data/0123"},
       {"Uninstall without an install log",
        {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"},
         {"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile="}},
@@ -270,11 +278,15 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   ASSERT_TRUE(WriteBytes(project / "Data" / "extra.dat", "spare"));
   ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
   fs::create_symlink(dir_ / "nowhere", project / "Data" / "broken");
+  fs::create_directories(project / "Data" / "Logs" / "Old");
   CommandResult r = RunCommandIn(dir_.string(), pack + " check project");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Data/extra.dat: warning: no CopyFiles line"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Data/broken: warning: neither a file nor a folder"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/broken: warning: a link to nothing"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/Logs/Old: warning: an empty folder"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Data/Logs: warning"), std::string::npos) << r.out;
   fs::remove(project / "Data" / "broken");
+  fs::remove_all(project / "Data" / "Logs");
   r = RunCommandIn(dir_.string(), pack + " check project --strict");
   EXPECT_EQ(r.status, 2) << r.out;
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");

@@ -17,6 +17,7 @@
 #include "install/pending.h"
 #include "install/script.h"
 #include "pack/oem.h"
+#include "pack/packer.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
@@ -322,18 +323,23 @@ class Checker {
       std::error_code error;
       if (!fs::is_directory(folder, error)) continue;
       std::map<std::string, std::string> seen;
+      std::string last = top;  // the folder the walk enters next
       for (auto it = fs::recursive_directory_iterator(folder, error);
            it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error) continue;
+        if (error) break;
         fs::path relative = it->path().lexically_relative(folder);
         std::string shown = std::string(top) + "/" + relative.generic_string();
-        if (!it->is_regular_file(error)) {
-          if (!it->is_directory(error) || it->is_symlink(error))
-            Warn(shown, 0, "missing-file",
-                 "neither a file nor a folder (a broken link, a pipe or a device) or a link to a folder: "
-                 "build stops at it");
-          continue;
+        std::string why = NotPackable(*it);
+        if (!why.empty()) Warn(shown, 0, "missing-file", why + ": build stops at it");
+        if (it->is_directory(error)) {
+          last = shown;
+          // A RAR archive keeps folders only as the paths of its files.
+          if (std::string(top) == "Data" && why.empty() && fs::is_empty(it->path(), error))
+            Warn(shown, 0, "unused-file",
+                 "an empty folder: the setup makes folders only for the files it installs, so this one is "
+                 "not made (put a file in it)");
         }
+        if (!it->is_regular_file(error)) continue;
         std::string name;
         if (!ToOemName(relative, codePage_, name)) {
           Warn(shown, 0, "code-page",
@@ -341,6 +347,10 @@ class Checker {
                    " (choose another with --codepage, or rename the file)");
           continue;
         }
+        if (strlen(top) + 1 + name.size() > kMaxEntryName)
+          Warn(shown, 0, "long-name",
+               "the archive name is " + std::to_string(strlen(top) + 1 + name.size()) +
+                   " bytes long, more than the 259 the setup reads: build stops at it");
         // The setup meets the name in the ANSI form, as its scripts write it.
         std::string ansi;
         if (ToAnsiName(relative, codePage_, ansi)) name = ansi;
@@ -355,6 +365,7 @@ class Checker {
         else
           data_.push_back("Data\\" + name);
       }
+      if (error) Warn(last, 0, "missing-file", "cannot be read (" + error.message() + "): build stops at it");
     }
   }
 
@@ -1030,9 +1041,10 @@ class Checker {
 
 const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
-      "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
-      "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
-      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line"};
+      "unknown-section", "unknown-key", "bad-value",          "unknown-page",
+      "missing-file",    "bad-bitmap",  "missing-text",       "missing-section",
+      "unused-section",  "unused-file", "undefined-variable", "runaway-variable",
+      "code-page",       "name-clash",  "shadowed-line",      "long-name"};
   return kinds;
 }
 

@@ -258,6 +258,12 @@ Args Parse(int argc, char** argv) {
   std::string probe;
   if (!ToOemName("a", a.codePage, probe) || !ToAnsiName("a", a.codePage, probe))
     Usage("--codepage " + std::to_string(a.codePage) + " is not a code page this system knows");
+  // The setup reads the names through the user's OEM table: names written
+  // in an ANSI code page would install under other names.
+  if (int oem = OemCodePageFor(a.codePage))
+    Usage("--codepage " + std::to_string(a.codePage) +
+          " is an ANSI code page; archive names are in the OEM code page that goes with it (" +
+          std::to_string(oem) + ")");
   if (!ToSetupText(a.password, a.codePage, a.password))
     throw PackError("the password cannot be written in code page " +
                     std::to_string(AnsiCodePageOf(a.codePage)) +

@@ -35,22 +35,39 @@ int64_t UnixTime(fs::file_time_type t) {
 
 }  // namespace
 
+std::string NotPackable(const fs::directory_entry& entry) {
+  std::error_code ec;
+  fs::file_status target = entry.status(ec);
+  bool link = entry.is_symlink(ec);
+  if (fs::is_regular_file(target)) return "";
+  if (fs::is_directory(target))
+    return link ? "a link to a folder, which osin-pack does not follow (copy the folder in)" : "";
+  if (link) return "a link to nothing (its target is missing, or it leads round to itself)";
+  if (fs::is_fifo(target)) return "a named pipe, not a file";
+  if (fs::is_socket(target)) return "a socket, not a file";
+  if (fs::is_block_file(target) || fs::is_character_file(target)) return "a device, not a file";
+  return "neither a file nor a folder";
+}
+
 std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& prefix, int codePage) {
   std::vector<SourceFile> files;
   std::error_code ec;
   fs::recursive_directory_iterator it(folder, ec), end;
   if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+  // The folder the walk was about to enter when it fails there.
+  fs::path last = folder;
   for (; it != end; it.increment(ec)) {
-    if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+    if (ec) throw PackError(last.string() + ": cannot read the folder (" + ec.message() + ")");
     // Passing over what cannot be packed would leave the setup short of a
     // file without a word; the folder iterator does not follow links to
     // folders, so those would vanish the same way.
-    if (it->is_directory() && !it->is_symlink()) continue;
-    if (!it->is_regular_file())
-      throw PackError(it->path().string() +
-                      (it->is_directory()
-                           ? ": a link to a folder, which osin-pack does not follow (copy the folder in)"
-                           : ": neither a file nor a folder (a broken link, a pipe or a device)"));
+    std::string why = NotPackable(*it);
+    if (!why.empty()) throw PackError(it->path().string() + ": " + why);
+    if (it->is_directory()) {
+      last = it->path();
+      continue;
+    }
+    last = it->path().parent_path();
     // Refused before it is read whole into memory.
     std::error_code sizeError;
     if (it->file_size(sizeError) > 0xFFFFFFFFu && !sizeError)
@@ -62,7 +79,7 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
       throw PackError(it->path().string() + ": the name cannot be written in OEM code page " +
                       std::to_string(codePage));
     f.name = prefix + name;
-    if (f.name.size() > 259)
+    if (f.name.size() > kMaxEntryName)
       throw PackError(it->path().string() + ": the archive name is longer than 259 bytes");
     files.push_back(std::move(f));
   }
