@@ -308,11 +308,21 @@ void RequireOpen(TArchive& a, const std::string& file) {
 // The output is written beside its name and renamed over it at the end;
 // over a folder that fails late, and over a device (/dev/null, as root) it
 // would replace the device itself.
-void RequireFileOutput(const std::string& output) {
+// Output is the file to write; Packed, the folders whose files go into it.
+void RequireFileOutput(const std::string& output, const std::vector<fs::path>& packed) {
   std::error_code error;
   fs::file_status status = fs::status(output, error);
   if (fs::exists(status) && !fs::is_regular_file(status))
     throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
+  // The next build would pack it: a setup that installs an old copy of itself.
+  fs::path out = fs::weakly_canonical(fs::absolute(output, error), error);
+  for (const fs::path& folder : packed) {
+    fs::path relative = out.lexically_relative(fs::weakly_canonical(fs::absolute(folder, error), error));
+    if (!relative.empty() && *relative.begin() != "..")
+      throw PackError(
+          output + ": inside " + folder.string() +
+          ", whose files are packed: the next build would pack this one too (write it elsewhere)");
+  }
 }
 
 // An archive that ends inside a block has lost what followed it: the
@@ -413,7 +423,7 @@ void ClearProgress(const ArchiveOptions& options) {
 
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
-  RequireFileOutput(a.output);
+  RequireFileOutput(a.output, {a.input});
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
   for (SourceFile& f : files) f.encrypt = true;
@@ -495,7 +505,7 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
-  RequireFileOutput(a.output);
+  RequireFileOutput(a.output, {fs::path(a.input) / "Presetup", fs::path(a.input) / "Data"});
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");

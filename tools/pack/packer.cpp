@@ -1,5 +1,8 @@
 #include "pack/packer.h"
 
+#include <errno.h>
+#include <string.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -155,10 +158,16 @@ void WriteAtomically(const fs::path& target, const std::function<void(std::ostre
   try {
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      if (!out) throw PackError(temp.string() + ": cannot create the file");
-      produce(out);
-      out.flush();
-      if (!out) throw PackError(temp.string() + ": cannot write the file");
+      if (!out) throw PackError(temp.string() + ": cannot create the file (" + strerror(errno) + ")");
+      try {
+        produce(out);
+        out.flush();
+      } catch (const PackError&) {
+        if (out) throw;  // a fault of what is packed
+        // A full disk fails a write while some input file is packed: the
+        // fault is the output's, not that file's.
+      }
+      if (!out) throw PackError(target.string() + ": cannot write the file (" + strerror(errno) + ")");
     }
     std::error_code ec;
     fs::rename(temp, target, ec);
