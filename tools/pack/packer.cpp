@@ -20,7 +20,7 @@ namespace {
 
 std::string ReadWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
-  if (!in) throw PackError(p.string() + ": cannot open the file for reading");
+  if (!in) throw PackError(p.string() + ": cannot open the file for reading (" + strerror(errno) + ")");
   std::ostringstream s;
   s << in.rdbuf();
   if (in.bad()) throw PackError(p.string() + ": cannot read the file");
@@ -86,6 +86,8 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
       throw PackError(it->path().string() + ": the archive name is longer than 259 bytes");
     files.push_back(std::move(f));
   }
+  // A folder that cannot be opened ends the walk as its end would.
+  if (ec) throw PackError(last.string() + ": cannot read the folder (" + ec.message() + ")");
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
   return files;
