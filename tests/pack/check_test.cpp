@@ -20,7 +20,8 @@ fs::path Demo() {
 }
 
 // One change to a copy of the demo: Text replaced by With in File (or
-// appended when Text is empty); With empty and Text "*" removes the file.
+// appended when Text is empty); With empty and Text "*" removes the file;
+// Text "*size" makes it a sparse file of With bytes.
 struct Edit {
   const char* file;
   std::string text, with;
@@ -148,6 +149,7 @@ const std::vector<BrokenProject>& Cases() {
        "Presetup/App.ins"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
       {"a device name", {{"Data/Docs/aux.txt", "", "device"}}, "name-clash", "Data/Docs/aux.txt"},
+      {"a file of 4 GB", {{"Data/disk.img", "*size", "4294967296"}}, "too-large", "Data/disk.img"},
       {"a path past what an archive name holds",
        {{"Data/" HUNDRED_CHARS "/" HUNDRED_CHARS "/" HUNDRED_CHARS ".txt", "", "deep"}},
        "long-name",
@@ -243,6 +245,11 @@ TEST_F(ProjectCheck, EachBrokenProjectIsReportedWhereItIsBroken) {
     for (const Edit& e : c.edits) {
       fs::path file = project / fs::u8path(e.file);
       std::string bytes = ReadBytes(file);
+      if (e.text == "*size") {
+        WriteBytes(file, "");
+        fs::resize_file(file, std::stoull(e.with));
+        continue;
+      }
       if (e.text == "*") {
         if (e.with.empty())
           ASSERT_TRUE(fs::remove(file));

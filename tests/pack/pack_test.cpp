@@ -191,8 +191,15 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
 TEST_F(OsinPack, TestReportsFailingEntriesWithTheirResult) {
   Result r = Pack("test '" + Sample("seektest.rar") + "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("FAILED stest1.txt: result 3"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("FAILED stest1.txt: result 3, CRC mismatch: packed with the RAR 2.9 method"),
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("1 ok, 1 failed"), std::string::npos) << r.out;
+  r = Pack("extract '" + Sample("rar3-old.rar") + "' -o vols");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("split over volumes"), std::string::npos) << r.out;
+  r = Pack("list '" + Sample("rar15-comment.rar") + "'");
+  EXPECT_NE(r.out.find("RAR 1.5"), std::string::npos) << r.out;
   r = Pack("test '" + Sample("rar202-comment-nopsw.rar") + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("2 ok, 0 failed"), std::string::npos);

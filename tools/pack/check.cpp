@@ -347,6 +347,9 @@ class Checker {
                    " (choose another with --codepage, or rename the file)");
           continue;
         }
+        std::error_code sizeError;
+        if (it->file_size(sizeError) > kMaxEntrySize && !sizeError)
+          Warn(shown, 0, "too-large", "4 GB or more, past what a RAR 2 archive holds: build stops at it");
         if (strlen(top) + 1 + name.size() > kMaxEntryName)
           Warn(shown, 0, "long-name",
                "the archive name is " + std::to_string(strlen(top) + 1 + name.size()) +

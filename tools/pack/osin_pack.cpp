@@ -278,6 +278,11 @@ std::string DosTimeText(uint32_t t) {
   return s;
 }
 
+// The method's RAR version: "2.0", "1.5", "2.9"...
+std::string MethodText(const TRARHeader& h) {
+  return std::to_string(h.UnpackVersion / 10) + "." + std::to_string(h.UnpackVersion % 10);
+}
+
 const char* ResultText(int r) {
   switch (r) {
     case kEntryBadData:
@@ -291,6 +296,21 @@ const char* ResultText(int r) {
     default:
       return "failed";
   }
+}
+
+// A CRC mismatch says only that the data came out wrong; for an archive
+// made by another RAR the header often tells why.
+std::string FailureText(const TRARHeader& h, int result, bool password) {
+  if (result != kEntryBadData) return ResultText(result);
+  const char* prefix = "CRC mismatch: ";
+  if (h.HeaderFlags & 0x0003)  // continued from or in another volume
+    return std::string(prefix) + "the entry is split over volumes, and a setup reads only its own file";
+  if (h.MethodCode != kMethodStore && h.UnpackVersion != 20)
+    return std::string(prefix) + "packed with the RAR " + MethodText(h) +
+           " method; the setup decodes only the RAR 2.0 method";
+  if ((h.HeaderFlags & kFlagEncrypted) && !password)
+    return std::string(prefix) + "the entry is enciphered: give its password with -p";
+  return ResultText(result);
 }
 
 // Opens the archive through TArchive; throws with the reader's message.
@@ -343,10 +363,10 @@ int List(const Args& a) {
          "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
-    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
-           h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
-           (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
-           h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
+    std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
+    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
+           (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
+           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
@@ -363,7 +383,7 @@ int Test(const Args& a) {
       continue;
     }
     printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str()).c_str(), arc.LastResult(),
-           ResultText(arc.LastResult()));
+           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
@@ -394,7 +414,8 @@ int Extract(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", local.c_str(), result, ResultText(result));
+    printf("FAILED %s: result %d, %s\n", local.c_str(), result,
+           FailureText(h, result, !a.password.empty()).c_str());
     ++failed;
     // Not written, yet a solid archive's next entry needs its history.
     if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);

@@ -21,10 +21,19 @@ namespace {
 std::string ReadWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   if (!in) throw PackError(p.string() + ": cannot open the file for reading (" + strerror(errno) + ")");
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) throw PackError(p.string() + ": cannot read the file");
-  return s.str();
+  // Read straight into the result: a file of some GB is held once, not
+  // twice. A file that grows meanwhile is read to its new end.
+  std::string data;
+  std::error_code ec;
+  uint64_t size = fs::file_size(p, ec);
+  if (!ec && size <= kMaxEntrySize) data.reserve(size);
+  std::vector<char> buffer(1 << 20);
+  while (in.read(buffer.data(), std::streamsize(buffer.size())) || in.gcount() > 0) {
+    data.append(buffer.data(), size_t(in.gcount()));
+    if (data.size() > kMaxEntrySize) break;  // refused by the caller
+  }
+  if (in.bad()) throw PackError(p.string() + ": cannot read the file (" + strerror(errno) + ")");
+  return data;
 }
 
 int64_t UnixTime(fs::file_time_type t) {
@@ -73,7 +82,7 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
     last = it->path().parent_path();
     // Refused before it is read whole into memory.
     std::error_code sizeError;
-    if (it->file_size(sizeError) > 0xFFFFFFFFu && !sizeError)
+    if (it->file_size(sizeError) > kMaxEntrySize && !sizeError)
       throw PackError(it->path().string() + ": files of 4 GB or more cannot be archived");
     SourceFile f;
     f.path = it->path();
@@ -124,7 +133,7 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
     if (options.progress) options.progress(++index, files.size(), bytesBefore, totalBytes, f.name);
     std::string data = f.generated ? f.content : ReadWhole(f.path);
     bytesBefore += data.size();
-    if (data.size() > 0xFFFFFFFFu)
+    if (data.size() > kMaxEntrySize)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
     RarEntry e;
     e.name = f.name;
