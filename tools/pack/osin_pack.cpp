@@ -459,6 +459,25 @@ int Archive(const Args& a) {
   return kExitOk;
 }
 
+// Whether the PE image Image carries an Authenticode signature (its
+// certificate table is not empty).
+bool HasSignature(const std::string& image) {
+  auto at = [&](size_t offset, int bytes) -> uint32_t {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(image[offset + i]);
+    return v;
+  };
+  if (image.size() < 0x40 || image.compare(0, 2, "MZ") != 0) return false;
+  size_t pe = at(0x3C, 4);
+  if (pe > image.size() || image.size() - pe < 24 + 2 || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    return false;
+  size_t optional = pe + 24;
+  uint32_t magic = at(optional, 2);
+  // The certificate table is data directory 4.
+  size_t entry = optional + (magic == 0x20B ? 112 : 96) + 4 * 8;
+  return (magic == 0x10B || magic == 0x20B) && entry + 8 <= image.size() && at(entry + 4, 4) != 0;
+}
+
 std::string ReadStub(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw PackError(path + ": cannot open the stub");
@@ -479,6 +498,11 @@ std::string ReadStub(const std::string& path) {
   }
   if (stub.compare(0, 4, "RE~^") == 0)
     throw PackError(path + ": the stub starts like an old-format RAR archive");
+  if (HasSignature(stub))
+    printf(
+        "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
+        "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
+        path.c_str());
   return stub;
 }
 
