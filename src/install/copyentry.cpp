@@ -5,8 +5,12 @@
 
 namespace osin {
 
-bool HasWildcards(const String& s) {
-  return s.Pos('*') || s.Pos('?');
+bool NameHasWildcards(const String& path) {
+  // No copy of the name: a list of thousands of entries is searched once
+  // for every file.
+  for (int i = path.Length(); i > 0 && path[i - 1] != '\\'; --i)
+    if (path[i - 1] == '*' || path[i - 1] == '?') return true;
+  return false;
 }
 
 int FindCopyEntry(const TPendingList& list, const String& name) {
@@ -15,11 +19,11 @@ int FindCopyEntry(const TPendingList& list, const String& name) {
   String dotted = fileName.Pos('.') ? fileName : fileName + ".";
   for (int i = 0; i < list.Count(); ++i) {
     const String& key = list[i].Name;
-    String mask = PathFileName(key);
-    if (!HasWildcards(mask)) {
+    if (!NameHasWildcards(key)) {
       if (SameText(key, name)) return i;
       continue;
     }
+    String mask = PathFileName(key);
     String keyFolder = PathFolder(key);
     if (MatchMask(dotted, mask, true) && SameText(folder.Copy(1, keyFolder.Length()), keyFolder)) return i;
   }
@@ -27,7 +31,7 @@ int FindCopyEntry(const TPendingList& list, const String& name) {
 }
 
 bool CopyTarget(const String& key, const String& targetPath, const String& name, String& target) {
-  if (!HasWildcards(PathFileName(key))) {
+  if (!NameHasWildcards(key)) {
     target = targetPath;
     return true;
   }

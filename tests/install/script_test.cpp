@@ -107,6 +107,11 @@ TEST(CopyEntries, WildcardsMatchSubfoldersAndNamesWithoutExtension) {
   EXPECT_EQ(FindCopyEntry(list, "Data\\LICENSE"), 2);  // no extension, still *.*
   EXPECT_EQ(FindCopyEntry(list, "Data\\bin\\x.exe"), 2);
   EXPECT_EQ(FindCopyEntry(list, "Presetup\\Osin.ini"), -1);
+  // Only the file name is a mask: a "?" in the folder part is a plain character.
+  TPendingList plain;
+  plain.Set("Data\\b?n\\x.txt", Array<String>());
+  EXPECT_EQ(FindCopyEntry(plain, "Data\\bin\\x.txt"), -1);
+  EXPECT_EQ(FindCopyEntry(plain, "DATA\\B?N\\X.TXT"), 0);
 }
 
 TEST(CopyEntries, WildcardTargetsKeepSubfoldersAndNeverClimbOut) {

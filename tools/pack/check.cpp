@@ -290,7 +290,7 @@ class CopyLookup {
     for (size_t i = 0; i < keys.size(); ++i) {
       lines_.push_back(std::make_unique<TPendingList>());
       lines_.back()->Set(Ansi(keys[i]), Array<String>());
-      if (HasWildcards(PathFileName(Ansi(keys[i]))))
+      if (NameHasWildcards(Ansi(keys[i])))
         wild_.push_back(int(i));
       else
         exact_[Fold(keys[i])].push_back(int(i));
