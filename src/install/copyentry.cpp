@@ -14,13 +14,30 @@ bool NameHasWildcards(const String& path) {
 }
 
 int FindCopyEntry(const TPendingList& list, const String& name) {
+  // A script made from a file listing names the files in archive order, so
+  // the entry after the one found last is likely the one; and it is the
+  // first that matches when no wildcard entry stands before it, as names
+  // without wildcards are unique in the list.
+  if (!list.WildcardEnd) {
+    int i = 0;
+    while (i < list.Count() && !NameHasWildcards(list[i].Name)) ++i;
+    list.WildcardEnd = i + 1;
+  }
+  int next = list.NextToTry;
+  if (next + 1 < list.WildcardEnd && SameText(list[next].Name, name)) {
+    list.NextToTry = next + 1;
+    return next;
+  }
   String fileName = PathFileName(name);
   String folder = PathFolder(name);
   String dotted = fileName.Pos('.') ? fileName : fileName + ".";
   for (int i = 0; i < list.Count(); ++i) {
     const String& key = list[i].Name;
     if (!NameHasWildcards(key)) {
-      if (SameText(key, name)) return i;
+      if (SameText(key, name)) {
+        list.NextToTry = i + 1;
+        return i;
+      }
       continue;
     }
     String mask = PathFileName(key);
