@@ -5,21 +5,42 @@
 
 namespace osin {
 
-bool HasWildcards(const String& s) {
-  return s.Pos('*') || s.Pos('?');
+bool NameHasWildcards(const String& path) {
+  // No copy of the name: a list of thousands of entries is searched once
+  // for every file.
+  for (int i = path.Length(); i > 0 && path[i - 1] != '\\'; --i)
+    if (path[i - 1] == '*' || path[i - 1] == '?') return true;
+  return false;
 }
 
 int FindCopyEntry(const TPendingList& list, const String& name) {
+  // A script made from a file listing names the files in archive order, so
+  // the entry after the one found last is likely the one; and it is the
+  // first that matches when no wildcard entry stands before it, as names
+  // without wildcards are unique in the list.
+  if (!list.WildcardEnd) {
+    int i = 0;
+    while (i < list.Count() && !NameHasWildcards(list[i].Name)) ++i;
+    list.WildcardEnd = i + 1;
+  }
+  int next = list.NextToTry;
+  if (next + 1 < list.WildcardEnd && SameText(list[next].Name, name)) {
+    list.NextToTry = next + 1;
+    return next;
+  }
   String fileName = PathFileName(name);
   String folder = PathFolder(name);
   String dotted = fileName.Pos('.') ? fileName : fileName + ".";
   for (int i = 0; i < list.Count(); ++i) {
     const String& key = list[i].Name;
-    String mask = PathFileName(key);
-    if (!HasWildcards(mask)) {
-      if (SameText(key, name)) return i;
+    if (!NameHasWildcards(key)) {
+      if (SameText(key, name)) {
+        list.NextToTry = i + 1;
+        return i;
+      }
       continue;
     }
+    String mask = PathFileName(key);
     String keyFolder = PathFolder(key);
     if (MatchMask(dotted, mask, true) && SameText(folder.Copy(1, keyFolder.Length()), keyFolder)) return i;
   }
@@ -27,7 +48,7 @@ int FindCopyEntry(const TPendingList& list, const String& name) {
 }
 
 bool CopyTarget(const String& key, const String& targetPath, const String& name, String& target) {
-  if (!HasWildcards(PathFileName(key))) {
+  if (!NameHasWildcards(key)) {
     target = targetPath;
     return true;
   }

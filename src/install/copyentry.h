@@ -8,7 +8,8 @@
 
 namespace osin {
 
-bool HasWildcards(const String& s);
+// Whether the file-name part of Path (after its last "\") holds "*" or "?".
+bool NameHasWildcards(const String& path);
 
 // Index of the first entry of List whose name matches Name, or -1. A name
 // whose file-name part holds "*" or "?" matches when Name's file-name part

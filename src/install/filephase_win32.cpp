@@ -384,7 +384,7 @@ bool ExternalPass(TFilePhase& phase) {
 }
 
 void ForEachExternalFile(const String& key, TWorkerSignals* signals, FoundFileFn found, void* context) {
-  if (!HasWildcards(PathFileName(key))) {
+  if (!NameHasWildcards(key)) {
     if (FileExists(key)) found(context, key);
     return;
   }

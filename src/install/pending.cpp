@@ -26,6 +26,7 @@ int TPendingList::IndexOfName(const String& name) const {
 }
 
 void TPendingList::Set(TPendingEntry entry) {
+  WildcardEnd = 0;
   int i = IndexOfName(entry.Name);
   if (i < 0) {
     entries_.Add(std::move(entry));

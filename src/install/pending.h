@@ -85,7 +85,17 @@ class TPendingList {
   void Set(TPendingEntry entry);
   // The same with a name and its fields only.
   void Set(const String& name, Array<String> fields);
-  void Clear() { entries_.Clear(); }
+  void Clear() {
+    entries_.Clear();
+    WildcardEnd = 0;
+  }
+
+  // What FindCopyEntry keeps of this list between calls: the entry after
+  // the one it found last, and 1 + the first entry whose name has
+  // wildcards (1 + Count when none; 0 when not known since the list
+  // changed).
+  mutable int NextToTry = 0;
+  mutable int WildcardEnd = 0;
 
  private:
   Array<TPendingEntry> entries_;

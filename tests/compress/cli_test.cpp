@@ -129,6 +129,18 @@ TEST_F(PackOptions, BadOptionsAreRefusedByName) {
   r = Pack("archive tree -o x.rar --codepage 99999");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("--codepage 99999 is not a code page"), std::string::npos) << r.out;
+  r = Pack("archive tree -o x.rar --codepage 1252");  // the setup would rename every accented file
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("goes with it (850)"), std::string::npos) << r.out;
+  r = Pack("archive tree -o tree/x.rar");  // the next run would pack it
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("tree/x.rar: inside tree"), std::string::npos) << r.out;
+  // A full disk is the output's fault, not that of the file being packed.
+  fs::create_symlink("/dev/full", dir_ / "x.rar.osin-tmp");
+  r = Pack("archive tree -o x.rar");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("x.rar: cannot write the file (No space left on device)"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "x.rar.osin-tmp"));
   EXPECT_FALSE(fs::exists(dir_ / "x.rar"));
   r = Pack("archive tree -o x.rar --strict");  // a check that would not happen
   EXPECT_EQ(r.status, 2);

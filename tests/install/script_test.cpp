@@ -107,6 +107,28 @@ TEST(CopyEntries, WildcardsMatchSubfoldersAndNamesWithoutExtension) {
   EXPECT_EQ(FindCopyEntry(list, "Data\\LICENSE"), 2);  // no extension, still *.*
   EXPECT_EQ(FindCopyEntry(list, "Data\\bin\\x.exe"), 2);
   EXPECT_EQ(FindCopyEntry(list, "Presetup\\Osin.ini"), -1);
+  // Only the file name is a mask: a "?" in the folder part is a plain character.
+  TPendingList plain;
+  plain.Set("Data\\b?n\\x.txt", Array<String>());
+  EXPECT_EQ(FindCopyEntry(plain, "Data\\bin\\x.txt"), -1);
+  EXPECT_EQ(FindCopyEntry(plain, "DATA\\B?N\\X.TXT"), 0);
+  // A listing in archive order is found entry after entry, out of order
+  // too, and a wildcard entry added later still takes only what no
+  // earlier entry does; one standing first takes everything.
+  TPendingList listed;
+  for (const char* n : {"Data\\a", "Data\\b", "Data\\c"}) listed.Set(n, Array<String>());
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(FindCopyEntry(listed, "Data\\A"), 0);
+    EXPECT_EQ(FindCopyEntry(listed, "Data\\b"), 1);
+    EXPECT_EQ(FindCopyEntry(listed, "Data\\a"), 0);
+    EXPECT_EQ(FindCopyEntry(listed, "Data\\c"), 2);
+    EXPECT_EQ(FindCopyEntry(listed, "Data\\d"), round == 0 ? -1 : 3);
+    listed.Set("Data\\*", Array<String>());
+  }
+  listed.Clear();
+  listed.Set("Data\\*", Array<String>());
+  listed.Set("Data\\a", Array<String>());
+  EXPECT_EQ(FindCopyEntry(listed, "Data\\a"), 0);
 }
 
 TEST(CopyEntries, WildcardTargetsKeepSubfoldersAndNeverClimbOut) {

@@ -20,7 +20,8 @@ fs::path Demo() {
 }
 
 // One change to a copy of the demo: Text replaced by With in File (or
-// appended when Text is empty); With empty and Text "*" removes the file.
+// appended when Text is empty); With empty and Text "*" removes the file;
+// Text "*size" makes it a sparse file of With bytes.
 struct Edit {
   const char* file;
   std::string text, with;
@@ -32,6 +33,10 @@ struct BrokenProject {
   const char* kind;
   const char* file;  // where the finding must point (the start of its name)
 };
+
+#define TEN_CHARS "0123456789"
+#define HUNDRED_CHARS \
+  TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS
 
 const std::vector<BrokenProject>& Cases() {
   static const std::vector<BrokenProject> cases = {
@@ -144,6 +149,11 @@ const std::vector<BrokenProject>& Cases() {
        "Presetup/App.ins"},
       {"names that differ in case only", {{"Data/README.TXT", "", "twice"}}, "name-clash", "Data/"},
       {"a device name", {{"Data/Docs/aux.txt", "", "device"}}, "name-clash", "Data/Docs/aux.txt"},
+      {"a file of 4 GB", {{"Data/disk.img", "*size", "4294967296"}}, "too-large", "Data/disk.img"},
+      {"a path past what an archive name holds",
+       {{"Data/" HUNDRED_CHARS "/" HUNDRED_CHARS "/" HUNDRED_CHARS ".txt", "", "deep"}},
+       "long-name",
+       "Data/0123"},
       {"Uninstall without an install log",
        {{"Presetup/Osin.ini", "Uninstall=0", "Uninstall=1"},
         {"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile="}},
@@ -235,6 +245,11 @@ TEST_F(ProjectCheck, EachBrokenProjectIsReportedWhereItIsBroken) {
     for (const Edit& e : c.edits) {
       fs::path file = project / fs::u8path(e.file);
       std::string bytes = ReadBytes(file);
+      if (e.text == "*size") {
+        WriteBytes(file, "");
+        fs::resize_file(file, std::stoull(e.with));
+        continue;
+      }
       if (e.text == "*") {
         if (e.with.empty())
           ASSERT_TRUE(fs::remove(file));
@@ -270,11 +285,15 @@ TEST_F(ProjectCheck, StrictTurnsWarningsIntoErrors) {
   ASSERT_TRUE(WriteBytes(project / "Data" / "extra.dat", "spare"));
   ASSERT_TRUE(WriteBytes(dir_ / "stub.exe", "MZ stub"));
   fs::create_symlink(dir_ / "nowhere", project / "Data" / "broken");
+  fs::create_directories(project / "Data" / "Logs" / "Old");
   CommandResult r = RunCommandIn(dir_.string(), pack + " check project");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("Data/extra.dat: warning: no CopyFiles line"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Data/broken: warning: neither a file nor a folder"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/broken: warning: a link to nothing"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Data/Logs/Old: warning: an empty folder"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Data/Logs: warning"), std::string::npos) << r.out;
   fs::remove(project / "Data" / "broken");
+  fs::remove_all(project / "Data" / "Logs");
   r = RunCommandIn(dir_.string(), pack + " check project --strict");
   EXPECT_EQ(r.status, 2) << r.out;
   r = RunCommandIn(dir_.string(), pack + " build project -o setup.exe --stub stub.exe -0 --strict");

@@ -191,8 +191,15 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
 TEST_F(OsinPack, TestReportsFailingEntriesWithTheirResult) {
   Result r = Pack("test '" + Sample("seektest.rar") + "'");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.out.find("FAILED stest1.txt: result 3"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("FAILED stest1.txt: result 3, CRC mismatch: packed with the RAR 2.9 method"),
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("1 ok, 1 failed"), std::string::npos) << r.out;
+  r = Pack("extract '" + Sample("rar3-old.rar") + "' -o vols");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("split over volumes"), std::string::npos) << r.out;
+  r = Pack("list '" + Sample("rar15-comment.rar") + "'");
+  EXPECT_NE(r.out.find("RAR 1.5"), std::string::npos) << r.out;
   r = Pack("test '" + Sample("rar202-comment-nopsw.rar") + "'");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("2 ok, 0 failed"), std::string::npos);
@@ -298,6 +305,17 @@ TEST_F(OsinPack, BuildRefusesStubsThatHideTheArchive) {
   r = Pack("build proj -o setup.exe --stub edge.exe");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(Pack("test setup.exe").status, 0);
+  // A signed stub (a PE32+ image whose certificate table is not empty):
+  // the archive after its signature breaks the signature.
+  std::string pe = "MZ" + std::string(0x3A, '\0') + std::string("\x40\0\0\0PE\0\0", 8) +
+                   std::string(20, '\0') + std::string("\x0b\x02", 2) + std::string(110 + 4 * 8, '\0') +
+                   std::string("\x10\0\0\0\x20\0\0\0", 8);
+  WriteBytes(dir_ / "signed.exe", pe);
+  r = Pack("build proj -o setup.exe --stub signed.exe");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("warning: signed.exe is signed"), std::string::npos) << r.out;
+  r = Pack("build proj -o setup.exe --stub edge.exe");
+  EXPECT_EQ(r.out.find("is signed"), std::string::npos) << r.out;
 }
 
 TEST_F(OsinPack, BuildWithoutStubUsesTheOsinExeBesideItself) {

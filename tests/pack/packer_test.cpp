@@ -74,5 +74,25 @@ TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
   EXPECT_THROW(GatherFiles(dir_ / "missing", "", 437), PackError);
 }
 
+// A folder that cannot be opened ends the walk like its end; the files
+// after it must not vanish from the setup without a word.
+TEST_F(Packer, AFolderThatCannotBeReadStopsTheGathering) {
+  WriteBytes(dir_ / "src" / "a.txt", "a");
+  WriteBytes(dir_ / "src" / "z" / "closed.txt", "z");
+  fs::permissions(dir_ / "src" / "z", fs::perms::none);
+  std::error_code readable;
+  if (fs::directory_iterator(dir_ / "src" / "z", readable), !readable) {
+    fs::permissions(dir_ / "src" / "z", fs::perms::owner_all);
+    GTEST_SKIP() << "folder permissions do not bind this user (an administrator)";
+  }
+  try {
+    GatherFiles(dir_ / "src", "", 437);
+    ADD_FAILURE() << "an unreadable folder was passed over";
+  } catch (const PackError& e) {
+    EXPECT_NE(std::string(e.what()).find("z: cannot read the folder"), std::string::npos) << e.what();
+  }
+  fs::permissions(dir_ / "src" / "z", fs::perms::owner_all);
+}
+
 }  // namespace
 }  // namespace osin

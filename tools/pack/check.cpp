@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include "config/inifile.h"
 #include "config/variables.h"
@@ -17,6 +18,7 @@
 #include "install/pending.h"
 #include "install/script.h"
 #include "pack/oem.h"
+#include "pack/packer.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
@@ -269,6 +271,58 @@ struct MessageUse {
   const char* use;
 };
 
+// A name with its letters in one case and every byte above ASCII alike:
+// names the setup takes for the same (without regard to case) fold alike.
+std::string Fold(const std::string& name) {
+  std::string folded = Lower(name);
+  for (char& c : folded)
+    if (static_cast<unsigned char>(c) >= 0x80) c = '\x80';
+  return folded;
+}
+
+// FindCopyEntry of many names over many copy lines: lines without
+// wildcards are found through a table of their names, and only the
+// wildcard lines are tried one by one (a project that lists each of its
+// 50,000 files would otherwise take hours to check).
+class CopyLookup {
+ public:
+  explicit CopyLookup(const std::vector<std::string>& keys) {
+    for (size_t i = 0; i < keys.size(); ++i) {
+      lines_.push_back(std::make_unique<TPendingList>());
+      lines_.back()->Set(Ansi(keys[i]), Array<String>());
+      if (NameHasWildcards(Ansi(keys[i])))
+        wild_.push_back(int(i));
+      else
+        exact_[Fold(keys[i])].push_back(int(i));
+    }
+  }
+  bool Takes(int line, const std::string& name) const {
+    return FindCopyEntry(*lines_[line], Ansi(name)) == 0;
+  }
+  bool IsWildcard(int line) const { return std::find(wild_.begin(), wild_.end(), line) != wild_.end(); }
+  // The first line that takes Name, as FindCopyEntry over all of them; -1: none.
+  int Find(const std::string& name) const {
+    int first = -1;
+    auto it = exact_.find(Fold(name));
+    if (it != exact_.end())
+      for (int line : it->second)
+        if (Takes(line, name)) {
+          first = line;
+          break;
+        }
+    for (int line : wild_) {
+      if (first >= 0 && line > first) break;
+      if (Takes(line, name)) return line;
+    }
+    return first;
+  }
+
+ private:
+  std::vector<std::unique_ptr<TPendingList>> lines_;
+  std::vector<int> wild_;
+  std::unordered_map<std::string, std::vector<int>> exact_;
+};
+
 // A CopyFiles line that installs from the archive: its key "Data\...",
 // where it stands, and the language of its section (empty: every one).
 struct CopyKey {
@@ -322,18 +376,23 @@ class Checker {
       std::error_code error;
       if (!fs::is_directory(folder, error)) continue;
       std::map<std::string, std::string> seen;
+      std::string last = top;  // the folder the walk enters next
       for (auto it = fs::recursive_directory_iterator(folder, error);
            it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error) continue;
+        if (error) break;
         fs::path relative = it->path().lexically_relative(folder);
         std::string shown = std::string(top) + "/" + relative.generic_string();
-        if (!it->is_regular_file(error)) {
-          if (!it->is_directory(error) || it->is_symlink(error))
-            Warn(shown, 0, "missing-file",
-                 "neither a file nor a folder (a broken link, a pipe or a device) or a link to a folder: "
-                 "build stops at it");
-          continue;
+        std::string why = NotPackable(*it);
+        if (!why.empty()) Warn(shown, 0, "missing-file", why + ": build stops at it");
+        if (it->is_directory(error)) {
+          last = shown;
+          // A RAR archive keeps folders only as the paths of its files.
+          if (std::string(top) == "Data" && why.empty() && fs::is_empty(it->path(), error))
+            Warn(shown, 0, "unused-file",
+                 "an empty folder: the setup makes folders only for the files it installs, so this one is "
+                 "not made (put a file in it)");
         }
+        if (!it->is_regular_file(error)) continue;
         std::string name;
         if (!ToOemName(relative, codePage_, name)) {
           Warn(shown, 0, "code-page",
@@ -341,6 +400,13 @@ class Checker {
                    " (choose another with --codepage, or rename the file)");
           continue;
         }
+        std::error_code sizeError;
+        if (it->file_size(sizeError) > kMaxEntrySize && !sizeError)
+          Warn(shown, 0, "too-large", "4 GB or more, past what a RAR 2 archive holds: build stops at it");
+        if (strlen(top) + 1 + name.size() > kMaxEntryName)
+          Warn(shown, 0, "long-name",
+               "the archive name is " + std::to_string(strlen(top) + 1 + name.size()) +
+                   " bytes long, more than the 259 the setup reads: build stops at it");
         // The setup meets the name in the ANSI form, as its scripts write it.
         std::string ansi;
         if (ToAnsiName(relative, codePage_, ansi)) name = ansi;
@@ -352,9 +418,12 @@ class Checker {
                    " only in letter case: on Windows one would replace the other");
         if (std::string(top) == "Presetup")
           presetup_[Lower(name)] = relative.generic_string();
-        else
+        else {
           data_.push_back("Data\\" + name);
+          dataFolded_[Fold(data_.back())].push_back(data_.size() - 1);
+        }
       }
+      if (error) Warn(last, 0, "missing-file", "cannot be read (" + error.message() + "): build stops at it");
     }
   }
 
@@ -764,20 +833,31 @@ class Checker {
         WarnAt(*config_, "Config", "InsFiles", "missing-file",
                "no script " + base + ".ins (nor " + base + ".nt, .9x and the like) is in Presetup");
     }
+    std::vector<std::string> keys;
+    for (const CopyKey& copy : used) keys.push_back(copy.key);
+    CopyLookup lookup(keys);
     for (const std::string& name : data_) {
-      bool installed = false;
-      for (const CopyKey& copy : used) {
-        TPendingList one;
-        one.Set(Ansi(copy.key), Array<String>());
-        installed = installed || FindCopyEntry(one, Ansi(name)) == 0;
-      }
-      if (!installed) {
+      if (lookup.Find(name) < 0) {
         std::string shown = name;
         std::replace(shown.begin(), shown.end(), '\\', '/');
         Warn(shown, 0, "unused-file", "no CopyFiles line of the scripts installs this file");
       }
     }
     for (const std::string& code : languages_) CheckShadowedCopies(used, code);
+  }
+
+  // The first file under Data that line Line of Lookup takes, or null.
+  const std::string* FirstFileOf(const CopyLookup& lookup, int line, const std::string& key) const {
+    if (!lookup.IsWildcard(line)) {
+      auto it = dataFolded_.find(Fold(key));
+      if (it == dataFolded_.end()) return nullptr;
+      for (size_t i : it->second)
+        if (lookup.Takes(line, data_[i])) return &data_[i];
+      return nullptr;
+    }
+    for (const std::string& name : data_)
+      if (lookup.Takes(line, name)) return &name;
+    return nullptr;
   }
 
   // Whether Text, expanded for language Code, is a full path (C:\... or
@@ -803,16 +883,19 @@ class Checker {
       list.Set(Ansi(copy.key), Array<String>());
       if (list.Count() > count) origin.push_back(&copy);
     }
+    std::vector<std::string> keys;
+    for (int i = 0; i < list.Count(); ++i) keys.push_back(Str(list[i].Name));
+    CopyLookup lookup(keys);
+    std::vector<bool> taking(keys.size());
+    for (const std::string& name : data_) {
+      int taker = lookup.Find(name);
+      if (taker >= 0) taking[taker] = true;
+    }
     for (int i = 0; i < list.Count(); ++i) {
-      TPendingList one;
-      one.Set(list[i].Name, Array<String>());
-      int taker = -1;
-      for (const std::string& name : data_) {
-        if (FindCopyEntry(one, Ansi(name)) != 0) continue;
-        taker = FindCopyEntry(list, Ansi(name));
-        if (taker == i) break;
-      }
-      if (taker < 0 || taker == i) continue;
+      if (taking[i]) continue;
+      const std::string* file = FirstFileOf(lookup, i, keys[i]);
+      if (!file) continue;
+      int taker = lookup.Find(*file);
       const CopyKey& line = *origin[i];
       WarnAt(*line.script, line.list, line.line, "shadowed-line",
              line.line + " installs nothing: the earlier line " + origin[taker]->line + " takes its files");
@@ -926,10 +1009,7 @@ class Checker {
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
     used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
-    TPendingList one;
-    one.Set(Ansi(key), Array<String>());
-    for (const std::string& name : data_)
-      if (FindCopyEntry(one, Ansi(name)) == 0) return;
+    if (FirstFileOf(CopyLookup({key}), 0, key)) return;
     WarnAt(script, list, line.first, "missing-file",
            source + " matches no file under Data: the setup passes the line over");
   }
@@ -1018,8 +1098,9 @@ class Checker {
   int codePage_;
   std::optional<bool> enciphered_;
   std::vector<Finding> findings_;
-  std::map<std::string, std::string> presetup_;  // lower-case name -> name as stored
-  std::vector<std::string> data_;                // archive names "Data\..."
+  std::map<std::string, std::string> presetup_;                      // lower-case name -> name as stored
+  std::vector<std::string> data_;                                    // archive names "Data\..."
+  std::unordered_map<std::string, std::vector<size_t>> dataFolded_;  // Fold of each, its index in data_
   std::map<std::string, std::unique_ptr<IniFile>> inis_;
   const IniFile* config_ = nullptr;
   std::vector<std::string> languages_;  // upper-case codes
@@ -1030,9 +1111,10 @@ class Checker {
 
 const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
-      "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
-      "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
-      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line"};
+      "unknown-section", "unknown-key", "bad-value",          "unknown-page",
+      "missing-file",    "bad-bitmap",  "missing-text",       "missing-section",
+      "unused-section",  "unused-file", "undefined-variable", "runaway-variable",
+      "code-page",       "name-clash",  "shadowed-line",      "long-name"};
   return kinds;
 }
 

@@ -49,6 +49,14 @@ inline int AnsiCodePageOf(int oemCodePage) {
   }
 }
 
+// The OEM code page paired with Windows ANSI code page AnsiCodePage (1250
+// to 1257), or 0 when AnsiCodePage is no such page.
+inline int OemCodePageFor(int ansiCodePage) {
+  for (int oem : {852, 866, 850, 737, 857, 862, 720, 775})
+    if (ansiCodePage != oem && AnsiCodePageOf(oem) == ansiCodePage) return oem;
+  return 0;
+}
+
 // Like ToOemName, in the ANSI code page paired with OemCodePage: the name
 // as the setup's scripts write it.
 bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::string& name);

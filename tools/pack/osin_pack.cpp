@@ -258,6 +258,12 @@ Args Parse(int argc, char** argv) {
   std::string probe;
   if (!ToOemName("a", a.codePage, probe) || !ToAnsiName("a", a.codePage, probe))
     Usage("--codepage " + std::to_string(a.codePage) + " is not a code page this system knows");
+  // The setup reads the names through the user's OEM table: names written
+  // in an ANSI code page would install under other names.
+  if (int oem = OemCodePageFor(a.codePage))
+    Usage("--codepage " + std::to_string(a.codePage) +
+          " is an ANSI code page; archive names are in the OEM code page that goes with it (" +
+          std::to_string(oem) + ")");
   if (!ToSetupText(a.password, a.codePage, a.password))
     throw PackError("the password cannot be written in code page " +
                     std::to_string(AnsiCodePageOf(a.codePage)) +
@@ -270,6 +276,11 @@ std::string DosTimeText(uint32_t t) {
   snprintf(s, sizeof(s), "%04u-%02u-%02u %02u:%02u:%02u", (t >> 25) + 1980, (t >> 21) & 15, (t >> 16) & 31,
            (t >> 11) & 31, (t >> 5) & 63, (t & 31) * 2);
   return s;
+}
+
+// The method's RAR version: "2.0", "1.5", "2.9"...
+std::string MethodText(const TRARHeader& h) {
+  return std::to_string(h.UnpackVersion / 10) + "." + std::to_string(h.UnpackVersion % 10);
 }
 
 const char* ResultText(int r) {
@@ -287,6 +298,21 @@ const char* ResultText(int r) {
   }
 }
 
+// A CRC mismatch says only that the data came out wrong; for an archive
+// made by another RAR the header often tells why.
+std::string FailureText(const TRARHeader& h, int result, bool password) {
+  if (result != kEntryBadData) return ResultText(result);
+  const char* prefix = "CRC mismatch: ";
+  if (h.HeaderFlags & 0x0003)  // continued from or in another volume
+    return std::string(prefix) + "the entry is split over volumes, and a setup reads only its own file";
+  if (h.MethodCode != kMethodStore && h.UnpackVersion != 20)
+    return std::string(prefix) + "packed with the RAR " + MethodText(h) +
+           " method; the setup decodes only the RAR 2.0 method";
+  if ((h.HeaderFlags & kFlagEncrypted) && !password)
+    return std::string(prefix) + "the entry is enciphered: give its password with -p";
+  return ResultText(result);
+}
+
 // Opens the archive through TArchive; throws with the reader's message.
 void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
@@ -302,11 +328,21 @@ void RequireOpen(TArchive& a, const std::string& file) {
 // The output is written beside its name and renamed over it at the end;
 // over a folder that fails late, and over a device (/dev/null, as root) it
 // would replace the device itself.
-void RequireFileOutput(const std::string& output) {
+// Output is the file to write; Packed, the folders whose files go into it.
+void RequireFileOutput(const std::string& output, const std::vector<fs::path>& packed) {
   std::error_code error;
   fs::file_status status = fs::status(output, error);
   if (fs::exists(status) && !fs::is_regular_file(status))
     throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
+  // The next build would pack it: a setup that installs an old copy of itself.
+  fs::path out = fs::weakly_canonical(fs::absolute(output, error), error);
+  for (const fs::path& folder : packed) {
+    fs::path relative = out.lexically_relative(fs::weakly_canonical(fs::absolute(folder, error), error));
+    if (!relative.empty() && *relative.begin() != "..")
+      throw PackError(
+          output + ": inside " + folder.string() +
+          ", whose files are packed: the next build would pack this one too (write it elsewhere)");
+  }
 }
 
 // An archive that ends inside a block has lost what followed it: the
@@ -327,10 +363,10 @@ int List(const Args& a) {
          "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
-    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
-           h.MethodCode == kMethodStore ? "stored" : "RAR 2.0", (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
-           (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
-           h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
+    std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
+    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
+           (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
+           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
@@ -347,7 +383,7 @@ int Test(const Args& a) {
       continue;
     }
     printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str()).c_str(), arc.LastResult(),
-           ResultText(arc.LastResult()));
+           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
@@ -378,7 +414,8 @@ int Extract(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", local.c_str(), result, ResultText(result));
+    printf("FAILED %s: result %d, %s\n", local.c_str(), result,
+           FailureText(h, result, !a.password.empty()).c_str());
     ++failed;
     // Not written, yet a solid archive's next entry needs its history.
     if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);
@@ -407,7 +444,7 @@ void ClearProgress(const ArchiveOptions& options) {
 
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
-  RequireFileOutput(a.output);
+  RequireFileOutput(a.output, {a.input});
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
   for (SourceFile& f : files) f.encrypt = true;
@@ -420,6 +457,25 @@ int Archive(const Args& a) {
   ClearProgress(options);
   printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
   return kExitOk;
+}
+
+// Whether the PE image Image carries an Authenticode signature (its
+// certificate table is not empty).
+bool HasSignature(const std::string& image) {
+  auto at = [&](size_t offset, int bytes) -> uint32_t {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(image[offset + i]);
+    return v;
+  };
+  if (image.size() < 0x40 || image.compare(0, 2, "MZ") != 0) return false;
+  size_t pe = at(0x3C, 4);
+  if (pe > image.size() || image.size() - pe < 24 + 2 || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    return false;
+  size_t optional = pe + 24;
+  uint32_t magic = at(optional, 2);
+  // The certificate table is data directory 4.
+  size_t entry = optional + (magic == 0x20B ? 112 : 96) + 4 * 8;
+  return (magic == 0x10B || magic == 0x20B) && entry + 8 <= image.size() && at(entry + 4, 4) != 0;
 }
 
 std::string ReadStub(const std::string& path) {
@@ -442,6 +498,11 @@ std::string ReadStub(const std::string& path) {
   }
   if (stub.compare(0, 4, "RE~^") == 0)
     throw PackError(path + ": the stub starts like an old-format RAR archive");
+  if (HasSignature(stub))
+    printf(
+        "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
+        "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
+        path.c_str());
   return stub;
 }
 
@@ -489,7 +550,7 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
-  RequireFileOutput(a.output);
+  RequireFileOutput(a.output, {fs::path(a.input) / "Presetup", fs::path(a.input) / "Data"});
   if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");

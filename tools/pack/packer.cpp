@@ -1,5 +1,8 @@
 #include "pack/packer.h"
 
+#include <errno.h>
+#include <string.h>
+
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -17,11 +20,20 @@ namespace {
 
 std::string ReadWhole(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
-  if (!in) throw PackError(p.string() + ": cannot open the file for reading");
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) throw PackError(p.string() + ": cannot read the file");
-  return s.str();
+  if (!in) throw PackError(p.string() + ": cannot open the file for reading (" + strerror(errno) + ")");
+  // Read straight into the result: a file of some GB is held once, not
+  // twice. A file that grows meanwhile is read to its new end.
+  std::string data;
+  std::error_code ec;
+  uint64_t size = fs::file_size(p, ec);
+  if (!ec && size <= kMaxEntrySize) data.reserve(size);
+  std::vector<char> buffer(1 << 20);
+  while (in.read(buffer.data(), std::streamsize(buffer.size())) || in.gcount() > 0) {
+    data.append(buffer.data(), size_t(in.gcount()));
+    if (data.size() > kMaxEntrySize) break;  // refused by the caller
+  }
+  if (in.bad()) throw PackError(p.string() + ": cannot read the file (" + strerror(errno) + ")");
+  return data;
 }
 
 int64_t UnixTime(fs::file_time_type t) {
@@ -35,25 +47,42 @@ int64_t UnixTime(fs::file_time_type t) {
 
 }  // namespace
 
+std::string NotPackable(const fs::directory_entry& entry) {
+  std::error_code ec;
+  fs::file_status target = entry.status(ec);
+  bool link = entry.is_symlink(ec);
+  if (fs::is_regular_file(target)) return "";
+  if (fs::is_directory(target))
+    return link ? "a link to a folder, which osin-pack does not follow (copy the folder in)" : "";
+  if (link) return "a link to nothing (its target is missing, or it leads round to itself)";
+  if (fs::is_fifo(target)) return "a named pipe, not a file";
+  if (fs::is_socket(target)) return "a socket, not a file";
+  if (fs::is_block_file(target) || fs::is_character_file(target)) return "a device, not a file";
+  return "neither a file nor a folder";
+}
+
 std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& prefix, int codePage) {
   std::vector<SourceFile> files;
   std::error_code ec;
   fs::recursive_directory_iterator it(folder, ec), end;
   if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+  // The folder the walk was about to enter when it fails there.
+  fs::path last = folder;
   for (; it != end; it.increment(ec)) {
-    if (ec) throw PackError(folder.string() + ": cannot read the folder (" + ec.message() + ")");
+    if (ec) throw PackError(last.string() + ": cannot read the folder (" + ec.message() + ")");
     // Passing over what cannot be packed would leave the setup short of a
     // file without a word; the folder iterator does not follow links to
     // folders, so those would vanish the same way.
-    if (it->is_directory() && !it->is_symlink()) continue;
-    if (!it->is_regular_file())
-      throw PackError(it->path().string() +
-                      (it->is_directory()
-                           ? ": a link to a folder, which osin-pack does not follow (copy the folder in)"
-                           : ": neither a file nor a folder (a broken link, a pipe or a device)"));
+    std::string why = NotPackable(*it);
+    if (!why.empty()) throw PackError(it->path().string() + ": " + why);
+    if (it->is_directory()) {
+      last = it->path();
+      continue;
+    }
+    last = it->path().parent_path();
     // Refused before it is read whole into memory.
     std::error_code sizeError;
-    if (it->file_size(sizeError) > 0xFFFFFFFFu && !sizeError)
+    if (it->file_size(sizeError) > kMaxEntrySize && !sizeError)
       throw PackError(it->path().string() + ": files of 4 GB or more cannot be archived");
     SourceFile f;
     f.path = it->path();
@@ -62,10 +91,12 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
       throw PackError(it->path().string() + ": the name cannot be written in OEM code page " +
                       std::to_string(codePage));
     f.name = prefix + name;
-    if (f.name.size() > 259)
+    if (f.name.size() > kMaxEntryName)
       throw PackError(it->path().string() + ": the archive name is longer than 259 bytes");
     files.push_back(std::move(f));
   }
+  // A folder that cannot be opened ends the walk as its end would.
+  if (ec) throw PackError(last.string() + ": cannot read the folder (" + ec.message() + ")");
   std::sort(files.begin(), files.end(),
             [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
   return files;
@@ -102,7 +133,7 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
     if (options.progress) options.progress(++index, files.size(), bytesBefore, totalBytes, f.name);
     std::string data = f.generated ? f.content : ReadWhole(f.path);
     bytesBefore += data.size();
-    if (data.size() > 0xFFFFFFFFu)
+    if (data.size() > kMaxEntrySize)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
     RarEntry e;
     e.name = f.name;
@@ -138,10 +169,16 @@ void WriteAtomically(const fs::path& target, const std::function<void(std::ostre
   try {
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      if (!out) throw PackError(temp.string() + ": cannot create the file");
-      produce(out);
-      out.flush();
-      if (!out) throw PackError(temp.string() + ": cannot write the file");
+      if (!out) throw PackError(temp.string() + ": cannot create the file (" + strerror(errno) + ")");
+      try {
+        produce(out);
+        out.flush();
+      } catch (const PackError&) {
+        if (out) throw;  // a fault of what is packed
+        // A full disk fails a write while some input file is packed: the
+        // fault is the output's, not that file's.
+      }
+      if (!out) throw PackError(target.string() + ": cannot write the file (" + strerror(errno) + ")");
     }
     std::error_code ec;
     fs::rename(temp, target, ec);

@@ -44,6 +44,16 @@ struct SourceFile {
 std::vector<SourceFile> GatherFiles(const std::filesystem::path& folder, const std::string& prefix,
                                     int codePage);
 
+// The longest entry name the setup's reader takes whole (it cuts longer
+// ones), prefix included.
+constexpr size_t kMaxEntryName = 259;
+// The largest file a RAR 2 header can size.
+constexpr uint64_t kMaxEntrySize = 0xFFFFFFFFu;
+
+// Why the file Entry stands for cannot be packed ("a named pipe, not a
+// file"...); empty for a regular file or a folder.
+std::string NotPackable(const std::filesystem::directory_entry& entry);
+
 class PackingMethod {
  public:
   virtual ~PackingMethod() = default;
