@@ -417,6 +417,11 @@ TEST_F(OsinPack, ErrorsNameTheFileAndLeaveNoHalfWrittenOutput) {
   EXPECT_NE(r.out.find("stopped 143"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
   EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
+  // Stopped by a file-size limit (ulimit -f, in 512-byte blocks here).
+  r = Run("true; (ulimit -f 64; exec '" + pack_ + "' archive src -o a.rar -0); echo stopped $?");
+  EXPECT_NE(r.out.find("stopped 153"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir_ / "a.rar.osin-tmp"));
+  EXPECT_EQ(ReadBytes(dir_ / "a.rar"), "previous");
   fs::remove(dir_ / "src" / "noise.bin");
   EXPECT_EQ(Pack("frobnicate x").status, 2);
   // Asked for, the usage is an answer, not an error; it names every option a command takes.

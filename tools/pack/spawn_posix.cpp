@@ -42,7 +42,7 @@ void RemoveOnSignal(const char* path) {
   static bool installed = false;
   if (!installed) {
     // A signal the caller ignores (nohup, a background job) stays ignored.
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ})
       if (signal(s, RemoveAndStop) == SIG_IGN) signal(s, SIG_IGN);
     installed = true;
   }
