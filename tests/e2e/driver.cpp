@@ -324,14 +324,20 @@ class Driver {
     return 0;
   }
 
-  int Press(const std::string& rest, bool selfClick) {
+  // "NUMBER PATTERN": the number, and the window whose title matches.
+  HWND NumberAndWindow(const std::string& rest, int& number, std::string& pattern) {
     std::istringstream words(rest);
-    int id = 0;
-    words >> id;
-    std::string pattern;
+    number = 0;
+    words >> number;
     std::getline(words, pattern);
     if (!pattern.empty() && pattern[0] == ' ') pattern.erase(0, 1);
-    HWND window = FindWindowMatching(pattern);
+    return FindWindowMatching(pattern);
+  }
+
+  int Press(const std::string& rest, bool selfClick) {
+    int id;
+    std::string pattern;
+    HWND window = NumberAndWindow(rest, id, pattern);
     if (!window) return Fail("press: no window matching '" + pattern + "'");
     HWND control = GetDlgItem(window, id);
     if (selfClick) {
@@ -351,13 +357,9 @@ class Driver {
   }
 
   int Key(const std::string& rest) {
-    std::istringstream words(rest);
-    int vk = 0;
-    words >> vk;
+    int vk;
     std::string pattern;
-    std::getline(words, pattern);
-    if (!pattern.empty() && pattern[0] == ' ') pattern.erase(0, 1);
-    HWND window = FindWindowMatching(pattern);
+    HWND window = NumberAndWindow(rest, vk, pattern);
     if (!window) return Fail("key: no window matching '" + pattern + "'");
     SetForegroundWindow(window);
     Sleep(200);
