@@ -271,10 +271,8 @@ __attribute__((noinline)) uint32_t FolderUnusable(const String& folder) {
     start = i + 1;
   }
   String root = DriveRootOf(folder);
-  if (!code && !root.IsEmpty() && !FolderExists(root)) {
-    code = GetLastError();
-    if (!code) code = ERROR_PATH_NOT_FOUND;
-  }
+  // A failed look-up always leaves its reason.
+  if (!code && !root.IsEmpty() && !FolderExists(root)) code = GetLastError();
   return code;
 }
 
