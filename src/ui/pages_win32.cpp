@@ -313,7 +313,7 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
         EndDialog(page, IDC_PAGE_CANCEL);
         return true;
       }
-      ErrorBox(Message(run, 12));
+      ErrorBox(Message(run, 12), kWrongPassword);
       run.ArchivePassword = String();
       SetItemText(page, IDC_PASSWORD_EDIT, String());
       SetFocus(GetDlgItem(page, IDC_PASSWORD_EDIT));
