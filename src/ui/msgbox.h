@@ -39,7 +39,7 @@ void ErrorBox(const String& text);
 // so no box is ever a bare caption.
 void ErrorBox(const String& text, const char* fallback);
 // The English text of the setup's message 12, a wrong archive password.
-constexpr char kWrongPassword[] = "Incorrect password!";
+inline constexpr char kWrongPassword[] = "Incorrect password!";
 void WarningBox(const String& text);
 // kBoxResultYes or kBoxResultNo.
 int QuestionBox(const String& text);
