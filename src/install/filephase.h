@@ -102,6 +102,7 @@ struct TFilePhase {
   String actionFormats[3];
   uint32_t refreshedAt = 0;
   bool refreshed = false;
+  bool externalFailed = false;
 };
 
 // Brings the page's action text and bars up to date: at once when Now is
@@ -124,7 +125,9 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
 // the first failure or on cancel. The progress bars are set up first.
 bool ArchivePass(TFilePhase& phase);
 // Every external source's files through ProcessFile, in list order; false
-// only when cancelled (a failing file shows its error and the pass goes on).
+// when cancelled or when a file failed: a failing file shows its error and
+// the pass goes on with the others, yet the installation must not end as if
+// it had succeeded.
 bool ExternalPass(TFilePhase& phase);
 
 // Calls Found for every file that an external source key stands for: the

@@ -255,7 +255,7 @@ void SearchTree(const String& folder, const String& mask, TWorkerSignals* signal
 
 void ProcessExternal(void* context, const String& path) {
   TFilePhase& phase = *static_cast<TFilePhase*>(context);
-  if (!PhaseCancelled(phase)) ProcessFile(phase, nullptr, path, true);
+  if (!PhaseCancelled(phase) && !ProcessFile(phase, nullptr, path, true)) phase.externalFailed = true;
 }
 
 }  // namespace
@@ -380,7 +380,7 @@ bool ExternalPass(TFilePhase& phase) {
     if (PhaseCancelled(phase)) return false;
     ForEachExternalFile((*phase.ExternalCopies)[i].Name, phase.Signals, ProcessExternal, &phase);
   }
-  return !PhaseCancelled(phase);
+  return !PhaseCancelled(phase) && !phase.externalFailed;
 }
 
 void ForEachExternalFile(const String& key, TWorkerSignals* signals, FoundFileFn found, void* context) {

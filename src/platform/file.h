@@ -177,6 +177,14 @@ bool RemoveFileForced(const String& path);
 // and up, the NT line); elsewhere, or when it is missing, the older call
 // gives the free clusters of the drive (FreeKBFromClusters).
 int64_t FreeDiskKB(const String& folder);
+// Windows only. Why Folder cannot be a destination, as a system error code;
+// 0 when it can. A name that ends in a dot or a blank is cut by the
+// system's calls, so the folder made would not be the one named; a drive
+// or network share that cannot be reached has no room to report. Both
+// would otherwise surface as a full disk.
+uint32_t FolderUnusable(const String& folder);
+// Windows only. The system's text for an error code, without its line end.
+String SystemErrorText(uint32_t code);
 // Kilobytes to require for Bytes: Bytes / 1024 rounded to the nearest
 // integer, halves to even (what FreeDiskKB is compared with).
 int64_t RequiredKB(int64_t bytes);

@@ -251,6 +251,31 @@ int64_t FreeDiskKB(const String& folder) {
   return FreeKBFromClusters(bytesPerSector, sectorsPerCluster, freeClusters);
 }
 
+String SystemErrorText(uint32_t code) {
+  char text[512];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                           sizeof text, nullptr);
+  return String(text, static_cast<int>(n)).TrimRight();
+}
+
+__attribute__((noinline)) uint32_t FolderUnusable(const String& folder) {
+  DWORD code = 0;
+  const char* p = folder.c_str();
+  int start = 0;
+  for (int i = 0, n = folder.Length(); i <= n && !code; ++i) {
+    if (i < n && p[i] != '\\' && p[i] != '/') continue;
+    // "." and ".." are steps, not names.
+    char last = i > start ? p[i - 1] : 0;
+    bool step = last == '.' && p[start] == '.' && i - start <= 2;
+    if ((last == '.' || last == ' ') && !step) code = ERROR_INVALID_NAME;
+    start = i + 1;
+  }
+  String root = DriveRootOf(folder);
+  // A failed look-up always leaves its reason.
+  if (!code && !root.IsEmpty() && !FolderExists(root)) code = GetLastError();
+  return code;
+}
+
 // Unique names ----------------------------------------------------------
 
 namespace {

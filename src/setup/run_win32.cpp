@@ -121,7 +121,7 @@ bool TakePasswordSwitch(TSetupSession& session) {
   if (!session.Options.Unattended() ||
       TestArchivePassword(session.SourceFile, session.ArchivePassword, session.PresetupDir))
     return true;
-  if (!FaultPending()) ErrorBox(Message(12));
+  if (!FaultPending()) ErrorBox(Message(12), kWrongPassword);
   return false;
 }
 

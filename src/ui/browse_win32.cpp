@@ -53,11 +53,8 @@ DWORD BrowseSlot() {
 }
 
 void RaiseSystemError(DWORD code) {
-  char text[512];
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                           sizeof text, nullptr);
   RaiseFault(String::Format("System Error. Code: %lu.\r\n", static_cast<unsigned long>(code)) +
-             String(text, static_cast<int>(n)).TrimRight());
+             SystemErrorText(code));
 }
 
 void FreeItemList(LPITEMIDLIST list) {

@@ -35,6 +35,11 @@ enum BoxFlags : uint32_t {
 enum BoxResult : int { kBoxResultOk = 1, kBoxResultYes = 6, kBoxResultNo = 7 };
 
 void ErrorBox(const String& text);
+// Fallback stands for an empty Text (a language file without the message),
+// so no box is ever a bare caption.
+void ErrorBox(const String& text, const char* fallback);
+// The English text of the setup's message 12, a wrong archive password.
+inline constexpr char kWrongPassword[] = "Incorrect password!";
 void WarningBox(const String& text);
 // kBoxResultYes or kBoxResultNo.
 int QuestionBox(const String& text);

@@ -255,6 +255,14 @@ void TakeTypedFolder(TPageRun& run, HWND page) {
   SetPathVariable(run.Variables, "InstallPath", typed);
 }
 
+// A folder the system would not take as typed is refused while it can
+// still be corrected; later it would only show as a full disk.
+__attribute__((noinline)) bool RefuseFolder(const String& folder) {
+  uint32_t code = FolderUnusable(folder);
+  if (code) ErrorBox(folder + "\r\n\r\n" + SystemErrorText(code));
+  return code != 0;
+}
+
 // What the page does when it opens, after the common part.
 void InitPagePart(PageState& state, HWND page) {
   TPageRun& run = state.run;
@@ -305,7 +313,7 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
         EndDialog(page, IDC_PAGE_CANCEL);
         return true;
       }
-      ErrorBox(Message(run, 12));
+      ErrorBox(Message(run, 12), kWrongPassword);
       run.ArchivePassword = String();
       SetItemText(page, IDC_PASSWORD_EDIT, String());
       SetFocus(GetDlgItem(page, IDC_PASSWORD_EDIT));
@@ -313,6 +321,10 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
     }
   } else if (name == DLG_DIR) {
     if (leaving) TakeTypedFolder(run, page);
+    if (id == IDC_PAGE_NEXT && RefuseFolder(run.InstallPath)) {
+      SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
+      return true;
+    }
     if (id == IDC_DIR_BROWSE) {
       BrowseDestination(state, page);
       return true;

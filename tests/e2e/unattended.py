@@ -63,11 +63,11 @@ def group_shortcuts(project):
         f.write(text.replace("%ProgramsMenu%\\%ProgramName%", "%ProgramsMenu%\\%ProgramGroup%"))
 
 
-def edited_config(project, old, new):
-    config = os.path.join(project, "Presetup", "Osin.ini")
+def edited_config(project, old, new, name="Osin.ini"):
+    config = os.path.join(project, "Presetup", name)
     with open(config, "rb") as f:
         data = f.read()
-    expect(old in data, "the demo's Osin.ini has no %r" % old)
+    expect(old in data, "the demo's %s has no %r" % (name, old))
     with open(config, "wb") as f:
         f.write(data.replace(old, new, 1))
 
@@ -84,7 +84,10 @@ def unattended_demo(pack_folder, temp_entries):
     install.undo_demo()
     before = temp_entries()
     secret = ["--solid", "--password", wizard.PASSWORD]
-    setup = pack_folder("unattended", install.demo_project("unattended", group_shortcuts), secret)
+    project = install.demo_project("unattended", group_shortcuts)
+    # Without the password message in its language file the English one stands.
+    edited_config(project, b"12=Incorrect password!\r\n", b"", "Enu.lng")
+    setup = pack_folder("unattended", project, secret)
     quiet = "/VERYSILENT"
     key = "/PASSWORD=" + wizard.PASSWORD
     for name, switches, line in (

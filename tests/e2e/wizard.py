@@ -113,7 +113,12 @@ def walk_english(run, run_pack):
                                      "wait-text Incorrect password! 30000", "sync wrong_password", "press %d" % OK,
                                      "wait-text %s 30000" % e["password"], "sleep 300", "expect-text %s" % e["password"],
                                      "set-text 106 " + PASSWORD, "press %d" % NEXT]
-    script += page(e, "dir") + ["set-text 106 C:\\Apps\\", "press %d" % NEXT]
+    # A name the system would cut, and a share that is not there: told, and
+    # kept on the page.
+    script += page(e, "dir")
+    for typed in ("C:\\Apps...", "\\\\osin-nohost\\share"):
+        script += ["set-text 106 " + typed, "press %d" % NEXT, "wait-new #32770 30000", "press %d" % OK, "sleep 300"]
+    script += ["set-text 106 C:\\Apps\\", "press %d" % NEXT]
     script += page(e, "group") + ["select 107 " + Groups.SHARED, "sleep 300", "sync group_chosen",
                                   "press %d" % NEXT]
     script += page(e, "start", "start_apps") + ["press %d" % BACK, "wait-text %s 30000" % e["group"],
@@ -141,6 +146,8 @@ def walk_english(run, run_pack):
     t.expect("The password of this setup" in page_with(t, e["readme"]).text(106), "readme text")
     boxes = t.message_boxes()
     t.expect(boxes[1] == "Incorrect password!", "boxes %r" % boxes)
+    unusable = [b.split("\r")[0] for b in boxes[2:4]]
+    t.expect(unusable == ["C:\\Apps...", "\\\\osin-nohost\\share"], "unusable folders %r" % boxes)
     dirs = [w.text(106) for w in t.windows if w.text(108) and e["dir"] in w.text(108)]
     t.expect(dirs[0] == "C:\\Program Files\\Osin Demo", "destination offered %r" % dirs[0])
     # Typed with a backslash, offered again without it.

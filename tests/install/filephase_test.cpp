@@ -250,3 +250,21 @@ TEST_F(FilePhase, ExternalSourcesAreFoundInSubfoldersWhoseNamesMatchTheMask) {
 }
 
 }  // namespace
+
+TEST_F(FilePhase, AnExternalFileThatCannotBeCopiedFailsThePassYetTheOthersAreCopied) {
+  String src = Path("Medium") + "\\";
+  ASSERT_TRUE(ForceFolders(src));
+  ASSERT_TRUE(WriteBytes(src + "a.txt", "alpha"));
+  ASSERT_TRUE(WriteBytes(src + "b.txt", "beta"));
+  for (const char* name : {"a.txt", "b.txt"}) {
+    Array<String> fields;
+    fields.Add(app_ + name);
+    fields.Add(IntToStr(kExternalSource | kNoVersionCheck));
+    lists_.ExternalCopies.Set(src + name, std::move(fields));
+  }
+  // A folder where a.txt is to go: that copy cannot be made.
+  ASSERT_TRUE(ForceFolders(app_ + "a.txt"));
+  EXPECT_FALSE(ExternalPass(phase_));
+  EXPECT_EQ(boxes_, (std::vector<std::string>{"Can't write \"" + ToStd(app_) + "a.txt\"."}));
+  EXPECT_EQ(ReadBytes(app_ + "b.txt"), "beta");
+}
