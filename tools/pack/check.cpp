@@ -23,6 +23,7 @@
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
+#include "uninstall/guard.h"
 
 namespace fs = std::filesystem;
 
@@ -942,6 +943,7 @@ class Checker {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
             if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
           }
         }
@@ -961,6 +963,25 @@ class Checker {
       if (root == word) return;
     WarnAt(script, section, line.first, "bad-value",
            "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  // A deletion that names no value of that name takes the whole key with
+  // every key and value below it: a root, a key right below one or a key of
+  // the system would cost the machine far more than the program's own.
+  void CheckRegistryDeletion(const IniFile& script, const std::string& list, const std::string& base,
+                             const std::string& name, const std::vector<std::string>& codes) {
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    String key = ExpandString(Ansi(base), variables).Text;
+    String value = ExpandString(Ansi(name), variables).Text;
+    if (value != "\\") {
+      if (key.IsEmpty() || key.Last() != '\\') key = key + "\\";
+      key = key + value;
+    }
+    if (!IsProtectedKey(key) || IsClassKey(key)) return;
+    WarnAt(script, list, name, "bad-value",
+           "deletes " + Str(key) + " with every key and value below it, unless it names a value: " +
+               "name the program's own key or value");
   }
 
   // "||" is a line break, and the INI file written or the install log line
