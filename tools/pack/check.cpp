@@ -228,6 +228,34 @@ enum class KeyType {
   kBitmap
 };
 
+// The abbreviated language names of the Windows locales (LOCALE_SABBREVLANGNAME),
+// sorted: the setup offers a language of Languages only where a locale of
+// the system has its code, so a code made up the way ISO codes are (GER,
+// POL) is silently left out.
+const char* const kWindowsLanguageCodes[] = {
+    "AFK", "AMH", "ARA", "ARB", "ARE", "ARG", "ARH", "ARI", "ARJ", "ARK", "ARL", "ARM", "ARO", "ARQ", "ARS",
+    "ART", "ARU", "ARY", "ASM", "AZC", "AZE", "BAS", "BEL", "BGR", "BNB", "BNG", "BOB", "BRE", "BSB", "BSC",
+    "CAT", "CHS", "CHT", "COS", "CRE", "CSY", "CYM", "DAN", "DEA", "DEC", "DEL", "DES", "DEU", "DIV", "DSB",
+    "ELL", "ENA", "ENB", "ENC", "ENE", "ENG", "ENH", "ENI", "ENJ", "ENL", "ENM", "ENN", "ENP", "ENS", "ENT",
+    "ENU", "ENW", "ENZ", "ESA", "ESB", "ESC", "ESD", "ESE", "ESF", "ESG", "ESH", "ESI", "ESJ", "ESK", "ESL",
+    "ESM", "ESN", "ESO", "ESP", "ESR", "ESS", "EST", "ESU", "ESV", "ESY", "ESZ", "ETI", "EUQ", "FAR", "FIN",
+    "FOS", "FPO", "FRA", "FRB", "FRC", "FRD", "FRE", "FRF", "FRH", "FRI", "FRL", "FRM", "FRN", "FRO", "FRR",
+    "FRS", "FUL", "FYN", "GLA", "GLC", "GRN", "GSW", "GUJ", "HAU", "HAW", "HEB", "HIN", "HRB", "HRV", "HSB",
+    "HUN", "HYE", "IBO", "III", "IND", "IRE", "ISL", "ITA", "ITS", "IUK", "IUS", "JPN", "KAL", "KAT", "KDI",
+    "KHM", "KIN", "KKZ", "KNK", "KOR", "KUR", "KYR", "LAO", "LBX", "LTH", "LVI", "MAR", "MKI", "MLT", "MNG",
+    "MNM", "MNN", "MPD", "MRI", "MSB", "MSL", "MWK", "MYA", "MYM", "NEI", "NEP", "NLB", "NLD", "NON", "NOR",
+    "NSO", "OCI", "ORI", "ORM", "PAN", "PAP", "PAS", "PLK", "PRS", "PTB", "PTG", "QUC", "QUZ", "RMC", "ROD",
+    "ROM", "RUM", "RUS", "SAH", "SAN", "SIN", "SIP", "SKY", "SLV", "SMA", "SMB", "SME", "SMF", "SMG", "SMJ",
+    "SMK", "SMN", "SMS", "SOM", "SOT", "SQI", "SRB", "SRL", "SRM", "SRN", "SRO", "SRP", "SRQ", "SRS", "SVE",
+    "SVF", "SWK", "SYR", "TAI", "TAJ", "TAM", "TEL", "THA", "TIE", "TIR", "TRK", "TSB", "TSN", "TSO", "TTT",
+    "TUK", "TZA", "UIG", "UKR", "URD", "URI", "UZB", "UZC", "VAL", "VIT", "WOL", "XHO", "YOR", "ZHH", "ZHI",
+    "ZHM", "ZUL"};
+
+bool IsWindowsLanguageCode(const std::string& code) {
+  return std::binary_search(std::begin(kWindowsLanguageCodes), std::end(kWindowsLanguageCodes), code,
+                            [](const std::string& a, const std::string& b) { return a < b; });
+}
+
 struct KeyRule {
   const char* section;
   const char* key;
@@ -525,8 +553,13 @@ class Checker {
         if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return isalpha(c); })) {
           WarnAt(*config_, "Config", key, "bad-value",
                  "\"" + item + "\" is not a three-letter language code such as Enu or Rus");
-        } else if (std::find(languages_.begin(), languages_.end(), code) == languages_.end()) {
-          languages_.push_back(code);
+        } else {
+          if (!IsWindowsLanguageCode(code))
+            WarnAt(*config_, "Config", key, "bad-value",
+                   code + " is no language code of Windows (such as DEU for German, PLK for Polish): " +
+                       "no system has it, so the setup leaves it out of the language list");
+          if (std::find(languages_.begin(), languages_.end(), code) == languages_.end())
+            languages_.push_back(code);
         }
         continue;
       }
