@@ -865,7 +865,8 @@ class Checker {
       }
       if (!any)
         WarnAt(*config_, "Config", "InsFiles", "missing-file",
-               "no script " + base + ".ins (nor " + base + ".nt, .9x and the like) is in Presetup");
+               "no script \"" + base + ".ins\" (nor \"" + base + ".nt\", .9x and the like) is in Presetup" +
+                   (Trim(base) != base ? " (the setup keeps the blanks around an item: remove them)" : ""));
     }
     std::vector<std::string> keys;
     for (const CopyKey& copy : used) keys.push_back(copy.key);
