@@ -23,6 +23,7 @@
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
+#include "uninstall/guard.h"
 
 namespace fs = std::filesystem;
 
@@ -226,6 +227,34 @@ enum class KeyType {
   kScripts,
   kBitmap
 };
+
+// The abbreviated language names of the Windows locales (LOCALE_SABBREVLANGNAME),
+// sorted: the setup offers a language of Languages only where a locale of
+// the system has its code, so a code made up the way ISO codes are (GER,
+// POL) is silently left out.
+const char* const kWindowsLanguageCodes[] = {
+    "AFK", "AMH", "ARA", "ARB", "ARE", "ARG", "ARH", "ARI", "ARJ", "ARK", "ARL", "ARM", "ARO", "ARQ", "ARS",
+    "ART", "ARU", "ARY", "ASM", "AZC", "AZE", "BAS", "BEL", "BGR", "BNB", "BNG", "BOB", "BRE", "BSB", "BSC",
+    "CAT", "CHS", "CHT", "COS", "CRE", "CSY", "CYM", "DAN", "DEA", "DEC", "DEL", "DES", "DEU", "DIV", "DSB",
+    "ELL", "ENA", "ENB", "ENC", "ENE", "ENG", "ENH", "ENI", "ENJ", "ENL", "ENM", "ENN", "ENP", "ENS", "ENT",
+    "ENU", "ENW", "ENZ", "ESA", "ESB", "ESC", "ESD", "ESE", "ESF", "ESG", "ESH", "ESI", "ESJ", "ESK", "ESL",
+    "ESM", "ESN", "ESO", "ESP", "ESR", "ESS", "EST", "ESU", "ESV", "ESY", "ESZ", "ETI", "EUQ", "FAR", "FIN",
+    "FOS", "FPO", "FRA", "FRB", "FRC", "FRD", "FRE", "FRF", "FRH", "FRI", "FRL", "FRM", "FRN", "FRO", "FRR",
+    "FRS", "FUL", "FYN", "GLA", "GLC", "GRN", "GSW", "GUJ", "HAU", "HAW", "HEB", "HIN", "HRB", "HRV", "HSB",
+    "HUN", "HYE", "IBO", "III", "IND", "IRE", "ISL", "ITA", "ITS", "IUK", "IUS", "JPN", "KAL", "KAT", "KDI",
+    "KHM", "KIN", "KKZ", "KNK", "KOR", "KUR", "KYR", "LAO", "LBX", "LTH", "LVI", "MAR", "MKI", "MLT", "MNG",
+    "MNM", "MNN", "MPD", "MRI", "MSB", "MSL", "MWK", "MYA", "MYM", "NEI", "NEP", "NLB", "NLD", "NON", "NOR",
+    "NSO", "OCI", "ORI", "ORM", "PAN", "PAP", "PAS", "PLK", "PRS", "PTB", "PTG", "QUC", "QUZ", "RMC", "ROD",
+    "ROM", "RUM", "RUS", "SAH", "SAN", "SIN", "SIP", "SKY", "SLV", "SMA", "SMB", "SME", "SMF", "SMG", "SMJ",
+    "SMK", "SMN", "SMS", "SOM", "SOT", "SQI", "SRB", "SRL", "SRM", "SRN", "SRO", "SRP", "SRQ", "SRS", "SVE",
+    "SVF", "SWK", "SYR", "TAI", "TAJ", "TAM", "TEL", "THA", "TIE", "TIR", "TRK", "TSB", "TSN", "TSO", "TTT",
+    "TUK", "TZA", "UIG", "UKR", "URD", "URI", "UZB", "UZC", "VAL", "VIT", "WOL", "XHO", "YOR", "ZHH", "ZHI",
+    "ZHM", "ZUL"};
+
+bool IsWindowsLanguageCode(const std::string& code) {
+  return std::binary_search(std::begin(kWindowsLanguageCodes), std::end(kWindowsLanguageCodes), code,
+                            [](const std::string& a, const std::string& b) { return a < b; });
+}
 
 struct KeyRule {
   const char* section;
@@ -524,8 +553,13 @@ class Checker {
         if (code.size() != 3 || !std::all_of(code.begin(), code.end(), [](char c) { return isalpha(c); })) {
           WarnAt(*config_, "Config", key, "bad-value",
                  "\"" + item + "\" is not a three-letter language code such as Enu or Rus");
-        } else if (std::find(languages_.begin(), languages_.end(), code) == languages_.end()) {
-          languages_.push_back(code);
+        } else {
+          if (!IsWindowsLanguageCode(code))
+            WarnAt(*config_, "Config", key, "bad-value",
+                   code + " is no language code of Windows (such as DEU for German, PLK for Polish): " +
+                       "no system has it, so the setup leaves it out of the language list");
+          if (std::find(languages_.begin(), languages_.end(), code) == languages_.end())
+            languages_.push_back(code);
         }
         continue;
       }
@@ -831,7 +865,8 @@ class Checker {
       }
       if (!any)
         WarnAt(*config_, "Config", "InsFiles", "missing-file",
-               "no script " + base + ".ins (nor " + base + ".nt, .9x and the like) is in Presetup");
+               "no script \"" + base + ".ins\" (nor \"" + base + ".nt\", .9x and the like) is in Presetup" +
+                   (Trim(base) != base ? " (the setup keeps the blanks around an item: remove them)" : ""));
     }
     std::vector<std::string> keys;
     for (const CopyKey& copy : used) keys.push_back(copy.key);
@@ -942,6 +977,7 @@ class Checker {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
             if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
           }
         }
@@ -961,6 +997,25 @@ class Checker {
       if (root == word) return;
     WarnAt(script, section, line.first, "bad-value",
            "the key " + line.second + " does not start with HKCR, HKCU, HKLM or HKU (in capitals)");
+  }
+
+  // A deletion that names no value of that name takes the whole key with
+  // every key and value below it: a root, a key right below one or a key of
+  // the system would cost the machine far more than the program's own.
+  void CheckRegistryDeletion(const IniFile& script, const std::string& list, const std::string& base,
+                             const std::string& name, const std::vector<std::string>& codes) {
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    String key = ExpandString(Ansi(base), variables).Text;
+    String value = ExpandString(Ansi(name), variables).Text;
+    if (value != "\\") {
+      if (key.IsEmpty() || key.Last() != '\\') key = key + "\\";
+      key = key + value;
+    }
+    if (!IsProtectedKey(key) || IsClassKey(key)) return;
+    WarnAt(script, list, name, "bad-value",
+           "deletes " + Str(key) + " with every key and value below it, unless it names a value: " +
+               "name the program's own key or value");
   }
 
   // "||" is a line break, and the INI file written or the install log line
