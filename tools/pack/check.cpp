@@ -149,33 +149,36 @@ class RawIni {
       }
     }
     take();
+    // Every finding asks for its line: looked up, not searched, so that a
+    // script of many thousand lines with as many findings checks at once.
+    for (const Line& h : headers_) firstHeader_.emplace(Lower(h.section), h.number);
+    for (const Line& l : lines_) firstKey_.emplace(Lower(l.section) + '\n' + Lower(l.key), l.number);
   }
   // The headers of sections whose name stood before, with that first line.
   std::vector<std::pair<Line, int>> Repeated() const {
     std::vector<std::pair<Line, int>> out;
-    for (size_t i = 0; i < headers_.size(); ++i)
-      for (size_t j = 0; j < i; ++j)
-        if (Same(headers_[j].section, headers_[i].section)) {
-          out.push_back({headers_[i], headers_[j].number});
-          break;
-        }
+    for (const Line& h : headers_) {
+      int first = SectionLine(h.section);
+      if (first != h.number) out.push_back({h, first});
+    }
     return out;
   }
   int SectionLine(const std::string& section) const {
-    for (const Line& h : headers_)
-      if (Same(h.section, section)) return h.number;
-    return 0;
+    auto it = firstHeader_.find(Lower(section));
+    return it == firstHeader_.end() ? 0 : it->second;
   }
   int KeyLine(const std::string& section, const std::string& key) const {
-    for (const Line& l : lines_)
-      if (Same(l.section, section) && Same(l.key, key)) return l.number;
-    return SectionLine(section);
+    auto it = firstKey_.find(Lower(section) + '\n' + Lower(key));
+    return it == firstKey_.end() ? SectionLine(section) : it->second;
   }
   const std::vector<Line>& Headers() const { return headers_; }
   const std::vector<Line>& Lines() const { return lines_; }
 
  private:
   std::vector<Line> headers_, lines_;
+  // The first line of each section and of each key, by their lower-case
+  // names (a key's: section, line feed, key).
+  std::unordered_map<std::string, int> firstHeader_, firstKey_;
 };
 
 // One INI file of the project, read by the setup's own store.
