@@ -21,6 +21,7 @@
 #include "pack/packer.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
+#include "platform/text.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
 
@@ -878,25 +879,32 @@ class Checker {
   // The setup takes the first copy line that matches a file: a line whose
   // every file an earlier wildcard line takes installs nothing.
   void CheckShadowedCopies(const std::vector<CopyKey>& used, const std::string& code) {
-    TPendingList list;
+    // The setup's pending list of copies: one per name (without regard to
+    // case) where it first stood, under the name's last spelling. Names are
+    // looked up by their upper case: the list's own search would take a
+    // script of many thousand copy lines minutes.
+    std::unordered_map<std::string, size_t> at;
+    std::vector<std::string> keys;
     std::vector<const CopyKey*> origin;
     for (const CopyKey& copy : used) {
       if (!copy.code.empty() && copy.code != code) continue;
-      int count = list.Count();
-      list.Set(Ansi(copy.key), Array<String>());
-      if (list.Count() > count) origin.push_back(&copy);
+      auto [it, fresh] = at.emplace(Str(UpperCase(Ansi(copy.key))), keys.size());
+      if (fresh) {
+        keys.push_back(copy.key);
+        origin.push_back(&copy);
+      } else {
+        keys[it->second] = copy.key;
+      }
     }
-    std::vector<std::string> keys;
-    for (int i = 0; i < list.Count(); ++i) keys.push_back(Str(list[i].Name));
     CopyLookup lookup(keys);
     std::vector<bool> taking(keys.size());
     for (const std::string& name : data_) {
       int taker = lookup.Find(name);
       if (taker >= 0) taking[taker] = true;
     }
-    for (int i = 0; i < list.Count(); ++i) {
+    for (size_t i = 0; i < keys.size(); ++i) {
       if (taking[i]) continue;
-      const std::string* file = FirstFileOf(lookup, i, keys[i]);
+      const std::string* file = FirstFileOf(lookup, int(i), keys[i]);
       if (!file) continue;
       int taker = lookup.Find(*file);
       const CopyKey& line = *origin[i];
