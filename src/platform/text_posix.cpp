@@ -44,6 +44,8 @@ const unsigned char kOem437ToAnsi[] = {
 };
 static_assert(sizeof kOem437ToAnsi == 128, "one entry per upper-half byte");
 
+const unsigned char* oemTable = kOem437ToAnsi;
+
 }  // namespace
 
 int CompareText(const String& a, const String& b) {
@@ -74,9 +76,13 @@ String OemToAnsiStr(const String& s) {
   String r(s);
   for (int i = 0; i < r.Length(); ++i) {
     unsigned char c = static_cast<unsigned char>(r[i]);
-    if (c >= 0x80) r[i] = static_cast<char>(kOem437ToAnsi[c - 0x80]);
+    if (c >= 0x80) r[i] = static_cast<char>(oemTable[c - 0x80]);
   }
   return r;
+}
+
+void SetOemTable(const unsigned char* upperHalf) {
+  oemTable = upperHalf ? upperHalf : kOem437ToAnsi;
 }
 
 }  // namespace osin

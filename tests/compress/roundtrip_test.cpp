@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,12 +15,14 @@
 #include "archive/unpack.h"
 #include "entry_packer.h"
 #include "inputs.h"
+#include "pack/packer.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
 namespace osin {
 namespace {
 
+namespace fs = std::filesystem;
 using namespace testinput;
 
 struct Input {
@@ -178,6 +181,67 @@ TEST(CompressRoundTrip, ManyGeneratedInputs) {
     RoundTrip(inputs, level, Multimedia::kAuto, true);
     RoundTrip(inputs, level, Multimedia::kForce, false);
   }
+}
+
+// Files are read and packed piece by piece, never whole: the archive must
+// be the one packed from the files held in memory. A text spans two of the
+// compressor's 4 MB pieces, a sound keeps its format after a chunk that
+// reaches into the second piece, and the noise that ends the archive is
+// stored once its packed form proves longer (nothing of it may stay behind
+// the archive's end).
+TEST(Compress, FilesStreamedGiveTheArchivePackedInMemory) {
+  std::string wave = Wave(2, 16, 60000, 31);
+  std::string pad = Repetitive(4300000);
+  auto le32 = [](size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  std::string late = wave.substr(0, 36) + "LIST" + le32(pad.size()) + pad + wave.substr(36);
+  late.replace(4, 4, le32(late.size() - 8));
+  std::vector<Input> inputs = {{"empty.bin", ""},
+                               {"late.wav", late},
+                               {"text.txt", Text(4300000, 32)},
+                               {"zz-noise.bin", Random(70000, 33)}};
+  char folder[] = "/tmp/osin-stream-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::string dir = folder;
+  for (const Input& in : inputs) std::ofstream(dir + "/" + in.name, std::ios::binary) << in.data;
+  struct Run {
+    int level;
+    bool solid;
+    std::string password;
+  };
+  for (const Run& run : {Run{3, false, "pass word"}, Run{1, true, ""}}) {
+    SCOPED_TRACE("level " + std::to_string(run.level) + (run.solid ? " solid" : ""));
+    std::vector<SourceFile> files = GatherFiles(dir, "", 437);
+    for (SourceFile& f : files) f.encrypt = true;
+    ArchiveOptions options;
+    options.solid = run.solid;
+    options.password = run.password;
+    CompressedPacking packing(run.level, Multimedia::kAuto, run.solid);
+    std::string path = dir + ".rar";
+    WriteAtomically(path, [&](std::ostream& out) { WriteArchive(files, options, packing, out); });
+    // The same entries packed from memory, with the times and attributes
+    // the files gave.
+    RarReader reader;
+    ASSERT_TRUE(reader.OpenArchiveFile(path.c_str(), kOpenList));
+    EntryPacker packer(run.level, Multimedia::kAuto, run.solid);
+    std::vector<RarEntry> entries;
+    TRARHeader h;
+    for (const Input& in : inputs) {
+      ASSERT_EQ(reader.ReadNextFileHeader(h), 0);
+      entries.push_back(packer.Pack(in.name, in.data, h.ModTime, h.Attributes));
+      entries.back().encrypt = !run.password.empty();
+      reader.ProcessEntry(aoSkip, nullptr, nullptr, nullptr, nullptr);
+    }
+    reader.CloseArchiveFile();
+    std::string streamed = ReadFile(path);
+    EXPECT_TRUE(streamed == WriteRarArchive(entries.data(), entries.size(), run.solid, run.password))
+        << "the streamed archive differs (" << streamed.size() << " bytes)";
+    if (!run.solid) {
+      EXPECT_EQ(entries.back().method, kMethodStored);
+    }
+    ExpectExtracts(streamed, inputs, run.password);
+    fs::remove(path);
+  }
+  fs::remove_all(dir);
 }
 
 TEST(Compress, SameInputSameBytes) {

@@ -126,8 +126,20 @@ TEST_F(OsinPack, NamesAreWrittenInTheChosenOemCodePage) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("cannot be written in OEM code page 437"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(dir_ / "ru.rar"));
+  WriteBytes(dir_ / "ru" / "\xd0\xb4\xd0\xb0" / "\xd1\x8f.txt", "ya");  // Cyrillic da/ya
   ASSERT_EQ(Pack("archive ru -o ru.rar --codepage 866").status, 0);
   EXPECT_NE(ReadBytes(dir_ / "ru.rar").find("\xa0.txt"), std::string::npos);  // 866: a is 0xA0
+  // Read back in the same code page, the names are the files' own.
+  r = Pack("list ru.rar --codepage 866");
+  EXPECT_NE(r.out.find("  \xd0\xb0.txt\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  \xd0\xb4\xd0\xb0\\\xd1\x8f.txt\n"), std::string::npos) << r.out;
+  EXPECT_EQ(Pack("test ru.rar --codepage 866").status, 0);
+  r = Pack("extract ru.rar -o out --codepage 866");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "\xd0\xb0.txt"), "x");
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "\xd0\xb4\xd0\xb0" / "\xd1\x8f.txt"), "ya");
+  // Without it they read as code page 437 (0xA0 is a-acute there).
+  EXPECT_NE(Pack("list ru.rar").out.find("  \xc3\xa1.txt\n"), std::string::npos);
 }
 
 TEST_F(OsinPack, PasswordEnciphersWithTheRar20Cipher) {

@@ -75,6 +75,13 @@ TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
   EXPECT_EQ(s.str(), "before");
   EXPECT_FALSE(fs::exists(dir_ / "t.rar.osin-tmp"));
   EXPECT_THROW(GatherFiles(dir_ / "missing", "", 437), PackError);
+  // The output ends where the writing ended: bytes left behind by an entry
+  // stored after a longer packed attempt belong to no entry.
+  WriteAtomically(target, [](std::ostream& out) {
+    out << "0123456789";
+    out.seekp(4);
+  });
+  EXPECT_EQ(ReadBytes(target), "0123");
 }
 
 // A folder that cannot be opened ends the walk like its end; the files

@@ -21,6 +21,7 @@
 #include "pack/packer.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
+#include "platform/text.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
 #include "uninstall/guard.h"
@@ -150,33 +151,36 @@ class RawIni {
       }
     }
     take();
+    // Every finding asks for its line: looked up, not searched, so that a
+    // script of many thousand lines with as many findings checks at once.
+    for (const Line& h : headers_) firstHeader_.emplace(Lower(h.section), h.number);
+    for (const Line& l : lines_) firstKey_.emplace(Lower(l.section) + '\n' + Lower(l.key), l.number);
   }
   // The headers of sections whose name stood before, with that first line.
   std::vector<std::pair<Line, int>> Repeated() const {
     std::vector<std::pair<Line, int>> out;
-    for (size_t i = 0; i < headers_.size(); ++i)
-      for (size_t j = 0; j < i; ++j)
-        if (Same(headers_[j].section, headers_[i].section)) {
-          out.push_back({headers_[i], headers_[j].number});
-          break;
-        }
+    for (const Line& h : headers_) {
+      int first = SectionLine(h.section);
+      if (first != h.number) out.push_back({h, first});
+    }
     return out;
   }
   int SectionLine(const std::string& section) const {
-    for (const Line& h : headers_)
-      if (Same(h.section, section)) return h.number;
-    return 0;
+    auto it = firstHeader_.find(Lower(section));
+    return it == firstHeader_.end() ? 0 : it->second;
   }
   int KeyLine(const std::string& section, const std::string& key) const {
-    for (const Line& l : lines_)
-      if (Same(l.section, section) && Same(l.key, key)) return l.number;
-    return SectionLine(section);
+    auto it = firstKey_.find(Lower(section) + '\n' + Lower(key));
+    return it == firstKey_.end() ? SectionLine(section) : it->second;
   }
   const std::vector<Line>& Headers() const { return headers_; }
   const std::vector<Line>& Lines() const { return lines_; }
 
  private:
   std::vector<Line> headers_, lines_;
+  // The first line of each section and of each key, by their lower-case
+  // names (a key's: section, line feed, key).
+  std::unordered_map<std::string, int> firstHeader_, firstKey_;
 };
 
 // One INI file of the project, read by the setup's own store.
@@ -910,25 +914,32 @@ class Checker {
   // The setup takes the first copy line that matches a file: a line whose
   // every file an earlier wildcard line takes installs nothing.
   void CheckShadowedCopies(const std::vector<CopyKey>& used, const std::string& code) {
-    TPendingList list;
+    // The setup's pending list of copies: one per name (without regard to
+    // case) where it first stood, under the name's last spelling. Names are
+    // looked up by their upper case: the list's own search would take a
+    // script of many thousand copy lines minutes.
+    std::unordered_map<std::string, size_t> at;
+    std::vector<std::string> keys;
     std::vector<const CopyKey*> origin;
     for (const CopyKey& copy : used) {
       if (!copy.code.empty() && copy.code != code) continue;
-      int count = list.Count();
-      list.Set(Ansi(copy.key), Array<String>());
-      if (list.Count() > count) origin.push_back(&copy);
+      auto [it, fresh] = at.emplace(Str(UpperCase(Ansi(copy.key))), keys.size());
+      if (fresh) {
+        keys.push_back(copy.key);
+        origin.push_back(&copy);
+      } else {
+        keys[it->second] = copy.key;
+      }
     }
-    std::vector<std::string> keys;
-    for (int i = 0; i < list.Count(); ++i) keys.push_back(Str(list[i].Name));
     CopyLookup lookup(keys);
     std::vector<bool> taking(keys.size());
     for (const std::string& name : data_) {
       int taker = lookup.Find(name);
       if (taker >= 0) taking[taker] = true;
     }
-    for (int i = 0; i < list.Count(); ++i) {
+    for (size_t i = 0; i < keys.size(); ++i) {
       if (taking[i]) continue;
-      const std::string* file = FirstFileOf(lookup, i, keys[i]);
+      const std::string* file = FirstFileOf(lookup, int(i), keys[i]);
       if (!file) continue;
       int taker = lookup.Find(*file);
       const CopyKey& line = *origin[i];

@@ -66,10 +66,16 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 // with OemCodePage; false when a character has no exact equivalent there.
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted);
 
-// An entry name as the archive reader gives it (in the ANSI code page; the
-// POSIX build reads OEM names as code page 437 and gives Windows-1252) in
-// the encoding of this system's file names and terminals: UTF-8 on POSIX
-// systems, unchanged on Windows.
-std::string ToLocalName(const std::string& readerName);
+// Makes the archive reader read entry names in OEM code page CodePage and
+// give them in its ANSI pair, as the setup does on a system of that code
+// page. On POSIX systems (where the reader otherwise takes code page 437);
+// Windows reads them through the system's own OEM table.
+void ReadNamesIn(int codePage);
+
+// An entry name as the archive reader gives it (in the ANSI code page
+// paired with the OEM code page of ReadNamesIn) in the encoding of this
+// system's file names and terminals: UTF-8 on POSIX systems, unchanged on
+// Windows.
+std::string ToLocalName(const std::string& readerName, int codePage);
 
 }  // namespace osin

@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include "pack/oem.h"
+#include "platform/text.h"
 
 namespace osin {
 
@@ -47,9 +48,27 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(text, AnsiCodePageOf(oemCodePage), converted);
 }
 
-std::string ToLocalName(const std::string& readerName) {
+void ReadNamesIn(int codePage) {
+  static unsigned char table[128];
+  int ansi = AnsiCodePageOf(codePage);
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    // A double-byte page is its own pair: its bytes pass as they are.
+    std::string utf8, converted;
+    if (ansi == codePage) {
+      table[b - 0x80] = static_cast<unsigned char>(b);
+    } else if (Convert(std::string(1, char(b)), codePage, utf8, true) && Convert(utf8, ansi, converted) &&
+               converted.size() == 1) {
+      table[b - 0x80] = static_cast<unsigned char>(converted[0]);
+    } else {
+      table[b - 0x80] = '?';
+    }
+  }
+  SetOemTable(table);
+}
+
+std::string ToLocalName(const std::string& readerName, int codePage) {
   std::string utf8;
-  return Convert(readerName, 1252, utf8, true) ? utf8 : readerName;
+  return Convert(readerName, AnsiCodePageOf(codePage), utf8, true) ? utf8 : readerName;
 }
 
 }  // namespace osin

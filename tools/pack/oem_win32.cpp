@@ -48,7 +48,9 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(wide, AnsiCodePageOf(oemCodePage), converted);
 }
 
-std::string ToLocalName(const std::string& readerName) {
+void ReadNamesIn(int) {}
+
+std::string ToLocalName(const std::string& readerName, int) {
   return readerName;
 }
 

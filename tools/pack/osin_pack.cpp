@@ -1,9 +1,9 @@
 // osin-pack: builds setup programs and lists, tests and extracts RAR
 // archives with the same reader the setup program uses.
 //
-//   osin-pack list FILE
-//   osin-pack test FILE [-p PASSWORD]
-//   osin-pack extract FILE -o DIR [-p PASSWORD]
+//   osin-pack list FILE [--codepage N]
+//   osin-pack test FILE [-p PASSWORD] [--codepage N]
+//   osin-pack extract FILE -o DIR [-p PASSWORD] [--codepage N]
 //   osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]
 //   osin-pack build PROJECT -o SETUP.exe [--stub osin.exe] [--uninstaller UnOsin.exe] [PACKING]
 //                   [--password PW] [--codepage N] [--strict] [--sign CERT --key KEY | --sign PFX]
@@ -12,6 +12,8 @@
 //
 // PACKING: -0 (store) .. -5 (best), default -3; --solid; --multimedia
 // auto|off|force (audio mode for sampled sound, chosen by trial in auto).
+// --codepage names the OEM code page of the entry names (437 unless given):
+// archive and build write them in it, list, test and extract read them so.
 // build with a password also writes the enciphered entry test.psw right
 // after the Presetup entries, which the setup program's password page
 // extracts to check the password. Without --stub, build uses the osin.exe
@@ -164,7 +166,7 @@ const char kPasswordTestName[] = "test.psw";
 const char kPasswordTestContent[] = "Osin setup password check\r\n";
 
 const char kUsage[] =
-    "usage: osin-pack list FILE\n"
+    "usage: osin-pack list FILE [--codepage N]\n"
     "       osin-pack test FILE [-p PASSWORD] [--codepage N]\n"
     "       osin-pack extract FILE -o DIR [-p PASSWORD] [--codepage N]\n"
     "       osin-pack archive DIR -o OUT.rar [PACKING] [--password PW] [--codepage N]\n"
@@ -193,7 +195,7 @@ Args Parse(int argc, char** argv) {
   const std::string all =
       " -o -p --password --stub --uninstaller --strict --sign --key --sign-password --timestamp --solid -N "
       "--multimedia --codepage ";
-  const std::string taken = a.verb == "list"      ? " "
+  const std::string taken = a.verb == "list"      ? " --codepage "
                             : a.verb == "test"    ? " -p --codepage "
                             : a.verb == "extract" ? " -o -p --codepage "
                             : a.verb == "archive" ? " -o -p --password --codepage --solid -N --multimedia "
@@ -366,7 +368,8 @@ int List(const Args& a) {
     std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
     printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
            (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
-           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, ToLocalName(h.EntryName.c_str()).c_str());
+           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC,
+           ToLocalName(h.EntryName.c_str(), a.codePage).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
@@ -382,8 +385,8 @@ int Test(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str()).c_str(), arc.LastResult(),
-           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
+    printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str(), a.codePage).c_str(),
+           arc.LastResult(), FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
@@ -406,7 +409,7 @@ int Extract(const Args& a) {
     // The reader would name the file in the Windows code page; here it gets
     // the name this system shows (a name that would leave the folder is
     // left to the reader to refuse).
-    std::string local = ToLocalName(h.EntryName.c_str());
+    std::string local = ToLocalName(h.EntryName.c_str(), a.codePage);
     std::string target;
     if (local != h.EntryName.c_str() && StaysInside(h.EntryName)) target = a.output + "\\" + local;
     int result = r.ProcessEntry(aoExtract, a.output.c_str(), target.c_str(), a.password.c_str(), nullptr);
@@ -626,6 +629,7 @@ int Build(const Args& a) {
 
 int Run(int argc, char** argv) {
   Args a = Parse(argc, argv);
+  ReadNamesIn(a.codePage);
   if (a.verb == "help") {
     printf("%s\n", kUsage);
     return kExitOk;

@@ -18,23 +18,93 @@ namespace osin {
 
 namespace {
 
-std::string ReadWhole(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) throw PackError(p.string() + ": cannot open the file for reading (" + strerror(errno) + ")");
-  // Read straight into the result: a file of some GB is held once, not
-  // twice. A file that grows meanwhile is read to its new end.
-  std::string data;
-  std::error_code ec;
-  uint64_t size = fs::file_size(p, ec);
-  if (!ec && size <= kMaxEntrySize) data.reserve(size);
-  std::vector<char> buffer(1 << 20);
-  while (in.read(buffer.data(), std::streamsize(buffer.size())) || in.gcount() > 0) {
-    data.append(buffer.data(), size_t(in.gcount()));
-    if (data.size() > kMaxEntrySize) break;  // refused by the caller
+// A file read piece by piece through one stream; looks further on seek
+// there and back.
+class FileSource : public ByteSource {
+ public:
+  explicit FileSource(const fs::path& path) : path_(path), in_(path, std::ios::binary) {
+    if (!in_) throw PackError(path.string() + ": cannot open the file for reading (" + strerror(errno) + ")");
+    in_.seekg(0, std::ios::end);
+    std::streamoff end = in_.tellg();
+    size_ = end > 0 ? uint64_t(end) : 0;
+    Seek(0);
   }
-  if (in.bad()) throw PackError(p.string() + ": cannot read the file (" + strerror(errno) + ")");
-  return data;
-}
+  uint64_t Size() const override { return size_; }
+  size_t Peek(uint64_t offset, uint8_t* out, size_t count) override {
+    Seek(offset);
+    size_t n = Get(out, count);
+    Seek(at_);
+    return n;
+  }
+  size_t Read(uint8_t* out, size_t count) override {
+    size_t n = Get(out, count);
+    at_ += n;
+    return n;
+  }
+  void Rewind() override {
+    at_ = 0;
+    Seek(0);
+  }
+
+ private:
+  void Seek(uint64_t offset) {
+    in_.clear();
+    in_.seekg(std::streamoff(offset));
+  }
+  size_t Get(uint8_t* out, size_t count) {
+    in_.read(reinterpret_cast<char*>(out), std::streamsize(count));
+    if (in_.bad()) throw PackError(path_.string() + ": cannot read the file (" + strerror(errno) + ")");
+    return size_t(in_.gcount());
+  }
+
+  fs::path path_;
+  std::ifstream in_;
+  uint64_t size_ = 0, at_ = 0;
+};
+
+// What a source gives, counted and checksummed on the way; a file that
+// grows to 4 GB while it is read is refused there.
+class TallySource : public ByteSource {
+ public:
+  TallySource(ByteSource& inner, const fs::path& path) : inner_(inner), path_(path) {}
+  uint64_t Size() const override { return inner_.Size(); }
+  size_t Peek(uint64_t offset, uint8_t* out, size_t count) override {
+    return inner_.Peek(offset, out, count);
+  }
+  size_t Read(uint8_t* out, size_t count) override {
+    size_t n = inner_.Read(out, count);
+    crc_ = UpdateCrc32(crc_, out, n);
+    count_ += n;
+    if (count_ > kMaxEntrySize)
+      throw PackError(path_.string() + ": files of 4 GB or more cannot be archived");
+    return n;
+  }
+  void Rewind() override {
+    inner_.Rewind();
+    crc_ = 0xFFFFFFFFu;
+    count_ = 0;
+  }
+  uint64_t Count() const { return count_; }
+  uint32_t Crc() const { return ~crc_; }
+
+ private:
+  ByteSource& inner_;
+  fs::path path_;
+  uint32_t crc_ = 0xFFFFFFFFu;
+  uint64_t count_ = 0;
+};
+
+// The packed bytes of the entry the writer has open.
+class WriterSink : public PackedSink {
+ public:
+  explicit WriterSink(RarWriter& writer) : writer_(writer) {}
+  void Write(const uint8_t* bytes, size_t count) override { writer_.Write(bytes, count); }
+  void Restart() override { writer_.Restart(); }
+  uint64_t Written() const override { return writer_.Written(); }
+
+ private:
+  RarWriter& writer_;
+};
 
 int64_t UnixTime(fs::file_time_type t) {
   // file_time_type's clock has no portable epoch in C++17; measure against
@@ -102,8 +172,13 @@ std::vector<SourceFile> GatherFiles(const fs::path& folder, const std::string& p
   return files;
 }
 
-void StoredPacking::Pack(const std::string& data, RarEntry& entry) {
-  entry.packed = data;
+void CopySource(ByteSource& source, PackedSink& sink) {
+  std::vector<uint8_t> buffer(1 << 20);
+  while (size_t n = source.Read(buffer.data(), buffer.size())) sink.Write(buffer.data(), n);
+}
+
+void StoredPacking::Pack(ByteSource& source, RarEntry& entry, PackedSink& sink) {
+  CopySource(source, sink);
   entry.method = kMethodStored;
   entry.unpackVersion = 20;
 }
@@ -131,14 +206,17 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
   size_t index = 0;
   for (const SourceFile& f : files) {
     if (options.progress) options.progress(++index, files.size(), bytesBefore, totalBytes, f.name);
-    std::string data = f.generated ? f.content : ReadWhole(f.path);
-    bytesBefore += data.size();
-    if (data.size() > kMaxEntrySize)
+    std::unique_ptr<ByteSource> file;
+    if (f.generated) {
+      file.reset(new MemorySource(f.content));
+    } else {
+      file.reset(new FileSource(f.path));
+    }
+    if (file->Size() > kMaxEntrySize)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
+    TallySource source(*file, f.path);
     RarEntry e;
     e.name = f.name;
-    e.unpackedSize = uint32_t(data.size());
-    e.crc = Crc32(data.data(), data.size());
     if (f.generated) {
       e.dosTime = DosTimeFromUnix(0);
       e.attributes = 0x20;
@@ -151,12 +229,17 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
     }
     e.solid = options.solid && !first;
     e.encrypt = f.encrypt && !options.password.empty();
-    packer.Pack(data, e);
     try {
-      writer.Add(e);
+      writer.Open(e);
+      WriterSink sink(writer);
+      packer.Pack(source, e, sink);
+      e.unpackedSize = uint32_t(source.Count());
+      e.crc = source.Crc();
+      writer.Close(e);
     } catch (const RarWriteError& err) {
       throw PackError(f.path.string() + ": " + err.what());
     }
+    bytesBefore += source.Count();
     first = false;
   }
   writer.Finish();
@@ -167,11 +250,13 @@ void WriteAtomically(const fs::path& target, const std::function<void(std::ostre
   temp += ".osin-tmp";
   RemoveOnSignal(temp.string().c_str());
   try {
+    std::streamoff end = -1;
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
       if (!out) throw PackError(temp.string() + ": cannot create the file (" + strerror(errno) + ")");
       try {
         produce(out);
+        end = out.tellp();
         out.flush();
       } catch (const PackError&) {
         if (out) throw;  // a fault of what is packed
@@ -181,6 +266,8 @@ void WriteAtomically(const fs::path& target, const std::function<void(std::ostre
       if (!out) throw PackError(target.string() + ": cannot write the file (" + strerror(errno) + ")");
     }
     std::error_code ec;
+    if (end >= 0 && fs::file_size(temp, ec) > uint64_t(end) && !ec) fs::resize_file(temp, uint64_t(end), ec);
+    if (ec) throw PackError(temp.string() + ": cannot cut the file to its end (" + ec.message() + ")");
     fs::rename(temp, target, ec);
     RemoveOnSignal(nullptr);
     if (ec) throw PackError(target.string() + ": cannot replace the file (" + ec.message() + ")");

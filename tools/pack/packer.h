@@ -3,7 +3,8 @@
 //
 // The packed data of each entry come from a PackingMethod. StoredPacking
 // keeps the bytes as they are (method 0x30); a compressing method takes its
-// place without touching the rest.
+// place without touching the rest. Files are read and their packed data
+// written piece by piece: no file is ever held whole in memory.
 #pragma once
 
 #include <stdint.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "pack/rar_writer.h"
+#include "pack/source.h"
 
 namespace osin {
 
@@ -54,21 +56,36 @@ constexpr uint64_t kMaxEntrySize = 0xFFFFFFFFu;
 // file"...); empty for a regular file or a folder.
 std::string NotPackable(const std::filesystem::directory_entry& entry);
 
+// Where a packing method puts an entry's packed bytes.
+class PackedSink {
+ public:
+  virtual ~PackedSink() = default;
+  virtual void Write(const uint8_t* bytes, size_t count) = 0;
+  // Drops what was written for the entry: its data start again.
+  virtual void Restart() = 0;
+  // Bytes written for the entry since it began or restarted.
+  virtual uint64_t Written() const = 0;
+};
+
 class PackingMethod {
  public:
   virtual ~PackingMethod() = default;
-  // Fills Entry's packed data, method and unpack version from Data (the
-  // file's bytes), entries in archive order. Entry's name, sizes, CRC, time
-  // and attributes are set already; Entry.solid says whether the archive
-  // wants it to continue the previous entry, and the method may clear it
-  // (or set extraFlags) as its stream requires.
-  virtual void Pack(const std::string& data, RarEntry& entry) = 0;
+  // Packs Source (read once from its start to its end, or again after a
+  // Rewind) into Sink and sets Entry's method and unpack version, entries
+  // in archive order. Entry's name, time and attributes are set already;
+  // Entry.solid says whether the archive wants it to continue the previous
+  // entry, and the method may clear it (or set extraFlags) as its stream
+  // requires.
+  virtual void Pack(ByteSource& source, RarEntry& entry, PackedSink& sink) = 0;
 };
 
 class StoredPacking : public PackingMethod {
  public:
-  void Pack(const std::string& data, RarEntry& entry) override;
+  void Pack(ByteSource& source, RarEntry& entry, PackedSink& sink) override;
 };
+
+// Copies Source from where it stands to its end into Sink.
+void CopySource(ByteSource& source, PackedSink& sink);
 
 struct ArchiveOptions {
   bool solid = false;
@@ -81,14 +98,19 @@ struct ArchiveOptions {
 };
 
 // Writes Files in the given order as a RAR archive to Out, each packed by
-// Packer. Throws PackError (file cannot be read, entry refused) naming the
-// file.
+// Packer. Out must be seekable: each entry's header is written once its data
+// are, in the room left before them. The archive ends at Out's final put
+// position; bytes past it (an entry stored after its packed form came out
+// longer, when the file shrank between the two readings) belong to no
+// entry and WriteAtomically cuts them. Throws PackError (file cannot be
+// read, entry refused) naming the file.
 void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& options, PackingMethod& packer,
                   std::ostream& out);
 
 // Writes Target through a temporary file beside it that is renamed into
-// place once Produce has written everything; on any failure the temporary
-// file is removed and Target is left as it was.
+// place once Produce has written everything, ending at the stream's final
+// put position; on any failure the temporary file is removed and Target is
+// left as it was.
 void WriteAtomically(const std::filesystem::path& target, const std::function<void(std::ostream&)>& produce);
 
 }  // namespace osin

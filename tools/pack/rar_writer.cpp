@@ -79,31 +79,30 @@ RarWriter::RarWriter(std::ostream& out, bool solidArchive) : out_(out) {
   Write(Sealed(body));
 }
 
-void RarWriter::Add(const RarEntry& entry) {
+void RarWriter::CheckAdd(const RarEntry& entry) const {
   if (finished_) throw RarWriteError("archive already finished, cannot add " + entry.name);
+  if (open_) throw RarWriteError("an entry is open, cannot add " + entry.name);
   if (entry.name.empty()) throw RarWriteError("an entry without a name");
   if (entry.name.size() > size_t(kMaxName))
     throw RarWriteError("entry name longer than 259 bytes: " + entry.name);
+}
+
+void RarWriter::StartCipher(const RarEntry& entry) {
+  if (password_.empty()) throw RarWriteError("no password set to encipher " + entry.name);
+  cipher_->Start(entry.unpackVersion, password_.data(), int(password_.size()));
+}
+
+std::string RarWriter::FileHeader(const RarEntry& entry, uint64_t packSize) const {
+  if (packSize > 0xFFFFFFFFu) throw RarWriteError("entry of 4 GB or more: " + entry.name);
   std::string name = entry.name;
   for (char& c : name)
     if (c == '/') c = '\\';
-
-  std::string data = entry.directory ? std::string() : entry.packed;
-  if (entry.encrypt && !entry.directory) {
-    if (password_.empty()) throw RarWriteError("no password set to encipher " + entry.name);
-    cipher_->Start(entry.unpackVersion, password_.data(), int(password_.size()));
-    size_t block = size_t(cipher_->BlockSize());
-    data.resize((data.size() + block - 1) / block * block, '\0');
-    cipher_->Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
-  }
-  if (data.size() > 0xFFFFFFFFu) throw RarWriteError("entry of 4 GB or more: " + entry.name);
-
   uint32_t flags = 0x8000 | entry.extraFlags;
   if (entry.solid) flags |= 0x0010;
   if (entry.encrypt) flags |= 0x0004;
   if (entry.directory) flags |= 0x00E0;
   std::string body = BlockStart(kFileHeader, flags, 32 + name.size());
-  Put32(body, uint32_t(data.size()));
+  Put32(body, uint32_t(packSize));
   Put32(body, entry.directory ? 0 : entry.unpackedSize);
   body += char(entry.hostOs);
   Put32(body, entry.directory ? 0 : entry.crc);
@@ -113,12 +112,81 @@ void RarWriter::Add(const RarEntry& entry) {
   Put16(body, uint32_t(name.size()));
   Put32(body, entry.attributes);
   body += name;
-  Write(Sealed(body));
+  return Sealed(body);
+}
+
+void RarWriter::Add(const RarEntry& entry) {
+  CheckAdd(entry);
+  std::string data = entry.directory ? std::string() : entry.packed;
+  if (entry.encrypt && !entry.directory) {
+    StartCipher(entry);
+    size_t block = size_t(cipher_->BlockSize());
+    data.resize((data.size() + block - 1) / block * block, '\0');
+    cipher_->Encipher(reinterpret_cast<uint8_t*>(&data[0]), data.size());
+  }
+  Write(FileHeader(entry, data.size()));
   Write(data);
+}
+
+void RarWriter::Open(const RarEntry& entry) {
+  CheckAdd(entry);
+  encipher_ = entry.encrypt && !entry.directory;
+  version_ = entry.unpackVersion;
+  if (encipher_) StartCipher(entry);
+  headerAt_ = out_.tellp();
+  Write(std::string(32 + entry.name.size(), '\0'));
+  dataAt_ = out_.tellp();
+  if (headerAt_ < 0 || dataAt_ < 0) throw RarWriteError("cannot write the archive");
+  sizeAtData_ = size_;
+  written_ = 0;
+  pending_.clear();
+  open_ = true;
+}
+
+void RarWriter::Write(const uint8_t* bytes, size_t count) {
+  written_ += count;
+  if (written_ > 0xFFFFFFFFu) throw RarWriteError("entry of 4 GB or more");
+  if (!encipher_) {
+    Emit(reinterpret_cast<const char*>(bytes), count);
+    return;
+  }
+  // Whole blocks go out enciphered; the rest waits for the next bytes.
+  pending_.append(reinterpret_cast<const char*>(bytes), count);
+  size_t block = size_t(cipher_->BlockSize()), whole = pending_.size() / block * block;
+  cipher_->Encipher(reinterpret_cast<uint8_t*>(&pending_[0]), whole);
+  Emit(pending_.data(), whole);
+  pending_.erase(0, whole);
+}
+
+void RarWriter::Restart() {
+  out_.seekp(dataAt_);
+  if (!out_) throw RarWriteError("cannot write the archive");
+  size_ = sizeAtData_;
+  written_ = 0;
+  pending_.clear();
+  if (encipher_) cipher_->Start(version_, password_.data(), int(password_.size()));
+}
+
+void RarWriter::Close(const RarEntry& entry) {
+  if (!open_ || entry.unpackVersion != version_ || (entry.encrypt && !entry.directory) != encipher_)
+    throw RarWriteError("not the entry open: " + entry.name);
+  if (encipher_ && !pending_.empty()) {
+    pending_.resize(size_t(cipher_->BlockSize()), '\0');
+    cipher_->Encipher(reinterpret_cast<uint8_t*>(&pending_[0]), pending_.size());
+    Write(pending_);
+  }
+  std::string header = FileHeader(entry, size_ - sizeAtData_);
+  std::streampos end = out_.tellp();
+  out_.seekp(headerAt_);
+  out_.write(header.data(), std::streamsize(header.size()));
+  out_.seekp(end);
+  if (!out_) throw RarWriteError("cannot write the archive");
+  open_ = false;
 }
 
 void RarWriter::Finish() {
   if (finished_) return;
+  if (open_) throw RarWriteError("an entry is still open");
   Write(Sealed(BlockStart(kEndBlock, 0x4000, 7)));
   out_.flush();
   if (!out_) throw RarWriteError("cannot write the archive");
@@ -126,9 +194,13 @@ void RarWriter::Finish() {
 }
 
 void RarWriter::Write(const std::string& bytes) {
-  out_.write(bytes.data(), std::streamsize(bytes.size()));
+  Emit(bytes.data(), bytes.size());
+}
+
+void RarWriter::Emit(const char* bytes, size_t count) {
+  out_.write(bytes, std::streamsize(count));
   if (!out_) throw RarWriteError("cannot write the archive");
-  size_ += bytes.size();
+  size_ += count;
 }
 
 std::string WriteRarArchive(const RarEntry* entries, size_t count, bool solidArchive,

@@ -89,6 +89,19 @@ class RarWriter {
 
   void Add(const RarEntry& entry);
 
+  // An entry whose packed data come in pieces, for data too large to hold:
+  // Open leaves room for the header, Write appends packed bytes (enciphered
+  // on the way when Entry.encrypt), Restart drops those written since Open,
+  // Close writes the header into its room from Entry, PACK_SIZE from what
+  // was written. Entry.packed is not used; Open and Close must agree on the
+  // name, encrypt and unpackVersion. Out must be seekable.
+  void Open(const RarEntry& entry);
+  void Write(const uint8_t* bytes, size_t count);
+  void Restart();
+  // Packed bytes written since Open or Restart (before cipher padding).
+  uint64_t Written() const { return written_; }
+  void Close(const RarEntry& entry);
+
   // Writes the end-of-archive block and flushes. Add must not follow.
   void Finish();
 
@@ -97,12 +110,23 @@ class RarWriter {
 
  private:
   void Write(const std::string& bytes);
+  void Emit(const char* bytes, size_t count);
+  void CheckAdd(const RarEntry& entry) const;
+  void StartCipher(const RarEntry& entry);
+  std::string FileHeader(const RarEntry& entry, uint64_t packSize) const;
 
   std::ostream& out_;
   std::string password_;
   std::unique_ptr<EntryCipher> cipher_{new EntryCipher};  // one set-up per password
   uint64_t size_ = 0;
   bool finished_ = false;
+  // The open entry: where its header and its data start, and the packed
+  // bytes not yet enciphered (less than a block).
+  bool open_ = false, encipher_ = false;
+  uint8_t version_ = 0;
+  std::streampos headerAt_, dataAt_;
+  uint64_t sizeAtData_ = 0, written_ = 0;
+  std::string pending_;
 };
 
 // A whole archive in memory, for tests and small tools.

@@ -42,12 +42,23 @@ class BitWriter {
     tally_[kind_] = mine;
     for (int k = 0; k < kBitKinds; ++k) tally_[k] += other.tally_[k];
   }
-  uint64_t BitCount() const { return out_.size() * 8ull + pending_; }
+  uint64_t BitCount() const { return (taken_ + out_.size()) * 8ull + pending_; }
   std::vector<uint8_t>& Bytes() { return out_; }
+  // Hands the whole bytes written so far to Sink (a bool(const uint8_t*,
+  // size_t)) and forgets them; what Sink returns.
+  template <class Sink>
+  bool Drain(const Sink& sink) {
+    if (out_.empty()) return true;
+    taken_ += out_.size();
+    bool more = sink(out_.data(), out_.size());
+    out_.clear();
+    return more;
+  }
   const uint64_t* Tally() const { return tally_; }
 
  private:
   std::vector<uint8_t> out_;
+  uint64_t taken_ = 0;  // bytes drained
   uint64_t acc_ = 0;
   int pending_ = 0;
   BitKind kind_ = kBitsTables;

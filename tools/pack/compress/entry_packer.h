@@ -7,7 +7,9 @@
 //   - An empty file is stored and never solid, and the entry after it starts
 //     a new solid run: unar loses a solid run that passes through an empty
 //     entry, while the runtime's reader is indifferent to where runs start.
-//   - Outside solid mode an entry that does not shrink is stored.
+//   - Outside solid mode an entry that does not shrink is stored: the file
+//     is read a second time, and the packing stops as soon as its output
+//     reaches the file's size.
 //   - Compressed entries use method 0x30 + level, unpack version 20 and the
 //     dictionary bits of a 1 MB window (0x0080), which other readers size
 //     their window from.
@@ -34,10 +36,15 @@ class EntryPacker {
   // the order they are packed.
   RarEntry Pack(const std::string& name, const std::string& data, uint32_t dosTime,
                 uint32_t attributes = 0x20);
+  // The same for an entry read from Source into Sink: sets Entry's method,
+  // unpack version, solid flag and extra flags.
+  void Pack(ByteSource& source, RarEntry& entry, PackedSink& sink);
   // Bits of the compressed entries packed so far by BitKind (bit_writer.h).
   const uint64_t* BitTally() const { return tally_; }
 
  private:
+  void Store(ByteSource& source, RarEntry& entry, PackedSink& sink);
+
   int level_;
   bool solid_;
   bool inRun_ = false;  // the previous entry was compressed: a solid entry may follow
@@ -50,7 +57,7 @@ class EntryPacker {
 class CompressedPacking : public PackingMethod {
  public:
   CompressedPacking(int level, Multimedia multimedia, bool solid) : packer_(level, multimedia, solid) {}
-  void Pack(const std::string& data, RarEntry& entry) override;
+  void Pack(ByteSource& source, RarEntry& entry, PackedSink& sink) override;
 
  private:
   EntryPacker packer_;

@@ -320,18 +320,24 @@ uint32_t Le16(const uint8_t* p) {
 }
 
 // PCM WAV (8/16-bit samples, 1..4 byte channels in all) or uncompressed
-// 24/32-bit BMP pixels; Channels 0 when the header is neither.
-AudioSpan DetectLayout(const uint8_t* d, size_t size) {
+// 24/32-bit BMP pixels in Size bytes of Source; Channels 0 when the header
+// is neither. Only the headers are read.
+AudioSpan DetectLayout(ByteSource& source, uint64_t size) {
   AudioSpan s;
-  if (size >= 44 && !memcmp(d, "RIFF", 4) && !memcmp(d + 8, "WAVE", 4)) {
+  uint8_t d[54];
+  size_t have = source.Peek(0, d, std::min<uint64_t>(size, sizeof(d)));
+  if (have >= 44 && !memcmp(d, "RIFF", 4) && !memcmp(d + 8, "WAVE", 4)) {
     int channels = 0;
-    for (size_t at = 12; at + 8 <= size;) {
-      uint32_t len = Le32(d + at + 4);
-      if (!memcmp(d + at, "fmt ", 4) && len >= 16 && at + 24 <= size) {
-        uint32_t tag = Le16(d + at + 8), nch = Le16(d + at + 10), bits = Le16(d + at + 22);
+    uint8_t c[24];  // a chunk's header, and the format's fields
+    for (uint64_t at = 12; at + 8 <= size;) {
+      size_t n = source.Peek(at, c, std::min<uint64_t>(sizeof(c), size - at));
+      if (n < 8) break;
+      uint32_t len = Le32(c + 4);
+      if (!memcmp(c, "fmt ", 4) && len >= 16 && n == sizeof(c)) {
+        uint32_t tag = Le16(c + 8), nch = Le16(c + 10), bits = Le16(c + 22);
         if ((tag == 1 || tag == 0xFFFE) && (bits == 8 || bits == 16))
           channels = static_cast<int>(nch * bits / 8);
-      } else if (!memcmp(d + at, "data", 4)) {
+      } else if (!memcmp(c, "data", 4)) {
         if (channels >= 1 && channels <= kMaxChannels) {
           s.begin = static_cast<uint32_t>(at + 8);
           s.end = static_cast<uint32_t>(std::min<uint64_t>(size, uint64_t(s.begin) + len));
@@ -339,9 +345,9 @@ AudioSpan DetectLayout(const uint8_t* d, size_t size) {
         }
         break;
       }
-      at += 8 + static_cast<size_t>(len) + (len & 1);
+      at += 8 + static_cast<uint64_t>(len) + (len & 1);
     }
-  } else if (size >= 54 && d[0] == 'B' && d[1] == 'M') {
+  } else if (have >= 54 && d[0] == 'B' && d[1] == 'M') {
     uint32_t offset = Le32(d + 10), header = Le32(d + 14), bpp = Le16(d + 28), compression = Le32(d + 30);
     if (header >= 40 && compression == 0 && (bpp == 24 || bpp == 32) && offset < size) {
       s.begin = offset;
@@ -390,6 +396,7 @@ struct Rar20Encoder::Impl {
   std::vector<uint32_t> matchStart;
   std::vector<Match> matches;
   std::vector<uint8_t> committed;
+  std::vector<uint8_t> input;      // the piece being read
   uint64_t tally[kBitKinds] = {};  // of the entry packed last
 
   Impl(int level, Multimedia mm)
@@ -741,28 +748,31 @@ struct Rar20Encoder::Impl {
     }
   }
 
+  // A span of the entry and its mode; the last one reaches past any size,
+  // so bytes a growing file adds after its size was taken are packed too.
   struct Region {
-    uint32_t begin, end;
+    uint64_t begin, end;
     int channels;
   };
 
-  std::vector<Region> Plan(const uint8_t* data, uint32_t size) {
+  std::vector<Region> Plan(ByteSource& source, uint64_t size) {
     AudioSpan span;
-    if (multimedia != Multimedia::kOff) span = DetectLayout(data, size);
+    if (multimedia != Multimedia::kOff) span = DetectLayout(source, size);
     if (multimedia == Multimedia::kForce && span.channels == 0 && size >= kAudioMinimum) {
       uint64_t best = 0;
-      uint32_t sample = std::min<uint32_t>(size, 65536);
+      std::vector<uint8_t> sample(std::min<uint64_t>(size, 65536));
+      sample.resize(source.Peek(0, sample.data(), sample.size()));
       for (int c = 1; c <= kMaxChannels; ++c) {
-        uint64_t bits = AudioEstimate(mirror.model, data, sample, c);
+        uint64_t bits = AudioEstimate(mirror.model, sample.data(), static_cast<uint32_t>(sample.size()), c);
         if (c == 1 || bits < best) {
           best = bits;
           span.channels = c;
         }
       }
       span.begin = 0;
-      span.end = size;
+      span.end = static_cast<uint32_t>(size);
     }
-    if (span.channels == 0) return {Region{0, size, 0}};
+    if (span.channels == 0) return {Region{0, UINT64_MAX, 0}};
     // Start the audio run early enough that the first sample byte lands on
     // channel 0, when the header leaves room for it.
     int current = mirror.current >= span.channels ? 0 : mirror.current;
@@ -771,18 +781,39 @@ struct Rar20Encoder::Impl {
     std::vector<Region> regions;
     if (span.begin > 0) regions.push_back(Region{0, span.begin, 0});
     regions.push_back(Region{span.begin, span.end, span.channels});
-    if (span.end < size) regions.push_back(Region{span.end, size, 0});
+    regions.push_back(Region{span.end, UINT64_MAX, 0});
     return regions;
   }
 
-  std::vector<uint8_t> Pack(const uint8_t* data, size_t size, bool solid) {
+  bool Pack(ByteSource& source, bool solid, const Output& output) {
     if (!solid || !started) {
       mirror = Mirror();
       finder.Reset();
     }
     started = true;
     BitWriter out;
-    if (size == 0 && mirror.bare) {
+    std::vector<Region> regions = Plan(source, source.Size());
+    // The input goes through in the finder's pieces, each read whole: the
+    // segments, blocks and trials then fall where they would on the entry
+    // held in memory.
+    uint32_t piece = MatchFinder::MaxAppend();
+    input.resize(piece);
+    uint64_t at = 0;
+    for (;;) {
+      uint32_t n = static_cast<uint32_t>(source.Read(input.data(), input.size()));
+      if (n == 0) break;
+      finder.Append(input.data(), n);
+      uint32_t base = finder.Size() - n;  // buffer position of the entry's byte At
+      for (const Region& r : regions) {
+        uint64_t lo = std::max(r.begin, at), hi = std::min(r.end, at + n);
+        if (lo >= hi) continue;
+        uint32_t a = base + static_cast<uint32_t>(lo - at), b = base + static_cast<uint32_t>(hi - at);
+        EncodeSpan(out, a, b, r.channels, multimedia == Multimedia::kAuto);
+      }
+      at += n;
+      if (!out.Drain(output)) return false;
+    }
+    if (at == 0 && mirror.bare) {
       // A non-solid entry always starts with tables, even an empty one.
       uint32_t none[kLzLengths] = {};
       uint8_t lengths[kLzLengths];
@@ -790,24 +821,10 @@ struct Rar20Encoder::Impl {
       memset(lengths + kMainSymbols, 0, kLzLengths - kMainSymbols);
       mirror.SetLz(out, lengths);
     }
-    std::vector<Region> regions = Plan(data, static_cast<uint32_t>(size));
-    uint32_t piece = MatchFinder::MaxAppend();
-    for (size_t at = 0; at < size; at += piece) {
-      uint32_t n = static_cast<uint32_t>(std::min<size_t>(piece, size - at));
-      finder.Append(data + at, n);
-      uint32_t base = finder.Size() - n;  // buffer position of data[at]
-      for (const Region& r : regions) {
-        uint64_t lo = std::max<uint64_t>(r.begin, at), hi = std::min<uint64_t>(r.end, at + n);
-        if (lo >= hi) continue;
-        uint32_t a = base + static_cast<uint32_t>(lo - at), b = base + static_cast<uint32_t>(hi - at);
-        EncodeSpan(out, a, b, r.channels, multimedia == Multimedia::kAuto);
-      }
-    }
     out.Flush();
     memcpy(tally, out.Tally(), sizeof(tally));
-    std::vector<uint8_t> bytes = std::move(out.Bytes());
-    bytes.insert(bytes.end(), kTrailingZeros, 0);
-    return bytes;
+    for (size_t k = 0; k < kTrailingZeros; ++k) out.Bytes().push_back(0);
+    return out.Drain(output);
   }
 };
 
@@ -816,7 +833,17 @@ Rar20Encoder::Rar20Encoder(int level, Multimedia multimedia) : impl_(new Impl(le
 Rar20Encoder::~Rar20Encoder() = default;
 
 std::vector<uint8_t> Rar20Encoder::Pack(const uint8_t* data, size_t size, bool solid) {
-  return impl_->Pack(data, size, solid);
+  MemorySource source(data, size);
+  std::vector<uint8_t> packed;
+  impl_->Pack(source, solid, [&](const uint8_t* bytes, size_t count) {
+    packed.insert(packed.end(), bytes, bytes + count);
+    return true;
+  });
+  return packed;
+}
+
+bool Rar20Encoder::Pack(ByteSource& source, bool solid, const Output& output) {
+  return impl_->Pack(source, solid, output);
 }
 
 const uint64_t* Rar20Encoder::BitTally() const {

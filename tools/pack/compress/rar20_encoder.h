@@ -28,14 +28,21 @@
 // always), and the rest ignore them.
 //
 // Output is a function of the input bytes, the level, the multimedia mode
-// and the sequence of Pack calls: the same on every machine.
+// and the sequence of Pack calls: the same on every machine, and the same
+// whether an entry comes from memory or from a source read piece by piece.
+//
+// Memory: the window, the match finder's tables and a few megabytes of
+// input and output in flight, whatever the entry's size.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include "pack/source.h"
 
 namespace osin {
 
@@ -53,6 +60,12 @@ class Rar20Encoder {
   // of the previous call); the first call of an encoder, and every call with
   // Solid false, starts afresh.
   std::vector<uint8_t> Pack(const uint8_t* data, size_t size, bool solid);
+  // The same from Source, read from where it stands to its end, the layout
+  // of sampled sound planned from its Size(). The packed bytes go to Output
+  // as they are made; when Output returns false the packing stops there
+  // and Pack returns false (the next entry must then start afresh).
+  using Output = std::function<bool(const uint8_t* bytes, size_t count)>;
+  bool Pack(ByteSource& source, bool solid, const Output& output);
   // The bits of the entry packed last by BitKind (bit_writer.h).
   const uint64_t* BitTally() const;
 
