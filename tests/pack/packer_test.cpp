@@ -69,10 +69,7 @@ TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
   fs::path target = dir_ / "t.rar";
   WriteBytes(target, "before");
   EXPECT_THROW(WriteAtomically(target, [](std::ostream&) { throw PackError("stop"); }), PackError);
-  std::ifstream in(target, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  EXPECT_EQ(s.str(), "before");
+  EXPECT_EQ(ReadBytes(target), "before");
   EXPECT_FALSE(fs::exists(dir_ / "t.rar.osin-tmp"));
   EXPECT_THROW(GatherFiles(dir_ / "missing", "", 437), PackError);
   // The output ends where the writing ended: bytes left behind by an entry
