@@ -156,10 +156,22 @@ bool HoldsText(const String& path) {
 }
 
 // Installed files keep the times they were packed or copied with, and the
-// log is written last: a file written more than this after the log (in
-// 100 ns units; coarse file times allowed for) was changed since, by its
-// user or a program.
-const uint64_t kChangedAfter = 30000000;
+// log is written last: a file written after the log was changed since, by
+// its user or a program. On the log's own volume the times compare as they
+// stand: another setup run right after the installation writes within a
+// second of it. Between volumes, one may keep coarse times (FAT's two
+// seconds) and the other not, so a later write must be this much later
+// (in 100 ns units).
+const uint64_t kChangedAcrossVolumes = 30000000;
+
+// The drive ("C:") or network share ("\\server\share") of a full path.
+String VolumeOf(const String& path) {
+  int separators = path.StartsWith("\\\\") ? 4 : 1;
+  for (int i = 0; i < path.Length(); ++i) {
+    if (path[i] == '\\' && --separators == 0) return path.Copy(1, i);
+  }
+  return path;
+}
 
 // The file's last write time in 100 ns units; 0 when it cannot be found.
 uint64_t LastWrite(const String& path) {
@@ -192,7 +204,8 @@ class TUninstallRun {
 
   bool InCopyFiles(const String& path) const;
   bool ChangedSinceLog(const String& path) const {
-    return logWritten_ && LastWrite(path) > logWritten_ + kChangedAfter;
+    uint64_t slack = SameText(VolumeOf(path), VolumeOf(options_.LogFile)) ? 0 : kChangedAcrossVolumes;
+    return logWritten_ && LastWrite(path) > logWritten_ + slack;
   }
   bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
   bool AskRemoveShared(const String& path);
@@ -631,16 +644,24 @@ void TUninstallRun::RemoveKeys() {
 
 // The folders below one of the installation's own that its files needed and
 // nobody logged (an INI file's folders are made when the file is written)
-// go when the files that went leave them empty.
+// go when the files that went leave them empty. So does the folder of a
+// shared file that went as no program counts it any more: the program
+// that made it, installed first, has gone before.
 void TUninstallRun::RemoveEmptiedFolders() {
   const Array<TRecord>& folders = Records(kLogCreateDirs);
   for (const TRecord& file : Records(kLogCopyFiles)) {
     String folder = StripBackslash(PathFolder(file.Key));
+    int index;
+    bool lastShared =
+        shared_.Find(file.Key, index) && keptShared_.IndexOf(file.Key) < 0 && !FileExists(file.Key);
     for (;;) {
       bool below = false;
       for (const TRecord& own : folders) below = below || IsBelow(folder, own.Key);
-      if (!below || IsProtectedFolder(folder, systemFolders_) || !RemoveDirectoryA(folder.c_str())) break;
+      if (!(below || lastShared) || IsProtectedFolder(folder, systemFolders_) ||
+          !RemoveDirectoryA(folder.c_str()))
+        break;
       folder = StripBackslash(PathFolder(folder));
+      lastShared = false;
     }
   }
 }
@@ -711,7 +732,19 @@ int TUninstallRun::Report() {
   return code;
 }
 
+// A current folder is held open: one inside the installation (the user's
+// command prompt, a shortcut's working folder) would stay behind, empty.
+void LeaveCurrentFolder(String& logFile) {
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetFullPathNameA(logFile.c_str(), MAX_PATH, buffer, nullptr);
+  if (n == 0 || n >= MAX_PATH) return;
+  logFile = String(buffer, static_cast<int>(n));
+  n = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) SetCurrentDirectoryA(buffer);
+}
+
 int TUninstallRun::Run() {
+  LeaveCurrentFolder(options_.LogFile);
   if (!Load()) return forgotten_ ? kUninstallDone : kUninstallNoLog;
   SetMessageCaption(Text(kTextCaption));
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) return kUninstallCancelled;

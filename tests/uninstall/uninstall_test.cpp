@@ -272,6 +272,50 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   DeleteRegValue(SharedDllsValuePath(font));
 }
 
+TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersNorLeaveEmptyFolders) {
+  // This program made an INI file for its key and its folder, and counted
+  // a shared file last in a folder that another program, gone before, made.
+  String app = Path("App"), ini = Path("App\\settings.ini"), vendor = Path("Common\\Vendor");
+  String dll = Join(vendor, "vendor.dll");
+  ASSERT_TRUE(ForceFolderLogged(log_, app));
+  ASSERT_TRUE(ForceFolders(vendor) && WriteBytes(dll, "MZ"));
+  WriteLogEntry(log_, kLogCopyFiles, dll, String());
+  WriteLogEntry(log_, kLogSharedFiles, dll, String());
+  WriteRegInteger(SharedDllsValuePath(dll), 1);
+  TPendingList changes;
+  TPendingEntry entry;
+  entry.NameParts = Fields({ini.c_str(), "First", "Path"});
+  entry.Name = ini + ",First,Path";
+  entry.Fields = Fields({"C:\\First"});
+  changes.Set(entry);
+  ASSERT_TRUE(ApplyIniChanges(changes, log_));
+  Register();
+  DropAllStores();
+  // A second setup, run by a deployment script at once, adds its own key.
+  ASSERT_TRUE(WriteBytes(ini, ReadBytes(ini) + "[Second]\r\nPath=C:\\Second\r\n"));
+  // Started from a command prompt in the program's folder.
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryA(app.c_str()));
+
+  EXPECT_EQ(Run(true), kUninstallDone);
+  SetCurrentDirectoryA(before);
+  EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "the second setup's key stays";
+  EXPECT_FALSE(FileExists(dll));
+  EXPECT_FALSE(FolderExists(vendor)) << "emptied with the last shared file";
+  EXPECT_TRUE(FolderExists(Path("Common"))) << "only the shared file's own folder";
+  // With the INI file gone too, nothing holds the folder open any more.
+  ASSERT_TRUE(DeleteFileA(ini.c_str()));
+  log_.FileName = Path("Again.log");
+  WriteLogEntry(log_, kLogCreateDirs, app, String());
+  ASSERT_TRUE(WriteBytes(Join(app, "a.txt"), "a"));
+  WriteLogEntry(log_, kLogCopyFiles, Join(app, "a.txt"), String());
+  ASSERT_TRUE(SetCurrentDirectoryA(app.c_str()));
+  EXPECT_EQ(Run(true), kUninstallDone);
+  SetCurrentDirectoryA(before);
+  EXPECT_FALSE(FolderExists(app)) << "the current folder was inside it";
+}
+
 TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) {
   String app = Path("App"), busy = Path("App\\busy.dll"), ini = Path("App\\locked.ini");
   ASSERT_TRUE(ForceFolderLogged(log_, app));
