@@ -10,6 +10,8 @@
 //      all; without questions: it goes), any other stays; one that another
 //      program installed and this one passed over is asked about too, and
 //      goes with its OLE registration and font (without questions it stays);
+//      each lowered count is noted in the log at once, so a run ended
+//      halfway and started anew lowers none twice;
 //   2. OLE servers unregistered (DllUnregisterServer; a registration still
 //      queued under RunOnce is dropped) and fonts taken out of the system's
 //      table, both only for files this run removes;

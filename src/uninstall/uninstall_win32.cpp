@@ -173,6 +173,19 @@ String VolumeOf(const String& path) {
   return path;
 }
 
+// The log section of the shared counts a run lowered (LowerSharedCounts).
+const char kLoweredSection[] = "SharedCountsLowered";
+
+// Sets the file's last write time, in 100 ns units.
+void SetLastWrite(const String& path, uint64_t time) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILETIME written{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+}
+
 // The file's last write time in 100 ns units; 0 when it cannot be found.
 uint64_t LastWrite(const String& path) {
   WIN32_FIND_DATAA data;
@@ -209,6 +222,7 @@ class TUninstallRun {
   }
   bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
   bool AskRemoveShared(const String& path);
+  void NoteLowered(const String& path, bool last);
   void LowerSharedCounts();
   void UnregisterServers();
   void RemoveFonts();
@@ -238,6 +252,8 @@ class TUninstallRun {
   StringList copied_;        // CopyFiles keys, sorted for lookups
   StringList shared_;        // SharedFiles keys, sorted
   StringList keptShared_;    // shared files that stay
+  StringList lowered_;       // shared files whose counts an earlier run lowered:
+                             // path=1 when that was the last count, else 0
   StringList adopted_;       // shared files of others that go with this program
   StringList notRemoved_;    // what the final list names
   StringList leftFolders_;   // folders that still hold files of others
@@ -294,6 +310,14 @@ bool TUninstallRun::Load() {
         damaged_.Add(lines[i]);
       }
     }
+  }
+  int lowered = sections.IndexOf(kLoweredSection);
+  const StringList* notes = lowered >= 0 ? sections.SectionAt(lowered) : nullptr;
+  for (int i = 0; notes && i < notes->Count(); ++i) {
+    const String& line = (*notes)[i];
+    int equals = line.LastPos('=');
+    if (equals > 1)
+      lowered_.Add(line.Copy(1, equals - 1) + "=" + line.Copy(equals + 1, line.Length()).Trim());
   }
   int s = sections.IndexOf("Strings");
   if (s >= 0) strings_.Assign(*sections.SectionAt(s));
@@ -398,23 +422,43 @@ bool TUninstallRun::AskRemoveShared(const String& path) {
   return answer == IDC_SHARED_REMOVE;
 }
 
+// A run that ends halfway (killed, the power gone) must not lower a count
+// again when the user starts it anew: each lowered count is noted in the
+// log at once, with whether no program counts the file any more. The log
+// keeps its time, by which later changes to the files are told.
+void TUninstallRun::NoteLowered(const String& path, bool last) {
+  TztIniFile* store = OpenLogVerbatim(options_.LogFile, false);
+  store->WriteString(kLoweredSection, path, last ? "1" : "0");
+  DropStore(options_.LogFile);
+  SetLastWrite(options_.LogFile, logWritten_);
+}
+
 void TUninstallRun::LowerSharedCounts() {
   Array<TRecord>& shared = Records(kLogSharedFiles);
   for (int i = shared.Count() - 1; i >= 0; --i, Step()) {
     const String& path = shared[i].Key;
     String value = SharedDllsValuePath(path);
-    // Without a count nobody can tell who else uses the file: it stays.
-    if (!RegValueExists(value)) {
+    String noted = lowered_.Value(path);
+    bool last = noted == "1";
+    if (noted.IsEmpty()) {
+      // Without a count nobody can tell who else uses the file: it stays.
+      if (!RegValueExists(value)) {
+        keptShared_.Add(path);
+        continue;
+      }
+      int count = ReadRegInteger(value, 0) - 1;
+      last = count <= 0;
+      if (last) {
+        DeleteRegValue(value);
+      } else {
+        WriteRegInteger(value, count);
+      }
+      NoteLowered(path, last);
+    }
+    if (!last) {
       keptShared_.Add(path);
       continue;
     }
-    int count = ReadRegInteger(value, 0) - 1;
-    if (count > 0) {
-      WriteRegInteger(value, count);
-      keptShared_.Add(path);
-      continue;
-    }
-    DeleteRegValue(value);
     if (InCopyFiles(path)) {
       if (!AskRemoveShared(path)) keptShared_.Add(path);
     } else if (!options_.Silent && FileExists(path) && AskRemoveShared(path)) {

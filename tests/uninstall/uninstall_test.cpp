@@ -316,6 +316,45 @@ TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersN
   EXPECT_FALSE(FolderExists(app)) << "the current folder was inside it";
 }
 
+TEST_F(Uninstall, ARunEndedHalfwayAndStartedAnewLowersNoCountTwice) {
+  // A shared file a second program still counts, and one only this program
+  // counts (the later one in the log: its count is lowered first).
+  String kept = Path("Common\\kept.dll"), last = Path("Common\\last.dll");
+  ASSERT_TRUE(ForceFolders(Path("Common")) && WriteBytes(kept, "MZ") && WriteBytes(last, "MZ"));
+  for (const String& file : {last, kept}) {
+    WriteLogEntry(log_, kLogCopyFiles, file, String());
+    WriteLogEntry(log_, kLogSharedFiles, file, String());
+  }
+  WriteRegInteger(SharedDllsValuePath(kept), 2);
+  WriteRegInteger(SharedDllsValuePath(last), 1);
+  Register();
+  DropAllStores();
+  // The run is ended while it asks about the file no program counts any
+  // more: a new run meets the log as it stands then.
+  struct Halfway {
+    String log;
+    std::string text;
+  } halfway{log_.FileName, std::string()};
+  SetBoxHook(
+      [](void* context, const String&, const String& text, uint32_t) {
+        auto* h = static_cast<Halfway*>(context);
+        if (!text.Pos("shared file")) return int(kBoxResultYes);
+        h->text = ReadBytes(h->log);
+        return int(kBoxResultNo);
+      },
+      &halfway);
+  EXPECT_EQ(Run(false), kUninstallDone);
+  ASSERT_FALSE(halfway.text.empty()) << "asked about " << ToStd(last);
+  ASSERT_TRUE(WriteBytes(log_.FileName, halfway.text));
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(kept), 0), 1);
+
+  EXPECT_EQ(Run(true), kUninstallDone);
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(kept), 0), 1) << "the second program's count is left alone";
+  EXPECT_TRUE(FileExists(kept));
+  EXPECT_FALSE(FileExists(last)) << "without questions, its own file that nobody counts goes";
+  DeleteRegValue(SharedDllsValuePath(kept));
+}
+
 TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) {
   String app = Path("App"), busy = Path("App\\busy.dll"), ini = Path("App\\locked.ini");
   ASSERT_TRUE(ForceFolderLogged(log_, app));
