@@ -5,6 +5,7 @@
 
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/text.h"
 #include "ui/msgbox.h"
 #include "uninstall/uninstall.h"
@@ -43,16 +44,25 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR wholeLine, int) {
   InitCommonControls();
   osin::SetExtraBoxFlags(osin::kBoxSetForeground);
   osin::TUninstallOptions options;
-  if (!osin::ParseUninstallCommandLine(commandLine, options)) {
-    // /S alone still asks nothing.
-    if (!osin::SameText(commandLine.Trim(), "/S"))
-      osin::ErrorBox("Usage: UnOsin.exe [/S] \"install log\"\r\n\r\nNothing was removed.");
-    return osin::kUninstallNoLog;
+  bool understood = osin::ParseUninstallCommandLine(commandLine, options);
+  // A log that cannot be written must not stop the uninstallation the
+  // administrator asked for; the exit code still tells the outcome.
+  if (!options.RunLog.IsEmpty()) osin::OpenRunLog(options.RunLog);
+  osin::RunLog("Command line: ", commandLine.Trim());
+  int code = osin::kUninstallNoLog;
+  if (!understood) {
+    const char* usage = "Usage: UnOsin.exe [/S] [/LOG=file] \"install log\"";
+    osin::RunLog("Error: ", usage);
+    // A script's run, which named a quiet switch, must not hang on a box.
+    if (!options.Silent) osin::ErrorBox(osin::String(usage) + "\r\n\r\nNothing was removed.");
+  } else {
+    code = osin::RunUninstall(options);
+    if (code != osin::kUninstallNoLog && code != osin::kUninstallCancelled) {
+      osin::String self = osin::ProgramFile();
+      if (InWindowsFolder(self)) osin::RemoveOwnCopy(self);
+    }
   }
-  int code = osin::RunUninstall(options);
-  if (code != osin::kUninstallNoLog && code != osin::kUninstallCancelled) {
-    osin::String self = osin::ProgramFile();
-    if (InWindowsFolder(self)) osin::RemoveOwnCopy(self);
-  }
+  osin::RunLog("Exit code ", osin::IntToStr(code));
+  osin::CloseRunLog();
   return code;
 }

@@ -10,6 +10,7 @@
 #include "install/log.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/runlog.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -195,6 +196,32 @@ uint64_t LastWrite(const String& path) {
   return (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
+// Moves the running program's file to a unique name in the temporary
+// folder, deleted there at the next start. False when the system refuses
+// (another volume, the 95 line).
+bool MoveOwnCopyAway(const String& self) {
+  char folder[MAX_PATH + 1], moved[MAX_PATH];
+  DWORD n = GetTempPathA(MAX_PATH, folder);
+  if (n == 0 || n >= MAX_PATH || !GetTempFileNameA(folder, "UnO", 0, moved)) return false;
+  DeleteFileA(moved);
+  if (!MoveFileA(self.c_str(), moved)) return false;
+  DeleteAtReboot(moved);
+  return true;
+}
+
+// The program's key under the Uninstall key whose command names the log
+// File (in double quotes, as the setup writes it); empty when none does.
+String RegistrationNaming(const String& file) {
+  StringList names;
+  ReadRegSubkeys(kUninstallRoot, names);
+  String quoted = UpperCase("\"" + file + "\"");
+  for (int i = 0; i < names.Count(); ++i) {
+    String key = kUninstallRoot + names[i];
+    if (UpperCase(ReadRegString(key + "\\UninstallString", String())).Pos(quoted)) return key;
+  }
+  return String();
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -325,6 +352,7 @@ bool TUninstallRun::Load() {
   if (!readable || found == 0) {
     String why = readable ? "is not an install log" : "cannot be read";
     if (FaultPending()) TakeFault();
+    RunLog("Error: ", "The file " + file + " " + why + ".");
     if (!options_.Silent) ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
     return false;
   }
@@ -339,6 +367,9 @@ bool TUninstallRun::Load() {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
   }
+  // A log cut short may have lost the record of the registration, which
+  // would then stay in the list of programs, naming a log that is gone.
+  if (registration_.IsEmpty()) registration_ = RegistrationNaming(file);
   String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
@@ -351,16 +382,14 @@ bool TUninstallRun::Load() {
 void TUninstallRun::ForgetRegistration() {
   const String& file = options_.LogFile;
   String missing = "Cannot find the install log\r\n" + file + "\r\n\r\n";
-  StringList names;
-  ReadRegSubkeys(kUninstallRoot, names);
-  String quoted = UpperCase("\"" + file + "\"");
-  for (int i = 0; i < names.Count(); ++i) {
-    String key = kUninstallRoot + names[i];
-    if (!UpperCase(ReadRegString(key + "\\UninstallString", String())).Pos(quoted)) continue;
-    String name = ReadRegString(key + "\\DisplayName", names[i]);
+  RunLog("Error: Cannot find the install log ", file);
+  String key = RegistrationNaming(file);
+  if (!key.IsEmpty()) {
+    String name = ReadRegString(key + "\\DisplayName", PathFileName(key));
     if (QuestionBox(missing + "Nothing can be removed. Remove " + name +
                     " from the list of installed programs?") == kBoxResultYes &&
         DeleteRegKey(key)) {
+      RunLog("Taken off the list of installed programs: ", name);
       forgotten_ = true;
     }
     return;
@@ -510,8 +539,22 @@ void TUninstallRun::RemoveFiles(int kind) {
       Refused(path);
       continue;
     }
-    // The log goes last, and this program's own copy by RemoveOwnCopy.
-    if (SameText(path, options_.LogFile) || SameText(path, self)) continue;
+    // The log goes last.
+    if (SameText(path, options_.LogFile)) continue;
+    // A copy of this program among the installation's files, started from
+    // there, cannot delete itself; moved out, it frees its folder at once.
+    // (The one in the Windows folder, which other registrations may name,
+    // goes by RemoveOwnCopy.)
+    if (SameText(path, self)) {
+      if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path)) {
+        if (DeleteAtReboot(path)) {
+          atRestart_.Add(path);
+        } else {
+          Failed(record);
+        }
+      }
+      continue;
+    }
     if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
     // A file changed after the installation holds the work of its user or
     // of a program, which is not the installation's to take. An INI file
@@ -753,10 +796,20 @@ String ListText(const StringList& list) {
   return text;
 }
 
+void LogEach(const char* what, const StringList& list) {
+  for (int i = 0; i < list.Count(); ++i) RunLog(what, list[i]);
+}
+
 int TUninstallRun::Report() {
   int code = !notRemoved_.IsEmpty()  ? kUninstallIncomplete
              : !atRestart_.IsEmpty() ? kUninstallRestart
                                      : kUninstallDone;
+  LogEach("Left, changed after the installation: ", changed_);
+  LogEach("Left, not empty: ", leftFolders_);
+  LogEach("Left, holds entries of other programs: ", leftIni_);
+  LogEach("Not removed: ", notRemoved_);
+  LogEach("Removed at the next restart: ", atRestart_);
+  RunLog(code == kUninstallIncomplete ? "Not completely removed." : "Removed.", String());
   if (options_.Silent) return code;
   String caption = Text(kTextCaption);
   // Folders that hold the user's own files are no failure, but the user
@@ -791,7 +844,10 @@ int TUninstallRun::Run() {
   LeaveCurrentFolder(options_.LogFile);
   if (!Load()) return forgotten_ ? kUninstallDone : kUninstallNoLog;
   SetMessageCaption(Text(kTextCaption));
-  if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) return kUninstallCancelled;
+  if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
+    RunLog("Cancelled: nothing was removed.", String());
+    return kUninstallCancelled;
+  }
   GatherSystemFolders(systemFolders_);
   OpenProgress();
   LowerSharedCounts();

@@ -191,6 +191,15 @@ def uninstall_demo(run, pack_folder):
     def second_edit(project):
         ask_for_uninstaller(project, "Osin Second")
         add_shared_dll(project)
+        # A copy of the uninstaller among its files, which its user starts
+        # from there.
+        shutil.copy(os.path.join(os.path.dirname(harness.build.osin), "..", "uninstall", "UnOsin.exe"),
+                    os.path.join(project, "Data"))
+        path = os.path.join(project, "Presetup", "App.ins")
+        with open(path, encoding="cp1252") as f:
+            text = f.read()
+        with open(path, "w", encoding="cp1252", newline="\r\n") as f:
+            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=UnOsin.exe\n"))
 
     setup = pack_folder("uninstall_demo", install.demo_project("uninstall_demo", demo_edit))
     script = install.walk_to_install(setup, install.DEMO_FOLDER)
@@ -223,16 +232,26 @@ def uninstall_demo(run, pack_folder):
                                              "wait-window Error 60000", "press 1 Error", "wait-exit 60000"], 2)
     t.expect(any("Cannot find the install log" in b for b in t.message_boxes()), "boxes %r" % t.message_boxes())
 
-    # The second program silently, its readme held open by a running
-    # program: the demo keeps the shared DLL.
+    # The second program silently, by the copy of the uninstaller among its
+    # files, its readme held open by a running program: the demo keeps the
+    # shared DLL, the copy frees its folder for the restart. The run log
+    # says what waits.
     readme = SECOND_FOLDER + "\\readme.txt"
+    own = re.sub(r"(?i)^c:\\windows\\unosin\.exe", lambda m: '"%s\\UnOsin.exe"' % SECOND_FOLDER,
+                 uninstall_string("Osin Second"))
     t = run_uninstaller("uninstall_second_remove",
-                        ["lock " + readme, "start " + uninstall_string("Osin Second") + " /S",
-                         "wait-exit 120000", "unlock"], 3010)
+                        ["lock " + readme, "start " + own + " /S /LOG=C:\\unosin.txt", "wait-exit 120000", "unlock"],
+                        3010)
     t.expect(t.message_boxes() == [], "boxes %r in a silent run" % t.message_boxes())
+    with open(install.drive_c("unosin.txt"), encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    os.remove(install.drive_c("unosin.txt"))
+    t.expect("Removed at the next restart: " + readme in lines and lines[-2:] == ["Removed.", "Exit code 3010"],
+             "run log %r" % lines)
     t.expect(shared_count() == 1, "SharedDLLs count %r after the second program went" % shared_count())
     t.expect(os.path.exists(install.drive_c("Osin Test", "Shared", "OsinShared.dll")), "the demo lost its shared DLL")
     t.expect(os.path.exists(install.drive_c("Osin Second", "readme.txt")), "the file in use went at once")
+    t.expect(not os.path.exists(install.drive_c("Osin Second", "UnOsin.exe")), "the started copy stays in the folder")
     t.expect(not os.path.exists(install.drive_c("Osin Second", "Docs")), "the second program's Docs folder is left")
     t.expect(uninstall_string("Osin Second") is None, "the second program's registration is left")
     t.expect(os.path.exists(install.drive_c("windows", "UnOsin.exe")), "the demo lost its uninstaller")

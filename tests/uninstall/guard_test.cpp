@@ -109,3 +109,23 @@ TEST(Guard, TheCommandLineNamesTheLogAndMaySaySilent) {
        {"", "/S", "\"C:\\unclosed", "C:\\a.log C:\\b.log", "/X C:\\a.log", "C:\\Program Files\\x"})
     EXPECT_FALSE(ParseUninstallCommandLine(bad, o)) << bad;
 }
+
+TEST(Guard, TheSetupProgramsQuietSwitchesAndARunLogServeScripts) {
+  TUninstallOptions o;
+  // What a deployment tool passes to every setup and uninstaller.
+  ASSERT_TRUE(ParseUninstallCommandLine(
+      "\"C:\\My App\\Install.log\" /verysilent /SUPPRESSMSGBOXES /NORESTART /LOG=\"C:\\My Logs\\un.log\"",
+      o));
+  EXPECT_EQ(o.LogFile, "C:\\My App\\Install.log");
+  EXPECT_TRUE(o.Silent);
+  EXPECT_EQ(o.RunLog, "C:\\My Logs\\un.log");
+  ASSERT_TRUE(ParseUninstallCommandLine("\"/LOG=C:\\a b.txt\" /SILENT C:\\App\\Install.log", o));
+  EXPECT_EQ(o.RunLog, "C:\\a b.txt");
+  EXPECT_TRUE(o.Silent);
+  // A mistake in a script's line still asks nothing and still logs.
+  EXPECT_FALSE(ParseUninstallCommandLine("/VERYSILENT /LOG=C:\\un.log /DIR=C:\\x C:\\App\\Install.log", o));
+  EXPECT_TRUE(o.Silent);
+  EXPECT_EQ(o.RunLog, "C:\\un.log");
+  for (const char* bad : {"/LOG= C:\\a.log", "/SILENT=1 C:\\a.log", "/LOG=C:\\x.log"})
+    EXPECT_FALSE(ParseUninstallCommandLine(bad, o)) << bad;
+}

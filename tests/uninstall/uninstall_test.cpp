@@ -466,6 +466,15 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
       std::string::npos)
       << "the user's own files, told beside the failures: " << boxes_[1];
   EXPECT_FALSE(FileExists(log_.FileName)) << "nothing failed, so nothing stays for another run";
+
+  // A log cut short before the record of its registration: the
+  // registration goes with the log, not left naming a log that is gone.
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+  ASSERT_TRUE(WriteBytes(gone, "x"));
+  ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n" + ToStd(gone) + "=\r\n" + ToStd(Dir()) + "\\Cu"));
+  EXPECT_EQ(Run(true), kUninstallIncomplete);
+  EXPECT_FALSE(FileExists(gone));
+  EXPECT_FALSE(RegKeyExists(registration_));
 }
 
 }  // namespace
