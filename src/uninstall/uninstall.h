@@ -59,7 +59,8 @@ enum UninstallExit : int {
   kUninstallDone = 0,        // everything the log names is gone (or the log was
                              // missing and the user took the program off the list)
   kUninstallCancelled = 1,   // the user answered No: nothing changed
-  kUninstallNoLog = 2,       // bad command line, or no readable log: nothing changed
+  kUninstallNoLog = 2,       // bad command line, no readable log, or another run
+                             // on the same log: nothing changed
   kUninstallIncomplete = 3,  // some entries stayed (listed, kept in the log)
   kUninstallRestart = 3010,  // done, with files in use deleted at the next start
 };

@@ -840,8 +840,34 @@ void LeaveCurrentFolder(String& logFile) {
   if (n > 0 && n < MAX_PATH) SetCurrentDirectoryA(buffer);
 }
 
+// Two runs on one log (a double click in the list of programs) would lower
+// the shared counts twice: the later one stops before it changes anything.
+class TOneRunPerLog {
+ public:
+  explicit TOneRunPerLog(const String& log) {
+    String name = "OsinUninstall:" + ReplaceAll(UpperCase(log), "\\", "/");
+    mutex_ = CreateMutexA(nullptr, FALSE, name.c_str());
+    alone_ = mutex_ && GetLastError() != ERROR_ALREADY_EXISTS;
+  }
+  ~TOneRunPerLog() {
+    if (mutex_) CloseHandle(mutex_);
+  }
+  bool Alone() const { return alone_; }
+
+ private:
+  HANDLE mutex_;
+  bool alone_;
+};
+
 int TUninstallRun::Run() {
   LeaveCurrentFolder(options_.LogFile);
+  TOneRunPerLog guard(options_.LogFile);
+  if (!guard.Alone()) {
+    String busy = "The uninstaller is already working on\r\n" + options_.LogFile;
+    RunLog("Error: ", ReplaceAll(busy, "\r\n", " "));
+    if (!options_.Silent) ErrorBox(busy + "\r\n\r\nNothing was removed by this run.");
+    return kUninstallNoLog;
+  }
   if (!Load()) return forgotten_ ? kUninstallDone : kUninstallNoLog;
   SetMessageCaption(Text(kTextCaption));
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {

@@ -331,19 +331,27 @@ TEST_F(Uninstall, ARunEndedHalfwayAndStartedAnewLowersNoCountTwice) {
   DropAllStores();
   // The run is ended while it asks about the file no program counts any
   // more: a new run meets the log as it stands then.
+  // A second run started meanwhile (a double click) must not lower them
+  // again either.
   struct Halfway {
     String log;
     std::string text;
-  } halfway{log_.FileName, std::string()};
+    int second;
+  } halfway{log_.FileName, std::string(), -1};
   SetBoxHook(
       [](void* context, const String&, const String& text, uint32_t) {
         auto* h = static_cast<Halfway*>(context);
         if (!text.Pos("shared file")) return int(kBoxResultYes);
         h->text = ReadBytes(h->log);
+        TUninstallOptions again;
+        again.LogFile = h->log;
+        again.Silent = true;
+        h->second = RunUninstall(again);
         return int(kBoxResultNo);
       },
       &halfway);
   EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_EQ(halfway.second, kUninstallNoLog) << "a second run while the first asks";
   ASSERT_FALSE(halfway.text.empty()) << "asked about " << ToStd(last);
   ASSERT_TRUE(WriteBytes(log_.FileName, halfway.text));
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(kept), 0), 1);
