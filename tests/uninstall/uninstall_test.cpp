@@ -78,6 +78,18 @@ class Uninstall : public EngineTest {
     WriteRegString(registration_ + "\\DisplayName", kProgram);
     WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
   }
+  // The INI step writes the key Path of section First into each of Files.
+  void WriteFirstPath(std::initializer_list<String> files) {
+    TPendingList changes;
+    for (const String& file : files) {
+      TPendingEntry entry;
+      entry.NameParts = Fields({file.c_str(), "First", "Path"});
+      entry.Name = file + ",First,Path";
+      entry.Fields = Fields({"C:\\First"});
+      changes.Set(entry);
+    }
+    ASSERT_TRUE(ApplyIniChanges(changes, log_));
+  }
   int Run(bool silent) {
     DropAllStores();
     TUninstallOptions options;
@@ -205,7 +217,7 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   WriteLogEntry(log_, kLogCopyFiles, font, String());
   WriteLogEntry(log_, kLogSharedFiles, font, String());
   WriteRegInteger(SharedDllsValuePath(font), 2);
-  TPendingList fonts, changes;
+  TPendingList fonts;
   fonts.Set(font, Array<String>());
   ASSERT_TRUE(RegisterFonts(fonts, Path("Fonts\\"), log_));
   String fontValue = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Kept.ttf";
@@ -214,14 +226,7 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   String own = Join(common, "own.ini");
   ASSERT_TRUE(WriteBytes(own, "[Defaults]\r\nA=1\r\n"));
   WriteLogEntry(log_, kLogCopyFiles, own, String());
-  for (const String& file : {ini, own}) {
-    TPendingEntry entry;
-    entry.NameParts = Fields({file.c_str(), "First", "Path"});
-    entry.Name = file + ",First,Path";
-    entry.Fields = Fields({"C:\\First"});
-    changes.Set(entry);
-  }
-  ASSERT_TRUE(ApplyIniChanges(changes, log_));
+  WriteFirstPath({ini, own});
   ASSERT_NE(LogText().find(ToStd(ini) + "=\r\n"), std::string::npos)
       << "made by the installation: " << LogText();
   ASSERT_TRUE(WriteBytes(ini, ReadBytes(ini) + "[Second]\r\nPath=C:\\Second\r\n"));
@@ -282,13 +287,7 @@ TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersN
   WriteLogEntry(log_, kLogCopyFiles, dll, String());
   WriteLogEntry(log_, kLogSharedFiles, dll, String());
   WriteRegInteger(SharedDllsValuePath(dll), 1);
-  TPendingList changes;
-  TPendingEntry entry;
-  entry.NameParts = Fields({ini.c_str(), "First", "Path"});
-  entry.Name = ini + ",First,Path";
-  entry.Fields = Fields({"C:\\First"});
-  changes.Set(entry);
-  ASSERT_TRUE(ApplyIniChanges(changes, log_));
+  WriteFirstPath({ini});
   Register();
   DropAllStores();
   // A second setup, run by a deployment script at once, adds its own key.
