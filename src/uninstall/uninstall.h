@@ -80,7 +80,10 @@ struct TUninstallOptions {
 // the words name them, so a script's run asks nothing even then.
 bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& options);
 
-// Windows only. One uninstallation as described above; the exit code.
+// Windows only. One uninstallation as described above; the exit code. It
+// resolves the log's name to a full path and moves the current folder to
+// the Windows folder, which no installation removes; a second run on the
+// same log while this one works ends at once with kUninstallNoLog.
 // Boxes go through ui/msgbox.h, so tests answer them with a box hook; the
 // shared-file question is a dialog of the program's own resources (answered
 // "Keep" when they lack it).
