@@ -99,6 +99,9 @@ def undo_earlier_runs():
     """What an earlier run that failed halfway may have left."""
     install.undo_demo()
     install.reg("delete", SHARED_DLLS, "/v", SHARED, "/f")
+    # Windows has the key from its start; a fresh Wine prefix gets it from
+    # the first shared file, and the uninstaller leaves the system's key.
+    install.reg("add", SHARED_DLLS, "/f")
     for program in ("Osin Demo", "Osin Second"):
         install.reg("delete", UNINSTALL_KEY + program, "/f")
     # Registrations other scenarios left that name the same uninstaller
