@@ -457,7 +457,12 @@ bool TUninstallRun::AskRemoveShared(const String& path) {
 // keeps its time, by which later changes to the files are told.
 void TUninstallRun::NoteLowered(const String& path, bool last) {
   TztIniFile* store = OpenLogVerbatim(options_.LogFile, false);
-  store->WriteString(kLoweredSection, path, last ? "1" : "0");
+  // A log that cannot be written (read-only media) only loses the note.
+  if (FaultPending()) {
+    TakeFault();
+  } else {
+    store->WriteString(kLoweredSection, path, last ? "1" : "0");
+  }
   DropStore(options_.LogFile);
   SetLastWrite(options_.LogFile, logWritten_);
 }
