@@ -174,6 +174,24 @@ String VolumeOf(const String& path) {
   return path;
 }
 
+// Text in UTF-8 in the system's code page; as it stands when it is no UTF-8.
+String FromUtf8(const String& text) {
+  int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), text.Length(), nullptr, 0);
+  if (wide <= 0) return text;
+  HANDLE heap = GetProcessHeap();
+  auto* buffer = static_cast<wchar_t*>(HeapAlloc(heap, 0, wide * sizeof(wchar_t)));
+  if (!buffer) return text;
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.Length(), buffer, wide);
+  String result = text;
+  int n = WideCharToMultiByte(CP_ACP, 0, buffer, wide, nullptr, 0, nullptr, nullptr);
+  char* ansi = n > 0 ? static_cast<char*>(HeapAlloc(heap, 0, n)) : nullptr;
+  if (ansi && WideCharToMultiByte(CP_ACP, 0, buffer, wide, ansi, n, nullptr, nullptr) == n)
+    result = String(ansi, n);
+  if (ansi) HeapFree(heap, 0, ansi);
+  HeapFree(heap, 0, buffer);
+  return result;
+}
+
 // The log section of the shared counts a run lowered (LowerSharedCounts).
 const char kLoweredSection[] = "SharedCountsLowered";
 
@@ -185,6 +203,30 @@ void SetLastWrite(const String& path, uint64_t time) {
   FILETIME written{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
   SetFileTime(file, nullptr, nullptr, &written);
   CloseHandle(file);
+}
+
+// A log saved again by a text editor may begin with the UTF-8 mark, which
+// would hide its first section, and holds its names in UTF-8. The mark is
+// taken out of the file (which keeps its time, by which later changes to
+// the files are told); true when there was one.
+bool DropUtf8Mark(const String& path, uint64_t written) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char mark[3];
+  DWORD got = 0, size = GetFileSize(file, nullptr);
+  bool marked = size != INVALID_FILE_SIZE && ReadFile(file, mark, 3, &got, nullptr) && got == 3 &&
+                memcmp(mark, "\xEF\xBB\xBF", 3) == 0;
+  HANDLE heap = GetProcessHeap();
+  char* rest = marked ? static_cast<char*>(HeapAlloc(heap, 0, size - 3 + 1)) : nullptr;
+  DWORD put = 0;
+  bool moved = rest && ReadFile(file, rest, size - 3, &got, nullptr) && got == size - 3 &&
+               SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+               WriteFile(file, rest, got, &put, nullptr) && put == got && SetEndOfFile(file);
+  if (rest) HeapFree(heap, 0, rest);
+  CloseHandle(file);
+  if (moved) SetLastWrite(path, written);
+  return moved;
 }
 
 // The file's last write time in 100 ns units; 0 when it cannot be found.
@@ -320,6 +362,7 @@ bool TUninstallRun::Load() {
     return false;
   }
   logWritten_ = LastWrite(file);
+  bool utf8 = DropUtf8Mark(file, logWritten_);
   TztIniFile* store = OpenLogVerbatim(file, true);
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
@@ -331,10 +374,11 @@ bool TUninstallRun::Load() {
     const StringList& lines = *sections.SectionAt(s);
     for (int i = 0; i < lines.Count(); ++i) {
       TRecord record;
-      if (ParseLogLine(kind, lines[i], record)) {
+      String line = utf8 ? FromUtf8(lines[i]) : lines[i];
+      if (ParseLogLine(kind, line, record)) {
         Records(kind).Add(record);
-      } else if (!lines[i].Trim().IsEmpty()) {
-        damaged_.Add(lines[i]);
+      } else if (!line.Trim().IsEmpty()) {
+        damaged_.Add(line);
       }
     }
   }
