@@ -1,6 +1,8 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
+
 #include "pack/oem.h"
 #include "platform/text.h"
 
@@ -48,6 +50,13 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(text, AnsiCodePageOf(oemCodePage), converted);
 }
 
+namespace {
+
+// The OEM code page the reader reads names in.
+int readCodePage = 437;
+
+}  // namespace
+
 void ReadNamesIn(int codePage) {
   static unsigned char table[128];
   int ansi = AnsiCodePageOf(codePage);
@@ -64,11 +73,19 @@ void ReadNamesIn(int codePage) {
     }
   }
   SetOemTable(table);
+  readCodePage = codePage;
 }
 
-std::string ToLocalName(const std::string& readerName, int codePage) {
-  std::string utf8;
-  return Convert(readerName, AnsiCodePageOf(codePage), utf8, true) ? utf8 : readerName;
+bool ToLocalName(const std::string& readerName, std::string& local) {
+  if (!Convert(readerName, AnsiCodePageOf(readCodePage), local, true)) local = readerName;
+  return true;
+}
+
+std::filesystem::path ToLocalPath(const std::string& readerName) {
+  std::string local;
+  ToLocalName(readerName, local);
+  std::replace(local.begin(), local.end(), '\\', '/');
+  return std::filesystem::u8path(local);
 }
 
 }  // namespace osin

@@ -75,6 +75,7 @@ struct Args {
   int level = 3;
   Multimedia multimedia = Multimedia::kAuto;
   int codePage = 437;
+  bool codePageGiven = false;
 };
 
 // The setup program osin-pack was shipped or built with: osin.exe in its own
@@ -251,6 +252,7 @@ Args Parse(int argc, char** argv) {
     } else if (o == "--codepage") {
       std::string v = value();
       a.codePage = atoi(v.c_str());
+      a.codePageGiven = true;
       if (a.codePage <= 0) Usage("--codepage needs a code page number, not " + v);
     } else {
       Usage((o[0] == '-' ? "unknown option " : "one file or folder only, not also ") + o);
@@ -315,6 +317,13 @@ std::string FailureText(const TRARHeader& h, int result, bool password) {
   return ResultText(result);
 }
 
+// An entry name as this system shows it.
+std::string Shown(const String& readerName) {
+  std::string local;
+  ToLocalName(readerName.c_str(), local);
+  return local;
+}
+
 // Opens the archive through TArchive; throws with the reader's message.
 void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
@@ -368,8 +377,7 @@ int List(const Args& a) {
     std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
     printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
            (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
-           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC,
-           ToLocalName(h.EntryName.c_str(), a.codePage).c_str());
+           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, Shown(h.EntryName).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
@@ -385,14 +393,27 @@ int Test(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str(), a.codePage).c_str(),
-           arc.LastResult(), FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
+    printf("FAILED %s: result %d, %s\n", Shown(arc.Header.EntryName).c_str(), arc.LastResult(),
+           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
   if (ReportCutShort(arc.Handle)) ++failed;
   printf("%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
+}
+
+// Where extract writes an entry whose name this system's code page cannot
+// spell, before it gets that name.
+const char kExtracting[] = ".osin-pack-extracting";
+
+// Moves From to To, making To's folders; From is gone either way.
+bool MoveInto(const std::string& from, const fs::path& to) {
+  std::error_code ec, removed;
+  fs::create_directories(to.parent_path(), ec);
+  fs::rename(from, to, ec);
+  if (ec) fs::remove(from, removed);
+  return !ec;
 }
 
 int Extract(const Args& a) {
@@ -408,11 +429,22 @@ int Extract(const Args& a) {
   while (r.ReadNextFileHeader(h) == 0) {
     // The reader would name the file in the Windows code page; here it gets
     // the name this system shows (a name that would leave the folder is
-    // left to the reader to refuse).
-    std::string local = ToLocalName(h.EntryName.c_str(), a.codePage);
+    // left to the reader to refuse). A name this system's code page cannot
+    // spell is written under a stand-in name and then renamed.
+    std::string local;
+    bool whole = ToLocalName(h.EntryName.c_str(), local);
     std::string target;
-    if (local != h.EntryName.c_str() && StaysInside(h.EntryName)) target = a.output + "\\" + local;
+    fs::path renamed;
+    if (StaysInside(h.EntryName)) {
+      if (!whole) {
+        target = a.output + "\\" + kExtracting;
+        renamed = fs::path(a.output) / ToLocalPath(h.EntryName.c_str());
+      } else if (local != h.EntryName.c_str()) {
+        target = a.output + "\\" + local;
+      }
+    }
     int result = r.ProcessEntry(aoExtract, a.output.c_str(), target.c_str(), a.password.c_str(), nullptr);
+    if (result == kEntryOk && !renamed.empty() && !MoveInto(target, renamed)) result = kEntryCannotCreate;
     if (result == kEntryOk) {
       ++ok;
       continue;
@@ -629,7 +661,7 @@ int Build(const Args& a) {
 
 int Run(int argc, char** argv) {
   Args a = Parse(argc, argv);
-  ReadNamesIn(a.codePage);
+  if (a.codePageGiven) ReadNamesIn(a.codePage);
   if (a.verb == "help") {
     printf("%s\n", kUsage);
     return kExitOk;
