@@ -36,9 +36,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -462,19 +464,50 @@ int Extract(const Args& a) {
 }
 
 // Packing a large project takes a while: on a terminal one line shows how
-// far it is. Scripts and tests that read the output see only the results.
+// far it is, redrawn at most ten times a second, with the share done of a
+// file that takes a while on its own. Scripts and tests that read the
+// output see only the results.
 void ShowProgressOnTerminal(ArchiveOptions& options) {
   if (!isatty(fileno(stderr))) return;
-  options.progress = [](size_t index, size_t count, uint64_t before, uint64_t total,
-                        const std::string& name) {
-    unsigned percent = total ? unsigned(before * 100 / total) : 100;
-    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s", percent, unsigned(index), unsigned(count), name.c_str());
+  using Clock = std::chrono::steady_clock;
+  struct Shown {
+    Clock::time_point drawn, fileStart;
+    size_t index = 0;
+    bool any = false;
+  };
+  auto shown = std::make_shared<Shown>();
+  options.progress = [shown](const PackProgress& p) {
+    Clock::time_point now = Clock::now();
+    if (p.index != shown->index) {
+      shown->index = p.index;
+      shown->fileStart = now;
+    }
+    if (shown->any && now - shown->drawn < std::chrono::milliseconds(100)) return;
+    shown->any = true;
+    shown->drawn = now;
+    unsigned percent = p.total ? unsigned(std::min(p.done, p.total) * 100 / p.total) : 100;
+    char own[8] = "";
+    if (p.fileSize && now - shown->fileStart >= std::chrono::seconds(1))
+      snprintf(own, sizeof(own), "%3u%%", unsigned(std::min(p.fileDone, p.fileSize) * 100 / p.fileSize));
+    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s %4s", percent, unsigned(p.index), unsigned(p.count),
+            p.name.c_str(), own);
     fflush(stderr);
   };
 }
 
 void ClearProgress(const ArchiveOptions& options) {
-  if (options.progress) fprintf(stderr, "\r%70s\r", "");
+  if (options.progress) fprintf(stderr, "\r%75s\r", "");
+}
+
+// A file that changes while it is packed gets an entry of the bytes read;
+// the publisher hears of it, and under --strict nothing is written.
+void WarnOfChanges(const Args& a, ArchiveOptions& options) {
+  options.warn = [&a, &options](const std::string& warning) {
+    if (a.strict) throw PackError(warning + " (--strict: nothing was written)");
+    ClearProgress(options);
+    printf("osin-pack: warning: %s\n", warning.c_str());
+    fflush(stdout);
+  };
 }
 
 int Archive(const Args& a) {
@@ -487,6 +520,7 @@ int Archive(const Args& a) {
   options.solid = a.solid;
   options.password = a.password;
   ShowProgressOnTerminal(options);
+  WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
   ClearProgress(options);
@@ -625,6 +659,7 @@ int Build(const Args& a) {
   options.solid = a.solid;
   options.password = a.password;
   ShowProgressOnTerminal(options);
+  WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   // A signed setup is written unsigned beside the output first; the output
   // appears only once it is signed.
