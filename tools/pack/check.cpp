@@ -989,7 +989,8 @@ class Checker {
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
             if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
-            if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
+            if (logsLines)
+              CheckLineBreak(script, list, entry.first, LoggedValue(ScriptAction(a), entry.second));
           }
         }
       }
@@ -1027,6 +1028,15 @@ class Checker {
     WarnAt(script, list, name, "bad-value",
            "deletes " + Str(key) + " with every key and value below it, unless it names a value: " +
                "name the program's own key or value");
+  }
+
+  // The part of a line's value that lands in a line of a file: an INI
+  // key's value, and a registry value's data in the install log unless
+  // flag 1 keeps it out of the log.
+  static std::string LoggedValue(ScriptAction action, const std::string& value) {
+    if (action == kActAddIni) return value;
+    if (action != kActAddReg || (StrToIntDef(GetField(2, Ansi(value), kComma), 0) & kNoLog)) return "";
+    return Str(GetField(1, Ansi(value), kComma));
   }
 
   // "||" is a line break, and the INI file written or the install log line
