@@ -24,6 +24,7 @@
 #include "platform/text.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
+#include "ui/runprogram.h"
 #include "uninstall/guard.h"
 
 namespace fs = std::filesystem;
@@ -379,6 +380,7 @@ class Checker {
     config_ = config;
     CheckConfigKeys();
     CheckFreeSections();
+    CheckPreRunApps();
     CheckVariables();
     CheckUninstallName();
     CheckScripts();
@@ -741,6 +743,30 @@ class Checker {
       if (!digits || dots != 3 || !fits)
         WarnAt(*config_, "VersionInfo", key, "bad-value",
                "\"" + value + "\" is not a version of four numbers from 0 to 65535 such as 1.2.0.15");
+    }
+  }
+
+  // The programs run before the first page: one that cannot start ends the
+  // setup there, for every user, without a word.
+  void CheckPreRunApps() {
+    StringList variables;
+    VariablesOf(languages_.front(), variables);
+    const std::string presetup = "c:\\presetup\\", installed = "c:\\installpath\\";
+    for (const auto& [key, value] : config_->Values("PreRunApp")) {
+      std::string program = Str(ParseRunSpec(ExpandString(Ansi(value), variables).Text).Program);
+      std::string lower = Lower(program);
+      if (lower.rfind(presetup, 0) == 0 && !PresetupFile(program.substr(presetup.size())))
+        WarnAt(*config_, "PreRunApp", key, "missing-file",
+               "runs " + program.substr(presetup.size()) +
+                   ", which is not in Presetup: the setup cannot start it and ends before its first page");
+      if (lower.rfind(installed, 0) == 0)
+        WarnAt(*config_, "PreRunApp", key, "bad-value",
+               "runs a program from %InstallPath%, where nothing is installed yet when the programs run "
+               "first: the setup cannot start it and ends before its first page");
+      if (program.find_first_of("\\:") == std::string::npos && PresetupFile(program))
+        WarnAt(*config_, "PreRunApp", key, "bad-value",
+               "runs " + program + " from the folder the setup is started from, not from Presetup: write %" +
+                   "Presetup%\\" + program);
     }
   }
 
