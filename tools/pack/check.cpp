@@ -629,6 +629,20 @@ class Checker {
       WarnAt(*config_, "Config", "LogFile", "bad-value",
              "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
                  "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
+    // Without a full path the program lands below wherever the setup was
+    // started from (a download folder, a CD), and the user may not notice.
+    std::string folder = config_->Read("Config", "DefaultInstallPath");
+    bool named = config_->Has("Config", "DefaultInstallPath");
+    if (!config_->Read("Config", "InsFiles").empty() &&
+        !IsFullPathFor(languages_.front(), named ? folder : "Test"))
+      WarnAt(*config_, "Config", named ? "DefaultInstallPath" : "", "bad-value",
+             named
+                 ? "DefaultInstallPath=" + folder +
+                       " is no full path: the setup installs into the folder it is started from "
+                       "(write %ProgramFiles%\\" +
+                       folder + ")"
+                 : "no DefaultInstallPath: the setup installs into a folder Test in the folder it is started "
+                   "from (write DefaultInstallPath=%ProgramFiles%\\ and the program's folder)");
     if (!config_->Read("Config", "InsFiles").empty()) {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
