@@ -1013,6 +1013,10 @@ class Checker {
                              "\" is no full path: the setup puts the files into the " +
                              "folder it is started from (write %InstallPath%\\" + line.second + ")");
           std::string iniFile = Str(GetField(1, Ansi(line.second), kComma));
+          if (a == kActAddIni && Str(GetField(2, Ansi(line.second), kComma)).empty())
+            WarnAt(script, section, list, "bad-value",
+                   "names no section of " + iniFile + ": the keys go into a section without a name, " +
+                       "where no program looks for them (write " + line.second + ",Section)");
           if (a == kActAddIni && !IsFullPathFor(codes.front(), iniFile))
             WarnAt(script, section, list, "bad-value",
                    iniFile + " is no full path: the INI file lands in the folder the setup is started from " +
