@@ -923,6 +923,41 @@ class Checker {
       }
     }
     for (const std::string& code : languages_) CheckShadowedCopies(used, code);
+    CheckStarts();
+  }
+
+  static std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\") + 1); }
+
+  // Program, expanded, is a file of the installation: noted, to be checked
+  // once every copy line is known.
+  void NoteStart(const IniFile& script, const std::string& section, const std::string& key,
+                 const String& program, const std::vector<std::string>& codes) {
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    std::string path = Str(ExpandString(program, variables).Text);
+    const std::string installed = "c:\\installpath\\";
+    if (Lower(path).rfind(installed, 0) == 0)
+      starts_.push_back({path.substr(installed.size()), &script, section, key});
+  }
+
+  // A shortcut or program to run at the end that starts a file of the
+  // installation no copy line gives: a typo leaves the user a shortcut to
+  // nothing, or the shell's box that it cannot find the program.
+  void CheckStarts() {
+    std::set<std::string> names = targetNames_;
+    for (const std::string& name : data_) {
+      for (size_t at = 0; at != std::string::npos;) {
+        size_t next = name.find('\\', at);
+        names.insert(Lower(name.substr(at, next == std::string::npos ? next : next - at)));
+        at = next == std::string::npos ? next : next + 1;
+      }
+    }
+    for (const Start& start : starts_) {
+      std::string name = Lower(FileNameOf(start.path));
+      if (name.empty() || names.count(name)) continue;
+      WarnAt(*start.script, start.section, start.key, "missing-file",
+             "starts %InstallPath%\\" + start.path + ", which no CopyFiles line installs: it leads nowhere");
+    }
   }
 
   // The first file under Data that line Line of Lookup takes, or null.
@@ -1000,7 +1035,10 @@ class Checker {
         referenced.insert(Lower(section));
         for (const auto& line : script.Values(section)) {
           ScanReferences(script, section, line, codes);
-          if (a == kActRunApp) continue;
+          if (a == kActRunApp) {
+            NoteStart(script, section, line.first, ParseRunSpec(Ansi(line.second)).Program, codes);
+            continue;
+          }
           const std::string& list = line.first;
           referenced.insert(Lower(list));
           if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
@@ -1031,6 +1069,9 @@ class Checker {
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
+            if (a == kActShortcuts)
+              NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
+                        codes);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
             if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
             if (logsLines)
@@ -1115,6 +1156,9 @@ class Checker {
                      const std::pair<std::string, std::string>& line, const std::vector<std::string>& codes,
                      const std::string& suffix, std::vector<CopyKey>& used) {
     String value = Ansi(line.second);
+    std::string target = Str(GetField(1, value, kComma));
+    // A file from disk keeps its own name.
+    targetNames_.insert(Lower(FileNameOf(target.empty() ? line.first : target)));
     std::string flagsText = Str(GetField(2, value, kComma));
     int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
     if (flags < 0 || flags > 255) {
@@ -1225,6 +1269,15 @@ class Checker {
   const IniFile* config_ = nullptr;
   std::vector<std::string> languages_;  // upper-case codes
   std::set<std::string> shown_;         // pages the setup may show
+  // The lower-case file names that copy lines give their targets, and the
+  // shortcuts and programs to run that start files of the installation.
+  std::set<std::string> targetNames_;
+  struct Start {
+    std::string path;  // below %InstallPath%
+    const IniFile* script;
+    std::string section, key;
+  };
+  std::vector<Start> starts_;
 };
 
 }  // namespace
