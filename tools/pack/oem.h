@@ -72,6 +72,12 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
 // page 437 on POSIX systems, through the system's own OEM table on
 // Windows.
 void ReadNamesIn(int codePage);
+// The code page of ReadNamesIn; 0 before it.
+int NamesCodePage();
+
+// Text in code page From turned into code page To; false when a character
+// has no exact equivalent there.
+bool Recode(const std::string& text, int from, int to, std::string& converted);
 
 // An entry name as the archive reader gives it in the encoding of this
 // system's file names and terminals: UTF-8 on POSIX systems, the ANSI code

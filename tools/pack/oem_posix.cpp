@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "pack/oem.h"
-#include "platform/text.h"
 
 namespace osin {
 
@@ -50,34 +49,14 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(text, AnsiCodePageOf(oemCodePage), converted);
 }
 
-namespace {
-
-// The OEM code page the reader reads names in.
-int readCodePage = 437;
-
-}  // namespace
-
-void ReadNamesIn(int codePage) {
-  static unsigned char table[128];
-  int ansi = AnsiCodePageOf(codePage);
-  for (int b = 0x80; b <= 0xFF; ++b) {
-    // A double-byte page is its own pair: its bytes pass as they are.
-    std::string utf8, converted;
-    if (ansi == codePage) {
-      table[b - 0x80] = static_cast<unsigned char>(b);
-    } else if (Convert(std::string(1, char(b)), codePage, utf8, true) && Convert(utf8, ansi, converted) &&
-               converted.size() == 1) {
-      table[b - 0x80] = static_cast<unsigned char>(converted[0]);
-    } else {
-      table[b - 0x80] = '?';
-    }
-  }
-  SetOemTable(table);
-  readCodePage = codePage;
+bool Recode(const std::string& text, int from, int to, std::string& converted) {
+  std::string utf8;
+  return Convert(text, from, utf8, true) && Convert(utf8, to, converted);
 }
 
 bool ToLocalName(const std::string& readerName, std::string& local) {
-  if (!Convert(readerName, AnsiCodePageOf(readCodePage), local, true)) local = readerName;
+  int oem = NamesCodePage() ? NamesCodePage() : 437;
+  if (!Convert(readerName, AnsiCodePageOf(oem), local, true)) local = readerName;
   return true;
 }
 

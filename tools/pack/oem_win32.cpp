@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "pack/oem.h"
-#include "platform/text.h"
 
 namespace osin {
 
@@ -30,6 +29,20 @@ std::wstring Joined(const std::filesystem::path& relative) {
   return wide;
 }
 
+// Text in code page CodePage in UTF-16; empty when it holds a byte that
+// is no character there (with MB_ERR_INVALID_CHARS in Flags).
+std::wstring Widened(const std::string& text, int codePage, DWORD flags = 0) {
+  int n = MultiByteToWideChar(UINT(codePage), flags, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(UINT(codePage), flags, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
+// The ANSI code page of the names the reader gives.
+int ReaderCodePage() {
+  return NamesCodePage() ? AnsiCodePageOf(NamesCodePage()) : int(GetACP());
+}
+
 }  // namespace
 
 bool ToOemName(const std::filesystem::path& relative, int codePage, std::string& name) {
@@ -41,52 +54,15 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 }
 
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted) {
-  if (text.empty()) return true;
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
-  return Convert(wide, AnsiCodePageOf(oemCodePage), converted);
+  return text.empty() || Convert(Widened(text, CP_ACP), AnsiCodePageOf(oemCodePage), converted);
 }
 
-namespace {
-
-// The OEM code page the reader reads names in; 0 while it reads them
-// through the system's own table, in the system's ANSI code page.
-int readCodePage = 0;
-
-std::wstring Widened(const std::string& text, int codePage) {
-  int n = MultiByteToWideChar(UINT(codePage), 0, text.data(), int(text.size()), nullptr, 0);
-  std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(UINT(codePage), 0, text.data(), int(text.size()), wide.data(), n);
-  return wide;
-}
-
-}  // namespace
-
-void ReadNamesIn(int codePage) {
-  static unsigned char table[128];
-  int ansi = AnsiCodePageOf(codePage);
-  for (int b = 0x80; b <= 0xFF; ++b) {
-    // A double-byte page is its own pair: its bytes pass as they are.
-    char byte = char(b);
-    wchar_t wide;
-    std::string converted;
-    if (ansi == codePage) {
-      table[b - 0x80] = static_cast<unsigned char>(b);
-    } else if (MultiByteToWideChar(UINT(codePage), MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) == 1 &&
-               Convert(std::wstring(1, wide), ansi, converted) && converted.size() == 1) {
-      table[b - 0x80] = static_cast<unsigned char>(converted[0]);
-    } else {
-      table[b - 0x80] = '?';
-    }
-  }
-  SetOemTable(table);
-  readCodePage = codePage;
+bool Recode(const std::string& text, int from, int to, std::string& converted) {
+  return Convert(Widened(text, from, MB_ERR_INVALID_CHARS), to, converted);
 }
 
 bool ToLocalName(const std::string& readerName, std::string& local) {
-  int ansi = readCodePage ? AnsiCodePageOf(readCodePage) : int(GetACP());
+  int ansi = ReaderCodePage();
   local = readerName;
   if (ansi == int(GetACP()) || readerName.empty()) return true;
   std::wstring wide = Widened(readerName, ansi);
@@ -101,7 +77,7 @@ bool ToLocalName(const std::string& readerName, std::string& local) {
 }
 
 std::filesystem::path ToLocalPath(const std::string& readerName) {
-  return std::filesystem::path(Widened(readerName, readCodePage ? AnsiCodePageOf(readCodePage) : CP_ACP));
+  return std::filesystem::path(Widened(readerName, ReaderCodePage()));
 }
 
 }  // namespace osin
