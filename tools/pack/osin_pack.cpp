@@ -470,12 +470,12 @@ int Extract(const Args& a) {
 void ShowProgressOnTerminal(ArchiveOptions& options) {
   if (!isatty(fileno(stderr))) return;
   using Clock = std::chrono::steady_clock;
-  struct Shown {
+  struct Line {
     Clock::time_point drawn, fileStart;
     size_t index = 0;
     bool any = false;
   };
-  auto shown = std::make_shared<Shown>();
+  auto shown = std::make_shared<Line>();
   options.progress = [shown](const PackProgress& p) {
     Clock::time_point now = Clock::now();
     if (p.index != shown->index) {
@@ -503,8 +503,8 @@ void ClearProgress(const ArchiveOptions& options) {
 // the publisher hears of it, and under --strict nothing is written.
 void WarnOfChanges(const Args& a, ArchiveOptions& options) {
   options.warn = [&a, &options](const std::string& warning) {
-    if (a.strict) throw PackError(warning + " (--strict: nothing was written)");
     ClearProgress(options);
+    if (a.strict) throw PackError(warning + " (--strict: nothing was written)");
     printf("osin-pack: warning: %s\n", warning.c_str());
     fflush(stdout);
   };
