@@ -249,6 +249,10 @@ const std::vector<BrokenProject>& Cases() {
         {"Presetup/check.exe", "", "MZ"}},
        "bad-value",
        "Presetup/Osin.ini"},
+      {"a font registered as a server",
+       {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,4"}},
+       "bad-value",
+       "Presetup/System.ins"},
       {"flags out of range",
        {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,512"}},
        "bad-value",
@@ -277,6 +281,11 @@ TEST_F(ProjectCheck, TheDemoIsClean) {
   ASSERT_TRUE(WriteBytes(project / "Data" / fs::u8path("R\xc3\xa9sum\xc3\xa9.txt"), "summary"));
   std::string script = ReadBytes(project / "Presetup" / "App.ins");
   script.insert(script.find("readme.txt="), "R\xe9sum\xe9.txt=\r\n");
+  // A library registered as a server: a PE file header with the DLL bit.
+  std::string library = "MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') + "PE" +
+                        std::string(2 + 18, '\0') + std::string("\x02\x21", 2) + std::string(200, '\0');
+  ASSERT_TRUE(WriteBytes(project / "Data" / "server.dll", library));
+  script.insert(script.find("readme.txt="), "server.dll=server.dll,4\r\n");
   ASSERT_TRUE(WriteBytes(project / "Presetup" / "App.ins", script));
   for (const Finding& f : CheckProject(project, 437)) ADD_FAILURE() << FormatFinding(f);
 }

@@ -455,6 +455,7 @@ class Checker {
           presetup_[Lower(name)] = relative.generic_string();
         else {
           data_.push_back("Data\\" + name);
+          dataPaths_.push_back(it->path());
           dataFolded_[Fold(data_.back())].push_back(data_.size() - 1);
         }
       }
@@ -1173,9 +1174,36 @@ class Checker {
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
     used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
-    if (FirstFileOf(CopyLookup({key}), 0, key)) return;
-    WarnAt(script, list, line.first, "missing-file",
-           source + " matches no file under Data: the setup passes the line over");
+    CopyLookup lookup({key});
+    if (!FirstFileOf(lookup, 0, key)) {
+      WarnAt(script, list, line.first, "missing-file",
+             source + " matches no file under Data: the setup passes the line over");
+      return;
+    }
+    if (!(flags & kRegisterServer)) return;
+    for (size_t i = 0; i < data_.size(); ++i) {
+      if (!lookup.Takes(0, data_[i]) || IsLibrary(dataPaths_[i])) continue;
+      WarnAt(script, list, line.first, "bad-value",
+             data_[i].substr(5) +
+                 " is no library (DLL or OCX), yet flag 4 registers it: every installation " +
+                 "shows \"Cannot register OLE server!\"");
+      return;
+    }
+  }
+
+  // Whether File is a Windows library, which registers itself through its
+  // DllRegisterServer (a program server registers with a switch instead).
+  static bool IsLibrary(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(size_t(in.gcount()));
+    if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return false;
+    uint32_t pe = 0;
+    for (int i = 3; i >= 0; --i) pe = pe << 8 | uint8_t(head[0x3C + i]);
+    if (pe > head.size() - 24 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return false;
+    // IMAGE_FILE_DLL in the file header's characteristics.
+    return (uint8_t(head[pe + 23]) & 0x20) != 0;
   }
 
   // Language files and documents ------------------------------------------
@@ -1264,6 +1292,7 @@ class Checker {
   std::vector<Finding> findings_;
   std::map<std::string, std::string> presetup_;                      // lower-case name -> name as stored
   std::vector<std::string> data_;                                    // archive names "Data\..."
+  std::vector<fs::path> dataPaths_;                                  // the file of each
   std::unordered_map<std::string, std::vector<size_t>> dataFolded_;  // Fold of each, its index in data_
   std::map<std::string, std::unique_ptr<IniFile>> inis_;
   const IniFile* config_ = nullptr;
