@@ -929,16 +929,26 @@ class Checker {
 
   static std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\") + 1); }
 
-  // Program, expanded, is a file of the installation: noted, to be checked
-  // once every copy line is known.
+  // What a shortcut (Shortcut) or a program run at the end starts. A file
+  // of the installation is noted, to be checked once every copy line is
+  // known; the setup's temporary folder is gone once the setup ends, and
+  // holds only what the project's Presetup has.
   void NoteStart(const IniFile& script, const std::string& section, const std::string& key,
-                 const String& program, const std::vector<std::string>& codes) {
+                 const String& program, const std::vector<std::string>& codes, bool shortcut) {
     StringList variables;
     VariablesOf(codes.front(), variables);
     std::string path = Str(ExpandString(program, variables).Text);
-    const std::string installed = "c:\\installpath\\";
+    const std::string installed = "c:\\installpath\\", presetup = "c:\\presetup\\";
     if (Lower(path).rfind(installed, 0) == 0)
       starts_.push_back({path.substr(installed.size()), &script, section, key});
+    if (Lower(path).rfind(presetup, 0) != 0) return;
+    if (shortcut)
+      WarnAt(script, section, key, "bad-value",
+             "leads into the setup's temporary folder (%Presetup%), which the setup deletes when it ends: " +
+                 std::string("install the file and point at its copy"));
+    else if (!PresetupFile(path.substr(presetup.size())))
+      WarnAt(script, section, key, "missing-file",
+             "runs " + path.substr(presetup.size()) + ", which is not in Presetup: it cannot start");
   }
 
   // A shortcut or program to run at the end that starts a file of the
@@ -1037,7 +1047,7 @@ class Checker {
         for (const auto& line : script.Values(section)) {
           ScanReferences(script, section, line, codes);
           if (a == kActRunApp) {
-            NoteStart(script, section, line.first, ParseRunSpec(Ansi(line.second)).Program, codes);
+            NoteStart(script, section, line.first, ParseRunSpec(Ansi(line.second)).Program, codes, false);
             continue;
           }
           const std::string& list = line.first;
@@ -1072,7 +1082,7 @@ class Checker {
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
             if (a == kActShortcuts)
               NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
-                        codes);
+                        codes, true);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
             if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
             if (logsLines)
