@@ -314,6 +314,15 @@ std::string Fold(const std::string& name) {
   return folded;
 }
 
+// Where the check's variables put the setup's temporary folder and the
+// installation folder (each folder variable stands for itself), in lower
+// case; and the part of Path below such a Folder, or empty.
+const char kPresetupFolder[] = "c:\\presetup\\";
+const char kInstallFolder[] = "c:\\installpath\\";
+std::string Below(const std::string& path, const std::string& folder) {
+  return Lower(path).rfind(folder, 0) == 0 ? path.substr(folder.size()) : std::string();
+}
+
 // FindCopyEntry of many names over many copy lines: lines without
 // wildcards are found through a table of their names, and only the
 // wildcard lines are tried one by one (a project that lists each of its
@@ -766,22 +775,21 @@ class Checker {
   void CheckPreRunApps() {
     StringList variables;
     VariablesOf(languages_.front(), variables);
-    const std::string presetup = "c:\\presetup\\", installed = "c:\\installpath\\";
     for (const auto& [key, value] : config_->Values("PreRunApp")) {
       std::string program = Str(ParseRunSpec(ExpandString(Ansi(value), variables).Text).Program);
-      std::string lower = Lower(program);
-      if (lower.rfind(presetup, 0) == 0 && !PresetupFile(program.substr(presetup.size())))
+      std::string inPresetup = Below(program, kPresetupFolder);
+      if (!inPresetup.empty() && !PresetupFile(inPresetup))
         WarnAt(*config_, "PreRunApp", key, "missing-file",
-               "runs " + program.substr(presetup.size()) +
+               "runs " + inPresetup +
                    ", which is not in Presetup: the setup cannot start it and ends before its first page");
-      if (lower.rfind(installed, 0) == 0)
+      if (!Below(program, kInstallFolder).empty())
         WarnAt(*config_, "PreRunApp", key, "bad-value",
                "runs a program from %InstallPath%, where nothing is installed yet when the programs run "
                "first: the setup cannot start it and ends before its first page");
       if (program.find_first_of("\\:") == std::string::npos && PresetupFile(program))
         WarnAt(*config_, "PreRunApp", key, "bad-value",
-               "runs " + program + " from the folder the setup is started from, not from Presetup: write %" +
-                   "Presetup%\\" + program);
+               "runs " + program + " from the folder the setup is started from, not from Presetup: write " +
+                   "%Presetup%\\" + program);
     }
   }
 
@@ -938,17 +946,16 @@ class Checker {
     StringList variables;
     VariablesOf(codes.front(), variables);
     std::string path = Str(ExpandString(program, variables).Text);
-    const std::string installed = "c:\\installpath\\", presetup = "c:\\presetup\\";
-    if (Lower(path).rfind(installed, 0) == 0)
-      starts_.push_back({path.substr(installed.size()), &script, section, key});
-    if (Lower(path).rfind(presetup, 0) != 0) return;
+    std::string installed = Below(path, kInstallFolder), inPresetup = Below(path, kPresetupFolder);
+    if (!installed.empty()) starts_.push_back({installed, &script, section, key});
+    if (inPresetup.empty()) return;
     if (shortcut)
       WarnAt(script, section, key, "bad-value",
-             "leads into the setup's temporary folder (%Presetup%), which the setup deletes when it ends: " +
-                 std::string("install the file and point at its copy"));
-    else if (!PresetupFile(path.substr(presetup.size())))
+             "leads into the setup's temporary folder (%Presetup%), which the setup deletes when it ends: "
+             "install the file and point at its copy");
+    else if (!PresetupFile(inPresetup))
       WarnAt(script, section, key, "missing-file",
-             "runs " + path.substr(presetup.size()) + ", which is not in Presetup: it cannot start");
+             "runs " + inPresetup + ", which is not in Presetup: it cannot start");
   }
 
   // A shortcut or program to run at the end that starts a file of the
