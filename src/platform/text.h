@@ -28,11 +28,12 @@ String LowerCase(const String& s);
 // OEM to ANSI code page, same length (archive entry names).
 String OemToAnsiStr(const String& s);
 
-// The native build only: the upper half (bytes 0x80 to 0xFF) of another OEM
-// code page in its ANSI pair, for OemToAnsiStr from now on ("?" where the
-// pair lacks a character); null goes back to code page 437. The caller
-// keeps the 128 bytes. osin-pack reads the names of an archive made in
-// another code page with it.
+// The upper half (bytes 0x80 to 0xFF) of another OEM code page in its ANSI
+// pair, for OemToAnsiStr from now on ("?" where the pair lacks a
+// character); null goes back to the default (code page 437 natively, the
+// system's own table on Windows). The caller keeps the 128 bytes.
+// osin-pack reads the names of an archive made in another code page with
+// it; the setup never calls it.
 void SetOemTable(const unsigned char* upperHalf);
 
 }  // namespace osin

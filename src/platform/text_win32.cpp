@@ -6,6 +6,10 @@ namespace osin {
 
 namespace {
 
+// Set by a tool that reads archives made for another system's code page;
+// the setup itself reads names as its system does.
+const unsigned char* oemTable = nullptr;
+
 int Compare(DWORD flags, const String& a, const String& b) {
   int r = CompareStringA(LOCALE_USER_DEFAULT, flags, a.c_str(), a.Length(), b.c_str(), b.Length());
   return r - CSTR_EQUAL;
@@ -52,8 +56,19 @@ String LowerCase(const String& s) {
 
 String OemToAnsiStr(const String& s) {
   String r(s);
-  if (!r.IsEmpty()) OemToCharBuffA(s.c_str(), r.Buffer(), r.Length());
+  if (oemTable) {
+    for (int i = 0; i < r.Length(); ++i) {
+      unsigned char c = static_cast<unsigned char>(r[i]);
+      if (c >= 0x80) r[i] = static_cast<char>(oemTable[c - 0x80]);
+    }
+  } else if (!r.IsEmpty()) {
+    OemToCharBuffA(s.c_str(), r.Buffer(), r.Length());
+  }
   return r;
+}
+
+void SetOemTable(const unsigned char* upperHalf) {
+  oemTable = upperHalf;
 }
 
 }  // namespace osin

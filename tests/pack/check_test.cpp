@@ -168,6 +168,15 @@ const std::vector<BrokenProject>& Cases() {
         {"Presetup/Osin.ini", "ProgramName=Osin Demo", "ProgramName=Osin\\Demo"}},
        "bad-value",
        "Presetup/Osin.ini"},
+      {"an installation folder without its root",
+       {{"Presetup/Osin.ini", "DefaultInstallPath=%ProgramFiles%\\Osin Demo",
+         "DefaultInstallPath=Osin Demo"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"no installation folder",
+       {{"Presetup/Osin.ini", "DefaultInstallPath=%ProgramFiles%\\Osin Demo", ""}},
+       "bad-value",
+       "Presetup/Osin.ini"},
       {"an install log without its folder",
        {{"Presetup/Osin.ini", "LogFile=%InstallPath%\\Install.log", "LogFile=Install.log"}},
        "bad-value",
@@ -178,6 +187,19 @@ const std::vector<BrokenProject>& Cases() {
        "Presetup/App.ins"},
       {"an INI file without its folder",
        {{"Presetup/System.ins", "DemoIni=%Windows%\\win.ini", "DemoIni=win.ini"}},
+       "bad-value",
+       "Presetup/System.ins"},
+      {"an INI file without its section",
+       {{"Presetup/System.ins", "DemoIni=%Windows%\\win.ini,Osin Demo", "DemoIni=%Windows%\\win.ini"}},
+       "bad-value",
+       "Presetup/System.ins"},
+      {"a shortcut to a file the setup does not install",
+       {{"Presetup/System.ins", "Read Me=\"%Windows%\\notepad.exe\"",
+         "Read Me=\"%InstallPath%\\readme.text\""}},
+       "missing-file",
+       "Presetup/System.ins"},
+      {"a shortcut into the setup's temporary folder",
+       {{"Presetup/System.ins", "Read Me=\"%Windows%\\notepad.exe\"", "Read Me=\"%Presetup%\\Readme.txt\""}},
        "bad-value",
        "Presetup/System.ins"},
       {"the licence page without a licence",
@@ -214,6 +236,27 @@ const std::vector<BrokenProject>& Cases() {
          "InstallPath=%InstallPath%||x=1\r\n\r\n;"}},
        "bad-value",
        "Presetup/System.ins"},
+      {"a line break in a registry value",
+       {{"Presetup/System.ins", "Greeting='Hello, world'", "Greeting='Hello,||world'"}},
+       "bad-value",
+       "Presetup/System.ins"},
+      {"a program run first that is not in Presetup",
+       {{"Presetup/Osin.ini", "", "\r\n[PreRunApp]\r\nCheck=\"%Presetup%\\check.exe\",/quiet\r\n"}},
+       "missing-file",
+       "Presetup/Osin.ini"},
+      {"a program run first from where it is not installed yet",
+       {{"Presetup/Osin.ini", "", "\r\n[PreRunApp]\r\nOld=%InstallPath%\\Uninstall.exe\r\n"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a program run first from Presetup without its folder",
+       {{"Presetup/Osin.ini", "", "\r\n[PreRunApp]\r\nCheck=check.exe\r\n"},
+        {"Presetup/check.exe", "", "MZ"}},
+       "bad-value",
+       "Presetup/Osin.ini"},
+      {"a font registered as a server",
+       {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,4"}},
+       "bad-value",
+       "Presetup/System.ins"},
       {"flags out of range",
        {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,512"}},
        "bad-value",
@@ -242,6 +285,11 @@ TEST_F(ProjectCheck, TheDemoIsClean) {
   ASSERT_TRUE(WriteBytes(project / "Data" / fs::u8path("R\xc3\xa9sum\xc3\xa9.txt"), "summary"));
   std::string script = ReadBytes(project / "Presetup" / "App.ins");
   script.insert(script.find("readme.txt="), "R\xe9sum\xe9.txt=\r\n");
+  // A library registered as a server: a PE file header with the DLL bit.
+  std::string library = "MZ" + std::string(0x3A, '\0') + "@" + std::string(3, '\0') + "PE" +
+                        std::string(2 + 18, '\0') + std::string("\x02\x21", 2) + std::string(200, '\0');
+  ASSERT_TRUE(WriteBytes(project / "Data" / "server.dll", library));
+  script.insert(script.find("readme.txt="), "server.dll=server.dll,4\r\n");
   ASSERT_TRUE(WriteBytes(project / "Presetup" / "App.ins", script));
   for (const Finding& f : CheckProject(project, 437)) ADD_FAILURE() << FormatFinding(f);
 }

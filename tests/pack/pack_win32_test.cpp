@@ -78,6 +78,47 @@ TEST_F(OsinPackWin32, BuildListTestAndExtract) {
   EXPECT_EQ(ReadBytes(dir_ / "out" / "Data" / "Sub" / "app.exe"), std::string(70000, 'a'));
 }
 
+// --codepage names the entry names' OEM code page in both directions, as
+// on Linux: O-stroke is 0x9D in code page 850 (a yen sign in 437, the
+// system's table here), and Cyrillic names come back whole even where the
+// system's ANSI code page cannot spell them.
+TEST_F(OsinPackWin32, NamesGoToAndComeFromTheGivenCodePage) {
+  WriteBytes(dir_ / L"west" / L"\u00d8.txt", "o");
+  std::string out;
+  ASSERT_EQ(Pack("archive " + Q(dir_ / "west") + " -o " + Q(dir_ / "west.rar") + " --codepage 850", out), 0)
+      << out;
+  EXPECT_NE(ReadBytes(dir_ / "west.rar").find("\x9d.txt"), std::string::npos);
+  // Listed in the system's ANSI code page (where it has the letter).
+  char shown[8] = {};
+  BOOL lost = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\u00d8.txt", -1, shown, sizeof(shown), nullptr, &lost);
+  std::string west;
+  ASSERT_EQ(Pack("list " + Q(dir_ / "west.rar") + " --codepage 850", out), 0) << out;
+  ASSERT_EQ(Pack("list " + Q(dir_ / "west.rar"), west), 0) << west;
+  if (!lost) {
+    EXPECT_NE(out.find(std::string("  ") + shown), std::string::npos) << out;
+    // Without it the names read as this system's setup would read them.
+    EXPECT_EQ(west.find(std::string("  ") + shown), std::string::npos) << west;
+  }
+
+  WriteBytes(dir_ / "proj" / "Presetup" / "Osin.ini", "[Config]\r\n");
+  WriteBytes(dir_ / "proj" / "Data" / L"\u0434\u0430" / L"\u044f.txt", "ya");
+  WriteBytes(dir_ / "stub.exe", "MZ windows stub");
+  ASSERT_EQ(Pack("build " + Q(dir_ / "proj") + " -o " + Q(dir_ / "setup.exe") + " --stub " +
+                     Q(dir_ / "stub.exe") + " --codepage 866",
+                 out),
+            0)
+      << out;
+  EXPECT_NE(ReadBytes(dir_ / "setup.exe").find("Data\\\xa4\xa0\\\xef.txt"), std::string::npos);
+  ASSERT_EQ(Pack("test " + Q(dir_ / "setup.exe") + " --codepage 866", out), 0) << out;
+  ASSERT_EQ(Pack("extract " + Q(dir_ / "setup.exe") + " -o " + Q(dir_ / "out") + " --codepage 866", out), 0)
+      << out;
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Data" / L"\u0434\u0430" / L"\u044f.txt"), "ya");
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Presetup" / "Osin.ini"), "[Config]\r\n");
+  EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir_ / "out"), fs::recursive_directory_iterator()),
+            5);
+}
+
 // A Windows process under Wine does not see this system's programs on its
 // PATH, so the Windows build cannot reach osslsigncode here: it must say
 // what is missing, end with 2 and leave no setup, signed or not, behind,

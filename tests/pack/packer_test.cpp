@@ -1,5 +1,6 @@
 // The packer's own pieces on both systems (natively and under Wine): names
 // gathered in OEM code page and sorted, archives read back by TArchive.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,7 @@
 
 #include "archive/unrar.h"
 #include "files.h"
+#include "pack/compress/entry_packer.h"
 #include "pack/oem.h"
 #include "pack/packer.h"
 #include "platform/fault.h"
@@ -79,6 +81,92 @@ TEST_F(Packer, FailedProductionLeavesTheTargetAlone) {
     out.seekp(4);
   });
   EXPECT_EQ(ReadBytes(target), "0123");
+}
+
+// A large file moves the progress while it is read, not only once done.
+TEST_F(Packer, ProgressMovesWithinAFile) {
+  WriteBytes(dir_ / "src" / "a.txt", "0123456789");
+  WriteBytes(dir_ / "src" / "big.bin", Pattern(5 << 20));
+  std::vector<SourceFile> files = GatherFiles(dir_ / "src", "", 437);
+  ArchiveOptions options;
+  std::vector<uint64_t> within;
+  options.progress = [&](const PackProgress& p) {
+    EXPECT_EQ(p.count, 2u);
+    EXPECT_EQ(p.total, 10u + (5 << 20));
+    EXPECT_EQ(p.done, (p.index == 2 ? 10u : 0u) + p.fileDone);
+    if (p.index == 2) {
+      EXPECT_EQ(p.fileSize, 5u << 20);
+      EXPECT_EQ(p.name, "big.bin");
+      within.push_back(p.fileDone);
+    }
+  };
+  StoredPacking packer;
+  WriteAtomically(dir_ / "out.rar", [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
+  ASSERT_GE(within.size(), 4u);
+  EXPECT_EQ(within.front(), 0u);
+  EXPECT_EQ(within.back(), 5u << 20);
+  EXPECT_TRUE(std::is_sorted(within.begin(), within.end()));
+}
+
+// A file that grows or shrinks between being opened and read (changed
+// where the progress first hears of it) gets an entry of exactly the bytes
+// read, compressed, stored after a compression that would not shrink it,
+// or in a solid run, and a warning naming it and both sizes.
+TEST_F(Packer, AFileThatChangesSizeWhilePackedIsWarnedOfAndKeepsWhatWasRead) {
+  struct Change {
+    std::string name, before, after;
+  };
+  const std::vector<Change> changes = {{"grew.txt", Pattern(1000), Pattern(300000)},
+                                       {"noise.bin", Noise(1000, 7), Noise(5000, 7)},
+                                       {"same.txt", Pattern(700), Pattern(700)},
+                                       {"shrank.txt", Pattern(90000), Pattern(2000)}};
+  for (bool solid : {false, true}) {
+    for (const Change& c : changes) WriteBytes(dir_ / "src" / c.name, c.before);
+    std::vector<SourceFile> files = GatherFiles(dir_ / "src", "", 437);
+    ASSERT_EQ(files.size(), changes.size());
+    ArchiveOptions options;
+    options.solid = solid;
+    options.progress = [&](const PackProgress& p) {
+      const Change& c = changes[p.index - 1];
+      if (p.fileDone == 0 && c.after != c.before) {
+        std::ofstream out(dir_ / "src" / c.name, std::ios::binary | std::ios::in);
+        out << c.after;
+        out.close();
+        fs::resize_file(dir_ / "src" / c.name, c.after.size());
+      }
+    };
+    std::vector<std::string> warnings;
+    options.warn = [&](const std::string& warning) { warnings.push_back(warning); };
+    CompressedPacking packer(3, Multimedia::kAuto, solid);
+    fs::path archive = dir_ / "out.rar";
+    WriteAtomically(archive, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[0].find("grew.txt: the file changed size while it was packed (1000 bytes when opened, "
+                               "300000 read)"),
+              std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[1].find("noise.bin: the file changed size while it was packed (1000 bytes when "
+                               "opened, 5000 read)"),
+              std::string::npos)
+        << warnings[1];
+    EXPECT_NE(warnings[2].find("shrank.txt: the file changed size while it was packed (90000 bytes when "
+                               "opened, 2000 read)"),
+              std::string::npos)
+        << warnings[2];
+    TArchive a(archive.string().c_str(), kOpenExtract);
+    ASSERT_TRUE(a.IsOpen());
+    for (const Change& c : changes) {
+      ASSERT_FALSE(a.Eof) << c.name;
+      EXPECT_EQ(ToStd(a.Header.EntryName), c.name);
+      if (c.name == "noise.bin" && !solid) {
+        EXPECT_EQ(a.Header.MethodCode, kMethodStore);
+      }
+      fs::path out = dir_ / (std::string(solid ? "solid-" : "") + c.name);
+      ASSERT_TRUE(a.Process(aoExtract, out.string().c_str(), nullptr)) << c.name << " solid " << solid;
+      EXPECT_EQ(ReadBytes(out), c.after) << c.name << " solid " << solid;
+    }
+    EXPECT_TRUE(a.Eof);
+  }
 }
 
 // A folder that cannot be opened ends the walk like its end; the files

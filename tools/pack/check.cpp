@@ -24,6 +24,7 @@
 #include "platform/text.h"
 #include "resources/ids.h"
 #include "ui/bitmap.h"
+#include "ui/runprogram.h"
 #include "uninstall/guard.h"
 
 namespace fs = std::filesystem;
@@ -313,6 +314,15 @@ std::string Fold(const std::string& name) {
   return folded;
 }
 
+// Where the check's variables put the setup's temporary folder and the
+// installation folder (each folder variable stands for itself), in lower
+// case; and the part of Path below such a Folder, or empty.
+const char kPresetupFolder[] = "c:\\presetup\\";
+const char kInstallFolder[] = "c:\\installpath\\";
+std::string Below(const std::string& path, const std::string& folder) {
+  return Lower(path).rfind(folder, 0) == 0 ? path.substr(folder.size()) : std::string();
+}
+
 // FindCopyEntry of many names over many copy lines: lines without
 // wildcards are found through a table of their names, and only the
 // wildcard lines are tried one by one (a project that lists each of its
@@ -379,6 +389,7 @@ class Checker {
     config_ = config;
     CheckConfigKeys();
     CheckFreeSections();
+    CheckPreRunApps();
     CheckVariables();
     CheckUninstallName();
     CheckScripts();
@@ -453,6 +464,7 @@ class Checker {
           presetup_[Lower(name)] = relative.generic_string();
         else {
           data_.push_back("Data\\" + name);
+          dataPaths_.push_back(it->path());
           dataFolded_[Fold(data_.back())].push_back(data_.size() - 1);
         }
       }
@@ -627,6 +639,20 @@ class Checker {
       WarnAt(*config_, "Config", "LogFile", "bad-value",
              "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
                  "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
+    // Without a full path the program lands below wherever the setup was
+    // started from (a download folder, a CD), and the user may not notice.
+    std::string folder = config_->Read("Config", "DefaultInstallPath");
+    bool named = config_->Has("Config", "DefaultInstallPath");
+    if (!config_->Read("Config", "InsFiles").empty() &&
+        !IsFullPathFor(languages_.front(), named ? folder : "Test"))
+      WarnAt(*config_, "Config", named ? "DefaultInstallPath" : "", "bad-value",
+             named
+                 ? "DefaultInstallPath=" + folder +
+                       " is no full path: the setup installs into the folder it is started from "
+                       "(write %ProgramFiles%\\" +
+                       folder + ")"
+                 : "no DefaultInstallPath: the setup installs into a folder Test in the folder it is started "
+                   "from (write DefaultInstallPath=%ProgramFiles%\\ and the program's folder)");
     if (!config_->Read("Config", "InsFiles").empty()) {
       shown_.insert(DLG_PROGRESS);
       shown_.insert(DLG_REBOOT);  // a file in use asks for a restart
@@ -741,6 +767,29 @@ class Checker {
       if (!digits || dots != 3 || !fits)
         WarnAt(*config_, "VersionInfo", key, "bad-value",
                "\"" + value + "\" is not a version of four numbers from 0 to 65535 such as 1.2.0.15");
+    }
+  }
+
+  // The programs run before the first page: one that cannot start ends the
+  // setup there, for every user, without a word.
+  void CheckPreRunApps() {
+    StringList variables;
+    VariablesOf(languages_.front(), variables);
+    for (const auto& [key, value] : config_->Values("PreRunApp")) {
+      std::string program = Str(ParseRunSpec(ExpandString(Ansi(value), variables).Text).Program);
+      std::string inPresetup = Below(program, kPresetupFolder);
+      if (!inPresetup.empty() && !PresetupFile(inPresetup))
+        WarnAt(*config_, "PreRunApp", key, "missing-file",
+               "runs " + inPresetup +
+                   ", which is not in Presetup: the setup cannot start it and ends before its first page");
+      if (!Below(program, kInstallFolder).empty())
+        WarnAt(*config_, "PreRunApp", key, "bad-value",
+               "runs a program from %InstallPath%, where nothing is installed yet when the programs run "
+               "first: the setup cannot start it and ends before its first page");
+      if (program.find_first_of("\\:") == std::string::npos && PresetupFile(program))
+        WarnAt(*config_, "PreRunApp", key, "bad-value",
+               "runs " + program + " from the folder the setup is started from, not from Presetup: write " +
+                   "%Presetup%\\" + program);
     }
   }
 
@@ -883,6 +932,50 @@ class Checker {
       }
     }
     for (const std::string& code : languages_) CheckShadowedCopies(used, code);
+    CheckStarts();
+  }
+
+  static std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\") + 1); }
+
+  // What a shortcut (Shortcut) or a program run at the end starts. A file
+  // of the installation is noted, to be checked once every copy line is
+  // known; the setup's temporary folder is gone once the setup ends, and
+  // holds only what the project's Presetup has.
+  void NoteStart(const IniFile& script, const std::string& section, const std::string& key,
+                 const String& program, const std::vector<std::string>& codes, bool shortcut) {
+    StringList variables;
+    VariablesOf(codes.front(), variables);
+    std::string path = Str(ExpandString(program, variables).Text);
+    std::string installed = Below(path, kInstallFolder), inPresetup = Below(path, kPresetupFolder);
+    if (!installed.empty()) starts_.push_back({installed, &script, section, key});
+    if (inPresetup.empty()) return;
+    if (shortcut)
+      WarnAt(script, section, key, "bad-value",
+             "leads into the setup's temporary folder (%Presetup%), which the setup deletes when it ends: "
+             "install the file and point at its copy");
+    else if (!PresetupFile(inPresetup))
+      WarnAt(script, section, key, "missing-file",
+             "runs " + inPresetup + ", which is not in Presetup: it cannot start");
+  }
+
+  // A shortcut or program to run at the end that starts a file of the
+  // installation no copy line gives: a typo leaves the user a shortcut to
+  // nothing, or the shell's box that it cannot find the program.
+  void CheckStarts() {
+    std::set<std::string> names = targetNames_;
+    for (const std::string& name : data_) {
+      for (size_t at = 0; at != std::string::npos;) {
+        size_t next = name.find('\\', at);
+        names.insert(Lower(name.substr(at, next == std::string::npos ? next : next - at)));
+        at = next == std::string::npos ? next : next + 1;
+      }
+    }
+    for (const Start& start : starts_) {
+      std::string name = Lower(FileNameOf(start.path));
+      if (name.empty() || names.count(name)) continue;
+      WarnAt(*start.script, start.section, start.key, "missing-file",
+             "starts %InstallPath%\\" + start.path + ", which no CopyFiles line installs: it leads nowhere");
+    }
   }
 
   // The first file under Data that line Line of Lookup takes, or null.
@@ -960,7 +1053,10 @@ class Checker {
         referenced.insert(Lower(section));
         for (const auto& line : script.Values(section)) {
           ScanReferences(script, section, line, codes);
-          if (a == kActRunApp) continue;
+          if (a == kActRunApp) {
+            NoteStart(script, section, line.first, ParseRunSpec(Ansi(line.second)).Program, codes, false);
+            continue;
+          }
           const std::string& list = line.first;
           referenced.insert(Lower(list));
           if (a == kActAddReg || a == kActDelReg) CheckRegistryKey(script, section, line);
@@ -973,6 +1069,10 @@ class Checker {
                              "\" is no full path: the setup puts the files into the " +
                              "folder it is started from (write %InstallPath%\\" + line.second + ")");
           std::string iniFile = Str(GetField(1, Ansi(line.second), kComma));
+          if (a == kActAddIni && Str(GetField(2, Ansi(line.second), kComma)).empty())
+            WarnAt(script, section, list, "bad-value",
+                   "names no section of " + iniFile + ": the keys go into a section without a name, " +
+                       "where no program looks for them (write " + line.second + ",Section)");
           if (a == kActAddIni && !IsFullPathFor(codes.front(), iniFile))
             WarnAt(script, section, list, "bad-value",
                    iniFile + " is no full path: the INI file lands in the folder the setup is started from " +
@@ -987,9 +1087,13 @@ class Checker {
           for (const auto& entry : script.Values(list)) {
             ScanReferences(script, list, entry, codes);
             if (a == kActCopyFiles) CheckCopyLine(script, list, entry, codes, suffix, used);
+            if (a == kActShortcuts)
+              NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
+                        codes, true);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
             if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
-            if (logsLines) CheckLineBreak(script, list, entry.first, a == kActAddIni ? entry.second : "");
+            if (logsLines)
+              CheckLineBreak(script, list, entry.first, LoggedValue(ScriptAction(a), entry.second));
           }
         }
       }
@@ -1029,6 +1133,15 @@ class Checker {
                "name the program's own key or value");
   }
 
+  // The part of a line's value that lands in a line of a file: an INI
+  // key's value, and a registry value's data in the install log unless
+  // flag 1 keeps it out of the log.
+  static std::string LoggedValue(ScriptAction action, const std::string& value) {
+    if (action == kActAddIni) return value;
+    if (action != kActAddReg || (StrToIntDef(GetField(2, Ansi(value), kComma), 0) & kNoLog)) return "";
+    return Str(GetField(1, Ansi(value), kComma));
+  }
+
   // "||" is a line break, and the INI file written or the install log line
   // that records the change breaks apart there: the rest becomes a line of
   // its own (a key of its own in an INI file), and the uninstaller cannot
@@ -1061,6 +1174,9 @@ class Checker {
                      const std::pair<std::string, std::string>& line, const std::vector<std::string>& codes,
                      const std::string& suffix, std::vector<CopyKey>& used) {
     String value = Ansi(line.second);
+    std::string target = Str(GetField(1, value, kComma));
+    // A file from disk keeps its own name.
+    targetNames_.insert(Lower(FileNameOf(target.empty() ? line.first : target)));
     std::string flagsText = Str(GetField(2, value, kComma));
     int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
     if (flags < 0 || flags > 255) {
@@ -1075,9 +1191,36 @@ class Checker {
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
     used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
-    if (FirstFileOf(CopyLookup({key}), 0, key)) return;
-    WarnAt(script, list, line.first, "missing-file",
-           source + " matches no file under Data: the setup passes the line over");
+    CopyLookup lookup({key});
+    if (!FirstFileOf(lookup, 0, key)) {
+      WarnAt(script, list, line.first, "missing-file",
+             source + " matches no file under Data: the setup passes the line over");
+      return;
+    }
+    if (!(flags & kRegisterServer)) return;
+    for (size_t i = 0; i < data_.size(); ++i) {
+      if (!lookup.Takes(0, data_[i]) || IsLibrary(dataPaths_[i])) continue;
+      WarnAt(script, list, line.first, "bad-value",
+             data_[i].substr(5) +
+                 " is no library (DLL or OCX), yet flag 4 registers it: every installation " +
+                 "shows \"Cannot register OLE server!\"");
+      return;
+    }
+  }
+
+  // Whether File is a Windows library, which registers itself through its
+  // DllRegisterServer (a program server registers with a switch instead).
+  static bool IsLibrary(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string head(4096, '\0');
+    in.read(head.data(), std::streamsize(head.size()));
+    head.resize(size_t(in.gcount()));
+    if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return false;
+    uint32_t pe = 0;
+    for (int i = 3; i >= 0; --i) pe = pe << 8 | uint8_t(head[0x3C + i]);
+    if (pe > head.size() - 24 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return false;
+    // IMAGE_FILE_DLL in the file header's characteristics.
+    return (uint8_t(head[pe + 23]) & 0x20) != 0;
   }
 
   // Language files and documents ------------------------------------------
@@ -1166,11 +1309,21 @@ class Checker {
   std::vector<Finding> findings_;
   std::map<std::string, std::string> presetup_;                      // lower-case name -> name as stored
   std::vector<std::string> data_;                                    // archive names "Data\..."
+  std::vector<fs::path> dataPaths_;                                  // the file of each
   std::unordered_map<std::string, std::vector<size_t>> dataFolded_;  // Fold of each, its index in data_
   std::map<std::string, std::unique_ptr<IniFile>> inis_;
   const IniFile* config_ = nullptr;
   std::vector<std::string> languages_;  // upper-case codes
   std::set<std::string> shown_;         // pages the setup may show
+  // The lower-case file names that copy lines give their targets, and the
+  // shortcuts and programs to run that start files of the installation.
+  std::set<std::string> targetNames_;
+  struct Start {
+    std::string path;  // below %InstallPath%
+    const IniFile* script;
+    std::string section, key;
+  };
+  std::vector<Start> starts_;
 };
 
 }  // namespace

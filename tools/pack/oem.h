@@ -68,14 +68,25 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
 
 // Makes the archive reader read entry names in OEM code page CodePage and
 // give them in its ANSI pair, as the setup does on a system of that code
-// page. On POSIX systems (where the reader otherwise takes code page 437);
-// Windows reads them through the system's own OEM table.
-void ReadNamesIn(int codePage);
-
-// An entry name as the archive reader gives it (in the ANSI code page
-// paired with the OEM code page of ReadNamesIn) in the encoding of this
-// system's file names and terminals: UTF-8 on POSIX systems, unchanged on
+// page. Without it the reader reads them as the setup would here: in code
+// page 437 on POSIX systems, through the system's own OEM table on
 // Windows.
-std::string ToLocalName(const std::string& readerName, int codePage);
+void ReadNamesIn(int codePage);
+// The code page of ReadNamesIn; 0 before it.
+int NamesCodePage();
+
+// Text in code page From turned into code page To; false when a character
+// has no exact equivalent there.
+bool Recode(const std::string& text, int from, int to, std::string& converted);
+
+// An entry name as the archive reader gives it in the encoding of this
+// system's file names and terminals: UTF-8 on POSIX systems, the ANSI code
+// page on Windows. False when a character has no equivalent there (a
+// Cyrillic name on a Western Windows): Local then holds '?' in its place.
+bool ToLocalName(const std::string& readerName, std::string& local);
+
+// The entry name as a relative path that keeps every character, for the
+// names ToLocalName cannot give whole.
+std::filesystem::path ToLocalPath(const std::string& readerName);
 
 }  // namespace osin

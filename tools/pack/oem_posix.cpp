@@ -1,8 +1,9 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <algorithm>
+
 #include "pack/oem.h"
-#include "platform/text.h"
 
 namespace osin {
 
@@ -48,27 +49,22 @@ bool ToSetupText(const std::string& text, int oemCodePage, std::string& converte
   return Convert(text, AnsiCodePageOf(oemCodePage), converted);
 }
 
-void ReadNamesIn(int codePage) {
-  static unsigned char table[128];
-  int ansi = AnsiCodePageOf(codePage);
-  for (int b = 0x80; b <= 0xFF; ++b) {
-    // A double-byte page is its own pair: its bytes pass as they are.
-    std::string utf8, converted;
-    if (ansi == codePage) {
-      table[b - 0x80] = static_cast<unsigned char>(b);
-    } else if (Convert(std::string(1, char(b)), codePage, utf8, true) && Convert(utf8, ansi, converted) &&
-               converted.size() == 1) {
-      table[b - 0x80] = static_cast<unsigned char>(converted[0]);
-    } else {
-      table[b - 0x80] = '?';
-    }
-  }
-  SetOemTable(table);
+bool Recode(const std::string& text, int from, int to, std::string& converted) {
+  std::string utf8;
+  return Convert(text, from, utf8, true) && Convert(utf8, to, converted);
 }
 
-std::string ToLocalName(const std::string& readerName, int codePage) {
-  std::string utf8;
-  return Convert(readerName, AnsiCodePageOf(codePage), utf8, true) ? utf8 : readerName;
+bool ToLocalName(const std::string& readerName, std::string& local) {
+  int oem = NamesCodePage() ? NamesCodePage() : 437;
+  if (!Convert(readerName, AnsiCodePageOf(oem), local, true)) local = readerName;
+  return true;
+}
+
+std::filesystem::path ToLocalPath(const std::string& readerName) {
+  std::string local;
+  ToLocalName(readerName, local);
+  std::replace(local.begin(), local.end(), '\\', '/');
+  return std::filesystem::u8path(local);
 }
 
 }  // namespace osin

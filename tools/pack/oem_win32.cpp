@@ -29,6 +29,20 @@ std::wstring Joined(const std::filesystem::path& relative) {
   return wide;
 }
 
+// Text in code page CodePage in UTF-16; empty when it holds a byte that
+// is no character there (with MB_ERR_INVALID_CHARS in Flags).
+std::wstring Widened(const std::string& text, int codePage, DWORD flags = 0) {
+  int n = MultiByteToWideChar(UINT(codePage), flags, text.data(), int(text.size()), nullptr, 0);
+  std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(UINT(codePage), flags, text.data(), int(text.size()), wide.data(), n);
+  return wide;
+}
+
+// The ANSI code page of the names the reader gives.
+int ReaderCodePage() {
+  return NamesCodePage() ? AnsiCodePageOf(NamesCodePage()) : int(GetACP());
+}
+
 }  // namespace
 
 bool ToOemName(const std::filesystem::path& relative, int codePage, std::string& name) {
@@ -40,18 +54,30 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 }
 
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted) {
-  if (text.empty()) return true;
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  if (n <= 0) return false;
-  std::wstring wide(size_t(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
-  return Convert(wide, AnsiCodePageOf(oemCodePage), converted);
+  return text.empty() || Convert(Widened(text, CP_ACP), AnsiCodePageOf(oemCodePage), converted);
 }
 
-void ReadNamesIn(int) {}
+bool Recode(const std::string& text, int from, int to, std::string& converted) {
+  return Convert(Widened(text, from, MB_ERR_INVALID_CHARS), to, converted);
+}
 
-std::string ToLocalName(const std::string& readerName, int) {
-  return readerName;
+bool ToLocalName(const std::string& readerName, std::string& local) {
+  int ansi = ReaderCodePage();
+  local = readerName;
+  if (ansi == int(GetACP()) || readerName.empty()) return true;
+  std::wstring wide = Widened(readerName, ansi);
+  if (Convert(wide, int(GetACP()), local)) return true;
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  local.assign(size_t(n > 0 ? n : 0), '?');
+  if (n > 0)
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), local.data(), n, "?",
+                        nullptr);
+  return false;
+}
+
+std::filesystem::path ToLocalPath(const std::string& readerName) {
+  return std::filesystem::path(Widened(readerName, ReaderCodePage()));
 }
 
 }  // namespace osin

@@ -36,9 +36,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,6 +77,7 @@ struct Args {
   int level = 3;
   Multimedia multimedia = Multimedia::kAuto;
   int codePage = 437;
+  bool codePageGiven = false;
 };
 
 // The setup program osin-pack was shipped or built with: osin.exe in its own
@@ -251,6 +254,7 @@ Args Parse(int argc, char** argv) {
     } else if (o == "--codepage") {
       std::string v = value();
       a.codePage = atoi(v.c_str());
+      a.codePageGiven = true;
       if (a.codePage <= 0) Usage("--codepage needs a code page number, not " + v);
     } else {
       Usage((o[0] == '-' ? "unknown option " : "one file or folder only, not also ") + o);
@@ -315,6 +319,13 @@ std::string FailureText(const TRARHeader& h, int result, bool password) {
   return ResultText(result);
 }
 
+// An entry name as this system shows it.
+std::string Shown(const String& readerName) {
+  std::string local;
+  ToLocalName(readerName.c_str(), local);
+  return local;
+}
+
 // Opens the archive through TArchive; throws with the reader's message.
 void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
@@ -368,8 +379,7 @@ int List(const Args& a) {
     std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
     printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
            (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
-           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC,
-           ToLocalName(h.EntryName.c_str(), a.codePage).c_str());
+           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, Shown(h.EntryName).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
@@ -385,14 +395,27 @@ int Test(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", ToLocalName(arc.Header.EntryName.c_str(), a.codePage).c_str(),
-           arc.LastResult(), FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
+    printf("FAILED %s: result %d, %s\n", Shown(arc.Header.EntryName).c_str(), arc.LastResult(),
+           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
   if (ReportCutShort(arc.Handle)) ++failed;
   printf("%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
+}
+
+// Where extract writes an entry whose name this system's code page cannot
+// spell, before it gets that name.
+const char kExtracting[] = ".osin-pack-extracting";
+
+// Moves From to To, making To's folders; From is gone either way.
+bool MoveInto(const std::string& from, const fs::path& to) {
+  std::error_code ec, removed;
+  fs::create_directories(to.parent_path(), ec);
+  fs::rename(from, to, ec);
+  if (ec) fs::remove(from, removed);
+  return !ec;
 }
 
 int Extract(const Args& a) {
@@ -408,11 +431,22 @@ int Extract(const Args& a) {
   while (r.ReadNextFileHeader(h) == 0) {
     // The reader would name the file in the Windows code page; here it gets
     // the name this system shows (a name that would leave the folder is
-    // left to the reader to refuse).
-    std::string local = ToLocalName(h.EntryName.c_str(), a.codePage);
+    // left to the reader to refuse). A name this system's code page cannot
+    // spell is written under a stand-in name and then renamed.
+    std::string local;
+    bool whole = ToLocalName(h.EntryName.c_str(), local);
     std::string target;
-    if (local != h.EntryName.c_str() && StaysInside(h.EntryName)) target = a.output + "\\" + local;
+    fs::path renamed;
+    if (StaysInside(h.EntryName)) {
+      if (!whole) {
+        target = a.output + "\\" + kExtracting;
+        renamed = fs::path(a.output) / ToLocalPath(h.EntryName.c_str());
+      } else if (local != h.EntryName.c_str()) {
+        target = a.output + "\\" + local;
+      }
+    }
     int result = r.ProcessEntry(aoExtract, a.output.c_str(), target.c_str(), a.password.c_str(), nullptr);
+    if (result == kEntryOk && !renamed.empty() && !MoveInto(target, renamed)) result = kEntryCannotCreate;
     if (result == kEntryOk) {
       ++ok;
       continue;
@@ -430,19 +464,50 @@ int Extract(const Args& a) {
 }
 
 // Packing a large project takes a while: on a terminal one line shows how
-// far it is. Scripts and tests that read the output see only the results.
+// far it is, redrawn at most ten times a second, with the share done of a
+// file that takes a while on its own. Scripts and tests that read the
+// output see only the results.
 void ShowProgressOnTerminal(ArchiveOptions& options) {
   if (!isatty(fileno(stderr))) return;
-  options.progress = [](size_t index, size_t count, uint64_t before, uint64_t total,
-                        const std::string& name) {
-    unsigned percent = total ? unsigned(before * 100 / total) : 100;
-    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s", percent, unsigned(index), unsigned(count), name.c_str());
+  using Clock = std::chrono::steady_clock;
+  struct Line {
+    Clock::time_point drawn, fileStart;
+    size_t index = 0;
+    bool any = false;
+  };
+  auto shown = std::make_shared<Line>();
+  options.progress = [shown](const PackProgress& p) {
+    Clock::time_point now = Clock::now();
+    if (p.index != shown->index) {
+      shown->index = p.index;
+      shown->fileStart = now;
+    }
+    if (shown->any && now - shown->drawn < std::chrono::milliseconds(100)) return;
+    shown->any = true;
+    shown->drawn = now;
+    unsigned percent = p.total ? unsigned(std::min(p.done, p.total) * 100 / p.total) : 100;
+    char own[8] = "";
+    if (p.fileSize && now - shown->fileStart >= std::chrono::seconds(1))
+      snprintf(own, sizeof(own), "%3u%%", unsigned(std::min(p.fileDone, p.fileSize) * 100 / p.fileSize));
+    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s %4s", percent, unsigned(p.index), unsigned(p.count),
+            p.name.c_str(), own);
     fflush(stderr);
   };
 }
 
 void ClearProgress(const ArchiveOptions& options) {
-  if (options.progress) fprintf(stderr, "\r%70s\r", "");
+  if (options.progress) fprintf(stderr, "\r%75s\r", "");
+}
+
+// A file that changes while it is packed gets an entry of the bytes read;
+// the publisher hears of it, and under --strict nothing is written.
+void WarnOfChanges(const Args& a, ArchiveOptions& options) {
+  options.warn = [&a, &options](const std::string& warning) {
+    ClearProgress(options);
+    if (a.strict) throw PackError(warning + " (--strict: nothing was written)");
+    printf("osin-pack: warning: %s\n", warning.c_str());
+    fflush(stdout);
+  };
 }
 
 int Archive(const Args& a) {
@@ -455,6 +520,7 @@ int Archive(const Args& a) {
   options.solid = a.solid;
   options.password = a.password;
   ShowProgressOnTerminal(options);
+  WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
   ClearProgress(options);
@@ -593,6 +659,7 @@ int Build(const Args& a) {
   options.solid = a.solid;
   options.password = a.password;
   ShowProgressOnTerminal(options);
+  WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   // A signed setup is written unsigned beside the output first; the output
   // appears only once it is signed.
@@ -629,7 +696,7 @@ int Build(const Args& a) {
 
 int Run(int argc, char** argv) {
   Args a = Parse(argc, argv);
-  ReadNamesIn(a.codePage);
+  if (a.codePageGiven) ReadNamesIn(a.codePage);
   if (a.verb == "help") {
     printf("%s\n", kUsage);
     return kExitOk;

@@ -66,7 +66,9 @@ class FileSource : public ByteSource {
 // grows to 4 GB while it is read is refused there.
 class TallySource : public ByteSource {
  public:
-  TallySource(ByteSource& inner, const fs::path& path) : inner_(inner), path_(path) {}
+  // Read is told the furthest point read so far after each read.
+  TallySource(ByteSource& inner, const fs::path& path, std::function<void(uint64_t)> read)
+      : inner_(inner), path_(path), read_(std::move(read)) {}
   uint64_t Size() const override { return inner_.Size(); }
   size_t Peek(uint64_t offset, uint8_t* out, size_t count) override {
     return inner_.Peek(offset, out, count);
@@ -77,6 +79,9 @@ class TallySource : public ByteSource {
     count_ += n;
     if (count_ > kMaxEntrySize)
       throw PackError(path_.string() + ": files of 4 GB or more cannot be archived");
+    // A second reading (to store what would not shrink) does not move
+    // the progress back.
+    if (read_ && count_ > furthest_) read_(furthest_ = count_);
     return n;
   }
   void Rewind() override {
@@ -90,8 +95,9 @@ class TallySource : public ByteSource {
  private:
   ByteSource& inner_;
   fs::path path_;
+  std::function<void(uint64_t)> read_;
   uint32_t crc_ = 0xFFFFFFFFu;
-  uint64_t count_ = 0;
+  uint64_t count_ = 0, furthest_ = 0;
 };
 
 // The packed bytes of the entry the writer has open.
@@ -205,16 +211,25 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
   }
   size_t index = 0;
   for (const SourceFile& f : files) {
-    if (options.progress) options.progress(++index, files.size(), bytesBefore, totalBytes, f.name);
     std::unique_ptr<ByteSource> file;
     if (f.generated) {
       file.reset(new MemorySource(f.content));
     } else {
       file.reset(new FileSource(f.path));
     }
-    if (file->Size() > kMaxEntrySize)
+    uint64_t opened = file->Size();
+    if (opened > kMaxEntrySize)
       throw PackError(f.path.string() + ": files of 4 GB or more cannot be archived");
-    TallySource source(*file, f.path);
+    std::function<void(uint64_t)> moved;
+    if (options.progress) {
+      ++index;
+      moved = [&](uint64_t read) {
+        options.progress(
+            PackProgress{index, files.size(), bytesBefore + read, totalBytes, read, opened, f.name});
+      };
+      moved(0);
+    }
+    TallySource source(*file, f.path, moved);
     RarEntry e;
     e.name = f.name;
     if (f.generated) {
@@ -241,6 +256,11 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
     }
     bytesBefore += source.Count();
     first = false;
+    if (source.Count() != opened && options.warn)
+      options.warn(f.path.string() + ": the file changed size while it was packed (" +
+                   std::to_string(opened) + " bytes when opened, " + std::to_string(source.Count()) +
+                   " read): its entry holds the bytes read, which may mix two versions of it; pack again "
+                   "once nothing writes to it");
   }
   writer.Finish();
 }

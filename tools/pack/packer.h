@@ -87,14 +87,26 @@ class StoredPacking : public PackingMethod {
 // Copies Source from where it stands to its end into Sink.
 void CopySource(ByteSource& source, PackedSink& sink);
 
+// How far the packing is: the file being packed (from 1) of how many, the
+// bytes read so far of all files and of this one, and their sizes.
+struct PackProgress {
+  size_t index, count;
+  uint64_t done, total;
+  uint64_t fileDone, fileSize;
+  const std::string& name;
+};
+
 struct ArchiveOptions {
   bool solid = false;
   std::string password;  // enciphers the files marked encrypt
-  // Called before each file is packed, with its position (from 1), the
-  // number of files, the bytes of the files before it and of all files.
-  std::function<void(size_t index, size_t count, uint64_t bytesBefore, uint64_t totalBytes,
-                     const std::string& name)>
-      progress;
+  // Called for each file once it is opened and measured, before it is
+  // read, and again as its bytes are read (as often as the packing reads,
+  // so a large file shows movement too).
+  std::function<void(const PackProgress&)> progress;
+  // Told when a file changed size while it was packed: its entry holds the
+  // bytes read, which may mix two versions of the file. The text names the
+  // file and both sizes; throwing from here stops the archive.
+  std::function<void(const std::string& warning)> warn;
 };
 
 // Writes Files in the given order as a RAR archive to Out, each packed by
