@@ -154,7 +154,12 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
 
 bool RunInstall(TPageRun& pages) {
   TSetupSession& session = Session();
-  session.InstallPath = StripBackslash(session.InstallPath);
+  // The folder is settled before anything uses it. A relative one (typed,
+  // or a project's default) would land below whatever folder the setup was
+  // started in, and the log and the registered uninstall command would hold
+  // paths the uninstaller refuses.
+  session.InstallPath = FullPathOf(Expand(StripBackslash(session.InstallPath)));
+  SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
   installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
   installLog.Enabled = true;
 
@@ -180,7 +185,6 @@ bool RunInstall(TPageRun& pages) {
   HideMessageWindow();
   if (FaultPending()) return false;
 
-  session.InstallPath = Expand(session.InstallPath);
   RunLog("Destination folder: ", session.InstallPath);
   ForceFolderLogged(installLog, session.InstallPath);
   // The log's own folders too, so the uninstaller removes them after it.

@@ -201,14 +201,22 @@ def uninstall_demo(run, pack_folder):
     t.expect(command and command.lower().startswith("c:\\windows\\unosin.exe \""),
              "UninstallString %r" % command)
 
+    # The second program's folder typed as a name below the setup's current
+    # folder, C:\: its log and registration still name full paths, which
+    # the uninstaller takes.
     second = pack_folder("uninstall_second", install.demo_project("uninstall_second", second_edit))
     e = wizard.ENGLISH
     script = ["start " + harness.windows_path(second), "wait-text Setup will install Osin Second 60000",
-              "set-text 106 " + SECOND_FOLDER, "press %d" % wizard.NEXT,
+              "set-text 106 " + SECOND_FOLDER[3:], "press %d" % wizard.NEXT,
               "wait-text %s 30000" % e["start"], "press %d" % wizard.NEXT,
               "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
-    t = run("uninstall_second_install", script)
+    t = run("uninstall_second_install", script, cwd=install.drive_c())
     t.expect(shared_count() == 2, "SharedDLLs count %r after the second installation" % shared_count())
+    log = SECOND_FOLDER + "\\Logs\\Setup\\Install.log"
+    t.expect((uninstall_string("Osin Second") or "").lower() == ('c:\\windows\\unosin.exe "%s"' % log).lower(),
+             "the second program's registration %r" % uninstall_string("Osin Second"))
+    records = dict(install.read_log(install.find_file(install.drive_c("Osin Second", "Logs", "Setup"), "Install.log")))
+    t.expect(records["CreateDirs"][0][0] == SECOND_FOLDER, "the second program's folders %r" % records["CreateDirs"])
     # Installed again over itself (a repair): the count stays, as its
     # uninstallation lowers it once.
     again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
