@@ -40,8 +40,10 @@ bool ForceFolderLogged(const TInstallLog& log, const String& path) {
     String parent = folder.Copy(1, slash);
     if (parent != folder) ForceFolderLogged(log, parent);
   }
-  if (CreateFolder(folder)) WriteLogEntry(log, kLogCreateDirs, folder, String());
-  return FolderExists(folder);
+  // A failed creation leaves the system's reason for the caller.
+  if (!CreateFolder(folder)) return false;
+  WriteLogEntry(log, kLogCreateDirs, folder, String());
+  return true;
 }
 
 }  // namespace osin

@@ -68,7 +68,9 @@ bool WriteLogSection(const TInstallLog& log, const String& section, const String
 // Creates the folder Path (one trailing separator dropped) with every
 // missing parent, parents first, and records each folder it creates in
 // CreateDirs. A path of two characters or fewer (a bare drive) and an
-// existing folder create nothing. True when the folder exists afterwards.
+// existing folder create nothing. True when the folder exists afterwards;
+// false when Path itself could not be made, the system's reason for that
+// then being the thread's last error.
 bool ForceFolderLogged(const TInstallLog& log, const String& path);
 
 // Windows only. Creates the registry key Path (registry path notation of

@@ -28,6 +28,9 @@ String UninstallKey(const String& programName);
 // (when the copy fails, to a unique temporary name there instead), adds the
 // language file's uninstall sections to Sections, writes DisplayName and
 // UninstallString ("<copy> "<log>"") and logs the whole key in CreateKeys.
+// The key is the program's name, unless it is registered there with another
+// log (installed in another folder): then "Name (2)", "Name (3)" and on,
+// the first free or already this log's, is both key and display name.
 // Nothing happens, and the result is false, when the log is not active,
 // UnOsin.exe is missing or ProgramName is empty: an empty name would make
 // the Uninstall key itself the program's key, and uninstalling it would

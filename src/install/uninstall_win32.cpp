@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
+#include "platform/text.h"
 #include "ui/msgbox.h"
 
 namespace osin {
@@ -60,9 +61,23 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
     entry.NameParts.Add(line.Copy(comma + 1, line.Length()));
     sections.Set(std::move(entry));
   }
-  String key = UninstallKey(u.ProgramName);
-  bool written = WriteRegString(key + "\\DisplayName", u.ProgramName) &&
-                 WriteRegString(key + "\\UninstallString", dest + " \"" + log.FileName + "\"");
+  // A key that names another log belongs to an installation of the same
+  // program in another folder: taking it over would leave that one with no
+  // way to be removed. This one then gets a key (and a name in the list of
+  // programs) of its own, "Name (2)" and on; installed again into the same
+  // folder, it finds its own key again. "Name (9)" is the last: taken over
+  // when it too names another log, rather than searching without end.
+  String command = dest + " \"" + log.FileName + "\"";
+  String name = u.ProgramName;
+  char suffix[] = " (2)";
+  while (suffix[2] <= '9' &&
+         !SameText(ReadRegString(UninstallKey(name) + "\\UninstallString", command), command)) {
+    name = u.ProgramName + suffix;
+    ++suffix[2];
+  }
+  String key = UninstallKey(name);
+  bool written =
+      WriteRegString(key + "\\DisplayName", name) && WriteRegString(key + "\\UninstallString", command);
   WriteLogEntry(log, kLogCreateKeys, key, String());
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.

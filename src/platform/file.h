@@ -185,6 +185,11 @@ int64_t FreeDiskKB(const String& folder);
 uint32_t FolderUnusable(const String& folder);
 // Windows only. The system's text for an error code, without its line end.
 String SystemErrorText(uint32_t code);
+// Windows only. Path made full against the current folder and drive, as
+// the system reads it ("." and ".." steps resolved, "/" turned to "\",
+// trailing dots and blanks of the last name dropped); Path itself when the
+// system cannot make it full.
+String FullPathOf(const String& path);
 // Kilobytes to require for Bytes: Bytes / 1024 rounded to the nearest
 // integer, halves to even (what FreeDiskKB is compared with).
 int64_t RequiredKB(int64_t bytes);

@@ -179,8 +179,6 @@ String ShortPathOf(const String& path) {
   return shortPath;
 }
 
-namespace {
-
 String FullPathOf(const String& path) {
   String full(MAX_PATH, '\0');
   char* name = nullptr;
@@ -193,8 +191,6 @@ String FullPathOf(const String& path) {
   full.SetLength(static_cast<int>(n));
   return full;
 }
-
-}  // namespace
 
 int64_t FileSizeOf(const String& path) {
   WIN32_FIND_DATAA data;

@@ -154,7 +154,16 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
 
 bool RunInstall(TPageRun& pages) {
   TSetupSession& session = Session();
-  session.InstallPath = StripBackslash(session.InstallPath);
+  // The folder is settled before anything uses it. A relative one (typed,
+  // or a project's default) would land below whatever folder the setup was
+  // started in, and the log and the registered uninstall command would hold
+  // paths the uninstaller refuses. One the system would not take as named
+  // (trailing dots, a drive that cannot be reached, as /DIR may give) would
+  // only show as a full disk later.
+  String folder = Expand(StripBackslash(session.InstallPath));
+  if (RefuseFolder(folder, FolderUnusable(folder))) return false;
+  session.InstallPath = FullPathOf(folder);
+  SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
   installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
   installLog.Enabled = true;
 
@@ -180,9 +189,12 @@ bool RunInstall(TPageRun& pages) {
   HideMessageWindow();
   if (FaultPending()) return false;
 
-  session.InstallPath = Expand(session.InstallPath);
   RunLog("Destination folder: ", session.InstallPath);
-  ForceFolderLogged(installLog, session.InstallPath);
+  // A folder that cannot be made (no rights, a device that takes no
+  // folders) is told as the system words it, not as a full disk.
+  if (!ForceFolderLogged(installLog, session.InstallPath) &&
+      RefuseFolder(session.InstallPath, GetLastError()))
+    return false;
   // The log's own folders too, so the uninstaller removes them after it.
   ForceFolderLogged(installLog, PathFolder(installLog.FileName));
   if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {

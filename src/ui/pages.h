@@ -107,6 +107,11 @@ struct TPageRun {
 // not open or raised the run-ending fault.
 bool RunDialogSequence(TPageRun& run);
 
+// When Code (a system error code) is not 0, an error box names Folder and
+// the system's words for the fault, and the result is true: the folder
+// cannot be the destination. False, and no box, for 0.
+bool RefuseFolder(const String& folder, uint32_t code);
+
 // Whether the archive of SourceFile accepts Password: the entry test.psw,
 // found among or right after the leading "Presetup\" entries, is extracted
 // to Folder and deleted again, and the result is whether its data checked

@@ -255,14 +255,6 @@ void TakeTypedFolder(TPageRun& run, HWND page) {
   SetPathVariable(run.Variables, "InstallPath", typed);
 }
 
-// A folder the system would not take as typed is refused while it can
-// still be corrected; later it would only show as a full disk.
-__attribute__((noinline)) bool RefuseFolder(const String& folder) {
-  uint32_t code = FolderUnusable(folder);
-  if (code) ErrorBox(folder + "\r\n\r\n" + SystemErrorText(code));
-  return code != 0;
-}
-
 // What the page does when it opens, after the common part.
 void InitPagePart(PageState& state, HWND page) {
   TPageRun& run = state.run;
@@ -321,7 +313,9 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
     }
   } else if (name == DLG_DIR) {
     if (leaving) TakeTypedFolder(run, page);
-    if (id == IDC_PAGE_NEXT && RefuseFolder(run.InstallPath)) {
+    // A folder the system would not take as typed is refused while it
+    // can still be corrected; later it would only show as a full disk.
+    if (id == IDC_PAGE_NEXT && RefuseFolder(run.InstallPath, FolderUnusable(run.InstallPath))) {
       SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
       return true;
     }
@@ -455,6 +449,11 @@ bool RunDialogSequence(TPageRun& run) {
     if (result == IDC_PAGE_NEXT) ++index;
   }
   return true;
+}
+
+__attribute__((noinline)) bool RefuseFolder(const String& folder, uint32_t code) {
+  if (code) ErrorBox(folder + "\r\n\r\n" + SystemErrorText(code));
+  return code != 0;
 }
 
 bool TestArchivePassword(const String& sourceFile, const String& password, const String& folder) {

@@ -215,15 +215,16 @@ def take_screenshot(folder, name):
     return path
 
 
-def run_scenario(name, script, on_sync=None, timeout=300, env=None, encoding="cp1252"):
+def run_scenario(name, script, on_sync=None, timeout=300, env=None, encoding="cp1252", cwd=None):
     """Runs SCRIPT (a list of driver command lines) as scenario NAME.
 
     on_sync maps sync names to functions called while the driver waits
     (the program paused or not, as the script arranged); every sync point
     also takes a screenshot named after it. ENV adds variables to the
     driver's environment (LANG picks Wine's locale, and with it the ANSI
-    code page the transcript is written in: ENCODING). Returns the
-    Transcript.
+    code page the transcript is written in: ENCODING). CWD (a Linux path)
+    is the driver's current folder, and so the started program's. Returns
+    the Transcript.
     """
     if not os.path.exists(build.driver):
         raise ScenarioFailed("driver not built: %s" % build.driver)
@@ -243,7 +244,7 @@ def run_scenario(name, script, on_sync=None, timeout=300, env=None, encoding="cp
     with open(os.path.join(folder, "driver.log"), "w") as log:
         driver = subprocess.Popen(
             [WINE_RUN, build.driver, windows_path(script_path), windows_path(transcript_path), windows_path(ack)],
-            stdout=subprocess.PIPE, stderr=log, text=True, env=dict(os.environ, **(env or {})))
+            stdout=subprocess.PIPE, stderr=log, text=True, env=dict(os.environ, **(env or {})), cwd=cwd)
         for line in driver.stdout:
             log.write(line)
             if line.startswith("SYNC "):

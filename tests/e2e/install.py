@@ -593,9 +593,22 @@ def bad_input(run, packed_setup, noise):
     t.expect(os.listdir(big) == ["inner.txt"], "the folder in the file's place holds %r" % os.listdir(big))
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
 
-    # The disk full: room for the files' bytes, not for a cluster each.
+    # A volume that takes no new folder (mounted read-only): the box names
+    # the destination and the system's reason, not a full disk.
     full = drive_c("Osin Full")
     os.makedirs(full, exist_ok=True)
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", full], capture_output=True,
+                             text=True)
+    if mounted.returncode != 0:
+        harness.skip("read_only", "a read-only volume is needed, and mounting one failed: %s" % mounted.stderr.strip())
+    else:
+        try:
+            t = run("bad_input_read_only", walk(setup, FULL_FOLDER + "\\App", "Access denied."))
+            one_box(t, FULL_FOLDER + "\\App\r\n\r\nAccess denied.")
+        finally:
+            subprocess.run(["umount", full])
+
+    # The disk full: room for the files' bytes, not for a cluster each.
     mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1600k", "tmpfs", full], capture_output=True,
                              text=True)
     if mounted.returncode != 0:

@@ -99,10 +99,10 @@ def temp_entries():
     return set(os.listdir(harness.wine_temp_dir()))
 
 
-def run(name, script, on_sync=None, env=None, encoding="cp1252"):
+def run(name, script, on_sync=None, env=None, encoding="cp1252", cwd=None):
     """Runs the scenario and applies the checks every scenario shares."""
     before = temp_entries()
-    transcript = harness.run_scenario(name, script, on_sync, env=env, encoding=encoding)
+    transcript = harness.run_scenario(name, script, on_sync, env=env, encoding=encoding, cwd=cwd)
     transcript.expect(transcript.exit_code == 0, "exit code %s, expected 0" % transcript.exit_code)
     left = temp_entries() - before
     transcript.expect(not left, "left in the temporary folder: %s" % sorted(left))

@@ -148,10 +148,19 @@ def unattended_demo(pack_folder, temp_entries):
     edited_config(project, b"[Config]", b"[PreRunApp]\r\nGone=C:\\Osin Test\\gone.exe,,,1,Checking...\r\n[Config]")
     missing = pack_folder("unattended_missing", project, secret)
     expect_run(missing, "missing", [quiet, key], 2, ["Cannot start: C:\\Osin Test\\gone.exe", "Not installed."])
-    # A destination on a drive that does not exist: the installation began
-    # and failed, and the log says why.
-    expect_run(setup, "no_drive", [quiet, key, "/DIR=Q:\\Nowhere"], 4,
-               ["Destination folder: Q:\\Nowhere", "Error: Insufficient free disk space!"])
+    # A destination on a drive that does not exist, one whose name the
+    # system would cut, one where a file stands: the installation began and
+    # failed, and the log names the folder and the system's reason, not a
+    # full disk.
+    blocker = install.drive_c("Osin Test", "Blocker")
+    with open(blocker, "wb") as f:
+        f.write(b"a file, not a folder\r\n")
+    entries = sorted(os.listdir(install.drive_c("Osin Test")))
+    for name, folder in (("no_drive", "Q:\\Nowhere"), ("dots", FOLDER + ".."), ("file", "C:\\Osin Test\\Blocker")):
+        lines = expect_run(setup, name, [quiet, key, "/DIR=" + folder], 4, ["Error: %s ..." % folder])
+        expect(not any("free disk space" in l for l in lines), "%s: reported as a full disk: %r" % (name, lines))
+    expect(sorted(os.listdir(install.drive_c("Osin Test"))) == entries, "a destination was made")
+    os.remove(blocker)
 
     real_rar_data(quiet)
 

@@ -18,6 +18,7 @@ UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\
 SHARED_DLLS = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"
 SHARED = "C:\\Osin Test\\Shared\\OsinShared.dll"
 SECOND_FOLDER = "C:\\Osin Second"
+THIRD_FOLDER = "C:\\Osin Third"
 REMOVED = "has been removed from your computer"
 
 # What Wine itself changes while programs run and the prefix restarts: its
@@ -114,6 +115,7 @@ def undo_earlier_runs():
         elif "unosin.exe" in line.lower() and key:
             install.reg("delete", key, "/f")
     shutil.rmtree(install.drive_c("Osin Second"), ignore_errors=True)
+    shutil.rmtree(install.drive_c("Osin Third"), ignore_errors=True)
     # undo_demo leaves the empty line that set the demo's section off in
     # win.ini; a fresh prefix's file ends without one.
     win_ini = install.drive_c("windows", "win.ini")
@@ -213,14 +215,22 @@ def uninstall_demo(run, pack_folder):
     t.expect(command and command.lower().startswith("c:\\windows\\unosin.exe \""),
              "UninstallString %r" % command)
 
+    # The second program's folder typed as a name below the setup's current
+    # folder, C:\: its log and registration still name full paths, which
+    # the uninstaller takes.
     second = pack_folder("uninstall_second", install.demo_project("uninstall_second", second_edit))
     e = wizard.ENGLISH
     script = ["start " + harness.windows_path(second), "wait-text Setup will install Osin Second 60000",
-              "set-text 106 " + SECOND_FOLDER, "press %d" % wizard.NEXT,
+              "set-text 106 " + SECOND_FOLDER[3:], "press %d" % wizard.NEXT,
               "wait-text %s 30000" % e["start"], "press %d" % wizard.NEXT,
               "wait-text %s 120000" % install.FINISHED, "press 104", "wait-exit 60000"]
-    t = run("uninstall_second_install", script)
+    t = run("uninstall_second_install", script, cwd=install.drive_c())
     t.expect(shared_count() == 2, "SharedDLLs count %r after the second installation" % shared_count())
+    log = SECOND_FOLDER + "\\Logs\\Setup\\Install.log"
+    t.expect((uninstall_string("Osin Second") or "").lower() == ('c:\\windows\\unosin.exe "%s"' % log).lower(),
+             "the second program's registration %r" % uninstall_string("Osin Second"))
+    records = dict(install.read_log(install.find_file(install.drive_c("Osin Second", "Logs", "Setup"), "Install.log")))
+    t.expect(records["CreateDirs"][0][0] == SECOND_FOLDER, "the second program's folders %r" % records["CreateDirs"])
     # Installed again over itself (a repair): the count stays, as its
     # uninstallation lowers it once.
     again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
@@ -229,6 +239,24 @@ def uninstall_demo(run, pack_folder):
              (again, shared_count()))
     t.expect("\\logs\\setup\\install.log" in (uninstall_string("Osin Second") or "").lower(),
              "the second program's log %r" % uninstall_string("Osin Second"))
+
+    # The second program installed into another folder as well: that
+    # installation is registered beside the first, under a name of its own,
+    # and its own registration takes it back, the first one left whole.
+    first = uninstall_string("Osin Second")
+    code = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + THIRD_FOLDER], timeout=300,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    other = uninstall_string("Osin Second (2)") or ""
+    t.expect(code == 0 and shared_count() == 3 and uninstall_string("Osin Second") == first,
+             "exit code %s, count %r, first registration %r" % (code, shared_count(), uninstall_string("Osin Second")))
+    t.expect(other.lower().endswith(('"%s\\Logs\\Setup\\Install.log"' % THIRD_FOLDER).lower()) and
+             install.reg_values(UNINSTALL_KEY + "Osin Second (2)")["DisplayName"][1] == "Osin Second (2)",
+             "the other installation's registration %r" % install.reg_values(UNINSTALL_KEY + "Osin Second (2)"))
+    t = run_uninstaller("uninstall_third_remove", ["start " + other + " /S", "wait-exit 120000"], 0)
+    t.expect(not os.path.exists(install.drive_c("Osin Third")) and shared_count() == 2 and
+             uninstall_string("Osin Second (2)") is None and uninstall_string("Osin Second") == first and
+             os.path.exists(install.drive_c("Osin Second", "readme.txt")),
+             "after the other installation went: count %r" % shared_count())
 
     # A log that is not there: a message, and nothing changes.
     t = run_uninstaller("uninstall_no_log", ["start C:\\windows\\UnOsin.exe \"C:\\Osin Test\\nothing.log\"",
