@@ -145,9 +145,9 @@ bool ApplyRegistryChanges(const TPendingList& additions, const TPendingList& del
 // false.
 bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log);
 // Adds each font to the system's font table, registers it under the Fonts
-// key that the running line of Windows loads at its start when it lies
-// outside FontsFolder (the expanded %Fonts%, with a trailing "\") or on
-// the 95 line, logs it, and tells every window. Always true.
+// key that the running line of Windows loads at its start (on the NT line
+// a font in FontsFolder, the expanded %Fonts% with a trailing "\", by its
+// file name alone), logs it, and tells every window. Always true.
 bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const TInstallLog& log);
 // Creates each ".lnk" file (the entry name + ".lnk"), its folder first.
 // False after "Error on creating shortcut!".

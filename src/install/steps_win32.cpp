@@ -185,12 +185,12 @@ bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const T
   for (int i = 0; i < fonts.Count(); ++i) {
     const String& path = fonts[i].Name;
     AddFontResourceA(path.c_str());
-    // The fonts folder's files are loaded at the system's start anyway.
-    if (!nt || !SameText(PathFolder(path), fontsFolder)) {
-      String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(PathFileName(path));
-      WriteRegString(value, path);
-      WriteLogEntry(log, kLogAddReg, value, String());
-    }
+    // Without its value the font is gone after the next restart. The NT
+    // line names a file in the fonts folder by its name alone.
+    const String name = PathFileName(path);
+    String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(name);
+    WriteRegString(value, nt && SameText(PathFolder(path), fontsFolder) ? name : path);
+    WriteLogEntry(log, kLogAddReg, value, String());
     WriteLogEntry(log, kLogRegFonts, path, String());
   }
   // A window that does not answer must not hold the setup up.

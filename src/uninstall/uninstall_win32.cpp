@@ -140,6 +140,14 @@ bool CanUnregister(const String& path) {
   return entry;
 }
 
+// The data of the value that loads the font at Path when the system
+// starts, as the installation wrote it: the NT line names a file in the
+// fonts folder by its file name alone.
+bool NamesFont(const String& data, const String& path) {
+  return SameText(data, path) || (SameText(data, PathFileName(path)) &&
+                                  SameText(PathFolder(path), AddBackslash(ShellFolderPath(CSIDL_FONTS))));
+}
+
 // Whether the file holds anything but blanks; true when it cannot be read,
 // which keeps it.
 bool HoldsText(const String& path) {
@@ -295,6 +303,8 @@ class TUninstallRun {
   void LowerSharedCounts();
   void UnregisterServers();
   void RemoveFonts();
+  // Whether a font value's Data names one of the fonts that stay.
+  bool KeepsFont(const String& data) const;
   void RemoveFiles(int kind);
   void RemoveAdopted();
   void RemoveIniKeys();
@@ -643,7 +653,7 @@ void TUninstallRun::RemoveAdopted() {
     }
     for (const char* key : kFontKeys) {
       String value = key + ("'" + ReplaceAll(PathFileName(path), "'", "''") + "'");
-      if (!SameText(ReadRegString(value, String()), path)) continue;
+      if (!NamesFont(ReadRegString(value, String()), path)) continue;
       RemoveFontResourceA(path.c_str());
       DeleteRegValue(value);
     }
@@ -708,9 +718,16 @@ void TUninstallRun::RemoveRegistryValues() {
     if (!RegValueExists(record.Key)) continue;
     // The system loads a font that stays at its next start through its
     // value (logged without data), so the value stays with the font.
-    if (record.Value.IsEmpty() && keptFonts_.IndexOf(ReadRegString(record.Key, String())) >= 0) continue;
+    if (record.Value.IsEmpty() && KeepsFont(ReadRegString(record.Key, String()))) continue;
     if (!DeleteRegValue(record.Key)) Failed(record);
   }
+}
+
+bool TUninstallRun::KeepsFont(const String& data) const {
+  for (int i = 0; i < keptFonts_.Count(); ++i) {
+    if (NamesFont(data, keptFonts_[i])) return true;
+  }
+  return false;
 }
 
 bool TUninstallRun::AnyStays() const {

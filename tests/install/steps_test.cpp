@@ -248,10 +248,13 @@ TEST_F(Fonts, AFontOutsideTheFontsFolderIsAddedRegisteredAndLogged) {
   EXPECT_EQ(LogText(), "[AddReg]\r\n" + value + "=\r\n\r\n[RegFonts]\r\n" + ToStd(font_) + "=\r\n\r\n");
 }
 
-TEST_F(Fonts, OnlyThe95LineRegistersAFontInTheFontsFolder) {
+TEST_F(Fonts, AFontInTheFontsFolderIsRegisteredOnEitherLine) {
+  // The NT line loads at its start only the fonts under its key, a file of
+  // the fonts folder by its name alone; the 95 line takes the full path.
   EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(UpperCase(Dir())), log_));
-  EXPECT_EQ(Value(kKeyNT), "<none>");
-  EXPECT_EQ(LogText(), "[RegFonts]\r\n" + ToStd(font_) + "=\r\n\r\n");
+  EXPECT_EQ(Value(kKeyNT), "OsinMark.ttf");
+  std::string value = "HKLM\\" + std::string(kKeyNT) + "\\OsinMark.ttf";
+  EXPECT_EQ(LogText(), "[AddReg]\r\n" + value + "=\r\n\r\n[RegFonts]\r\n" + ToStd(font_) + "=\r\n\r\n");
   TOSVersion win98 = ClassifyOS(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222, "");
   SubstituteOSVersion(&win98);
   EXPECT_TRUE(RegisterFonts(fonts_, AddBackslash(Dir()), log_));

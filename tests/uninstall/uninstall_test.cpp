@@ -4,6 +4,8 @@
 // and damaged logs, failures and files in use end as the user is told.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <string>
 #include <vector>
 
@@ -14,7 +16,9 @@
 #include "install/log.h"
 #include "install/pending.h"
 #include "platform/fault.h"
+#include "platform/file.h"
 #include "platform/shelllink.h"
+#include "platform/sysutils.h"
 #include "platform/text.h"
 #include "ui/msgbox.h"
 #include "uninstall/guard.h"
@@ -208,10 +212,12 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
 }
 
 TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
-  // This program made the INI file for its key and installed a font that a
-  // second program, installed afterwards, counts and uses as well; that
-  // program then wrote its own key into the same INI file.
-  String common = Path("Common"), ini = Join(common, "shared.ini"), font = Join(common, "Kept.ttf");
+  // This program made the INI file for its key and installed into the
+  // fonts folder a font that a second program, installed afterwards,
+  // counts and uses as well; that program then wrote its own key into the
+  // same INI file.
+  const String fontsFolder = AddBackslash(ShellFolderPath(CSIDL_FONTS));
+  String common = Path("Common"), ini = Join(common, "shared.ini"), font = fontsFolder + "OsinKept.ttf";
   ASSERT_TRUE(ForceFolderLogged(log_, common));
   ASSERT_TRUE(CopyFileA(OSIN_DEMO_FONT, font.c_str(), FALSE));
   WriteLogEntry(log_, kLogCopyFiles, font, String());
@@ -219,9 +225,9 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   WriteRegInteger(SharedDllsValuePath(font), 2);
   TPendingList fonts;
   fonts.Set(font, Array<String>());
-  ASSERT_TRUE(RegisterFonts(fonts, Path("Fonts\\"), log_));
-  String fontValue = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\Kept.ttf";
-  ASSERT_EQ(ReadRegString(fontValue, String()), font);
+  ASSERT_TRUE(RegisterFonts(fonts, fontsFolder, log_));
+  String fontValue = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\OsinKept.ttf";
+  ASSERT_EQ(ReadRegString(fontValue, String()), "OsinKept.ttf") << "in the fonts folder: by its name";
   // Its own INI file, installed with defaults, gets a key too.
   String own = Join(common, "own.ini");
   ASSERT_TRUE(WriteBytes(own, "[Defaults]\r\nA=1\r\n"));
@@ -242,7 +248,7 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
   EXPECT_TRUE(FileExists(font));
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(font), 0), 1);
-  EXPECT_EQ(ReadRegString(fontValue, String()), font) << "the second program's font still loads at the start";
+  EXPECT_EQ(ReadRegString(fontValue, String()), "OsinKept.ttf") << "the second program's font still loads at the start";
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(ReadBytes(notes), "installed");
   EXPECT_FALSE(FileExists(own)) << "nobody wrote to it since the installation";
@@ -274,6 +280,8 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   EXPECT_FALSE(RegValueExists(SharedDllsValuePath(font)));
   EXPECT_EQ(boxes_.size(), 3u) << "the question, the shared file's, the end";
   DeleteRegValue(fontValue);
+  RemoveFontResourceA(font.c_str());
+  DeleteFileA(font.c_str());
   DeleteRegValue(SharedDllsValuePath(font));
 }
 
