@@ -13,7 +13,9 @@ void FreeStore(void* store) {
 }
 
 struct Profile {
-  // Upper-cased file names in case-insensitive order, each with its store.
+  // File names in case-insensitive order, each with its store. A store
+  // keeps the name as its first caller wrote it, which is the name a file
+  // it creates gets.
   StringList stores{FreeStore};
   TIniParseOptions options;
 
@@ -40,22 +42,21 @@ TIniParseOptions& ProfileParseOptions() {
 
 TztIniFile* OpenStore(const String& file, bool readOnly) {
   Profile& profile = TheProfile();
-  String name = UpperCase(file);
   int i;
-  if (profile.stores.Find(name, i)) {
+  if (profile.stores.Find(file, i)) {
     TztIniFile* store = static_cast<TztIniFile*>(profile.stores.Object(i));
     if (readOnly || !store->ReadOnly()) return store;
     profile.stores.Delete(i);
   }
-  TztIniFile* store = Create<TztIniFile>(name, readOnly, profile.options);
-  profile.stores.Add(name, store);
+  TztIniFile* store = Create<TztIniFile>(file, readOnly, profile.options);
+  profile.stores.Add(file, store);
   return store;
 }
 
 bool DropStore(const String& file) {
   Profile& profile = TheProfile();
   int i;
-  if (!profile.stores.Find(UpperCase(file), i)) return true;
+  if (!profile.stores.Find(file, i)) return true;
   bool written = static_cast<TztIniFile*>(profile.stores.Object(i))->UpdateFile();
   profile.stores.Delete(i);
   return written;

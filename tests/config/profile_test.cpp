@@ -35,18 +35,19 @@ TEST_F(Profile, SpellingsThatDifferInCaseShareOneStore) {
   TztIniFile* a = OpenStore(path, true);
   TztIniFile* b = OpenStore(Path("CONF.INI"), true);
   EXPECT_EQ(a, b);
-  EXPECT_EQ(a->FileName(), UpperCase(path));
+  EXPECT_EQ(a->FileName(), path) << "as its first caller wrote it";
   EXPECT_EQ(ReadIniString(Path("conf.ini"), "S", "K", ""), "1");
 }
 
-TEST_F(Profile, ANewFileGetsAnUpperCaseNameWhenTheStoresAreDropped) {
+TEST_F(Profile, ANewFileGetsItsNameAsWrittenWhenTheStoresAreDropped) {
   String path = Path("sub\\NewFile.ini");
   EXPECT_TRUE(WriteIni(path, "Sect", "Key", "Value"));
+  EXPECT_TRUE(WriteIni(Path("SUB\\newfile.INI"), "Sect", "Other", "2")) << "the same store";
   EXPECT_FALSE(FileExists(path)) << "nothing reaches the disk before the drop";
   DropAllStores();
-  EXPECT_EQ(StoredName(Path("sub")), "SUB");
-  EXPECT_EQ(StoredName(Path("sub\\*.ini")), "NEWFILE.INI");
-  EXPECT_EQ(ReadBytes(path), "[Sect]\r\nKey=Value\r\n\r\n");
+  EXPECT_EQ(StoredName(Path("sub")), "sub");
+  EXPECT_EQ(StoredName(Path("sub\\*.ini")), "NewFile.ini");
+  EXPECT_EQ(ReadBytes(path), "[Sect]\r\nKey=Value\r\nOther=2\r\n\r\n");
 }
 
 TEST_F(Profile, AWriteReplacesAReadOnlyStoreAndLosesNothing) {
@@ -112,7 +113,7 @@ TEST_F(Profile, AFileThatCannotBeOpenedRaisesTheFaultOnce) {
   FileHandle lock = OpenFileHandle(path, kFileRead, kShareNone, 0, kOpenExisting);
   ASSERT_TRUE(IsOpenFile(lock));
   EXPECT_EQ(ReadIniString(path, "s", "k", "def"), "def");
-  EXPECT_EQ(TakeFault(), "Cannot open file " + UpperCase(path));
+  EXPECT_EQ(TakeFault(), "Cannot open file " + path) << "named as written";
   CloseFileHandle(lock);
 }
 

@@ -331,7 +331,7 @@ TEST_F(Pages, AFaultEndsTheDialogAndWaitsForItsCaller) {
   EXPECT_EQ(result, IDABORT);
   EXPECT_FALSE(run.loaded);
   ASSERT_TRUE(FaultPending());
-  EXPECT_EQ(TakeFault(), "Cannot open file " + UpperCase(Session().LanguageFile));
+  EXPECT_EQ(TakeFault(), "Cannot open file " + Session().LanguageFile);
 }
 
 }  // namespace
