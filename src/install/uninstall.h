@@ -26,8 +26,9 @@ String UninstallKey(const String& programName);
 
 // Copies UnOsin.exe into the Windows folder unless a copy there is as new
 // (when the copy fails, to a unique temporary name there instead), adds the
-// language file's uninstall sections to Sections, writes DisplayName and
-// UninstallString ("<copy> "<log>"") and logs the whole key in CreateKeys.
+// language file's uninstall sections to Sections, writes DisplayName,
+// UninstallString ("<copy> "<log>"") and QuietUninstallString (the same
+// with " /S") and logs the whole key in CreateKeys.
 // The key is the program's name, unless it is registered there with another
 // log (installed in another folder): then "Name (2)", "Name (3)" and on,
 // the first free or already this log's, is both key and display name.

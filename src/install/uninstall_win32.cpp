@@ -35,6 +35,12 @@ String CopyUninstaller(const String& source, const String& windowsDir) {
   return String();
 }
 
+// The value Name (starting with a backslash) of Key; one call instead of a
+// path built at each write keeps the setup program within its size.
+bool WriteKeyValue(const String& key, const char* name, const String& data) {
+  return WriteRegString(key + name, data);
+}
+
 }  // namespace
 
 String UninstallKey(const String& programName) {
@@ -76,8 +82,10 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
     ++suffix[2];
   }
   String key = UninstallKey(name);
-  bool written =
-      WriteRegString(key + "\\DisplayName", name) && WriteRegString(key + "\\UninstallString", command);
+  // Deployment tools take the quiet form to uninstall without questions.
+  bool written = WriteKeyValue(key, "\\DisplayName", name) &&
+                 WriteKeyValue(key, "\\UninstallString", command) &&
+                 WriteKeyValue(key, "\\QuietUninstallString", command + " /S");
   WriteLogEntry(log, kLogCreateKeys, key, String());
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.

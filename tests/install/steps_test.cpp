@@ -383,6 +383,7 @@ TEST_F(Uninstaller, ANewerCopyReplacesAnOlderOneAndTheKeyIsRegisteredAndLogged) 
   EXPECT_EQ(ReadBytes(copy), ReadBytes(String(OSIN_FIXTURE_V20))) << "the installed copy is newer: it stays";
   EXPECT_EQ(ReadRegString(key_ + "\\DisplayName", ""), program_);
   EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), copy + " \"" + log_.FileName + "\"");
+  EXPECT_EQ(ReadRegString(key_ + "\\QuietUninstallString", ""), copy + " \"" + log_.FileName + "\" /S");
   EXPECT_EQ(LogText(), "[CreateKeys]\r\n" + ToStd(key_) + "=\r\n\r\n");
   ASSERT_EQ(sections_.Count(), 1) << "the language file's two-word uninstall section only";
   EXPECT_EQ(sections_[0].NamePart(1), language_);

@@ -248,7 +248,8 @@ TEST_F(Uninstall, WhatASecondProgramSharesOrWritesAfterwardsStays) {
   EXPECT_EQ(ReadBytes(ini), "[Second]\r\nPath=C:\\Second\r\n") << "only this program's key went";
   EXPECT_TRUE(FileExists(font));
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(font), 0), 1);
-  EXPECT_EQ(ReadRegString(fontValue, String()), "OsinKept.ttf") << "the second program's font still loads at the start";
+  EXPECT_EQ(ReadRegString(fontValue, String()), "OsinKept.ttf")
+      << "the second program's font still loads at the start";
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(ReadBytes(notes), "installed");
   EXPECT_FALSE(FileExists(own)) << "nobody wrote to it since the installation";
