@@ -158,6 +158,7 @@ def install_demo(run, pack_folder):
         folder = drive_c("Osin Test", "Demo")
         for rel in ("readme.txt", os.path.join("Docs", "manual.txt"), "OsinMark.ttf"):
             same_bytes(t, os.path.join(DEMO_DATA, rel), os.path.join(folder, rel))
+        t.expect("Install.log" in os.listdir(folder), "the log named as the project wrote it: %r" % os.listdir(folder))
         log = read_log(find_file(folder, "Install.log"))
         sections = [s for s, _ in log]
         entries = dict(log)
