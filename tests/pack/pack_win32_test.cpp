@@ -40,6 +40,19 @@ class OsinPackWin32 : public ::testing::Test {
   }
   std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
 
+  // The same through the wide command line, which carries any name
+  // whatever this system's ANSI code page.
+  int PackW(const std::wstring& args, std::string& out) {
+    std::wstring command = L"\"\"" + fs::path(pack_).wstring() + L"\" " + args + L" 2>&1\"";
+    FILE* p = _wpopen(command.c_str(), L"r");
+    out.clear();
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
+    return _pclose(p);
+  }
+  std::wstring W(const fs::path& p) { return L"\"" + p.wstring() + L"\""; }
+
   fs::path dir_;
   std::string pack_;
 };
@@ -117,6 +130,48 @@ TEST_F(OsinPackWin32, NamesGoToAndComeFromTheGivenCodePage) {
   EXPECT_EQ(ReadBytes(dir_ / "out" / "Presetup" / "Osin.ini"), "[Config]\r\n");
   EXPECT_EQ(std::distance(fs::recursive_directory_iterator(dir_ / "out"), fs::recursive_directory_iterator()),
             5);
+}
+
+// A publisher keeps projects in folders named in their own letters, in
+// the ANSI code page (U-umlaut, and the OE ligature, which only code page
+// 1252 has of the two) or not (Cyrillic on a Western system): every verb
+// reads them, the check too, and pipes get the names in the ANSI code
+// page.
+TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
+  for (const std::wstring& name : {std::wstring(L"\u00dcbung-\u0152uvre"), std::wstring(L"\u041f\u0440\u043e\u0435\u043a\u0442")}) {
+    SCOPED_TRACE(fs::path(name).string());
+    fs::path root = dir_ / name;
+    WriteBytes(root / L"Demo" / "Presetup" / "Osin.ini", "[Config]\r\nShowMainWindow=1\r\n");
+    WriteBytes(root / L"Demo" / "Data" / L"Gr\u00fc\u00dfe.txt", "hallo");
+    WriteBytes(root / L"St\u00fcb.exe", "MZ windows stub");
+    fs::path setup = root / (name + L".exe");
+    std::string out;
+    ASSERT_EQ(PackW(L"check " + W(root / L"Demo"), out), 0) << out;
+    EXPECT_NE(out.find("Osin.ini:2: warning: the setup does not read ShowMainWindow"), std::string::npos) << out;
+    ASSERT_EQ(PackW(L"build " + W(root / L"Demo") + L" -o " + W(setup) + L" --stub " + W(root / L"St\u00fcb.exe") +
+                        L" --codepage 850",
+                    out),
+              0)
+        << out;
+    EXPECT_NE(ReadBytes(setup).find("Data\\Gr\x81\xe1" "e.txt"), std::string::npos);
+    ASSERT_EQ(PackW(L"list " + W(setup) + L" --codepage 850", out), 0) << out;
+    EXPECT_NE(out.find("archive at offset 15"), std::string::npos) << out;
+    char shown[16] = {};
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, shown, sizeof(shown), nullptr, &lost);
+    if (!lost) {
+      EXPECT_NE(out.find(std::string(shown) + ".exe: archive"), std::string::npos) << out;
+    }
+    ASSERT_EQ(PackW(L"test " + W(setup), out), 0) << out;
+    EXPECT_NE(out.find("2 ok, 0 failed"), std::string::npos) << out;
+    ASSERT_EQ(PackW(L"extract " + W(setup) + L" -o " + W(root / L"Entpackt") + L" --codepage 850", out), 0)
+        << out;
+    EXPECT_EQ(ReadBytes(root / L"Entpackt" / "Data" / L"Gr\u00fc\u00dfe.txt"), "hallo");
+    ASSERT_EQ(PackW(L"archive " + W(root / L"Demo" / "Data") + L" -o " + W(root / L"D\u00e4ten.rar"), out), 0)
+        << out;
+    ASSERT_EQ(PackW(L"test " + W(root / L"D\u00e4ten.rar"), out), 0) << out;
+    EXPECT_NE(out.find("1 ok, 0 failed"), std::string::npos) << out;
+  }
 }
 
 // A Windows process under Wine does not see this system's programs on its

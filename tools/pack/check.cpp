@@ -505,10 +505,10 @@ class Checker {
     options.StripQuotes = stripQuotes;
     auto ini = std::make_unique<IniFile>();
     ini->rel = "Presetup/" + *found;
-    ini->store = std::make_unique<TztIniFile>(Ansi(path.string()), true, options);
+    ini->store = std::make_unique<TztIniFile>(String(), true, options);
     ini->raw = std::make_unique<RawIni>(bytes.str());
-    if (FaultPending()) {
-      Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
+    if (!in || !LoadIniText(*ini->store, bytes.str())) {
+      Warn(ini->rel, 0, "missing-file", "cannot be read");
       return nullptr;
     }
     for (const auto& [header, first] : ini->raw->Repeated())
@@ -1327,6 +1327,19 @@ class Checker {
 };
 
 }  // namespace
+
+bool LoadIniText(TztIniFile& ini, const std::string& text) {
+  size_t offset = 0;
+  auto read = [](void* context, char* buffer, int size) -> int {
+    auto* state = static_cast<std::pair<const std::string*, size_t*>*>(context);
+    size_t n = std::min(size_t(size), state->first->size() - *state->second);
+    memcpy(buffer, state->first->data() + *state->second, n);
+    *state->second += n;
+    return int(n);
+  };
+  std::pair<const std::string*, size_t*> state(&text, &offset);
+  return ini.Load(read, &state);
+}
 
 const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {

@@ -60,6 +60,12 @@ bool ToLocalName(const std::string& readerName, std::string& local) {
   return true;
 }
 
+std::string ToUtf8Name(const std::string& readerName) {
+  std::string local;
+  ToLocalName(readerName, local);
+  return local;
+}
+
 std::filesystem::path ToLocalPath(const std::string& readerName) {
   std::string local;
   ToLocalName(readerName, local);
