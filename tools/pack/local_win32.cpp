@@ -20,6 +20,9 @@ std::wstring Wide(const std::string& utf8) {
 // Wide text in code page CodePage; with Exact, false when a character has
 // no equivalent there.
 bool Narrow(const std::wstring& wide, UINT codePage, std::string& text, bool exact) {
+  // A system set to use UTF-8 as its ANSI code page takes none of the
+  // best-fit options below.
+  if (codePage == CP_ACP && GetACP() == CP_UTF8) codePage = CP_UTF8;
   BOOL lost = FALSE;
   BOOL* lostFlag = codePage == CP_UTF8 ? nullptr : &lost;
   DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
