@@ -9,6 +9,7 @@
 #include <string>
 
 #include "files.h"
+#include "pack/local.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -200,6 +201,40 @@ TEST_F(OsinPackWin32, SigningWithoutOsslsigncodeSaysSoAndWritesNothing) {
   EXPECT_EQ(ReadBytes(dir_ / "setup.exe"), "an older setup");
   EXPECT_FALSE(fs::exists(dir_ / "setup.exe.unsigned"));
   EXPECT_FALSE(fs::exists(dir_ / "setup.exe.signing"));
+}
+
+// Names show in their own letters in a console whatever its code page;
+// a file (or pipe) gets them in the ANSI code page, as before.
+TEST(PrintWin32, ConsolesGetEveryLetterFilesTheAnsiCodePage) {
+  // A console of its own: Wine attaches none to a program run from a
+  // pipe, nor does a service on Windows; Wine makes one only with a
+  // display.
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  HANDLE buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+  DWORD mode = 0;
+  if (buffer == INVALID_HANDLE_VALUE || !GetConsoleMode(buffer, &mode)) GTEST_SKIP() << "no console without a display";
+  FILE* console = _fdopen(_open_osfhandle(intptr_t(buffer), 0), "w");
+  ASSERT_NE(console, nullptr);
+  const char* text = "\xd0\x94\xd0\xb5\xd0\xbc\xd0\xbe \xc3\x9c" "bung";  // UTF-8
+  Print(console, "%s: %d\n", text, 7);
+  wchar_t cells[16] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(buffer, cells, 13, COORD{0, 0}, &read));
+  EXPECT_EQ(std::wstring(cells, read), L"\u0414\u0435\u043c\u043e \u00dc" L"bung: 7");
+  fclose(console);
+
+  fs::path path = fs::temp_directory_path() / "osin-print.txt";
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(file, nullptr);
+  Print(file, "%s\n", text);
+  fclose(file);
+  char expected[16] = {};
+  WideCharToMultiByte(CP_ACP, 0, L"\u0414\u0435\u043c\u043e \u00dc" L"bung\n", -1, expected, sizeof(expected), "?",
+                      nullptr);
+  EXPECT_EQ(ReadBytes(path), expected);
+  fs::remove(path);
 }
 
 TEST_F(OsinPackWin32, FailuresSetTheExitStatus) {
