@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "archive/unpack.h"
 #include "files.h"
 #include "pack/local.h"
 #include "pack/rar_writer.h"
@@ -137,9 +138,10 @@ TEST_F(OsinPackWin32, NamesGoToAndComeFromTheGivenCodePage) {
 // the ANSI code page (U-umlaut, and the OE ligature, which only code page
 // 1252 has of the two) or not (Cyrillic on a Western system): every verb
 // reads them, the check too, and pipes get the names in the ANSI code
-// page.
+// page. A password outside ASCII arrives whole on any system.
 TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
-  for (const std::wstring& name : {std::wstring(L"\u00dcbung-\u0152uvre"), std::wstring(L"\u041f\u0440\u043e\u0435\u043a\u0442")}) {
+  for (const std::wstring& name :
+       {std::wstring(L"\u00dcbung-\u0152uvre"), std::wstring(L"\u041f\u0440\u043e\u0435\u043a\u0442")}) {
     SCOPED_TRACE(fs::path(name).string());
     fs::path root = dir_ / name;
     WriteBytes(root / L"Demo" / "Presetup" / "Osin.ini", "[Config]\r\nShowMainWindow=1\r\n");
@@ -148,13 +150,16 @@ TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
     fs::path setup = root / (name + L".exe");
     std::string out;
     ASSERT_EQ(PackW(L"check " + W(root / L"Demo"), out), 0) << out;
-    EXPECT_NE(out.find("Osin.ini:2: warning: the setup does not read ShowMainWindow"), std::string::npos) << out;
-    ASSERT_EQ(PackW(L"build " + W(root / L"Demo") + L" -o " + W(setup) + L" --stub " + W(root / L"St\u00fcb.exe") +
-                        L" --codepage 850",
+    EXPECT_NE(out.find("Osin.ini:2: warning: the setup does not read ShowMainWindow"), std::string::npos)
+        << out;
+    ASSERT_EQ(PackW(L"build " + W(root / L"Demo") + L" -o " + W(setup) + L" --stub " +
+                        W(root / L"St\u00fcb.exe") + L" --codepage 850 --password Gr\u00fc\u00dfe",
                     out),
               0)
         << out;
-    EXPECT_NE(ReadBytes(setup).find("Data\\Gr\x81\xe1" "e.txt"), std::string::npos);
+    EXPECT_NE(ReadBytes(setup).find("Data\\Gr\x81\xe1"
+                                    "e.txt"),
+              std::string::npos);
     ASSERT_EQ(PackW(L"list " + W(setup) + L" --codepage 850", out), 0) << out;
     EXPECT_NE(out.find("archive at offset 15"), std::string::npos) << out;
     char shown[16] = {};
@@ -163,9 +168,27 @@ TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
     if (!lost) {
       EXPECT_NE(out.find(std::string(shown) + ".exe: archive"), std::string::npos) << out;
     }
-    ASSERT_EQ(PackW(L"test " + W(setup), out), 0) << out;
-    EXPECT_NE(out.find("2 ok, 0 failed"), std::string::npos) << out;
-    ASSERT_EQ(PackW(L"extract " + W(setup) + L" -o " + W(root / L"Entpackt") + L" --codepage 850", out), 0)
+    ASSERT_EQ(PackW(L"test " + W(setup) + L" -p Gr\u00fc\u00dfe --codepage 850", out), 0) << out;
+    EXPECT_NE(out.find("3 ok, 0 failed"), std::string::npos) << out;
+    // The password is the one typed, in code page 1252 as the setup reads it.
+    fs::remove(dir_ / "copy.exe");
+    fs::copy_file(setup, dir_ / "copy.exe");
+    RarReader reader;
+    ASSERT_TRUE(reader.OpenArchiveFile((dir_ / "copy.exe").string().c_str(), kOpenExtract));
+    TRARHeader h;
+    int tested = 0;
+    for (; reader.ReadNextFileHeader(h) == 0; ++tested)
+      EXPECT_EQ(reader.ProcessEntry(aoTest, "", "",
+                                    "Gr\xfc\xdf"
+                                    "e",
+                                    nullptr),
+                kEntryOk)
+          << h.EntryName.c_str();
+    EXPECT_EQ(tested, 3);
+    ASSERT_EQ(PackW(L"extract " + W(setup) + L" -o " + W(root / L"Entpackt") +
+                        L" -p Gr\u00fc\u00dfe --codepage 850",
+                    out),
+              0)
         << out;
     EXPECT_EQ(ReadBytes(root / L"Entpackt" / "Data" / L"Gr\u00fc\u00dfe.txt"), "hallo");
     ASSERT_EQ(PackW(L"archive " + W(root / L"Demo" / "Data") + L" -o " + W(root / L"D\u00e4ten.rar"), out), 0)
@@ -214,15 +237,20 @@ TEST(PrintWin32, ConsolesGetEveryLetterFilesTheAnsiCodePage) {
   HANDLE buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
   DWORD mode = 0;
-  if (buffer == INVALID_HANDLE_VALUE || !GetConsoleMode(buffer, &mode)) GTEST_SKIP() << "no console without a display";
+  if (buffer == INVALID_HANDLE_VALUE || !GetConsoleMode(buffer, &mode))
+    GTEST_SKIP() << "no console without a display";
   FILE* console = _fdopen(_open_osfhandle(intptr_t(buffer), 0), "w");
   ASSERT_NE(console, nullptr);
-  const char* text = "\xd0\x94\xd0\xb5\xd0\xbc\xd0\xbe \xc3\x9c" "bung";  // UTF-8
+  const char* text =
+      "\xd0\x94\xd0\xb5\xd0\xbc\xd0\xbe \xc3\x9c"
+      "bung";  // UTF-8
   Print(console, "%s: %d\n", text, 7);
   wchar_t cells[16] = {};
   DWORD read = 0;
   ASSERT_TRUE(ReadConsoleOutputCharacterW(buffer, cells, 13, COORD{0, 0}, &read));
-  EXPECT_EQ(std::wstring(cells, read), L"\u0414\u0435\u043c\u043e \u00dc" L"bung: 7");
+  EXPECT_EQ(std::wstring(cells, read),
+            L"\u0414\u0435\u043c\u043e \u00dc"
+            L"bung: 7");
   fclose(console);
 
   fs::path path = fs::temp_directory_path() / "osin-print.txt";
@@ -231,8 +259,10 @@ TEST(PrintWin32, ConsolesGetEveryLetterFilesTheAnsiCodePage) {
   Print(file, "%s\n", text);
   fclose(file);
   char expected[16] = {};
-  WideCharToMultiByte(CP_ACP, 0, L"\u0414\u0435\u043c\u043e \u00dc" L"bung\n", -1, expected, sizeof(expected), "?",
-                      nullptr);
+  WideCharToMultiByte(CP_ACP, 0,
+                      L"\u0414\u0435\u043c\u043e \u00dc"
+                      L"bung\n",
+                      -1, expected, sizeof(expected), "?", nullptr);
   EXPECT_EQ(ReadBytes(path), expected);
   fs::remove(path);
 }

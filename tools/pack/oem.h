@@ -85,6 +85,9 @@ bool Recode(const std::string& text, int from, int to, std::string& converted);
 // on a Western Windows): Local then holds '?' in its place.
 bool ToLocalName(const std::string& readerName, std::string& local);
 
+// A name in OEM code page CodePage in UTF-8 (as far as it converts).
+std::string OemToUtf8(const std::string& name, int codePage);
+
 // An entry name as the archive reader gives it, in UTF-8.
 std::string ToUtf8Name(const std::string& readerName);
 

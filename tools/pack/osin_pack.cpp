@@ -331,9 +331,10 @@ auto OpenForReader(const std::string& file, OpenFn open) {
   if (!SystemSpells(path.filename(), name)) name = ShortFormOf(path.filename());
   if (name.empty()) {
     fs::current_path(before, ec);
-    throw PackError(file +
-                    ": this system's code page cannot spell the file's name, and it has no short name to open "
-                    "it by: rename it");
+    throw PackError(
+        file +
+        ": this system's code page cannot spell the file's name, and it has no short name to open "
+        "it by: rename it");
   }
   auto opened = open(name);
   fs::current_path(before, ec);
@@ -388,23 +389,25 @@ int List(const Args& a) {
   TArchive& arc = *opened;
   RequireOpen(arc, a.input);
   Print(stdout, "%s: archive at offset %lld%s\n", a.input.c_str(),
-         static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
-  Print(stdout, "%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified",
-         "attr", "crc", "name");
+        static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
+  Print(stdout, "%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "",
+        "modified", "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
     std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
-    Print(stdout, "%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
-           (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
-           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, Shown(h.EntryName).c_str());
+    Print(stdout, "%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
+          method.c_str(), (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
+          (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
+          h.DataCRC, Shown(h.EntryName).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
 }
 
 int Test(const Args& a) {
-  std::unique_ptr<TArchive> opened = OpenForReader(
-      a.input, [](const std::string& name) { return std::make_unique<TArchive>(name.c_str(), kOpenExtract); });
+  std::unique_ptr<TArchive> opened = OpenForReader(a.input, [](const std::string& name) {
+    return std::make_unique<TArchive>(name.c_str(), kOpenExtract);
+  });
   TArchive& arc = *opened;
   RequireOpen(arc, a.input);
   arc.SetPassword(a.password.c_str());
@@ -415,7 +418,7 @@ int Test(const Args& a) {
       continue;
     }
     Print(stdout, "FAILED %s: result %d, %s\n", Shown(arc.Header.EntryName).c_str(), arc.LastResult(),
-           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
+          FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
@@ -444,7 +447,8 @@ int Extract(const Args& a) {
   fs::create_directories(output, ec);
   if (!fs::is_directory(output)) throw PackError(a.output + ": cannot create the folder");
   RarReader r;
-  if (!OpenForReader(a.input, [&r](const std::string& name) { return r.OpenArchiveFile(name.c_str(), kOpenExtract); }))
+  if (!OpenForReader(a.input,
+                     [&r](const std::string& name) { return r.OpenArchiveFile(name.c_str(), kOpenExtract); }))
     throw PackError(a.input + ": Cannot open archive! (no RAR 2.x archive found in the file's first 128 KB)");
   // The reader's file calls take names in the code page of this system,
   // which may not spell the folder: it writes below the current folder.
@@ -491,7 +495,17 @@ int Extract(const Args& a) {
 // far it is, redrawn at most ten times a second, with the share done of a
 // file that takes a while on its own. Scripts and tests that read the
 // output see only the results.
-void ShowProgressOnTerminal(ArchiveOptions& options) {
+// Text cut or padded to Width characters (not bytes, which would split a
+// letter of UTF-8).
+std::string Fitted(const std::string& utf8, size_t width) {
+  size_t chars = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if ((utf8[i] & 0xC0) != 0x80 && chars++ == width) return utf8.substr(0, i);
+  }
+  return utf8 + std::string(width - chars, ' ');
+}
+
+void ShowProgressOnTerminal(ArchiveOptions& options, int codePage) {
   if (!isatty(fileno(stderr))) return;
   using Clock = std::chrono::steady_clock;
   struct Line {
@@ -500,7 +514,7 @@ void ShowProgressOnTerminal(ArchiveOptions& options) {
     bool any = false;
   };
   auto shown = std::make_shared<Line>();
-  options.progress = [shown](const PackProgress& p) {
+  options.progress = [shown, codePage](const PackProgress& p) {
     Clock::time_point now = Clock::now();
     if (p.index != shown->index) {
       shown->index = p.index;
@@ -513,8 +527,8 @@ void ShowProgressOnTerminal(ArchiveOptions& options) {
     char own[8] = "";
     if (p.fileSize && now - shown->fileStart >= std::chrono::seconds(1))
       snprintf(own, sizeof(own), "%3u%%", unsigned(std::min(p.fileDone, p.fileSize) * 100 / p.fileSize));
-    Print(stderr, "\r%3u%%  %u/%u  %-48.48s %4s", percent, unsigned(p.index), unsigned(p.count),
-            p.name.c_str(), own);
+    Print(stderr, "\r%3u%%  %u/%u  %s %4s", percent, unsigned(p.index), unsigned(p.count),
+          Fitted(OemToUtf8(p.name, codePage), 48).c_str(), own);
     fflush(stderr);
   };
 }
@@ -543,7 +557,7 @@ int Archive(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  ShowProgressOnTerminal(options);
+  ShowProgressOnTerminal(options, a.codePage);
   WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   WriteAtomically(PathOf(a.output), [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
@@ -592,10 +606,10 @@ std::string ReadStub(const std::string& path) {
   if (stub.compare(0, 4, "RE~^") == 0)
     throw PackError(path + ": the stub starts like an old-format RAR archive");
   if (HasSignature(stub))
-    Print(stdout, 
-        "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
-        "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
-        path.c_str());
+    Print(stdout,
+          "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
+          "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
+          path.c_str());
   return stub;
 }
 
@@ -607,7 +621,7 @@ bool CheckAndReport(const Args& a) {
   for (const Finding& f : findings) Print(stdout, "%s\n", FormatFinding(f).c_str());
   if (!findings.empty())
     Print(stdout, "%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
-           findings.size() == 1 ? "" : "s", a.strict ? ", which --strict makes errors" : "");
+          findings.size() == 1 ? "" : "s", a.strict ? ", which --strict makes errors" : "");
   fflush(stdout);
   return findings.empty() || !a.strict;
 }
@@ -650,7 +664,8 @@ int Build(const Args& a) {
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
   if (!CheckAndReport(a)) return kExitStop;
   if (a.password.find('"') != std::string::npos)
-    Print(stdout, 
+    Print(
+        stdout,
         "osin-pack: warning: the password holds a double quote, which /PASSWORD on the setup's command line "
         "cannot pass: only the password page takes it\n");
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
@@ -682,7 +697,7 @@ int Build(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  ShowProgressOnTerminal(options);
+  ShowProgressOnTerminal(options, a.codePage);
   WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   // A signed setup is written unsigned beside the output first; the output
@@ -711,8 +726,9 @@ int Build(const Args& a) {
   RarReader check;
   bool found = false;
   try {
-    found = OpenForReader(a.output,
-                          [&check](const std::string& name) { return check.OpenArchiveFile(name.c_str(), kOpenList); });
+    found = OpenForReader(a.output, [&check](const std::string& name) {
+      return check.OpenArchiveFile(name.c_str(), kOpenList);
+    });
   } catch (const PackError&) {
     fs::remove(PathOf(a.output));
     throw;
@@ -722,7 +738,7 @@ int Build(const Args& a) {
     throw PackError(a.output + ": the archive written is not found where the setup program looks for it");
   }
   Print(stdout, "%s: %u entries after a %u-byte stub (%s)%s\n", a.output.c_str(), unsigned(files.size()),
-         unsigned(stub.size()), stubPath.c_str(), a.sign.empty() ? "" : ", signed");
+        unsigned(stub.size()), stubPath.c_str(), a.sign.empty() ? "" : ", signed");
   return kExitOk;
 }
 
