@@ -144,12 +144,19 @@ TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
        {std::wstring(L"\u00dcbung-\u0152uvre"), std::wstring(L"\u041f\u0440\u043e\u0435\u043a\u0442")}) {
     SCOPED_TRACE(fs::path(name).string());
     fs::path root = dir_ / name;
-    WriteBytes(root / L"Demo" / "Presetup" / "Osin.ini", "[Config]\r\nShowMainWindow=1\r\n");
+    WriteBytes(root / L"Demo" / "Presetup" / "Osin.ini",
+               "[Config]\r\nShowMainWindow=1\r\nInsFiles=\xdc"
+               "bung\r\n");
+    WriteBytes(root / L"Demo" / "Presetup" /
+                   L"\u00dc"
+                   L"bung.ins",
+               "[Files]\r\n");
     WriteBytes(root / L"Demo" / "Data" / L"Gr\u00fc\u00dfe.txt", "hallo");
     WriteBytes(root / L"St\u00fcb.exe", "MZ windows stub");
     fs::path setup = root / (name + L".exe");
     std::string out;
     ASSERT_EQ(PackW(L"check " + W(root / L"Demo"), out), 0) << out;
+    EXPECT_EQ(out.find("cannot be read"), std::string::npos) << out;
     EXPECT_NE(out.find("Osin.ini:2: warning: the setup does not read ShowMainWindow"), std::string::npos)
         << out;
     ASSERT_EQ(PackW(L"build " + W(root / L"Demo") + L" -o " + W(setup) + L" --stub " +
@@ -169,7 +176,7 @@ TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
       EXPECT_NE(out.find(std::string(shown) + ".exe: archive"), std::string::npos) << out;
     }
     ASSERT_EQ(PackW(L"test " + W(setup) + L" -p Gr\u00fc\u00dfe --codepage 850", out), 0) << out;
-    EXPECT_NE(out.find("3 ok, 0 failed"), std::string::npos) << out;
+    EXPECT_NE(out.find("4 ok, 0 failed"), std::string::npos) << out;
     // The password is the one typed, in code page 1252 as the setup reads it.
     fs::remove(dir_ / "copy.exe");
     fs::copy_file(setup, dir_ / "copy.exe");
@@ -184,7 +191,7 @@ TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
                                     nullptr),
                 kEntryOk)
           << h.EntryName.c_str();
-    EXPECT_EQ(tested, 3);
+    EXPECT_EQ(tested, 4);
     ASSERT_EQ(PackW(L"extract " + W(setup) + L" -o " + W(root / L"Entpackt") +
                         L" -p Gr\u00fc\u00dfe --codepage 850",
                     out),

@@ -461,7 +461,7 @@ class Checker {
                "differs from " + other->second +
                    " only in letter case: on Windows one would replace the other");
         if (std::string(top) == "Presetup")
-          presetup_[Lower(name)] = relative.generic_string();
+          presetup_[Lower(name)] = relative.generic_string();  // UTF-8 on Windows too: fs::u8path reads it
         else {
           data_.push_back("Data\\" + name);
           dataPaths_.push_back(it->path());
@@ -497,7 +497,7 @@ class Checker {
     std::string key = Lower(name) + (stripQuotes ? "" : "|quotes");
     auto it = inis_.find(key);
     if (it != inis_.end()) return it->second.get();
-    fs::path path = project_ / "Presetup" / *found;
+    fs::path path = project_ / "Presetup" / fs::u8path(*found);
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -532,7 +532,7 @@ class Checker {
       WarnAt(ini, section, key, "missing-file", "names " + file + ", which is not in Presetup");
       return;
     }
-    std::ifstream in(project_ / "Presetup" / *found, std::ios::binary);
+    std::ifstream in(project_ / "Presetup" / fs::u8path(*found), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     TBitmapLayout layout;
     BitmapCheck result =
@@ -1293,7 +1293,8 @@ class Checker {
         for (const std::string& name : {base + "." + code, base + ".txt"}) {
           const std::string* file = PresetupFile(name);
           std::error_code error;
-          found = found || (file && fs::file_size(project_ / "Presetup" / *file, error) > 0 && !error);
+          found = found ||
+                  (file && fs::file_size(project_ / "Presetup" / fs::u8path(*file), error) > 0 && !error);
         }
         if (!found)
           WarnAt(*config_, "Config", "PreInstallDialogSequence", "missing-file",
