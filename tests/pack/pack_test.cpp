@@ -140,6 +140,10 @@ TEST_F(OsinPack, NamesAreWrittenInTheChosenOemCodePage) {
   EXPECT_EQ(ReadBytes(dir_ / "out" / "\xd0\xb4\xd0\xb0" / "\xd1\x8f.txt"), "ya");
   // Without it they read as code page 437 (0xA0 is a-acute there).
   EXPECT_NE(Pack("list ru.rar").out.find("  \xc3\xa1.txt\n"), std::string::npos);
+  // The progress on a terminal names the file in its own letters too.
+  r = Run("script -qec \"'" + pack_ + "' archive ru -o ru2.rar --codepage 866\" /dev/null");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("1/2  \xd0\xb0.txt "), std::string::npos) << r.out;
 }
 
 TEST_F(OsinPack, PasswordEnciphersWithTheRar20Cipher) {

@@ -8,7 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "archive/unpack.h"
 #include "files.h"
+#include "pack/local.h"
 #include "pack/rar_writer.h"
 #include "testing.h"
 
@@ -39,6 +41,19 @@ class OsinPackWin32 : public ::testing::Test {
     return _pclose(p);
   }
   std::string Q(const fs::path& p) { return "\"" + p.string() + "\""; }
+
+  // The same through the wide command line, which carries any name
+  // whatever this system's ANSI code page.
+  int PackW(const std::wstring& args, std::string& out) {
+    std::wstring command = L"\"\"" + fs::path(pack_).wstring() + L"\" " + args + L" 2>&1\"";
+    FILE* p = _wpopen(command.c_str(), L"r");
+    out.clear();
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0) out.append(buf, n);
+    return _pclose(p);
+  }
+  std::wstring W(const fs::path& p) { return L"\"" + p.wstring() + L"\""; }
 
   fs::path dir_;
   std::string pack_;
@@ -119,6 +134,77 @@ TEST_F(OsinPackWin32, NamesGoToAndComeFromTheGivenCodePage) {
             5);
 }
 
+// A publisher keeps projects in folders named in their own letters, in
+// the ANSI code page (U-umlaut, and the OE ligature, which only code page
+// 1252 has of the two) or not (Cyrillic on a Western system): every verb
+// reads them, the check too, and pipes get the names in the ANSI code
+// page. A password outside ASCII arrives whole on any system.
+TEST_F(OsinPackWin32, EveryVerbWorksInFoldersOfAnyName) {
+  for (const std::wstring& name :
+       {std::wstring(L"\u00dcbung-\u0152uvre"), std::wstring(L"\u041f\u0440\u043e\u0435\u043a\u0442")}) {
+    SCOPED_TRACE(fs::path(name).string());
+    fs::path root = dir_ / name;
+    WriteBytes(root / L"Demo" / "Presetup" / "Osin.ini",
+               "[Config]\r\nShowMainWindow=1\r\nInsFiles=\xdc"
+               "bung\r\n");
+    WriteBytes(root / L"Demo" / "Presetup" /
+                   L"\u00dc"
+                   L"bung.ins",
+               "[Files]\r\n");
+    WriteBytes(root / L"Demo" / "Data" / L"Gr\u00fc\u00dfe.txt", "hallo");
+    WriteBytes(root / L"St\u00fcb.exe", "MZ windows stub");
+    fs::path setup = root / (name + L".exe");
+    std::string out;
+    ASSERT_EQ(PackW(L"check " + W(root / L"Demo"), out), 0) << out;
+    EXPECT_EQ(out.find("cannot be read"), std::string::npos) << out;
+    EXPECT_NE(out.find("Osin.ini:2: warning: the setup does not read ShowMainWindow"), std::string::npos)
+        << out;
+    ASSERT_EQ(PackW(L"build " + W(root / L"Demo") + L" -o " + W(setup) + L" --stub " +
+                        W(root / L"St\u00fcb.exe") + L" --codepage 850 --password Gr\u00fc\u00dfe",
+                    out),
+              0)
+        << out;
+    EXPECT_NE(ReadBytes(setup).find("Data\\Gr\x81\xe1"
+                                    "e.txt"),
+              std::string::npos);
+    ASSERT_EQ(PackW(L"list " + W(setup) + L" --codepage 850", out), 0) << out;
+    EXPECT_NE(out.find("archive at offset 15"), std::string::npos) << out;
+    char shown[16] = {};
+    BOOL lost = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.c_str(), -1, shown, sizeof(shown), nullptr, &lost);
+    if (!lost) {
+      EXPECT_NE(out.find(std::string(shown) + ".exe: archive"), std::string::npos) << out;
+    }
+    ASSERT_EQ(PackW(L"test " + W(setup) + L" -p Gr\u00fc\u00dfe --codepage 850", out), 0) << out;
+    EXPECT_NE(out.find("4 ok, 0 failed"), std::string::npos) << out;
+    // The password is the one typed, in code page 1252 as the setup reads it.
+    fs::remove(dir_ / "copy.exe");
+    fs::copy_file(setup, dir_ / "copy.exe");
+    RarReader reader;
+    ASSERT_TRUE(reader.OpenArchiveFile((dir_ / "copy.exe").string().c_str(), kOpenExtract));
+    TRARHeader h;
+    int tested = 0;
+    for (; reader.ReadNextFileHeader(h) == 0; ++tested)
+      EXPECT_EQ(reader.ProcessEntry(aoTest, "", "",
+                                    "Gr\xfc\xdf"
+                                    "e",
+                                    nullptr),
+                kEntryOk)
+          << h.EntryName.c_str();
+    EXPECT_EQ(tested, 4);
+    ASSERT_EQ(PackW(L"extract " + W(setup) + L" -o " + W(root / L"Entpackt") +
+                        L" -p Gr\u00fc\u00dfe --codepage 850",
+                    out),
+              0)
+        << out;
+    EXPECT_EQ(ReadBytes(root / L"Entpackt" / "Data" / L"Gr\u00fc\u00dfe.txt"), "hallo");
+    ASSERT_EQ(PackW(L"archive " + W(root / L"Demo" / "Data") + L" -o " + W(root / L"D\u00e4ten.rar"), out), 0)
+        << out;
+    ASSERT_EQ(PackW(L"test " + W(root / L"D\u00e4ten.rar"), out), 0) << out;
+    EXPECT_NE(out.find("1 ok, 0 failed"), std::string::npos) << out;
+  }
+}
+
 // A Windows process under Wine does not see this system's programs on its
 // PATH, so the Windows build cannot reach osslsigncode here: it must say
 // what is missing, end with 2 and leave no setup, signed or not, behind,
@@ -145,6 +231,47 @@ TEST_F(OsinPackWin32, SigningWithoutOsslsigncodeSaysSoAndWritesNothing) {
   EXPECT_EQ(ReadBytes(dir_ / "setup.exe"), "an older setup");
   EXPECT_FALSE(fs::exists(dir_ / "setup.exe.unsigned"));
   EXPECT_FALSE(fs::exists(dir_ / "setup.exe.signing"));
+}
+
+// Names show in their own letters in a console whatever its code page;
+// a file (or pipe) gets them in the ANSI code page, as before.
+TEST(PrintWin32, ConsolesGetEveryLetterFilesTheAnsiCodePage) {
+  // A console of its own: Wine attaches none to a program run from a
+  // pipe, nor does a service on Windows; Wine makes one only with a
+  // display.
+  FreeConsole();
+  ASSERT_TRUE(AllocConsole());
+  HANDLE buffer = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+  DWORD mode = 0;
+  if (buffer == INVALID_HANDLE_VALUE || !GetConsoleMode(buffer, &mode))
+    GTEST_SKIP() << "no console without a display";
+  FILE* console = _fdopen(_open_osfhandle(intptr_t(buffer), 0), "w");
+  ASSERT_NE(console, nullptr);
+  const char* text =
+      "\xd0\x94\xd0\xb5\xd0\xbc\xd0\xbe \xc3\x9c"
+      "bung";  // UTF-8
+  Print(console, "%s: %d\n", text, 7);
+  wchar_t cells[16] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(buffer, cells, 13, COORD{0, 0}, &read));
+  EXPECT_EQ(std::wstring(cells, read),
+            L"\u0414\u0435\u043c\u043e \u00dc"
+            L"bung: 7");
+  fclose(console);
+
+  fs::path path = fs::temp_directory_path() / "osin-print.txt";
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(file, nullptr);
+  Print(file, "%s\n", text);
+  fclose(file);
+  char expected[16] = {};
+  WideCharToMultiByte(CP_ACP, 0,
+                      L"\u0414\u0435\u043c\u043e \u00dc"
+                      L"bung\n",
+                      -1, expected, sizeof(expected), "?", nullptr);
+  EXPECT_EQ(ReadBytes(path), expected);
+  fs::remove(path);
 }
 
 TEST_F(OsinPackWin32, FailuresSetTheExitStatus) {

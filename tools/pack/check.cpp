@@ -461,7 +461,7 @@ class Checker {
                "differs from " + other->second +
                    " only in letter case: on Windows one would replace the other");
         if (std::string(top) == "Presetup")
-          presetup_[Lower(name)] = relative.generic_string();
+          presetup_[Lower(name)] = relative.generic_string();  // UTF-8 on Windows too: fs::u8path reads it
         else {
           data_.push_back("Data\\" + name);
           dataPaths_.push_back(it->path());
@@ -497,7 +497,7 @@ class Checker {
     std::string key = Lower(name) + (stripQuotes ? "" : "|quotes");
     auto it = inis_.find(key);
     if (it != inis_.end()) return it->second.get();
-    fs::path path = project_ / "Presetup" / *found;
+    fs::path path = project_ / "Presetup" / fs::u8path(*found);
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -505,10 +505,10 @@ class Checker {
     options.StripQuotes = stripQuotes;
     auto ini = std::make_unique<IniFile>();
     ini->rel = "Presetup/" + *found;
-    ini->store = std::make_unique<TztIniFile>(Ansi(path.string()), true, options);
+    ini->store = std::make_unique<TztIniFile>(String(), true, options);
     ini->raw = std::make_unique<RawIni>(bytes.str());
-    if (FaultPending()) {
-      Warn(ini->rel, 0, "missing-file", "cannot be read: " + Str(TakeFault()));
+    if (!in || !LoadIniText(*ini->store, bytes.str())) {
+      Warn(ini->rel, 0, "missing-file", "cannot be read");
       return nullptr;
     }
     for (const auto& [header, first] : ini->raw->Repeated())
@@ -532,7 +532,7 @@ class Checker {
       WarnAt(ini, section, key, "missing-file", "names " + file + ", which is not in Presetup");
       return;
     }
-    std::ifstream in(project_ / "Presetup" / *found, std::ios::binary);
+    std::ifstream in(project_ / "Presetup" / fs::u8path(*found), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     TBitmapLayout layout;
     BitmapCheck result =
@@ -1293,7 +1293,8 @@ class Checker {
         for (const std::string& name : {base + "." + code, base + ".txt"}) {
           const std::string* file = PresetupFile(name);
           std::error_code error;
-          found = found || (file && fs::file_size(project_ / "Presetup" / *file, error) > 0 && !error);
+          found = found ||
+                  (file && fs::file_size(project_ / "Presetup" / fs::u8path(*file), error) > 0 && !error);
         }
         if (!found)
           WarnAt(*config_, "Config", "PreInstallDialogSequence", "missing-file",
@@ -1327,6 +1328,19 @@ class Checker {
 };
 
 }  // namespace
+
+bool LoadIniText(TztIniFile& ini, const std::string& text) {
+  size_t offset = 0;
+  auto read = [](void* context, char* buffer, int size) -> int {
+    auto* state = static_cast<std::pair<const std::string*, size_t*>*>(context);
+    size_t n = std::min(size_t(size), state->first->size() - *state->second);
+    memcpy(buffer, state->first->data() + *state->second, n);
+    *state->second += n;
+    return int(n);
+  };
+  std::pair<const std::string*, size_t*> state(&text, &offset);
+  return ini.Load(read, &state);
+}
 
 const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {

@@ -16,6 +16,13 @@
 
 namespace osin {
 
+class TztIniFile;
+
+// Loads Text (an INI file's bytes) into Ini; false when the store refuses
+// it. The store's own file calls take ANSI names, which may not spell the
+// project's folder.
+bool LoadIniText(TztIniFile& ini, const std::string& text);
+
 struct Finding {
   std::string file;  // relative to the project, '/' separated
   int line = 0;      // from 1; 0 when the finding concerns no one line

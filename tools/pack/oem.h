@@ -61,9 +61,9 @@ inline int OemCodePageFor(int ansiCodePage) {
 // as the setup's scripts write it.
 bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::string& name);
 
-// Text as this program received it on its command line (UTF-8 on POSIX
-// systems, the ANSI code page on Windows), in the ANSI code page paired
-// with OemCodePage; false when a character has no exact equivalent there.
+// UTF-8 text (as this program takes its command line) in the ANSI code
+// page paired with OemCodePage; false when a character has no exact
+// equivalent there.
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted);
 
 // Makes the archive reader read entry names in OEM code page CodePage and
@@ -80,10 +80,16 @@ int NamesCodePage();
 bool Recode(const std::string& text, int from, int to, std::string& converted);
 
 // An entry name as the archive reader gives it in the encoding of this
-// system's file names and terminals: UTF-8 on POSIX systems, the ANSI code
-// page on Windows. False when a character has no equivalent there (a
-// Cyrillic name on a Western Windows): Local then holds '?' in its place.
+// system's narrow file calls: UTF-8 on POSIX systems, the ANSI code page on
+// Windows. False when a character has no equivalent there (a Cyrillic name
+// on a Western Windows): Local then holds '?' in its place.
 bool ToLocalName(const std::string& readerName, std::string& local);
+
+// A name in OEM code page CodePage in UTF-8 (as far as it converts).
+std::string OemToUtf8(const std::string& name, int codePage);
+
+// An entry name as the archive reader gives it, in UTF-8.
+std::string ToUtf8Name(const std::string& readerName);
 
 // The entry name as a relative path that keeps every character, for the
 // names ToLocalName cannot give whole.

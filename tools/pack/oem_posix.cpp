@@ -60,6 +60,17 @@ bool ToLocalName(const std::string& readerName, std::string& local) {
   return true;
 }
 
+std::string OemToUtf8(const std::string& name, int codePage) {
+  std::string utf8;
+  return Convert(name, codePage, utf8, true) ? utf8 : name;
+}
+
+std::string ToUtf8Name(const std::string& readerName) {
+  std::string local;
+  ToLocalName(readerName, local);
+  return local;
+}
+
 std::filesystem::path ToLocalPath(const std::string& readerName) {
   std::string local;
   ToLocalName(readerName, local);

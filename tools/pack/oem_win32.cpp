@@ -38,6 +38,13 @@ std::wstring Widened(const std::string& text, int codePage, DWORD flags = 0) {
   return wide;
 }
 
+std::string Utf8(const std::wstring& wide) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(size_t(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
+
 // The ANSI code page of the names the reader gives.
 int ReaderCodePage() {
   return NamesCodePage() ? AnsiCodePageOf(NamesCodePage()) : int(GetACP());
@@ -54,7 +61,7 @@ bool ToAnsiName(const std::filesystem::path& relative, int oemCodePage, std::str
 }
 
 bool ToSetupText(const std::string& text, int oemCodePage, std::string& converted) {
-  return text.empty() || Convert(Widened(text, CP_ACP), AnsiCodePageOf(oemCodePage), converted);
+  return text.empty() || Convert(Widened(text, CP_UTF8), AnsiCodePageOf(oemCodePage), converted);
 }
 
 bool Recode(const std::string& text, int from, int to, std::string& converted) {
@@ -74,6 +81,14 @@ bool ToLocalName(const std::string& readerName, std::string& local) {
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), local.data(), n, "?",
                         nullptr);
   return false;
+}
+
+std::string OemToUtf8(const std::string& name, int codePage) {
+  return Utf8(Widened(name, codePage));
+}
+
+std::string ToUtf8Name(const std::string& readerName) {
+  return Utf8(Widened(readerName, ReaderCodePage()));
 }
 
 std::filesystem::path ToLocalPath(const std::string& readerName) {

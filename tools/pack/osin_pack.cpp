@@ -50,6 +50,7 @@
 #include "config/inifile.h"
 #include "pack/check.h"
 #include "pack/compress/entry_packer.h"
+#include "pack/local.h"
 #include "pack/oem.h"
 #include "pack/packer.h"
 #include "pack/spawn.h"
@@ -83,9 +84,9 @@ struct Args {
 // The setup program osin-pack was shipped or built with: osin.exe in its own
 // folder, else the shipping (i686) build of the same build tree.
 std::string DefaultStub() {
-  String self = ProgramFile();
-  if (self.IsEmpty()) return std::string();
-  fs::path folder = fs::path(self.c_str()).parent_path();
+  fs::path self = ProgramPath();
+  if (self.empty()) return std::string();
+  fs::path folder = self.parent_path();
   for (const fs::path& candidate :
        {folder / "osin.exe", folder / ".." / ".." / ".." / "win32" / "src" / "setup" / "osin.exe"}) {
     std::error_code error;
@@ -99,12 +100,12 @@ std::string DefaultStub() {
 // osin-pack or in the build tree's shipping build.
 std::string DefaultUninstaller(const std::string& stub) {
   std::vector<fs::path> candidates;
-  fs::path stubFolder = fs::path(stub).parent_path();
+  fs::path stubFolder = PathOf(stub).parent_path();
   candidates.push_back(stubFolder / "UnOsin.exe");
   candidates.push_back(stubFolder / ".." / "uninstall" / "UnOsin.exe");
-  String self = ProgramFile();
-  if (!self.IsEmpty()) {
-    fs::path folder = fs::path(self.c_str()).parent_path();
+  fs::path self = ProgramPath();
+  if (!self.empty()) {
+    fs::path folder = self.parent_path();
     candidates.push_back(folder / "UnOsin.exe");
     candidates.push_back(folder / ".." / ".." / ".." / "win32" / "src" / "uninstall" / "UnOsin.exe");
   }
@@ -123,18 +124,8 @@ bool AsksForUninstaller(const fs::path& config) {
   if (!in) return false;
   std::ostringstream s;
   s << in.rdbuf();
-  std::string text = s.str();
-  size_t offset = 0;
-  auto read = [](void* context, char* buffer, int size) -> int {
-    auto* state = static_cast<std::pair<const std::string*, size_t*>*>(context);
-    size_t n = std::min(size_t(size), state->first->size() - *state->second);
-    memcpy(buffer, state->first->data() + *state->second, n);
-    *state->second += n;
-    return int(n);
-  };
-  std::pair<const std::string*, size_t*> state(&text, &offset);
   TztIniFile ini(String(), true, TIniParseOptions());
-  return ini.Load(read, &state) && ini.ReadString("Config", "Uninstall", String()) == "1";
+  return LoadIniText(ini, s.str()) && ini.ReadString("Config", "Uninstall", String()) == "1";
 }
 
 // Adds the uninstaller to the Presetup entries Files when the project's
@@ -147,7 +138,7 @@ void AddUninstaller(const Args& a, const fs::path& project, const std::string& s
     if (SameText(String(f.name.c_str()), "Presetup\\UnOsin.exe")) return;
   }
   std::string path = a.uninstaller.empty() ? DefaultUninstaller(stubPath) : a.uninstaller;
-  if (path.empty() || !fs::is_regular_file(path))
+  if (path.empty() || !fs::is_regular_file(PathOf(path)))
     throw PackError(config.string() +
                     " asks for an uninstaller ([Config] Uninstall=1), but the project has no "
                     "Presetup\\UnOsin.exe and " +
@@ -155,12 +146,12 @@ void AddUninstaller(const Args& a, const fs::path& project, const std::string& s
                                   : path + " does not exist") +
                     "; name one with --uninstaller");
   SourceFile f;
-  f.path = path;
+  f.path = PathOf(path);
   f.name = "Presetup\\UnOsin.exe";
   files.push_back(f);
   std::sort(files.begin(), files.end(),
             [](const SourceFile& x, const SourceFile& y) { return x.name < y.name; });
-  printf("uninstaller: %s\n", path.c_str());
+  Print(stdout, "uninstaller: %s\n", path.c_str());
 }
 
 // What the password page extracts to check a password: any bytes do, the
@@ -184,7 +175,7 @@ const char kUsage[] =
   throw PackError(why + "\n" + kUsage);
 }
 
-Args Parse(int argc, char** argv) {
+Args Parse(int argc, const std::vector<std::string>& argv) {
   Args a;
   // Asked for, the usage goes to the output and ends with success.
   if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
@@ -319,11 +310,35 @@ std::string FailureText(const TRARHeader& h, int result, bool password) {
   return ResultText(result);
 }
 
-// An entry name as this system shows it.
+// An entry name as this program prints it.
 std::string Shown(const String& readerName) {
-  std::string local;
-  ToLocalName(readerName.c_str(), local);
-  return local;
+  return ToUtf8Name(readerName.c_str());
+}
+
+// Open(name) with File's name as the archive reader's file calls take
+// it. Those calls take names in this system's code page: in a folder it
+// cannot spell, the reader opens the file from within that folder, by its
+// own name or else by its short one.
+template <typename OpenFn>
+auto OpenForReader(const std::string& file, OpenFn open) {
+  std::error_code ec;
+  fs::path path = fs::absolute(PathOf(file), ec);
+  std::string name;
+  if (SystemSpells(path, name)) return open(name);
+  fs::path before = fs::current_path(ec);
+  fs::current_path(path.parent_path(), ec);
+  if (ec) throw PackError(file + ": cannot enter the file's folder (" + ec.message() + ")");
+  if (!SystemSpells(path.filename(), name)) name = ShortFormOf(path.filename());
+  if (name.empty()) {
+    fs::current_path(before, ec);
+    throw PackError(
+        file +
+        ": this system's code page cannot spell the file's name, and it has no short name to open "
+        "it by: rename it");
+  }
+  auto opened = open(name);
+  fs::current_path(before, ec);
+  return opened;
 }
 
 // Opens the archive through TArchive; throws with the reader's message.
@@ -332,8 +347,9 @@ void RequireOpen(TArchive& a, const std::string& file) {
   String fault = TakeFault();
   std::string why(fault.Data(), size_t(fault.Length()));
   std::error_code error;
-  if (!fs::is_regular_file(file, error))
-    throw PackError(file + (fs::is_directory(file, error) ? ": a folder, not a file" : ": no such file"));
+  if (!fs::is_regular_file(PathOf(file), error))
+    throw PackError(file +
+                    (fs::is_directory(PathOf(file), error) ? ": a folder, not a file" : ": no such file"));
   throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) +
                   " (no RAR 2.x archive found in the file's first 128 KB)");
 }
@@ -344,11 +360,11 @@ void RequireOpen(TArchive& a, const std::string& file) {
 // Output is the file to write; Packed, the folders whose files go into it.
 void RequireFileOutput(const std::string& output, const std::vector<fs::path>& packed) {
   std::error_code error;
-  fs::file_status status = fs::status(output, error);
+  fs::file_status status = fs::status(PathOf(output), error);
   if (fs::exists(status) && !fs::is_regular_file(status))
     throw PackError(output + ": not a file (a folder or a device); -o names the file to write");
   // The next build would pack it: a setup that installs an old copy of itself.
-  fs::path out = fs::weakly_canonical(fs::absolute(output, error), error);
+  fs::path out = fs::weakly_canonical(fs::absolute(PathOf(output), error), error);
   for (const fs::path& folder : packed) {
     fs::path relative = out.lexically_relative(fs::weakly_canonical(fs::absolute(folder, error), error));
     if (!relative.empty() && *relative.begin() != "..")
@@ -363,30 +379,36 @@ void RequireFileOutput(const std::string& output, const std::vector<fs::path>& p
 bool ReportCutShort(const RarReader& reader) {
   if (!reader.EndedCutShort()) return false;
   TakeFault();
-  printf("FAILED: the archive is cut short: the file is incomplete or damaged\n");
+  Print(stdout, "FAILED: the archive is cut short: the file is incomplete or damaged\n");
   return true;
 }
 
 int List(const Args& a) {
-  TArchive arc(a.input.c_str(), kOpenList);
+  std::unique_ptr<TArchive> opened = OpenForReader(
+      a.input, [](const std::string& name) { return std::make_unique<TArchive>(name.c_str(), kOpenList); });
+  TArchive& arc = *opened;
   RequireOpen(arc, a.input);
-  printf("%s: archive at offset %lld%s\n", a.input.c_str(),
-         static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
-  printf("%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "", "modified",
-         "attr", "crc", "name");
+  Print(stdout, "%s: archive at offset %lld%s\n", a.input.c_str(),
+        static_cast<long long>(arc.Handle.ArchiveOffset()), arc.Handle.IsSolidArchive() ? ", solid" : "");
+  Print(stdout, "%10s %10s  %-7s %-2s  %-19s  %-8s  %-8s  %s\n", "unpacked", "packed", "method", "",
+        "modified", "attr", "crc", "name");
   while (!arc.Eof) {
     const TRARHeader& h = arc.Header;
     std::string method = h.MethodCode == kMethodStore ? "stored" : "RAR " + MethodText(h);
-    printf("%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize, method.c_str(),
-           (h.HeaderFlags & kFlagSolid) ? 'S' : '-', (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-',
-           DosTimeText(h.ModTime).c_str(), h.Attributes, h.DataCRC, Shown(h.EntryName).c_str());
+    Print(stdout, "%10u %10u  %-7s %c%c  %-19s  %08X  %08X  %s\n", h.UnpackedSize, h.PackedSize,
+          method.c_str(), (h.HeaderFlags & kFlagSolid) ? 'S' : '-',
+          (h.HeaderFlags & kFlagEncrypted) ? 'E' : '-', DosTimeText(h.ModTime).c_str(), h.Attributes,
+          h.DataCRC, Shown(h.EntryName).c_str());
     arc.Process(aoSkip, "", nullptr);
   }
   return ReportCutShort(arc.Handle) ? kExitFailed : kExitOk;
 }
 
 int Test(const Args& a) {
-  TArchive arc(a.input.c_str(), kOpenExtract);
+  std::unique_ptr<TArchive> opened = OpenForReader(a.input, [](const std::string& name) {
+    return std::make_unique<TArchive>(name.c_str(), kOpenExtract);
+  });
+  TArchive& arc = *opened;
   RequireOpen(arc, a.input);
   arc.SetPassword(a.password.c_str());
   int ok = 0, failed = 0;
@@ -395,13 +417,13 @@ int Test(const Args& a) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", Shown(arc.Header.EntryName).c_str(), arc.LastResult(),
-           FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
+    Print(stdout, "FAILED %s: result %d, %s\n", Shown(arc.Header.EntryName).c_str(), arc.LastResult(),
+          FailureText(arc.Header, arc.LastResult(), !a.password.empty()).c_str());
     ++failed;
     arc.ReadNext();
   }
   if (ReportCutShort(arc.Handle)) ++failed;
-  printf("%d ok, %d failed\n", ok, failed);
+  Print(stdout, "%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
 }
 
@@ -421,45 +443,51 @@ bool MoveInto(const std::string& from, const fs::path& to) {
 int Extract(const Args& a) {
   if (a.output.empty()) Usage("extract needs -o DIR");
   std::error_code ec;
-  fs::create_directories(a.output, ec);
-  if (!fs::is_directory(a.output)) throw PackError(a.output + ": cannot create the folder");
+  fs::path output = fs::absolute(PathOf(a.output), ec);
+  fs::create_directories(output, ec);
+  if (!fs::is_directory(output)) throw PackError(a.output + ": cannot create the folder");
   RarReader r;
-  if (!r.OpenArchiveFile(a.input.c_str(), kOpenExtract))
+  if (!OpenForReader(a.input,
+                     [&r](const std::string& name) { return r.OpenArchiveFile(name.c_str(), kOpenExtract); }))
     throw PackError(a.input + ": Cannot open archive! (no RAR 2.x archive found in the file's first 128 KB)");
+  // The reader's file calls take names in the code page of this system,
+  // which may not spell the folder: it writes below the current folder.
+  fs::current_path(output, ec);
+  if (ec) throw PackError(a.output + ": cannot enter the folder (" + ec.message() + ")");
   TRARHeader h;
   int ok = 0, failed = 0;
   while (r.ReadNextFileHeader(h) == 0) {
     // The reader would name the file in the Windows code page; here it gets
-    // the name this system shows (a name that would leave the folder is
-    // left to the reader to refuse). A name this system's code page cannot
-    // spell is written under a stand-in name and then renamed.
+    // the name this system's file calls take (a name that would leave the
+    // folder is left to the reader to refuse). A name this system's code
+    // page cannot spell is written under a stand-in name and then renamed.
     std::string local;
     bool whole = ToLocalName(h.EntryName.c_str(), local);
     std::string target;
     fs::path renamed;
     if (StaysInside(h.EntryName)) {
       if (!whole) {
-        target = a.output + "\\" + kExtracting;
-        renamed = fs::path(a.output) / ToLocalPath(h.EntryName.c_str());
+        target = kExtracting;
+        renamed = ToLocalPath(h.EntryName.c_str());
       } else if (local != h.EntryName.c_str()) {
-        target = a.output + "\\" + local;
+        target = local;
       }
     }
-    int result = r.ProcessEntry(aoExtract, a.output.c_str(), target.c_str(), a.password.c_str(), nullptr);
+    int result = r.ProcessEntry(aoExtract, "", target.c_str(), a.password.c_str(), nullptr);
     if (result == kEntryOk && !renamed.empty() && !MoveInto(target, renamed)) result = kEntryCannotCreate;
     if (result == kEntryOk) {
       ++ok;
       continue;
     }
-    printf("FAILED %s: result %d, %s\n", local.c_str(), result,
-           FailureText(h, result, !a.password.empty()).c_str());
+    Print(stdout, "FAILED %s: result %d, %s\n", Shown(h.EntryName).c_str(), result,
+          FailureText(h, result, !a.password.empty()).c_str());
     ++failed;
     // Not written, yet a solid archive's next entry needs its history.
     if (result == kEntryCannotCreate) r.ProcessEntry(aoTest, "", "", a.password.c_str(), nullptr);
     if (result == kEntryNoMemory) break;
   }
   if (ReportCutShort(r)) ++failed;
-  printf("%d ok, %d failed\n", ok, failed);
+  Print(stdout, "%d ok, %d failed\n", ok, failed);
   return failed ? kExitFailed : kExitOk;
 }
 
@@ -467,7 +495,17 @@ int Extract(const Args& a) {
 // far it is, redrawn at most ten times a second, with the share done of a
 // file that takes a while on its own. Scripts and tests that read the
 // output see only the results.
-void ShowProgressOnTerminal(ArchiveOptions& options) {
+// Text cut or padded to Width characters (not bytes, which would split a
+// letter of UTF-8).
+std::string Fitted(const std::string& utf8, size_t width) {
+  size_t chars = 0;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    if ((utf8[i] & 0xC0) != 0x80 && chars++ == width) return utf8.substr(0, i);
+  }
+  return utf8 + std::string(width - chars, ' ');
+}
+
+void ShowProgressOnTerminal(ArchiveOptions& options, int codePage) {
   if (!isatty(fileno(stderr))) return;
   using Clock = std::chrono::steady_clock;
   struct Line {
@@ -476,7 +514,7 @@ void ShowProgressOnTerminal(ArchiveOptions& options) {
     bool any = false;
   };
   auto shown = std::make_shared<Line>();
-  options.progress = [shown](const PackProgress& p) {
+  options.progress = [shown, codePage](const PackProgress& p) {
     Clock::time_point now = Clock::now();
     if (p.index != shown->index) {
       shown->index = p.index;
@@ -489,14 +527,14 @@ void ShowProgressOnTerminal(ArchiveOptions& options) {
     char own[8] = "";
     if (p.fileSize && now - shown->fileStart >= std::chrono::seconds(1))
       snprintf(own, sizeof(own), "%3u%%", unsigned(std::min(p.fileDone, p.fileSize) * 100 / p.fileSize));
-    fprintf(stderr, "\r%3u%%  %u/%u  %-48.48s %4s", percent, unsigned(p.index), unsigned(p.count),
-            p.name.c_str(), own);
+    Print(stderr, "\r%3u%%  %u/%u  %s %4s", percent, unsigned(p.index), unsigned(p.count),
+          Fitted(OemToUtf8(p.name, codePage), 48).c_str(), own);
     fflush(stderr);
   };
 }
 
 void ClearProgress(const ArchiveOptions& options) {
-  if (options.progress) fprintf(stderr, "\r%75s\r", "");
+  if (options.progress) Print(stderr, "\r%75s\r", "");
 }
 
 // A file that changes while it is packed gets an entry of the bytes read;
@@ -505,26 +543,26 @@ void WarnOfChanges(const Args& a, ArchiveOptions& options) {
   options.warn = [&a, &options](const std::string& warning) {
     ClearProgress(options);
     if (a.strict) throw PackError(warning + " (--strict: nothing was written)");
-    printf("osin-pack: warning: %s\n", warning.c_str());
+    Print(stdout, "osin-pack: warning: %s\n", warning.c_str());
     fflush(stdout);
   };
 }
 
 int Archive(const Args& a) {
   if (a.output.empty()) Usage("archive needs -o OUT.rar");
-  RequireFileOutput(a.output, {a.input});
-  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
-  std::vector<SourceFile> files = GatherFiles(a.input, "", a.codePage);
+  RequireFileOutput(a.output, {PathOf(a.input)});
+  if (!fs::is_directory(PathOf(a.input))) throw PackError(a.input + ": not a folder");
+  std::vector<SourceFile> files = GatherFiles(PathOf(a.input), "", a.codePage);
   for (SourceFile& f : files) f.encrypt = true;
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  ShowProgressOnTerminal(options);
+  ShowProgressOnTerminal(options, a.codePage);
   WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
-  WriteAtomically(a.output, [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
+  WriteAtomically(PathOf(a.output), [&](std::ostream& out) { WriteArchive(files, options, packer, out); });
   ClearProgress(options);
-  printf("%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
+  Print(stdout, "%s: %u entries\n", a.output.c_str(), unsigned(files.size()));
   return kExitOk;
 }
 
@@ -548,7 +586,7 @@ bool HasSignature(const std::string& image) {
 }
 
 std::string ReadStub(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) throw PackError(path + ": cannot open the stub");
   std::ostringstream s;
   s << in.rdbuf();
@@ -568,10 +606,10 @@ std::string ReadStub(const std::string& path) {
   if (stub.compare(0, 4, "RE~^") == 0)
     throw PackError(path + ": the stub starts like an old-format RAR archive");
   if (HasSignature(stub))
-    printf(
-        "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
-        "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
-        path.c_str());
+    Print(stdout,
+          "osin-pack: warning: %s is signed: the archive written after its signature makes the setup's "
+          "signature invalid (build from the unsigned osin.exe and sign the setup with --sign)\n",
+          path.c_str());
   return stub;
 }
 
@@ -579,19 +617,19 @@ std::string ReadStub(const std::string& path) {
 bool CheckAndReport(const Args& a) {
   std::optional<bool> enciphered;
   if (a.verb == "build") enciphered = !a.password.empty();
-  std::vector<Finding> findings = CheckProject(a.input, a.codePage, enciphered);
-  for (const Finding& f : findings) printf("%s\n", FormatFinding(f).c_str());
+  std::vector<Finding> findings = CheckProject(PathOf(a.input), a.codePage, enciphered);
+  for (const Finding& f : findings) Print(stdout, "%s\n", FormatFinding(f).c_str());
   if (!findings.empty())
-    printf("%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
-           findings.size() == 1 ? "" : "s", a.strict ? ", which --strict makes errors" : "");
+    Print(stdout, "%s: %u warning%s%s\n", a.input.c_str(), unsigned(findings.size()),
+          findings.size() == 1 ? "" : "s", a.strict ? ", which --strict makes errors" : "");
   fflush(stdout);
   return findings.empty() || !a.strict;
 }
 
 int Check(const Args& a) {
-  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  if (!fs::is_directory(PathOf(a.input))) throw PackError(a.input + ": not a folder");
   if (!CheckAndReport(a)) return kExitStop;
-  printf("%s: checked\n", a.input.c_str());
+  Print(stdout, "%s: checked\n", a.input.c_str());
   return kExitOk;
 }
 
@@ -619,13 +657,15 @@ void Sign(const Args& a, const std::string& unsignedFile, const std::string& sig
 
 int Build(const Args& a) {
   if (a.output.empty()) Usage("build needs -o SETUP.exe");
-  RequireFileOutput(a.output, {fs::path(a.input) / "Presetup", fs::path(a.input) / "Data"});
-  if (!fs::is_directory(a.input)) throw PackError(a.input + ": not a folder");
+  fs::path project = PathOf(a.input);
+  RequireFileOutput(a.output, {project / "Presetup", project / "Data"});
+  if (!fs::is_directory(project)) throw PackError(a.input + ": not a folder");
   if (a.sign.empty() && (!a.signKey.empty() || !a.signPassword.empty() || !a.timestamp.empty()))
     Usage("--key, --sign-password and --timestamp need --sign: without it the setup would not be signed");
   if (!CheckAndReport(a)) return kExitStop;
   if (a.password.find('"') != std::string::npos)
-    printf(
+    Print(
+        stdout,
         "osin-pack: warning: the password holds a double quote, which /PASSWORD on the setup's command line "
         "cannot pass: only the password page takes it\n");
   std::string stubPath = a.stub.empty() ? DefaultStub() : a.stub;
@@ -634,7 +674,6 @@ int Build(const Args& a) {
         "build needs --stub osin.exe: there is no osin.exe next to osin-pack nor in the build tree's "
         "win32 folder");
   std::string stub = ReadStub(stubPath);
-  fs::path project(a.input);
   std::vector<SourceFile> files;
   if (fs::is_directory(project / "Presetup"))
     files = GatherFiles(project / "Presetup", "Presetup\\", a.codePage);
@@ -658,13 +697,13 @@ int Build(const Args& a) {
   ArchiveOptions options;
   options.solid = a.solid;
   options.password = a.password;
-  ShowProgressOnTerminal(options);
+  ShowProgressOnTerminal(options, a.codePage);
   WarnOfChanges(a, options);
   CompressedPacking packer(a.level, a.multimedia, a.solid);
   // A signed setup is written unsigned beside the output first; the output
   // appears only once it is signed.
   std::string written = a.sign.empty() ? a.output : a.output + ".unsigned";
-  WriteAtomically(written, [&](std::ostream& out) {
+  WriteAtomically(PathOf(written), [&](std::ostream& out) {
     out.write(stub.data(), std::streamsize(stub.size()));
     WriteArchive(files, options, packer, out);
   });
@@ -673,32 +712,43 @@ int Build(const Args& a) {
     std::string signing = a.output + ".signing";
     try {
       Sign(a, written, signing);
-      fs::rename(signing, a.output);
+      fs::rename(PathOf(signing), PathOf(a.output));
     } catch (...) {
       std::error_code ec;
-      fs::remove(signing, ec);
-      fs::remove(written, ec);
+      fs::remove(PathOf(signing), ec);
+      fs::remove(PathOf(written), ec);
       throw;
     }
-    fs::remove(written);
+    fs::remove(PathOf(written));
   }
   // The setup program must find exactly this archive, also behind a
   // signature.
   RarReader check;
-  if (!check.OpenArchiveFile(a.output.c_str(), kOpenList) || check.ArchiveOffset() != int64_t(stub.size())) {
-    fs::remove(a.output);
+  bool found = false;
+  try {
+    found = OpenForReader(a.output, [&check](const std::string& name) {
+      return check.OpenArchiveFile(name.c_str(), kOpenList);
+    });
+  } catch (const PackError&) {
+    fs::remove(PathOf(a.output));
+    throw;
+  }
+  if (!found || check.ArchiveOffset() != int64_t(stub.size())) {
+    fs::remove(PathOf(a.output));
     throw PackError(a.output + ": the archive written is not found where the setup program looks for it");
   }
-  printf("%s: %u entries after a %u-byte stub (%s)%s\n", a.output.c_str(), unsigned(files.size()),
-         unsigned(stub.size()), stubPath.c_str(), a.sign.empty() ? "" : ", signed");
+  Print(stdout, "%s: %u entries after a %u-byte stub (%s)%s\n", a.output.c_str(), unsigned(files.size()),
+        unsigned(stub.size()), stubPath.c_str(), a.sign.empty() ? "" : ", signed");
   return kExitOk;
 }
 
 int Run(int argc, char** argv) {
-  Args a = Parse(argc, argv);
+  std::vector<std::string> args = ProgramArguments(argc, argv);
+  args.insert(args.begin(), "osin-pack");
+  Args a = Parse(int(args.size()), args);
   if (a.codePageGiven) ReadNamesIn(a.codePage);
   if (a.verb == "help") {
-    printf("%s\n", kUsage);
+    Print(stdout, "%s\n", kUsage);
     return kExitOk;
   }
   if (a.verb == "list") return List(a);
@@ -718,7 +768,7 @@ int main(int argc, char** argv) {
     return osin::Run(argc, argv);
   } catch (const std::exception& e) {
     fflush(stdout);
-    fprintf(stderr, "osin-pack: %s\n", e.what());
+    osin::Print(stderr, "osin-pack: %s\n", e.what());
     return osin::kExitStop;
   }
 }

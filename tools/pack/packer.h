@@ -93,7 +93,7 @@ struct PackProgress {
   size_t index, count;
   uint64_t done, total;
   uint64_t fileDone, fileSize;
-  const std::string& name;
+  const std::string& name;  // the entry's name, in the archive's code page
 };
 
 struct ArchiveOptions {

@@ -1,5 +1,7 @@
 #include <process.h>
 
+#include <filesystem>
+
 #include "pack/spawn.h"
 
 namespace osin {
@@ -31,10 +33,14 @@ std::string Quoted(const std::string& arg) {
 int RunProgram(const std::vector<std::string>& args) {
   std::vector<std::string> quoted;
   for (const std::string& a : args) quoted.push_back(Quoted(a));
-  std::vector<const char*> argv;
-  for (const std::string& q : quoted) argv.push_back(q.c_str());
+  // The arguments are UTF-8 (paths of any name): they go out wide.
+  std::vector<std::wstring> wide;
+  for (const std::string& q : quoted) wide.push_back(std::filesystem::u8path(q).wstring());
+  std::vector<const wchar_t*> argv;
+  for (const std::wstring& w : wide) argv.push_back(w.c_str());
   argv.push_back(nullptr);
-  intptr_t status = _spawnvp(_P_WAIT, args[0].c_str(), argv.data());
+  std::wstring program = std::filesystem::u8path(args[0]).wstring();
+  intptr_t status = _wspawnvp(_P_WAIT, program.c_str(), argv.data());
   return status < 0 ? -1 : int(status);
 }
 
