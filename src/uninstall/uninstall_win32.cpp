@@ -368,7 +368,13 @@ TztIniFile* OpenLogVerbatim(const String& file, bool readOnly) {
 bool TUninstallRun::Load() {
   const String& file = options_.LogFile;
   if (!FileExists(file)) {
-    if (!options_.Silent) ForgetRegistration();
+    // A quiet run keeps the registration (nobody to ask) but still says why
+    // it stopped.
+    if (options_.Silent) {
+      RunLog("Error: Cannot find the install log ", file);
+    } else {
+      ForgetRegistration();
+    }
     return false;
   }
   logWritten_ = LastWrite(file);

@@ -17,6 +17,7 @@
 #include "install/pending.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/runlog.h"
 #include "platform/shelllink.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -424,6 +425,15 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_EQ(Run(false), kUninstallNoLog);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_NE(boxes_[0].find("Cannot find the install log"), std::string::npos);
+  // Without a box, the script's run log is the only place that says why.
+  String runLog = Path("un.txt");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallNoLog);
+  CloseRunLog();
+  EXPECT_NE(ReadBytes(runLog).find(ToStd("Error: Cannot find the install log " + log_.FileName)),
+            std::string::npos)
+      << ReadBytes(runLog);
+  ASSERT_EQ(boxes_.size(), 1u);
   // A log deleted by hand with its folder: the registration that names it
   // may go from the list of programs, or stay.
   WriteRegString(registration_ + "\\DisplayName", kProgram);

@@ -1260,7 +1260,9 @@ class Checker {
       for (const MessageUse& m : needed)
         if (!lng->Has("Strings", std::to_string(m.id)))
           WarnAt(*lng, "Strings", "", "missing-text",
-                 "[Strings] has no " + std::to_string(m.id) + " (" + m.use + "): the box would be empty");
+                 "[Strings] has no " + std::to_string(m.id) + " (" + m.use + "): " +
+                     (m.id == 12 ? "the box shows the English \"Incorrect password!\""
+                                 : "the box would be empty"));
       for (int id : {101, 102, 103})
         if (!lng->Has("Dialogs", std::to_string(id)))
           WarnAt(*lng, "Dialogs", "", "missing-text",
@@ -1344,10 +1346,10 @@ bool LoadIniText(TztIniFile& ini, const std::string& text) {
 
 const std::vector<std::string>& FindingKinds() {
   static const std::vector<std::string> kinds = {
-      "unknown-section", "unknown-key", "bad-value",          "unknown-page",
-      "missing-file",    "bad-bitmap",  "missing-text",       "missing-section",
-      "unused-section",  "unused-file", "undefined-variable", "runaway-variable",
-      "code-page",       "name-clash",  "shadowed-line",      "long-name"};
+      "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
+      "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
+      "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line",
+      "long-name",          "too-large"};
   return kinds;
 }
 
