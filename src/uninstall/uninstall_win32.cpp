@@ -200,6 +200,26 @@ String FromUtf8(const String& text) {
   return result;
 }
 
+// Whether a log saved again without a mark is UTF-8: some line holds a
+// letter past ASCII and every such line reads as UTF-8. The setup writes the
+// system's code page, whose accented text almost never forms valid UTF-8.
+bool SavedAsUtf8(const TSectionList& sections) {
+  bool wide = false;
+  for (int s = 0; s < sections.Count(); ++s) {
+    const StringList& lines = *sections.SectionAt(s);
+    for (int i = -1; i < lines.Count(); ++i) {
+      const String& line = i < 0 ? sections[s] : lines[i];
+      bool ascii = true;
+      for (int c = 0; c < line.Length(); ++c) ascii = ascii && static_cast<unsigned char>(line[c]) < 0x80;
+      if (ascii) continue;
+      if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, line.c_str(), line.Length(), nullptr, 0) <= 0)
+        return false;
+      wide = true;
+    }
+  }
+  return wide;
+}
+
 // The log section of the shared counts a run lowered (LowerSharedCounts).
 const char kLoweredSection[] = "SharedCountsLowered";
 
@@ -382,6 +402,8 @@ bool TUninstallRun::Load() {
   TztIniFile* store = OpenLogVerbatim(file, true);
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
+  // Editors of today save without the mark.
+  utf8 = utf8 || SavedAsUtf8(sections);
   int found = 0;
   for (int kind = 0; readable && kind < kLogKindCount; ++kind) {
     int s = sections.IndexOf(LogSectionName(kind));

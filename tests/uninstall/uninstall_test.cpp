@@ -502,19 +502,22 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_FALSE(FileExists(gone));
   EXPECT_FALSE(RegKeyExists(registration_));
 
-  // Saved again by a text editor in UTF-8, with its mark: read as written.
-  String saved = Path("Saved");
-  ASSERT_TRUE(ForceFolders(saved));
-  std::string folder = ToStd(saved);
-  std::wstring cafe = std::wstring(folder.begin(), folder.end()) + L"\\caf\u00e9.txt";
-  HANDLE made = CreateFileW(cafe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_NE(made, INVALID_HANDLE_VALUE);
-  CloseHandle(made);
-  ASSERT_TRUE(WriteBytes(log_.FileName, "\xEF\xBB\xBF[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" +
-                                            folder + "\\caf\xC3\xA9.txt=\r\n"));
-  EXPECT_EQ(Run(true), kUninstallDone);
-  EXPECT_EQ(GetFileAttributesW(cafe.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(FolderExists(saved));
+  // Saved again by a text editor in UTF-8, with its mark and without it
+  // (today's editors): read as written.
+  for (std::string mark : {"\xEF\xBB\xBF", ""}) {
+    String saved = Path("Saved");
+    ASSERT_TRUE(ForceFolders(saved));
+    std::string folder = ToStd(saved);
+    std::wstring cafe = std::wstring(folder.begin(), folder.end()) + L"\\caf\u00e9.txt";
+    HANDLE made = CreateFileW(cafe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    CloseHandle(made);
+    ASSERT_TRUE(WriteBytes(log_.FileName, mark + "[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" +
+                                              folder + "\\caf\xC3\xA9.txt=\r\n"));
+    EXPECT_EQ(Run(true), kUninstallDone) << mark.size();
+    EXPECT_EQ(GetFileAttributesW(cafe.c_str()), INVALID_FILE_ATTRIBUTES) << mark.size();
+    EXPECT_FALSE(FolderExists(saved)) << mark.size();
+  }
 }
 
 }  // namespace
