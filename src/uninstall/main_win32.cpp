@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 
-#include "platform/file.h"
 #include "platform/osversion.h"
 #include "platform/runlog.h"
 #include "platform/text.h"
@@ -11,15 +10,6 @@
 #include "uninstall/uninstall.h"
 
 namespace {
-
-// The copy an installation put into the Windows folder; a copy anywhere
-// else (a build folder, a project) is never touched.
-bool InWindowsFolder(const osin::String& self) {
-  char windows[MAX_PATH + 1];
-  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  return osin::SameText(self.Copy(1, self.LastPos('\\')), osin::AddBackslash(osin::String(windows)));
-}
 
 // The arguments of the whole command line: what follows the program's own
 // name (in double quotes or up to the first blank).
@@ -57,10 +47,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR wholeLine, int) {
     if (!options.Silent) osin::ErrorBox(osin::String(usage) + "\r\n\r\nNothing was removed.");
   } else {
     code = osin::RunUninstall(options);
-    if (code != osin::kUninstallNoLog && code != osin::kUninstallCancelled) {
-      osin::String self = osin::ProgramFile();
-      if (InWindowsFolder(self)) osin::RemoveOwnCopy(self);
-    }
   }
   osin::RunLog("Exit code ", osin::IntToStr(code));
   osin::CloseRunLog();

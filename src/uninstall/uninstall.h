@@ -24,7 +24,12 @@
 //      goes with everything in it (the program's settings), one that holds
 //      another logged key only when empty; then folders, only when empty,
 //      with the emptied ones below them that the files needed unlogged;
-//   6. the program's Uninstall key, when it still names this log.
+//   6. the program's Uninstall key, when it still names this log; then the
+//      copy of UnOsin.exe in the Windows folder that the key named (and this
+//      program's own file, when it is such a copy), once no registration
+//      under the Uninstall key (either view of a 64-bit system) names it in
+//      its plain or quiet command: deleted, or, while it runs, renamed and
+//      deleted at the next start. The run log says what became of it.
 // Nothing outside the log is touched, and the guards of uninstall/guard.h
 // keep a damaged or edited log from reaching roots, system folders or the
 // system's registry keys. An entry that cannot be removed is listed at the
@@ -88,13 +93,5 @@ bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& opt
 // shared-file question is a dialog of the program's own resources (answered
 // "Keep" when they lack it).
 int RunUninstall(const TUninstallOptions& options);
-
-// Windows only. Removes the program's own file Self when no registration
-// under the Uninstall key names it any more: as a running program cannot
-// delete itself, the file is renamed to a unique name in its folder (so a
-// later installation can put a new copy in its place at once) and that name
-// is deleted at the next start. False when another registration still
-// needs it or the system refuses.
-bool RemoveOwnCopy(const String& self);
 
 }  // namespace osin

@@ -292,6 +292,133 @@ String RegistrationNaming(const String& file) {
   return String();
 }
 
+// The program file a registration's command starts: the text in double
+// quotes, or, as the setup writes it unquoted before the quoted log, the
+// text before the first double quote (the Windows folder may hold a blank),
+// or else the first word.
+String CommandProgram(const String& command) {
+  String c = command.Trim();
+  if (c.StartsWith("\"")) return c.Copy(2, c.Pos('"', 2) - 2);
+  int end = c.Pos('"');
+  if (!end) end = c.Pos(' ');
+  return (end ? c.Copy(1, end - 1) : c).TrimRight();
+}
+
+// Whether Command starts the program File, whatever the letter case and
+// whether it names the file in its long or short form.
+bool CommandStarts(const String& command, const String& file) {
+  String shortFile = ShortPathOf(file), c = command.TrimLeft();
+  if (c.StartsWith("\"")) c = c.Copy(2, c.Length());
+  for (const String& form : {file, shortFile}) {
+    int n = form.Length();
+    if (n && c.Length() >= n && SameText(c.Copy(1, n), form) && (c.Length() == n || strchr("\" \t", c[n])))
+      return true;
+  }
+  String program = CommandProgram(command);
+  return !program.IsEmpty() && SameText(ShortPathOf(program), shortFile);
+}
+
+// The commands, both plain and quiet, of every registration under the
+// Uninstall key, each with the name of its key. A 64-bit system keeps a
+// second list for 32-bit setups, which both programs of one setup see, so
+// both views are read. False when the list cannot be read: then nobody can
+// tell who still needs a program.
+bool ReadUninstallCommands(StringList& names, StringList& commands) {
+  const char* const kKey = kUninstallRoot + 5;  // without "HKLM\"
+  const REGSAM kViews[] = {0, KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+  for (REGSAM view : kViews) {
+    HKEY root;
+    LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | view, &root);
+    // Systems without the other views refuse those flags; the plain view
+    // must be readable (or not yet made, on a fresh system).
+    if (opened != ERROR_SUCCESS) {
+      if (view == 0 && opened != ERROR_FILE_NOT_FOUND) return false;
+      continue;
+    }
+    char name[256];
+    for (DWORD i = 0, n = sizeof(name);
+         RegEnumKeyExA(root, i, name, &n, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, n = sizeof(name)) {
+      HKEY key;
+      if (RegOpenKeyExA(root, name, 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
+      for (const char* value : {"UninstallString", "QuietUninstallString"}) {
+        char data[2 * MAX_PATH + 1], expanded[2 * MAX_PATH + 1];
+        DWORD type = 0, size = sizeof(data) - 1;
+        if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+                ERROR_SUCCESS ||
+            (type != REG_SZ && type != REG_EXPAND_SZ))
+          continue;
+        data[size] = 0;
+        DWORD x = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsA(data, expanded, sizeof(expanded)) : 0;
+        names.Add(name);
+        commands.Add(x > 0 && x <= sizeof(expanded) ? expanded : data);
+      }
+      RegCloseKey(key);
+    }
+    RegCloseKey(root);
+  }
+  return true;
+}
+
+// The Windows folder, with a "\".
+String WindowsFolder() {
+  char windows[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? AddBackslash(String(windows, static_cast<int>(n))) : String();
+}
+
+// A copy of this program that a setup put into the Windows folder for all
+// the programs it registers: UnOsin.exe, or a unique "UnO*.tmp" beside it
+// when that name was in use. Nothing else there is the uninstaller's to
+// remove, whatever a registration names.
+bool IsSharedCopy(const String& path) {
+  String folder = PathFolder(path), name = PathFileName(path), windows = WindowsFolder();
+  bool inWindows = !windows.IsEmpty() &&
+                   (SameText(folder, windows) || SameText(ShortPathOf(folder), ShortPathOf(windows)));
+  return inWindows && (SameText(name, "UnOsin.exe") ||
+                       (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
+}
+
+// Removes the shared copy Path once no registration names it any more, and
+// says in the run log what became of it. The running program's own file
+// cannot be deleted: it is renamed to a unique name in its folder (so a
+// later setup can put a new copy in its place at once) and that name is
+// deleted at the next start. Deleting the old name at the next start instead
+// would take with it a copy a setup puts there meanwhile; where the rename
+// is refused (the 95 line), the copy stays.
+void RemoveSharedCopy(const String& path, const String& self) {
+  if (!FileExists(path)) return;
+  StringList names, commands;
+  if (!ReadUninstallCommands(names, commands)) {
+    RunLog("Uninstaller kept (the list of installed programs cannot be read): ", path);
+    return;
+  }
+  for (int i = 0; i < commands.Count(); ++i) {
+    if (CommandStarts(commands[i], path)) {
+      RunLog("Uninstaller kept, as it still serves ", names[i] + ": " + path);
+      return;
+    }
+  }
+  if (!SameText(path, self) && !SameText(ShortPathOf(path), ShortPathOf(self)) && RemoveFileForced(path)) {
+    RunLog("Uninstaller removed, as no program uses it any more: ", path);
+    return;
+  }
+  char temporary[MAX_PATH];
+  if (GetTempFileNameA(PathFolder(path).c_str(), "UnO", 0, temporary)) {
+    DeleteFileA(temporary);
+    if (MoveFileA(path.c_str(), temporary)) {
+      if (DeleteAtReboot(temporary)) {
+        RunLog("Uninstaller removed at the next restart, as no program uses it any more: ",
+               path + " (now " + temporary + ")");
+        return;
+      }
+      // Without the right to queue it (no administrator), it keeps its name.
+      MoveFileA(temporary, path.c_str());
+    }
+  }
+  RunLog("Uninstaller kept (it runs, and cannot be renamed or queued for deletion): ", path);
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -335,6 +462,8 @@ class TUninstallRun {
   void RemoveEmptiedFolders();
   void RemoveFolders();
   void RemoveRegistration();
+  void DeleteRegistration(const String& key);
+  void RemoveSharedCopies();
   bool AnyStays() const;
   int Report();
 
@@ -366,6 +495,7 @@ class TUninstallRun {
   StringList systemFolders_;
   String registration_;  // the program's Uninstall key
   String programName_;
+  String uninstaller_;  // the program the registration this run removed named
   bool keepAllShared_ = false;
   bool forgotten_ = false;  // the log was missing and the registration went
   bool keepLog_ = false;    // some records failed: the log keeps them
@@ -469,10 +599,10 @@ void TUninstallRun::ForgetRegistration() {
   if (!key.IsEmpty()) {
     String name = ReadRegString(key + "\\DisplayName", PathFileName(key));
     if (QuestionBox(missing + "Nothing can be removed. Remove " + name +
-                    " from the list of installed programs?") == kBoxResultYes &&
-        DeleteRegKey(key)) {
-      RunLog("Taken off the list of installed programs: ", name);
-      forgotten_ = true;
+                    " from the list of installed programs?") == kBoxResultYes) {
+      DeleteRegistration(key);
+      forgotten_ = !RegKeyExists(key);
+      if (forgotten_) RunLog("Taken off the list of installed programs: ", name);
     }
     return;
   }
@@ -878,7 +1008,24 @@ void TUninstallRun::RemoveRegistration() {
   // log under the same name: then the key is not this log's to remove.
   String command = ReadRegString(registration_ + "\\UninstallString", String());
   if (!command.IsEmpty() && !UpperCase(command).Pos(UpperCase(options_.LogFile))) return;
-  DeleteRegKey(registration_);
+  DeleteRegistration(registration_);
+}
+
+// The program the registration names may have served it alone: it is
+// looked at once the key is gone.
+void TUninstallRun::DeleteRegistration(const String& key) {
+  String program = CommandProgram(ReadRegString(key + "\\UninstallString", String()));
+  if (DeleteRegKey(key) && IsSharedCopy(program)) uninstaller_ = program;
+}
+
+// The copy in the Windows folder that the removed registration named, and
+// this program's own file when it is such a copy (started by hand, or by
+// a registration in another form), go when no registration needs them.
+void TUninstallRun::RemoveSharedCopies() {
+  String self = ProgramFile();
+  if (!uninstaller_.IsEmpty()) RemoveSharedCopy(uninstaller_, self);
+  bool same = SameText(self, uninstaller_) || SameText(ShortPathOf(self), ShortPathOf(uninstaller_));
+  if (!same && IsSharedCopy(self)) RemoveSharedCopy(self, self);
 }
 
 // The lines of List, one per line; a long list is cut, so the box still fits
@@ -962,7 +1109,11 @@ int TUninstallRun::Run() {
     if (!options_.Silent) ErrorBox(busy + "\r\n\r\nNothing was removed by this run.");
     return kUninstallNoLog;
   }
-  if (!Load()) return forgotten_ ? kUninstallDone : kUninstallNoLog;
+  if (!Load()) {
+    if (!forgotten_) return kUninstallNoLog;
+    RemoveSharedCopies();
+    return kUninstallDone;
+  }
   SetMessageCaption(Text(kTextCaption));
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
     RunLog("Cancelled: nothing was removed.", String());
@@ -992,16 +1143,8 @@ int TUninstallRun::Run() {
   }
   DropAllStores();
   CloseProgress();
+  RemoveSharedCopies();
   return Report();
-}
-
-// The program file a registration's UninstallString starts: the first word,
-// or the text in double quotes.
-String CommandProgram(const String& command) {
-  String c = command.TrimLeft();
-  if (c.StartsWith("\"")) return c.Copy(2, c.Pos('"', 2) - 2);
-  int blank = c.Pos(' ');
-  return blank ? c.Copy(1, blank - 1) : c;
 }
 
 }  // namespace
@@ -1009,27 +1152,6 @@ String CommandProgram(const String& command) {
 int RunUninstall(const TUninstallOptions& options) {
   TUninstallRun run(options);
   return run.Run();
-}
-
-bool RemoveOwnCopy(const String& self) {
-  StringList names;
-  ReadRegSubkeys(kUninstallRoot, names);
-  String shortSelf = ShortPathOf(self);
-  for (int i = 0; i < names.Count(); ++i) {
-    String program = CommandProgram(ReadRegString(kUninstallRoot + names[i] + "\\UninstallString", String()));
-    if (program.IsEmpty()) continue;
-    if (SameText(program, self) || SameText(ShortPathOf(program), shortSelf)) return false;
-  }
-  // The name is freed at once (a running program's file may be renamed on
-  // the NT line), and the renamed file goes at the next start. A deletion
-  // of the name itself at the next start would take with it a copy that an
-  // installation puts there meanwhile; where the rename is refused (the 95
-  // line), the copy stays instead.
-  String folder = self.Copy(1, self.LastPos('\\'));
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, temporary)) return false;
-  DeleteFileA(temporary);
-  return MoveFileA(self.c_str(), temporary) && DeleteAtReboot(temporary);
 }
 
 }  // namespace osin

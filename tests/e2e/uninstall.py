@@ -283,6 +283,9 @@ def uninstall_demo(run, pack_folder):
     os.remove(install.drive_c("unosin.txt"))
     t.expect("Removed at the next restart: " + readme in lines and lines[-2:] == ["Removed.", "Exit code 3010"],
              "run log %r" % lines)
+    # The shared copy its registration named stays for the demo.
+    t.expect(any(line.lower() == "uninstaller kept, as it still serves osin demo: c:\\windows\\unosin.exe"
+                 for line in lines), "run log %r" % lines)
     t.expect(shared_count() == 1, "SharedDLLs count %r after the second program went" % shared_count())
     t.expect(os.path.exists(install.drive_c("Osin Test", "Shared", "OsinShared.dll")), "the demo lost its shared DLL")
     t.expect(os.path.exists(install.drive_c("Osin Second", "readme.txt")), "the file in use went at once")
@@ -293,8 +296,10 @@ def uninstall_demo(run, pack_folder):
 
     # The demo, as Add or Remove Programs starts it: asked, answered Yes,
     # and asked about the shared DLL no program counts any more: Remove.
+    # With the last registration that names it, the shared copy goes too:
+    # it runs, so its name is freed and the file waits for the restart.
     t = run_uninstaller("uninstall_demo_remove",
-                        ["start " + command, "wait-text remove Osin Demo 60000", "press 6",
+                        ["start " + command + " /LOG=C:\\unosin.txt", "wait-text remove Osin Demo 60000", "press 6",
                          "wait-window Remove shared file 60000", "sync shared", "press 6 Remove shared file",
                          "wait-text %s 120000" % REMOVED, "press 1", "wait-exit 60000"], 0)
     shared = [w for w in t.windows if w.caption == "Remove shared file?"]
@@ -304,6 +309,12 @@ def uninstall_demo(run, pack_folder):
     t.expect(uninstall_string("Osin Demo") is None, "the demo's registration is left")
     t.expect(shared_count() is None, "the shared DLL's count is left: %r" % shared_count())
     t.expect(not os.path.exists(install.drive_c("windows", "UnOsin.exe")), "UnOsin.exe is left under its name")
+    with open(install.drive_c("unosin.txt"), encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    os.remove(install.drive_c("unosin.txt"))
+    t.expect(any(re.match(r"(?i)uninstaller removed at the next restart, as no program uses it any more: "
+                          r"c:\\windows\\unosin\.exe \(now c:\\windows\\uno\w*\.tmp\)$", line) for line in lines),
+             "run log %r" % lines)
     with open(install.drive_c("windows", "win.ini"), encoding="cp1252") as f:
         t.expect("[Osin Demo]" not in f.read(), "win.ini keeps the demo's section")
 

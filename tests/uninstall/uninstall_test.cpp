@@ -34,6 +34,8 @@ const char kServerKey[] = "HKCU\\Software\\OsinTests\\RegisterServer\\";
 const char kFontsNT[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\OsinMark.ttf";
 const char kProgram[] = "Osin Uninstall Test";
 const char kFileType[] = "HKCR\\.osinuninstalltest";
+// A registration of a 32-bit setup: on a 64-bit system the other view.
+const char kOther32[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Osin Uninstall Test Other";
 
 // Dates the file's last write a minute from now: written after the
 // installation.
@@ -76,6 +78,7 @@ class Uninstall : public EngineTest {
     DeleteRegKey("HKCU\\Software\\OsinTests\\RegisterServer");
     DeleteRegValue(kFontsNT);
     DeleteRegKey(kFileType);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kOther32, KEY_WOW64_32KEY, 0);
   }
   // The registration the installation writes at its end.
   void Register() {
@@ -518,6 +521,56 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
     EXPECT_EQ(GetFileAttributesW(cafe.c_str()), INVALID_FILE_ATTRIBUTES) << mark.size();
     EXPECT_FALSE(FolderExists(saved)) << mark.size();
   }
+}
+
+TEST_F(Uninstall, TheSharedUninstallerGoesWithTheLastRegistrationThatNamesIt) {
+  // The setup's copy under a unique name beside a busy UnOsin.exe, which
+  // a 32-bit setup's registration names too, in its quiet command only,
+  // in short form and capitals.
+  char windows[MAX_PATH], copy[MAX_PATH];
+  ASSERT_TRUE(GetWindowsDirectoryA(windows, MAX_PATH) && GetTempFileNameA(windows, "UnOsin", 0, copy));
+  String program = copy, runLog = Path("un.txt");
+  HKEY other;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kOther32, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                            nullptr, &other, nullptr),
+            ERROR_SUCCESS);
+  String quiet = "\"" + UpperCase(ShortPathOf(program)) + "\" \"C:\\Other\\Install.log\" /S";
+  RegSetValueExA(other, "QuietUninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(quiet.c_str()),
+                 quiet.Length() + 1);
+  RegCloseKey(other);
+  ASSERT_TRUE(WriteBytes(Path("a.txt"), "a"));
+  WriteLogEntry(log_, kLogCopyFiles, Path("a.txt"), String());
+  ForceKeyLogged(log_, registration_);
+  WriteRegString(registration_ + "\\UninstallString", program + " \"" + log_.FileName + "\"");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallDone);
+  CloseRunLog();
+  EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_TRUE(FileExists(program)) << "another program still needs it";
+  EXPECT_NE(ReadBytes(runLog).find(
+                ToStd("Uninstaller kept, as it still serves Osin Uninstall Test Other: " + program)),
+            std::string::npos)
+      << ReadBytes(runLog);
+
+  // That program is gone; this one's log too, and its registration is
+  // taken off the list: the copy goes with the last name of it. A
+  // registration naming any other program never takes that one along.
+  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kOther32, KEY_WOW64_32KEY, 0);
+  String regedit = String(windows) + "\\regedit.exe";
+  ASSERT_TRUE(FileExists(regedit));
+  for (const String& named : {regedit, program}) {
+    WriteRegString(registration_ + "\\UninstallString", named + " \"" + log_.FileName + "\"");
+    ASSERT_TRUE(OpenRunLog(runLog));
+    EXPECT_EQ(Run(false), kUninstallDone);
+    CloseRunLog();
+    EXPECT_FALSE(RegKeyExists(registration_));
+  }
+  EXPECT_TRUE(FileExists(regedit));
+  EXPECT_FALSE(FileExists(program));
+  EXPECT_NE(ReadBytes(runLog).find(ToStd("Uninstaller removed, as no program uses it any more: " + program)),
+            std::string::npos)
+      << ReadBytes(runLog);
+  DeleteFileA(copy);
 }
 
 }  // namespace
