@@ -279,15 +279,25 @@ bool MoveOwnCopyAway(const String& self) {
   return true;
 }
 
+// Whether a registration's command names the log File: in double quotes,
+// as the setup writes it, and also when File (or the command) gives it in
+// its short form, as a script may have started the uninstaller.
+bool CommandNamesLog(const String& command, const String& file) {
+  if (UpperCase(command).Pos(UpperCase("\"" + file + "\""))) return true;
+  int close = command.LastPos('"');
+  int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
+  String named = open ? command.Copy(open + 1, close - open - 1) : String();
+  return !named.IsEmpty() && SameText(ShortPathOf(named), ShortPathOf(file));
+}
+
 // The program's key under the Uninstall key whose command names the log
-// File (in double quotes, as the setup writes it); empty when none does.
+// File; empty when none does.
 String RegistrationNaming(const String& file) {
   StringList names;
   ReadRegSubkeys(kUninstallRoot, names);
-  String quoted = UpperCase("\"" + file + "\"");
   for (int i = 0; i < names.Count(); ++i) {
     String key = kUninstallRoot + names[i];
-    if (UpperCase(ReadRegString(key + "\\UninstallString", String())).Pos(quoted)) return key;
+    if (CommandNamesLog(ReadRegString(key + "\\UninstallString", String()), file)) return key;
   }
   return String();
 }
@@ -493,7 +503,8 @@ class TUninstallRun {
   uint64_t logWritten_ = 0;  // the log's last write: the installation's end
   StringList atRestart_;     // deleted at the next start
   StringList systemFolders_;
-  String registration_;  // the program's Uninstall key
+  String registration_;           // the program's Uninstall key
+  bool ownRegistration_ = false;  // which names this log (or no log at all)
   String programName_;
   String uninstaller_;  // the program the registration this run removed named
   bool keepAllShared_ = false;
@@ -582,6 +593,12 @@ bool TUninstallRun::Load() {
   // A log cut short may have lost the record of the registration, which
   // would then stay in the list of programs, naming a log that is gone.
   if (registration_.IsEmpty()) registration_ = RegistrationNaming(file);
+  // A later installation of the same program may have registered its own
+  // log under the same name: then the key is not this log's to remove.
+  // Told while the log is there, whose short form tells a script's path.
+  String command = ReadRegString(registration_ + "\\UninstallString", String());
+  ownRegistration_ =
+      command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) || CommandNamesLog(command, file);
   String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
@@ -1003,12 +1020,8 @@ void TUninstallRun::RemoveFolders() {
 }
 
 void TUninstallRun::RemoveRegistration() {
-  if (registration_.IsEmpty() || !RegKeyExists(registration_)) return;
-  // A later installation of the same program may have registered its own
-  // log under the same name: then the key is not this log's to remove.
-  String command = ReadRegString(registration_ + "\\UninstallString", String());
-  if (!command.IsEmpty() && !UpperCase(command).Pos(UpperCase(options_.LogFile))) return;
-  DeleteRegistration(registration_);
+  if (ownRegistration_ && !registration_.IsEmpty() && RegKeyExists(registration_))
+    DeleteRegistration(registration_);
 }
 
 // The program the registration names may have served it alone: it is
@@ -1087,6 +1100,13 @@ class TOneRunPerLog {
  public:
   explicit TOneRunPerLog(const String& log) {
     String name = "OsinUninstall:" + ReplaceAll(UpperCase(log), "\\", "/");
+    // The system takes names up to MAX_PATH: a log deep in folders is
+    // named by its path's hash instead, which two runs share as well.
+    if (name.Length() >= MAX_PATH) {
+      uint32_t hash = 2166136261u;
+      for (int i = 0; i < name.Length(); ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 16777619u;
+      name = "OsinUninstall:" + IntToStr(hash) + ":" + RightStr(name, 100);
+    }
     mutex_ = CreateMutexA(nullptr, FALSE, name.c_str());
     alone_ = mutex_ && GetLastError() != ERROR_ALREADY_EXISTS;
   }
@@ -1119,6 +1139,12 @@ int TUninstallRun::Run() {
     RunLog("Cancelled: nothing was removed.", String());
     return kUninstallCancelled;
   }
+  // A log marked read-only (copied from a CD, or by its user) must still
+  // take the notes of lowered counts and the records that stay, or another
+  // run would lower the counts again. It is this program's to delete anyway.
+  DWORD attributes = GetFileAttributesA(options_.LogFile.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(options_.LogFile.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   GatherSystemFolders(systemFolders_);
   OpenProgress();
   LowerSharedCounts();

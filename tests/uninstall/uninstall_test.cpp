@@ -383,8 +383,17 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   WriteLogEntry(log_, kLogAddIni, ini + ",S,Key", "1");
   WriteLogEntry(log_, kLogAddReg, String(kBase) + "\\Value", "1");
   ASSERT_TRUE(WriteRegString(String(kBase) + "\\Value", "1"));
+  // A file another program counts too.
+  String shared = Path("Common\\shared.dll");
+  ASSERT_TRUE(ForceFolders(Path("Common")) && WriteBytes(shared, "MZ"));
+  WriteLogEntry(log_, kLogCopyFiles, shared, String());
+  WriteLogEntry(log_, kLogSharedFiles, shared, String());
+  WriteRegInteger(SharedDllsValuePath(shared), 2);
   Register();
   DropAllStores();
+  // The log marked read-only, as copied from a CD: the run still notes
+  // what it did there, or the next would lower the count again.
+  ASSERT_TRUE(SetFileAttributesA(log_.FileName.c_str(), FILE_ATTRIBUTE_READONLY));
   // Another program holds the DLL (it may be read) and the INI file (not
   // even that).
   HANDLE holder =
@@ -400,9 +409,9 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   String pending = ReadRegString(
       "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(busy))) << "the file goes at the next start";
-  EXPECT_EQ(ReadBytes(log_.FileName), "[AddIni]\r\n" + ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" +
-                                          ToStd(app) + "=\r\n\r\n[CreateKeys]\r\n" + ToStd(registration_) +
-                                          "=\r\n\r\n")
+  EXPECT_EQ(ReadBytes(log_.FileName), "[SharedCountsLowered]\r\n" + ToStd(shared) + "=0\r\n\r\n[AddIni]\r\n" +
+                                          ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" + ToStd(app) +
+                                          "=\r\n\r\n[CreateKeys]\r\n" + ToStd(registration_) + "=\r\n\r\n")
       << "only what failed stays, and what still exists of the folders and keys";
   EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
   CloseHandle(holder);
@@ -411,6 +420,9 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   CloseHandle(iniHolder);
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[S]\r\nOther=1\r\n");
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 1) << "lowered once";
+  EXPECT_TRUE(FileExists(shared));
+  DeleteRegValue(SharedDllsValuePath(shared));
   EXPECT_FALSE(FileExists(log_.FileName));
   EXPECT_FALSE(RegKeyExists(registration_));
   EXPECT_TRUE(FolderExists(app)) << "it still holds locked.ini, which is not the installation's";
@@ -521,6 +533,42 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
     EXPECT_EQ(GetFileAttributesW(cafe.c_str()), INVALID_FILE_ATTRIBUTES) << mark.size();
     EXPECT_FALSE(FolderExists(saved)) << mark.size();
   }
+}
+
+TEST_F(Uninstall, ALogNamedInShortFormOrDeepInFoldersIsTakenBackWhole) {
+  // A script names the log in its short form: the registration, which
+  // names the long one, still goes with it.
+  String folder = Path("Long Folder Name"), file = Join(folder, "a.txt");
+  log_.FileName = Join(folder, "Install.log");
+  ASSERT_TRUE(ForceFolderLogged(log_, folder) && WriteBytes(file, "a"));
+  WriteLogEntry(log_, kLogCopyFiles, file, String());
+  Register();
+  DropAllStores();
+  TUninstallOptions options;
+  options.LogFile = ShortPathOf(log_.FileName);
+  options.Silent = true;
+  ASSERT_FALSE(SameText(options.LogFile, log_.FileName)) << "no short names here";
+  EXPECT_EQ(RunUninstall(options), kUninstallDone);
+  EXPECT_FALSE(FolderExists(folder));
+  EXPECT_FALSE(RegKeyExists(registration_)) << "left in the list of programs";
+
+  // A log as deep in folders as the system allows, started from a command
+  // prompt inside the installation.
+  String deep = Dir();
+  while (deep.Length() < MAX_PATH - 40) deep = Join(deep, "Deeper Folder");
+  deep = Join(deep, String(MAX_PATH - 18 - deep.Length(), 'x'));  // the log's path: 255 long
+  ASSERT_TRUE(ForceFolderLogged(log_, deep) && WriteBytes(Join(deep, "a.txt"), "a"));
+  log_.FileName = Join(deep, "Install.log");
+  WriteLogEntry(log_, kLogCreateDirs, deep, String());
+  WriteLogEntry(log_, kLogCopyFiles, Join(deep, "a.txt"), String());
+  DropAllStores();
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
+  options.LogFile = "Install.log";
+  EXPECT_EQ(RunUninstall(options), kUninstallDone) << ToStd(deep).size();
+  SetCurrentDirectoryA(before);
+  EXPECT_FALSE(FolderExists(deep));
 }
 
 TEST_F(Uninstall, TheSharedUninstallerGoesWithTheLastRegistrationThatNamesIt) {
