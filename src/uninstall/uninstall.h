@@ -62,7 +62,8 @@ namespace osin {
 // The exit codes of UnOsin.exe.
 enum UninstallExit : int {
   kUninstallDone = 0,        // everything the log names is gone (or the log was
-                             // missing and the user took the program off the list)
+                             // missing or no log, and the user took the program
+                             // off the list)
   kUninstallCancelled = 1,   // the user answered No: nothing changed
   kUninstallNoLog = 2,       // bad command line, no readable log, or another run
                              // on the same log: nothing changed

@@ -233,28 +233,52 @@ void SetLastWrite(const String& path, uint64_t time) {
   CloseHandle(file);
 }
 
+// The ways a text editor may have saved the log again.
+enum class TSavedAs { kAsWritten, kUtf8, kUtf16 };
+
 // A log saved again by a text editor may begin with the UTF-8 mark, which
-// would hide its first section, and holds its names in UTF-8. The mark is
-// taken out of the file (which keeps its time, by which later changes to
-// the files are told); true when there was one.
-bool DropUtf8Mark(const String& path, uint64_t written) {
+// would hide its first section, and then holds its names in UTF-8; saved
+// as "Unicode" (UTF-16 with its mark), it reads as no log at all. The mark
+// is taken out, and UTF-16 turned back into the system's code page as the
+// setup wrote it; the file keeps its time, by which later changes to the
+// files are told.
+TSavedAs TakeOutMark(const String& path, uint64_t written) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char mark[3];
-  DWORD got = 0, size = GetFileSize(file, nullptr);
-  bool marked = size != INVALID_FILE_SIZE && ReadFile(file, mark, 3, &got, nullptr) && got == 3 &&
-                memcmp(mark, "\xEF\xBB\xBF", 3) == 0;
+  if (file == INVALID_HANDLE_VALUE) return TSavedAs::kAsWritten;
+  DWORD got = 0, put = 0, size = GetFileSize(file, nullptr);
   HANDLE heap = GetProcessHeap();
-  char* rest = marked ? static_cast<char*>(HeapAlloc(heap, 0, size - 3 + 1)) : nullptr;
-  DWORD put = 0;
-  bool moved = rest && ReadFile(file, rest, size - 3, &got, nullptr) && got == size - 3 &&
-               SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-               WriteFile(file, rest, got, &put, nullptr) && put == got && SetEndOfFile(file);
-  if (rest) HeapFree(heap, 0, rest);
+  char* text =
+      size != INVALID_FILE_SIZE && size >= 2 ? static_cast<char*>(HeapAlloc(heap, 0, size)) : nullptr;
+  TSavedAs saved = TSavedAs::kAsWritten;
+  if (text && ReadFile(file, text, size, &got, nullptr) && got == size) {
+    if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
+      saved = TSavedAs::kUtf8;
+    } else if (memcmp(text, "\xFF\xFE", 2) == 0) {
+      saved = TSavedAs::kUtf16;
+    }
+  }
+  const char* rest = saved == TSavedAs::kUtf8 ? text + 3 : nullptr;
+  int length = static_cast<int>(size) - 3;
+  char* ansi = nullptr;
+  if (saved == TSavedAs::kUtf16) {
+    auto* wide = reinterpret_cast<const wchar_t*>(text + 2);
+    int chars = static_cast<int>(size - 2) / 2;
+    length = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+    ansi = length > 0 ? static_cast<char*>(HeapAlloc(heap, 0, length)) : nullptr;
+    if (!ansi || WideCharToMultiByte(CP_ACP, 0, wide, chars, ansi, length, nullptr, nullptr) != length)
+      length = -1;
+    rest = ansi;
+  }
+  bool moved =
+      saved != TSavedAs::kAsWritten && length >= 0 && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+      WriteFile(file, rest, length, &put, nullptr) && put == static_cast<DWORD>(length) && SetEndOfFile(file);
+  if (ansi) HeapFree(heap, 0, ansi);
+  if (text) HeapFree(heap, 0, text);
   CloseHandle(file);
-  if (moved) SetLastWrite(path, written);
-  return moved;
+  if (!moved) return TSavedAs::kAsWritten;
+  SetLastWrite(path, written);
+  return saved;
 }
 
 // The file's last write time in 100 ns units; 0 when it cannot be found.
@@ -440,7 +464,7 @@ class TUninstallRun {
 
  private:
   bool Load();
-  void ForgetRegistration();
+  void ForgetRegistration(const String& why);
   String Text(int id) const;
   String TextWith(int id, const String& value) const { return SubstituteFirstS(Text(id), value); }
   Array<TRecord>& Records(int kind) { return records_[kind]; }
@@ -508,7 +532,7 @@ class TUninstallRun {
   String programName_;
   String uninstaller_;  // the program the registration this run removed named
   bool keepAllShared_ = false;
-  bool forgotten_ = false;  // the log was missing and the registration went
+  bool forgotten_ = false;  // the log was missing or no log, and the registration went
   bool keepLog_ = false;    // some records failed: the log keeps them
   HWND progress_ = nullptr;
   int done_ = 0, total_ = 0;
@@ -531,15 +555,12 @@ bool TUninstallRun::Load() {
   if (!FileExists(file)) {
     // A quiet run keeps the registration (nobody to ask) but still says why
     // it stopped.
-    if (options_.Silent) {
-      RunLog("Error: Cannot find the install log ", file);
-    } else {
-      ForgetRegistration();
-    }
+    RunLog("Error: Cannot find the install log ", file);
+    if (!options_.Silent) ForgetRegistration("Cannot find the install log\r\n" + file);
     return false;
   }
   logWritten_ = LastWrite(file);
-  bool utf8 = DropUtf8Mark(file, logWritten_);
+  bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
   TztIniFile* store = OpenLogVerbatim(file, true);
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
@@ -576,7 +597,13 @@ bool TUninstallRun::Load() {
     String why = readable ? "is not an install log" : "cannot be read";
     if (FaultPending()) TakeFault();
     RunLog("Error: ", "The file " + file + " " + why + ".");
-    if (!options_.Silent) ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
+    // A log that cannot be read now (held open) may be read later; one
+    // that reads as no log (emptied when the disk was full) never will.
+    if (!options_.Silent && readable) {
+      ForgetRegistration("The file\r\n" + file + "\r\n" + why + ".");
+    } else if (!options_.Silent) {
+      ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
+    }
     return false;
   }
   for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
@@ -605,14 +632,13 @@ bool TUninstallRun::Load() {
   return true;
 }
 
-// The log is gone (its folder deleted or moved by hand): nothing can be
-// taken back, but a registration that names it would stay in the list of
-// installed programs for good, so the user may take it out of the list.
-void TUninstallRun::ForgetRegistration() {
-  const String& file = options_.LogFile;
-  String missing = "Cannot find the install log\r\n" + file + "\r\n\r\n";
-  RunLog("Error: Cannot find the install log ", file);
-  String key = RegistrationNaming(file);
+// The log is gone (its folder deleted or moved by hand) or reads as no
+// log, as Why says: nothing can be taken back, but a registration that
+// names it would stay in the list of installed programs for good, so the
+// user may take it out of the list.
+void TUninstallRun::ForgetRegistration(const String& why) {
+  String missing = why + "\r\n\r\n";
+  String key = RegistrationNaming(options_.LogFile);
   if (!key.IsEmpty()) {
     String name = ReadRegString(key + "\\DisplayName", PathFileName(key));
     if (QuestionBox(missing + "Nothing can be removed. Remove " + name +

@@ -464,8 +464,19 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_NE(boxes_[2].find("Remove Osin Uninstall Test from the list of installed programs?"),
             std::string::npos)
       << boxes_[2];
+  // One that reads as no log (emptied when the disk was full) may go
+  // from the list as well.
   ASSERT_TRUE(WriteBytes(log_.FileName, "[Settings]\r\nx=1\r\n"));
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
   EXPECT_EQ(Run(true), kUninstallNoLog);
+  EXPECT_TRUE(RegKeyExists(registration_)) << "nobody asked";
+  EXPECT_EQ(Run(false), kUninstallDone);
+  EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_NE(
+      boxes_.back().find("is not an install log.\r\n\r\nNothing can be removed. Remove Osin Uninstall Test "
+                         "from the list of installed programs?"),
+      std::string::npos)
+      << boxes_.back();
 
   // An edited log: system folders and keys, a folder named as a file, a
   // relative path, a line cut short. The one clear record still goes.
@@ -518,8 +529,8 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_FALSE(RegKeyExists(registration_));
 
   // Saved again by a text editor in UTF-8, with its mark and without it
-  // (today's editors): read as written.
-  for (std::string mark : {"\xEF\xBB\xBF", ""}) {
+  // (today's editors), and as "Unicode" (UTF-16): read as written.
+  for (std::string mark : {"\xEF\xBB\xBF", "", "\xFF\xFE"}) {
     String saved = Path("Saved");
     ASSERT_TRUE(ForceFolders(saved));
     std::string folder = ToStd(saved);
@@ -527,8 +538,14 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
     HANDLE made = CreateFileW(cafe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(made, INVALID_HANDLE_VALUE);
     CloseHandle(made);
-    ASSERT_TRUE(WriteBytes(log_.FileName, mark + "[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" +
-                                              folder + "\\caf\xC3\xA9.txt=\r\n"));
+    std::string text =
+        "[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" + folder + "\\caf\xC3\xA9.txt=\r\n";
+    if (mark == "\xFF\xFE") {
+      std::wstring wide(text.size(), L'\0');
+      wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], int(wide.size())));
+      text.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    }
+    ASSERT_TRUE(WriteBytes(log_.FileName, mark + text));
     EXPECT_EQ(Run(true), kUninstallDone) << mark.size();
     EXPECT_EQ(GetFileAttributesW(cafe.c_str()), INVALID_FILE_ATTRIBUTES) << mark.size();
     EXPECT_FALSE(FolderExists(saved)) << mark.size();
