@@ -22,8 +22,10 @@
 //      and a font's value stays with a font that stays;
 //   5. the log, then registry keys: a key that holds no other logged key
 //      goes with everything in it (the program's settings), one that holds
-//      another logged key only when empty; then folders, only when empty,
-//      with the emptied ones below them that the files needed unlogged;
+//      another logged key only when empty; then folders, only when empty
+//      or holding nothing but empty folders (made by the program as it
+//      ran), with the emptied ones below them that the files needed
+//      unlogged;
 //   6. the program's Uninstall key, when it still names this log; then the
 //      copy of UnOsin.exe in the Windows folder that the key named (and this
 //      program's own file, when it is such a copy), once no registration

@@ -1020,6 +1020,26 @@ void TUninstallRun::RemoveEmptiedFolders() {
   }
 }
 
+// Whether Folder holds nothing but folders that hold nothing, at any
+// depth, such as a program makes for its caches and logs while it runs;
+// with Remove, they go, the deepest first, and then Folder. A file appearing
+// meanwhile keeps its folders. A link (junction) is never entered: it
+// counts as content.
+bool OnlyEmptyFolders(const String& folder, bool remove) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool empty = true;
+  do {
+    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
+    empty = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+                FILE_ATTRIBUTE_DIRECTORY &&
+            OnlyEmptyFolders(folder + "\\" + data.cFileName, remove);
+  } while (empty && FindNextFileA(find, &data));
+  FindClose(find);
+  return empty && (!remove || RemoveDirectoryA(folder.c_str()));
+}
+
 void TUninstallRun::RemoveFolders() {
   Array<TRecord>& folders = Records(kLogCreateDirs);
   for (int i = folders.Count() - 1; i >= 0; --i, Step()) {
@@ -1030,7 +1050,10 @@ void TUninstallRun::RemoveFolders() {
       Refused(folder);
       continue;
     }
-    if (RemoveDirectoryA(folder.c_str())) {
+    // Folders the program made while it ran and left empty hold nothing of
+    // its user's: they go with it, but only when nothing else is there.
+    if (RemoveDirectoryA(folder.c_str()) ||
+        (OnlyEmptyFolders(folder, false) && OnlyEmptyFolders(folder, true))) {
       folders[i].Stays = false;
       continue;
     }

@@ -322,10 +322,12 @@ TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersN
   WriteLogEntry(log_, kLogCreateDirs, app, String());
   ASSERT_TRUE(WriteBytes(Join(app, "a.txt"), "a"));
   WriteLogEntry(log_, kLogCopyFiles, Join(app, "a.txt"), String());
+  // Folders the program made as it ran, and left empty.
+  ASSERT_TRUE(ForceFolders(Join(app, "Logs\\Old")) && ForceFolders(Join(app, "Cache")));
   ASSERT_TRUE(SetCurrentDirectoryA(app.c_str()));
   EXPECT_EQ(Run(true), kUninstallDone);
   SetCurrentDirectoryA(before);
-  EXPECT_FALSE(FolderExists(app)) << "the current folder was inside it";
+  EXPECT_FALSE(FolderExists(app)) << "the current folder was inside it, or empty folders";
 }
 
 TEST_F(Uninstall, ARunEndedHalfwayAndStartedAnewLowersNoCountTwice) {
@@ -418,6 +420,7 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
 
   // The cause gone, a second run ends the work.
   CloseHandle(iniHolder);
+  for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[S]\r\nOther=1\r\n");
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 1) << "lowered once";
@@ -426,6 +429,8 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(FileExists(log_.FileName));
   EXPECT_FALSE(RegKeyExists(registration_));
   EXPECT_TRUE(FolderExists(app)) << "it still holds locked.ini, which is not the installation's";
+  for (const char* empty : {"Addins", "Cache", "Logs\\Old"})
+    EXPECT_TRUE(FolderExists(Join(app, empty))) << empty << ": nothing goes from a folder that stays";
   EXPECT_EQ(boxes_.size(), 2u) << "the question and the list";
   EXPECT_NE(
       boxes_.back().find("has been removed from your computer.\r\n\r\nThese folders still hold other files "
