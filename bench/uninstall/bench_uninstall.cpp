@@ -4,13 +4,16 @@
 // the file phase does), then taken back by UnOsin.exe /S, a process of its
 // own as Add or Remove Programs starts it. The peer is the system's own
 // removal of the same tree, cmd's rd /s /q, which reads no log and keeps no
-// counts.
+// counts. Then a log of registry keys alone, as many as a program with
+// many COM classes logs, a hundred vendor keys each holding twenty, taken
+// back the same way.
 //
 //   bench_uninstall CORPUS     (CORPUS as a Windows path)
 #include <stdio.h>
 #include <windows.h>
 
 #include "config/profile.h"
+#include "config/registry.h"
 #include "install/log.h"
 #include "platform/file.h"
 
@@ -100,5 +103,24 @@ int main(int argc, char** argv) {
          gone ? "all gone" : "LEFT FILES");
   printf("  cmd rd /s /q       %8.0f ms  (peer)\n", rd);
   printf("  ratio UnOsin / rd  %8.2f\n", rd > 0 ? unosin / rd : 0.0);
-  return gone && unosinExit == 0 ? 0 : 1;
+
+  const int kKeys = 2000;
+  const String base = "HKCU\\Software\\OsinBenchUninstall";
+  TInstallLog keyLog{root + "\\Keys.log", true};
+  ForceFolders(root);
+  for (int i = 0; i < kKeys; ++i) {
+    String key = base + "\\Vendor" + IntToStr(i / 20) + "\\Class" + IntToStr(i);
+    WriteRegString(key + "\\Value", "1");
+    WriteLogEntry(keyLog, kLogCreateKeys, key, String());
+  }
+  DropAllStores();
+  DWORD keysExit = 0;
+  double keys = Timed(String(OSIN_UNOSIN) + " /S \"" + keyLog.FileName + "\"", keysExit);
+  bool keysGone = !RegKeyExists(base + "\\Vendor0\\Class0");
+  DeleteRegKey(base);
+  DeleteTree(root, true);
+  printf("uninstall of %d logged registry keys:\n", kKeys);
+  printf("  UnOsin.exe /S      %8.0f ms  exit %lu, %s\n", keys, keysExit,
+         keysGone ? "all gone" : "LEFT KEYS");
+  return gone && unosinExit == 0 && keysGone && keysExit == 0 ? 0 : 1;
 }
