@@ -413,6 +413,20 @@ bool IsSharedCopy(const String& path) {
                        (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
 }
 
+// Renames Path to a unique "UnO*.tmp" in its folder and has that deleted at
+// the next start; the new name, or empty when the file keeps its own (the
+// system refuses the rename or, without an administrator's rights, the
+// deletion).
+String MoveAsideForRestart(const String& path) {
+  char temporary[MAX_PATH];
+  if (!GetTempFileNameA(PathFolder(path).c_str(), "UnO", 0, temporary)) return String();
+  DeleteFileA(temporary);
+  if (!MoveFileA(path.c_str(), temporary)) return String();
+  if (DeleteAtReboot(temporary)) return temporary;
+  MoveFileA(temporary, path.c_str());
+  return String();
+}
+
 // Removes the shared copy Path once no registration names it any more, and
 // says in the run log what became of it. The running program's own file
 // cannot be deleted: it is renamed to a unique name in its folder (so a
@@ -437,20 +451,21 @@ void RemoveSharedCopy(const String& path, const String& self) {
     RunLog("Uninstaller removed, as no program uses it any more: ", path);
     return;
   }
-  char temporary[MAX_PATH];
-  if (GetTempFileNameA(PathFolder(path).c_str(), "UnO", 0, temporary)) {
-    DeleteFileA(temporary);
-    if (MoveFileA(path.c_str(), temporary)) {
-      if (DeleteAtReboot(temporary)) {
-        RunLog("Uninstaller removed at the next restart, as no program uses it any more: ",
-               path + " (now " + temporary + ")");
-        return;
-      }
-      // Without the right to queue it (no administrator), it keeps its name.
-      MoveFileA(temporary, path.c_str());
-    }
+  String aside = MoveAsideForRestart(path);
+  if (!aside.IsEmpty()) {
+    RunLog("Uninstaller removed at the next restart, as no program uses it any more: ",
+           path + " (now " + aside + ")");
+  } else {
+    RunLog("Uninstaller kept (it runs, and cannot be renamed or queued for deletion): ", path);
   }
-  RunLog("Uninstaller kept (it runs, and cannot be renamed or queued for deletion): ", path);
+}
+
+// A file in use (a running program, a loaded library) is deleted at the
+// next start; where the system lets it go by another name, under that, so
+// that its own name is free at once: a setup run again before the restart
+// puts its new copy there, which the restart would otherwise take.
+bool DeleteAtRestart(const String& path) {
+  return !MoveAsideForRestart(path).IsEmpty() || DeleteAtReboot(path);
 }
 
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
@@ -804,10 +819,10 @@ void TUninstallRun::RemoveFiles(int kind) {
     // A copy of this program among the installation's files, started from
     // there, cannot delete itself; moved out, it frees its folder at once.
     // (The one in the Windows folder, which other registrations may name,
-    // goes by RemoveOwnCopy.)
+    // goes by RemoveSharedCopies.)
     if (SameText(path, self)) {
       if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path)) {
-        if (DeleteAtReboot(path)) {
+        if (DeleteAtRestart(path)) {
           atRestart_.Add(path);
         } else {
           Failed(record);
@@ -833,7 +848,7 @@ void TUninstallRun::RemoveFiles(int kind) {
       continue;
     }
     if (!FileExists(path) || RemoveFileForced(path)) continue;
-    if (DeleteAtReboot(path)) {
+    if (DeleteAtRestart(path)) {
       atRestart_.Add(path);
     } else {
       Failed(record);
@@ -859,7 +874,7 @@ void TUninstallRun::RemoveAdopted() {
       DeleteRegValue(value);
     }
     if (RemoveFileForced(path)) continue;
-    if (DeleteAtReboot(path)) {
+    if (DeleteAtRestart(path)) {
       atRestart_.Add(path);
     } else {
       notRemoved_.Add(path);

@@ -396,6 +396,14 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   // The log marked read-only, as copied from a CD: the run still notes
   // what it did there, or the next would lower the count again.
   ASSERT_TRUE(SetFileAttributesA(log_.FileName.c_str(), FILE_ATTRIBUTE_READONLY));
+  // A running program has loaded a library of the installation, which
+  // cannot be deleted then but may be renamed.
+  String loaded = Path("App\\loaded.dll");
+  ASSERT_TRUE(CopyFileA(OSIN_FIXTURE_V15, loaded.c_str(), FALSE));
+  WriteLogEntry(log_, kLogCopyFiles, loaded, String());
+  DropAllStores();
+  HMODULE library = LoadLibraryA(loaded.c_str());
+  ASSERT_NE(library, nullptr);
   // Another program holds the DLL (it may be read) and the INI file (not
   // even that).
   HANDLE holder =
@@ -411,6 +419,12 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   String pending = ReadRegString(
       "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(busy))) << "the file goes at the next start";
+  // The loaded library's name is free at once, for a setup run again
+  // before the restart, whose new copy the restart leaves.
+  EXPECT_FALSE(FileExists(loaded));
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(loaded))) << ToStd(pending);
+  EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(Join(app, "UNO")))) << ToStd(pending);
+  FreeLibrary(library);
   EXPECT_EQ(ReadBytes(log_.FileName), "[SharedCountsLowered]\r\n" + ToStd(shared) + "=0\r\n\r\n[AddIni]\r\n" +
                                           ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" + ToStd(app) +
                                           "=\r\n\r\n[CreateKeys]\r\n" + ToStd(registration_) + "=\r\n\r\n")
