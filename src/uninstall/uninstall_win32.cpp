@@ -643,6 +643,13 @@ bool TUninstallRun::Load() {
       command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) || CommandNamesLog(command, file);
   String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
+  // Without a registration (taken away by hand, or a log cut short) the
+  // questions would name nothing: the first folder the installation made,
+  // or else the log's own, names the program.
+  if (programName_.IsEmpty()) {
+    const Array<TRecord>& folders = Records(kLogCreateDirs);
+    programName_ = PathFileName(StripBackslash(folders.Count() ? folders[0].Key : PathFolder(file)));
+  }
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
   return true;
 }

@@ -589,22 +589,25 @@ TEST_F(Uninstall, ALogNamedInShortFormOrDeepInFoldersIsTakenBackWhole) {
   EXPECT_FALSE(RegKeyExists(registration_)) << "left in the list of programs";
 
   // A log as deep in folders as the system allows, started from a command
-  // prompt inside the installation.
+  // prompt inside the installation; with no registration, the program goes
+  // by the name of the first folder the installation made.
   String deep = Dir();
   while (deep.Length() < MAX_PATH - 40) deep = Join(deep, "Deeper Folder");
   deep = Join(deep, String(MAX_PATH - 18 - deep.Length(), 'x'));  // the log's path: 255 long
-  ASSERT_TRUE(ForceFolderLogged(log_, deep) && WriteBytes(Join(deep, "a.txt"), "a"));
   log_.FileName = Join(deep, "Install.log");
-  WriteLogEntry(log_, kLogCreateDirs, deep, String());
+  ASSERT_TRUE(ForceFolderLogged(log_, deep) && WriteBytes(Join(deep, "a.txt"), "a"));
   WriteLogEntry(log_, kLogCopyFiles, Join(deep, "a.txt"), String());
   DropAllStores();
   char before[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, before);
   ASSERT_TRUE(SetCurrentDirectoryA(deep.c_str()));
   options.LogFile = "Install.log";
+  options.Silent = false;
   EXPECT_EQ(RunUninstall(options), kUninstallDone) << ToStd(deep).size();
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_EQ(boxes_[0], "Do you want to remove Deeper Folder and all of its components from your computer?");
   SetCurrentDirectoryA(before);
-  EXPECT_FALSE(FolderExists(deep));
+  EXPECT_FALSE(FolderExists(Join(Dir(), "Deeper Folder")));
 }
 
 TEST_F(Uninstall, TheSharedUninstallerGoesWithTheLastRegistrationThatNamesIt) {
