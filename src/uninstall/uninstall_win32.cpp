@@ -354,9 +354,9 @@ bool CommandStarts(const String& command, const String& file) {
 
 // The commands, both plain and quiet, of every registration under the
 // Uninstall key, each with the name of its key. A 64-bit system keeps a
-// second list for 32-bit setups, which both programs of one setup see, so
-// both views are read. False when the list cannot be read: then nobody can
-// tell who still needs a program.
+// second list for 32-bit programs, while 32-bit and 64-bit setups share the
+// one copy in the Windows folder: both lists are read. False when the list
+// cannot be read: then nobody can tell who still needs a program.
 bool ReadUninstallCommands(StringList& names, StringList& commands) {
   const char* const kKey = kUninstallRoot + 5;  // without "HKLM\"
   const REGSAM kViews[] = {0, KEY_WOW64_64KEY, KEY_WOW64_32KEY};
@@ -543,7 +543,7 @@ class TUninstallRun {
   StringList atRestart_;     // deleted at the next start
   StringList systemFolders_;
   String registration_;           // the program's Uninstall key
-  bool ownRegistration_ = false;  // which names this log (or no log at all)
+  bool ownRegistration_ = false;  // it names this log, or has no command
   String programName_;
   String uninstaller_;  // the program the registration this run removed named
   bool keepAllShared_ = false;
@@ -985,7 +985,7 @@ void TUninstallRun::RewriteLog() {
 
 void TUninstallRun::RemoveKeys() {
   Array<TRecord>& keys = Records(kLogCreateKeys);
-  // Each key's path in capitals with a final "\\", made once: a test of
+  // Each key's path in capitals with a final "\", made once: a test of
   // every pair that copied both paths took minutes for thousands of keys.
   Array<String> below;
   for (const TRecord& r : keys) below.Add(UpperCase(StripBackslash(r.Key)) + "\\");
