@@ -1333,6 +1333,16 @@ class Checker {
 
   // Language files and documents ------------------------------------------
 
+  // When a page the sequences do not name comes up, for a publisher who
+  // never saw it.
+  std::string WhenShown(const std::string& page) const {
+    if (page == DLG_REBOOT && !Bool("Config", "NeedReboot", false))
+      return " when a file to replace is in use and waits for the next restart";
+    if (page == DLG_PROGRESS) return " while the files are installed";
+    if (page == DLG_NOTFINISH) return " when the installation fails";
+    return "";
+  }
+
   // The language file that code Code uses: its own, else Enu.lng. Own
   // tells which.
   const IniFile* LanguageFile(const std::string& code, std::string& name, bool& own) {
@@ -1386,7 +1396,8 @@ class Checker {
         std::string which;
         for (const std::string& m : missing) which += (which.empty() ? "" : ", ") + m;
         WarnAt(*lng, page, "", "missing-text",
-               "the page " + page + " is shown, but [" + page + "] (or [Dialogs]) has no " + which);
+               "the page " + page + " is shown" + WhenShown(page) + ", but [" + page +
+                   "] (or [Dialogs]) has no " + which);
       }
       for (const std::string& section : lng->Sections())
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
