@@ -1006,6 +1006,11 @@ class Checker {
   // the files' dates.
   void CheckVersions(const std::vector<CopyKey>& used, const CopyLookup& lookup) {
     for (size_t i = 0; i < data_.size(); ++i) {
+      // Only the kinds of file that carry versions are opened: a project
+      // may hold many thousand others.
+      static const std::set<std::string> kVersioned = {".exe", ".dll", ".ocx", ".sys",
+                                                       ".cpl", ".scr", ".drv", ".ax"};
+      if (!kVersioned.count(Lower(dataPaths_[i].extension().string()))) continue;
       std::string own = FileVersionOf(dataPaths_[i]);
       if (own.empty()) continue;
       std::string key = data_[i].substr(5);
