@@ -34,6 +34,39 @@ struct BrokenProject {
   const char* file;  // where the finding must point (the start of its name)
 };
 
+// A 32-bit library that carries the file version 1.1.0.20, laid out as a
+// linker does: the PE header, one section .rsrc at 0x1000 (file offset
+// 0x200) holding the resource tree of type 16, name 1, language 0x409 and
+// the version resource itself.
+std::string VersionedLibrary() {
+  std::string b(0x200 + 0xB4, '\0');
+  auto put = [&b](size_t at, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) b[at + size_t(i)] = char(value >> (8 * i));
+  };
+  b[0] = 'M', b[1] = 'Z';
+  put(0x3C, 0x40, 4);  // the PE header's offset
+  b.replace(0x40, 4, std::string("PE\0\0", 4));
+  put(0x44, 0x14C, 2), put(0x46, 1, 2);                          // i386, one section
+  put(0x54, 0xE0, 2), put(0x56, 0x2102, 2);                      // optional header size; a DLL
+  put(0x58, 0x10B, 2), put(0x58 + 92, 16, 4);                    // PE32, 16 directories
+  put(0x58 + 96 + 16, 0x1000, 4), put(0x58 + 96 + 20, 0xB4, 4);  // the resources
+  b.replace(0x138, 5, ".rsrc");
+  put(0x138 + 8, 0xB4, 4), put(0x138 + 12, 0x1000, 4);  // size and address in memory
+  put(0x138 + 16, 0xB4, 4), put(0x138 + 20, 0x200, 4);  // size and offset in the file
+  size_t r = 0x200;
+  put(r + 14, 1, 2), put(r + 16, 16, 4), put(r + 20, 0x80000018, 4);            // type 16
+  put(r + 0x18 + 14, 1, 2), put(r + 0x28, 1, 4), put(r + 0x2C, 0x80000030, 4);  // name 1
+  put(r + 0x30 + 14, 1, 2), put(r + 0x40, 0x409, 4), put(r + 0x44, 0x48, 4);    // language: data
+  put(r + 0x48, 0x1058, 4), put(r + 0x4C, 0x5C, 4);                             // the data's address and size
+  size_t v = r + 0x58;
+  put(v, 0x5C, 2), put(v + 2, 0x34, 2);
+  const char key[] = "VS_VERSION_INFO";
+  for (size_t c = 0; c < sizeof key; ++c) put(v + 6 + 2 * c, uint8_t(key[c]), 2);
+  put(v + 40, 0xFEEF04BD, 4), put(v + 44, 0x10000, 4);
+  put(v + 48, 0x10001, 4), put(v + 52, 20, 4);  // 1.1 and 0.20
+  return b;
+}
+
 #define TEN_CHARS "0123456789"
 #define HUNDRED_CHARS \
   TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS
@@ -261,6 +294,17 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/System.ins", "OsinMark.ttf,8", "OsinMark.ttf,512"}},
        "bad-value",
        "Presetup/System.ins"},
+      {"a version left from the last release",
+       {{"Data/core.dll", "*", VersionedLibrary()},
+        {"Presetup/App.ins", "[CopyAppFiles]\r\n", "[CopyAppFiles]\r\ncore.dll=\r\n"},
+        {"Presetup/Osin.ini", "", "\r\n[VersionInfo]\r\ncore.dll=1.0.0.10\r\n"}},
+       "version-info",
+       "Presetup/Osin.ini"},
+      {"a versioned library without its version",
+       {{"Data/core.dll", "*", VersionedLibrary()},
+        {"Presetup/App.ins", "[CopyAppFiles]\r\n", "[CopyAppFiles]\r\ncore.dll=\r\n"}},
+       "version-info",
+       "Data/core.dll"},
       {"no configuration", {{"Presetup/Osin.ini", "*", ""}}, "missing-file", "Presetup"},
   };
   return cases;
@@ -290,6 +334,14 @@ TEST_F(ProjectCheck, TheDemoIsClean) {
                         std::string(2 + 18, '\0') + std::string("\x02\x21", 2) + std::string(200, '\0');
   ASSERT_TRUE(WriteBytes(project / "Data" / "server.dll", library));
   script.insert(script.find("readme.txt="), "server.dll=server.dll,4\r\n");
+  // Libraries whose version the setup knows, or whose version it is told
+  // not to compare.
+  ASSERT_TRUE(WriteBytes(project / "Data" / "core.dll", VersionedLibrary()));
+  ASSERT_TRUE(WriteBytes(project / "Data" / "always.dll", VersionedLibrary()));
+  script.insert(script.find("readme.txt="), "core.dll=\r\nalways.dll=,2\r\n");
+  std::string config = ReadBytes(project / "Presetup" / "Osin.ini");
+  ASSERT_TRUE(
+      WriteBytes(project / "Presetup" / "Osin.ini", config + "\r\n[VersionInfo]\r\ncore.dll=1.01.0.20\r\n"));
   ASSERT_TRUE(WriteBytes(project / "Presetup" / "App.ins", script));
   for (const Finding& f : CheckProject(project, 437)) ADD_FAILURE() << FormatFinding(f);
 }

@@ -181,6 +181,13 @@ TEST_F(OsinPack, PasswordEnciphersWithTheRar20Cipher) {
   EXPECT_NE(l.out.substr(l.out.rfind('\n', app) + 1, app - l.out.rfind('\n', app) - 1).find("-E"),
             std::string::npos);
   EXPECT_EQ(Pack("test setup.exe -p pw").status, 0);
+  // Into a folder that is not there yet: made for it.
+  ASSERT_EQ(Pack("build proj -o 'Release 1.1/Setup.exe' --stub stub.exe --password pw").status, 0);
+  EXPECT_EQ(ReadBytes(dir_ / "Release 1.1" / "Setup.exe"), ReadBytes(dir_ / "setup.exe"));
+  WriteBytes(dir_ / "taken", "a file");
+  r = Pack("build proj -o taken/Setup.exe --stub stub.exe --password pw");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("taken: cannot create the folder"), std::string::npos) << r.out;
 }
 
 TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {

@@ -76,6 +76,70 @@ bool IsNumber(const std::string& text) {
   return IniStrToInt(t, INT_MIN) != INT_MIN || IniStrToInt(t, INT_MAX) != INT_MAX;
 }
 
+// Little-endian numbers of a file's bytes, 0 past their end.
+uint32_t Le(const std::string& bytes, size_t at, int size) {
+  uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i)
+    value = value << 8 | (at + size_t(i) < bytes.size() ? uint8_t(bytes[at + size_t(i)]) : 0u);
+  return value;
+}
+
+// The file version of a Windows program or library, as Windows shows it
+// ("1.2.0.15"): the fixed part of its version resource, found through the
+// resource tree of the section that holds it (type 16, its first name and
+// language). Empty when the file is none or has no such resource.
+std::string FileVersionOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::string head(4096, '\0');
+  in.read(head.data(), std::streamsize(head.size()));
+  head.resize(size_t(in.gcount()));
+  if (head.compare(0, 2, "MZ") != 0) return "";
+  size_t pe = Le(head, 0x3C, 4), optional = pe + 24;
+  if (pe + 24 > head.size() || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return "";
+  bool wide = Le(head, optional, 2) == 0x20B;  // PE32+ has 16 more bytes before its directories
+  size_t directories = optional + (wide ? 108 : 92);
+  if (Le(head, directories, 4) < 3) return "";
+  uint32_t root = Le(head, directories + 4 + 2 * 8, 4);
+  size_t sections = optional + Le(head, pe + 20, 2);
+  for (uint32_t n = Le(head, pe + 6, 2), i = 0; i < n && root != 0; ++i) {
+    size_t at = sections + 40 * i;
+    uint32_t address = Le(head, at + 12, 4), rawSize = Le(head, at + 16, 4), raw = Le(head, at + 20, 4);
+    if (root < address || root - address >= rawSize || rawSize > (64u << 20)) continue;
+    std::string section(rawSize, '\0');
+    in.clear();
+    in.seekg(raw);
+    in.read(section.data(), std::streamsize(rawSize));
+    section.resize(size_t(in.gcount()));
+    size_t base = root - address, entry = 0;
+    // Down the tree: the entry of type 16 among the id entries, then the
+    // first entry twice; each step must lead to a directory.
+    size_t dir = base;
+    for (int level = 0; level < 3; ++level) {
+      size_t named = Le(section, dir + 12, 2), ids = Le(section, dir + 14, 2), pick = std::string::npos;
+      for (size_t e = 0; e < named + ids && pick == std::string::npos; ++e)
+        if (level > 0 || (e >= named && Le(section, dir + 16 + 8 * e, 4) == 16)) pick = e;
+      if (pick == std::string::npos) return "";
+      uint32_t offset = Le(section, dir + 16 + 8 * pick + 4, 4);
+      if ((offset >> 31) != (level < 2 ? 1u : 0u)) return "";
+      dir = base + (offset & 0x7FFFFFFF);
+      entry = dir;
+    }
+    uint32_t dataAddress = Le(section, entry, 4);
+    if (dataAddress < address) return "";
+    size_t data = dataAddress - address;
+    // VS_VERSIONINFO: length, value length, type, the key "VS_VERSION_INFO"
+    // in UTF-16 and its terminator, padded to 4 bytes; then the fixed part.
+    const char key[] = "VS_VERSION_INFO";
+    for (size_t c = 0; c < sizeof key; ++c)
+      if (Le(section, data + 6 + 2 * c, 2) != uint8_t(key[c])) return "";
+    if (Le(section, data + 40, 4) != 0xFEEF04BD) return "";
+    uint32_t high = Le(section, data + 48, 4), low = Le(section, data + 52, 4);
+    return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
+           std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+  }
+  return "";
+}
+
 // The pages a sequence may name, and the texts each shows: control ids of
 // its own section (or of [Dialogs]); DLG_DIR's browser and the progress
 // page's action line read numbered strings as well.
@@ -372,6 +436,7 @@ struct CopyKey {
   std::string key;
   const IniFile* script;
   std::string list, line, code;
+  int flags;
 };
 
 class Checker {
@@ -926,13 +991,61 @@ class Checker {
     CopyLookup lookup(keys);
     for (const std::string& name : data_) {
       if (lookup.Find(name) < 0) {
-        std::string shown = name;
-        std::replace(shown.begin(), shown.end(), '\\', '/');
-        Warn(shown, 0, "unused-file", "no CopyFiles line of the scripts installs this file");
+        Warn(Slashed(name), 0, "unused-file", "no CopyFiles line of the scripts installs this file");
       }
     }
     for (const std::string& code : languages_) CheckShadowedCopies(used, code);
+    CheckVersions(used, lookup);
     CheckStarts();
+  }
+
+  // The setup learns the version of a file to install from [VersionInfo]
+  // alone, while it reads the installed copy's from its version resource:
+  // a line left from the last release makes an update pass over the newer
+  // library as "the same version", and a missing one leaves the choice to
+  // the files' dates.
+  void CheckVersions(const std::vector<CopyKey>& used, const CopyLookup& lookup) {
+    for (size_t i = 0; i < data_.size(); ++i) {
+      // Only the kinds of file that carry versions are opened: a project
+      // may hold many thousand others.
+      static const std::set<std::string> kVersioned = {".exe", ".dll", ".ocx", ".sys",
+                                                       ".cpl", ".scr", ".drv", ".ax"};
+      if (!kVersioned.count(Lower(dataPaths_[i].extension().string()))) continue;
+      std::string own = FileVersionOf(dataPaths_[i]);
+      if (own.empty()) continue;
+      std::string key = data_[i].substr(5);
+      std::string given;
+      for (const auto& [name, value] : config_->Values("VersionInfo"))
+        if (Lower(name) == Lower(key)) given = value;
+      int taker = lookup.Find(data_[i]);
+      if (!given.empty() && VersionNumbers(given) != VersionNumbers(own))
+        WarnAt(*config_, "VersionInfo", key, "version-info",
+               key + " carries the version " + own + ", not " + given + ": the setup takes it for " + given +
+                   " when it compares it with an installed copy");
+      else if (given.empty() && taker >= 0 && !(used[size_t(taker)].flags & kNoVersionCheck))
+        Warn("Data/" + Slashed(key), 0, "version-info",
+             "carries the version " + own + ", but [VersionInfo] has no line " + key + "=" + own +
+                 ": the setup compares it with the installed copy by date alone");
+    }
+  }
+
+  static std::string Slashed(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+  }
+
+  // A version as its four numbers, so 1.02.0.0 is 1.2.0.0; anything else
+  // as it is.
+  static std::vector<long> VersionNumbers(const std::string& text) {
+    std::vector<long> numbers;
+    std::istringstream in(text);
+    std::string part;
+    while (std::getline(in, part, '.')) {
+      bool digits = !part.empty() && part.size() < 10 &&
+                    std::all_of(part.begin(), part.end(), [](char c) { return isdigit(uint8_t(c)) != 0; });
+      numbers.push_back(digits ? std::stol(part) : -1);
+    }
+    return numbers;
   }
 
   static std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\") + 1); }
@@ -1190,7 +1303,7 @@ class Checker {
     std::string source = Str(ExpandString(Ansi(line.first), variables).Text);
     if (source.find('%') != std::string::npos) return;  // reported as a variable
     std::string key = "Data\\" + source;
-    used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1)});
+    used.push_back({key, &script, list, line.first, suffix.empty() ? "" : suffix.substr(1), flags});
     CopyLookup lookup({key});
     if (!FirstFileOf(lookup, 0, key)) {
       WarnAt(script, list, line.first, "missing-file",
@@ -1224,6 +1337,16 @@ class Checker {
   }
 
   // Language files and documents ------------------------------------------
+
+  // When a page the sequences do not name comes up, for a publisher who
+  // never saw it.
+  std::string WhenShown(const std::string& page) const {
+    if (page == DLG_REBOOT && !Bool("Config", "NeedReboot", false))
+      return " when a file to replace is in use and waits for the next restart";
+    if (page == DLG_PROGRESS) return " while the files are installed";
+    if (page == DLG_NOTFINISH) return " when the installation fails";
+    return "";
+  }
 
   // The language file that code Code uses: its own, else Enu.lng. Own
   // tells which.
@@ -1278,7 +1401,8 @@ class Checker {
         std::string which;
         for (const std::string& m : missing) which += (which.empty() ? "" : ", ") + m;
         WarnAt(*lng, page, "", "missing-text",
-               "the page " + page + " is shown, but [" + page + "] (or [Dialogs]) has no " + which);
+               "the page " + page + " is shown" + WhenShown(page) + ", but [" + page +
+                   "] (or [Dialogs]) has no " + which);
       }
       for (const std::string& section : lng->Sections())
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
@@ -1349,7 +1473,7 @@ const std::vector<std::string>& FindingKinds() {
       "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
       "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
       "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line",
-      "long-name",          "too-large"};
+      "long-name",          "too-large",        "version-info"};
   return kinds;
 }
 

@@ -268,12 +268,17 @@ void WriteArchive(const std::vector<SourceFile>& files, const ArchiveOptions& op
 void WriteAtomically(const fs::path& target, const std::function<void(std::ostream&)>& produce) {
   fs::path temp = target;
   temp += ".osin-tmp";
+  // A publisher names a fresh folder for each release's setup.
+  std::error_code made;
+  if (!target.parent_path().empty() && !fs::is_directory(target.parent_path(), made) &&
+      !fs::create_directories(target.parent_path(), made))
+    throw PackError(target.parent_path().string() + ": cannot create the folder (" + made.message() + ")");
   RemoveOnSignal(temp.string().c_str());
   try {
     std::streamoff end = -1;
     {
       std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      if (!out) throw PackError(temp.string() + ": cannot create the file (" + strerror(errno) + ")");
+      if (!out) throw PackError(target.string() + ": cannot create the file (" + strerror(errno) + ")");
       try {
         produce(out);
         end = out.tellp();
