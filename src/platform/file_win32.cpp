@@ -71,6 +71,15 @@ bool FileFlush(FileHandle handle) {
 }
 
 bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
+  // Archives keep the packer's local time, so a file packed east of here
+  // minutes ago would be dated hours ahead; the uninstaller takes a file
+  // dated after its log for the user's own work and would never remove it.
+  // No file is dated later than now.
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  uint32_t now = (t.wYear - 1980u) << 25 | t.wMonth << 21 | t.wDay << 16 | t.wHour << 11 | t.wMinute << 5 |
+                 t.wSecond >> 1;
+  if (dosTime > now) dosTime = now;
   FILETIME local, utc;
   return DosDateTimeToFileTime(static_cast<WORD>(dosTime >> 16), static_cast<WORD>(dosTime), &local) &&
          LocalFileTimeToFileTime(&local, &utc) && SetFileTime(handle, nullptr, nullptr, &utc);

@@ -348,6 +348,27 @@ TEST_F(Search, FoundEntriesCarrySizeTimeAndAttributes) {
   EXPECT_EQ(rec.Attr & FILE_ATTRIBUTE_READONLY, static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY));
 }
 
+// Archives carry the packer's local time: one made east of here is ahead.
+TEST_F(Search, AStampPastIsKeptAndOneStillToComeBecomesNow) {
+  uint32_t past = ((21u << 9) | (2u << 5) | 3u) << 16 | (4u << 11) | (5u << 5) | 3u;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  uint32_t tomorrow = ((now.wYear - 1980u + 1) << 9 | 1u << 5 | 1u) << 16;
+  TSearchRecEx rec;
+  for (uint32_t stamp : {past, tomorrow}) {
+    FileHandle h = OpenFileHandle(Path("plain.txt"), kFileWrite, kShareRead, kAttrNormal, kOpenExisting);
+    ASSERT_TRUE(SetFileDosTime(h, stamp));
+    CloseFileHandle(h);
+    ASSERT_EQ(SearchFirst(Path("plain.txt"), 0, 0, rec), 0u);
+    if (stamp == past) {
+      EXPECT_EQ(rec.Time, past);
+    }
+  }
+  uint32_t today = (now.wYear - 1980u) << 25 | now.wMonth << 21 | now.wDay << 16;
+  EXPECT_GE(rec.Time, today);
+  EXPECT_LT(rec.Time, tomorrow);
+}
+
 TEST_F(Search, NothingFoundClosesTheSearch) {
   TSearchRecEx rec;
   EXPECT_EQ(SearchFirst(Path("*.none"), 0, 0, rec), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
