@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       inVariables = false;
     } else if (inVariables && variables.Count() < 8 && line.Pos('=') > 1) {
       int at = line.Pos('=');
-      SetVariable(variables, line.Copy(1, at - 1), line.Copy(at + 1, line.Length()));
+      SetVariable(variables, line.Copy(1, at - 1).c_str(), line.Copy(at + 1, line.Length()));
     } else {
       TryText(line, variables, lists);
     }

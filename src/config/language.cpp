@@ -14,8 +14,8 @@ String EnglishFile(const String& file) {
 
 Expanded LanguageString(const LanguageTexts& texts, const String& section, int id) {
   String key = IntToStr(id);
-  String text = ReadIniString(texts.File, section, key, String());
-  text = ReadIniString(texts.File, section + "." + texts.Code, key, text);
+  String text = ReadIniString(texts.File, section.c_str(), key.c_str(), String());
+  text = ReadIniString(texts.File, (section + "." + texts.Code).c_str(), key.c_str(), text);
   return ExpandString(text, texts.Variables);
 }
 

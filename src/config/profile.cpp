@@ -66,15 +66,15 @@ void DropAllStores() {
   TheProfile().stores.Clear();
 }
 
-String ReadIniString(const String& file, const String& section, const String& key, const String& fallback) {
+String ReadIniString(const String& file, const char* section, const char* key, const String& fallback) {
   return OpenStore(file, true)->ReadString(section, key, fallback);
 }
 
-int ReadIniInteger(const String& file, const String& section, const String& key, int fallback) {
+int ReadIniInteger(const String& file, const char* section, const char* key, int fallback) {
   return IniStrToInt(ReadIniString(file, section, key, IntToStr(fallback)), fallback);
 }
 
-bool ReadIniBool(const String& file, const String& section, const String& key, bool fallback) {
+bool ReadIniBool(const String& file, const char* section, const char* key, bool fallback) {
   return ReadIniString(file, section, key, fallback ? "1" : "0") == "1";
 }
 

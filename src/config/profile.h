@@ -39,12 +39,15 @@ bool DropStore(const String& file);
 // Frees every cached store, each writing its changes back.
 void DropAllStores();
 
-String ReadIniString(const String& file, const String& section, const String& key, const String& fallback);
+// The reads take the section and key as plain pointers: nearly every
+// caller names them by literals, and a String made at each of those calls
+// costs the setup program far more than the two made here.
+String ReadIniString(const String& file, const char* section, const char* key, const String& fallback);
 // The value converted by IniStrToInt (decimal or "$" hexadecimal, no "0x"
 // form); Fallback when it is absent or does not convert whole.
-int ReadIniInteger(const String& file, const String& section, const String& key, int fallback);
+int ReadIniInteger(const String& file, const char* section, const char* key, int fallback);
 // True exactly when the value is "1"; Fallback when it is absent.
-bool ReadIniBool(const String& file, const String& section, const String& key, bool fallback);
+bool ReadIniBool(const String& file, const char* section, const char* key, bool fallback);
 // Replaces List's content by the section names.
 void ReadIniSections(const String& file, StringList& list);
 // Appends the key names of Section to List.

@@ -61,11 +61,11 @@ Expanded GetVariable(const StringList& variables, const String& name) {
   return i >= 0 ? ExpandString(variables.ValueFromIndex(i), variables) : Expanded();
 }
 
-void SetVariable(StringList& variables, const String& name, const String& value) {
+void SetVariable(StringList& variables, const char* name, const String& value) {
   SetListValue(variables, name, value);
 }
 
-void SetPathVariable(StringList& variables, const String& name, const String& path) {
+void SetPathVariable(StringList& variables, const char* name, const String& path) {
   SetVariable(variables, name, StripBackslash(path));
 }
 

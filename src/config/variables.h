@@ -45,11 +45,13 @@ Expanded ExpandString(const String& s, const StringList& variables);
 // The value of the variable, expanded with ExpandString; empty when none.
 Expanded GetVariable(const StringList& variables, const String& name);
 // Replaces the line of the variable (without regard to case; the name then
-// takes the caller's letter case) or appends one.
-void SetVariable(StringList& variables, const String& name, const String& value);
+// takes the caller's letter case) or appends one. The name is a plain
+// pointer: nearly every caller names a built-in variable, and a String made
+// at each of those calls costs the setup program more than one made here.
+void SetVariable(StringList& variables, const char* name, const String& value);
 // SetVariable with one trailing backslash removed, except from a drive root
 // such as C:\.
-void SetPathVariable(StringList& variables, const String& name, const String& path);
+void SetPathVariable(StringList& variables, const char* name, const String& path);
 
 // What the built-in variables are made of besides the system's folders: the
 // run's own file (%SourcePath% is its folder), the destination, the control

@@ -170,7 +170,7 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   // reinstall, an update, a run that failed before) must not raise it again,
   // or the file would outlive every program that uses it.
   // (A logged record's value is empty, never "1".)
-  if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target, true))
+  if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target.c_str(), true))
     WriteRegInteger(path, count + 1);
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
@@ -182,7 +182,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
   String version;
   uint32_t date = 0;
   if (archive) {
-    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()), String());
+    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()).c_str(), String());
     date = archive->Header.ModTime;
   } else {
     GetFileVersionString(name, version);

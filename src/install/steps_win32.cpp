@@ -106,7 +106,7 @@ IniOutcome WriteIniEntry(const TPendingEntry& entry, const String& sentinel, boo
   DropStore(file);
   IniOutcome outcome = IniOutcome::kFailed;
   if (CanOpenExisting(file, false)) {
-    existed = ReadIniString(file, entry.NamePart(2), entry.NamePart(3), sentinel) != sentinel;
+    existed = ReadIniString(file, entry.NamePart(2).c_str(), entry.NamePart(3).c_str(), sentinel) != sentinel;
     outcome = IniOutcome::kLeft;
   }
   if (outcome == IniOutcome::kLeft && (!existed || !(entry.NumberField(2) & kOnlyIfMissing))) {

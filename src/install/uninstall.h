@@ -30,8 +30,10 @@ String UninstallKey(const String& programName);
 // UninstallString ("<copy> "<log>"") and QuietUninstallString (the same
 // with " /S") and logs the whole key in CreateKeys.
 // The key is the program's name, unless it is registered there with another
-// log (installed in another folder): then "Name (2)", "Name (3)" and on,
-// the first free or already this log's, is both key and display name.
+// log that still exists (installed in another folder): then "Name (2)",
+// "Name (3)" and on, the first free, already this log's or naming a log that
+// is gone, is both key and display name. A key's log is the path in the
+// quotes that end its UninstallString, whatever the uninstaller copy's name.
 // Nothing happens, and the result is false, when the log is not active,
 // UnOsin.exe is missing or ProgramName is empty: an empty name would make
 // the Uninstall key itself the program's key, and uninstalling it would

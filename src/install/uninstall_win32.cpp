@@ -70,14 +70,21 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   // A key that names another log belongs to an installation of the same
   // program in another folder: taking it over would leave that one with no
   // way to be removed. This one then gets a key (and a name in the list of
-  // programs) of its own, "Name (2)" and on; installed again into the same
-  // folder, it finds its own key again. "Name (9)" is the last: taken over
-  // when it too names another log, rather than searching without end.
+  // programs) of its own, "Name (2)" and on. The log alone tells whose a
+  // key is: installed again into the same folder, the program finds its own
+  // key even when its uninstaller copy got another name this time. A key
+  // whose log is gone (its folder deleted by hand) has nothing left to
+  // remove and is taken over. "Name (9)" is the last: taken over when it
+  // too names another log, rather than searching without end.
   String command = dest + " \"" + log.FileName + "\"";
   String name = u.ProgramName;
   char suffix[] = " (2)";
-  while (suffix[2] <= '9' &&
-         !SameText(ReadRegString(UninstallKey(name) + "\\UninstallString", command), command)) {
+  while (suffix[2] <= '9') {
+    // The log is what stands in the quotes that end the command.
+    String named = ReadRegString(UninstallKey(name) + "\\UninstallString", command);
+    int open = named.Pos('"');
+    String logged = named.Copy(open + 1, named.Length() - open - 1);
+    if (SameText(logged, log.FileName) || (open && named.Last() == '"' && !FileExists(logged))) break;
     name = u.ProgramName + suffix;
     ++suffix[2];
   }

@@ -190,17 +190,26 @@ bool RunInstall(TPageRun& pages) {
   if (FaultPending()) return false;
 
   RunLog("Destination folder: ", session.InstallPath);
+  // The room is measured before any folder is made, on the nearest folder
+  // that exists (the new ones go on its disk): a run refused for want of
+  // room leaves no empty folders behind.
+  String existing = session.InstallPath;
+  while (!FolderExists(existing)) {
+    String up = PathFolder(StripBackslash(existing));
+    if (up == existing) break;
+    existing = up;
+  }
+  if (FreeDiskKB(existing) < RequiredKB(required)) {
+    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
+    return false;
+  }
   // A folder that cannot be made (no rights, a device that takes no
-  // folders) is told as the system words it, not as a full disk.
+  // folders) is told as the system words it.
   if (!ForceFolderLogged(installLog, session.InstallPath) &&
       RefuseFolder(session.InstallPath, GetLastError()))
     return false;
   // The log's own folders too, so the uninstaller removes them after it.
   ForceFolderLogged(installLog, PathFolder(installLog.FileName));
-  if (FreeDiskKB(session.InstallPath) < RequiredKB(required)) {
-    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
-    return false;
-  }
 
   if (!RunFilePhase(pages, lists, totalSize) || FaultPending()) return false;
 

@@ -80,7 +80,7 @@ void RenderPageHeader(PageState& state, HWND page) {
   state.headerOld = SelectObject(state.header, surface);
   FillRect(state.header, &size, GetSysColorBrush(COLOR_BTNFACE));
 
-  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page, String()).Trim();
+  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page.c_str(), String()).Trim();
   if (name.IsEmpty()) name = "Osin.bmp";
   // A damaged file counts as missing: the system's loader would draw what
   // lies past its end.

@@ -47,11 +47,13 @@ bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts
   const String& file = texts.File;
   String caption = ReadIniString(file, "Dialogs", "Caption", String());
   if (FaultPending()) return false;
-  caption = ReportRunaway(ExpandString(ReadIniString(file, pageName, "Caption", caption), texts.Variables));
+  caption =
+      ReportRunaway(ExpandString(ReadIniString(file, pageName.c_str(), "Caption", caption), texts.Variables));
   if (!caption.IsEmpty()) SetWindowTextA(page, caption.c_str());
 
   String title = ReadIniString(file, "Dialogs", "Title", GetItemText(page, kHeaderControl));
-  pageTitle = ReportRunaway(ExpandString(ReadIniString(file, pageName, "Title", title), texts.Variables));
+  pageTitle =
+      ReportRunaway(ExpandString(ReadIniString(file, pageName.c_str(), "Title", title), texts.Variables));
 
   // The numbers of [Dialogs] are the pages' own buttons (101 is Back); the
   // version-conflict question is no page, and its 101 is the question.

@@ -20,9 +20,11 @@ class Expansion : public ::testing::Test {
   String ExpandVariables(const String& s) { return Record(osin::ExpandVariables(s, variables_)); }
   String ExpandString(const String& s) { return Record(osin::ExpandString(s, variables_)); }
   String GetVariable(const String& name) { return Record(osin::GetVariable(variables_, name)); }
-  void SetVariable(const String& name, const String& value) { osin::SetVariable(variables_, name, value); }
+  void SetVariable(const String& name, const String& value) {
+    osin::SetVariable(variables_, name.c_str(), value);
+  }
   void SetPathVariable(const String& name, const String& path) {
-    osin::SetPathVariable(variables_, name, path);
+    osin::SetPathVariable(variables_, name.c_str(), path);
   }
 
   StringList variables_;

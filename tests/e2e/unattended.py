@@ -212,6 +212,34 @@ def real_rar_data(quiet):
     os.remove(setup)
 
 
+def unattended_no_room(temp_entries):
+    """Files that claim more than the disk holds end the run before any file
+    is written (4), and nothing is left of the destination: its folders and
+    the log's are only made once the room is there."""
+    before = temp_entries()
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    stat = os.statvfs(install.drive_c())
+    claim = 0xFFFFFFF0
+    names = ["part%03d.bin" % i for i in range(stat.f_bavail * stat.f_frsize // claim + 2)]
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\No Room\\App\r\nInsFiles=Room\r\n"
+              b"LogFile=%InstallPath%\\Logs\\Install.log\r\n")
+    script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\n" + b"".join(n.encode() + b"=,2\r\n" for n in names)
+    entries = [rarcraft.file_entry("Presetup\\Osin.ini", config), rarcraft.file_entry("Presetup\\Enu.lng", language),
+               rarcraft.file_entry("Presetup\\Room.ins", script)]
+    entries += [rarcraft.file_entry("Data\\" + n, b"x", unpacked_size=claim) for n in names]
+    setup = os.path.join(harness.build.out, "projects", "unattended_no_room.exe")
+    os.makedirs(os.path.dirname(setup), exist_ok=True)
+    with open(harness.build.osin, "rb") as f, open(setup, "wb") as out:
+        out.write(f.read() + rarcraft.archive(entries))
+    expect_run(setup, "no_room", ["/VERYSILENT"], 4, ["Error: Insufficient free disk space!"])
+    expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    os.remove(setup)
+    left = temp_entries() - before
+    expect(not left, "left in the temporary folder: %s" % sorted(left))
+
+
 def unattended_silent(noise, temp_entries):
     """/SILENT shows the progress page alone, no background and no other
     page; with /SUPPRESSMSGBOXES its Cancel needs no answer and ends the

@@ -439,4 +439,41 @@ TEST_F(Uninstaller, AHeldCopyGoesUnderATemporaryNameAFailedRegistrationIsToldAnd
   EXPECT_TRUE(boxes_.empty());
 }
 
+// Registrations are told apart by their logs: a repair into the same folder
+// keeps its key though its uninstaller copy got a temporary name, a key
+// whose log is still there stays its installation's, and a key whose log is
+// gone is taken over.
+TEST_F(Uninstaller, AKeyIsKnownByItsLogAndOneWhoseLogIsGoneIsTakenOver) {
+  String second = UninstallKey(program_ + " (2)");
+  DeleteRegKey(second);
+  Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
+  ASSERT_TRUE(Register());
+  Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
+  String held = windows_ + "\\UnOsin.exe";
+  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  bool registered = Register();
+  CloseHandle(h);
+  ASSERT_TRUE(registered);
+  String command = ReadRegString(key_ + "\\UninstallString", "");
+  EXPECT_TRUE(UpperCase(command).EndsWith(".TMP \"" + UpperCase(log_.FileName) + "\"")) << ToStd(command);
+  EXPECT_FALSE(RegValueExists(second + "\\UninstallString")) << "the repair got a key of its own";
+  DropAllStores();
+
+  TInstallLog first = log_;
+  log_.FileName = Path("other.log");
+  ASSERT_TRUE(Register());
+  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), command) << "a live installation's key";
+  EXPECT_EQ(ReadRegString(second + "\\DisplayName", ""), program_ + " (2)");
+
+  DropAllStores();
+  ASSERT_TRUE(DeleteFileA(first.FileName.c_str()));
+  log_.FileName = Path("third.log");
+  ASSERT_TRUE(Register());
+  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), held + " \"" + log_.FileName + "\"");
+  EXPECT_EQ(ReadRegString(key_ + "\\DisplayName", ""), program_);
+  EXPECT_TRUE(boxes_.empty());
+  DeleteRegKey(second);
+}
+
 }  // namespace

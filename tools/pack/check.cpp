@@ -867,7 +867,8 @@ class Checker {
     // The group page sets it to the group the user chose.
     SetVariable(list, "ProgramGroup", "C:\\ProgramGroup");
     for (const std::string& section : {std::string("Variables"), "Variables." + code}) {
-      for (const auto& [key, value] : config_->Values(section)) SetVariable(list, Ansi(key), Ansi(value));
+      for (const auto& [key, value] : config_->Values(section))
+        SetVariable(list, Ansi(key).c_str(), Ansi(value));
     }
   }
 

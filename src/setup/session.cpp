@@ -1,0 +1,7 @@
+#include "setup/session.h"
+
+namespace osin {
+
+TSetupSession::TSetupSession() {}
+
+}  // namespace osin
