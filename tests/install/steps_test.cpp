@@ -370,6 +370,15 @@ class Uninstaller : public EngineTest {
     sections_ = TPendingList();
     return RegisterUninstaller(TUninstaller{presetup_, windows_, program_, language_}, log_, sections_);
   }
+  // As an uninstaller running from the copy in the Windows folder holds it.
+  bool RegisterWhileTheCopyIsHeld() {
+    HANDLE h = CreateFileA((windows_ + "\\UnOsin.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    bool registered = Register();
+    CloseHandle(h);
+    return registered;
+  }
 
   String presetup_, windows_, language_, key_;
   String program_ = "Osin Register Test";
@@ -398,12 +407,7 @@ TEST_F(Uninstaller, ANewerCopyReplacesAnOlderOneAndTheKeyIsRegisteredAndLogged) 
 TEST_F(Uninstaller, AHeldCopyGoesUnderATemporaryNameAFailedRegistrationIsToldAndNoNameRegistersNothing) {
   Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
   String held = windows_ + "\\UnOsin.exe";
-  // As an uninstaller running from it holds it.
-  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  bool registered = Register();
-  CloseHandle(h);
-  ASSERT_TRUE(registered);
+  ASSERT_TRUE(RegisterWhileTheCopyIsHeld());
   EXPECT_EQ(ReadBytes(held), ReadBytes(String(OSIN_FIXTURE_V15)));
   String command = ReadRegString(key_ + "\\UninstallString", "");
   int quote = command.Pos(" \"");
@@ -449,12 +453,7 @@ TEST_F(Uninstaller, AKeyIsKnownByItsLogAndOneWhoseLogIsGoneIsTakenOver) {
   Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
   ASSERT_TRUE(Register());
   Place(OSIN_FIXTURE_V20, OSIN_FIXTURE_V15);
-  String held = windows_ + "\\UnOsin.exe";
-  HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  bool registered = Register();
-  CloseHandle(h);
-  ASSERT_TRUE(registered);
+  ASSERT_TRUE(RegisterWhileTheCopyIsHeld());
   String command = ReadRegString(key_ + "\\UninstallString", "");
   EXPECT_TRUE(UpperCase(command).EndsWith(".TMP \"" + UpperCase(log_.FileName) + "\"")) << ToStd(command);
   EXPECT_FALSE(RegValueExists(second + "\\UninstallString")) << "the repair got a key of its own";
@@ -470,7 +469,7 @@ TEST_F(Uninstaller, AKeyIsKnownByItsLogAndOneWhoseLogIsGoneIsTakenOver) {
   ASSERT_TRUE(DeleteFileA(first.FileName.c_str()));
   log_.FileName = Path("third.log");
   ASSERT_TRUE(Register());
-  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), held + " \"" + log_.FileName + "\"");
+  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), windows_ + "\\UnOsin.exe \"" + log_.FileName + "\"");
   EXPECT_EQ(ReadRegString(key_ + "\\DisplayName", ""), program_);
   EXPECT_TRUE(boxes_.empty());
   DeleteRegKey(second);
