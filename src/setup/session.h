@@ -23,7 +23,11 @@ struct TSetupSession {
   // Out of line and on its object: inlined into Session(), every field's
   // start value was stored at the full address of the one instance, about
   // twice the bytes of a store relative to the object.
+#ifdef __clang__
+  __attribute__((noinline)) TSetupSession();
+#else
   __attribute__((noinline, noclone)) TSetupSession();
+#endif
   // Full path of the running program; %SourcePath% is its folder.
   String SourceFile;
   // Temporary folder of the control files, with a trailing backslash.
