@@ -595,10 +595,11 @@ def bad_input(run, packed_setup, noise):
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
 
     # A volume that takes no new folder (mounted read-only): the box names
-    # the destination and the system's reason, not a full disk.
+    # the destination and the system's reason, not a full disk (the volume
+    # has room for the files, which are measured first).
     full = drive_c("Osin Full")
     os.makedirs(full, exist_ok=True)
-    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", full], capture_output=True,
+    mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "ro,size=16m", "tmpfs", full], capture_output=True,
                              text=True)
     if mounted.returncode != 0:
         harness.skip("read_only", "a read-only volume is needed, and mounting one failed: %s" % mounted.stderr.strip())

@@ -469,7 +469,8 @@ TEST_F(Uninstaller, AKeyIsKnownByItsLogAndOneWhoseLogIsGoneIsTakenOver) {
   ASSERT_TRUE(DeleteFileA(first.FileName.c_str()));
   log_.FileName = Path("third.log");
   ASSERT_TRUE(Register());
-  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), windows_ + "\\UnOsin.exe \"" + log_.FileName + "\"");
+  EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""),
+            windows_ + "\\UnOsin.exe \"" + log_.FileName + "\"");
   EXPECT_EQ(ReadRegString(key_ + "\\DisplayName", ""), program_);
   EXPECT_TRUE(boxes_.empty());
   DeleteRegKey(second);
