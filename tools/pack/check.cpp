@@ -19,6 +19,7 @@
 #include "install/script.h"
 #include "pack/oem.h"
 #include "pack/packer.h"
+#include "pack/pe.h"
 #include "platform/fault.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
@@ -76,12 +77,12 @@ bool IsNumber(const std::string& text) {
   return IniStrToInt(t, INT_MIN) != INT_MIN || IniStrToInt(t, INT_MAX) != INT_MAX;
 }
 
-// Little-endian numbers of a file's bytes, 0 past their end.
-uint32_t Le(const std::string& bytes, size_t at, int size) {
-  uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = value << 8 | (at + size_t(i) < bytes.size() ? uint8_t(bytes[at + size_t(i)]) : 0u);
-  return value;
+// A file's first bytes, enough for the headers of a Windows program.
+std::string HeadOf(std::ifstream& in) {
+  std::string head(4096, '\0');
+  in.read(head.data(), std::streamsize(head.size()));
+  head.resize(size_t(in.gcount()));
+  return head;
 }
 
 // The file version of a Windows program or library, as Windows shows it
@@ -90,12 +91,9 @@ uint32_t Le(const std::string& bytes, size_t at, int size) {
 // language). Empty when the file is none or has no such resource.
 std::string FileVersionOf(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  std::string head(4096, '\0');
-  in.read(head.data(), std::streamsize(head.size()));
-  head.resize(size_t(in.gcount()));
-  if (head.compare(0, 2, "MZ") != 0) return "";
-  size_t pe = Le(head, 0x3C, 4), optional = pe + 24;
-  if (pe + 24 > head.size() || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return "";
+  std::string head = HeadOf(in);
+  size_t pe = PeHeaderAt(head), optional = pe + 24;
+  if (!pe) return "";
   bool wide = Le(head, optional, 2) == 0x20B;  // PE32+ has 16 more bytes before its directories
   size_t directories = optional + (wide ? 108 : 92);
   if (Le(head, directories, 4) < 3) return "";
@@ -1326,15 +1324,10 @@ class Checker {
   // DllRegisterServer (a program server registers with a switch instead).
   static bool IsLibrary(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::string head(4096, '\0');
-    in.read(head.data(), std::streamsize(head.size()));
-    head.resize(size_t(in.gcount()));
-    if (head.size() < 0x40 || head.compare(0, 2, "MZ") != 0) return false;
-    uint32_t pe = 0;
-    for (int i = 3; i >= 0; --i) pe = pe << 8 | uint8_t(head[0x3C + i]);
-    if (pe > head.size() - 24 || head.compare(pe, 4, std::string("PE\0\0", 4)) != 0) return false;
+    std::string head = HeadOf(in);
+    size_t pe = PeHeaderAt(head);
     // IMAGE_FILE_DLL in the file header's characteristics.
-    return (uint8_t(head[pe + 23]) & 0x20) != 0;
+    return pe && (Le(head, pe + 22, 2) & 0x2000) != 0;
   }
 
   // Language files and documents ------------------------------------------

@@ -53,6 +53,7 @@
 #include "pack/local.h"
 #include "pack/oem.h"
 #include "pack/packer.h"
+#include "pack/pe.h"
 #include "pack/spawn.h"
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -569,20 +570,13 @@ int Archive(const Args& a) {
 // Whether the PE image Image carries an Authenticode signature (its
 // certificate table is not empty).
 bool HasSignature(const std::string& image) {
-  auto at = [&](size_t offset, int bytes) -> uint32_t {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(image[offset + i]);
-    return v;
-  };
-  if (image.size() < 0x40 || image.compare(0, 2, "MZ") != 0) return false;
-  size_t pe = at(0x3C, 4);
-  if (pe > image.size() || image.size() - pe < 24 + 2 || image.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
-    return false;
+  size_t pe = PeHeaderAt(image);
+  if (!pe) return false;
   size_t optional = pe + 24;
-  uint32_t magic = at(optional, 2);
+  uint32_t magic = Le(image, optional, 2);
   // The certificate table is data directory 4.
   size_t entry = optional + (magic == 0x20B ? 112 : 96) + 4 * 8;
-  return (magic == 0x10B || magic == 0x20B) && entry + 8 <= image.size() && at(entry + 4, 4) != 0;
+  return (magic == 0x10B || magic == 0x20B) && entry + 8 <= image.size() && Le(image, entry + 4, 4) != 0;
 }
 
 std::string ReadStub(const std::string& path) {
