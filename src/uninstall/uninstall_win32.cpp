@@ -73,12 +73,25 @@ struct TRecord : TLogRecord {
   bool Stays = false;
 };
 
+// The Windows folder, with a "\"; empty when the system cannot tell.
+String WindowsFolder() {
+  char windows[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? AddBackslash(String(windows, static_cast<int>(n))) : String();
+}
+
+// Whether A and B name the same file or folder, whatever the letter case
+// and whether either gives it in its long or short form.
+bool SameFile(const String& a, const String& b) {
+  return SameText(a, b) || SameText(ShortPathOf(a), ShortPathOf(b));
+}
+
 // The folders that are never removed, even when empty.
 void GatherSystemFolders(StringList& folders) {
   char buffer[MAX_PATH + 1];
-  UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
-  n = GetSystemDirectoryA(buffer, MAX_PATH);
+  String windows = WindowsFolder();
+  if (!windows.IsEmpty()) folders.Add(StripBackslash(windows));
+  UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
   if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
   DWORD t = GetTempPathA(MAX_PATH, buffer);
   if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
@@ -290,15 +303,23 @@ uint64_t LastWrite(const String& path) {
   return (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
+// Moves Path to a unique "UnO*.tmp" name in Folder; the new name, or empty
+// when the system refuses (another volume, a file in use on the 95 line).
+String MoveToUniqueName(const String& path, const String& folder) {
+  char moved[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, moved)) return String();
+  DeleteFileA(moved);
+  return MoveFileA(path.c_str(), moved) ? String(moved) : String();
+}
+
 // Moves the running program's file to a unique name in the temporary
 // folder, deleted there at the next start. False when the system refuses
 // (another volume, the 95 line).
 bool MoveOwnCopyAway(const String& self) {
-  char folder[MAX_PATH + 1], moved[MAX_PATH];
+  char folder[MAX_PATH + 1];
   DWORD n = GetTempPathA(MAX_PATH, folder);
-  if (n == 0 || n >= MAX_PATH || !GetTempFileNameA(folder, "UnO", 0, moved)) return false;
-  DeleteFileA(moved);
-  if (!MoveFileA(self.c_str(), moved)) return false;
+  String moved = n > 0 && n < MAX_PATH ? MoveToUniqueName(self, folder) : String();
+  if (moved.IsEmpty()) return false;
   DeleteAtReboot(moved);
   return true;
 }
@@ -311,7 +332,7 @@ bool CommandNamesLog(const String& command, const String& file) {
   int close = command.LastPos('"');
   int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
   String named = open ? command.Copy(open + 1, close - open - 1) : String();
-  return !named.IsEmpty() && SameText(ShortPathOf(named), ShortPathOf(file));
+  return !named.IsEmpty() && SameFile(named, file);
 }
 
 // The program's key under the Uninstall key whose command names the log
@@ -394,21 +415,13 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
   return true;
 }
 
-// The Windows folder, with a "\".
-String WindowsFolder() {
-  char windows[MAX_PATH + 1];
-  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? AddBackslash(String(windows, static_cast<int>(n))) : String();
-}
-
 // A copy of this program that a setup put into the Windows folder for all
 // the programs it registers: UnOsin.exe, or a unique "UnO*.tmp" beside it
 // when that name was in use. Nothing else there is the uninstaller's to
 // remove, whatever a registration names.
 bool IsSharedCopy(const String& path) {
-  String folder = PathFolder(path), name = PathFileName(path), windows = WindowsFolder();
-  bool inWindows = !windows.IsEmpty() &&
-                   (SameText(folder, windows) || SameText(ShortPathOf(folder), ShortPathOf(windows)));
+  String name = PathFileName(path), windows = WindowsFolder();
+  bool inWindows = !windows.IsEmpty() && SameFile(PathFolder(path), windows);
   return inWindows && (SameText(name, "UnOsin.exe") ||
                        (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
 }
@@ -418,12 +431,9 @@ bool IsSharedCopy(const String& path) {
 // system refuses the rename or, without an administrator's rights, the
 // deletion).
 String MoveAsideForRestart(const String& path) {
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(PathFolder(path).c_str(), "UnO", 0, temporary)) return String();
-  DeleteFileA(temporary);
-  if (!MoveFileA(path.c_str(), temporary)) return String();
-  if (DeleteAtReboot(temporary)) return temporary;
-  MoveFileA(temporary, path.c_str());
+  String aside = MoveToUniqueName(path, PathFolder(path));
+  if (aside.IsEmpty() || DeleteAtReboot(aside)) return aside;
+  MoveFileA(aside.c_str(), path.c_str());
   return String();
 }
 
@@ -447,7 +457,7 @@ void RemoveSharedCopy(const String& path, const String& self) {
       return;
     }
   }
-  if (!SameText(path, self) && !SameText(ShortPathOf(path), ShortPathOf(self)) && RemoveFileForced(path)) {
+  if (!SameFile(path, self) && RemoveFileForced(path)) {
     RunLog("Uninstaller removed, as no program uses it any more: ", path);
     return;
   }
@@ -520,6 +530,13 @@ class TUninstallRun {
   void Failed(TRecord& record) {
     record.Stays = true;
     notRemoved_.Add(record.Key);
+  }
+  // Has the file in use at Path deleted at the next start; false when the
+  // system refuses.
+  bool AtRestart(const String& path) {
+    if (!DeleteAtRestart(path)) return false;
+    atRestart_.Add(path);
+    return true;
   }
 
   TUninstallOptions options_;
@@ -829,11 +846,7 @@ void TUninstallRun::RemoveFiles(int kind) {
     // goes by RemoveSharedCopies.)
     if (SameText(path, self)) {
       if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path)) {
-        if (DeleteAtRestart(path)) {
-          atRestart_.Add(path);
-        } else {
-          Failed(record);
-        }
+        if (!AtRestart(path)) Failed(record);
       }
       continue;
     }
@@ -854,12 +867,7 @@ void TUninstallRun::RemoveFiles(int kind) {
       changed_.Add(path);
       continue;
     }
-    if (!FileExists(path) || RemoveFileForced(path)) continue;
-    if (DeleteAtRestart(path)) {
-      atRestart_.Add(path);
-    } else {
-      Failed(record);
-    }
+    if (FileExists(path) && !RemoveFileForced(path) && !AtRestart(path)) Failed(record);
   }
 }
 
@@ -880,12 +888,7 @@ void TUninstallRun::RemoveAdopted() {
       RemoveFontResourceA(path.c_str());
       DeleteRegValue(value);
     }
-    if (RemoveFileForced(path)) continue;
-    if (DeleteAtRestart(path)) {
-      atRestart_.Add(path);
-    } else {
-      notRemoved_.Add(path);
-    }
+    if (!RemoveFileForced(path) && !AtRestart(path)) notRemoved_.Add(path);
   }
 }
 
@@ -983,6 +986,14 @@ void TUninstallRun::RewriteLog() {
   DropStore(file);
 }
 
+// Whether the registry key holds neither keys nor values.
+bool KeyIsEmpty(const String& key) {
+  StringList subkeys, values;
+  ReadRegSubkeys(key, subkeys);
+  ReadRegValueNames(key, values);
+  return subkeys.IsEmpty() && values.IsEmpty();
+}
+
 void TUninstallRun::RemoveKeys() {
   Array<TRecord>& keys = Records(kLogCreateKeys);
   // Each key's path in capitals with a final "\", made once: a test of
@@ -996,10 +1007,7 @@ void TUninstallRun::RemoveKeys() {
     if (IsProtectedKey(key)) {
       // Even empty, the system's keys are never taken away; an emptied file
       // type or class of the installation's own goes.
-      StringList subkeys, values;
-      ReadRegSubkeys(key, subkeys);
-      ReadRegValueNames(key, values);
-      if (!subkeys.IsEmpty() || !values.IsEmpty()) {
+      if (!KeyIsEmpty(key)) {
         Refused(key);
       } else if (IsClassKey(key) && !DeleteRegKey(key)) {
         Failed(record);
@@ -1014,10 +1022,7 @@ void TUninstallRun::RemoveKeys() {
                  memcmp(below[o].c_str(), mine.c_str(), static_cast<size_t>(mine.Length())) == 0;
       }
       if (holder) {
-        StringList subkeys, values;
-        ReadRegSubkeys(key, subkeys);
-        ReadRegValueNames(key, values);
-        if (subkeys.IsEmpty() && values.IsEmpty() && !DeleteRegKey(key)) Failed(record);
+        if (KeyIsEmpty(key) && !DeleteRegKey(key)) Failed(record);
       } else if (!DeleteRegKey(key)) {
         Failed(record);
       }
@@ -1116,8 +1121,7 @@ void TUninstallRun::DeleteRegistration(const String& key) {
 void TUninstallRun::RemoveSharedCopies() {
   String self = ProgramFile();
   if (!uninstaller_.IsEmpty()) RemoveSharedCopy(uninstaller_, self);
-  bool same = SameText(self, uninstaller_) || SameText(ShortPathOf(self), ShortPathOf(uninstaller_));
-  if (!same && IsSharedCopy(self)) RemoveSharedCopy(self, self);
+  if (!SameFile(self, uninstaller_) && IsSharedCopy(self)) RemoveSharedCopy(self, self);
 }
 
 // The lines of List, one per line; a long list is cut, so the box still fits
@@ -1169,8 +1173,8 @@ void LeaveCurrentFolder(String& logFile) {
   DWORD n = GetFullPathNameA(logFile.c_str(), MAX_PATH, buffer, nullptr);
   if (n == 0 || n >= MAX_PATH) return;
   logFile = String(buffer, static_cast<int>(n));
-  n = GetWindowsDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) SetCurrentDirectoryA(buffer);
+  String windows = WindowsFolder();
+  if (!windows.IsEmpty()) SetCurrentDirectoryA(windows.c_str());
 }
 
 // Two runs on one log (a double click in the list of programs) would lower
