@@ -195,6 +195,15 @@ String VolumeOf(const String& path) {
   return path;
 }
 
+// Chars UTF-16 characters in the system's code page; false when the
+// system cannot convert them.
+bool FromWide(const wchar_t* wide, int chars, String& ansi) {
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  ansi = String(n, '\0');
+  return WideCharToMultiByte(CP_ACP, 0, wide, chars, ansi.Buffer(), n, nullptr, nullptr) == n;
+}
+
 // Text in UTF-8 in the system's code page; as it stands when it is no UTF-8.
 String FromUtf8(const String& text) {
   int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), text.Length(), nullptr, 0);
@@ -203,12 +212,8 @@ String FromUtf8(const String& text) {
   auto* buffer = static_cast<wchar_t*>(HeapAlloc(heap, 0, wide * sizeof(wchar_t)));
   if (!buffer) return text;
   MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.Length(), buffer, wide);
-  String result = text;
-  int n = WideCharToMultiByte(CP_ACP, 0, buffer, wide, nullptr, 0, nullptr, nullptr);
-  char* ansi = n > 0 ? static_cast<char*>(HeapAlloc(heap, 0, n)) : nullptr;
-  if (ansi && WideCharToMultiByte(CP_ACP, 0, buffer, wide, ansi, n, nullptr, nullptr) == n)
-    result = String(ansi, n);
-  if (ansi) HeapFree(heap, 0, ansi);
+  String result;
+  if (!FromWide(buffer, wide, result)) result = text;
   HeapFree(heap, 0, buffer);
   return result;
 }
@@ -249,6 +254,24 @@ void SetLastWrite(const String& path, uint64_t time) {
 // The ways a text editor may have saved the log again.
 enum class TSavedAs { kAsWritten, kUtf8, kUtf16 };
 
+// The whole of an open log as the setup wrote it, from a copy saved again
+// by a text editor: how it was saved, with Text holding the log without
+// its mark (and in the system's code page, from UTF-16); kAsWritten when
+// it carries no mark or cannot be read or converted.
+TSavedAs ReadSaved(HANDLE file, String& text) {
+  DWORD got = 0, size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE || size < 2) return TSavedAs::kAsWritten;
+  String bytes(static_cast<int>(size), '\0');
+  if (!ReadFile(file, bytes.Buffer(), size, &got, nullptr) || got != size) return TSavedAs::kAsWritten;
+  if (bytes.StartsWith("\xEF\xBB\xBF")) {
+    text = bytes.Copy(4, bytes.Length());
+    return TSavedAs::kUtf8;
+  }
+  if (!bytes.StartsWith("\xFF\xFE")) return TSavedAs::kAsWritten;
+  auto* wide = reinterpret_cast<const wchar_t*>(bytes.c_str() + 2);
+  return FromWide(wide, static_cast<int>(size - 2) / 2, text) ? TSavedAs::kUtf16 : TSavedAs::kAsWritten;
+}
+
 // A log saved again by a text editor may begin with the UTF-8 mark, which
 // would hide its first section, and then holds its names in UTF-8; saved
 // as "Unicode" (UTF-16 with its mark), it reads as no log at all. The mark
@@ -259,35 +282,11 @@ TSavedAs TakeOutMark(const String& path, uint64_t written) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TSavedAs::kAsWritten;
-  DWORD got = 0, put = 0, size = GetFileSize(file, nullptr);
-  HANDLE heap = GetProcessHeap();
-  char* text =
-      size != INVALID_FILE_SIZE && size >= 2 ? static_cast<char*>(HeapAlloc(heap, 0, size)) : nullptr;
-  TSavedAs saved = TSavedAs::kAsWritten;
-  if (text && ReadFile(file, text, size, &got, nullptr) && got == size) {
-    if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
-      saved = TSavedAs::kUtf8;
-    } else if (memcmp(text, "\xFF\xFE", 2) == 0) {
-      saved = TSavedAs::kUtf16;
-    }
-  }
-  const char* rest = saved == TSavedAs::kUtf8 ? text + 3 : nullptr;
-  int length = static_cast<int>(size) - 3;
-  char* ansi = nullptr;
-  if (saved == TSavedAs::kUtf16) {
-    auto* wide = reinterpret_cast<const wchar_t*>(text + 2);
-    int chars = static_cast<int>(size - 2) / 2;
-    length = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
-    ansi = length > 0 ? static_cast<char*>(HeapAlloc(heap, 0, length)) : nullptr;
-    if (!ansi || WideCharToMultiByte(CP_ACP, 0, wide, chars, ansi, length, nullptr, nullptr) != length)
-      length = -1;
-    rest = ansi;
-  }
-  bool moved =
-      saved != TSavedAs::kAsWritten && length >= 0 && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-      WriteFile(file, rest, length, &put, nullptr) && put == static_cast<DWORD>(length) && SetEndOfFile(file);
-  if (ansi) HeapFree(heap, 0, ansi);
-  if (text) HeapFree(heap, 0, text);
+  String text;
+  TSavedAs saved = ReadSaved(file, text);
+  DWORD put = 0, length = static_cast<DWORD>(text.Length());
+  bool moved = saved != TSavedAs::kAsWritten && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+               WriteFile(file, text.c_str(), length, &put, nullptr) && put == length && SetEndOfFile(file);
   CloseHandle(file);
   if (!moved) return TSavedAs::kAsWritten;
   SetLastWrite(path, written);
@@ -362,15 +361,28 @@ String CommandProgram(const String& command) {
 // Whether Command starts the program File, whatever the letter case and
 // whether it names the file in its long or short form.
 bool CommandStarts(const String& command, const String& file) {
-  String shortFile = ShortPathOf(file), c = command.TrimLeft();
+  String c = command.TrimLeft();
   if (c.StartsWith("\"")) c = c.Copy(2, c.Length());
-  for (const String& form : {file, shortFile}) {
+  for (const String& form : {file, ShortPathOf(file)}) {
     int n = form.Length();
     if (n && c.Length() >= n && SameText(c.Copy(1, n), form) && (c.Length() == n || strchr("\" \t", c[n])))
       return true;
   }
   String program = CommandProgram(command);
-  return !program.IsEmpty() && SameText(ShortPathOf(program), shortFile);
+  return !program.IsEmpty() && SameFile(program, file);
+}
+
+// The command in the value Name of an open registration key, its
+// environment variables expanded; empty when there is none.
+String ReadCommand(HKEY key, const char* name) {
+  char data[2 * MAX_PATH + 1], expanded[2 * MAX_PATH + 1];
+  DWORD type = 0, size = sizeof(data) - 1;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return String();
+  data[size] = 0;
+  DWORD x = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsA(data, expanded, sizeof(expanded)) : 0;
+  return x > 0 && x <= sizeof(expanded) ? expanded : data;
 }
 
 // The commands, both plain and quiet, of every registration under the
@@ -397,16 +409,10 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
       HKEY key;
       if (RegOpenKeyExA(root, name, 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
       for (const char* value : {"UninstallString", "QuietUninstallString"}) {
-        char data[2 * MAX_PATH + 1], expanded[2 * MAX_PATH + 1];
-        DWORD type = 0, size = sizeof(data) - 1;
-        if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
-                ERROR_SUCCESS ||
-            (type != REG_SZ && type != REG_EXPAND_SZ))
-          continue;
-        data[size] = 0;
-        DWORD x = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsA(data, expanded, sizeof(expanded)) : 0;
+        String command = ReadCommand(key, value);
+        if (command.IsEmpty()) continue;
         names.Add(name);
-        commands.Add(x > 0 && x <= sizeof(expanded) ? expanded : data);
+        commands.Add(command);
       }
       RegCloseKey(key);
     }
