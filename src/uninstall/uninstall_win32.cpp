@@ -267,14 +267,22 @@ TSavedAs ReadSaved(HANDLE file, String& text) {
     text = bytes.Copy(4, bytes.Length());
     return TSavedAs::kUtf8;
   }
-  if (!bytes.StartsWith("\xFF\xFE")) return TSavedAs::kAsWritten;
+  bool big = bytes.StartsWith("\xFE\xFF");
+  if (!big && !bytes.StartsWith("\xFF\xFE")) return TSavedAs::kAsWritten;
+  // Notepad's "Unicode big endian" puts the high byte first.
+  for (int i = 2; big && i + 1 < bytes.Length(); i += 2) {
+    char high = bytes[i];
+    bytes[i] = bytes[i + 1];
+    bytes[i + 1] = high;
+  }
   auto* wide = reinterpret_cast<const wchar_t*>(bytes.c_str() + 2);
   return FromWide(wide, static_cast<int>(size - 2) / 2, text) ? TSavedAs::kUtf16 : TSavedAs::kAsWritten;
 }
 
 // A log saved again by a text editor may begin with the UTF-8 mark, which
 // would hide its first section, and then holds its names in UTF-8; saved
-// as "Unicode" (UTF-16 with its mark), it reads as no log at all. The mark
+// as "Unicode" (UTF-16 with its mark, in either byte order), it reads as
+// no log at all. The mark
 // is taken out, and UTF-16 turned back into the system's code page as the
 // setup wrote it; the file keeps its time, by which later changes to the
 // files are told.

@@ -548,8 +548,9 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_FALSE(RegKeyExists(registration_));
 
   // Saved again by a text editor in UTF-8, with its mark and without it
-  // (today's editors), and as "Unicode" (UTF-16): read as written.
-  for (std::string mark : {"\xEF\xBB\xBF", "", "\xFF\xFE"}) {
+  // (today's editors), and as "Unicode" (UTF-16, either byte order): read
+  // as written.
+  for (std::string mark : {"\xEF\xBB\xBF", "", "\xFF\xFE", "\xFE\xFF"}) {
     String saved = Path("Saved");
     ASSERT_TRUE(ForceFolders(saved));
     std::string folder = ToStd(saved);
@@ -559,10 +560,12 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
     CloseHandle(made);
     std::string text =
         "[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" + folder + "\\caf\xC3\xA9.txt=\r\n";
-    if (mark == "\xFF\xFE") {
+    if (mark.size() == 2) {
       std::wstring wide(text.size(), L'\0');
       wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], int(wide.size())));
       text.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+      if (mark[0] == '\xFE')
+        for (size_t i = 0; i + 1 < text.size(); i += 2) std::swap(text[i], text[i + 1]);
     }
     ASSERT_TRUE(WriteBytes(log_.FileName, mark + text));
     EXPECT_EQ(Run(true), kUninstallDone) << mark.size();
