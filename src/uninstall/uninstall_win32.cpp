@@ -534,6 +534,7 @@ class TUninstallRun {
   void RemoveKeys();
   void RemoveEmptiedFolders();
   void RemoveFolders();
+  void EmptyFoldersAtRestart(const String& folder);
   void RemoveRegistration();
   void DeleteRegistration(const String& key);
   void RemoveSharedCopies();
@@ -1069,24 +1070,60 @@ void TUninstallRun::RemoveEmptiedFolders() {
   }
 }
 
+// The entries "." and ".." a folder search finds first.
+bool IsDots(const WIN32_FIND_DATAA& data) {
+  return strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0;
+}
+
+// A folder found by a search, but no link (junction): a link is never
+// entered, and counts as content.
+bool IsPlainFolder(const WIN32_FIND_DATAA& data) {
+  return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+             FILE_ATTRIBUTE_DIRECTORY &&
+         !IsDots(data);
+}
+
 // Whether Folder holds nothing but folders that hold nothing, at any
 // depth, such as a program makes for its caches and logs while it runs;
 // with Remove, they go, the deepest first, and then Folder. A file appearing
-// meanwhile keeps its folders. A link (junction) is never entered: it
-// counts as content.
+// meanwhile keeps its folders.
 bool OnlyEmptyFolders(const String& folder, bool remove) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   bool empty = true;
   do {
-    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
-    empty = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-                FILE_ATTRIBUTE_DIRECTORY &&
-            OnlyEmptyFolders(folder + "\\" + data.cFileName, remove);
+    if (IsDots(data)) continue;
+    empty = IsPlainFolder(data) && OnlyEmptyFolders(folder + "\\" + data.cFileName, remove);
   } while (empty && FindNextFileA(find, &data));
   FindClose(find);
   return empty && (!remove || RemoveDirectoryA(folder.c_str()));
+}
+
+// A folder that waits for the next start to go, as a file in it does, goes
+// then only if the folders in it that hold nothing went before it: the
+// system deletes in the order it was asked. They are asked for the deepest
+// first.
+void TUninstallRun::EmptyFoldersAtRestart(const String& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    String inner = folder + "\\" + data.cFileName;
+    if (!IsPlainFolder(data) || !OnlyEmptyFolders(inner, false)) continue;
+    EmptyFoldersAtRestart(inner);
+    if (DeleteAtReboot(inner)) atRestart_.Add(inner);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+}
+
+// Clears the read-only mark of Path; its attributes before, or
+// INVALID_FILE_ATTRIBUTES when it cannot be found.
+DWORD ClearReadOnly(const String& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  return attributes;
 }
 
 void TUninstallRun::RemoveFolders() {
@@ -1099,6 +1136,9 @@ void TUninstallRun::RemoveFolders() {
       Refused(folder);
       continue;
     }
+    // The system keeps a folder marked read-only (by its user or a tool);
+    // the installation made this one, and the mark comes back if it stays.
+    DWORD attributes = ClearReadOnly(folder);
     // Folders the program made while it ran and left empty hold nothing of
     // its user's: they go with it, but only when nothing else is there.
     if (RemoveDirectoryA(folder.c_str()) ||
@@ -1109,9 +1149,11 @@ void TUninstallRun::RemoveFolders() {
     // Emptied only at the next start: it goes then, after its files.
     bool waits = false;
     for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
+    if (waits) EmptyFoldersAtRestart(folder);
     if (waits && DeleteAtReboot(folder)) {
       atRestart_.Add(folder);
     } else {
+      if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(folder.c_str(), attributes);
       leftFolders_.Add(folder);
     }
   }
@@ -1239,9 +1281,7 @@ int TUninstallRun::Run() {
   // A log marked read-only (copied from a CD, or by its user) must still
   // take the notes of lowered counts and the records that stay, or another
   // run would lower the counts again. It is this program's to delete anyway.
-  DWORD attributes = GetFileAttributesA(options_.LogFile.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(options_.LogFile.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  ClearReadOnly(options_.LogFile);
   GatherSystemFolders(systemFolders_);
   OpenProgress();
   LowerSharedCounts();
