@@ -10,7 +10,9 @@
 #include "install/log.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/runlog.h"
+#include "platform/security.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -86,24 +88,33 @@ bool SameFile(const String& a, const String& b) {
   return SameText(a, b) || SameText(ShortPathOf(a), ShortPathOf(b));
 }
 
-// The folders that are never removed, even when empty.
-void GatherSystemFolders(StringList& folders) {
-  char buffer[MAX_PATH + 1];
-  String windows = WindowsFolder();
-  if (!windows.IsEmpty()) folders.Add(StripBackslash(windows));
-  UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
-  DWORD t = GetTempPathA(MAX_PATH, buffer);
-  if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
+// The folders only an administrator may change: the system's, the program
+// files folders (both of a 64-bit system) and those of all users.
+void GatherMachineFolders(StringList& folders) {
+  folders.Add(StripBackslash(WindowsFolder()));
   folders.Add(ReadRegString(String(kCurrentVersionKey) + "ProgramFilesDir", String()));
   folders.Add(ReadRegString(String(kCurrentVersionKey) + "CommonFilesDir", String()));
+  const int kMachine[] = {CSIDL_SYSTEM,
+                          CSIDL_PROGRAM_FILES,
+                          CSIDL_PROGRAM_FILESX86,
+                          CSIDL_PROGRAM_FILES_COMMON,
+                          CSIDL_COMMON_PROGRAMS,
+                          CSIDL_COMMON_STARTMENU,
+                          CSIDL_COMMON_DESKTOPDIRECTORY,
+                          CSIDL_COMMON_STARTUP,
+                          CSIDL_COMMON_APPDATA};
+  for (int csidl : kMachine) folders.Add(ShellFolderPath(csidl));
+}
+
+// The folders that are never removed, even when empty: the machine's, the
+// temporary folder and the user's own.
+void GatherSystemFolders(StringList& folders) {
+  GatherMachineFolders(folders);
+  char buffer[MAX_PATH + 1];
+  DWORD t = GetTempPathA(MAX_PATH, buffer);
+  if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
   for (int i = 0; i < kSpecialFolderCount; ++i) folders.Add(SpecialFolderPath(i));
-  // The shared and per-user folders the shell knows besides those.
-  const int kMore[] = {CSIDL_COMMON_PROGRAMS,     CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY,
-                       CSIDL_COMMON_STARTUP,      CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
-                       CSIDL_COMMON_APPDATA,      CSIDL_PROFILE,          CSIDL_PROGRAM_FILES,
-                       CSIDL_PROGRAM_FILES_COMMON};
-  for (int csidl : kMore) folders.Add(ShellFolderPath(csidl));
+  for (int csidl : {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) folders.Add(ShellFolderPath(csidl));
 }
 
 // The question about one shared file, with its texts.
@@ -503,6 +514,7 @@ class TUninstallRun {
 
  private:
   bool Load();
+  bool RightsSuffice();
   void ForgetRegistration(const String& why);
   String Text(int id) const;
   String TextWith(int id, const String& value) const { return SubstituteFirstS(Text(id), value); }
@@ -704,6 +716,34 @@ void TUninstallRun::ForgetRegistration(const String& why) {
     return;
   }
   ErrorBox(missing + "Nothing was removed.");
+}
+
+// Without an administrator's rights every entry of the whole machine would
+// fail one by one, after the user said Yes: a standard user learns it
+// before anything is touched. From Vista on only: before it, Power Users
+// may change much of the machine without being administrators.
+bool TUninstallRun::RightsSuffice() {
+  const TOSVersion& os = OSVersion();
+  if (!os.IsNTLine() || os.Major < 6) return true;
+  bool admin = IsAdmin();
+  // Rights that cannot be told are found out entry by entry, as before.
+  if (FaultPending()) TakeFault();
+  if (admin) return true;
+  StringList machine;
+  GatherMachineFolders(machine);
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
+    for (const TRecord& r : Records(kind)) {
+      if (!NeedsAdministrator(kind, r.Key, machine)) continue;
+      String why = "Removing " + programName_ + " needs an administrator's rights: it changes\r\n" + r.Key;
+      RunLog("Error: ", ReplaceAll(why, "\r\n", " ") + ". Nothing was removed.");
+      if (!options_.Silent)
+        ErrorBox(why +
+                 "\r\n\r\nStart the uninstaller again as an administrator (Run as administrator)."
+                 "\r\n\r\nNothing was removed.");
+      return false;
+    }
+  }
+  return true;
 }
 
 String TUninstallRun::Text(int id) const {
@@ -1274,6 +1314,7 @@ int TUninstallRun::Run() {
     return kUninstallDone;
   }
   SetMessageCaption(Text(kTextCaption));
+  if (!RightsSuffice()) return kUninstallNoLog;
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
     RunLog("Cancelled: nothing was removed.", String());
     return kUninstallCancelled;
