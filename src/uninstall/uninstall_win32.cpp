@@ -378,17 +378,18 @@ String CommandProgram(const String& command) {
 }
 
 // Whether Command starts the program File, whatever the letter case and
-// whether it names the file in its long or short form.
-bool CommandStarts(const String& command, const String& file) {
+// whether it names the file in its long or its short form, ShortFile
+// (found once by the caller, who asks about every registration).
+bool CommandStarts(const String& command, const String& file, const String& shortFile) {
   String c = command.TrimLeft();
   if (c.StartsWith("\"")) c = c.Copy(2, c.Length());
-  for (const String& form : {file, ShortPathOf(file)}) {
-    int n = form.Length();
-    if (n && c.Length() >= n && SameText(c.Copy(1, n), form) && (c.Length() == n || strchr("\" \t", c[n])))
+  for (const String* form : {&file, &shortFile}) {
+    int n = form->Length();
+    if (n && c.Length() >= n && SameText(c.Copy(1, n), *form) && (c.Length() == n || strchr("\" \t", c[n])))
       return true;
   }
   String program = CommandProgram(command);
-  return !program.IsEmpty() && SameFile(program, file);
+  return !program.IsEmpty() && SameText(ShortPathOf(program), shortFile);
 }
 
 // The command in the value Name of an open registration key, its
@@ -476,8 +477,9 @@ void RemoveSharedCopy(const String& path, const String& self) {
     RunLog("Uninstaller kept (the list of installed programs cannot be read): ", path);
     return;
   }
+  String shortPath = ShortPathOf(path);
   for (int i = 0; i < commands.Count(); ++i) {
-    if (CommandStarts(commands[i], path)) {
+    if (CommandStarts(commands[i], path, shortPath)) {
       RunLog("Uninstaller kept, as it still serves ", names[i] + ": " + path);
       return;
     }
