@@ -505,6 +505,13 @@ bool DeleteAtRestart(const String& path) {
   return !MoveAsideForRestart(path).IsEmpty() || DeleteAtReboot(path);
 }
 
+// What failed, with the system's reason ("Access is denied.") when Code
+// gives one.
+String WithReason(const String& what, DWORD code) {
+  String reason = code ? SystemErrorText(code) : String();
+  return reason.IsEmpty() ? what : what + " (" + reason + ")";
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -556,9 +563,11 @@ class TUninstallRun {
   int Report();
 
   void Refused(const String& what) { notRemoved_.Add(TextWith(kTextRefused, what)); }
-  void Failed(TRecord& record) {
+  // The record stays in the log, and the final list names it with the
+  // system's reason, Code, when the failed call gave one.
+  void Failed(TRecord& record, DWORD code = 0) {
     record.Stays = true;
-    notRemoved_.Add(record.Key);
+    notRemoved_.Add(WithReason(record.Key, code));
   }
   // Has the file in use at Path deleted at the next start; false when the
   // system refuses.
@@ -924,7 +933,9 @@ void TUninstallRun::RemoveFiles(int kind) {
       changed_.Add(path);
       continue;
     }
-    if (FileExists(path) && !RemoveFileForced(path) && !AtRestart(path)) Failed(record);
+    if (!FileExists(path) || RemoveFileForced(path)) continue;
+    DWORD code = GetLastError();
+    if (!AtRestart(path)) Failed(record, code);
   }
 }
 
@@ -945,7 +956,9 @@ void TUninstallRun::RemoveAdopted() {
       RemoveFontResourceA(path.c_str());
       DeleteRegValue(value);
     }
-    if (!RemoveFileForced(path) && !AtRestart(path)) notRemoved_.Add(path);
+    if (RemoveFileForced(path)) continue;
+    DWORD code = GetLastError();
+    if (!AtRestart(path)) notRemoved_.Add(WithReason(path, code));
   }
 }
 
@@ -971,11 +984,12 @@ void TUninstallRun::RemoveIniKeys() {
     parse.KeepLayout = true;
     DropStore(file);
     TztIniFile* store = OpenStore(file, false);
+    DWORD code = GetLastError();
     parse = saved;
     if (FaultPending()) {
       TakeFault();
       DropStore(file);
-      Failed(record);
+      Failed(record, code);
       continue;
     }
     store->DeleteKey(section, key);

@@ -417,8 +417,15 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   // Folders the program made while it ran, left empty.
   for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
 
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
   EXPECT_EQ(Run(true), kUninstallIncomplete);
+  CloseRunLog();
   EXPECT_TRUE(boxes_.empty()) << "silent";
+  // What failed is named with the system's reason.
+  std::string said = ReadBytes(runLog), failed = "Not removed: " + ToStd(ini) + ",S,Key (";
+  EXPECT_NE(said.find(failed), std::string::npos) << said;
+  EXPECT_NE(said.substr(said.find(failed) + failed.size(), 3).find_first_of(")\r"), 0u) << said;
   EXPECT_FALSE(RegValueExists(String(kBase) + "\\Value"));
   EXPECT_TRUE(FileExists(busy)) << "held open";
   String pending = ReadRegString(
