@@ -632,6 +632,7 @@ bool TUninstallRun::Load() {
   logWritten_ = LastWrite(file);
   bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
   TztIniFile* store = OpenLogVerbatim(file, true);
+  DWORD code = GetLastError();
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
   // Editors of today save without the mark.
@@ -664,15 +665,16 @@ bool TUninstallRun::Load() {
   if (s >= 0) strings_.Assign(*sections.SectionAt(s));
   DropStore(file);
   if (!readable || found == 0) {
-    String why = readable ? "is not an install log" : "cannot be read";
+    String said = "The file\r\n" + file + "\r\n" + (readable ? "is not an install log." : "cannot be read.");
+    if (!readable && code) said += "\r\n" + SystemErrorText(code);
     if (FaultPending()) TakeFault();
-    RunLog("Error: ", "The file " + file + " " + why + ".");
+    RunLog("Error: ", ReplaceAll(said, "\r\n", " "));
     // A log that cannot be read now (held open) may be read later; one
     // that reads as no log (emptied when the disk was full) never will.
     if (!options_.Silent && readable) {
-      ForgetRegistration("The file\r\n" + file + "\r\n" + why + ".");
+      ForgetRegistration(said);
     } else if (!options_.Silent) {
-      ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
+      ErrorBox(said + "\r\n\r\nNothing was removed.");
     }
     return false;
   }

@@ -519,6 +519,14 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                          "from the list of installed programs?"),
       std::string::npos)
       << boxes_.back();
+  // One held open by another program says why it cannot be read.
+  ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n"));
+  HANDLE holder = CreateFileA(log_.FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Run(false), kUninstallNoLog);
+  CloseHandle(holder);
+  const std::string& box = boxes_.back();
+  size_t at = box.find("cannot be read.\r\n");
+  EXPECT_TRUE(at != std::string::npos && box.compare(at + 17, 2, "\r\n") != 0) << box;
 
   // An edited log: system folders and keys, a folder named as a file, a
   // relative path, a line cut short. The one clear record still goes.
