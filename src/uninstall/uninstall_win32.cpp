@@ -523,6 +523,9 @@ class TUninstallRun {
 
  private:
   bool Load();
+  int ReadSections(const TSectionList& sections, bool utf8);
+  void ReportNoLog(bool readable, DWORD code);
+  void FindProgram();
   bool RightsSuffice();
   void ForgetRegistration(const String& why);
   String Text(int id) const;
@@ -620,25 +623,11 @@ TztIniFile* OpenLogVerbatim(const String& file, bool readOnly) {
   return store;
 }
 
-bool TUninstallRun::Load() {
-  const String& file = options_.LogFile;
-  if (!FileExists(file)) {
-    // A quiet run keeps the registration (nobody to ask) but still says why
-    // it stopped.
-    RunLog("Error: Cannot find the install log ", file);
-    if (!options_.Silent) ForgetRegistration("Cannot find the install log\r\n" + file);
-    return false;
-  }
-  logWritten_ = LastWrite(file);
-  bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
-  TztIniFile* store = OpenLogVerbatim(file, true);
-  DWORD code = GetLastError();
-  bool readable = !FaultPending();
-  const TSectionList& sections = store->Sections();
-  // Editors of today save without the mark.
-  utf8 = utf8 || SavedAsUtf8(sections);
+// Takes the records, the notes of lowered counts and the texts out of the
+// log's sections; the number of record sections found.
+int TUninstallRun::ReadSections(const TSectionList& sections, bool utf8) {
   int found = 0;
-  for (int kind = 0; readable && kind < kLogKindCount; ++kind) {
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
     int s = sections.IndexOf(LogSectionName(kind));
     if (s < 0) continue;
     ++found;
@@ -663,28 +652,32 @@ bool TUninstallRun::Load() {
   }
   int s = sections.IndexOf("Strings");
   if (s >= 0) strings_.Assign(*sections.SectionAt(s));
-  DropStore(file);
-  if (!readable || found == 0) {
-    String said = "The file\r\n" + file + "\r\n" + (readable ? "is not an install log." : "cannot be read.");
-    if (!readable && code) said += "\r\n" + SystemErrorText(code);
-    if (FaultPending()) TakeFault();
-    RunLog("Error: ", ReplaceAll(said, "\r\n", " "));
-    // A log that cannot be read now (held open) may be read later; one
-    // that reads as no log (emptied when the disk was full) never will.
-    if (!options_.Silent && readable) {
-      ForgetRegistration(said);
-    } else if (!options_.Silent) {
-      ErrorBox(said + "\r\n\r\nNothing was removed.");
-    }
-    return false;
+  return found;
+}
+
+// A log that cannot be read (with the system's reason, Code) or reads as
+// no log is reported; the user of one that will never read may take its
+// registration off the list.
+void TUninstallRun::ReportNoLog(bool readable, DWORD code) {
+  const String& file = options_.LogFile;
+  String said = "The file\r\n" + file + "\r\n" + (readable ? "is not an install log." : "cannot be read.");
+  if (!readable && code) said += "\r\n" + SystemErrorText(code);
+  if (FaultPending()) TakeFault();
+  RunLog("Error: ", ReplaceAll(said, "\r\n", " "));
+  if (options_.Silent) return;
+  // A log that cannot be read now (held open) may be read later; one
+  // that reads as no log (emptied when the disk was full) never will.
+  if (readable) {
+    ForgetRegistration(said);
+  } else {
+    ErrorBox(said + "\r\n\r\nNothing was removed.");
   }
-  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
-  copied_.SetSorted(true);
-  iniFiles_.SetSorted(true);
-  writtenIni_.SetSorted(true);
-  for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
-  shared_.SetSorted(true);
-  for (const TRecord& r : Records(kLogSharedFiles)) shared_.Add(r.Key);
+}
+
+// The program's registration, whether it is this log's, and the name the
+// questions give the program.
+void TUninstallRun::FindProgram() {
+  const String& file = options_.LogFile;
   for (const TRecord& r : Records(kLogCreateKeys)) {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
@@ -707,6 +700,38 @@ bool TUninstallRun::Load() {
     const Array<TRecord>& folders = Records(kLogCreateDirs);
     programName_ = PathFileName(StripBackslash(folders.Count() ? folders[0].Key : PathFolder(file)));
   }
+}
+
+bool TUninstallRun::Load() {
+  const String& file = options_.LogFile;
+  if (!FileExists(file)) {
+    // A quiet run keeps the registration (nobody to ask) but still says why
+    // it stopped.
+    RunLog("Error: Cannot find the install log ", file);
+    if (!options_.Silent) ForgetRegistration("Cannot find the install log\r\n" + file);
+    return false;
+  }
+  logWritten_ = LastWrite(file);
+  bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
+  TztIniFile* store = OpenLogVerbatim(file, true);
+  DWORD code = GetLastError();
+  bool readable = !FaultPending();
+  const TSectionList& sections = store->Sections();
+  // Editors of today save without the mark.
+  int found = readable ? ReadSections(sections, utf8 || SavedAsUtf8(sections)) : 0;
+  DropStore(file);
+  if (!readable || found == 0) {
+    ReportNoLog(readable, code);
+    return false;
+  }
+  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
+  copied_.SetSorted(true);
+  iniFiles_.SetSorted(true);
+  writtenIni_.SetSorted(true);
+  for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
+  shared_.SetSorted(true);
+  for (const TRecord& r : Records(kLogSharedFiles)) shared_.Add(r.Key);
+  FindProgram();
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
   return true;
 }
