@@ -550,6 +550,8 @@ class TUninstallRun {
   // Whether a font value's Data names one of the fonts that stay.
   bool KeepsFont(const String& data) const;
   void RemoveFiles(int kind);
+  bool StaysChanged(const String& path);
+  bool DeleteOrQueue(const String& path, DWORD& code);
   void RemoveAdopted();
   void RemoveIniKeys();
   void RemoveRegistryValues();
@@ -938,32 +940,41 @@ void TUninstallRun::RemoveFiles(int kind) {
     // (The one in the Windows folder, which other registrations may name,
     // goes by RemoveSharedCopies.)
     if (SameText(path, self)) {
-      if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path)) {
-        if (!AtRestart(path)) Failed(record);
-      }
+      if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path) &&
+          !AtRestart(path))
+        Failed(record);
       continue;
     }
-    if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
-    // A file changed after the installation holds the work of its user or
-    // of a program, which is not the installation's to take. An INI file
-    // the installation wrote keys to was just rewritten: what counts is
-    // whether others wrote to it before, and what they wrote stays. A shared
-    // file may since be another program's newer copy: its count and the
-    // question decide.
-    int index;
-    if (!shortcut && iniFiles_.Find(path, index)) {
-      if (writtenIni_.IndexOf(path) >= 0 && FileExists(path) && HoldsText(path)) {
-        leftIni_.Add(path);
-        continue;
-      }
-    } else if (!shortcut && !shared_.Find(path, index) && ChangedSinceLog(path)) {
-      changed_.Add(path);
-      continue;
-    }
-    if (!FileExists(path) || RemoveFileForced(path)) continue;
-    DWORD code = GetLastError();
-    if (!AtRestart(path)) Failed(record, code);
+    if (!shortcut && (keptShared_.IndexOf(path) >= 0 || StaysChanged(path))) continue;
+    DWORD code;
+    if (FileExists(path) && !DeleteOrQueue(path, code)) Failed(record, code);
   }
+}
+
+// A file changed after the installation holds the work of its user or of a
+// program, which is not the installation's to take: whether Path stays so
+// (noted for the final list). An INI file the installation wrote keys to
+// was just rewritten: what counts is whether others wrote to it before,
+// and what they wrote stays. A shared file may since be another program's
+// newer copy: its count and the question decide.
+bool TUninstallRun::StaysChanged(const String& path) {
+  int index;
+  if (iniFiles_.Find(path, index)) {
+    if (writtenIni_.IndexOf(path) < 0 || !FileExists(path) || !HoldsText(path)) return false;
+    leftIni_.Add(path);
+    return true;
+  }
+  if (shared_.Find(path, index) || !ChangedSinceLog(path)) return false;
+  changed_.Add(path);
+  return true;
+}
+
+// Deletes the file at Path, or has it deleted at the next start while it
+// is in use; false, with the system's reason in Code, when neither works.
+bool TUninstallRun::DeleteOrQueue(const String& path, DWORD& code) {
+  if (RemoveFileForced(path)) return true;
+  code = GetLastError();
+  return AtRestart(path);
 }
 
 // A shared file another program installed takes its OLE registration and
@@ -983,9 +994,8 @@ void TUninstallRun::RemoveAdopted() {
       RemoveFontResourceA(path.c_str());
       DeleteRegValue(value);
     }
-    if (RemoveFileForced(path)) continue;
-    DWORD code = GetLastError();
-    if (!AtRestart(path)) notRemoved_.Add(WithReason(path, code));
+    DWORD code;
+    if (!DeleteOrQueue(path, code)) notRemoved_.Add(WithReason(path, code));
   }
 }
 
