@@ -751,7 +751,14 @@ void TUninstallRun::ForgetRegistration(const String& why) {
                     " from the list of installed programs?") == kBoxResultYes) {
       DeleteRegistration(key);
       forgotten_ = !RegKeyExists(key);
-      if (forgotten_) RunLog("Taken off the list of installed programs: ", name);
+      if (forgotten_) {
+        RunLog("Taken off the list of installed programs: ", name);
+      } else {
+        // The user said Yes: a key that stays must not go unmentioned.
+        RunLog("Error: Cannot take off the list of installed programs: ", key);
+        ErrorBox(name + " could not be taken off the list of installed programs: the key\r\n" + key +
+                 "\r\ncannot be removed.");
+      }
     }
     return;
   }
