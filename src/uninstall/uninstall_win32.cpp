@@ -293,10 +293,9 @@ TSavedAs ReadSaved(HANDLE file, String& text) {
 // A log saved again by a text editor may begin with the UTF-8 mark, which
 // would hide its first section, and then holds its names in UTF-8; saved
 // as "Unicode" (UTF-16 with its mark, in either byte order), it reads as
-// no log at all. The mark
-// is taken out, and UTF-16 turned back into the system's code page as the
-// setup wrote it; the file keeps its time, by which later changes to the
-// files are told.
+// no log at all. The mark is taken out, and UTF-16 turned back into the
+// system's code page as the setup wrote it; the file keeps its time, by
+// which later changes to the files are told.
 TSavedAs TakeOutMark(const String& path, uint64_t written) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
