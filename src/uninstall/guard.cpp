@@ -159,4 +159,21 @@ bool SplitIniRecord(const String& record, String& file, String& section, String&
   return IsFullPath(file) && !key.IsEmpty();
 }
 
+bool NeedsAdministrator(int kind, const String& key, const StringList& machineFolders) {
+  if (kind == kLogRegServers || kind == kLogRegFonts || kind == kLogSharedFiles) return true;
+  if (kind == kLogAddReg || kind == kLogCreateKeys) {
+    String root = UpperCase(key.Copy(1, key.Pos('\\') - 1));
+    return root == "HKLM" || root == "HKCR";
+  }
+  String path = key, section, name;
+  if (kind == kLogAddIni && !SplitIniRecord(key, path, section, name)) return false;
+  for (int i = 0; i < machineFolders.Count(); ++i) {
+    const String& folder = machineFolders[i];
+    if (!folder.IsEmpty() &&
+        (SameText(WithoutTrailingBackslash(path), WithoutTrailingBackslash(folder)) || IsBelow(path, folder)))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace osin

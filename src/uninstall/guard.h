@@ -40,6 +40,14 @@ bool IsProtectedKey(const String& path);
 // once empty when the installation made it.
 bool IsClassKey(const String& path);
 
+// Whether taking back the record Key of kind Kind (install/log.h) takes an
+// administrator's rights: a registry entry under HKLM or HKCR (servers'
+// registrations, fonts' values and shared counts are always there), or a
+// file, folder or INI file in or below one of MachineFolders (the Windows
+// and program files folders, the folders of all users). Compared without
+// regard to case.
+bool NeedsAdministrator(int kind, const String& key, const StringList& machineFolders);
+
 // The Uninstall key under which installations register, with a trailing "\".
 extern const char kUninstallRoot[];
 

@@ -2,8 +2,11 @@
 //
 // Started as the installation registered it, UnOsin.exe "<log file>", from
 // Add or Remove Programs (or with /S, before or after the log, to run
-// without questions). It reads the log (install/log.h), asks whether to go
-// on, then takes back what the log names, the later changes first:
+// without questions). It reads the log (install/log.h); from Vista on, a run
+// without an administrator's rights whose log names entries of the whole
+// machine (guard.h's NeedsAdministrator) stops there and says so. It asks
+// whether to go on, then takes back what the log names, the later changes
+// first:
 //
 //   1. shared files (SharedFiles): each SharedDLLs count lowered by one; a
 //      file whose count reaches zero goes after asking (Remove, Keep, Keep
@@ -27,7 +30,9 @@
 //      another logged key only when empty; then folders, only when empty
 //      or holding nothing but empty folders (made by the program as it
 //      ran), with the emptied ones below them that the files needed
-//      unlogged;
+//      unlogged; one that waits for a file in use goes at the next restart
+//      after its empty folders; a logged folder's read-only mark is cleared
+//      first (and set again when it stays);
 //   6. the program's Uninstall key, when it still names this log; then the
 //      copy of UnOsin.exe in the Windows folder that the key named (and this
 //      program's own file, when it is such a copy), once no registration
@@ -69,8 +74,10 @@ enum UninstallExit : int {
                              // missing or no log, and the user took the program
                              // off the list)
   kUninstallCancelled = 1,   // the user answered No: nothing changed
-  kUninstallNoLog = 2,       // bad command line, no readable log, or another run
-                             // on the same log: nothing changed
+  kUninstallNoLog = 2,       // bad command line, no readable log, another run
+                             // on the same log, or (from Vista on) no
+                             // administrator's rights for a log that needs
+                             // them: nothing changed
   kUninstallIncomplete = 3,  // some entries stayed (listed, kept in the log)
   kUninstallRestart = 3010,  // done, with files in use deleted at the next start
 };

@@ -10,7 +10,9 @@
 #include "install/log.h"
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/osversion.h"
 #include "platform/runlog.h"
+#include "platform/security.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
 #include "platform/text.h"
@@ -73,24 +75,46 @@ struct TRecord : TLogRecord {
   bool Stays = false;
 };
 
-// The folders that are never removed, even when empty.
-void GatherSystemFolders(StringList& folders) {
-  char buffer[MAX_PATH + 1];
-  UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
-  n = GetSystemDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) folders.Add(String(buffer, static_cast<int>(n)));
-  DWORD t = GetTempPathA(MAX_PATH, buffer);
-  if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
+// The Windows folder, with a "\"; empty when the system cannot tell.
+String WindowsFolder() {
+  char windows[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? AddBackslash(String(windows, static_cast<int>(n))) : String();
+}
+
+// Whether A and B name the same file or folder, whatever the letter case
+// and whether either gives it in its long or short form.
+bool SameFile(const String& a, const String& b) {
+  return SameText(a, b) || SameText(ShortPathOf(a), ShortPathOf(b));
+}
+
+// The folders only an administrator may change: the system's, the program
+// files folders (both of a 64-bit system) and those of all users.
+void GatherMachineFolders(StringList& folders) {
+  folders.Add(StripBackslash(WindowsFolder()));
   folders.Add(ReadRegString(String(kCurrentVersionKey) + "ProgramFilesDir", String()));
   folders.Add(ReadRegString(String(kCurrentVersionKey) + "CommonFilesDir", String()));
+  const int kMachine[] = {CSIDL_SYSTEM,
+                          CSIDL_PROGRAM_FILES,
+                          CSIDL_PROGRAM_FILESX86,
+                          CSIDL_PROGRAM_FILES_COMMON,
+                          CSIDL_COMMON_PROGRAMS,
+                          CSIDL_COMMON_STARTMENU,
+                          CSIDL_COMMON_DESKTOPDIRECTORY,
+                          CSIDL_COMMON_STARTUP,
+                          CSIDL_COMMON_APPDATA};
+  for (int csidl : kMachine) folders.Add(ShellFolderPath(csidl));
+}
+
+// The folders that are never removed, even when empty: the machine's, the
+// temporary folder and the user's own.
+void GatherSystemFolders(StringList& folders) {
+  GatherMachineFolders(folders);
+  char buffer[MAX_PATH + 1];
+  DWORD t = GetTempPathA(MAX_PATH, buffer);
+  if (t > 0 && t < MAX_PATH) folders.Add(String(buffer, static_cast<int>(t)));
   for (int i = 0; i < kSpecialFolderCount; ++i) folders.Add(SpecialFolderPath(i));
-  // The shared and per-user folders the shell knows besides those.
-  const int kMore[] = {CSIDL_COMMON_PROGRAMS,     CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY,
-                       CSIDL_COMMON_STARTUP,      CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
-                       CSIDL_COMMON_APPDATA,      CSIDL_PROFILE,          CSIDL_PROGRAM_FILES,
-                       CSIDL_PROGRAM_FILES_COMMON};
-  for (int csidl : kMore) folders.Add(ShellFolderPath(csidl));
+  for (int csidl : {CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_PROFILE}) folders.Add(ShellFolderPath(csidl));
 }
 
 // The question about one shared file, with its texts.
@@ -182,6 +206,15 @@ String VolumeOf(const String& path) {
   return path;
 }
 
+// Chars UTF-16 characters in the system's code page; false when the
+// system cannot convert them.
+bool FromWide(const wchar_t* wide, int chars, String& ansi) {
+  int n = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return false;
+  ansi = String(n, '\0');
+  return WideCharToMultiByte(CP_ACP, 0, wide, chars, ansi.Buffer(), n, nullptr, nullptr) == n;
+}
+
 // Text in UTF-8 in the system's code page; as it stands when it is no UTF-8.
 String FromUtf8(const String& text) {
   int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.c_str(), text.Length(), nullptr, 0);
@@ -190,12 +223,8 @@ String FromUtf8(const String& text) {
   auto* buffer = static_cast<wchar_t*>(HeapAlloc(heap, 0, wide * sizeof(wchar_t)));
   if (!buffer) return text;
   MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.Length(), buffer, wide);
-  String result = text;
-  int n = WideCharToMultiByte(CP_ACP, 0, buffer, wide, nullptr, 0, nullptr, nullptr);
-  char* ansi = n > 0 ? static_cast<char*>(HeapAlloc(heap, 0, n)) : nullptr;
-  if (ansi && WideCharToMultiByte(CP_ACP, 0, buffer, wide, ansi, n, nullptr, nullptr) == n)
-    result = String(ansi, n);
-  if (ansi) HeapFree(heap, 0, ansi);
+  String result;
+  if (!FromWide(buffer, wide, result)) result = text;
   HeapFree(heap, 0, buffer);
   return result;
 }
@@ -236,45 +265,46 @@ void SetLastWrite(const String& path, uint64_t time) {
 // The ways a text editor may have saved the log again.
 enum class TSavedAs { kAsWritten, kUtf8, kUtf16 };
 
+// The whole of an open log as the setup wrote it, from a copy saved again
+// by a text editor: how it was saved, with Text holding the log without
+// its mark (and in the system's code page, from UTF-16); kAsWritten when
+// it carries no mark or cannot be read or converted.
+TSavedAs ReadSaved(HANDLE file, String& text) {
+  DWORD got = 0, size = GetFileSize(file, nullptr);
+  if (size == INVALID_FILE_SIZE || size < 2) return TSavedAs::kAsWritten;
+  String bytes(static_cast<int>(size), '\0');
+  if (!ReadFile(file, bytes.Buffer(), size, &got, nullptr) || got != size) return TSavedAs::kAsWritten;
+  if (bytes.StartsWith("\xEF\xBB\xBF")) {
+    text = bytes.Copy(4, bytes.Length());
+    return TSavedAs::kUtf8;
+  }
+  bool big = bytes.StartsWith("\xFE\xFF");
+  if (!big && !bytes.StartsWith("\xFF\xFE")) return TSavedAs::kAsWritten;
+  // Notepad's "Unicode big endian" puts the high byte first.
+  for (int i = 2; big && i + 1 < bytes.Length(); i += 2) {
+    char high = bytes[i];
+    bytes[i] = bytes[i + 1];
+    bytes[i + 1] = high;
+  }
+  auto* wide = reinterpret_cast<const wchar_t*>(bytes.c_str() + 2);
+  return FromWide(wide, static_cast<int>(size - 2) / 2, text) ? TSavedAs::kUtf16 : TSavedAs::kAsWritten;
+}
+
 // A log saved again by a text editor may begin with the UTF-8 mark, which
 // would hide its first section, and then holds its names in UTF-8; saved
-// as "Unicode" (UTF-16 with its mark), it reads as no log at all. The mark
-// is taken out, and UTF-16 turned back into the system's code page as the
-// setup wrote it; the file keeps its time, by which later changes to the
-// files are told.
+// as "Unicode" (UTF-16 with its mark, in either byte order), it reads as
+// no log at all. The mark is taken out, and UTF-16 turned back into the
+// system's code page as the setup wrote it; the file keeps its time, by
+// which later changes to the files are told.
 TSavedAs TakeOutMark(const String& path, uint64_t written) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return TSavedAs::kAsWritten;
-  DWORD got = 0, put = 0, size = GetFileSize(file, nullptr);
-  HANDLE heap = GetProcessHeap();
-  char* text =
-      size != INVALID_FILE_SIZE && size >= 2 ? static_cast<char*>(HeapAlloc(heap, 0, size)) : nullptr;
-  TSavedAs saved = TSavedAs::kAsWritten;
-  if (text && ReadFile(file, text, size, &got, nullptr) && got == size) {
-    if (size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
-      saved = TSavedAs::kUtf8;
-    } else if (memcmp(text, "\xFF\xFE", 2) == 0) {
-      saved = TSavedAs::kUtf16;
-    }
-  }
-  const char* rest = saved == TSavedAs::kUtf8 ? text + 3 : nullptr;
-  int length = static_cast<int>(size) - 3;
-  char* ansi = nullptr;
-  if (saved == TSavedAs::kUtf16) {
-    auto* wide = reinterpret_cast<const wchar_t*>(text + 2);
-    int chars = static_cast<int>(size - 2) / 2;
-    length = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
-    ansi = length > 0 ? static_cast<char*>(HeapAlloc(heap, 0, length)) : nullptr;
-    if (!ansi || WideCharToMultiByte(CP_ACP, 0, wide, chars, ansi, length, nullptr, nullptr) != length)
-      length = -1;
-    rest = ansi;
-  }
-  bool moved =
-      saved != TSavedAs::kAsWritten && length >= 0 && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-      WriteFile(file, rest, length, &put, nullptr) && put == static_cast<DWORD>(length) && SetEndOfFile(file);
-  if (ansi) HeapFree(heap, 0, ansi);
-  if (text) HeapFree(heap, 0, text);
+  String text;
+  TSavedAs saved = ReadSaved(file, text);
+  DWORD put = 0, length = static_cast<DWORD>(text.Length());
+  bool moved = saved != TSavedAs::kAsWritten && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+               WriteFile(file, text.c_str(), length, &put, nullptr) && put == length && SetEndOfFile(file);
   CloseHandle(file);
   if (!moved) return TSavedAs::kAsWritten;
   SetLastWrite(path, written);
@@ -290,15 +320,23 @@ uint64_t LastWrite(const String& path) {
   return (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
+// Moves Path to a unique "UnO*.tmp" name in Folder; the new name, or empty
+// when the system refuses (another volume, a file in use on the 95 line).
+String MoveToUniqueName(const String& path, const String& folder) {
+  char moved[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, moved)) return String();
+  DeleteFileA(moved);
+  return MoveFileA(path.c_str(), moved) ? String(moved) : String();
+}
+
 // Moves the running program's file to a unique name in the temporary
 // folder, deleted there at the next start. False when the system refuses
 // (another volume, the 95 line).
 bool MoveOwnCopyAway(const String& self) {
-  char folder[MAX_PATH + 1], moved[MAX_PATH];
+  char folder[MAX_PATH + 1];
   DWORD n = GetTempPathA(MAX_PATH, folder);
-  if (n == 0 || n >= MAX_PATH || !GetTempFileNameA(folder, "UnO", 0, moved)) return false;
-  DeleteFileA(moved);
-  if (!MoveFileA(self.c_str(), moved)) return false;
+  String moved = n > 0 && n < MAX_PATH ? MoveToUniqueName(self, folder) : String();
+  if (moved.IsEmpty()) return false;
   DeleteAtReboot(moved);
   return true;
 }
@@ -311,7 +349,7 @@ bool CommandNamesLog(const String& command, const String& file) {
   int close = command.LastPos('"');
   int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
   String named = open ? command.Copy(open + 1, close - open - 1) : String();
-  return !named.IsEmpty() && SameText(ShortPathOf(named), ShortPathOf(file));
+  return !named.IsEmpty() && SameFile(named, file);
 }
 
 // The program's key under the Uninstall key whose command names the log
@@ -339,17 +377,31 @@ String CommandProgram(const String& command) {
 }
 
 // Whether Command starts the program File, whatever the letter case and
-// whether it names the file in its long or short form.
-bool CommandStarts(const String& command, const String& file) {
-  String shortFile = ShortPathOf(file), c = command.TrimLeft();
+// whether it names the file in its long or its short form, ShortFile
+// (found once by the caller, who asks about every registration).
+bool CommandStarts(const String& command, const String& file, const String& shortFile) {
+  String c = command.TrimLeft();
   if (c.StartsWith("\"")) c = c.Copy(2, c.Length());
-  for (const String& form : {file, shortFile}) {
-    int n = form.Length();
-    if (n && c.Length() >= n && SameText(c.Copy(1, n), form) && (c.Length() == n || strchr("\" \t", c[n])))
+  for (const String* form : {&file, &shortFile}) {
+    int n = form->Length();
+    if (n && c.Length() >= n && SameText(c.Copy(1, n), *form) && (c.Length() == n || strchr("\" \t", c[n])))
       return true;
   }
   String program = CommandProgram(command);
   return !program.IsEmpty() && SameText(ShortPathOf(program), shortFile);
+}
+
+// The command in the value Name of an open registration key, its
+// environment variables expanded; empty when there is none.
+String ReadCommand(HKEY key, const char* name) {
+  char data[2 * MAX_PATH + 1], expanded[2 * MAX_PATH + 1];
+  DWORD type = 0, size = sizeof(data) - 1;
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ))
+    return String();
+  data[size] = 0;
+  DWORD x = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsA(data, expanded, sizeof(expanded)) : 0;
+  return x > 0 && x <= sizeof(expanded) ? expanded : data;
 }
 
 // The commands, both plain and quiet, of every registration under the
@@ -376,16 +428,10 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
       HKEY key;
       if (RegOpenKeyExA(root, name, 0, KEY_READ | view, &key) != ERROR_SUCCESS) continue;
       for (const char* value : {"UninstallString", "QuietUninstallString"}) {
-        char data[2 * MAX_PATH + 1], expanded[2 * MAX_PATH + 1];
-        DWORD type = 0, size = sizeof(data) - 1;
-        if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
-                ERROR_SUCCESS ||
-            (type != REG_SZ && type != REG_EXPAND_SZ))
-          continue;
-        data[size] = 0;
-        DWORD x = type == REG_EXPAND_SZ ? ExpandEnvironmentStringsA(data, expanded, sizeof(expanded)) : 0;
+        String command = ReadCommand(key, value);
+        if (command.IsEmpty()) continue;
         names.Add(name);
-        commands.Add(x > 0 && x <= sizeof(expanded) ? expanded : data);
+        commands.Add(command);
       }
       RegCloseKey(key);
     }
@@ -394,21 +440,13 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
   return true;
 }
 
-// The Windows folder, with a "\".
-String WindowsFolder() {
-  char windows[MAX_PATH + 1];
-  UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? AddBackslash(String(windows, static_cast<int>(n))) : String();
-}
-
 // A copy of this program that a setup put into the Windows folder for all
 // the programs it registers: UnOsin.exe, or a unique "UnO*.tmp" beside it
 // when that name was in use. Nothing else there is the uninstaller's to
 // remove, whatever a registration names.
 bool IsSharedCopy(const String& path) {
-  String folder = PathFolder(path), name = PathFileName(path), windows = WindowsFolder();
-  bool inWindows = !windows.IsEmpty() &&
-                   (SameText(folder, windows) || SameText(ShortPathOf(folder), ShortPathOf(windows)));
+  String name = PathFileName(path), windows = WindowsFolder();
+  bool inWindows = !windows.IsEmpty() && SameFile(PathFolder(path), windows);
   return inWindows && (SameText(name, "UnOsin.exe") ||
                        (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
 }
@@ -418,12 +456,9 @@ bool IsSharedCopy(const String& path) {
 // system refuses the rename or, without an administrator's rights, the
 // deletion).
 String MoveAsideForRestart(const String& path) {
-  char temporary[MAX_PATH];
-  if (!GetTempFileNameA(PathFolder(path).c_str(), "UnO", 0, temporary)) return String();
-  DeleteFileA(temporary);
-  if (!MoveFileA(path.c_str(), temporary)) return String();
-  if (DeleteAtReboot(temporary)) return temporary;
-  MoveFileA(temporary, path.c_str());
+  String aside = MoveToUniqueName(path, PathFolder(path));
+  if (aside.IsEmpty() || DeleteAtReboot(aside)) return aside;
+  MoveFileA(aside.c_str(), path.c_str());
   return String();
 }
 
@@ -441,13 +476,14 @@ void RemoveSharedCopy(const String& path, const String& self) {
     RunLog("Uninstaller kept (the list of installed programs cannot be read): ", path);
     return;
   }
+  String shortPath = ShortPathOf(path);
   for (int i = 0; i < commands.Count(); ++i) {
-    if (CommandStarts(commands[i], path)) {
+    if (CommandStarts(commands[i], path, shortPath)) {
       RunLog("Uninstaller kept, as it still serves ", names[i] + ": " + path);
       return;
     }
   }
-  if (!SameText(path, self) && !SameText(ShortPathOf(path), ShortPathOf(self)) && RemoveFileForced(path)) {
+  if (!SameFile(path, self) && RemoveFileForced(path)) {
     RunLog("Uninstaller removed, as no program uses it any more: ", path);
     return;
   }
@@ -468,6 +504,13 @@ bool DeleteAtRestart(const String& path) {
   return !MoveAsideForRestart(path).IsEmpty() || DeleteAtReboot(path);
 }
 
+// What failed, with the system's reason ("Access is denied.") when Code
+// gives one.
+String WithReason(const String& what, DWORD code) {
+  String reason = code ? SystemErrorText(code) : String();
+  return reason.IsEmpty() ? what : what + " (" + reason + ")";
+}
+
 INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
   return message == WM_INITDIALOG;
 }
@@ -479,6 +522,10 @@ class TUninstallRun {
 
  private:
   bool Load();
+  int ReadSections(const TSectionList& sections, bool utf8);
+  void ReportNoLog(bool readable, DWORD code);
+  void FindProgram();
+  bool RightsSuffice();
   void ForgetRegistration(const String& why);
   String Text(int id) const;
   String TextWith(int id, const String& value) const { return SubstituteFirstS(Text(id), value); }
@@ -502,6 +549,8 @@ class TUninstallRun {
   // Whether a font value's Data names one of the fonts that stay.
   bool KeepsFont(const String& data) const;
   void RemoveFiles(int kind);
+  bool StaysChanged(const String& path);
+  bool DeleteOrQueue(const String& path, DWORD& code);
   void RemoveAdopted();
   void RemoveIniKeys();
   void RemoveRegistryValues();
@@ -510,6 +559,7 @@ class TUninstallRun {
   void RemoveKeys();
   void RemoveEmptiedFolders();
   void RemoveFolders();
+  void EmptyFoldersAtRestart(const String& folder);
   void RemoveRegistration();
   void DeleteRegistration(const String& key);
   void RemoveSharedCopies();
@@ -517,9 +567,18 @@ class TUninstallRun {
   int Report();
 
   void Refused(const String& what) { notRemoved_.Add(TextWith(kTextRefused, what)); }
-  void Failed(TRecord& record) {
+  // The record stays in the log, and the final list names it with the
+  // system's reason, Code, when the failed call gave one.
+  void Failed(TRecord& record, DWORD code = 0) {
     record.Stays = true;
-    notRemoved_.Add(record.Key);
+    notRemoved_.Add(WithReason(record.Key, code));
+  }
+  // Has the file in use at Path deleted at the next start; false when the
+  // system refuses.
+  bool AtRestart(const String& path) {
+    if (!DeleteAtRestart(path)) return false;
+    atRestart_.Add(path);
+    return true;
   }
 
   TUninstallOptions options_;
@@ -565,24 +624,11 @@ TztIniFile* OpenLogVerbatim(const String& file, bool readOnly) {
   return store;
 }
 
-bool TUninstallRun::Load() {
-  const String& file = options_.LogFile;
-  if (!FileExists(file)) {
-    // A quiet run keeps the registration (nobody to ask) but still says why
-    // it stopped.
-    RunLog("Error: Cannot find the install log ", file);
-    if (!options_.Silent) ForgetRegistration("Cannot find the install log\r\n" + file);
-    return false;
-  }
-  logWritten_ = LastWrite(file);
-  bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
-  TztIniFile* store = OpenLogVerbatim(file, true);
-  bool readable = !FaultPending();
-  const TSectionList& sections = store->Sections();
-  // Editors of today save without the mark.
-  utf8 = utf8 || SavedAsUtf8(sections);
+// Takes the records, the notes of lowered counts and the texts out of the
+// log's sections; the number of record sections found.
+int TUninstallRun::ReadSections(const TSectionList& sections, bool utf8) {
   int found = 0;
-  for (int kind = 0; readable && kind < kLogKindCount; ++kind) {
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
     int s = sections.IndexOf(LogSectionName(kind));
     if (s < 0) continue;
     ++found;
@@ -607,27 +653,32 @@ bool TUninstallRun::Load() {
   }
   int s = sections.IndexOf("Strings");
   if (s >= 0) strings_.Assign(*sections.SectionAt(s));
-  DropStore(file);
-  if (!readable || found == 0) {
-    String why = readable ? "is not an install log" : "cannot be read";
-    if (FaultPending()) TakeFault();
-    RunLog("Error: ", "The file " + file + " " + why + ".");
-    // A log that cannot be read now (held open) may be read later; one
-    // that reads as no log (emptied when the disk was full) never will.
-    if (!options_.Silent && readable) {
-      ForgetRegistration("The file\r\n" + file + "\r\n" + why + ".");
-    } else if (!options_.Silent) {
-      ErrorBox("The file\r\n" + file + "\r\n" + why + ".\r\n\r\nNothing was removed.");
-    }
-    return false;
+  return found;
+}
+
+// A log that cannot be read (with the system's reason, Code) or reads as
+// no log is reported; the user of one that will never read may take its
+// registration off the list.
+void TUninstallRun::ReportNoLog(bool readable, DWORD code) {
+  const String& file = options_.LogFile;
+  String said = "The file\r\n" + file + "\r\n" + (readable ? "is not an install log." : "cannot be read.");
+  if (!readable && code) said += "\r\n" + SystemErrorText(code);
+  if (FaultPending()) TakeFault();
+  RunLog("Error: ", ReplaceAll(said, "\r\n", " "));
+  if (options_.Silent) return;
+  // A log that cannot be read now (held open) may be read later; one
+  // that reads as no log (emptied when the disk was full) never will.
+  if (readable) {
+    ForgetRegistration(said);
+  } else {
+    ErrorBox(said + "\r\n\r\nNothing was removed.");
   }
-  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
-  copied_.SetSorted(true);
-  iniFiles_.SetSorted(true);
-  writtenIni_.SetSorted(true);
-  for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
-  shared_.SetSorted(true);
-  for (const TRecord& r : Records(kLogSharedFiles)) shared_.Add(r.Key);
+}
+
+// The program's registration, whether it is this log's, and the name the
+// questions give the program.
+void TUninstallRun::FindProgram() {
+  const String& file = options_.LogFile;
   for (const TRecord& r : Records(kLogCreateKeys)) {
     if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
@@ -650,6 +701,38 @@ bool TUninstallRun::Load() {
     const Array<TRecord>& folders = Records(kLogCreateDirs);
     programName_ = PathFileName(StripBackslash(folders.Count() ? folders[0].Key : PathFolder(file)));
   }
+}
+
+bool TUninstallRun::Load() {
+  const String& file = options_.LogFile;
+  if (!FileExists(file)) {
+    // A quiet run keeps the registration (nobody to ask) but still says why
+    // it stopped.
+    RunLog("Error: Cannot find the install log ", file);
+    if (!options_.Silent) ForgetRegistration("Cannot find the install log\r\n" + file);
+    return false;
+  }
+  logWritten_ = LastWrite(file);
+  bool utf8 = TakeOutMark(file, logWritten_) == TSavedAs::kUtf8;
+  TztIniFile* store = OpenLogVerbatim(file, true);
+  DWORD code = GetLastError();
+  bool readable = !FaultPending();
+  const TSectionList& sections = store->Sections();
+  // Editors of today save without the mark.
+  int found = readable ? ReadSections(sections, utf8 || SavedAsUtf8(sections)) : 0;
+  DropStore(file);
+  if (!readable || found == 0) {
+    ReportNoLog(readable, code);
+    return false;
+  }
+  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
+  copied_.SetSorted(true);
+  iniFiles_.SetSorted(true);
+  writtenIni_.SetSorted(true);
+  for (const TRecord& r : Records(kLogCopyFiles)) copied_.Add(r.Key);
+  shared_.SetSorted(true);
+  for (const TRecord& r : Records(kLogSharedFiles)) shared_.Add(r.Key);
+  FindProgram();
   for (int kind = 0; kind < kLogKindCount; ++kind) total_ += Records(kind).Count();
   return true;
 }
@@ -667,11 +750,46 @@ void TUninstallRun::ForgetRegistration(const String& why) {
                     " from the list of installed programs?") == kBoxResultYes) {
       DeleteRegistration(key);
       forgotten_ = !RegKeyExists(key);
-      if (forgotten_) RunLog("Taken off the list of installed programs: ", name);
+      if (forgotten_) {
+        RunLog("Taken off the list of installed programs: ", name);
+      } else {
+        // The user said Yes: a key that stays must not go unmentioned.
+        RunLog("Error: Cannot take off the list of installed programs: ", key);
+        ErrorBox(name + " could not be taken off the list of installed programs: the key\r\n" + key +
+                 "\r\ncannot be removed.");
+      }
     }
     return;
   }
   ErrorBox(missing + "Nothing was removed.");
+}
+
+// Without an administrator's rights every entry of the whole machine would
+// fail one by one, after the user said Yes: a standard user learns it
+// before anything is touched. From Vista on only: before it, Power Users
+// may change much of the machine without being administrators.
+bool TUninstallRun::RightsSuffice() {
+  const TOSVersion& os = OSVersion();
+  if (!os.IsNTLine() || os.Major < 6) return true;
+  bool admin = IsAdmin();
+  // Rights that cannot be told are found out entry by entry, as before.
+  if (FaultPending()) TakeFault();
+  if (admin) return true;
+  StringList machine;
+  GatherMachineFolders(machine);
+  for (int kind = 0; kind < kLogKindCount; ++kind) {
+    for (const TRecord& r : Records(kind)) {
+      if (!NeedsAdministrator(kind, r.Key, machine)) continue;
+      String why = "Removing " + programName_ + " needs an administrator's rights: it changes\r\n" + r.Key;
+      RunLog("Error: ", ReplaceAll(why, "\r\n", " ") + ". Nothing was removed.");
+      if (!options_.Silent)
+        ErrorBox(why +
+                 "\r\n\r\nStart the uninstaller again as an administrator (Run as administrator)."
+                 "\r\n\r\nNothing was removed.");
+      return false;
+    }
+  }
+  return true;
 }
 
 String TUninstallRun::Text(int id) const {
@@ -828,39 +946,41 @@ void TUninstallRun::RemoveFiles(int kind) {
     // (The one in the Windows folder, which other registrations may name,
     // goes by RemoveSharedCopies.)
     if (SameText(path, self)) {
-      if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path)) {
-        if (DeleteAtRestart(path)) {
-          atRestart_.Add(path);
-        } else {
-          Failed(record);
-        }
-      }
+      if (!IsProtectedFolder(StripBackslash(PathFolder(path)), systemFolders_) && !MoveOwnCopyAway(path) &&
+          !AtRestart(path))
+        Failed(record);
       continue;
     }
-    if (!shortcut && keptShared_.IndexOf(path) >= 0) continue;
-    // A file changed after the installation holds the work of its user or
-    // of a program, which is not the installation's to take. An INI file
-    // the installation wrote keys to was just rewritten: what counts is
-    // whether others wrote to it before, and what they wrote stays. A shared
-    // file may since be another program's newer copy: its count and the
-    // question decide.
-    int index;
-    if (!shortcut && iniFiles_.Find(path, index)) {
-      if (writtenIni_.IndexOf(path) >= 0 && FileExists(path) && HoldsText(path)) {
-        leftIni_.Add(path);
-        continue;
-      }
-    } else if (!shortcut && !shared_.Find(path, index) && ChangedSinceLog(path)) {
-      changed_.Add(path);
-      continue;
-    }
-    if (!FileExists(path) || RemoveFileForced(path)) continue;
-    if (DeleteAtRestart(path)) {
-      atRestart_.Add(path);
-    } else {
-      Failed(record);
-    }
+    if (!shortcut && (keptShared_.IndexOf(path) >= 0 || StaysChanged(path))) continue;
+    DWORD code;
+    if (FileExists(path) && !DeleteOrQueue(path, code)) Failed(record, code);
   }
+}
+
+// A file changed after the installation holds the work of its user or of a
+// program, which is not the installation's to take: whether Path stays so
+// (noted for the final list). An INI file the installation wrote keys to
+// was just rewritten: what counts is whether others wrote to it before,
+// and what they wrote stays. A shared file may since be another program's
+// newer copy: its count and the question decide.
+bool TUninstallRun::StaysChanged(const String& path) {
+  int index;
+  if (iniFiles_.Find(path, index)) {
+    if (writtenIni_.IndexOf(path) < 0 || !FileExists(path) || !HoldsText(path)) return false;
+    leftIni_.Add(path);
+    return true;
+  }
+  if (shared_.Find(path, index) || !ChangedSinceLog(path)) return false;
+  changed_.Add(path);
+  return true;
+}
+
+// Deletes the file at Path, or has it deleted at the next start while it
+// is in use; false, with the system's reason in Code, when neither works.
+bool TUninstallRun::DeleteOrQueue(const String& path, DWORD& code) {
+  if (RemoveFileForced(path)) return true;
+  code = GetLastError();
+  return AtRestart(path);
 }
 
 // A shared file another program installed takes its OLE registration and
@@ -880,12 +1000,8 @@ void TUninstallRun::RemoveAdopted() {
       RemoveFontResourceA(path.c_str());
       DeleteRegValue(value);
     }
-    if (RemoveFileForced(path)) continue;
-    if (DeleteAtRestart(path)) {
-      atRestart_.Add(path);
-    } else {
-      notRemoved_.Add(path);
-    }
+    DWORD code;
+    if (!DeleteOrQueue(path, code)) notRemoved_.Add(WithReason(path, code));
   }
 }
 
@@ -911,11 +1027,12 @@ void TUninstallRun::RemoveIniKeys() {
     parse.KeepLayout = true;
     DropStore(file);
     TztIniFile* store = OpenStore(file, false);
+    DWORD code = GetLastError();
     parse = saved;
     if (FaultPending()) {
       TakeFault();
       DropStore(file);
-      Failed(record);
+      Failed(record, code);
       continue;
     }
     store->DeleteKey(section, key);
@@ -983,6 +1100,14 @@ void TUninstallRun::RewriteLog() {
   DropStore(file);
 }
 
+// Whether the registry key holds neither keys nor values.
+bool KeyIsEmpty(const String& key) {
+  StringList subkeys, values;
+  ReadRegSubkeys(key, subkeys);
+  ReadRegValueNames(key, values);
+  return subkeys.IsEmpty() && values.IsEmpty();
+}
+
 void TUninstallRun::RemoveKeys() {
   Array<TRecord>& keys = Records(kLogCreateKeys);
   // Each key's path in capitals with a final "\", made once: a test of
@@ -996,10 +1121,7 @@ void TUninstallRun::RemoveKeys() {
     if (IsProtectedKey(key)) {
       // Even empty, the system's keys are never taken away; an emptied file
       // type or class of the installation's own goes.
-      StringList subkeys, values;
-      ReadRegSubkeys(key, subkeys);
-      ReadRegValueNames(key, values);
-      if (!subkeys.IsEmpty() || !values.IsEmpty()) {
+      if (!KeyIsEmpty(key)) {
         Refused(key);
       } else if (IsClassKey(key) && !DeleteRegKey(key)) {
         Failed(record);
@@ -1014,10 +1136,7 @@ void TUninstallRun::RemoveKeys() {
                  memcmp(below[o].c_str(), mine.c_str(), static_cast<size_t>(mine.Length())) == 0;
       }
       if (holder) {
-        StringList subkeys, values;
-        ReadRegSubkeys(key, subkeys);
-        ReadRegValueNames(key, values);
-        if (subkeys.IsEmpty() && values.IsEmpty() && !DeleteRegKey(key)) Failed(record);
+        if (KeyIsEmpty(key) && !DeleteRegKey(key)) Failed(record);
       } else if (!DeleteRegKey(key)) {
         Failed(record);
       }
@@ -1050,24 +1169,60 @@ void TUninstallRun::RemoveEmptiedFolders() {
   }
 }
 
+// The entries "." and ".." a folder search finds first.
+bool IsDots(const WIN32_FIND_DATAA& data) {
+  return strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0;
+}
+
+// A folder found by a search, but no link (junction): a link is never
+// entered, and counts as content.
+bool IsPlainFolder(const WIN32_FIND_DATAA& data) {
+  return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+             FILE_ATTRIBUTE_DIRECTORY &&
+         !IsDots(data);
+}
+
 // Whether Folder holds nothing but folders that hold nothing, at any
 // depth, such as a program makes for its caches and logs while it runs;
 // with Remove, they go, the deepest first, and then Folder. A file appearing
-// meanwhile keeps its folders. A link (junction) is never entered: it
-// counts as content.
+// meanwhile keeps its folders.
 bool OnlyEmptyFolders(const String& folder, bool remove) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return false;
   bool empty = true;
   do {
-    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
-    empty = (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-                FILE_ATTRIBUTE_DIRECTORY &&
-            OnlyEmptyFolders(folder + "\\" + data.cFileName, remove);
+    if (IsDots(data)) continue;
+    empty = IsPlainFolder(data) && OnlyEmptyFolders(folder + "\\" + data.cFileName, remove);
   } while (empty && FindNextFileA(find, &data));
   FindClose(find);
   return empty && (!remove || RemoveDirectoryA(folder.c_str()));
+}
+
+// A folder that waits for the next start to go, as a file in it does, goes
+// then only if the folders in it that hold nothing went before it: the
+// system deletes in the order it was asked. They are asked for the deepest
+// first.
+void TUninstallRun::EmptyFoldersAtRestart(const String& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    String inner = folder + "\\" + data.cFileName;
+    if (!IsPlainFolder(data) || !OnlyEmptyFolders(inner, false)) continue;
+    EmptyFoldersAtRestart(inner);
+    if (DeleteAtReboot(inner)) atRestart_.Add(inner);
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+}
+
+// Clears the read-only mark of Path; its attributes before, or
+// INVALID_FILE_ATTRIBUTES when it cannot be found.
+DWORD ClearReadOnly(const String& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  return attributes;
 }
 
 void TUninstallRun::RemoveFolders() {
@@ -1080,6 +1235,9 @@ void TUninstallRun::RemoveFolders() {
       Refused(folder);
       continue;
     }
+    // The system keeps a folder marked read-only (by its user or a tool);
+    // the installation made this one, and the mark comes back if it stays.
+    DWORD attributes = ClearReadOnly(folder);
     // Folders the program made while it ran and left empty hold nothing of
     // its user's: they go with it, but only when nothing else is there.
     if (RemoveDirectoryA(folder.c_str()) ||
@@ -1090,9 +1248,11 @@ void TUninstallRun::RemoveFolders() {
     // Emptied only at the next start: it goes then, after its files.
     bool waits = false;
     for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
+    if (waits) EmptyFoldersAtRestart(folder);
     if (waits && DeleteAtReboot(folder)) {
       atRestart_.Add(folder);
     } else {
+      if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(folder.c_str(), attributes);
       leftFolders_.Add(folder);
     }
   }
@@ -1116,8 +1276,7 @@ void TUninstallRun::DeleteRegistration(const String& key) {
 void TUninstallRun::RemoveSharedCopies() {
   String self = ProgramFile();
   if (!uninstaller_.IsEmpty()) RemoveSharedCopy(uninstaller_, self);
-  bool same = SameText(self, uninstaller_) || SameText(ShortPathOf(self), ShortPathOf(uninstaller_));
-  if (!same && IsSharedCopy(self)) RemoveSharedCopy(self, self);
+  if (!SameFile(self, uninstaller_) && IsSharedCopy(self)) RemoveSharedCopy(self, self);
 }
 
 // The lines of List, one per line; a long list is cut, so the box still fits
@@ -1169,8 +1328,8 @@ void LeaveCurrentFolder(String& logFile) {
   DWORD n = GetFullPathNameA(logFile.c_str(), MAX_PATH, buffer, nullptr);
   if (n == 0 || n >= MAX_PATH) return;
   logFile = String(buffer, static_cast<int>(n));
-  n = GetWindowsDirectoryA(buffer, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) SetCurrentDirectoryA(buffer);
+  String windows = WindowsFolder();
+  if (!windows.IsEmpty()) SetCurrentDirectoryA(windows.c_str());
 }
 
 // Two runs on one log (a double click in the list of programs) would lower
@@ -1214,6 +1373,7 @@ int TUninstallRun::Run() {
     return kUninstallDone;
   }
   SetMessageCaption(Text(kTextCaption));
+  if (!RightsSuffice()) return kUninstallNoLog;
   if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
     RunLog("Cancelled: nothing was removed.", String());
     return kUninstallCancelled;
@@ -1221,9 +1381,7 @@ int TUninstallRun::Run() {
   // A log marked read-only (copied from a CD, or by its user) must still
   // take the notes of lowered counts and the records that stay, or another
   // run would lower the counts again. It is this program's to delete anyway.
-  DWORD attributes = GetFileAttributesA(options_.LogFile.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(options_.LogFile.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  ClearReadOnly(options_.LogFile);
   GatherSystemFolders(systemFolders_);
   OpenProgress();
   LowerSharedCounts();

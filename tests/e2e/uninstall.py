@@ -214,6 +214,11 @@ def uninstall_demo(run, pack_folder):
     command = uninstall_string("Osin Demo")
     t.expect(command and command.lower().startswith("c:\\windows\\unosin.exe \""),
              "UninstallString %r" % command)
+    # Wine runs every program with an administrator's rights; on Windows a
+    # standard user is asked for an administrator's password first, as the
+    # uninstaller's manifest requires one.
+    with open(install.drive_c("windows", "UnOsin.exe"), "rb") as f:
+        t.expect(b'level="requireAdministrator"' in f.read(), "UnOsin.exe asks for no administrator")
 
     # The second program's folder typed as a name below the setup's current
     # folder, C:\: its log and registration still name full paths, which

@@ -84,6 +84,26 @@ TEST(Guard, LogLinesReadAsTheWriterWritesThem) {
   EXPECT_EQ(r.Value, "C:\\a=b");
 }
 
+TEST(Guard, EntriesOfTheWholeMachineNeedAnAdministrator) {
+  StringList machine;
+  machine.Add("C:\\Program Files\\");
+  machine.Add("C:\\WINDOWS");
+  // Registry entries by their root; servers, fonts and shared counts always.
+  EXPECT_TRUE(NeedsAdministrator(kLogAddReg, "hklm\\Software\\Acme\\Path", machine));
+  EXPECT_TRUE(NeedsAdministrator(kLogCreateKeys, "HKCR\\.acme", machine));
+  EXPECT_FALSE(NeedsAdministrator(kLogAddReg, "HKCU\\Software\\Acme\\Path", machine));
+  EXPECT_FALSE(NeedsAdministrator(kLogCreateKeys, "HKLMX\\Acme", machine));
+  for (int kind : {kLogRegServers, kLogRegFonts, kLogSharedFiles})
+    EXPECT_TRUE(NeedsAdministrator(kind, "C:\\Users\\me\\x.dll", machine)) << kind;
+  // Files, folders and INI files by where they are.
+  EXPECT_TRUE(NeedsAdministrator(kLogCopyFiles, "c:\\program files\\Acme\\a.exe", machine));
+  EXPECT_TRUE(NeedsAdministrator(kLogCreateDirs, "C:\\Program Files", machine));
+  EXPECT_TRUE(NeedsAdministrator(kLogAddIni, "C:\\Windows\\win.ini,Acme,Path", machine));
+  EXPECT_FALSE(NeedsAdministrator(kLogCopyFiles, "C:\\Program Files Old\\a.exe", machine));
+  EXPECT_FALSE(NeedsAdministrator(kLogShortcuts, "C:\\Users\\me\\Desktop\\Acme.lnk", machine));
+  EXPECT_FALSE(NeedsAdministrator(kLogAddIni, "C:\\Users\\me\\acme.ini,Main,Path", machine));
+}
+
 TEST(Guard, AnIniRecordSplitsAtItsLastTwoCommas) {
   String file, section, key;
   ASSERT_TRUE(SplitIniRecord("C:\\Acme, Inc\\app.ini,Main,Path", file, section, key));

@@ -185,6 +185,9 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   // Another program's newer copy of a shared file is no change of the user's.
   DropAllStores();
   ASSERT_TRUE(WrittenLater(sharedGone));
+  // A tool marked a folder the installation made read-only, which Windows
+  // (not Wine) then refuses to remove.
+  ASSERT_TRUE(SetFileAttributesA(Join(app, "Docs").c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(Run(false), kUninstallDone);
   ASSERT_EQ(boxes_.size(), 4u);
   EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\nReally?") << "the log's text, its line break made";
@@ -411,9 +414,18 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   HANDLE iniHolder = CreateFileA(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   ASSERT_NE(iniHolder, INVALID_HANDLE_VALUE);
+  // Folders the program made while it ran, left empty.
+  for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
 
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
   EXPECT_EQ(Run(true), kUninstallIncomplete);
+  CloseRunLog();
   EXPECT_TRUE(boxes_.empty()) << "silent";
+  // What failed is named with the system's reason.
+  std::string said = ReadBytes(runLog), failed = "Not removed: " + ToStd(ini) + ",S,Key (";
+  EXPECT_NE(said.find(failed), std::string::npos) << said;
+  EXPECT_NE(said.substr(said.find(failed) + failed.size(), 3).find_first_of(")\r"), 0u) << said;
   EXPECT_FALSE(RegValueExists(String(kBase) + "\\Value"));
   EXPECT_TRUE(FileExists(busy)) << "held open";
   String pending = ReadRegString(
@@ -424,6 +436,13 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(FileExists(loaded));
   EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(loaded))) << ToStd(pending);
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(Join(app, "UNO")))) << ToStd(pending);
+  // The folder waits for its file, and its empty folders go before it.
+  auto queued = [&](const char* name) {
+    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
+  };
+  EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
+              queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued(""))
+      << ToStd(pending);
   FreeLibrary(library);
   EXPECT_EQ(ReadBytes(log_.FileName), "[SharedCountsLowered]\r\n" + ToStd(shared) + "=0\r\n\r\n[AddIni]\r\n" +
                                           ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" + ToStd(app) +
@@ -434,7 +453,10 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
 
   // The cause gone, a second run ends the work.
   CloseHandle(iniHolder);
-  for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
+  // The user marked the folder read-only. (Wine keeps no such mark on
+  // folders, so there the mark is looked at only where it is kept.)
+  ASSERT_TRUE(SetFileAttributesA(app.c_str(), FILE_ATTRIBUTE_READONLY));
+  bool marked = GetFileAttributesA(app.c_str()) & FILE_ATTRIBUTE_READONLY;
   EXPECT_EQ(Run(false), kUninstallDone);
   EXPECT_EQ(ReadBytes(ini), "[S]\r\nOther=1\r\n");
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 1) << "lowered once";
@@ -443,6 +465,7 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(FileExists(log_.FileName));
   EXPECT_FALSE(RegKeyExists(registration_));
   EXPECT_TRUE(FolderExists(app)) << "it still holds locked.ini, which is not the installation's";
+  EXPECT_TRUE(!marked || (GetFileAttributesA(app.c_str()) & FILE_ATTRIBUTE_READONLY)) << "its mark stays";
   for (const char* empty : {"Addins", "Cache", "Logs\\Old"})
     EXPECT_TRUE(FolderExists(Join(app, empty))) << empty << ": nothing goes from a folder that stays";
   EXPECT_EQ(boxes_.size(), 2u) << "the question and the list";
@@ -496,6 +519,14 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                          "from the list of installed programs?"),
       std::string::npos)
       << boxes_.back();
+  // One held open by another program says why it cannot be read.
+  ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n"));
+  HANDLE holder = CreateFileA(log_.FileName.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Run(false), kUninstallNoLog);
+  CloseHandle(holder);
+  const std::string& box = boxes_.back();
+  size_t at = box.find("cannot be read.\r\n");
+  EXPECT_TRUE(at != std::string::npos && box.compare(at + 17, 2, "\r\n") != 0) << box;
 
   // An edited log: system folders and keys, a folder named as a file, a
   // relative path, a line cut short. The one clear record still goes.
@@ -548,8 +579,9 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_FALSE(RegKeyExists(registration_));
 
   // Saved again by a text editor in UTF-8, with its mark and without it
-  // (today's editors), and as "Unicode" (UTF-16): read as written.
-  for (std::string mark : {"\xEF\xBB\xBF", "", "\xFF\xFE"}) {
+  // (today's editors), and as "Unicode" (UTF-16, either byte order): read
+  // as written.
+  for (std::string mark : {"\xEF\xBB\xBF", "", "\xFF\xFE", "\xFE\xFF"}) {
     String saved = Path("Saved");
     ASSERT_TRUE(ForceFolders(saved));
     std::string folder = ToStd(saved);
@@ -559,10 +591,12 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
     CloseHandle(made);
     std::string text =
         "[CreateDirs]\r\n" + folder + "=\r\n\r\n[CopyFiles]\r\n" + folder + "\\caf\xC3\xA9.txt=\r\n";
-    if (mark == "\xFF\xFE") {
+    if (mark.size() == 2) {
       std::wstring wide(text.size(), L'\0');
       wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], int(wide.size())));
       text.assign(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+      if (mark[0] == '\xFE')
+        for (size_t i = 0; i + 1 < text.size(); i += 2) std::swap(text[i], text[i + 1]);
     }
     ASSERT_TRUE(WriteBytes(log_.FileName, mark + text));
     EXPECT_EQ(Run(true), kUninstallDone) << mark.size();
