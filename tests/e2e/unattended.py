@@ -235,6 +235,20 @@ def unattended_no_room(temp_entries):
         out.write(f.read() + rarcraft.archive(entries))
     expect_run(setup, "no_room", ["/VERYSILENT"], 4, ["Error: Insufficient free disk space!"])
     expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    # A temporary folder that cannot hold a folder (here a file by its
+    # name) is named with the system's reason, not taken for a full disk.
+    log = os.path.join(harness.build.out, "unattended", "no_temp.log")
+    if os.path.exists(log):
+        os.remove(log)
+    temp = harness.windows_path(setup)
+    command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT /LOG=%s" % (temp, temp, temp, harness.windows_path(log))
+    code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    expect(code == 1 and lines[1].startswith("Error: " + temp + "\\") and lines[-1] == "Exit code 1",
+           "a temporary folder that cannot be made: exit code %s, log %r" % (code, lines))
+    expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
     os.remove(setup)
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
