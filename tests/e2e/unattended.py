@@ -254,6 +254,56 @@ def unattended_no_room(temp_entries):
     expect(not left, "left in the temporary folder: %s" % sorted(left))
 
 
+def unattended_side_by_side(noise, temp_entries):
+    """Two unattended runs of one setup started together into one folder,
+    as two deployment jobs may: the second waits for the first's
+    installation, so both end with 0, the file is whole, and the install
+    log keeps the records of both (each run writes back the log as it read
+    it, so overlapping runs lost the first one's records)."""
+    before = temp_entries()
+    project = os.path.join(harness.build.out, "projects", "side_by_side")
+    shutil.rmtree(project, ignore_errors=True)
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Side\r\nInsFiles=Side\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\n[Variables]\r\nProgramName=Side Case\r\n")
+    script = (b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\nsmall.txt=,2\r\n"
+              b"[AddIni]\r\nSideIni=%InstallPath%\\side.ini,Options\r\n[SideIni]\r\nKey=Value\r\n")
+    big = noise(16 << 20, 21) * 4
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        language = f.read()
+    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language), ("Presetup/Side.ins", script),
+                       ("Data/big.bin", big), ("Data/small.txt", b"small\r\n")):
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = os.path.join(harness.build.out, "projects", "side_by_side.exe")
+    subprocess.run([install_pack(), "build", project, "-o", setup, "--stub", harness.build.osin, "-0"],
+                   check=True, stdout=subprocess.DEVNULL)
+    shutil.rmtree(project, ignore_errors=True)
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    logs = [os.path.join(harness.build.out, "unattended", "side_%d.log" % i) for i in (1, 2)]
+    os.makedirs(os.path.dirname(logs[0]), exist_ok=True)
+    runs = [subprocess.Popen([harness.WINE_RUN, setup, "/VERYSILENT", "/LOG=" + harness.windows_path(log)],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) for log in logs]
+    codes = [r.wait(timeout=300) for r in runs]
+    lines = []
+    for log in logs:
+        with open(log, encoding="cp1252") as f:
+            lines.append(f.read().splitlines())
+    expect(codes == [0, 0], "exit codes %r; logs %r" % (codes, lines))
+    folder = install.drive_c("Osin Test", "Side")
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        expect(f.read() == big, "big.bin is not whole")
+    with open(os.path.join(folder, "Install.log"), encoding="cp1252") as f:
+        records = f.read().splitlines()
+    needed = ["C:\\Osin Test\\Side\\" + n + "=" for n in ("big.bin", "small.txt", "side.ini")]
+    needed.append("C:\\Osin Test\\Side\\side.ini,Options,Key=Value")
+    expect(all(n in records for n in needed), "the install log lost records: %r" % records)
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    os.remove(setup)
+    left = temp_entries() - before
+    expect(not left, "left in the temporary folder: %s" % sorted(left))
+
+
 def unattended_silent(noise, temp_entries):
     """/SILENT shows the progress page alone, no background and no other
     page; with /SUPPRESSMSGBOXES its Cancel needs no answer and ends the
