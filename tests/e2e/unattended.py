@@ -301,23 +301,17 @@ def unattended_side_by_side(noise, temp_entries):
     setup = stored_setup("side_by_side", (("Presetup/Osin.ini", config), ("Presetup/Side.ins", script),
                                           ("Data/big.bin", big), ("Data/small.txt", b"small\r\n")))
     shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
-    logs = [os.path.join(harness.build.out, "unattended", "side_%d.log" % i) for i in (1, 2)]
-    os.makedirs(os.path.dirname(logs[0]), exist_ok=True)
-    runs = [subprocess.Popen([harness.WINE_RUN, setup, "/VERYSILENT", "/LOG=" + harness.windows_path(log)],
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL) for log in logs]
+    runs = [subprocess.Popen([harness.WINE_RUN, setup, "/VERYSILENT"], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL) for _ in (1, 2)]
     codes = [r.wait(timeout=300) for r in runs]
-    lines = []
-    for log in logs:
-        with open(log, encoding="cp1252") as f:
-            lines.append(f.read().splitlines())
-    expect(codes == [0, 0], "exit codes %r; logs %r" % (codes, lines))
+    expect(codes == [0, 0], "exit codes %r" % codes)
     folder = install.drive_c("Osin Test", "Side")
     with open(os.path.join(folder, "big.bin"), "rb") as f:
         expect(f.read() == big, "big.bin is not whole")
     with open(os.path.join(folder, "Install.log"), encoding="cp1252") as f:
         records = f.read().splitlines()
-    needed = ["C:\\Osin Test\\Side\\" + n + "=" for n in ("big.bin", "small.txt", "side.ini")]
-    needed.append("C:\\Osin Test\\Side\\side.ini,Options,Key=Value")
+    needed = ["C:\\Osin Test\\Side\\" + n
+              for n in ("big.bin=", "small.txt=", "side.ini=", "side.ini,Options,Key=Value")]
     expect(all(n in records for n in needed), "the install log lost records: %r" % records)
 
     # A run killed halfway through the large file, as the power going would
