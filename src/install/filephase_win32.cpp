@@ -131,21 +131,20 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     // Not logged: made silently, so a temporary file has its folder too.
     ForceFolders(folder);
   }
-  String temp;
-  if (request.exists) {
-    // A folder in the file's place would take the file at no restart: the
-    // system cannot delete a folder that holds anything.
-    if (FolderExists(request.target)) return false;
-    temp = (phase.MakeTempFile ? phase.MakeTempFile : SystemTempFile)(folder, "Osin");
-    // Without a temporary file there is nowhere safe to write: never the
-    // current folder, which an empty name would mean.
-    if (temp.IsEmpty()) return false;
-  }
-  const String& output = temp.IsEmpty() ? request.target : temp;
+  // A folder in the file's place would take the file at no restart: the
+  // system cannot delete a folder that holds anything.
+  if (request.exists && FolderExists(request.target)) return false;
+  // Every file is written under a temporary name first, a new one too: a
+  // run killed halfway (or the power gone) must not leave a part under the
+  // file's own name, which a later run would take for a newer installed
+  // copy and keep.
+  String temp = (phase.MakeTempFile ? phase.MakeTempFile : SystemTempFile)(folder, "Osin");
+  // Without a temporary file there is nowhere safe to write: never the
+  // current folder, which an empty name would mean.
+  if (temp.IsEmpty()) return false;
   PhaseProgress progress(phase);
-  bool ok = request.archive ? request.archive->Process(aoExtract, output, &progress)
-                            : CopyFileWithProgress(request.source, output, CopyProgress, &phase, false);
-  if (temp.IsEmpty()) return ok;
+  bool ok = request.archive ? request.archive->Process(aoExtract, temp, &progress)
+                            : CopyFileWithProgress(request.source, temp, CopyProgress, &phase, false);
   // A cancel that came while the last piece was written still keeps the
   // installed file.
   if (!ok || PhaseCancelled(phase)) {

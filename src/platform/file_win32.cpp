@@ -96,9 +96,20 @@ String ProgramFile() {
     DWORD n = GetModuleFileNameA(nullptr, path.Buffer(), size);
     if (n < static_cast<DWORD>(size)) {
       path.SetLength(static_cast<int>(n));
-      return path;
+      break;
     }
   }
+  // Letters the ANSI code page lacks (a download folder in another script)
+  // come back as '?', and such a name opens nothing; the short form of the
+  // name holds none. The 95 line has neither wide calls nor such names.
+  if (path.Pos('?')) {
+    wchar_t wide[MAX_PATH];
+    char ansi[MAX_PATH];
+    if (GetModuleFileNameW(nullptr, wide, MAX_PATH) && GetShortPathNameW(wide, wide, MAX_PATH) &&
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, MAX_PATH, nullptr, nullptr))
+      path = String(ansi);
+  }
+  return path;
 }
 
 bool CreateFolder(const String& path) {

@@ -150,9 +150,28 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   return done;
 }
 
-}  // namespace
+// Two setups installing at one time would each write back the install log
+// (and every other file they keep open as settings) as they read it, the
+// later one dropping the other's records, and their file phases would write
+// over each other. A second setup, of this program or another, waits for
+// the first one's installation. The turn ends before the programs run at
+// the end, which may well be setups themselves.
+class InstallTurn {
+ public:
+  InstallTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) {
+    WaitForSingleObject(mutex_, INFINITE);
+  }
+  ~InstallTurn() {
+    DropAllStores();
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
 
-bool RunInstall(TPageRun& pages) {
+ private:
+  HANDLE mutex_;
+};
+
+bool Install(TPageRun& pages, TPendingLists& lists) {
   TSetupSession& session = Session();
   // The folder is settled before anything uses it. A relative one (typed,
   // or a project's default) would land below whatever folder the setup was
@@ -167,7 +186,6 @@ bool RunInstall(TPageRun& pages) {
   installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
   installLog.Enabled = true;
 
-  TPendingLists lists;
   ShowMessage(kReadingMessage);
   bool ok;
   {
@@ -235,8 +253,20 @@ bool RunInstall(TPageRun& pages) {
     KeepQuotes quotes;
     CopyUninstallSections(lists.UninstallSections, session.Variables, installLog);
   }
+  return ok;
+}
+
+}  // namespace
+
+bool RunInstall(TPageRun& pages) {
+  TPendingLists lists;
+  bool ok;
+  {
+    InstallTurn turn;
+    ok = Install(pages, lists);
+  }
   SetProgramRunner(RunProgramSpec);
-  if (ok && !lists.Programs.IsEmpty()) RunPrograms(lists.Programs, session.MainWindow);
+  if (ok && !lists.Programs.IsEmpty()) RunPrograms(lists.Programs, Session().MainWindow);
   return ok;
 }
 

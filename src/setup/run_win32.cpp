@@ -45,19 +45,26 @@ String SystemPath(SystemFolder folder) {
   return String(buffer, static_cast<int>(n));
 }
 
-void PrepareTemporaryFolder(TSetupSession& session) {
+// The system's reason when the folder could not be made, else 0.
+uint32_t PrepareTemporaryFolder(TSetupSession& session) {
   String parent = PresetupParentFolder();
   ForceFolders(StripBackslash(parent));
   String name;
+  uint32_t error = 0;
   // MakeUniqueFolder claims the folder, so a second setup started in the
-  // same moment cannot share it; should that fail, the name is still made
-  // and the free-space check reports the missing folder.
-  if (!MakeUniqueFolder(parent, name)) name = MakeUniqueName(parent);
+  // same moment cannot share it. Should that fail (a temporary folder that
+  // is read-only, or a file by that name), the name is still made: the
+  // message names the folder, and the clean-up must never take its parent.
+  if (!MakeUniqueFolder(parent, name)) {
+    error = GetLastError();
+    name = MakeUniqueName(parent);
+  }
   session.PresetupDir = parent + name + "\\";
   session.ConfigFile = session.PresetupDir + "Osin.ini";
   ForceFolders(StripBackslash(session.PresetupDir));
   session.NeedReboot = false;
   session.ArchivePassword = String();
+  return error;
 }
 
 void FreeBitmap(void* bitmap) {
@@ -253,7 +260,7 @@ bool RunSetup() {
   SetExtraBoxFlags(kBoxSetForeground);
   session.MainIcon = LoadIconA(GetModuleHandleA(nullptr), IDI_MAINICON);
 
-  PrepareTemporaryFolder(session);
+  uint32_t tempError = PrepareTemporaryFolder(session);
 
   session.MainWindow = CreateBackgroundWindow(&session.Background);
   if (!session.MainWindow) {
@@ -265,7 +272,9 @@ bool RunSetup() {
 
   session.StaticBitmaps = StringList(FreeBitmap);
   SetOutOfMemoryHandler(CleanUpAfterOutOfMemory);
-  if (ExtractPresetup()) RunConfiguredSetup(session);
+  // A temporary folder that cannot be made is told as the system words it,
+  // not as a full disk.
+  if (!RefuseFolder(session.PresetupDir, tempError) && ExtractPresetup()) RunConfiguredSetup(session);
   SetOutOfMemoryHandler(nullptr);
   CleanUp(session);
   return session.InstallSucceeded;

@@ -617,6 +617,10 @@ def unattended_no_room():
     unattended.unattended_no_room(temp_entries)
 
 
+def unattended_side_by_side():
+    unattended.unattended_side_by_side(noise, temp_entries)
+
+
 SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setup, no_archive, damaged_entry,
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
@@ -624,7 +628,8 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setu
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
                                      install_hard_cases, install_cancelled, install_target_in_use,
                                      install_system_changes, install_bad_input, uninstall_demo,
-                                     unattended_demo, unattended_silent, unattended_no_room)}
+                                     unattended_demo, unattended_silent, unattended_no_room,
+                                     unattended_side_by_side)}
 
 
 def main(args):

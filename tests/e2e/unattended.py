@@ -4,6 +4,7 @@ driver, and judged by its exit code, its run log and what it left."""
 import glob
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -235,6 +236,118 @@ def unattended_no_room(temp_entries):
         out.write(f.read() + rarcraft.archive(entries))
     expect_run(setup, "no_room", ["/VERYSILENT"], 4, ["Error: Insufficient free disk space!"])
     expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    # A temporary folder that cannot hold a folder (here a file by its
+    # name) is named with the system's reason, not taken for a full disk.
+    log = os.path.join(harness.build.out, "unattended", "no_temp.log")
+    if os.path.exists(log):
+        os.remove(log)
+    temp = harness.windows_path(setup)
+    command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT /LOG=%s" % (temp, temp, temp, harness.windows_path(log))
+    code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    expect(code == 1 and lines[1].startswith("Error: " + temp + "\\") and lines[-1] == "Exit code 1",
+           "a temporary folder that cannot be made: exit code %s, log %r" % (code, lines))
+    expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    os.remove(setup)
+    left = temp_entries() - before
+    expect(not left, "left in the temporary folder: %s" % sorted(left))
+
+
+def stored_setup(name, files):
+    """A setup packed without compression from FILES (path, bytes) and the
+    demo's English texts; its path."""
+    project = os.path.join(harness.build.out, "projects", name)
+    shutil.rmtree(project, ignore_errors=True)
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        files += (("Presetup/Enu.lng", f.read()),)
+    for path, data in files:
+        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
+        with open(os.path.join(project, path), "wb") as f:
+            f.write(data)
+    setup = project + ".exe"
+    subprocess.run([install_pack(), "build", project, "-o", setup, "--stub", harness.build.osin, "-0"],
+                   check=True, stdout=subprocess.DEVNULL)
+    shutil.rmtree(project, ignore_errors=True)
+    return setup
+
+
+def half_written(folder, size):
+    """Whether a file in FOLDER holds more than nothing and less than SIZE."""
+    for path in glob.glob(os.path.join(folder, "*")):
+        try:
+            if 0 < os.path.getsize(path) < size:
+                return True
+        except OSError:
+            pass
+    return False
+
+
+def unattended_side_by_side(noise, temp_entries):
+    """Two unattended runs of one setup started together into one folder,
+    as two deployment jobs may: the second waits for the first's
+    installation, so both end with 0, the file is whole, and the install
+    log keeps the records of both (each run writes back the log as it read
+    it, so overlapping runs lost the first one's records). Then a run
+    killed while it writes, and one after it, started from a folder named
+    in another script."""
+    before = temp_entries()
+    config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Side\r\nInsFiles=Side\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\n[Variables]\r\nProgramName=Side Case\r\n")
+    script = (b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\nsmall.txt=,2\r\n"
+              b"[AddIni]\r\nSideIni=%InstallPath%\\side.ini,Options\r\n[SideIni]\r\nKey=Value\r\n")
+    big = noise(16 << 20, 21) * 4
+    setup = stored_setup("side_by_side", (("Presetup/Osin.ini", config), ("Presetup/Side.ins", script),
+                                          ("Data/big.bin", big), ("Data/small.txt", b"small\r\n")))
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
+    runs = [subprocess.Popen([harness.WINE_RUN, setup, "/VERYSILENT"], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL) for _ in (1, 2)]
+    codes = [r.wait(timeout=300) for r in runs]
+    expect(codes == [0, 0], "exit codes %r" % codes)
+    folder = install.drive_c("Osin Test", "Side")
+    with open(os.path.join(folder, "big.bin"), "rb") as f:
+        expect(f.read() == big, "big.bin is not whole")
+    with open(os.path.join(folder, "Install.log"), encoding="cp1252") as f:
+        records = f.read().splitlines()
+    needed = ["C:\\Osin Test\\Side\\" + n
+              for n in ("big.bin=", "small.txt=", "side.ini=", "side.ini,Options,Key=Value")]
+    expect(all(n in records for n in needed), "the install log lost records: %r" % records)
+
+    # A run killed halfway through the large file, as the power going would
+    # end it, leaves no part under the file's name, so the next run writes
+    # it whole instead of keeping a part it takes for a newer copy.
+    shutil.rmtree(folder)
+    run = subprocess.Popen([harness.WINE_RUN, setup, "/VERYSILENT"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+    deadline = time.time() + 120
+    while not half_written(folder, len(big)):
+        expect(run.poll() is None and time.time() < deadline, "the large file was not seen half written")
+        time.sleep(0.005)
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                if b"side_by_side.exe" in f.read():
+                    os.kill(int(pid), signal.SIGKILL)
+        except OSError:
+            pass
+    run.wait(timeout=60)
+    # Its control files stay behind, as nothing ran its clean-up.
+    for name in temp_entries() - before:
+        shutil.rmtree(os.path.join(harness.wine_temp_dir(), name))
+    target = os.path.join(folder, "big.bin")
+    expect(not os.path.exists(target) or os.path.getsize(target) == len(big), "a killed run left part of big.bin")
+    # Started from a folder in letters the ANSI code page lacks, as a
+    # download in another script is, the setup still finds itself.
+    foreign = os.path.join(os.path.dirname(setup), "Загрузки", "Установка.exe")
+    os.makedirs(os.path.dirname(foreign), exist_ok=True)
+    shutil.copy(setup, foreign)
+    code, lines = run_setup(foreign, "after_kill", "/VERYSILENT")
+    shutil.rmtree(os.path.dirname(foreign))
+    expect(code == 0, "the run after a killed one: exit code %s, log %r" % (code, lines))
+    with open(target, "rb") as f:
+        expect(f.read() == big, "the run after a killed one did not write big.bin whole")
+    shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
     os.remove(setup)
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
@@ -247,22 +360,12 @@ def unattended_silent(noise, temp_entries):
     unknown switch names itself in a box over that list and ends with 1,
     the machine untouched."""
     before = temp_entries()
-    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
-        language = f.read()
-    project = os.path.join(harness.build.out, "projects", "unattended_big")
-    shutil.rmtree(project, ignore_errors=True)
     config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\Big\r\nInsFiles=Big\r\n"
               b"PreInstallDialogSequence=DLG_WELCOME,DLG_DIR\r\n[Variables]\r\nProgramName=Big Case\r\n")
-    for path, data in (("Presetup/Osin.ini", config), ("Presetup/Enu.lng", language),
-                       ("Presetup/Big.ins", b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"),
-                       ("Data/big.bin", noise(4 << 20, 18) * 60)):
-        os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
-        with open(os.path.join(project, path), "wb") as f:
-            f.write(data)
-    setup = os.path.join(harness.build.out, "projects", "unattended_big.exe")
-    subprocess.run([install_pack(), "build", project, "-o", setup, "--stub", harness.build.osin, "-0"],
-                   check=True, stdout=subprocess.DEVNULL)
-    shutil.rmtree(project, ignore_errors=True)
+    setup = stored_setup("unattended_big", (
+        ("Presetup/Osin.ini", config),
+        ("Presetup/Big.ins", b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\nbig.bin=,2\r\n"),
+        ("Data/big.bin", noise(4 << 20, 18) * 60)))
     folder = install.drive_c("Osin Test", "Big")
     shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
     os.makedirs(folder)
