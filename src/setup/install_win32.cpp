@@ -233,7 +233,8 @@ bool RunInstall(TPageRun& pages) {
   bool registered = false;
   if (session.RegisterUninstall) {
     registered = RegisterUninstaller(
-        TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile},
+        TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile,
+                     session.InstallPath, int32_t((required + 1023) >> 10)},
         installLog, lists.UninstallSections);
   }
   ok = RunStep(!lists.OleServers.IsEmpty(), kServersMessage,
