@@ -99,9 +99,12 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   bool written = WriteKeyValue(key, "\\DisplayName", name) &&
                  WriteKeyValue(key, "\\UninstallString", command) &&
                  WriteKeyValue(key, "\\QuietUninstallString", command + " /S") &&
-                 WriteKeyNumber(key, "\\EstimatedSize", u.SizeKB) &&
-                 WriteKeyValue(key, "\\InstallLocation", u.InstallPath) &&
-                 WriteKeyNumber(key, "\\NoModify", 1) && WriteKeyNumber(key, "\\NoRepair", 1);
+                 WriteKeyValue(key, "\\InstallLocation", u.InstallPath);
+  int32_t number = u.SizeKB;
+  for (const char* value : {"\\EstimatedSize", "\\NoModify", "\\NoRepair"}) {
+    written = written && WriteKeyNumber(key, value, number);
+    number = 1;
+  }
   WriteLogEntry(log, kLogCreateKeys, key, String());
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.
