@@ -16,7 +16,6 @@ namespace osin {
 
 namespace {
 
-const char kUninstallRoot[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const CharSet kDot(".");
 
 // Copies Source into the Windows folder as UnOsin.exe, or, when that name
@@ -47,7 +46,7 @@ bool WriteKeyNumber(const String& key, const char* name, int32_t number) {
 }  // namespace
 
 String UninstallKey(const String& programName) {
-  return String(kUninstallRoot) + "\\" + programName;
+  return kCurrentVersionKey + String("Uninstall\\") + programName;
 }
 
 bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPendingList& sections) {
