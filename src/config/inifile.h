@@ -192,6 +192,8 @@ class TztIniFile {
   // changes could not reach the file (it could not be created or written,
   // the store is read-only or its file failed to load).
   bool UpdateFile();
+  // The changes made so far are never written back.
+  void DiscardChanges() { modified_ = false; }
 
   const String& FileName() const { return fileName_; }
   bool ReadOnly() const { return readOnly_; }

@@ -33,6 +33,10 @@
 
 namespace osin {
 
+// "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\": the system's keys
+// below it start with this one copy of the text.
+extern const char kCurrentVersionKey[];
+
 enum class RegRoot { kNone, kClassesRoot, kCurrentUser, kLocalMachine, kUsers };
 
 struct TRegPath {

@@ -4,6 +4,8 @@
 
 namespace osin {
 
+const char kCurrentVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
+
 namespace {
 
 struct RootWord {

@@ -11,11 +11,9 @@ namespace osin {
 
 namespace {
 
-const char kCurrentVersion[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
-
 // In the order of their variables, from ProgramFiles on.
 struct RegistryFolder {
-  const char* path;  // below kCurrentVersion
+  const char* path;  // below kCurrentVersionKey
   // Expanded with the variables set so far when the value is absent.
   const char* fallback;
 };
@@ -83,7 +81,7 @@ void BuildVariables(StringList& variables, const VariableSources& sources, Strin
   SetPathVariable(variables, kBuiltinVariables[kVarInstallPath], sources.InstallPath);
   SetPathVariable(variables, kBuiltinVariables[kVarPresetup], sources.PresetupDir);
   SetVariable(variables, kBuiltinVariables[kVarBootDrive],
-              DriveOf(ReadRegString(kCurrentVersion + String("Setup\\BootDir"), String())));
+              DriveOf(ReadRegString(kCurrentVersionKey + String("Setup\\BootDir"), String())));
   SetPathVariable(variables, kBuiltinVariables[kVarWindows], SystemFolder(GetWindowsDirectoryA));
   SetPathVariable(variables, kBuiltinVariables[kVarSystem], SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)
@@ -93,7 +91,7 @@ void BuildVariables(StringList& variables, const VariableSources& sources, Strin
     Expanded fallback = ExpandVariables(row.fallback, variables);
     if (fallback.Runaway) runaways.Add(fallback.Text);
     SetPathVariable(variables, kFolderVariables[kVarProgramFiles - kVarDesktop + i],
-                    ReadRegString(kCurrentVersion + String(row.path), fallback.Text));
+                    ReadRegString(kCurrentVersionKey + String(row.path), fallback.Text));
   }
   SetPathVariable(variables, kBuiltinVariables[kVarBDE], BdeFolder());
   SetPathVariable(variables, kBuiltinVariables[kVarDelphi], DelphiFolder());

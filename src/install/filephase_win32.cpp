@@ -330,6 +330,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);
     if (ok) {
+      phase.Log->WroteFile = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
       Array<String> fields;

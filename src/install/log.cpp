@@ -42,6 +42,7 @@ bool ForceFolderLogged(const TInstallLog& log, const String& path) {
   }
   // A failed creation leaves the system's reason for the caller.
   if (!CreateFolder(folder)) return false;
+  log.MadeFolders.Add(folder);
   WriteLogEntry(log, kLogCreateDirs, folder, String());
   return true;
 }

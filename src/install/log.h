@@ -31,6 +31,7 @@
 #pragma once
 
 #include "platform/str.h"
+#include "platform/strlist.h"
 
 namespace osin {
 
@@ -50,8 +51,17 @@ const int kLogKindCount = 9;
 // The log's state for one run: set once by the installation and kept until
 // the program ends.
 struct TInstallLog {
+  TInstallLog() = default;
+  TInstallLog(const String& fileName, bool enabled) : FileName(fileName), Enabled(enabled) {}
+
   String FileName;
   bool Enabled = false;
+  // What the run did to the disk, logged or not, for a run that ends early:
+  // each folder ForceFolderLogged made, parents first, and whether the file
+  // phase wrote a file (or left one to replace another at the next start).
+  // A run that ends before it writes a file takes those folders away again.
+  mutable StringList MadeFolders;
+  mutable bool WroteFile = false;
 
   bool Active() const { return Enabled && !FileName.IsEmpty(); }
 };

@@ -19,6 +19,9 @@ struct TUninstaller {
   const String& ProgramName;
   // The language file, whose plain uninstall sections join Sections.
   const String& LanguageFile;
+  // The destination folder, and the KB its files take.
+  const String& InstallPath;
+  int32_t SizeKB;
 };
 
 // The Uninstall key of the program: HKLM\...\Uninstall\<ProgramName>.
@@ -27,8 +30,9 @@ String UninstallKey(const String& programName);
 // Copies UnOsin.exe into the Windows folder unless a copy there is as new
 // (when the copy fails, to a unique temporary name there instead), adds the
 // language file's uninstall sections to Sections, writes DisplayName,
-// UninstallString ("<copy> "<log>"") and QuietUninstallString (the same
-// with " /S") and logs the whole key in CreateKeys.
+// UninstallString ("<copy> "<log>""), QuietUninstallString (the same with
+// " /S"), EstimatedSize (SizeKB), InstallLocation, NoModify and NoRepair
+// (both 1) and logs the whole key in CreateKeys.
 // The key is the program's name, unless it is registered there with another
 // log that still exists (installed in another folder): then "Name (2)",
 // "Name (3)" and on, the first free, already this log's or naming a log that

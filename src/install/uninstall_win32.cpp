@@ -16,7 +16,6 @@ namespace osin {
 
 namespace {
 
-const char kUninstallRoot[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const CharSet kDot(".");
 
 // Copies Source into the Windows folder as UnOsin.exe, or, when that name
@@ -40,11 +39,14 @@ String CopyUninstaller(const String& source, const String& windowsDir) {
 bool WriteKeyValue(const String& key, const char* name, const String& data) {
   return WriteRegString(key + name, data);
 }
+bool WriteKeyNumber(const String& key, const char* name, int32_t number) {
+  return WriteRegInteger(key + name, number);
+}
 
 }  // namespace
 
 String UninstallKey(const String& programName) {
-  return String(kUninstallRoot) + "\\" + programName;
+  return kCurrentVersionKey + String("Uninstall\\") + programName;
 }
 
 bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPendingList& sections) {
@@ -90,9 +92,18 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   }
   String key = UninstallKey(name);
   // Deployment tools take the quiet form to uninstall without questions.
+  // The list of programs shows the size (written again by every run, so an
+  // update shows its own) and, as there is no change or repair mode, offers
+  // neither; tools find the folder in InstallLocation.
   bool written = WriteKeyValue(key, "\\DisplayName", name) &&
                  WriteKeyValue(key, "\\UninstallString", command) &&
-                 WriteKeyValue(key, "\\QuietUninstallString", command + " /S");
+                 WriteKeyValue(key, "\\QuietUninstallString", command + " /S") &&
+                 WriteKeyValue(key, "\\InstallLocation", u.InstallPath);
+  int32_t number = u.SizeKB;
+  for (const char* value : {"\\EstimatedSize", "\\NoModify", "\\NoRepair"}) {
+    written = written && WriteKeyNumber(key, value, number);
+    number = 1;
+  }
   WriteLogEntry(log, kLogCreateKeys, key, String());
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.

@@ -12,7 +12,7 @@ namespace osin {
 
 namespace {
 
-const char kDisplay[] = "Display";
+const char* const kDisplay = "Display";
 
 // One call per key with the section filled in here keeps the many reads
 // small.

@@ -100,6 +100,19 @@ bool RunStep(bool hasWork, int message, Step step) {
   return ok;
 }
 
+// A run that ends before it wrote a file leaves the disk as it found it:
+// the folders it made go again, deepest first (one that something else has
+// filled since stays), and the log, whose only new records are of them, is
+// not written.
+void TakeBackFolders(const StringList& made) {
+  if (made.IsEmpty()) return;
+  for (int i = made.Count(); i-- > 0;) RemoveDirectoryA(made[i].c_str());
+  if (installLog.Active()) {
+    OpenStore(installLog.FileName, false)->DiscardChanges();
+    DropStore(installLog.FileName);
+  }
+}
+
 // The file phase on the worker while the progress page shows it.
 bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
   TSetupSession& session = Session();
@@ -223,18 +236,23 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   }
   // A folder that cannot be made (no rights, a device that takes no
   // folders) is told as the system words it.
-  if (!ForceFolderLogged(installLog, session.InstallPath) &&
-      RefuseFolder(session.InstallPath, GetLastError()))
+  ok = ForceFolderLogged(installLog, session.InstallPath) ||
+       !RefuseFolder(session.InstallPath, GetLastError());
+  if (ok) {
+    // The log's own folders too, so the uninstaller removes them after it.
+    ForceFolderLogged(installLog, PathFolder(installLog.FileName));
+    ok = RunFilePhase(pages, lists, totalSize) && !FaultPending();
+  }
+  if (!ok) {
+    if (!installLog.WroteFile) TakeBackFolders(installLog.MadeFolders);
     return false;
-  // The log's own folders too, so the uninstaller removes them after it.
-  ForceFolderLogged(installLog, PathFolder(installLog.FileName));
-
-  if (!RunFilePhase(pages, lists, totalSize) || FaultPending()) return false;
+  }
 
   bool registered = false;
   if (session.RegisterUninstall) {
     registered = RegisterUninstaller(
-        TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile},
+        TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile,
+                     session.InstallPath, int32_t((required + 1023) >> 10)},
         installLog, lists.UninstallSections);
   }
   ok = RunStep(!lists.OleServers.IsEmpty(), kServersMessage,

@@ -15,7 +15,7 @@ namespace osin {
 
 namespace {
 
-const char kPresetupMask[] = "Presetup\\*";
+const char* const kPresetupMask = "Presetup\\*";
 
 // Moves the progress bar by the bytes written; Required can be 0 when every
 // control file is empty, and then the bar stays where it is.

@@ -104,7 +104,7 @@ String Message(int id) {
   return ReportRunaway(MessageString(SessionTexts(), id));
 }
 
-const char kConfig[] = "Config";
+const char* const kConfig = "Config";
 
 // The run's own keys of [Config] (the installation reads its scripts, the
 // log file and the versions itself).

@@ -26,7 +26,6 @@ namespace osin {
 namespace {
 
 const char kRunOnceKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\";
-const char kCurrentVersionKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\";
 
 enum TextId {
   kTextCaption = 1,

@@ -237,13 +237,25 @@ def uninstall_demo(run, pack_folder):
     records = dict(install.read_log(install.find_file(install.drive_c("Osin Second", "Logs", "Setup"), "Install.log")))
     t.expect(records["CreateDirs"][0][0] == SECOND_FOLDER, "the second program's folders %r" % records["CreateDirs"])
     # Installed again over itself (a repair): the count stays, as its
-    # uninstallation lowers it once.
+    # uninstallation lowers it once. The registration's values are written
+    # anew (these stand for an older release's).
+    key = UNINSTALL_KEY + "Osin Second"
+    install.reg("add", key, "/v", "EstimatedSize", "/t", "REG_DWORD", "/d", "1", "/f")
+    install.reg("delete", key, "/v", "NoRepair", "/f")
     again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     t.expect(again == 0 and shared_count() == 2, "exit code %s, count %r after the second program's repair" %
              (again, shared_count()))
     t.expect("\\logs\\setup\\install.log" in (uninstall_string("Osin Second") or "").lower(),
              "the second program's log %r" % uninstall_string("Osin Second"))
+    values = install.reg_values(key) or {}
+    files = [os.path.join(d, n) for d, _, names in os.walk(install.drive_c("Osin Second")) for n in names
+             if n.lower() != "install.log"] + [install.drive_c("Osin Test", "Shared", "OsinShared.dll")]
+    size_kb = (sum(os.path.getsize(f) for f in files) + 1023) // 1024
+    t.expect(values.get("InstallLocation", (0, ""))[1].lower() == SECOND_FOLDER.lower() and
+             values.get("EstimatedSize") == ("REG_DWORD", hex(size_kb)) and
+             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1"),
+             "the repaired registration %r, %d KB installed" % (values, size_kb))
 
     # The second program installed into another folder as well: that
     # installation is registered beside the first, under a name of its own,

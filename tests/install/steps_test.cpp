@@ -368,7 +368,8 @@ class Uninstaller : public EngineTest {
   }
   bool Register() {
     sections_ = TPendingList();
-    return RegisterUninstaller(TUninstaller{presetup_, windows_, program_, language_}, log_, sections_);
+    return RegisterUninstaller(TUninstaller{presetup_, windows_, program_, language_, presetup_, 0}, log_,
+                               sections_);
   }
   // As an uninstaller running from the copy in the Windows folder holds it.
   bool RegisterWhileTheCopyIsHeld() {
@@ -459,14 +460,14 @@ TEST_F(Uninstaller, AKeyIsKnownByItsLogAndOneWhoseLogIsGoneIsTakenOver) {
   EXPECT_FALSE(RegValueExists(second + "\\UninstallString")) << "the repair got a key of its own";
   DropAllStores();
 
-  TInstallLog first = log_;
+  String first = log_.FileName;
   log_.FileName = Path("other.log");
   ASSERT_TRUE(Register());
   EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""), command) << "a live installation's key";
   EXPECT_EQ(ReadRegString(second + "\\DisplayName", ""), program_ + " (2)");
 
   DropAllStores();
-  ASSERT_TRUE(DeleteFileA(first.FileName.c_str()));
+  ASSERT_TRUE(DeleteFileA(first.c_str()));
   log_.FileName = Path("third.log");
   ASSERT_TRUE(Register());
   EXPECT_EQ(ReadRegString(key_ + "\\UninstallString", ""),
