@@ -105,12 +105,8 @@ bool RunStep(bool hasWork, int message, Step step) {
 // filled since stays), and the log, whose only new records are of them, is
 // not written.
 void TakeBackFolders(const StringList& made) {
-  if (made.IsEmpty()) return;
   for (int i = made.Count(); i-- > 0;) RemoveDirectoryA(made[i].c_str());
-  if (installLog.Active()) {
-    OpenStore(installLog.FileName, false)->DiscardChanges();
-    DropStore(installLog.FileName);
-  }
+  if (installLog.Active()) OpenStore(installLog.FileName, false)->DiscardChanges();
 }
 
 // The file phase on the worker while the progress page shows it.
@@ -171,9 +167,7 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
 // the end, which may well be setups themselves.
 class InstallTurn {
  public:
-  InstallTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) {
-    WaitForSingleObject(mutex_, INFINITE);
-  }
+  InstallTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) { WaitForSingleObject(mutex_, INFINITE); }
   ~InstallTurn() {
     DropAllStores();
     ReleaseMutex(mutex_);
@@ -252,7 +246,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (session.RegisterUninstall) {
     registered = RegisterUninstaller(
         TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile,
-                     session.InstallPath, int32_t((required + 1023) >> 10)},
+                     session.InstallPath, int32_t(RequiredKB(required))},
         installLog, lists.UninstallSections);
   }
   ok = RunStep(!lists.OleServers.IsEmpty(), kServersMessage,
