@@ -2,6 +2,10 @@
 
 #include <string.h>
 
+#if OSIN_WIDE_RAR20
+#include <immintrin.h>
+#endif
+
 #include "archive/crc32.h"
 #include "archive/rar20_subst.h"
 
@@ -123,7 +127,97 @@ inline void DecipherBlocks(const uint32_t (*spread)[256], uint32_t* key, const u
 // on instructions).
 constexpr int kSideBySide = 3;
 
+#if OSIN_WIDE_RAR20
+
+// The compiler's own intrinsics start some results from an undefined
+// register, which its warnings then take for an uninitialized variable.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Sixteen blocks at a time, one in each 32-bit lane of a 512-bit register,
+// on processors that look up 64 bytes in a 128-byte table in one
+// instruction: two lookups and a blend by the index's top bit substitute 64
+// bytes, where the plain rounds take 64 loads. Four times as fast as the
+// plain rounds and more; the setup program keeps only those (its size, and
+// the processors it must run on), the tools on 64-bit Unix-like systems use
+// this where the processor has it.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t DecipherWide(const uint8_t* subst,
+                                                                           uint32_t* key, const uint32_t* crc,
+                                                                           uint8_t* data, size_t size) {
+  const __m512i t0 = _mm512_loadu_si512(subst), t1 = _mm512_loadu_si512(subst + 64);
+  const __m512i t2 = _mm512_loadu_si512(subst + 128), t3 = _mm512_loadu_si512(subst + 192);
+  // Word W of four blocks sits at lanes W, W + 4, W + 8, W + 12 of a
+  // register loaded straight from the data; these turn four such registers
+  // into one register per word (A, B, C, D of sixteen blocks) and back.
+  const __m512i ab = _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 1, 5, 9, 13, 17, 21, 25, 29);
+  const __m512i cd = _mm512_setr_epi32(2, 6, 10, 14, 18, 22, 26, 30, 3, 7, 11, 15, 19, 23, 27, 31);
+  const __m512i back0 = _mm512_setr_epi32(0, 8, 16, 24, 1, 9, 17, 25, 2, 10, 18, 26, 3, 11, 19, 27);
+  const __m512i back1 = _mm512_setr_epi32(4, 12, 20, 28, 5, 13, 21, 29, 6, 14, 22, 30, 7, 15, 23, 31);
+  constexpr size_t kGroup = 16 * kRar20BlockSize;
+  uint32_t k[4] = {key[0], key[1], key[2], key[3]};
+  size_t done = 0;
+  for (; done + kGroup <= size; done += kGroup) {
+    uint8_t* p = data + done;
+    alignas(64) uint32_t keys[4][16];
+    for (int j = 0; j < 16; ++j) {
+      for (int w = 0; w < 4; ++w) keys[w][j] = k[w];
+      TakeIn(k, crc, p + kRar20BlockSize * j);
+    }
+    const __m512i k0 = _mm512_load_si512(keys[0]), k1 = _mm512_load_si512(keys[1]);
+    const __m512i k2 = _mm512_load_si512(keys[2]), k3 = _mm512_load_si512(keys[3]);
+    __m512i z0 = _mm512_loadu_si512(p), z1 = _mm512_loadu_si512(p + 64);
+    __m512i z2 = _mm512_loadu_si512(p + 128), z3 = _mm512_loadu_si512(p + 192);
+    __m512i ab0 = _mm512_permutex2var_epi32(z0, ab, z1), cd0 = _mm512_permutex2var_epi32(z0, cd, z1);
+    __m512i ab1 = _mm512_permutex2var_epi32(z2, ab, z3), cd1 = _mm512_permutex2var_epi32(z2, cd, z3);
+    __m512i a = _mm512_xor_si512(_mm512_shuffle_i64x2(ab0, ab1, 0x44), k0);
+    __m512i b = _mm512_xor_si512(_mm512_shuffle_i64x2(ab0, ab1, 0xEE), k1);
+    __m512i c = _mm512_xor_si512(_mm512_shuffle_i64x2(cd0, cd1, 0x44), k2);
+    __m512i d = _mm512_xor_si512(_mm512_shuffle_i64x2(cd0, cd1, 0xEE), k3);
+#define OSIN_SUBST(t)                                                                 \
+  _mm512_mask_blend_epi8(_mm512_movepi8_mask(t), _mm512_permutex2var_epi8(t0, t, t1), \
+                         _mm512_permutex2var_epi8(t2, t, t3))
+#define OSIN_ROUND(a, b, c, d, key)                                                  \
+  {                                                                                  \
+    __m512i f = _mm512_xor_si512(_mm512_add_epi32(c, _mm512_rol_epi32(d, 11)), key); \
+    __m512i g = _mm512_add_epi32(_mm512_xor_si512(d, _mm512_rol_epi32(c, 17)), key); \
+    a = _mm512_xor_si512(a, OSIN_SUBST(f));                                          \
+    b = _mm512_xor_si512(b, OSIN_SUBST(g));                                          \
+  }
+    for (int n = 0; n < 32; n += 4) {
+      OSIN_ROUND(a, b, c, d, k3)
+      OSIN_ROUND(c, d, a, b, k2)
+      OSIN_ROUND(a, b, c, d, k1)
+      OSIN_ROUND(c, d, a, b, k0)
+    }
+#undef OSIN_ROUND
+#undef OSIN_SUBST
+    __m512i w0 = _mm512_xor_si512(c, k0), w1 = _mm512_xor_si512(d, k1);
+    __m512i w2 = _mm512_xor_si512(a, k2), w3 = _mm512_xor_si512(b, k3);
+    __m512i lo01 = _mm512_shuffle_i64x2(w0, w1, 0x44), hi01 = _mm512_shuffle_i64x2(w0, w1, 0xEE);
+    __m512i lo23 = _mm512_shuffle_i64x2(w2, w3, 0x44), hi23 = _mm512_shuffle_i64x2(w2, w3, 0xEE);
+    _mm512_storeu_si512(p, _mm512_permutex2var_epi32(lo01, back0, lo23));
+    _mm512_storeu_si512(p + 64, _mm512_permutex2var_epi32(lo01, back1, lo23));
+    _mm512_storeu_si512(p + 128, _mm512_permutex2var_epi32(hi01, back0, hi23));
+    _mm512_storeu_si512(p + 192, _mm512_permutex2var_epi32(hi01, back1, hi23));
+  }
+  memcpy(key, k, sizeof(k));
+  return done;
+}
+
+#pragma GCC diagnostic pop
+
+#endif
+
 }  // namespace
+
+bool Rar20DecipherIsWide() {
+#if OSIN_WIDE_RAR20
+  static const bool wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
+  return wide;
+#else
+  return false;
+#endif
+}
 
 void Rar20Cipher::SetPassword(const char* password, int length) {
   length = ClampLength(length);
@@ -169,6 +263,9 @@ void Rar20Cipher::Decipher(uint8_t* data, size_t size) {
   // for all the compiler knows, and would make it read them back each time.
   uint32_t k[4] = {key[0], key[1], key[2], key[3]};
   size_t i = 0;
+#if OSIN_WIDE_RAR20
+  if (size >= 16 * kRar20BlockSize && Rar20DecipherIsWide()) i = DecipherWide(subst, k, crc, data, size);
+#endif
   for (; i + kSideBySide * kRar20BlockSize <= size; i += kSideBySide * kRar20BlockSize)
     DecipherBlocks<kSideBySide>(spread_, k, crc, data + i);
   for (; i + kRar20BlockSize <= size; i += kRar20BlockSize) DecipherBlocks<1>(spread_, k, crc, data + i);

@@ -44,6 +44,15 @@ struct Rar20Cipher {
   uint32_t spread_[4][256];
 };
 
+// The wide variant of the rounds exists only in tools built for 64-bit
+// Unix-like systems; there, whether this processor runs it.
+#if defined(__x86_64__) && !defined(_WIN32) && defined(__GNUC__)
+#define OSIN_WIDE_RAR20 1
+#else
+#define OSIN_WIDE_RAR20 0
+#endif
+bool Rar20DecipherIsWide();
+
 // The RAR 1.5 stream cipher; the same operation enciphers and deciphers.
 struct Rar15Cipher {
   uint16_t key[4];
