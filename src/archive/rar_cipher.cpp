@@ -131,8 +131,10 @@ constexpr int kSideBySide = 3;
 
 // The compiler's own intrinsics start some results from an undefined
 // register, which its warnings then take for an uninitialized variable.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // Sixteen blocks at a time, one in each 32-bit lane of a 512-bit register,
 // on processors that look up 64 bytes in a 128-byte table in one
@@ -204,7 +206,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t DecipherWide(const
   return done;
 }
 
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 
 #endif
 
@@ -212,8 +216,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t DecipherWide(const
 
 bool Rar20DecipherIsWide() {
 #if OSIN_WIDE_RAR20
-  static const bool wide = __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
-  return wide;
+  return __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
 #else
   return false;
 #endif
