@@ -136,7 +136,9 @@ function(osin_program name)
 endfunction()
 
 # osin_merged_data_script(VAR): the linker's own script for the small
-# programs, with the read-only data moved to the end of the import section.
+# programs, with the read-only data and the initialized writable data (a few
+# objects that start out pointing somewhere) moved to the end of the import
+# section.
 # Each section fills whole 512-byte steps of the file; two half-filled data
 # sections cost a step that one merged section does not. The constants are
 # moved, not the imports: the linker names the section that starts with the
@@ -157,8 +159,14 @@ function(osin_merged_data_script var)
   if(failed OR NOT found OR NOT rdata OR at LESS 0)
     message(FATAL_ERROR "${CMAKE_LINKER}: no default script with .rdata and .idata sections to merge")
   endif()
+  set(data "\n    *(.data)\n    *(.data2)\n    *(SORT(.data$*))")
+  string(FIND "${text}" "${data}" data_at)
+  if(data_at LESS 0)
+    message(FATAL_ERROR "${CMAKE_LINKER}: no default script with a .data section to merge")
+  endif()
   string(REPLACE "${rdata}" "" text "${text}")
-  string(REPLACE "${last}" "${last}\n${body}" text "${text}")
+  string(REPLACE "${data}" "" text "${text}")
+  string(REPLACE "${last}" "${last}\n${body}${data}" text "${text}")
   # Rewritten only when it changed, so a configure alone relinks nothing.
   file(WRITE ${path}.new "${text}")
   configure_file(${path}.new ${path} COPYONLY)
