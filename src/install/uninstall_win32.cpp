@@ -16,8 +16,6 @@ namespace osin {
 
 namespace {
 
-const CharSet kDot(".");
-
 // Copies Source into the Windows folder as UnOsin.exe, or, when that name
 // cannot be written (an uninstaller of another program running from it),
 // under a unique temporary name beside it. The copy's path, or empty.
@@ -110,7 +108,7 @@ void CopyUninstallSections(const TPendingList& sections, const StringList& varia
                            const TInstallLog& log) {
   for (int i = 0; i < sections.Count(); ++i) {
     const TPendingEntry& entry = sections[i];
-    String target = GetWord(2, entry.NamePart(2), kDot);
+    String target = GetWord(2, entry.NamePart(2), kDotSet);
     StringList lines;
     ReadIniSectionValues(entry.NamePart(1), entry.NamePart(2), lines);
     for (int j = 0; j < lines.Count(); ++j) {

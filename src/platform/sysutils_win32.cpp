@@ -127,9 +127,9 @@ bool GetFileVersionString(const String& path, String& version) {
 }
 
 void ParseVersion(const String& version, int32_t& versionMS, int32_t& versionLS) {
-  const CharSet kDot(".");
   uint32_t words[4];
-  for (int i = 0; i < 4; ++i) words[i] = static_cast<uint32_t>(StrToIntDef(GetWord(i + 1, version, kDot), 0));
+  for (int i = 0; i < 4; ++i)
+    words[i] = static_cast<uint32_t>(StrToIntDef(GetWord(i + 1, version, kDotSet), 0));
   versionMS = static_cast<int32_t>((words[0] << 16) + words[1]);
   versionLS = static_cast<int32_t>((words[2] << 16) + words[3]);
 }
