@@ -216,7 +216,9 @@ def real_rar_data(quiet):
 def unattended_no_room(temp_entries):
     """Files that claim more than the disk holds end the run before any file
     is written (4), and nothing is left of the destination: its folders and
-    the log's are only made once the room is there."""
+    the log's are only made once the room is there. A temporary folder that
+    cannot be made is named with the system's reason; one that is missing is
+    made and taken back."""
     before = temp_entries()
     shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
     stat = os.statvfs(install.drive_c())
@@ -250,6 +252,15 @@ def unattended_no_room(temp_entries):
     expect(code == 1 and lines[1].startswith("Error: " + temp + "\\") and lines[-1] == "Exit code 1",
            "a temporary folder that cannot be made: exit code %s, log %r" % (code, lines))
     expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    # A temporary folder that does not exist yet is made with its parents
+    # for the run, and all of them go again at its end.
+    temp = "C:\\Osin Temp\\Made"
+    command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT" % (temp, temp, harness.windows_path(setup))
+    code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    expect(code == 4 and not os.path.exists(install.drive_c("Osin Temp")),
+           "a temporary folder made for the run: exit code %s, left %r" % (code, os.path.exists(
+               install.drive_c("Osin Temp"))))
     os.remove(setup)
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
