@@ -24,12 +24,11 @@ Expanded MessageString(const LanguageTexts& texts, int id) {
 }
 
 void UninstallLanguageSections(const String& file, StringList& target) {
-  const CharSet dot(".");
   StringList sections;
   ReadIniSections(file, sections);
   for (int i = 0; i < sections.Count(); ++i) {
     const String& name = sections[i];
-    if (SameText(GetWord(1, name, dot), "Uninstall") && CountWords(name, dot) <= 2) {
+    if (SameText(GetWord(1, name, kDotSet), "Uninstall") && CountWords(name, kDotSet) <= 2) {
       target.Add(file + "," + name);
     }
   }

@@ -18,16 +18,13 @@ namespace {
 const char* const kActionNames[] = {"CopyFiles", "AddReg", "DelReg", "Shortcuts", "AddIni", "RunApp"};
 static_assert(sizeof(kActionNames) / sizeof(kActionNames[0]) == kScriptActionCount, "one name per action");
 
-const CharSet kComma(",");
-const CharSet kDot(".");
-
 String Expand(const String& s, const StringList& variables) {
   return ReportRunaway(ExpandString(s, variables));
 }
 
 // The fields of an unexpanded value, each expanded on its own.
 Array<String> ExpandedFields(const String& value, const StringList& variables) {
-  Array<String> fields = SplitFields(value, kComma);
+  Array<String> fields = SplitFields(value, kCommaSet);
   for (String& field : fields) field = Expand(field, variables);
   return fields;
 }
@@ -56,7 +53,7 @@ void CollectCopy(const String& source, Array<String> fields, const String& folde
 
 void CollectIni(const String& key, Array<String> fields, const String& base, const StringList& variables,
                 TPendingLists& lists) {
-  Array<String> baseFields = SplitFields(base, kComma);
+  Array<String> baseFields = SplitFields(base, kCommaSet);
   TPendingEntry entry;
   entry.NameParts.Add(Expand(baseFields[0], variables));
   entry.NameParts.Add(baseFields.Count() > 1 ? Expand(baseFields[1], variables) : String());
@@ -94,8 +91,8 @@ void ReadUninstallSections(const String& file, const String& language, TPendingL
   ReadIniSections(file, sections);
   for (int i = 0; i < sections.Count(); ++i) {
     const String& name = sections[i];
-    if (!SameText(GetWord(1, name, kDot), "Uninstall")) continue;
-    String third = GetWord(3, name, kDot);
+    if (!SameText(GetWord(1, name, kDotSet), "Uninstall")) continue;
+    String third = GetWord(3, name, kDotSet);
     if (language.IsEmpty() ? !third.IsEmpty() : !SameText(third, language)) continue;
     TPendingEntry entry;
     entry.Name = file + "," + name;
@@ -154,9 +151,9 @@ void CollectScriptLine(ScriptAction action, const String& key, const String& val
 
 bool ReadInstallScripts(const TScriptSources& sources, TPendingLists& lists) {
   String bases = ReadIniString(sources.ConfigFile, "Config", "InsFiles", String());
-  for (int b = 1; b <= CountWords(bases, kComma); ++b) {
+  for (int b = 1; b <= CountWords(bases, kCommaSet); ++b) {
     StringList files;
-    ScriptFileNames(sources.PresetupDir, GetWord(b, bases, kComma), sources.OS, files);
+    ScriptFileNames(sources.PresetupDir, GetWord(b, bases, kCommaSet), sources.OS, files);
     for (int f = 0; f < files.Count(); ++f) {
       if (!FileExists(files[f])) continue;
       ReadActions(files[f], String(), sources.Variables, lists);

@@ -16,8 +16,6 @@ namespace osin {
 
 namespace {
 
-const CharSet kDot(".");
-
 // Copies Source into the Windows folder as UnOsin.exe, or, when that name
 // cannot be written (an uninstaller of another program running from it),
 // under a unique temporary name beside it. The copy's path, or empty.
@@ -93,12 +91,17 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   String key = UninstallKey(name);
   // Deployment tools take the quiet form to uninstall without questions.
   // The list of programs shows the size (written again by every run, so an
-  // update shows its own); tools find the folder in InstallLocation.
+  // update shows its own) and, as there is no change or repair mode, offers
+  // neither; tools find the folder in InstallLocation.
   bool written = WriteKeyValue(key, "\\DisplayName", name) &&
                  WriteKeyValue(key, "\\UninstallString", command) &&
                  WriteKeyValue(key, "\\QuietUninstallString", command + " /S") &&
                  WriteKeyValue(key, "\\InstallLocation", u.InstallPath);
-  written = written && WriteKeyNumber(key, "\\EstimatedSize", u.SizeKB);
+  int32_t number = u.SizeKB;
+  for (const char* value : {"\\EstimatedSize", "\\NoModify", "\\NoRepair"}) {
+    written = written && WriteKeyNumber(key, value, number);
+    number = 1;
+  }
   WriteLogEntry(log, kLogCreateKeys, key, String());
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.
@@ -110,7 +113,7 @@ void CopyUninstallSections(const TPendingList& sections, const StringList& varia
                            const TInstallLog& log) {
   for (int i = 0; i < sections.Count(); ++i) {
     const TPendingEntry& entry = sections[i];
-    String target = GetWord(2, entry.NamePart(2), kDot);
+    String target = GetWord(2, entry.NamePart(2), kDotSet);
     StringList lines;
     ReadIniSectionValues(entry.NamePart(1), entry.NamePart(2), lines);
     for (int j = 0; j < lines.Count(); ++j) {

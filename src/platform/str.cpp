@@ -11,15 +11,13 @@ namespace osin {
 
 namespace {
 
-char kEmpty[1] = {0};
-
 int CStrLength(const char* s) {
   return s ? static_cast<int>(strlen(s)) : 0;
 }
 
 }  // namespace
 
-String::String() noexcept : data_(kEmpty), length_(0), capacity_(0) {}
+char gEmptyText[1] = {0};
 
 String::String(const char* text) : String() {
   Append(text, CStrLength(text));
@@ -43,7 +41,7 @@ String::String(const String& other) : String() {
 
 String::String(String&& other) noexcept
     : data_(other.data_), length_(other.length_), capacity_(other.capacity_) {
-  other.data_ = kEmpty;
+  other.data_ = gEmptyText;
   other.length_ = 0;
   other.capacity_ = 0;
 }
@@ -67,7 +65,7 @@ String& String::operator=(String&& other) noexcept {
     data_ = other.data_;
     length_ = other.length_;
     capacity_ = other.capacity_;
-    other.data_ = kEmpty;
+    other.data_ = gEmptyText;
     other.length_ = 0;
     other.capacity_ = 0;
   }

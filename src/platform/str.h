@@ -20,9 +20,14 @@
 
 namespace osin {
 
+// The text of every empty String that owns no buffer; written to only as
+// its terminating zero.
+extern char gEmptyText[1];
+
 class String {
  public:
-  String() noexcept;
+  // Constant, so Strings in static objects need no code to start empty.
+  constexpr String() noexcept : data_(gEmptyText), length_(0), capacity_(0) {}
   String(const char* text);  // NOLINT: implicit, as literals are everywhere
   String(const char* text, int length);
   String(int count, char c);

@@ -4,10 +4,6 @@
 
 namespace osin {
 
-CharSet::CharSet(const char* members) {
-  for (; *members; ++members) Include(*members);
-}
-
 // Words -----------------------------------------------------------------
 
 int CountWords(const String& s, const CharSet& delims) {

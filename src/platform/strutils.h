@@ -20,13 +20,16 @@ namespace osin {
 class CharSet {
  public:
   CharSet() = default;
-  // Every byte of Members is in the set.
-  explicit CharSet(const char* members);
+  // Every byte of Members is in the set. Constant, so a set of literal
+  // members is built by the compiler, not at run time.
+  constexpr explicit CharSet(const char* members) {
+    for (; *members; ++members) Include(*members);
+  }
   bool Has(char c) const {
     unsigned char u = static_cast<unsigned char>(c);
     return (bits_[u >> 5] >> (u & 31)) & 1;
   }
-  void Include(char c) {
+  constexpr void Include(char c) {
     unsigned char u = static_cast<unsigned char>(c);
     bits_[u >> 5] |= 1u << (u & 31);
   }
@@ -34,6 +37,10 @@ class CharSet {
  private:
   uint32_t bits_[8] = {};
 };
+
+// The delimiters of most lists, one copy each for every user.
+inline constexpr CharSet kCommaSet(",");
+inline constexpr CharSet kDotSet(".");
 
 // Words and fields.
 int CountWords(const String& s, const CharSet& delims);

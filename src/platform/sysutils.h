@@ -82,6 +82,12 @@ bool ShouldReplace(const String& newPath, const String& installedPath);
 
 // Running programs ------------------------------------------------------
 
+// Waits for Object while the calling thread's messages keep flowing, so its
+// windows stay painted: true once it is signalled (a mutex is then owned,
+// also one its last owner left without releasing), false when a WM_QUIT
+// arrives (it is consumed) or waiting fails.
+bool WaitDispatching(HANDLE object);
+
 // Starts File through the shell (default verb) with the owner window,
 // parameters, working folder (empty: the current one) and show command, and
 // waits for it while the calling thread's messages keep flowing. Returns

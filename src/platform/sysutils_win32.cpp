@@ -127,9 +127,9 @@ bool GetFileVersionString(const String& path, String& version) {
 }
 
 void ParseVersion(const String& version, int32_t& versionMS, int32_t& versionLS) {
-  const CharSet kDot(".");
   uint32_t words[4];
-  for (int i = 0; i < 4; ++i) words[i] = static_cast<uint32_t>(StrToIntDef(GetWord(i + 1, version, kDot), 0));
+  for (int i = 0; i < 4; ++i)
+    words[i] = static_cast<uint32_t>(StrToIntDef(GetWord(i + 1, version, kDotSet), 0));
   versionMS = static_cast<int32_t>((words[0] << 16) + words[1]);
   versionLS = static_cast<int32_t>((words[2] << 16) + words[3]);
 }
@@ -189,28 +189,21 @@ bool ShouldReplace(const String& newPath, const String& installedPath) {
 
 // Running programs ------------------------------------------------------
 
-namespace {
-
-// Waits for the process while dispatching the thread's messages: the exit
-// code, or -1 on WM_QUIT or when waiting fails.
-int32_t WaitPumping(HANDLE process) {
+bool WaitDispatching(HANDLE object) {
   for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) return -1;
+      if (msg.message == WM_QUIT) return false;
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT);
-    if (woken == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      return GetExitCodeProcess(process, &code) ? static_cast<int32_t>(code) : -1;
-    }
-    if (woken != WAIT_OBJECT_0 + 1) return -1;
+    DWORD woken = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT);
+    // Signalled, or a mutex whose owner ended without letting it go: ours
+    // now either way.
+    if ((woken | WAIT_ABANDONED_0) == WAIT_ABANDONED_0) return true;
+    if (woken != WAIT_OBJECT_0 + 1) return false;
   }
 }
-
-}  // namespace
 
 int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int showCommand,
                    const String& directory, bool quiet, bool wait) {
@@ -228,7 +221,10 @@ int32_t RunAndWait(HWND owner, const String& file, const String& parameters, int
   // starts no process of ours: there is nothing to wait for and no exit
   // code, so the start itself counts as success.
   if (!info.hProcess) return 0;
-  int32_t result = WaitPumping(info.hProcess);
+  DWORD code = 0;
+  int32_t result = WaitDispatching(info.hProcess) && GetExitCodeProcess(info.hProcess, &code)
+                       ? static_cast<int32_t>(code)
+                       : -1;
   CloseHandle(info.hProcess);
   return result;
 }

@@ -86,6 +86,13 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
     } else {
       i = 10;
     }
+    // A folder written with forward slashes, as scripts from other systems
+    // write it, is the same folder to Windows.
+    if (i == 5) {
+      for (char* c = value.Buffer(); *c; ++c) {
+        if (*c == '/') *c = '\\';
+      }
+    }
     const char* error = nullptr;
     if (i >= 10 || (i < 5 && equals)) {
       error = "Unknown switch: ";

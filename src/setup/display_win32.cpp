@@ -48,10 +48,9 @@ void ReadDisplaySettings(TSetupSession& session) {
   look.GradientBottomColor = DisplayInteger(file, "GradientBottomColor", 0xFF8000);
   session.DialogTitleShadow = DisplayBool(file, "DialogTitleShadow", true);
   session.DialogTitleShadowColor = DisplayInteger(file, "DialogTitleShadowColor", 0xC0C0C0);
-  const CharSet comma(",");
   String position = DisplayString(file, "DialogPosition", "1,1");
-  session.DialogPositionH = IniStrToInt(GetField(1, position, comma), 1);
-  session.DialogPositionV = IniStrToInt(GetField(2, position, comma), 1);
+  session.DialogPositionH = IniStrToInt(GetField(1, position, kCommaSet), 1);
+  session.DialogPositionV = IniStrToInt(GetField(2, position, kCommaSet), 1);
 }
 
 void LoadDisplayBitmaps(TSetupSession& session) {
@@ -60,9 +59,8 @@ void LoadDisplayBitmaps(TSetupSession& session) {
   if (!background.IsEmpty()) session.Background.Bitmap = LoadBitmapFile(session.PresetupDir + background);
   StringList& lines = session.StaticBitmaps;
   ReadIniSectionValues(file, "StaticBitmap", lines);
-  const CharSet comma(",");
   for (int i = 0; i < lines.Count(); ++i) {
-    String name = GetField(1, lines.ValueFromIndex(i), comma);
+    String name = GetField(1, lines.ValueFromIndex(i), kCommaSet);
     if (!name.IsEmpty()) lines.SetObject(i, LoadBitmapFile(session.PresetupDir + name));
   }
 }

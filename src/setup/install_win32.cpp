@@ -17,6 +17,7 @@
 #include "platform/osversion.h"
 #include "platform/runlog.h"
 #include "platform/strutils.h"
+#include "platform/sysutils.h"
 #include "resources/ids.h"
 #include "setup/presetup.h"
 #include "setup/session.h"
@@ -39,6 +40,7 @@ enum : int {
   kShortcutsMessage = 7,
   kServersMessage = 8,
   kFontsMessage = 9,
+  kTurnMessage = 14,
 };
 // How long each message window stays at least, so it can be read.
 const uint32_t kMessageMs = 750;
@@ -50,9 +52,12 @@ String Expand(const String& text) {
   return ReportRunaway(ExpandString(text, Session().Variables));
 }
 
-// The run log keeps the messages too (/VERYSILENT shows none).
+// The run log keeps the messages too (/VERYSILENT shows none). The wait for
+// another setup is newer than many projects' language files: it has words
+// of its own where they lack it.
 void ShowMessage(int id) {
   String text = ReportRunaway(MessageString(SessionTexts(), id));
+  if (text.IsEmpty() && id == kTurnMessage) text = "Waiting for another installation to finish...";
   RunLog("", text);
   ShowMessageWindow(text, kMessageMs);
 }
@@ -163,11 +168,17 @@ bool RunFilePhase(TPageRun& pages, TPendingLists& lists, int64_t totalSize) {
 // (and every other file they keep open as settings) as they read it, the
 // later one dropping the other's records, and their file phases would write
 // over each other. A second setup, of this program or another, waits for
-// the first one's installation. The turn ends before the programs run at
-// the end, which may well be setups themselves.
+// the first one's installation, saying so, with its windows kept painted;
+// a run that shows no window waits unseen. The turn ends before the
+// programs run at the end, which may well be setups themselves.
 class InstallTurn {
  public:
-  InstallTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) { WaitForSingleObject(mutex_, INFINITE); }
+  InstallTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) {
+    if (WaitForSingleObject(mutex_, 0) != WAIT_TIMEOUT) return;
+    ShowMessage(kTurnMessage);
+    if (!WaitDispatching(mutex_)) WaitForSingleObject(mutex_, INFINITE);
+    HideMessageWindow();
+  }
   ~InstallTurn() {
     DropAllStores();
     ReleaseMutex(mutex_);

@@ -4,6 +4,7 @@
 
 #include "config/profile.h"
 #include "config/variables.h"
+#include "install/log.h"
 #include "platform/array.h"
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -45,10 +46,14 @@ String SystemPath(SystemFolder folder) {
   return String(buffer, static_cast<int>(n));
 }
 
+// The folders made to hold the temporary folder (a TEMP that did not exist
+// yet), parents first; recorded as an installation's are, in no log file.
+TInstallLog tempParents;
+
 // The system's reason when the folder could not be made, else 0.
 uint32_t PrepareTemporaryFolder(TSetupSession& session) {
   String parent = PresetupParentFolder();
-  ForceFolders(StripBackslash(parent));
+  ForceFolderLogged(tempParents, parent);
   String name;
   uint32_t error = 0;
   // MakeUniqueFolder claims the folder, so a second setup started in the
@@ -71,6 +76,14 @@ void FreeBitmap(void* bitmap) {
   DeleteObject(static_cast<HGDIOBJ>(bitmap));
 }
 
+// The temporary folder goes with all it holds, and the folders made for it
+// go too unless something else has put files in them since.
+void DropTemporaryFolder(const TSetupSession& session) {
+  DeleteTree(StripBackslash(session.PresetupDir), true);
+  const StringList& made = tempParents.MadeFolders;
+  for (int i = made.Count(); i-- > 0;) RemoveDirectoryA(made[i].c_str());
+}
+
 void CleanUp(TSetupSession& session) {
   DropAllStores();
   session.StaticBitmaps.Clear();
@@ -84,7 +97,7 @@ void CleanUp(TSetupSession& session) {
     DestroyWindow(session.MainWindow);
     session.MainWindow = nullptr;
   }
-  DeleteTree(StripBackslash(session.PresetupDir), true);
+  DropTemporaryFolder(session);
   // An administrator reading the run log must learn why the machine went down.
   if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart && RebootSystem(false))
     RunLog("Restarting Windows.", String());
@@ -265,7 +278,7 @@ bool RunSetup() {
   session.MainWindow = CreateBackgroundWindow(&session.Background);
   if (!session.MainWindow) {
     // Nothing was unpacked yet; the empty folder goes at once.
-    DeleteTree(StripBackslash(session.PresetupDir), true);
+    DropTemporaryFolder(session);
     return false;
   }
   SetMessageWindowOwner(session.MainWindow, &session.DialogFont, session.Options.VerySilent);

@@ -45,18 +45,17 @@ uint8_t StyleBit(char letter) {
 }  // namespace
 
 TFontDescription ParseFontDescription(const String& text) {
-  const CharSet comma(",");
   // Copied from a constant: a default-constructed description is built from
   // a writable template, which alone would cost the program a data section.
   static const TFontDescription kDefault;
   TFontDescription font = kDefault;
-  String face = GetField(1, text, comma);
+  String face = GetField(1, text, kCommaSet);
   int faceLength = face.Length() < 31 ? face.Length() : 31;
   memcpy(font.Face, face.c_str(), faceLength);
   // Decimal or "$" hexadecimal, as every number of the configuration.
-  font.Size = IniStrToInt(GetField(2, text, comma), 8);
-  font.Color = IniStrToInt(GetField(3, text, comma), 0);
-  String styles = GetField(4, text, comma);
+  font.Size = IniStrToInt(GetField(2, text, kCommaSet), 8);
+  font.Color = IniStrToInt(GetField(3, text, kCommaSet), 0);
+  String styles = GetField(4, text, kCommaSet);
   for (int i = 0; i < styles.Length(); ++i) font.Styles |= StyleBit(styles[i]);
   return font;
 }

@@ -67,8 +67,7 @@ void TileBitmap(HDC surface, HBITMAP bitmap, int width, int height) {
 void DrawStaticBitmap(HDC surface, HBITMAP bitmap, const String& fields, int width, int height) {
   // Fields 2 to 5 of file,x,y,anchor,transparent, with their defaults.
   int value[4] = {0, 0, 0, -1};
-  const CharSet comma(",");
-  for (int i = 0; i < 4; ++i) value[i] = IniStrToInt(GetField(i + 2, fields, comma), value[i]);
+  for (int i = 0; i < 4; ++i) value[i] = IniStrToInt(GetField(i + 2, fields, kCommaSet), value[i]);
   int x = value[0], y = value[1], anchor = value[2];
   int32_t transparent = value[3];
   int bw, bh;

@@ -55,7 +55,10 @@
 //   kill                         end the program
 //   lock PATH                    hold the file open as a running program
 //                                would (others may read it, not delete it)
-//   unlock                       close every file held so
+//   own NAME                     hold the named mutex NAME, as a running
+//                                program that took it would
+//   unlock                       close every file held so, and let go of
+//                                every mutex
 //
 // A command that times out writes "ERROR ..." to the transcript and ends the
 // driver with exit code 2 (after ending the program), so a stuck setup never
@@ -236,8 +239,16 @@ class Driver {
       locks_.push_back(file);
       return 0;
     }
+    if (verb == "own") {
+      locks_.push_back(CreateMutexA(nullptr, TRUE, rest.c_str()));
+      return locks_.back() ? 0 : Fail("cannot own " + rest);
+    }
     if (verb == "unlock") {
-      for (HANDLE file : locks_) CloseHandle(file);
+      // A mutex stays owned until released (no-op for a file).
+      for (HANDLE held : locks_) {
+        ReleaseMutex(held);
+        CloseHandle(held);
+      }
       locks_.clear();
       return 0;
     }

@@ -216,7 +216,9 @@ def real_rar_data(quiet):
 def unattended_no_room(temp_entries):
     """Files that claim more than the disk holds end the run before any file
     is written (4), and nothing is left of the destination: its folders and
-    the log's are only made once the room is there."""
+    the log's are only made once the room is there. A temporary folder that
+    cannot be made is named with the system's reason; one that is missing is
+    made and taken back."""
     before = temp_entries()
     shutil.rmtree(install.drive_c("Osin Test"), ignore_errors=True)
     stat = os.statvfs(install.drive_c())
@@ -250,6 +252,15 @@ def unattended_no_room(temp_entries):
     expect(code == 1 and lines[1].startswith("Error: " + temp + "\\") and lines[-1] == "Exit code 1",
            "a temporary folder that cannot be made: exit code %s, log %r" % (code, lines))
     expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
+    # A temporary folder that does not exist yet is made with its parents
+    # for the run, and all of them go again at its end.
+    temp = "C:\\Osin Temp\\Made"
+    command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT" % (temp, temp, harness.windows_path(setup))
+    code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    expect(code == 4 and not os.path.exists(install.drive_c("Osin Temp")),
+           "a temporary folder made for the run: exit code %s, left %r" % (code, os.path.exists(
+               install.drive_c("Osin Temp"))))
     os.remove(setup)
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
@@ -289,7 +300,8 @@ def unattended_side_by_side(noise, temp_entries):
     as two deployment jobs may: the second waits for the first's
     installation, so both end with 0, the file is whole, and the install
     log keeps the records of both (each run writes back the log as it read
-    it, so overlapping runs lost the first one's records). Then a run
+    it, so overlapping runs lost the first one's records). A run with
+    windows tells the user it waits. Then a run
     killed while it writes, and one after it, started from a folder named
     in another script."""
     before = temp_entries()
@@ -313,6 +325,22 @@ def unattended_side_by_side(noise, temp_entries):
     needed = ["C:\\Osin Test\\Side\\" + n
               for n in ("big.bin=", "small.txt=", "side.ini=", "side.ini,Options,Key=Value")]
     expect(all(n in records for n in needed), "the install log lost records: %r" % records)
+
+    # A run with windows, started while another installs (here the driver
+    # holds the turn), says why it waits, then installs once the turn is
+    # free.
+    shutil.rmtree(folder)
+    log = os.path.join(harness.build.out, "unattended", "waits.log")
+    os.makedirs(os.path.dirname(log), exist_ok=True)
+    waiting = "Waiting for another installation to finish..."
+    t = harness.run_scenario("side_by_side_waits", [
+        "own OsinSetup", "start %s /SILENT /LOG=%s" % (harness.windows_path(setup), harness.windows_path(log)),
+        "wait-window initializing 60000", "wait-gone initializing 60000", "sleep 3000", "sync waiting", "unlock",
+        "wait-exit 300000"], on_sync={"waiting": lambda: expect(not os.path.exists(folder), "it did not wait")})
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    t.expect(t.exit_code == 0 and os.path.getsize(os.path.join(folder, "big.bin")) == len(big) and
+             waiting in lines, "the run that waited: exit code %s, log %r" % (t.exit_code, lines))
 
     # A run killed halfway through the large file, as the power going would
     # end it, leaves no part under the file's name, so the next run writes

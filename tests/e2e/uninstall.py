@@ -241,6 +241,7 @@ def uninstall_demo(run, pack_folder):
     # anew (these stand for an older release's).
     key = UNINSTALL_KEY + "Osin Second"
     install.reg("add", key, "/v", "EstimatedSize", "/t", "REG_DWORD", "/d", "1", "/f")
+    install.reg("delete", key, "/v", "NoRepair", "/f")
     again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     t.expect(again == 0 and shared_count() == 2, "exit code %s, count %r after the second program's repair" %
@@ -254,7 +255,8 @@ def uninstall_demo(run, pack_folder):
     size_kb, rest = divmod(sum(os.path.getsize(f) for f in files), 1024)
     size_kb += rest > 512 or (rest == 512 and size_kb % 2 == 1)
     t.expect(values.get("InstallLocation", (0, ""))[1].lower() == SECOND_FOLDER.lower() and
-             values.get("EstimatedSize") == ("REG_DWORD", hex(size_kb)),
+             values.get("EstimatedSize") == ("REG_DWORD", hex(size_kb)) and
+             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1"),
              "the repaired registration %r, %d KB installed" % (values, size_kb))
 
     # The second program installed into another folder as well: that

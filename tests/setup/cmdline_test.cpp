@@ -27,6 +27,12 @@ TEST(CommandLine, SwitchesWithQuotedValuesAnyCaseLastOneCounting) {
   ASSERT_TRUE(ParseCommandLine("\"/DIR=\\\\srv\\App\\\\\" /SILENT", doubled));
   EXPECT_EQ(doubled.Dir, "\\\\srv\\App\\");
   EXPECT_TRUE(doubled.Silent);
+  TCommandLine slashes;
+  ASSERT_TRUE(ParseCommandLine("/DIR=C:/Apps/X/ /LOG=C:/run.log", slashes)) << ToStd(slashes.Error);
+  EXPECT_EQ(slashes.Dir, "C:\\Apps\\X\\");
+  EXPECT_EQ(slashes.LogFile, "C:/run.log");
+  ASSERT_TRUE(ParseCommandLine("/DIR=//srv/share/App", slashes));
+  EXPECT_EQ(slashes.Dir, "\\\\srv\\share\\App");
   EXPECT_EQ(line.Group, "My Apps");
   EXPECT_EQ(line.Lang, "Enu");
   EXPECT_EQ(line.Password, "a=b");
