@@ -562,12 +562,26 @@ def folder_browser_creates_and_reopens():
 
 
 def folder_browser_cancel():
-    """Cancel returns nothing: false, the path as it was."""
+    """Cancel returns nothing: false, the path as it was. A folder not made
+    yet (a destination, commonly) opens the browser on the nearest folder
+    that exists, which OK returns, not on no folder at all."""
     start = harness.windows_path(harness.build.out)
     t, lines = probe("folder_browser_cancel",
                      ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "press 2 Choose a folder", "wait-exit 30000"])
     t.expect(lines == [["CANCEL", start]], "browse gave %r" % lines)
+    # On drive C: for the reason folder_browser_creates_and_reopens gives.
+    tree = os.path.join(harness.wine_prefix(), "drive_c", "osin-browse-later")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(os.path.join(tree, "Apps"))
+    later = "C:\\osin-browse-later\\Apps\\New\\Deeper"
+    t, lines = probe("folder_browser_not_made_yet",
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), later),
+                      "wait-window Choose a folder 30000", "sleep 500", "sync browser", "press 1 Choose a folder",
+                      "wait-exit 30000"])
+    t.expect(lines == [["OK", "C:\\osin-browse-later\\Apps"]], "browse gave %r" % lines)
+
+
 def demo_english():
     wizard.walk_english(run, pack_folder)
 
