@@ -9,6 +9,8 @@ const uint32_t kCoreHeaderSize = 12;
 const uint32_t kInfoHeaderSize = 40;
 const uint32_t kMasksSize = 12;
 const uint32_t kBiRgb = 0;
+const uint32_t kBiRle8 = 1;
+const uint32_t kBiRle4 = 2;
 const uint32_t kBiBitfields = 3;
 
 // Information header sizes of the Windows family: the plain header, the two
@@ -42,9 +44,10 @@ bool KnownInfoHeader(uint32_t headerSize) {
 
 bool DrawnDepth(uint16_t bits, uint32_t compression, bool core) {
   switch (bits) {
-    case 1:
     case 4:
     case 8:
+      return compression == kBiRgb || compression == (bits == 8 ? kBiRle8 : kBiRle4);
+    case 1:
     case 24:
       return compression == kBiRgb;
     case 16:
@@ -110,6 +113,13 @@ BitmapCheck CheckBitmapFile(const uint8_t* data, size_t size, TBitmapLayout& lay
   uint64_t rows = l.Height < 0 ? -static_cast<int64_t>(l.Height) : l.Height;
   uint64_t stride = (static_cast<uint64_t>(l.Width) * l.BitCount + 31) / 32 * 4;
   uint64_t bitsSize = stride * rows;
+  if (l.Compression == kBiRle8 || l.Compression == kBiRle4) {
+    // Runs have no row length to count from: the header's image size says
+    // how many bytes they take. The system decodes them, keeping to those
+    // bytes and the image, and refuses runs stored top-down itself.
+    bitsSize = Dword(header + 20);
+    if (bitsSize == 0) return BitmapCheck::kUnsupported;
+  }
   if (l.BitsOffset < kFileHeaderSize + headerSize) return BitmapCheck::kNotBitmap;
   if (!Inside(l.BitsOffset, bitsSize, size)) return BitmapCheck::kTruncated;
   if (bitsSize > UINT32_MAX) return BitmapCheck::kUnsupported;

@@ -9,12 +9,15 @@
 //   - one plane; width > 0; height not 0 (negative: rows stored top-down);
 //   - 1, 4, 8 or 24 bits per pixel uncompressed, 16 or 32 bits uncompressed
 //     or with colour masks (BI_BITFIELDS); the core form has no 16 and 32;
+//   - 8 bits run-length encoded (BI_RLE8) and 4 bits so (BI_RLE4), whose
+//     runs take the header's image size in bytes (not 0); the system draws
+//     them only bottom-up;
 //   - a palette for 1, 4 and 8 bits: as many entries as the header's
 //     colours-used field says, or all 2^bits when it is 0 or larger;
 //   - the palette, the masks and every pixel row (rows padded to 4 bytes)
-//     inside the file, the rows at the offset the file header gives, after
-//     the headers.
-// Run-length and embedded JPEG or PNG data are not drawn. Extra bytes after
+//     or the runs inside the file, at the offset the file header gives,
+//     after the headers.
+// Embedded JPEG or PNG data are not drawn. Extra bytes after
 // the rows are allowed (writers pad files).
 #pragma once
 
@@ -40,7 +43,7 @@ struct TBitmapLayout {
   // Negative for rows stored top-down.
   int32_t Height = 0;
   uint16_t BitCount = 0;
-  // 0 (BI_RGB) or 3 (BI_BITFIELDS).
+  // 0 (BI_RGB), 1 (BI_RLE8), 2 (BI_RLE4) or 3 (BI_BITFIELDS).
   uint32_t Compression = 0;
   // Red, green and blue masks with BI_BITFIELDS.
   uint32_t Masks[3] = {};
@@ -50,7 +53,7 @@ struct TBitmapLayout {
   // 3 for the core form (blue, green, red), else 4 (blue, green, red, 0).
   uint32_t PaletteEntrySize = 4;
   uint32_t BitsOffset = 0;
-  // Bytes of all rows, each padded to a multiple of 4.
+  // Bytes of all rows, each padded to a multiple of 4, or of the runs.
   uint32_t BitsSize = 0;
 };
 
@@ -59,8 +62,8 @@ struct TBitmapLayout {
 BitmapCheck CheckBitmapFile(const uint8_t* data, size_t size, TBitmapLayout& layout);
 
 // Windows only. The bitmap of the file Path as a bitmap compatible with the
-// screen, or none when the file is missing, unreadable, larger than 64 MB
-// or not accepted by CheckBitmapFile. The caller deletes it.
+// screen, or none when the file is missing, unreadable, not accepted by
+// CheckBitmapFile or refused by the system. The caller deletes it.
 HBITMAP__* LoadBitmapFile(const String& path);
 
 }  // namespace osin

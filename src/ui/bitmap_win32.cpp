@@ -1,35 +1,12 @@
-#include <stdlib.h>
 #include <string.h>
 #include <windows.h>
 
-#include "platform/array.h"
-#include "platform/file.h"
+#include "config/language.h"
 #include "ui/bitmap.h"
 
 namespace osin {
 
 namespace {
-
-// A background of 4096 x 4096 at 32 bits; anything larger is no background.
-const int64_t kMaxBitmapFile = 64 << 20;
-
-// The whole file in a buffer the caller frees; none when it cannot be read.
-uint8_t* ReadWholeFile(const String& path, size_t& size) {
-  FileHandle file = OpenFileHandle(path, kFileRead, kShareRead, 0, kOpenExisting);
-  if (!IsOpenFile(file)) return nullptr;
-  int64_t length = FileHandleSize(file);
-  uint8_t* data = nullptr;
-  if (length > 0 && length <= kMaxBitmapFile) {
-    data = static_cast<uint8_t*>(CheckedRealloc(nullptr, static_cast<size_t>(length)));
-    if (FileRead(file, data, static_cast<int>(length)) != length) {
-      free(data);
-      data = nullptr;
-    }
-  }
-  CloseFileHandle(file);
-  size = static_cast<size_t>(length);
-  return data;
-}
 
 // A plain information header with its palette or masks, made from the
 // checked layout: the system sees only values that were checked.
@@ -47,6 +24,7 @@ void FillHeader(const uint8_t* data, const TBitmapLayout& layout, DibHeader& dib
   h.biPlanes = 1;
   h.biBitCount = layout.BitCount;
   h.biCompression = layout.Compression;
+  h.biSizeImage = layout.BitsSize;
   h.biClrUsed = layout.PaletteCount;
   if (layout.Compression == BI_BITFIELDS) memcpy(dib.colors, layout.Masks, sizeof layout.Masks);
   const uint8_t* entry = data + layout.PaletteOffset;
@@ -60,12 +38,12 @@ void FillHeader(const uint8_t* data, const TBitmapLayout& layout, DibHeader& dib
 }  // namespace
 
 HBITMAP LoadBitmapFile(const String& path) {
-  size_t size = 0;
-  uint8_t* data = ReadWholeFile(path, size);
-  if (!data) return nullptr;
+  String file;
+  ReadTextFile(path, file);
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(file.Data());
   HBITMAP bitmap = nullptr;
   TBitmapLayout layout;
-  if (CheckBitmapFile(data, size, layout) == BitmapCheck::kOk) {
+  if (CheckBitmapFile(data, file.Length(), layout) == BitmapCheck::kOk) {
     DibHeader dib;
     FillHeader(data, layout, dib);
     HDC screen = GetDC(nullptr);
@@ -73,7 +51,6 @@ HBITMAP LoadBitmapFile(const String& path) {
                             reinterpret_cast<BITMAPINFO*>(&dib), DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
   }
-  free(data);
   return bitmap;
 }
 

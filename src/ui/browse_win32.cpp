@@ -1,3 +1,4 @@
+#include <string.h>
 #include <windows.h>
 
 #include <commctrl.h>
@@ -29,7 +30,6 @@ struct BrowseState {
   // In the dialog's client coordinates.
   RECT treeRect = {};
   RECT okRect = {};
-  RECT cancelRect = {};
   HHOOK hook = nullptr;
   bool folderCreated = false;
 };
@@ -64,10 +64,12 @@ void FreeItemList(LPITEMIDLIST list) {
   allocator->Release();
 }
 
-String ClassPrefix(HWND window, int length) {
-  char name[64];
-  int n = GetClassNameA(window, name, sizeof name);
-  return String(name, n > length ? length : (n > 0 ? n : 0));
+// The window's class name starts with Prefix, letter case aside.
+bool ClassStarts(HWND window, const char* prefix) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  int length = static_cast<int>(strlen(prefix));
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, name, length, prefix, length) == CSTR_EQUAL;
 }
 
 void ClientRectOf(HWND dialog, HWND child, RECT& rect) {
@@ -80,9 +82,9 @@ BOOL CALLBACK TakeChild(HWND child, LPARAM data) {
   BrowseState& state = *reinterpret_cast<BrowseState*>(data);
   const TBrowseTexts& texts = Module().texts;
   if (state.font) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
-  if (SameText(ClassPrefix(child, 7), "SYSTREE")) {
+  if (ClassStarts(child, "SYSTREE")) {
     state.tree = child;
-  } else if (SameText(ClassPrefix(child, 6), "BUTTON")) {
+  } else if (ClassStarts(child, "BUTTON")) {
     if (!state.ok) {
       state.ok = child;
       SetWindowTextA(child, texts.OkButton.c_str());
@@ -137,6 +139,11 @@ LRESULT CALLBACK BrowseHook(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(state ? state->hook : nullptr, code, wParam, lParam);
 }
 
+bool IsFolder(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void InitBrowser(HWND dialog, BrowseState& state) {
   state.dialog = dialog;
   SetWindowTextA(dialog, state.caption.c_str());
@@ -144,11 +151,18 @@ void InitBrowser(HWND dialog, BrowseState& state) {
   EnumChildWindows(dialog, TakeChild, reinterpret_cast<LPARAM>(&state));
   ClientRectOf(dialog, state.tree, state.treeRect);
   ClientRectOf(dialog, state.ok, state.okRect);
-  ClientRectOf(dialog, state.cancel, state.cancelRect);
   if (state.tree)
     SetWindowLongA(state.tree, GWL_STYLE, GetWindowLongA(state.tree, GWL_STYLE) | TVS_SHOWSELALWAYS);
   if (state.withCreateButton && state.ok) AddCreateButton(state);
-  SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(state.current.c_str()));
+  // The destination is commonly a folder not made yet: the browser opens on
+  // the nearest one that exists rather than on no folder at all, where some
+  // systems' OK returns the desktop. Each step cuts the last name; a drive
+  // root keeps its backslash and ends the walk. The Create button then adds
+  // below the folder shown.
+  char* start = state.current.Buffer();
+  for (char* cut; !IsFolder(start) && (cut = strrchr(start, '\\')) && cut[1];) cut[cut - start == 2] = 0;
+  state.current.TrimAtZero();
+  SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(start));
   state.hook = SetWindowsHookExA(WH_CALLWNDPROC, BrowseHook, nullptr, GetCurrentThreadId());
 }
 

@@ -143,14 +143,15 @@ void StartWorker(PageState& state, HWND page) {
 }
 
 // Cancel, Esc or closing the window: asks first while ConfirmCancel is set.
-// On the progress page the worker is held while the question is open and
-// stops at its next check when the answer is not No; it then ends the page
-// itself.
+// Only Yes ends the setup: Esc on the question (a box without Cancel, which
+// some systems still close with Esc) or a box that could not open keeps it
+// going. On the progress page the worker is held while the question is open
+// and stops at its next check after a Yes; it then ends the page itself.
 void RequestCancel(const PageState& state, HWND page) {
   const TPageRun& run = state.run;
   const TProgressWorker* worker = IsProgressPage(state) ? run.Worker : nullptr;
   if (worker) worker->Pause(worker->Context);
-  bool go = !run.ConfirmCancel || QuestionBox(Message(run, 1)) != kBoxResultNo;
+  bool go = !run.ConfirmCancel || QuestionBox(Message(run, 1)) == kBoxResultYes;
   if (go) {
     if (worker) {
       worker->Cancel(worker->Context);

@@ -108,3 +108,26 @@ def bmp(width, height, pixels, bits=24, palette=None, top_down=False, core=False
         colors = b"".join(bytes((b, g, r, 0)) for r, g, b in entries)
     offset = 14 + len(header) + len(colors)
     return b"BM" + struct.pack("<IHHI", offset + len(image), 0, 0, offset) + header + colors + image
+
+
+def rle8(width, height, index, palette):
+    """An 8-bit run-length bitmap file: each row (bottom-up) as runs of
+    equal indexes, its first three pixels given one by one (absolute
+    mode), then end of line; end of bitmap after the last."""
+    runs = bytearray()
+    for y in range(height - 1, -1, -1):
+        row = [index(x, y) for x in range(width)]
+        runs += bytes((0, 3)) + bytes(row[:3]) + b"\0"
+        x = 3
+        while x < width:
+            n = 1
+            while x + n < width and row[x + n] == row[x] and n < 255:
+                n += 1
+            runs += bytes((n, row[x]))
+            x += n
+        runs += b"\0\0"
+    runs += b"\0\1"
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 1, len(runs), 2835, 2835, len(palette), 0)
+    colors = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + len(header) + len(colors)
+    return b"BM" + struct.pack("<IHHI", offset + len(runs), 0, 0, offset) + header + colors + bytes(runs)

@@ -14,6 +14,7 @@ import os
 import random
 import re
 import shutil
+import struct
 import subprocess
 import sys
 
@@ -377,17 +378,18 @@ def indexed(palette):
 
 
 def static_bitmaps():
-    """The four corner bitmaps in four formats, an opaque one, and damaged
-    ones that must draw nothing."""
+    """The four corner bitmaps in four formats, an opaque one, one of 8-bit
+    runs, and damaged ones that must draw nothing."""
     palette = sorted({static_pixel(x, y) for x in range(40) for y in range(30)})
     good = {"tl.bmp": pixels.bmp(40, 30, indexed(palette), bits=8, palette=palette),
             "tr.bmp": pixels.bmp(40, 30, static_pixel),
             "bl.bmp": pixels.bmp(40, 30, static_pixel, bits=32, top_down=True),
             "br.bmp": pixels.bmp(40, 30, static_pixel, top_down=True),
-            "opaque.bmp": pixels.bmp(40, 30, static_pixel)}
+            "opaque.bmp": pixels.bmp(40, 30, static_pixel),
+            "runs.bmp": pixels.rle8(40, 30, indexed(palette), palette)}
     whole = pixels.bmp(40, 30, static_pixel)
-    rle = bytearray(pixels.bmp(40, 30, indexed(palette), bits=8, palette=palette))
-    rle[30] = 1  # compression: run-length, 8 bits
+    rle = bytearray(good["runs.bmp"])
+    rle[34:38] = struct.pack("<I", len(rle))  # the runs' size: more bytes than the file holds
     two_bits = bytearray(pixels.bmp(8, 8, lambda x, y: 0, bits=8, palette=[(0, 0, 0)]))
     two_bits[28] = 2
     damaged = {"cut.bmp": whole[:-7], "text.bmp": b"[Display]\r\nnot a bitmap\r\n", "rle.bmp": bytes(rle),
@@ -397,23 +399,24 @@ def static_bitmaps():
 
 def background_static_bitmaps():
     """Static bitmaps anchored at each corner (10, 12 from its edges) with
-    magenta transparent, an opaque one, damaged ones left out; a custom
-    gradient shows through every transparent pixel and everywhere else; the
-    title and its shadow 3 pixels down and right in their colours."""
+    magenta transparent, an opaque one, one of 8-bit runs, damaged ones
+    left out; a custom gradient shows through every transparent pixel and
+    everywhere else; the title and its shadow 3 pixels down and right in
+    their colours."""
     good, damaged = static_bitmaps()
     config = ("[Display]\nShowMainWindow=1\nGradientTopColor=$204080\nGradientBottomColor=$80FF00\n"
               "MainTitleFont=Arial,24,$00FF00,B\nMainTitleShadow=1\nMainTitleShadowColor=$0000FF\n"
               "[StaticBitmap]\nTopLeft=tl.bmp,300,12,0,$FF00FF\nTopRight=tr.bmp,10,12,1,$FF00FF\n"
               "BottomLeft=bl.bmp,10,12,2,$FF00FF\nBottomRight=br.bmp,10,12,3,16711935\n"
-              "Opaque=opaque.bmp,500,400\nMissing=missing.bmp,600,400,0,$FF00FF\nCut=cut.bmp,600,400\n"
-              "Text=text.bmp,600,400\nRle=rle.bmp,600,400\nTwoBits=two.bmp,600,400\n")
+              "Opaque=opaque.bmp,500,400\nRuns=runs.bmp,400,300,0,$FF00FF\nMissing=missing.bmp,600,400,0,$FF00FF\n"
+              "Cut=cut.bmp,600,400\nText=text.bmp,600,400\nRle=rle.bmp,600,400\nTwoBits=two.bmp,600,400\n")
     files = {"Presetup/Osin.ini": ini(config)}
     files.update(("Presetup/" + name, data) for name, data in list(good.items()) + list(damaged.items()))
     image, t = background_shot("background_static_bitmaps", files)
     w, h = image.width, image.height
     rows = pixels.gradient_rows(h, 0x204080, 0x80FF00)
     boxes = {(300, 12): True, (w - 10 - 40, 12): True, (10, h - 12 - 30): True, (w - 50, h - 42): True,
-             (500, 400): False}
+             (500, 400): False, (400, 300): True}
     for (bx, by), transparent in boxes.items():
         for y in range(30):
             for x in range(40):
@@ -559,12 +562,26 @@ def folder_browser_creates_and_reopens():
 
 
 def folder_browser_cancel():
-    """Cancel returns nothing: false, the path as it was."""
+    """Cancel returns nothing: false, the path as it was. A folder not made
+    yet (a destination, commonly) opens the browser on the nearest folder
+    that exists, which OK returns, not on no folder at all."""
     start = harness.windows_path(harness.build.out)
     t, lines = probe("folder_browser_cancel",
                      ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), start),
                       "wait-window Choose a folder 30000", "press 2 Choose a folder", "wait-exit 30000"])
     t.expect(lines == [["CANCEL", start]], "browse gave %r" % lines)
+    # On drive C: for the reason folder_browser_creates_and_reopens gives.
+    tree = os.path.join(harness.wine_prefix(), "drive_c", "osin-browse-later")
+    shutil.rmtree(tree, ignore_errors=True)
+    os.makedirs(os.path.join(tree, "Apps"))
+    later = "C:\\osin-browse-later\\Apps\\New\\Deeper"
+    t, lines = probe("folder_browser_not_made_yet",
+                     ["start %s browse RESULTS %s" % (harness.windows_path(ui_probe()), later),
+                      "wait-window Choose a folder 30000", "sleep 500", "sync browser", "press 1 Choose a folder",
+                      "wait-exit 30000"])
+    t.expect(lines == [["OK", "C:\\osin-browse-later\\Apps"]], "browse gave %r" % lines)
+
+
 def demo_english():
     wizard.walk_english(run, pack_folder)
 

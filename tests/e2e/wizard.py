@@ -97,8 +97,8 @@ def walk_english(run, run_pack):
     """The demo in English: Back and Next, a wrong then the right password,
     the typed-path rules of the destination page, a program group present in
     both Programs menus listed once, the licence window closed and the
-    question answered No, Cancel answered No and then Yes, the
-    final page of an unfinished setup."""
+    question answered No, Cancel answered with Esc (the setup goes on), No
+    and then Yes, the final page of an unfinished setup."""
     e = ENGLISH
     script = ["start " + harness.windows_path(demo_setup(run_pack))]
     script += page(e, "language") + ["press %d" % NEXT]
@@ -126,7 +126,9 @@ def walk_english(run, run_pack):
                                                 "sync dir_again", "set-text 106 C:\\", "press %d" % NEXT,
                                                 "wait-text %s 30000" % e["group"], "press %d" % NEXT]
     script += page(e, "start", "start_root") + ["press %d" % CANCEL, "wait-text abort setup 30000",
-                                                "sync cancel_question", "press %d" % NO, "sleep 500",
+                                                "sync cancel_question", "key 27", "sleep 1000",
+                                                "expect-text %s" % e["start"], "press %d" % CANCEL,
+                                                "wait-text abort setup 30000", "press %d" % NO, "sleep 500",
                                                 "expect-text %s" % e["start"], "press %d" % CANCEL,
                                                 "wait-text abort setup 30000", "press %d" % YES]
     script += page(e, "notfinish") + ["press 104", "wait-exit 60000"]
@@ -168,7 +170,7 @@ def walk_english(run, run_pack):
     t.expect(set(questions) == {"The Osin Demo is not completely installed on your computer.\rDo you want to abort setup?"},
              "cancel question %r" % boxes)
     asked = {w.handle for w in t.windows if w.text(0xFFFF) == questions[0]}
-    t.expect(len(asked) == 3, "%d cancel questions, expected 3 (close, Cancel twice)" % len(asked))
+    t.expect(len(asked) == 4, "%d cancel questions, expected 4 (close, Cancel three times)" % len(asked))
     final = page_with(t, e["notfinish"])
     t.expect(final.text(104) == "OK" and final.caption == "Osin Demo setup", "final page %r" % final)
     screen = t.screen

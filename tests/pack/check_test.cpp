@@ -67,6 +67,22 @@ std::string VersionedLibrary() {
   return b;
 }
 
+// A 2 x 1 bitmap of two colours, rows as 8-bit runs; Height -1 stores
+// them top-down.
+std::string RunsBitmap(int32_t height) {
+  std::string b;
+  auto put = [&b](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b += char(v >> 8 * i);
+  };
+  const uint32_t offset = 14 + 40 + 8;
+  put('B' | 'M' << 8, 2), put(offset + 4, 4), put(0, 4), put(offset, 4);
+  put(40, 4), put(2, 4), put(uint32_t(height), 4), put(1, 2), put(8, 2);   // 2 x 1, 8 bits
+  put(1, 4), put(4, 4), put(2835, 4), put(2835, 4), put(2, 4), put(0, 4);  // RLE8, 4 bytes, 2 colours
+  put(0, 4), put(0xFFFFFF, 4);                                             // black, white
+  put(0x01000102, 4);  // two pixels of colour 1, end of bitmap
+  return b;
+}
+
 #define TEN_CHARS "0123456789"
 #define HUNDRED_CHARS \
   TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS TEN_CHARS
@@ -116,6 +132,10 @@ const std::vector<BrokenProject>& Cases() {
       {"a header bitmap missing", {{"Presetup/Legal.bmp", "*", ""}}, "missing-file", "Presetup/Osin.ini"},
       {"a damaged background",
        {{"Presetup/Back.bmp", "*", "BM this is no bitmap"}},
+       "bad-bitmap",
+       "Presetup/Osin.ini"},
+      {"a background of runs stored top-down",
+       {{"Presetup/Back.bmp", "*", RunsBitmap(-1)}},
        "bad-bitmap",
        "Presetup/Osin.ini"},
       {"a language without its file",

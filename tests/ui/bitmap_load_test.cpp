@@ -1,5 +1,6 @@
 // The forms of bitmap file whose palette or masks are rewritten for the
-// system (the 3-byte palette of the core form, colour masks), loaded as the
+// system (the 3-byte palette of the core form, colour masks) or whose runs
+// the system decodes, loaded as the
 // background loads them and read back pixel by pixel. The end-to-end
 // scenarios draw the common forms and the damaged files.
 #include <windows.h>
@@ -74,6 +75,38 @@ TEST_F(LoadBitmap, CoreHeaderOneBitAndMaskedSixteenBits) {
   bitmap = Load(BuildBmp(masked, [](uint32_t, uint32_t k) { return k == 1 ? 0xF8 : 0; }));
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(Pixels(bitmap, 1, 1)[0], RGB(255, 0, 0));
+  DeleteObject(bitmap);
+}
+
+TEST_F(LoadBitmap, RunLengthEightAndFourBits) {
+  // Palette entry i is RGB(3i, 2i, i).
+  BmpSpec rle8;
+  rle8.width = 10;
+  rle8.height = 1;
+  rle8.bits = 8;
+  rle8.compression = 1;
+  rle8.colorsUsed = rle8.paletteEntries = 16;
+  // Three pixels of colour 1, then three given one by one (2, 3, 4), padded
+  // to a word, and the end: the rest stays colour 0. As many bytes as the
+  // uncompressed row.
+  const uint8_t runs8[] = {3, 1, 0, 3, 2, 3, 4, 0, 0, 1, 0, 0};
+  HBITMAP bitmap = Load(BuildBmp(rle8, [&](uint32_t, uint32_t k) { return runs8[k]; }));
+  ASSERT_NE(bitmap, nullptr);
+  std::vector<COLORREF> expected8 = {
+      RGB(3, 2, 1), RGB(3, 2, 1), RGB(3, 2, 1), RGB(6, 4, 2), RGB(9, 6, 3), RGB(12, 8, 4), 0, 0, 0, 0};
+  EXPECT_EQ(Pixels(bitmap, 10, 1), expected8);
+  DeleteObject(bitmap);
+
+  BmpSpec rle4 = rle8;
+  rle4.bits = 4;
+  rle4.compression = 2;
+  // Four pixels alternating colours 1 and 2, then two of colour 5.
+  const uint8_t runs4[] = {4, 0x12, 2, 0x55, 0, 1, 0, 0};
+  bitmap = Load(BuildBmp(rle4, [&](uint32_t, uint32_t k) { return runs4[k]; }));
+  ASSERT_NE(bitmap, nullptr);
+  std::vector<COLORREF> expected4 = {
+      RGB(3, 2, 1), RGB(6, 4, 2), RGB(3, 2, 1), RGB(6, 4, 2), RGB(15, 10, 5), RGB(15, 10, 5), 0, 0, 0, 0};
+  EXPECT_EQ(Pixels(bitmap, 10, 1), expected4);
   DeleteObject(bitmap);
 }
 

@@ -113,9 +113,9 @@ TEST(BitmapFile, WhatIsNoBitmapOrNotDrawn) {
   EXPECT_EQ(unsupported([](BmpSpec& b) { b.bits = 64; }), BitmapCheck::kUnsupported);
   EXPECT_EQ(unsupported([](BmpSpec& b) { b.bits = 0; }), BitmapCheck::kUnsupported);
   EXPECT_EQ(unsupported([](BmpSpec& b) {
-              b.bits = 8;
-              b.compression = 1;  // run-length
-              b.paletteEntries = 256;
+              b.bits = 4;
+              b.compression = 1;  // runs of 8-bit pixels
+              b.paletteEntries = 16;
             }),
             BitmapCheck::kUnsupported);
   EXPECT_EQ(unsupported([](BmpSpec& b) { b.compression = 3; }), BitmapCheck::kUnsupported)
@@ -135,6 +135,28 @@ TEST(BitmapFile, WhatIsNoBitmapOrNotDrawn) {
   std::vector<uint8_t> twoPlanes = BuildBmp(BmpSpec());
   twoPlanes[26] = 2;
   EXPECT_EQ(Check(twoPlanes), BitmapCheck::kUnsupported);
+}
+
+TEST(BitmapFile, RunsTakeTheImageSizeOfTheHeader) {
+  auto runs = [](uint16_t bits, uint32_t compression, uint32_t imageSize, TBitmapLayout& layout) {
+    BmpSpec spec;
+    spec.bits = bits;
+    spec.compression = compression;
+    spec.colorsUsed = spec.paletteEntries = 16;
+    std::vector<uint8_t> file = BuildBmp(spec);
+    for (int i = 0; i < 4; ++i) file[34 + i] = static_cast<uint8_t>(imageSize >> 8 * i);
+    return CheckBitmapFile(file.data(), file.size(), layout);
+  };
+  TBitmapLayout layout;
+  ASSERT_EQ(runs(8, 1, 5, layout), BitmapCheck::kOk);
+  EXPECT_EQ(layout.BitsSize, 5u) << "fewer bytes than uncompressed rows";
+  EXPECT_EQ(layout.Compression, 1u);
+  ASSERT_EQ(runs(4, 2, 8, layout), BitmapCheck::kOk);
+  EXPECT_EQ(layout.BitsSize, 8u);
+  EXPECT_EQ(runs(8, 2, 8, layout), BitmapCheck::kUnsupported) << "4-bit runs of 8-bit pixels";
+  EXPECT_EQ(runs(24, 1, 8, layout), BitmapCheck::kUnsupported);
+  EXPECT_EQ(runs(8, 1, 0, layout), BitmapCheck::kUnsupported) << "no size: the runs have no end";
+  EXPECT_EQ(runs(8, 1, 13, layout), BitmapCheck::kTruncated) << "one byte past the file's end";
 }
 
 TEST(BitmapFile, HugeDimensionsDoNotWrapPastTheFileEnd) {

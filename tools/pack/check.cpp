@@ -602,9 +602,18 @@ class Checker {
         CheckBitmapFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), layout);
     static const char* const why[] = {"", "is not a BMP file", "is cut short",
                                       "uses a depth or compression the setup does not draw"};
-    if (result != BitmapCheck::kOk)
-      WarnAt(ini, section, key, "bad-bitmap",
-             file + " " + why[int(result)] + ": the setup shows nothing there");
+    std::string problem = why[int(result)];
+    const uint32_t kOs2Header = 64, kRle8 = 1, kRle4 = 2;
+    if (result == BitmapCheck::kNotBitmap && bytes.size() >= 18 && uint8_t(bytes[14]) == kOs2Header &&
+        !bytes[15] && !bytes[16] && !bytes[17])
+      problem = "is in the OS/2 2.x form, which the setup does not draw (save it in the Windows form)";
+    // The system refuses runs stored top-down; the check accepts them, as
+    // the setup leaves that refusal to the system.
+    if (result == BitmapCheck::kOk && (layout.Compression == kRle8 || layout.Compression == kRle4) &&
+        layout.Height < 0)
+      problem = "stores its run-length rows top-down, which Windows does not draw";
+    if (!problem.empty())
+      WarnAt(ini, section, key, "bad-bitmap", file + " " + problem + ": the setup shows nothing there");
   }
 
   void CheckFont(const std::string& section, const std::string& key, const std::string& value) {
