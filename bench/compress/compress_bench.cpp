@@ -217,8 +217,9 @@ int CipherCost(const std::string& payload, const std::string& work, const std::s
   }
   Row("RAR 2.0 deciphering alone (MB/s CPU, best of 5)", archiveBytes.size() / cipherCpu / 1e6,
       "needed for the goal (MB/s)", archiveBytes.size() / (without.cpu * 0.15 / 0.85) / 1e6, "MB/s");
-  printf("  (deciphering here: %s)\n", Rar20DecipherIsWide() ? "sixteen blocks at a time with 512-bit byte lookups"
-                                                              : "the plain rounds, three blocks side by side");
+  printf("  (deciphering here: %s)\n", Rar20DecipherIsWide()
+                                           ? "sixteen blocks at a time with 512-bit byte lookups"
+                                           : "the plain rounds, three blocks side by side");
   printf("  (packing --solid -5 with the password took %.1f CPU s)\n", packed.cpu);
   std::vector<double> packWithout, packWith;
   for (int round = 0; round < 3; ++round) {
