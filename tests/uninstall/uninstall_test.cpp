@@ -4,6 +4,7 @@
 // and damaged logs, failures and files in use end as the user is told.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <shlobj.h>
 
 #include <string>
@@ -475,6 +476,52 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
                          ToStd(app)),
       std::string::npos)
       << boxes_.back();
+}
+
+// Denies everyone the right to change the values of the key (Deny) or
+// gives it back.
+bool LockValues(const char* key, bool deny) {
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS)
+    return false;
+  EXPLICIT_ACCESS_A rules[2] = {};
+  char everyone[] = "EVERYONE";
+  // The refusal first, as Windows orders them (Wine keeps the order given).
+  BuildExplicitAccessWithNameA(&rules[0], everyone, KEY_SET_VALUE, DENY_ACCESS, NO_INHERITANCE);
+  BuildExplicitAccessWithNameA(&rules[1], everyone, KEY_ALL_ACCESS, GRANT_ACCESS, NO_INHERITANCE);
+  PACL acl = nullptr;
+  bool set = SetEntriesInAclA(deny ? 2 : 1, rules + !deny, nullptr, &acl) == ERROR_SUCCESS &&
+             SetSecurityInfo(handle, SE_REGISTRY_KEY,
+                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                             nullptr, acl, nullptr) == ERROR_SUCCESS;
+  LocalFree(acl);
+  RegCloseKey(handle);
+  return set;
+}
+
+TEST_F(Uninstall, ARegistryEntryThatStaysIsNamedWithTheSystemsReason) {
+  // A value and a key (with a key in it) that a policy keeps: the key
+  // cannot be emptied, so it cannot go either.
+  String locked = String(kBase) + "\\Locked", value = locked + "\\Value";
+  ForceKeyLogged(log_, locked);
+  ASSERT_TRUE(WriteRegString(value, "1") && CreateRegKey(locked + "\\Inner"));
+  WriteLogEntry(log_, kLogAddReg, value, "1");
+  Register();
+  ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", true));
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallIncomplete);
+  CloseRunLog();
+  std::string said = ReadBytes(runLog), reason = " (" + ToStd(SystemErrorText(ERROR_ACCESS_DENIED)) + ")\r\n";
+  for (const String& entry : {value, locked})
+    EXPECT_NE(said.find("Not removed: " + ToStd(entry) + reason), std::string::npos) << said;
+  EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
+
+  // The policy lifted, a second run ends the work.
+  ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", false));
+  EXPECT_EQ(Run(true), kUninstallDone);
+  EXPECT_FALSE(RegKeyExists(locked));
+  EXPECT_FALSE(RegKeyExists(registration_));
 }
 
 TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
