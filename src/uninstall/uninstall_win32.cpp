@@ -342,14 +342,19 @@ bool MoveOwnCopyAway(const String& self) {
   return true;
 }
 
+// The log a registration's command names: its last text in double quotes.
+String NamedLog(const String& command) {
+  int close = command.LastPos('"');
+  int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
+  return open ? command.Copy(open + 1, close - open - 1) : String();
+}
+
 // Whether a registration's command names the log File: in double quotes,
 // as the setup writes it, and also when File (or the command) gives it in
 // its short form, as a script may have started the uninstaller.
 bool CommandNamesLog(const String& command, const String& file) {
   if (UpperCase(command).Pos(UpperCase("\"" + file + "\""))) return true;
-  int close = command.LastPos('"');
-  int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
-  String named = open ? command.Copy(open + 1, close - open - 1) : String();
+  String named = NamedLog(command);
   return !named.IsEmpty() && SameFile(named, file);
 }
 
@@ -782,9 +787,12 @@ void TUninstallRun::FindProgram() {
   // A later installation of the same program may have registered its own
   // log under the same name: then the key is not this log's to remove.
   // Told while the log is there, whose short form tells a script's path.
+  // One naming a log that is gone names this one, moved by its user (to
+  // keep it from the folder's deletion): the program would stay listed.
   String command = ReadRegString(registration_ + "\\UninstallString", String());
-  ownRegistration_ =
-      command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) || CommandNamesLog(command, file);
+  String named = NamedLog(command);
+  ownRegistration_ = command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) ||
+                     CommandNamesLog(command, file) || (IsFullPath(named) && !FileExists(named));
   String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   // Without a registration (taken away by hand, or a log cut short) the

@@ -591,7 +591,9 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                      ToStd(Dir()) + "\\Tru";
   ASSERT_TRUE(WriteBytes(log_.FileName, text));
   // A later installation of the same program registered its own log.
-  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
+  String later = Path("Later\\Install.log");
+  ASSERT_TRUE(ForceFolders(Path("Later")) && WriteBytes(later, "[CopyFiles]\r\n"));
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + later + "\"");
   answer_ = kBoxResultNo;
   EXPECT_EQ(Run(false), kUninstallCancelled);
   EXPECT_TRUE(FileExists(gone)) << "No changes nothing";
@@ -689,6 +691,20 @@ TEST_F(Uninstall, ALogNamedInShortFormOrDeepInFoldersIsTakenBackWhole) {
   EXPECT_EQ(boxes_[0], "Do you want to remove Deeper Folder and all of its components from your computer?");
   SetCurrentDirectoryA(before);
   EXPECT_FALSE(FolderExists(Join(Dir(), "Deeper Folder")));
+
+  // A log its user moved out of the folder: the registration, naming its
+  // old place, goes with it, or the program would stay in the list.
+  log_.FileName = Join(folder, "Install.log");
+  ASSERT_TRUE(ForceFolderLogged(log_, folder) && WriteBytes(file, "a"));
+  WriteLogEntry(log_, kLogCopyFiles, file, String());
+  Register();
+  DropAllStores();
+  options.LogFile = Path("Install moved.log");
+  ASSERT_TRUE(MoveFileA(log_.FileName.c_str(), options.LogFile.c_str()));
+  options.Silent = true;
+  EXPECT_EQ(RunUninstall(options), kUninstallDone);
+  EXPECT_FALSE(FolderExists(folder));
+  EXPECT_FALSE(RegKeyExists(registration_));
 }
 
 TEST_F(Uninstall, TheSharedUninstallerGoesWithTheLastRegistrationThatNamesIt) {
