@@ -446,6 +446,11 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
   return true;
 }
 
+// A unique name MoveToUniqueName gives, "UnO*.tmp".
+bool IsAsideName(const String& name) {
+  return SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp");
+}
+
 // A copy of this program that a setup put into the Windows folder for all
 // the programs it registers: UnOsin.exe, or a unique "UnO*.tmp" beside it
 // when that name was in use. Nothing else there is the uninstaller's to
@@ -453,8 +458,7 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
 bool IsSharedCopy(const String& path) {
   String name = PathFileName(path), windows = WindowsFolder();
   bool inWindows = !windows.IsEmpty() && SameFile(PathFolder(path), windows);
-  return inWindows && (SameText(name, "UnOsin.exe") ||
-                       (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
+  return inWindows && (SameText(name, "UnOsin.exe") || IsAsideName(name));
 }
 
 // Renames Path to a unique "UnO*.tmp" in its folder and has that deleted at
@@ -657,6 +661,7 @@ class TUninstallRun {
   void RemoveEmptiedFolders();
   void RemoveFolders();
   void EmptyFoldersAtRestart(const String& folder);
+  bool EmptiedAtRestart(const String& folder) const;
   void RemoveRegistration();
   void DeleteRegistration(const String& key);
   void RemoveSharedCopies();
@@ -1358,6 +1363,26 @@ void TUninstallRun::EmptyFoldersAtRestart(const String& folder) {
   FindClose(find);
 }
 
+// Whether all that Folder holds, at any depth, goes at the next start:
+// files this run queued (under their names, or renamed aside as UnO*.tmp)
+// and folders holding nothing else. A file of the user's beside them
+// keeps the folder for good, which is then told as left, not as going.
+bool TUninstallRun::EmptiedAtRestart(const String& folder) const {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool goes = true;
+  do {
+    String name = data.cFileName, inner = folder + "\\" + name;
+    if (IsDots(data)) continue;
+    goes = IsPlainFolder(data) ? EmptiedAtRestart(inner)
+                               : !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                                     (atRestart_.IndexOf(inner) >= 0 || IsAsideName(name));
+  } while (goes && FindNextFileA(find, &data));
+  FindClose(find);
+  return goes;
+}
+
 // Clears the read-only mark of Path; its attributes before, or
 // INVALID_FILE_ATTRIBUTES when it cannot be found.
 DWORD ClearReadOnly(const String& path) {
@@ -1388,8 +1413,7 @@ void TUninstallRun::RemoveFolders() {
       continue;
     }
     // Emptied only at the next start: it goes then, after its files.
-    bool waits = false;
-    for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
+    bool waits = EmptiedAtRestart(folder);
     if (waits) EmptyFoldersAtRestart(folder);
     if (waits && DeleteAtReboot(folder)) {
       atRestart_.Add(folder);

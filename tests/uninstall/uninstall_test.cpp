@@ -437,13 +437,10 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(FileExists(loaded));
   EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(loaded))) << ToStd(pending);
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(Join(app, "UNO")))) << ToStd(pending);
-  // The folder waits for its file, and its empty folders go before it.
-  auto queued = [&](const char* name) {
-    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
-  };
-  EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
-              queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued(""))
-      << ToStd(pending);
+  // The folder keeps the log and the INI file that stay: it is not queued
+  // to go, nor are its empty folders.
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(app) + '\0')) << ToStd(pending);
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(Join(app, "Cache")))) << ToStd(pending);
   FreeLibrary(library);
   EXPECT_EQ(ReadBytes(log_.FileName), "[SharedCountsLowered]\r\n" + ToStd(shared) + "=0\r\n\r\n[AddIni]\r\n" +
                                           ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" + ToStd(app) +
@@ -476,6 +473,51 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
                          ToStd(app)),
       std::string::npos)
       << boxes_.back();
+}
+
+TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
+  // A file in use and, in a folder of the installation's, one the user
+  // added: the folders cannot go at the next start either.
+  String app = Path("App"), busy = Path("App\\busy.txt");
+  ASSERT_TRUE(ForceFolderLogged(log_, Join(app, "Sub")) && WriteBytes(busy, "busy"));
+  WriteLogEntry(log_, kLogCopyFiles, busy, String());
+  ASSERT_TRUE(WriteBytes(Path("App\\Sub\\mine.txt"), "mine"));
+  DropAllStores();
+  HANDLE holder =
+      CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallRestart);
+  CloseRunLog();
+  CloseHandle(holder);
+  std::string said = ReadBytes(runLog);
+  EXPECT_NE(said.find("Left, not empty: " + ToStd(app) + "\r\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Removed at the next restart: " + ToStd(app) + "\r\n"), std::string::npos) << said;
+  String pending = ReadRegString(
+      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(app) + '\0')) << ToStd(pending);
+
+  // Without the user's file, the folder waits for its file, and its empty
+  // folders go before it.
+  ASSERT_TRUE(DeleteFileA(Path("App\\Sub\\mine.txt").c_str()));
+  for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
+  WriteLogEntry(log_, kLogCopyFiles, busy, String());
+  WriteLogEntry(log_, kLogCreateDirs, app, String());
+  WriteLogEntry(log_, kLogCreateDirs, Join(app, "Sub"), String());
+  DropAllStores();
+  holder = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Run(true), kUninstallRestart);
+  CloseHandle(holder);
+  pending = ReadRegString(
+      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  auto queued = [&](const char* name) {
+    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
+  };
+  EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
+              queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued("") &&
+              queued("Sub") < queued(""))
+      << ToStd(pending);
 }
 
 // Denies everyone the right to change the values of the key (Deny) or
