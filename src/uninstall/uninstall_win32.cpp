@@ -595,7 +595,7 @@ class TSetupTurn {
     held_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED_0;
     return held_;
   }
-  bool Held() const { return held_ || !mutex_; }
+  bool Held() const { return held_; }
   void Leave() {
     if (held_) ReleaseMutex(mutex_);
     held_ = false;
