@@ -354,11 +354,6 @@ BESIDE_SHARED = "C:\\Osin Test\\Beside Shared\\beside.dll"
 WAITING = "Another setup is installing a program"
 
 
-def expect(condition, why):
-    if not condition:
-        raise harness.ScenarioFailed(why)
-
-
 def beside_setup(name, big, size, extra, noise):
     """A stored setup of the program "Beside Case" (registered, with a
     shared DLL) whose first file is BIG, of SIZE bytes, with the files
@@ -398,8 +393,9 @@ def uninstall_beside_setup(noise):
     code = subprocess.run([harness.WINE_RUN, first, "/VERYSILENT"], timeout=300, stdout=subprocess.DEVNULL,
                           stderr=subprocess.DEVNULL).returncode
     command = uninstall_string("Beside Case") or ""
-    expect(code == 0 and command.lower() == ('c:\\windows\\unosin.exe "%s\\install.log"' % BESIDE_FOLDER).lower(),
-           "first installation: exit code %s, registration %r" % (code, command))
+    wanted = ('c:\\windows\\unosin.exe "%s\\install.log"' % BESIDE_FOLDER).lower()
+    unattended.expect(code == 0 and command.lower() == wanted,
+                      "first installation: exit code %s, registration %r" % (code, command))
     run_log = install.drive_c("unbeside.txt")
     quiet = {}
 
@@ -439,7 +435,7 @@ def uninstall_beside_setup(noise):
         again["run"] = subprocess.Popen([harness.WINE_RUN, first, "/VERYSILENT"], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         time.sleep(5)
-        expect(again["run"].poll() is None, "the setup did not wait (exit %s)" % again["run"].poll())
+        unattended.expect(again["run"].poll() is None, "the setup did not wait (exit %s)" % again["run"].poll())
 
     t = harness.run_scenario("uninstall_beside_remove", [
         "start " + command, "wait-text remove Beside Case 60000", "press 6", "wait-window Remove shared file 60000",
