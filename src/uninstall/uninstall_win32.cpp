@@ -198,15 +198,6 @@ bool HoldsText(const String& path) {
 // (in 100 ns units).
 const uint64_t kChangedAcrossVolumes = 30000000;
 
-// The drive ("C:") or network share ("\\server\share") of a full path.
-String VolumeOf(const String& path) {
-  int separators = path.StartsWith("\\\\") ? 4 : 1;
-  for (int i = 0; i < path.Length(); ++i) {
-    if (path[i] == '\\' && --separators == 0) return path.Copy(1, i);
-  }
-  return path;
-}
-
 // Chars UTF-16 characters in the system's code page; false when the
 // system cannot convert them.
 bool FromWide(const wchar_t* wide, int chars, String& ansi) {
@@ -638,7 +629,7 @@ class TUninstallRun {
 
   bool InCopyFiles(const String& path) const;
   bool ChangedSinceLog(const String& path) const {
-    uint64_t slack = SameText(VolumeOf(path), VolumeOf(options_.LogFile)) ? 0 : kChangedAcrossVolumes;
+    uint64_t slack = SameText(DriveRootOf(path), DriveRootOf(options_.LogFile)) ? 0 : kChangedAcrossVolumes;
     return logWritten_ && LastWrite(path) > logWritten_ + slack;
   }
   bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
