@@ -930,8 +930,12 @@ bool TUninstallRun::WaitForTurn(int& code) {
       code = kUninstallCancelled;
       return false;
     }
-    if (options_.Silent && GetTickCount() - start >= kQuietWaitMs) {
-      RunLog("Error: Another setup is still installing after 10 minutes. Nothing was removed.", String());
+    // Without a window to cancel from (none could be made), the user is
+    // told at the time limit too.
+    if (!progress_ && GetTickCount() - start >= kQuietWaitMs) {
+      const char* busy = "Another setup is still installing after 10 minutes. Nothing was removed.";
+      RunLog("Error: ", busy);
+      if (!options_.Silent) ErrorBox(busy);
       code = kUninstallBusy;
       return false;
     }
