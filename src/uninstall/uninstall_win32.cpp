@@ -7,6 +7,7 @@
 #include "config/profile.h"
 #include "config/registry.h"
 #include "install/copyentry.h"
+#include "install/filephase.h"
 #include "install/log.h"
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -315,10 +316,10 @@ uint64_t LastWrite(const String& path) {
 // Moves Path to a unique "UnO*.tmp" name in Folder; the new name, or empty
 // when the system refuses (another volume, a file in use on the 95 line).
 String MoveToUniqueName(const String& path, const String& folder) {
-  char moved[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, moved)) return String();
-  DeleteFileA(moved);
-  return MoveFileA(path.c_str(), moved) ? String(moved) : String();
+  String moved = SystemTempFile(folder, "UnO");
+  if (moved.IsEmpty()) return String();
+  DeleteFileA(moved.c_str());
+  return MoveFileA(path.c_str(), moved.c_str()) ? moved : String();
 }
 
 // Moves the running program's file to a unique name in the temporary
