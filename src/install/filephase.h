@@ -63,6 +63,8 @@ using ConflictFn = int (*)(void* context, const String& target);
 // A new empty file with a unique name made from Prefix in Folder: its name,
 // or empty when none could be made.
 using TempFileFn = String (*)(const String& folder, const char* prefix);
+// The system's TempFileFn (Windows only).
+String SystemTempFile(const String& folder, const char* prefix);
 
 struct TFilePhase {
   // What the scripts gathered, and the lists the phase fills.

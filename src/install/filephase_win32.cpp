@@ -17,6 +17,12 @@
 
 namespace osin {
 
+String SystemTempFile(const String& folder, const char* prefix) {
+  char name[MAX_PATH];
+  if (!GetTempFileNameA(folder.c_str(), prefix, 0, name)) return String();
+  return String(name);
+}
+
 namespace {
 
 // Controls of the progress page the worker drives.
@@ -95,12 +101,6 @@ void CannotWrite(TFilePhase& phase, const String& target) {
   if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 1);
   ShowBox(phase.ProgressWindow, "Error", text, kBoxIconError);
   if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 0);
-}
-
-String SystemTempFile(const String& folder, const char* prefix) {
-  char name[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), prefix, 0, name)) return String();
-  return String(name);
 }
 
 // Puts Temp in Target's place now; false when Target is in use (or cannot

@@ -162,6 +162,10 @@ TreeEntry ClassifyTreeEntry(const String& name, uint32_t attributes);
 // file does not exist, or the native build).
 String ShortPathOf(const String& path);
 
+// Windows only. The root of Path's volume: "C:\" or "\\server\share\";
+// empty (the current drive) for a relative path.
+String DriveRootOf(const String& path);
+
 // Size of the file (or folder entry) Path names, found by a directory search
 // after the path is made full; -1 when nothing is found.
 int64_t FileSizeOf(const String& path);

@@ -227,12 +227,6 @@ bool RemoveFileForced(const String& path) {
 
 // Free space ------------------------------------------------------------
 
-namespace {
-
-using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-
-// The root the older call wants: "C:\" or "\\server\share\"; empty (the
-// current drive) for a relative path.
 String DriveRootOf(const String& path) {
   if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2) + "\\";
   if (!path.StartsWith("\\\\")) return String();
@@ -240,6 +234,10 @@ String DriveRootOf(const String& path) {
   int share = server ? path.Pos('\\', server + 1) : 0;
   return share ? path.Copy(1, share) : AddBackslash(path);
 }
+
+namespace {
+
+using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
 
 bool HasFreeSpaceEx(const TOSVersion& os) {
   return os.Kind >= osWin98 || os.Build >= 1111;

@@ -5,8 +5,10 @@
 // without questions). It reads the log (install/log.h); from Vista on, a run
 // without an administrator's rights whose log names entries of the whole
 // machine (guard.h's NeedsAdministrator) stops there and says so. It asks
-// whether to go on, then takes back what the log names, the later changes
-// first:
+// whether to go on and waits while a setup installs (the turn setups take
+// one at a time, which it holds until its final box; the log is read again
+// when that setup wrote it), then takes back what the log names, the later
+// changes first:
 //
 //   1. shared files (SharedFiles): each SharedDLLs count lowered by one; a
 //      file whose count reaches zero goes after asking (Remove, Keep, Keep
@@ -62,6 +64,8 @@
 //                                                        16 above the files
 //                                                           changed after the
 //                                                           installation
+//                                                        17 while waiting for
+//                                                           a setup
 #pragma once
 
 #include "platform/str.h"
@@ -73,13 +77,17 @@ enum UninstallExit : int {
   kUninstallDone = 0,        // everything the log names is gone (or the log was
                              // missing or no log, and the user took the program
                              // off the list)
-  kUninstallCancelled = 1,   // the user answered No: nothing changed
+  kUninstallCancelled = 1,   // the user answered No, or cancelled the wait for
+                             // another setup: nothing changed
   kUninstallNoLog = 2,       // bad command line, no readable log, another run
                              // on the same log, or (from Vista on) no
                              // administrator's rights for a log that needs
                              // them: nothing changed
   kUninstallIncomplete = 3,  // some entries stayed (listed, kept in the log)
   kUninstallRestart = 3010,  // done, with files in use deleted at the next start
+  kUninstallBusy = 1618,     // without questions, another setup still installed
+                             // after ten minutes: nothing changed, try again
+                             // later (the code deployment tools know)
 };
 
 struct TUninstallOptions {

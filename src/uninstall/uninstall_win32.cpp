@@ -7,6 +7,7 @@
 #include "config/profile.h"
 #include "config/registry.h"
 #include "install/copyentry.h"
+#include "install/filephase.h"
 #include "install/log.h"
 #include "platform/fault.h"
 #include "platform/file.h"
@@ -44,6 +45,7 @@ enum TextId {
   kTextStillRegistered,
   kTextOthersEntries,
   kTextChanged,
+  kTextWaiting,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -65,8 +67,9 @@ const char* const kEnglish[] = {
     "%s (its OLE registration could not be removed)",
     "These files also hold entries of other programs and were left in place:",
     "These files were changed after the installation and were left in place:",
+    "Another setup is installing a program. Removing %ProgramName% begins when it has finished.",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextChanged, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextWaiting, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -196,15 +199,6 @@ bool HoldsText(const String& path) {
 // (in 100 ns units).
 const uint64_t kChangedAcrossVolumes = 30000000;
 
-// The drive ("C:") or network share ("\\server\share") of a full path.
-String VolumeOf(const String& path) {
-  int separators = path.StartsWith("\\\\") ? 4 : 1;
-  for (int i = 0; i < path.Length(); ++i) {
-    if (path[i] == '\\' && --separators == 0) return path.Copy(1, i);
-  }
-  return path;
-}
-
 // Chars UTF-16 characters in the system's code page; false when the
 // system cannot convert them.
 bool FromWide(const wchar_t* wide, int chars, String& ansi) {
@@ -322,10 +316,10 @@ uint64_t LastWrite(const String& path) {
 // Moves Path to a unique "UnO*.tmp" name in Folder; the new name, or empty
 // when the system refuses (another volume, a file in use on the 95 line).
 String MoveToUniqueName(const String& path, const String& folder) {
-  char moved[MAX_PATH];
-  if (!GetTempFileNameA(folder.c_str(), "UnO", 0, moved)) return String();
-  DeleteFileA(moved);
-  return MoveFileA(path.c_str(), moved) ? String(moved) : String();
+  String moved = SystemTempFile(folder, "UnO");
+  if (moved.IsEmpty()) return String();
+  DeleteFileA(moved.c_str());
+  return MoveFileA(path.c_str(), moved.c_str()) ? moved : String();
 }
 
 // Moves the running program's file to a unique name in the temporary
@@ -340,14 +334,19 @@ bool MoveOwnCopyAway(const String& self) {
   return true;
 }
 
+// The log a registration's command names: its last text in double quotes.
+String NamedLog(const String& command) {
+  int close = command.LastPos('"');
+  int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
+  return open ? command.Copy(open + 1, close - open - 1) : String();
+}
+
 // Whether a registration's command names the log File: in double quotes,
 // as the setup writes it, and also when File (or the command) gives it in
 // its short form, as a script may have started the uninstaller.
 bool CommandNamesLog(const String& command, const String& file) {
   if (UpperCase(command).Pos(UpperCase("\"" + file + "\""))) return true;
-  int close = command.LastPos('"');
-  int open = close > 1 ? command.Copy(1, close - 1).LastPos('"') : 0;
-  String named = open ? command.Copy(open + 1, close - open - 1) : String();
+  String named = NamedLog(command);
   return !named.IsEmpty() && SameFile(named, file);
 }
 
@@ -439,6 +438,11 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
   return true;
 }
 
+// A unique name MoveToUniqueName gives, "UnO*.tmp".
+bool IsAsideName(const String& name) {
+  return SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp");
+}
+
 // A copy of this program that a setup put into the Windows folder for all
 // the programs it registers: UnOsin.exe, or a unique "UnO*.tmp" beside it
 // when that name was in use. Nothing else there is the uninstaller's to
@@ -446,8 +450,7 @@ bool ReadUninstallCommands(StringList& names, StringList& commands) {
 bool IsSharedCopy(const String& path) {
   String name = PathFileName(path), windows = WindowsFolder();
   bool inWindows = !windows.IsEmpty() && SameFile(PathFolder(path), windows);
-  return inWindows && (SameText(name, "UnOsin.exe") ||
-                       (SameText(name.Copy(1, 3), "UnO") && SameText(RightStr(name, 4), ".tmp")));
+  return inWindows && (SameText(name, "UnOsin.exe") || IsAsideName(name));
 }
 
 // Renames Path to a unique "UnO*.tmp" in its folder and has that deleted at
@@ -510,13 +513,102 @@ String WithReason(const String& what, DWORD code) {
   return reason.IsEmpty() ? what : what + " (" + reason + ")";
 }
 
-INT_PTR CALLBACK ProgressProc(HWND, UINT message, WPARAM, LPARAM) {
+// The progress window's Cancel (shown only while the run waits for its
+// turn) is noted in the window's user data, which the waiting loop reads.
+// The registry layer tells only whether a deletion worked. The reason is
+// the system's answer to the same request asked again: the value's own
+// deletion, or for a key that of the deepest key still below it (the
+// first found), which kept every key above it. 0 when the request now
+// works.
+HKEY RootKeyOf(const TRegPath& path) {
+  static const HKEY kRoots[] = {nullptr, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                HKEY_USERS};
+  return kRoots[static_cast<int>(path.Root)];
+}
+
+DWORD ValueReason(const String& path) {
+  TRegPath split = SplitRegPath(path);
+  HKEY key;
+  LONG got = RegOpenKeyExA(RootKeyOf(split), split.KeyPath.c_str(), 0, KEY_SET_VALUE, &key);
+  if (got != ERROR_SUCCESS) return got;
+  got = RegDeleteValueA(key, split.ValueName.c_str());
+  RegCloseKey(key);
+  return got;
+}
+
+DWORD KeyReason(const String& path) {
+  TRegPath split = SplitRegPath(AddBackslash(path));
+  HKEY root = RootKeyOf(split);
+  String deepest = StripBackslash(split.KeyPath);
+  for (HKEY key; RegOpenKeyExA(root, deepest.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;) {
+    char name[256];
+    LONG more = RegEnumKeyA(key, 0, name, sizeof(name));
+    RegCloseKey(key);
+    if (more != ERROR_SUCCESS) break;
+    deepest += "\\" + String(name);
+  }
+  int slash = deepest.LastPos('\\');
+  HKEY parent;
+  LONG got = RegOpenKeyExA(root, deepest.Copy(1, slash - 1).c_str(), 0, KEY_WRITE, &parent);
+  if (got != ERROR_SUCCESS) return got;
+  got = RegDeleteKeyA(parent, deepest.Copy(slash + 1, deepest.Length()).c_str());
+  RegCloseKey(parent);
+  return got;
+}
+
+INT_PTR CALLBACK ProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) SetWindowLongPtrA(dialog, DWLP_USER, 1);
   return message == WM_INITDIALOG;
 }
 
+// A setup takes this turn while it installs, and the uninstaller while it
+// removes: each writes back the install log (and every settings file it
+// keeps open) as it read it, so one working beside the other would drop
+// the other's records, and an update installing while its program is
+// removed would lose its files as it writes them. The name is the one the
+// setup gives it. A system that refuses the mutex leaves nobody a turn to
+// wait for.
+class TSetupTurn {
+ public:
+  TSetupTurn() : mutex_(CreateMutexA(nullptr, FALSE, "OsinSetup")) {}
+  ~TSetupTurn() {
+    Leave();
+    if (mutex_) CloseHandle(mutex_);
+  }
+  TSetupTurn(const TSetupTurn&) = delete;
+  TSetupTurn& operator=(const TSetupTurn&) = delete;
+  // Takes the turn when it is free within Ms; a wait ends early, false,
+  // when a message for the thread's windows arrives. A setup ended while
+  // it held the turn has left it free.
+  bool Take(DWORD ms) {
+    if (!mutex_ || held_) return true;
+    DWORD got =
+        ms ? MsgWaitForMultipleObjects(1, &mutex_, FALSE, ms, QS_ALLINPUT) : WaitForSingleObject(mutex_, 0);
+    held_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED_0;
+    return held_;
+  }
+  bool Held() const { return held_; }
+  void Leave() {
+    if (held_) ReleaseMutex(mutex_);
+    held_ = false;
+  }
+
+ private:
+  HANDLE mutex_;
+  bool held_ = false;
+};
+
+// How long a run without questions waits for a setup's turn: a setup that
+// waits on its user (a question on a desktop nobody watches) must not hold
+// a deployment job for good, which is told to try again later.
+const DWORD kQuietWaitMs = 10 * 60 * 1000;
+
+// Run's result when the log changed while it waited: read it again.
+const int kReadAgain = -1;
+
 class TUninstallRun {
  public:
-  explicit TUninstallRun(const TUninstallOptions& options) : options_(options) {}
+  TUninstallRun(const TUninstallOptions& options, TSetupTurn& turn) : options_(options), turn_(turn) {}
   int Run();
 
  private:
@@ -531,12 +623,14 @@ class TUninstallRun {
   Array<TRecord>& Records(int kind) { return records_[kind]; }
 
   void OpenProgress();
+  bool WaitForTurn(int& code);
+  void Pump();
   void Step();
   void CloseProgress();
 
   bool InCopyFiles(const String& path) const;
   bool ChangedSinceLog(const String& path) const {
-    uint64_t slack = SameText(VolumeOf(path), VolumeOf(options_.LogFile)) ? 0 : kChangedAcrossVolumes;
+    uint64_t slack = SameText(DriveRootOf(path), DriveRootOf(options_.LogFile)) ? 0 : kChangedAcrossVolumes;
     return logWritten_ && LastWrite(path) > logWritten_ + slack;
   }
   bool Goes(const String& path) const { return InCopyFiles(path) && keptShared_.IndexOf(path) < 0; }
@@ -559,6 +653,7 @@ class TUninstallRun {
   void RemoveEmptiedFolders();
   void RemoveFolders();
   void EmptyFoldersAtRestart(const String& folder);
+  bool EmptiedAtRestart(const String& folder) const;
   void RemoveRegistration();
   void DeleteRegistration(const String& key);
   void RemoveSharedCopies();
@@ -581,6 +676,7 @@ class TUninstallRun {
   }
 
   TUninstallOptions options_;
+  TSetupTurn& turn_;
   Array<TRecord> records_[kLogKindCount];
   StringList strings_;
   StringList damaged_;
@@ -688,9 +784,12 @@ void TUninstallRun::FindProgram() {
   // A later installation of the same program may have registered its own
   // log under the same name: then the key is not this log's to remove.
   // Told while the log is there, whose short form tells a script's path.
+  // One naming a log that is gone names this one, moved by its user (to
+  // keep it from the folder's deletion): the program would stay listed.
   String command = ReadRegString(registration_ + "\\UninstallString", String());
-  ownRegistration_ =
-      command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) || CommandNamesLog(command, file);
+  String named = NamedLog(command);
+  ownRegistration_ = command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) ||
+                     CommandNamesLog(command, file) || (IsFullPath(named) && !FileExists(named));
   String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   // Without a registration (taken away by hand, or a log cut short) the
@@ -793,7 +892,7 @@ bool TUninstallRun::RightsSuffice() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextChanged) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextWaiting) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
@@ -809,10 +908,55 @@ void TUninstallRun::OpenProgress() {
   UpdateWindow(progress_);
 }
 
+// A setup that installs now (an update or a repair of this program, or
+// any other) is waited for: attended, with a message and Cancel in the
+// progress window; without questions, for kQuietWaitMs. False, with the
+// exit code in Code, when the user cancelled or the time ran out: nothing
+// was removed.
+bool TUninstallRun::WaitForTurn(int& code) {
+  if (turn_.Take(0)) return true;
+  RunLog("Waiting for another setup to finish its installation.", String());
+  HWND bar = progress_ ? GetDlgItem(progress_, IDC_UNINSTALL_BAR) : nullptr;
+  HWND cancel = progress_ ? GetDlgItem(progress_, IDCANCEL) : nullptr;
+  if (progress_) {
+    SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextWaiting).c_str());
+    ShowWindow(bar, SW_HIDE);
+    ShowWindow(cancel, SW_SHOW);
+  }
+  DWORD start = GetTickCount();
+  while (!turn_.Take(500)) {
+    Pump();
+    if (progress_ && GetWindowLongPtrA(progress_, DWLP_USER)) {
+      RunLog("Cancelled: nothing was removed.", String());
+      code = kUninstallCancelled;
+      return false;
+    }
+    // Without a window to cancel from (none could be made), the user is
+    // told at the time limit too.
+    if (!progress_ && GetTickCount() - start >= kQuietWaitMs) {
+      const char* busy = "Another setup is still installing after 10 minutes. Nothing was removed.";
+      RunLog("Error: ", busy);
+      if (!options_.Silent) ErrorBox(busy);
+      code = kUninstallBusy;
+      return false;
+    }
+  }
+  if (progress_) {
+    ShowWindow(cancel, SW_HIDE);
+    ShowWindow(bar, SW_SHOW);
+    SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextProgress).c_str());
+  }
+  return true;
+}
+
 void TUninstallRun::Step() {
   ++done_;
   if (!progress_) return;
   SendDlgItemMessageA(progress_, IDC_UNINSTALL_BAR, PBM_SETPOS, done_, 0);
+  Pump();
+}
+
+void TUninstallRun::Pump() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (!IsDialogMessageA(progress_, &message)) {
@@ -1058,7 +1202,7 @@ void TUninstallRun::RemoveRegistryValues() {
     // The system loads a font that stays at its next start through its
     // value (logged without data), so the value stays with the font.
     if (record.Value.IsEmpty() && KeepsFont(ReadRegString(record.Key, String()))) continue;
-    if (!DeleteRegValue(record.Key)) Failed(record);
+    if (!DeleteRegValue(record.Key)) Failed(record, ValueReason(record.Key));
   }
 }
 
@@ -1123,7 +1267,7 @@ void TUninstallRun::RemoveKeys() {
       if (!KeyIsEmpty(key)) {
         Refused(key);
       } else if (IsClassKey(key) && !DeleteRegKey(key)) {
-        Failed(record);
+        Failed(record, KeyReason(key));
       }
     } else {
       // A key that holds another logged key was made only to hold it: it
@@ -1135,9 +1279,9 @@ void TUninstallRun::RemoveKeys() {
                  memcmp(below[o].c_str(), mine.c_str(), static_cast<size_t>(mine.Length())) == 0;
       }
       if (holder) {
-        if (KeyIsEmpty(key) && !DeleteRegKey(key)) Failed(record);
+        if (KeyIsEmpty(key) && !DeleteRegKey(key)) Failed(record, KeyReason(key));
       } else if (!DeleteRegKey(key)) {
-        Failed(record);
+        Failed(record, KeyReason(key));
       }
     }
     record.Stays = record.Stays || RegKeyExists(key);
@@ -1215,6 +1359,26 @@ void TUninstallRun::EmptyFoldersAtRestart(const String& folder) {
   FindClose(find);
 }
 
+// Whether all that Folder holds, at any depth, goes at the next start:
+// files this run queued (under their names, or renamed aside as UnO*.tmp)
+// and folders holding nothing else. A file of the user's beside them
+// keeps the folder for good, which is then told as left, not as going.
+bool TUninstallRun::EmptiedAtRestart(const String& folder) const {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool goes = true;
+  do {
+    String name = data.cFileName, inner = folder + "\\" + name;
+    if (IsDots(data)) continue;
+    goes = IsPlainFolder(data) ? EmptiedAtRestart(inner)
+                               : !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                                     (atRestart_.IndexOf(inner) >= 0 || IsAsideName(name));
+  } while (goes && FindNextFileA(find, &data));
+  FindClose(find);
+  return goes;
+}
+
 // Clears the read-only mark of Path; its attributes before, or
 // INVALID_FILE_ATTRIBUTES when it cannot be found.
 DWORD ClearReadOnly(const String& path) {
@@ -1245,8 +1409,7 @@ void TUninstallRun::RemoveFolders() {
       continue;
     }
     // Emptied only at the next start: it goes then, after its files.
-    bool waits = false;
-    for (int k = 0; k < atRestart_.Count(); ++k) waits = waits || IsBelow(atRestart_[k], folder);
+    bool waits = EmptiedAtRestart(folder);
     if (waits) EmptyFoldersAtRestart(folder);
     if (waits && DeleteAtReboot(folder)) {
       atRestart_.Add(folder);
@@ -1257,9 +1420,13 @@ void TUninstallRun::RemoveFolders() {
   }
 }
 
+// A registration that stays would list a program that is gone: it is
+// named among what was not removed, and another run offers to take it off
+// the list.
 void TUninstallRun::RemoveRegistration() {
-  if (ownRegistration_ && !registration_.IsEmpty() && RegKeyExists(registration_))
-    DeleteRegistration(registration_);
+  if (!ownRegistration_ || registration_.IsEmpty() || !RegKeyExists(registration_)) return;
+  DeleteRegistration(registration_);
+  if (RegKeyExists(registration_)) notRemoved_.Add(WithReason(registration_, KeyReason(registration_)));
 }
 
 // The program the registration names may have served it alone: it is
@@ -1333,10 +1500,12 @@ void LeaveCurrentFolder(String& logFile) {
 
 // Two runs on one log (a double click in the list of programs) would lower
 // the shared counts twice: the later one stops before it changes anything.
+// The log is known by its short form, which the list of programs' long
+// name and a script's short one share.
 class TOneRunPerLog {
  public:
   explicit TOneRunPerLog(const String& log) {
-    String name = "OsinUninstall:" + ReplaceAll(UpperCase(log), "\\", "/");
+    String name = "OsinUninstall:" + ReplaceAll(UpperCase(ShortPathOf(log)), "\\", "/");
     // The system takes names up to MAX_PATH: a log deep in folders is
     // named by its path's hash instead, which two runs share as well.
     if (name.Length() >= MAX_PATH) {
@@ -1358,31 +1527,40 @@ class TOneRunPerLog {
 };
 
 int TUninstallRun::Run() {
-  LeaveCurrentFolder(options_.LogFile);
-  TOneRunPerLog guard(options_.LogFile);
-  if (!guard.Alone()) {
-    String busy = "The uninstaller is already working on\r\n" + options_.LogFile;
-    RunLog("Error: ", ReplaceAll(busy, "\r\n", " "));
-    if (!options_.Silent) ErrorBox(busy + "\r\n\r\nNothing was removed by this run.");
-    return kUninstallNoLog;
-  }
   if (!Load()) {
     if (!forgotten_) return kUninstallNoLog;
-    RemoveSharedCopies();
+    // The copy a setup installing now has just put there may be about to
+    // be registered: it stays then.
+    if (turn_.Take(0)) RemoveSharedCopies();
     return kUninstallDone;
   }
   SetMessageCaption(Text(kTextCaption));
   if (!RightsSuffice()) return kUninstallNoLog;
-  if (!options_.Silent && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
+  // Holding the turn, the run read the log again after the user said Yes.
+  bool asked = turn_.Held();
+  if (!options_.Silent && !asked && QuestionBox(Text(kTextQuestion)) != kBoxResultYes) {
     RunLog("Cancelled: nothing was removed.", String());
     return kUninstallCancelled;
+  }
+  OpenProgress();
+  int code;
+  if (!WaitForTurn(code)) {
+    CloseProgress();
+    return code;
+  }
+  // A setup that wrote the log meanwhile (an update adding files, a
+  // repair writing them again) made it another log: its files would be
+  // left as changed after the installation, its new ones unknown.
+  if (!asked && LastWrite(options_.LogFile) != logWritten_) {
+    RunLog("The install log changed meanwhile: read again.", String());
+    CloseProgress();
+    return kReadAgain;
   }
   // A log marked read-only (copied from a CD, or by its user) must still
   // take the notes of lowered counts and the records that stay, or another
   // run would lower the counts again. It is this program's to delete anyway.
   ClearReadOnly(options_.LogFile);
   GatherSystemFolders(systemFolders_);
-  OpenProgress();
   LowerSharedCounts();
   UnregisterServers();
   RemoveFonts();
@@ -1406,14 +1584,32 @@ int TUninstallRun::Run() {
   DropAllStores();
   CloseProgress();
   RemoveSharedCopies();
+  // A setup waiting meanwhile need not wait for the user to read the end.
+  turn_.Leave();
   return Report();
 }
 
 }  // namespace
 
-int RunUninstall(const TUninstallOptions& options) {
-  TUninstallRun run(options);
-  return run.Run();
+int RunUninstall(const TUninstallOptions& given) {
+  TUninstallOptions options = given;
+  LeaveCurrentFolder(options.LogFile);
+  TOneRunPerLog guard(options.LogFile);
+  if (!guard.Alone()) {
+    String busy = "The uninstaller is already working on\r\n" + options.LogFile;
+    RunLog("Error: ", ReplaceAll(busy, "\r\n", " "));
+    if (!options.Silent) ErrorBox(busy + "\r\n\r\nNothing was removed by this run.");
+    return kUninstallNoLog;
+  }
+  // The turn is taken after the question and held through the second
+  // reading of a log that changed meanwhile, which asks no more.
+  TSetupTurn turn;
+  int code;
+  do {
+    TUninstallRun run(options, turn);
+    code = run.Run();
+  } while (code == kReadAgain);
+  return code;
 }
 
 }  // namespace osin

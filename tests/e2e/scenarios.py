@@ -622,6 +622,10 @@ def uninstall_demo():
     uninstall.uninstall_demo(run, pack_folder)
 
 
+def uninstall_beside_setup():
+    uninstall.uninstall_beside_setup(noise)
+
+
 def unattended_demo():
     unattended.unattended_demo(pack_folder, temp_entries)
 
@@ -645,7 +649,7 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setu
                                      folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
                                      install_hard_cases, install_cancelled, install_target_in_use,
                                      install_system_changes, install_bad_input, uninstall_demo,
-                                     unattended_demo, unattended_silent, unattended_no_room,
+                                     uninstall_beside_setup, unattended_demo, unattended_silent, unattended_no_room,
                                      unattended_side_by_side)}
 
 

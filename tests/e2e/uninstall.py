@@ -9,9 +9,11 @@ import os
 import re
 import shutil
 import subprocess
+import time
 
 import harness
 import install
+import unattended
 import wizard
 
 UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
@@ -347,3 +349,108 @@ def uninstall_demo(run, pack_folder):
     t.expect(registry_after == registry_before,
              "the registry differs from before the installations: gone %s, new %s" %
              (sorted(registry_before - registry_after)[:20], sorted(registry_after - registry_before)[:20]))
+
+
+BESIDE_FOLDER = "C:\\Osin Test\\Beside"
+BESIDE_SHARED = "C:\\Osin Test\\Beside Shared\\beside.dll"
+WAITING = "Another setup is installing a program"
+
+
+def beside_setup(name, big, size, extra, noise):
+    """A stored setup of the program "Beside Case" (registered, with a
+    shared DLL) whose first file is BIG, of SIZE bytes, with the files
+    EXTRA beside it; its path."""
+    config = (b"[Config]\r\nDefaultInstallPath=" + BESIDE_FOLDER.encode() + b"\r\nInsFiles=Beside\r\nUninstall=1\r\n"
+              b"LogFile=%InstallPath%\\Install.log\r\n[Variables]\r\nProgramName=Beside Case\r\n")
+    names = (big, "small.txt") + extra
+    script = ("[CopyFiles]\r\nFiles=%InstallPath%\r\nShared=" + os.path.dirname(BESIDE_SHARED.replace("\\", "/"))
+              .replace("/", "\\") + "\r\n[Files]\r\n" + "".join(n + "=,2\r\n" for n in names) +
+              "[Shared]\r\nbeside.dll=,128\r\n").encode()
+    data = [("Data/" + big, noise(size, size)), ("Data/beside.dll", b"MZ" + bytes(range(256)))]
+    data += [("Data/" + n, n.encode() + b"\r\n") for n in names[1:]]
+    return unattended.stored_setup(name, tuple([("Presetup/Osin.ini", config), ("Presetup/Beside.ins", script)] + data))
+
+
+def beside_gone(t):
+    """Nothing of Beside Case is left."""
+    left = [p for p in ("Beside", "Beside Shared") if os.path.exists(install.drive_c("Osin Test", p))]
+    count = install.reg("query", SHARED_DLLS, "/v", BESIDE_SHARED)[1]
+    t.expect(not left and uninstall_string("Beside Case") is None,
+             "left: %r, registration %r, shared count %r" % (left, uninstall_string("Beside Case"), count))
+
+
+def uninstall_beside_setup(noise):
+    """Setups and the uninstaller take turns. An update installing while
+    the program is removed: the attended uninstaller says it waits and
+    may be cancelled (nothing changes), the silent one waits and then
+    takes back the update's files too, reading the log the update wrote.
+    The other way round, a setup started while the uninstaller removes
+    waits for it and installs whole afterwards."""
+    for folder in ("Beside", "Beside Shared"):
+        shutil.rmtree(install.drive_c("Osin Test", folder), ignore_errors=True)
+    install.reg("delete", UNINSTALL_KEY + "Beside Case", "/f")
+    first = beside_setup("beside_first", "big.bin", 1 << 20, (), noise)
+    # Large enough that the driver sees it extracted.
+    update = beside_setup("beside_update", "bigger.bin", 32 << 20, ("new.txt",), noise)
+    code = subprocess.run([harness.WINE_RUN, first, "/VERYSILENT"], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    command = uninstall_string("Beside Case") or ""
+    wanted = ('c:\\windows\\unosin.exe "%s\\install.log"' % BESIDE_FOLDER).lower()
+    unattended.expect(code == 0 and command.lower() == wanted,
+                      "first installation: exit code %s, registration %r" % (code, command))
+    run_log = install.drive_c("unbeside.txt")
+    quiet = {}
+
+    def while_update_holds_its_turn():
+        t = harness.run_scenario("uninstall_beside_wait", ["start " + command, "wait-text remove Beside Case 60000",
+                                                           "press 6", "wait-text %s 60000" % WAITING, "sync waiting",
+                                                           "press 2", "wait-exit 60000"])
+        t.expect(t.exit_code == 1, "the cancelled wait ended with %s" % t.exit_code)
+        quiet["run"] = subprocess.Popen([harness.WINE_RUN, "C:\\windows\\UnOsin.exe", BESIDE_FOLDER + "\\Install.log",
+                                         "/S", "/LOG=C:\\unbeside.txt"], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        time.sleep(5)
+        t.expect(quiet["run"].poll() is None, "the silent uninstaller did not wait (exit %s)" % quiet["run"].poll())
+        t.expect(os.path.exists(install.drive_c("Osin Test", "Beside", "small.txt")) and
+                 uninstall_string("Beside Case"), "removed while a setup installs")
+
+    t = harness.run_scenario("uninstall_beside_update", [
+        "start %s /SILENT /SUPPRESSMSGBOXES" % harness.windows_path(update), "wait-text Extracting 120000", "suspend",
+        "sync held", "resume", "wait-exit 300000"], {"held": while_update_holds_its_turn})
+    t.expect(t.exit_code == 0, "the update ended with %s" % t.exit_code)
+    code = quiet["run"].wait(timeout=300)
+    with open(run_log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    os.remove(run_log)
+    t.expect(code == 0 and "Waiting for another setup to finish its installation." in lines and
+             "The install log changed meanwhile: read again." in lines, "exit code %s, run log %r" % (code, lines))
+    beside_gone(t)
+
+    # A setup started while the uninstaller asks about the shared file
+    # (removing, in its turn) waits for it.
+    code = subprocess.run([harness.WINE_RUN, first, "/VERYSILENT"], timeout=300, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode
+    t.expect(code == 0 and uninstall_string("Beside Case"), "the installation again ended with %s" % code)
+    again = {}
+
+    def while_uninstaller_holds_its_turn():
+        again["run"] = subprocess.Popen([harness.WINE_RUN, first, "/VERYSILENT"], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        time.sleep(5)
+        unattended.expect(again["run"].poll() is None, "the setup did not wait (exit %s)" % again["run"].poll())
+
+    t = harness.run_scenario("uninstall_beside_remove", [
+        "start " + command, "wait-text remove Beside Case 60000", "press 6", "wait-window Remove shared file 60000",
+        "sync holding", "press 6 Remove shared file", "wait-text %s 120000" % REMOVED, "press 1", "wait-exit 60000"],
+        {"holding": while_uninstaller_holds_its_turn})
+    t.expect(t.exit_code == 0, "the uninstaller ended with %s" % t.exit_code)
+    code = again["run"].wait(timeout=300)
+    folder = install.drive_c("Osin Test", "Beside")
+    t.expect(code == 0 and sorted(os.listdir(folder)) == ["Install.log", "big.bin", "small.txt"] and
+             os.path.exists(install.drive_c("Osin Test", "Beside Shared", "beside.dll")) and
+             uninstall_string("Beside Case"), "the setup after the uninstaller: exit code %s, %r" %
+             (code, os.listdir(folder) if os.path.exists(folder) else None))
+    run_uninstaller("uninstall_beside_last", ["start " + command + " /S", "wait-exit 120000"], 0)
+    beside_gone(t)
+    for setup in (first, update):
+        os.remove(setup)

@@ -4,6 +4,7 @@
 // and damaged logs, failures and files in use end as the user is told.
 #include <windows.h>
 
+#include <aclapi.h>
 #include <shlobj.h>
 
 #include <string>
@@ -436,13 +437,10 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_FALSE(FileExists(loaded));
   EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(loaded))) << ToStd(pending);
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(Join(app, "UNO")))) << ToStd(pending);
-  // The folder waits for its file, and its empty folders go before it.
-  auto queued = [&](const char* name) {
-    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
-  };
-  EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
-              queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued(""))
-      << ToStd(pending);
+  // The folder keeps the log and the INI file that stay: it is not queued
+  // to go, nor are its empty folders.
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(app) + '\0')) << ToStd(pending);
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(Join(app, "Cache")))) << ToStd(pending);
   FreeLibrary(library);
   EXPECT_EQ(ReadBytes(log_.FileName), "[SharedCountsLowered]\r\n" + ToStd(shared) + "=0\r\n\r\n[AddIni]\r\n" +
                                           ToStd(ini) + ",S,Key=1\r\n\r\n[CreateDirs]\r\n" + ToStd(app) +
@@ -475,6 +473,97 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
                          ToStd(app)),
       std::string::npos)
       << boxes_.back();
+}
+
+TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
+  // A file in use and, in a folder of the installation's, one the user
+  // added: the folders cannot go at the next start either.
+  String app = Path("App"), busy = Path("App\\busy.txt");
+  ASSERT_TRUE(ForceFolderLogged(log_, Join(app, "Sub")) && WriteBytes(busy, "busy"));
+  WriteLogEntry(log_, kLogCopyFiles, busy, String());
+  ASSERT_TRUE(WriteBytes(Path("App\\Sub\\mine.txt"), "mine"));
+  DropAllStores();
+  HANDLE holder =
+      CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallRestart);
+  CloseRunLog();
+  CloseHandle(holder);
+  std::string said = ReadBytes(runLog);
+  EXPECT_NE(said.find("Left, not empty: " + ToStd(app) + "\r\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Removed at the next restart: " + ToStd(app) + "\r\n"), std::string::npos) << said;
+  String pending = ReadRegString(
+      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(app) + '\0')) << ToStd(pending);
+
+  // Without the user's file, the folder waits for its file, and its empty
+  // folders go before it.
+  ASSERT_TRUE(DeleteFileA(Path("App\\Sub\\mine.txt").c_str()));
+  for (const char* empty : {"Addins", "Cache", "Logs\\Old"}) ASSERT_TRUE(ForceFolders(Join(app, empty)));
+  WriteLogEntry(log_, kLogCopyFiles, busy, String());
+  WriteLogEntry(log_, kLogCreateDirs, app, String());
+  WriteLogEntry(log_, kLogCreateDirs, Join(app, "Sub"), String());
+  DropAllStores();
+  holder = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Run(true), kUninstallRestart);
+  CloseHandle(holder);
+  pending = ReadRegString(
+      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  auto queued = [&](const char* name) {
+    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
+  };
+  EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
+              queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued("") &&
+              queued("Sub") < queued(""))
+      << ToStd(pending);
+}
+
+// Denies everyone the right to change the values of the key (Deny) or
+// gives it back.
+bool LockValues(const char* key, bool deny) {
+  HKEY handle;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS)
+    return false;
+  EXPLICIT_ACCESS_A rules[2] = {};
+  char everyone[] = "EVERYONE";
+  // The refusal first, as Windows orders them (Wine keeps the order given).
+  BuildExplicitAccessWithNameA(&rules[0], everyone, KEY_SET_VALUE, DENY_ACCESS, NO_INHERITANCE);
+  BuildExplicitAccessWithNameA(&rules[1], everyone, KEY_ALL_ACCESS, GRANT_ACCESS, NO_INHERITANCE);
+  PACL acl = nullptr;
+  bool set = SetEntriesInAclA(deny ? 2 : 1, rules + !deny, nullptr, &acl) == ERROR_SUCCESS &&
+             SetSecurityInfo(handle, SE_REGISTRY_KEY,
+                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                             nullptr, acl, nullptr) == ERROR_SUCCESS;
+  LocalFree(acl);
+  RegCloseKey(handle);
+  return set;
+}
+
+TEST_F(Uninstall, ARegistryEntryThatStaysIsNamedWithTheSystemsReason) {
+  // A value and a key (with a key in it) that a policy keeps: the key
+  // cannot be emptied, so it cannot go either.
+  String locked = String(kBase) + "\\Locked", value = locked + "\\Value";
+  ForceKeyLogged(log_, locked);
+  ASSERT_TRUE(WriteRegString(value, "1") && CreateRegKey(locked + "\\Inner"));
+  WriteLogEntry(log_, kLogAddReg, value, "1");
+  Register();
+  ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", true));
+  String runLog = Path("run.log");
+  ASSERT_TRUE(OpenRunLog(runLog));
+  EXPECT_EQ(Run(true), kUninstallIncomplete);
+  CloseRunLog();
+  std::string said = ReadBytes(runLog), reason = " (" + ToStd(SystemErrorText(ERROR_ACCESS_DENIED)) + ")\r\n";
+  for (const String& entry : {value, locked})
+    EXPECT_NE(said.find("Not removed: " + ToStd(entry) + reason), std::string::npos) << said;
+  EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
+
+  // The policy lifted, a second run ends the work.
+  ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", false));
+  EXPECT_EQ(Run(true), kUninstallDone);
+  EXPECT_FALSE(RegKeyExists(locked));
+  EXPECT_FALSE(RegKeyExists(registration_));
 }
 
 TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
@@ -544,7 +633,9 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
                      ToStd(Dir()) + "\\Tru";
   ASSERT_TRUE(WriteBytes(log_.FileName, text));
   // A later installation of the same program registered its own log.
-  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"C:\\Later\\Install.log\"");
+  String later = Path("Later\\Install.log");
+  ASSERT_TRUE(ForceFolders(Path("Later")) && WriteBytes(later, "[CopyFiles]\r\n"));
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + later + "\"");
   answer_ = kBoxResultNo;
   EXPECT_EQ(Run(false), kUninstallCancelled);
   EXPECT_TRUE(FileExists(gone)) << "No changes nothing";
@@ -642,6 +733,20 @@ TEST_F(Uninstall, ALogNamedInShortFormOrDeepInFoldersIsTakenBackWhole) {
   EXPECT_EQ(boxes_[0], "Do you want to remove Deeper Folder and all of its components from your computer?");
   SetCurrentDirectoryA(before);
   EXPECT_FALSE(FolderExists(Join(Dir(), "Deeper Folder")));
+
+  // A log its user moved out of the folder: the registration, naming its
+  // old place, goes with it, or the program would stay in the list.
+  log_.FileName = Join(folder, "Install.log");
+  ASSERT_TRUE(ForceFolderLogged(log_, folder) && WriteBytes(file, "a"));
+  WriteLogEntry(log_, kLogCopyFiles, file, String());
+  Register();
+  DropAllStores();
+  options.LogFile = Path("Install moved.log");
+  ASSERT_TRUE(MoveFileA(log_.FileName.c_str(), options.LogFile.c_str()));
+  options.Silent = true;
+  EXPECT_EQ(RunUninstall(options), kUninstallDone);
+  EXPECT_FALSE(FolderExists(folder));
+  EXPECT_FALSE(RegKeyExists(registration_));
 }
 
 TEST_F(Uninstall, TheSharedUninstallerGoesWithTheLastRegistrationThatNamesIt) {
