@@ -42,14 +42,16 @@ static_assert(sizeof(kLengthBase) == kRepLenSymbols && sizeof(kLengthBits) == kR
 
 // Distance classes: four single values, then two classes per power of two
 // up to 0x40000, then steps of 65,536.
-inline constexpr uint32_t kDistBase[] = {
+// Alignments stated: the setup's decoder and the tools' encoder both define
+// these, built with different defaults for the alignment of data.
+alignas(uint32_t) inline constexpr uint32_t kDistBase[] = {
     0,      1,      2,      3,      4,      6,      8,      12,     16,     24,     32,     48,
     64,     96,     128,    192,    256,    384,    512,    768,    1024,   1536,   2048,   3072,
     4096,   6144,   8192,   12288,  16384,  24576,  32768,  49152,  65536,  98304,  131072, 196608,
     262144, 327680, 393216, 458752, 524288, 589824, 655360, 720896, 786432, 851968, 917504, 983040};
-inline constexpr uint8_t kDistBits[] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
-                                        7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14,
-                                        15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+alignas(uint8_t) inline constexpr uint8_t kDistBits[] = {
+    0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+    11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
 static_assert(sizeof(kDistBase) / sizeof(kDistBase[0]) == kDistSymbols && sizeof(kDistBits) == kDistSymbols,
               "distance classes");
 

@@ -92,7 +92,9 @@ struct TSetupSession {
 
 // The run's state. Created on first use and kept until the process ends.
 inline TSetupSession& Session() {
-  static TSetupSession session;
+  // Its alignment stated: the setup's libraries align data as the ABI asks,
+  // tests by the compiler's wider default, and both define this object.
+  alignas(TSetupSession) static TSetupSession session;
   return session;
 }
 
