@@ -31,15 +31,11 @@ static_assert(sizeof(kRegistryFolders) / sizeof(kRegistryFolders[0]) == kVarBDE 
               "every registry folder");
 static_assert(kVarProgramFiles - kVarDesktop == kSpecialFolderCount, "the shell folders in their order");
 
-// "C:" of "C:\..."; "\\server\share" of a UNC path; else empty.
+// "C:" of "C:\...", "\\server\share" of a UNC path: the root without its
+// backslash.
 String DriveOf(const String& path) {
-  if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2);
-  if (!path.StartsWith("\\\\")) return String();
-  int slashes = 0;
-  for (int i = 2; i < path.Length(); ++i) {
-    if (path[i] == '\\' && ++slashes == 2) return path.Copy(1, i);
-  }
-  return path;
+  String root = DriveRootOf(path);
+  return root.Copy(1, root.Length() - 1);
 }
 
 String SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
