@@ -214,7 +214,8 @@ LONG_WELCOME = " The %ProgramName% setup" * 50 + " ends here."
 LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need administrator rights.\r\n"
                  "13=This operating system is not supported!\r\n[Dialogs]\r\nCaption=%ProgramName% setup\r\n"
                  "102=Next >\r\n103=Cancel\r\n[DLG_WELCOME]\r\nTitle=Welcome\r\n105=Welcome to the test." + LONG_WELCOME + "\r\n"
-                 "[DLG_NOTFINISH]\r\n106=Not installed.\r\n").encode("ascii")
+                 "[DLG_NOTFINISH]\r\n106=Not installed.\r\n[DLG_PASSWORD]\r\n105=Password for the test\r\n"
+                 "[DLG_REBOOT]\r\n105=Restart for the test\r\n").encode("ascii")
 
 
 def project(config):
@@ -233,8 +234,11 @@ def project(config):
 def run_ends(run, packed_setup):
     """The ways a run ends before or instead of its pages, each with its
     clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
-    one that exits 0 behind its message), a page name that names no page, and where each
-    DialogPosition puts a page, with a page title's shadow in a system colour
+    one that exits 0 behind its message), a page name that names no page (the final
+    page it leads to ends on Esc without the abort question), a restart the project
+    asks for (the password page of an archive without test.psw takes any password; the
+    restart page offers Yes first, and Yes ends the run without the final page), and
+    where each DialogPosition puts a page, with a page title's shadow in a system colour
     and a welcome text too long for any fixed room. Wine runs its programs with administrator
     rights, so CheckAdminRights=1 lets the run go on here."""
     # SupportedOS: Wine is of the NT line; "nt" only would pass.
@@ -266,10 +270,26 @@ def run_ends(run, packed_setup):
     t = run("run_ends_nopage", ["start " + harness.windows_path(setup), "wait-text Welcome to the test 60000",
                                 "sync welcome", "press %d" % NEXT, "wait-text no page of that name 30000",
                                 "sync no_page", "press %d" % OK, "wait-text Not installed 30000", "sync final",
-                                "press 104", "wait-exit 60000"])
+                                "key 27", "wait-exit 60000"])
     t.expect(t.message_boxes() == ['Cannot show the page " DLG_DIR": the setup program has no page of that name.'],
              "boxes %r" % t.message_boxes())
     expect_place(t, "Welcome to the test", lambda W, H, w, h: (W // 16, H - H // 16 - h))
+
+    # The restart itself is left out (/NORESTART), and the run log says so.
+    log = os.path.join(harness.wine_prefix(), "drive_c", "osin-restart.txt")
+    setup = packed_setup("restart", project(["[Config]", "NeedReboot=1", "PreInstallDialogSequence=DLG_PASSWORD"]))
+    t = run("run_ends_restart", ["start %s /NORESTART /LOG=C:\\osin-restart.txt" % harness.windows_path(setup),
+                                 "wait-text Password for the test 60000", "press %d" % NEXT,
+                                 "wait-text Restart for the test 60000", "sleep 500", "sync restart",
+                                 "press %d" % NEXT, "wait-exit 60000"])
+    with open(log, encoding="cp1252") as f:
+        lines = f.read().splitlines()
+    os.remove(log)
+    t.expect("Restart needed, left out by /NORESTART." in lines and "Installed." in lines, "run log %r" % lines)
+    t.expect(not t.message_boxes() and not [w for w in t.windows if w.text(104) == "OK"],
+             "boxes %r, or a final page after the restart page" % t.message_boxes())
+    restart = page_with(t, "Restart for the test")
+    t.expect(BACK in restart.hidden, "Back on the restart page, the first after the installation")
 
     for name, position, place in (("right", "2,0", lambda W, H, w, h: (W - W // 16 - w, H // 16)),
                                   # Any other number: the edge; not a number: 1.
