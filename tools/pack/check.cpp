@@ -1412,12 +1412,16 @@ class Checker {
                 (lng ? ": users of " + code + " see the texts of Enu.lng"
                      : (code == "ENU" ? "" : ", nor an Enu.lng") + std::string(": the pages show no text")));
       if (!lng || !done.insert(Lower(name)).second) continue;
+      // A message the file lacks comes from Enu.lng beside it.
+      const IniFile* english = Open("Enu.lng", true);
       for (const MessageUse& m : needed)
         if (!lng->Has("Strings", std::to_string(m.id)))
           WarnAt(*lng, "Strings", "", "missing-text",
                  "[Strings] has no " + std::to_string(m.id) + " (" + m.use + "): " +
-                     (m.id == 12 ? "the box shows the English \"Incorrect password!\""
-                                 : "the box would be empty"));
+                     (english && english != lng && english->Has("Strings", std::to_string(m.id))
+                          ? "the box shows the text of Enu.lng"
+                      : m.id == 12 ? "the box shows the English \"Incorrect password!\""
+                                   : "the box would be empty"));
       for (int id : {101, 102, 103})
         if (!lng->Has("Dialogs", std::to_string(id)))
           WarnAt(*lng, "Dialogs", "", "missing-text",
