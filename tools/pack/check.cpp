@@ -61,6 +61,13 @@ std::string Trim(const std::string& s) {
   return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
+// S without the characters up to the blank (codes 0 to 32) at its end, as
+// the setup trims a line.
+std::string TrimControls(std::string s) {
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
+  return s;
+}
+
 // Items of a list value split at "," only, as the setup splits them.
 std::vector<std::string> Items(const std::string& value) {
   std::vector<std::string> items;
@@ -247,6 +254,9 @@ class RawIni {
   // A header with anything around its brackets (" [Config]", "[Config] ;
   // main") is no header: what follows it counts to the section above. A key
   // before the first header is dropped; only the first such line is told.
+  // In a section, a line without "=" is dropped: most often the rest of a
+  // text that went on past a line end. Remarks in the forms "//" and "#"
+  // that publishers write are dropped as well, and told nothing.
   void NoteLost(const std::string& line, int number, const std::string* section) {
     if (line.empty() || line[0] == ';' || (line.front() == '[' && line.back() == ']')) return;
     std::string text = Trim(line);
@@ -263,6 +273,11 @@ class RawIni {
                line.rfind("//", 0) != 0) {
       keyBeforeHeader_ = true;
       lost_.push_back({number, "stands before the first section header: the setup does not read it"});
+    } else if (section && line.find('=') == std::string::npos && !TrimControls(text).empty() &&
+               text.rfind("//", 0) != 0 && text[0] != '#') {
+      lost_.push_back({number,
+                       "has no \"=\": the setup drops the line (a text stays on the line of its key; "
+                       "\"||\" breaks it)"});
     }
   }
 
