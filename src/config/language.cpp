@@ -14,7 +14,10 @@ String EnglishFile(const String& file) {
 
 Expanded LanguageString(const LanguageTexts& texts, const String& section, int id) {
   String key = IntToStr(id);
-  String text = ReadIniString(texts.File, section.c_str(), key.c_str(), String());
+  // A message that a partial translation lacks shows in English, not as an
+  // empty box.
+  String text = ReadIniString(EnglishFile(texts.File), section.c_str(), key.c_str(), String());
+  text = ReadIniString(texts.File, section.c_str(), key.c_str(), text);
   text = ReadIniString(texts.File, (section + "." + texts.Code).c_str(), key.c_str(), text);
   return ExpandString(text, texts.Variables);
 }

@@ -11,10 +11,11 @@
 //   Dialogs            Caption, Title and control texts by id for every page
 //   <page name>        the same for one page, winning over Dialogs
 //   Uninstall.*        texts of the uninstaller (UninstallLanguageSections)
-// A language without its own file uses "Enu.lng", and a page's control text
-// missing from a language's file is taken from "Enu.lng" beside it (a
-// partial translation still shows every button); without that too every
-// lookup gives its default (empty messages, texts left as they were).
+// A language without its own file uses "Enu.lng", and a message or a page's
+// control text missing from a language's file is taken from "Enu.lng"
+// beside it (a partial translation still shows every question and every
+// button); without that too every lookup gives its default (empty
+// messages, texts left as they were).
 //
 // Reading the language file may raise the run-ending fault of the INI store
 // ("Cannot open file <name>").
@@ -38,9 +39,10 @@ struct LanguageTexts {
 // "Enu.lng" in the folder of the language file File.
 String EnglishFile(const String& file);
 
-// Key Id of Section in the language file, overridden by key Id of section
-// Section + "." + language code when that exists, expanded with
-// ExpandString; empty when neither exists.
+// Key Id of Section in the language file (or, where that lacks it, in
+// "Enu.lng" beside it), overridden by key Id of section Section + "." +
+// language code when that exists, expanded with ExpandString; empty when
+// none exists.
 Expanded LanguageString(const LanguageTexts& texts, const String& section, int id);
 // LanguageString("Strings", Id).
 Expanded MessageString(const LanguageTexts& texts, int id);

@@ -61,6 +61,13 @@ std::string Trim(const std::string& s) {
   return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
+// S without the characters up to the blank (codes 0 to 32) at its end, as
+// the setup trims a line.
+std::string TrimControls(std::string s) {
+  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
+  return s;
+}
+
 // Items of a list value split at "," only, as the setup splits them.
 std::vector<std::string> Items(const std::string& value) {
   std::vector<std::string> items;
@@ -201,6 +208,7 @@ class RawIni {
         key.erase(key.find_last_not_of(" \t") + 1);
         lines_.push_back({number, section, key});
       }
+      NoteLost(line, number, inSection ? &section : nullptr);
       line.clear();
     };
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -238,9 +246,44 @@ class RawIni {
   }
   const std::vector<Line>& Headers() const { return headers_; }
   const std::vector<Line>& Lines() const { return lines_; }
+  // Lines that look meant for the setup but that its rules pass over, each
+  // with its number and why.
+  const std::vector<std::pair<int, std::string>>& Lost() const { return lost_; }
 
  private:
+  // A header with anything around its brackets (" [Config]", "[Config] ;
+  // main") is no header: what follows it counts to the section above. A key
+  // before the first header is dropped; only the first such line is told.
+  // In a section, a line without "=" is dropped: most often the rest of a
+  // text that went on past a line end. Remarks in the forms "//" and "#"
+  // that publishers write are dropped as well, and told nothing.
+  void NoteLost(const std::string& line, int number, const std::string* section) {
+    if (line.empty() || line[0] == ';' || (line.front() == '[' && line.back() == ']')) return;
+    std::string text = Trim(line);
+    size_t close = text.find(']');
+    std::string after = close == std::string::npos ? "" : Trim(text.substr(close + 1));
+    if (text[0] == '[' && close != std::string::npos && (after.empty() || after[0] == ';')) {
+      keyBeforeHeader_ = keyBeforeHeader_ || !section;
+      lost_.push_back(
+          {number, text.substr(0, close + 1) +
+                       " is no section header (a header has \"[\" first and \"]\" last on its line): " +
+                       (section ? "the setup reads the lines below it as part of [" + *section + "]"
+                                : std::string("the setup does not read the lines below it"))});
+    } else if (!section && !keyBeforeHeader_ && line.find('=') != std::string::npos &&
+               line.rfind("//", 0) != 0) {
+      keyBeforeHeader_ = true;
+      lost_.push_back({number, "stands before the first section header: the setup does not read it"});
+    } else if (section && line.find('=') == std::string::npos && !TrimControls(text).empty() &&
+               text.rfind("//", 0) != 0 && text[0] != '#') {
+      lost_.push_back({number,
+                       "has no \"=\": the setup drops the line (a text stays on the line of its key; "
+                       "\"||\" breaks it)"});
+    }
+  }
+
   std::vector<Line> headers_, lines_;
+  std::vector<std::pair<int, std::string>> lost_;
+  bool keyBeforeHeader_ = false;
   // The first line of each section and of each key, by their lower-case
   // names (a key's: section, line feed, key).
   std::unordered_map<std::string, int> firstHeader_, firstKey_;
@@ -574,6 +617,7 @@ class Checker {
       Warn(ini->rel, 0, "missing-file", "cannot be read");
       return nullptr;
     }
+    for (const auto& [number, why] : ini->raw->Lost()) Warn(ini->rel, number, "lost-line", why);
     for (const auto& [header, first] : ini->raw->Repeated())
       Warn(ini->rel, header.number, "unused-section",
            "[" + header.section + "] stands a second time: the setup reads only the one of line " +
@@ -1383,12 +1427,16 @@ class Checker {
                 (lng ? ": users of " + code + " see the texts of Enu.lng"
                      : (code == "ENU" ? "" : ", nor an Enu.lng") + std::string(": the pages show no text")));
       if (!lng || !done.insert(Lower(name)).second) continue;
+      // A message the file lacks comes from Enu.lng beside it.
+      const IniFile* english = Open("Enu.lng", true);
       for (const MessageUse& m : needed)
         if (!lng->Has("Strings", std::to_string(m.id)))
           WarnAt(*lng, "Strings", "", "missing-text",
                  "[Strings] has no " + std::to_string(m.id) + " (" + m.use + "): " +
-                     (m.id == 12 ? "the box shows the English \"Incorrect password!\""
-                                 : "the box would be empty"));
+                     (english && english != lng && english->Has("Strings", std::to_string(m.id))
+                          ? "the box shows the text of Enu.lng"
+                      : m.id == 12 ? "the box shows the English \"Incorrect password!\""
+                                   : "the box would be empty"));
       for (int id : {101, 102, 103})
         if (!lng->Has("Dialogs", std::to_string(id)))
           WarnAt(*lng, "Dialogs", "", "missing-text",
@@ -1476,7 +1524,7 @@ const std::vector<std::string>& FindingKinds() {
       "unknown-section",    "unknown-key",      "bad-value",       "unknown-page",   "missing-file",
       "bad-bitmap",         "missing-text",     "missing-section", "unused-section", "unused-file",
       "undefined-variable", "runaway-variable", "code-page",       "name-clash",     "shadowed-line",
-      "long-name",          "too-large",        "version-info"};
+      "long-name",          "too-large",        "version-info",    "lost-line"};
   return kinds;
 }
 
