@@ -231,7 +231,11 @@ int RarReader::ReadNextFileHeader(TRARHeader& header) {
     if (nameSize > kMaxNameSize) nameSize = kMaxNameSize;
     cutShort_ = Read(name, nameSize) != nameSize;
     if (cutShort_) return -1;
-    if ((flags & kFlagDirectory) == kFlagDirectory) continue;
+    // Archivers before unpack version 20 mark a folder made on MS-DOS only
+    // by its attribute; unpacked as a file it would stand where the
+    // folder's own entries must go.
+    bool dosFolder = p[24] < 20 && p[15] == 0 && (p[28] & kAttrDirectory);
+    if ((flags & kFlagDirectory) == kFlagDirectory || dosFolder) continue;
 
     String raw(reinterpret_cast<const char*>(name), nameSize);
     raw.TrimAtZero();

@@ -18,7 +18,8 @@
 // flag 0x8000 is set. The walk ends at the end of the file, at a HEAD_SIZE
 // below 7, at a next-block position that does not advance, and at a file
 // header cut short. Blocks other than file headers and directory entries
-// are passed over. Header checksums are not enforced.
+// (flags 0x00E0, or, before unpack version 20, an MS-DOS entry with the
+// folder attribute) are passed over. Header checksums are not enforced.
 //
 // Entry names: at most 259 bytes, ending at a zero byte; '/' becomes '\'; a
 // leading drive ("C:"), one leading ".\" or "..\" and then one leading '\'

@@ -129,15 +129,22 @@ class Walk : public ScratchTest {};
 TEST_F(Walk, ListsFilesInOrderAndPassesOverDirectoriesAndOtherBlocks) {
   RarEntry dir = StoredEntry("Sub", "", kSomeDosTime, 0x10);
   dir.directory = true;
+  // Before unpack version 20 an MS-DOS folder has only its attribute.
+  RarEntry oldDir = StoredEntry("Old", "", kSomeDosTime, 0x10);
+  oldDir.hostOs = 0;
+  oldDir.unpackVersion = 15;
   std::string rar =
-      Archive({StoredEntry("one.txt", "1", kSomeDosTime), dir, StoredEntry("Sub/two.txt", "22", 0)});
+      Archive({StoredEntry("one.txt", "1", kSomeDosTime), dir, StoredEntry("Sub/two.txt", "22", 0), oldDir,
+               StoredEntry("Old/three.txt", "333", 0)});
   // A comment-like block of another type with a data area, spliced in
   // after the main header: type 0x75, flag 0x8000, HEAD_SIZE 7, ADD_SIZE 5.
   std::string other = std::string("\x00\x00\x75\x00\x80\x0b\x00\x05\x00\x00\x00", 11) + "hello";
   rar.insert(20, other);
   auto listed = ListAll(Save(rar));
-  EXPECT_EQ(Names(listed), (std::vector<std::string>{"one.txt", "Sub\\two.txt"}));
+  EXPECT_EQ(Names(listed), (std::vector<std::string>{"one.txt", "Sub\\two.txt", "Old\\three.txt"}));
   EXPECT_EQ(listed[1].unpacked, 2u);
+  EXPECT_EQ(ExtractAll(Save(rar), dir_ / "out"), (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(ReadBytes(dir_ / "out" / "Old" / "three.txt"), "333");
 }
 
 TEST_F(Walk, ChainWithoutEndBlockEndsAtTheFileEnd) {

@@ -18,14 +18,15 @@ def main_header(solid=False):
     return struct.pack("<H", _head_crc(body)) + body
 
 
-def file_entry(name, data, unpacked_size=None, file_crc=None, attributes=0x20, dos_time=0x5A210000):
+def file_entry(name, data, unpacked_size=None, file_crc=None, attributes=0x20, dos_time=0x5A210000, host_os=2,
+               unpack_version=20):
     """One stored entry. unpacked_size and file_crc default to the truth;
     give other values to make a header lie."""
     raw_name = name.encode("cp437")
     size = len(data) if unpacked_size is None else unpacked_size
     crc = zlib.crc32(data) if file_crc is None else file_crc
-    body = struct.pack("<BHHIIBIIBBHI", 0x74, 0x8000, 32 + len(raw_name), len(data), size, 2, crc,
-                       dos_time, 20, 0x30, len(raw_name), attributes) + raw_name
+    body = struct.pack("<BHHIIBIIBBHI", 0x74, 0x8000, 32 + len(raw_name), len(data), size, host_os, crc,
+                       dos_time, unpack_version, 0x30, len(raw_name), attributes) + raw_name
     return struct.pack("<H", _head_crc(body)) + body + data
 
 

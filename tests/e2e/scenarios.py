@@ -234,9 +234,14 @@ def no_archive():
 
 
 def damaged_entry():
-    """A control file whose data do not match its checksum stops the run."""
+    """A control file whose data do not match its checksum stops the run.
+    Before it, a folder as archivers before unpack version 20 mark it on
+    MS-DOS (by its attribute alone) is passed over, so the file inside it is
+    written."""
     setup = crafted_setup("damaged", [
         rarcraft.file_entry("Presetup\\Osin.ini", NO_FINAL_PAGE),
+        rarcraft.file_entry("Presetup\\Sub", b"", attributes=0x10, host_os=0, unpack_version=15),
+        rarcraft.file_entry("Presetup\\Sub\\x.txt", b"x", host_os=0, unpack_version=15),
         rarcraft.file_entry("Presetup\\Enu.lng", b"[Strings]\r\n1=x\r\n", file_crc=0x12345678),
     ])
     expect_single_box(run("damaged_entry", error_box_script(setup)), 'Can\'t extract file "Presetup\\Enu.lng".')

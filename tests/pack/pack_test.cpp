@@ -209,6 +209,16 @@ TEST_F(OsinPack, ListShowsEveryEntryAndTheArchiveOffset) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("plain.bin: Cannot open archive!"), std::string::npos) << r.out;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+  // The older format is there but refused, bare or behind its self-extractor.
+  WriteBytes(dir_ / "old.rar", "RE~^" + Noise(100, 4));
+  WriteBytes(dir_ / "oldsfx.exe",
+             "MZ" + std::string(26, '\0') + "RSFX" + Noise(100, 5) + "RE~^" + Noise(100, 6));
+  for (const char* command : {"list old.rar", "test oldsfx.exe", "extract old.rar -o old"}) {
+    r = Pack(command);
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_NE(r.out.find("Cannot open archive! (an archive of the older RAR 1.x format"), std::string::npos)
+        << command << r.out;
+  }
 }
 
 TEST_F(OsinPack, TestReportsFailingEntriesWithTheirResult) {

@@ -342,6 +342,18 @@ auto OpenForReader(const std::string& file, OpenFn open) {
   return opened;
 }
 
+// Why the reader found no archive in File: the older RAR format (a bare
+// archive, or one behind its own self-extractor, tagged "RSFX" at offset
+// 28) is refused, not missed.
+std::string NoArchiveText(const std::string& file) {
+  std::ifstream in(PathOf(file), std::ios::binary);
+  char head[32] = {};
+  in.read(head, sizeof(head));
+  bool older = memcmp(head, "RE~^", 4) == 0 || (in && memcmp(head + 28, "RSFX", 4) == 0);
+  return older ? " (an archive of the older RAR 1.x format, which is not read)"
+               : " (no RAR 2.x archive found in the file's first 128 KB)";
+}
+
 // Opens the archive through TArchive; throws with the reader's message.
 void RequireOpen(TArchive& a, const std::string& file) {
   if (a.IsOpen()) return;
@@ -351,8 +363,7 @@ void RequireOpen(TArchive& a, const std::string& file) {
   if (!fs::is_regular_file(PathOf(file), error))
     throw PackError(file +
                     (fs::is_directory(PathOf(file), error) ? ": a folder, not a file" : ": no such file"));
-  throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) +
-                  " (no RAR 2.x archive found in the file's first 128 KB)");
+  throw PackError(file + ": " + (why.empty() ? "Cannot open archive!" : why) + NoArchiveText(file));
 }
 
 // The output is written beside its name and renamed over it at the end;
@@ -450,7 +461,7 @@ int Extract(const Args& a) {
   RarReader r;
   if (!OpenForReader(a.input,
                      [&r](const std::string& name) { return r.OpenArchiveFile(name.c_str(), kOpenExtract); }))
-    throw PackError(a.input + ": Cannot open archive! (no RAR 2.x archive found in the file's first 128 KB)");
+    throw PackError(a.input + ": Cannot open archive!" + NoArchiveText(a.input));
   // The reader's file calls take names in the code page of this system,
   // which may not spell the folder: it writes below the current folder.
   fs::current_path(output, ec);
