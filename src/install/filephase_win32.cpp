@@ -171,6 +171,9 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   // (A logged record's value is empty, never "1".)
   if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target.c_str(), true))
     WriteRegInteger(path, count + 1);
+  // A run that fails later still keeps this record: without it, the next
+  // run into the same folder would count the file a second time.
+  phase.Log->Changed = true;
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
 
@@ -330,7 +333,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);
     if (ok) {
-      phase.Log->WroteFile = true;
+      phase.Log->Changed = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
       Array<String> fields;

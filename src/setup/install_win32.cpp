@@ -105,7 +105,7 @@ bool RunStep(bool hasWork, int message, Step step) {
   return ok;
 }
 
-// A run that ends before it wrote a file leaves the disk as it found it:
+// A run that ends before it changed the system leaves the disk as it found it:
 // the folders it made go again, deepest first (one that something else has
 // filled since stays), and the log, whose only new records are of them, is
 // not written.
@@ -249,7 +249,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
     ok = RunFilePhase(pages, lists, totalSize) && !FaultPending();
   }
   if (!ok) {
-    if (!installLog.WroteFile) TakeBackFolders(installLog.MadeFolders);
+    if (!installLog.Changed) TakeBackFolders(installLog.MadeFolders);
     return false;
   }
 

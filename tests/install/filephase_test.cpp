@@ -95,12 +95,15 @@ TEST_F(FilePhase, InstallsListedEntriesLogsThemAndPassesOverTheRest) {
                            "=\r\n\r\n[SharedFiles]\r\n" + ToStd(x) + "=\r\n" + ToStd(y) + "=\r\n\r\n");
   // A second run into the same log (a reinstall, an update) passes identical
   // files over and counts each file once, as the uninstaller lowers it once;
-  // a count gone meanwhile is set again.
+  // a count gone meanwhile is set again. Though it writes no file, it has
+  // changed the system: its log must stay should the run fail after this.
   WriteRegInteger(SharedDllsValuePath(y), 3);
   DeleteRegValue(SharedDllsValuePath(x));
+  log_.Changed = false;
   ASSERT_TRUE(ArchivePass(phase_));
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(y), 0), 3);
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(x), 0), 1);
+  EXPECT_TRUE(log_.Changed);
   DeleteRegValue(SharedDllsValuePath(x));
   DeleteRegValue(SharedDllsValuePath(y));
 }
