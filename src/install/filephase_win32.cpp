@@ -118,7 +118,6 @@ struct WriteRequest {
   const String& source;  // the external file
   const String& target;
   bool logged;
-  bool exists;  // something is in the target's place
 };
 
 // Writes the file to Target (step 8 of the file routine); InUse tells that
@@ -131,9 +130,6 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     // Not logged: made silently, so a temporary file has its folder too.
     ForceFolders(folder);
   }
-  // A folder in the file's place would take the file at no restart: the
-  // system cannot delete a folder that holds anything.
-  if (request.exists && FolderExists(request.target)) return false;
   // Every file is written under a temporary name first, a new one too: a
   // run killed halfway (or the power gone) must not leave a part under the
   // file's own name, which a later run would take for a newer installed
@@ -152,7 +148,13 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     return false;
   }
   if (ReplaceNow(temp, request.target)) return true;
-  if (!ReplaceAtReboot(temp, request.target)) {
+  // Only a file in use waits for the next start. A name the system refuses
+  // (a "|", a "?") would be refused then too, and so would a folder in the
+  // file's place (named so, or by a trailing "\"): the restart would bring
+  // nothing but a stray temporary file.
+  DWORD error = GetLastError();
+  bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+  if (!held || FolderExists(request.target) || !ReplaceAtReboot(temp, request.target)) {
     RemoveFileForced(temp);
     return false;
   }
@@ -331,7 +333,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       ok = archive->Process(aoSkip, String(), &progress);
     }
   } else {
-    ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);
+    ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
     if (ok) {
       phase.Log->Changed = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);

@@ -203,6 +203,17 @@ TEST_F(FilePhase, AFileInUseIsReplacedAtRestartAndAFailedRequestFails) {
   EXPECT_FALSE(needReboot_);
   EXPECT_EQ(TempFiles(), 0);
   EXPECT_TRUE(lists_.OleServers.IsEmpty());
+  // A name the system refuses is no file in use: it fails now, as it would
+  // at the restart.
+  for (const char* name : {"a|b.dll", "sub\\"}) {
+    Copy("srv.dll", name, kNoVersionCheck | kRegisterServer);
+    boxes_.clear();
+    EXPECT_FALSE(ArchivePass(phase_)) << name;
+    EXPECT_EQ(boxes_.size(), 1u) << name;
+    EXPECT_FALSE(needReboot_) << name;
+    EXPECT_EQ(TempFiles(), 0) << name;
+  }
+  Copy("srv.dll", "srv.dll", kNoVersionCheck | kRegisterServer);
   // Accepted: the new file waits under its temporary name, registration
   // waits for the next start.
   boxes_.clear();
