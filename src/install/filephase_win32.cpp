@@ -9,6 +9,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/osversion.h"
 #include "platform/runlog.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
@@ -104,13 +105,14 @@ void CannotWrite(TFilePhase& phase, const String& target) {
 }
 
 // Puts Temp in Target's place now; false when Target is in use (or cannot
-// be replaced for another reason). MoveFileEx replaces in one step on the
-// NT line; the 95 line lacks it and deletes first.
+// be replaced for another reason), the system's reason then being the
+// thread's last error. MoveFileEx replaces in one step on the NT line; the
+// 95 line lacks it and deletes first, a new file having nothing to delete.
 bool ReplaceNow(const String& temp, const String& target) {
   SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  return DeleteFileA(target.c_str()) && MoveFileA(temp.c_str(), target.c_str());
+  if (OSVersion().IsNTLine()) return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+  return (DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
+         MoveFileA(temp.c_str(), target.c_str());
 }
 
 struct WriteRequest {
