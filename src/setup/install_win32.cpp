@@ -236,7 +236,10 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
     existing = up;
   }
   if (FreeDiskKB(existing) < RequiredKB(required)) {
-    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
+    // A language file without the message still says what stops the run.
+    String text = ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage));
+    if (text.IsEmpty()) text = "Insufficient free disk space!";
+    ErrorBox(text);
     return false;
   }
   // A folder that cannot be made (no rights, a device that takes no
