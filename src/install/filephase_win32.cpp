@@ -9,6 +9,7 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/filefind.h"
+#include "platform/osversion.h"
 #include "platform/runlog.h"
 #include "platform/strutils.h"
 #include "platform/sysutils.h"
@@ -104,13 +105,14 @@ void CannotWrite(TFilePhase& phase, const String& target) {
 }
 
 // Puts Temp in Target's place now; false when Target is in use (or cannot
-// be replaced for another reason). MoveFileEx replaces in one step on the
-// NT line; the 95 line lacks it and deletes first.
+// be replaced for another reason), the system's reason then being the
+// thread's last error. MoveFileEx replaces in one step on the NT line; the
+// 95 line lacks it and deletes first, a new file having nothing to delete.
 bool ReplaceNow(const String& temp, const String& target) {
   SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  return DeleteFileA(target.c_str()) && MoveFileA(temp.c_str(), target.c_str());
+  if (OSVersion().IsNTLine()) return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+  return (DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) &&
+         MoveFileA(temp.c_str(), target.c_str());
 }
 
 struct WriteRequest {
@@ -118,7 +120,6 @@ struct WriteRequest {
   const String& source;  // the external file
   const String& target;
   bool logged;
-  bool exists;  // something is in the target's place
 };
 
 // Writes the file to Target (step 8 of the file routine); InUse tells that
@@ -131,9 +132,6 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     // Not logged: made silently, so a temporary file has its folder too.
     ForceFolders(folder);
   }
-  // A folder in the file's place would take the file at no restart: the
-  // system cannot delete a folder that holds anything.
-  if (request.exists && FolderExists(request.target)) return false;
   // Every file is written under a temporary name first, a new one too: a
   // run killed halfway (or the power gone) must not leave a part under the
   // file's own name, which a later run would take for a newer installed
@@ -152,7 +150,13 @@ bool WriteFile(TFilePhase& phase, const WriteRequest& request, bool& inUse) {
     return false;
   }
   if (ReplaceNow(temp, request.target)) return true;
-  if (!ReplaceAtReboot(temp, request.target)) {
+  // Only a file in use waits for the next start. A name the system refuses
+  // (a "|", a "?") would be refused then too, and so would a folder in the
+  // file's place (named so, or by a trailing "\"): the restart would bring
+  // nothing but a stray temporary file.
+  DWORD error = GetLastError();
+  bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+  if (!held || FolderExists(request.target) || !ReplaceAtReboot(temp, request.target)) {
     RemoveFileForced(temp);
     return false;
   }
@@ -171,6 +175,9 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   // (A logged record's value is empty, never "1".)
   if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target.c_str(), true))
     WriteRegInteger(path, count + 1);
+  // A run that fails later still keeps this record: without it, the next
+  // run into the same folder would count the file a second time.
+  phase.Log->Changed = true;
   WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
 }
 
@@ -328,9 +335,9 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       ok = archive->Process(aoSkip, String(), &progress);
     }
   } else {
-    ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);
+    ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
     if (ok) {
-      phase.Log->WroteFile = true;
+      phase.Log->Changed = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
       if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
       Array<String> fields;

@@ -58,10 +58,12 @@ struct TInstallLog {
   bool Enabled = false;
   // What the run did to the disk, logged or not, for a run that ends early:
   // each folder ForceFolderLogged made, parents first, and whether the file
-  // phase wrote a file (or left one to replace another at the next start).
-  // A run that ends before it writes a file takes those folders away again.
+  // phase changed the system: wrote a file (or left one to replace another
+  // at the next start) or raised a shared file's count. A run that ends
+  // before any such change takes those folders away again and keeps no
+  // log; after one, the log must keep its records.
   mutable StringList MadeFolders;
-  mutable bool WroteFile = false;
+  mutable bool Changed = false;
 
   bool Active() const { return Enabled && !FileName.IsEmpty(); }
 };

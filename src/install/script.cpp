@@ -141,7 +141,9 @@ void CollectScriptLine(ScriptAction action, const String& key, const String& val
       lists.Shortcuts.Set(JoinPath(Expand(base, variables), name), std::move(fields));
       break;
     case kActAddIni:
-      CollectIni(name, std::move(fields), base, variables, lists);
+      // Writing an empty key erases the whole section: in another program's
+      // file every setting of that section would be lost.
+      if (!name.IsEmpty()) CollectIni(name, std::move(fields), base, variables, lists);
       break;
     case kActRunApp:
       lists.Programs.Set(name, std::move(fields));

@@ -42,7 +42,8 @@ void ScriptFileNames(const String& presetupDir, const String& base, const TOSVer
 
 // Collects one line Key=Value of an action's list section with the action
 // line's Base (for RunApp, one line of its own section; Base unused). All
-// three are the script's unexpanded text.
+// three are the script's unexpanded text. An AddIni line whose key is empty
+// once expanded names no key and is passed over.
 void CollectScriptLine(ScriptAction action, const String& key, const String& value, const String& base,
                        const StringList& variables, TPendingLists& lists);
 

@@ -166,11 +166,16 @@ bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log) {
   for (int i = 0; i < changes.Count() && ok; ++i) {
     const TPendingEntry& entry = changes[i];
     bool existed = false, created = false;
+    // The folders a new file needs are the installation's too: made here,
+    // they are logged; the store would make them unrecorded, and they
+    // would outlive the uninstallation.
+    bool logged = !(entry.NumberField(2) & kNoLog);
+    if (logged) ForceFolderLogged(log, PathFolder(entry.NamePart(1)));
     IniOutcome outcome = WriteIniEntry(entry, sentinel, existed, created);
     if (outcome == IniOutcome::kFailed) {
       StepError("Error on changing ini-file!", entry.NamePart(1));
       ok = false;
-    } else if (outcome == IniOutcome::kWritten && !existed && !(entry.NumberField(2) & kNoLog)) {
+    } else if (outcome == IniOutcome::kWritten && !existed && logged) {
       // A file the step made goes with the uninstallation.
       if (created) WriteLogEntry(log, kLogCopyFiles, entry.NamePart(1), String());
       WriteLogEntry(log, kLogAddIni, entry.Name, entry.Field(1));

@@ -105,7 +105,7 @@ bool RunStep(bool hasWork, int message, Step step) {
   return ok;
 }
 
-// A run that ends before it wrote a file leaves the disk as it found it:
+// A run that ends before it changed the system leaves the disk as it found it:
 // the folders it made go again, deepest first (one that something else has
 // filled since stays), and the log, whose only new records are of them, is
 // not written.
@@ -236,7 +236,10 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
     existing = up;
   }
   if (FreeDiskKB(existing) < RequiredKB(required)) {
-    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)));
+    // A language file without the message still says what stops the run.
+    String text = ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage));
+    if (text.IsEmpty()) text = "Insufficient free disk space!";
+    ErrorBox(text);
     return false;
   }
   // A folder that cannot be made (no rights, a device that takes no
@@ -249,7 +252,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
     ok = RunFilePhase(pages, lists, totalSize) && !FaultPending();
   }
   if (!ok) {
-    if (!installLog.WroteFile) TakeBackFolders(installLog.MadeFolders);
+    if (!installLog.Changed) TakeBackFolders(installLog.MadeFolders);
     return false;
   }
 

@@ -225,7 +225,8 @@ def unattended_no_room(temp_entries):
     claim = 0xFFFFFFF0
     names = ["part%03d.bin" % i for i in range(stat.f_bavail * stat.f_frsize // claim + 2)]
     with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
-        language = f.read()
+        # Without its message the language file still leaves the reason told.
+        language = f.read().replace(b"4=Insufficient free disk space!\r\n", b"")
     config = (b"[Config]\r\nDefaultInstallPath=C:\\Osin Test\\No Room\\App\r\nInsFiles=Room\r\n"
               b"LogFile=%InstallPath%\\Logs\\Install.log\r\n")
     script = b"[CopyFiles]\r\nFiles=%InstallPath%\r\n[Files]\r\n" + b"".join(n.encode() + b"=,2\r\n" for n in names)

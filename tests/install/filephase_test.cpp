@@ -95,12 +95,15 @@ TEST_F(FilePhase, InstallsListedEntriesLogsThemAndPassesOverTheRest) {
                            "=\r\n\r\n[SharedFiles]\r\n" + ToStd(x) + "=\r\n" + ToStd(y) + "=\r\n\r\n");
   // A second run into the same log (a reinstall, an update) passes identical
   // files over and counts each file once, as the uninstaller lowers it once;
-  // a count gone meanwhile is set again.
+  // a count gone meanwhile is set again. Though it writes no file, it has
+  // changed the system: its log must stay should the run fail after this.
   WriteRegInteger(SharedDllsValuePath(y), 3);
   DeleteRegValue(SharedDllsValuePath(x));
+  log_.Changed = false;
   ASSERT_TRUE(ArchivePass(phase_));
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(y), 0), 3);
   EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(x), 0), 1);
+  EXPECT_TRUE(log_.Changed);
   DeleteRegValue(SharedDllsValuePath(x));
   DeleteRegValue(SharedDllsValuePath(y));
 }
@@ -184,15 +187,19 @@ TEST_F(FilePhase, WithoutATemporaryFileNothingIsWrittenAnywhere) {
 TEST_F(FilePhase, AFileInUseIsReplacedAtRestartAndAFailedRequestFails) {
   Archive({StoredEntry("Data\\srv.dll", "new", kOld)});
   Copy("srv.dll", "srv.dll", kNoVersionCheck | kRegisterServer);
-  ASSERT_TRUE(ForceFolders(app_));
-  ASSERT_TRUE(WriteBytes(app_ + "srv.dll", "old"));
-  HANDLE held = CreateFileA((app_ + "srv.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   // The 95 line's request goes to wininit.ini; without its writer it fails.
   TOSVersion win95 = ClassifyOS(kPlatformWindows, 4, 0, 950, "");
   SubstituteOSVersion(&win95);
   SetRebootIniWriter(nullptr);
+  // A new file there has no old one to delete: it takes its place at once.
+  ASSERT_TRUE(ArchivePass(phase_));
+  EXPECT_EQ(ReadBytes(app_ + "srv.dll"), "new");
+  EXPECT_FALSE(needReboot_);
+  lists_.OleServers.Clear();
+  ASSERT_TRUE(WriteBytes(app_ + "srv.dll", "old"));
+  HANDLE held = CreateFileA((app_ + "srv.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(ArchivePass(phase_));
   SetRebootIniWriter(AddIniLine);
   SubstituteOSVersion(nullptr);
@@ -200,6 +207,17 @@ TEST_F(FilePhase, AFileInUseIsReplacedAtRestartAndAFailedRequestFails) {
   EXPECT_FALSE(needReboot_);
   EXPECT_EQ(TempFiles(), 0);
   EXPECT_TRUE(lists_.OleServers.IsEmpty());
+  // A name the system refuses is no file in use: it fails now, as it would
+  // at the restart.
+  for (const char* name : {"a|b.dll", "sub\\"}) {
+    Copy("srv.dll", name, kNoVersionCheck | kRegisterServer);
+    boxes_.clear();
+    EXPECT_FALSE(ArchivePass(phase_)) << name;
+    EXPECT_EQ(boxes_.size(), 1u) << name;
+    EXPECT_FALSE(needReboot_) << name;
+    EXPECT_EQ(TempFiles(), 0) << name;
+  }
+  Copy("srv.dll", "srv.dll", kNoVersionCheck | kRegisterServer);
   // Accepted: the new file waits under its temporary name, registration
   // waits for the next start.
   boxes_.clear();

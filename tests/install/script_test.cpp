@@ -15,6 +15,7 @@ class Collect : public ::testing::Test {
     // Folders a user may choose: an apostrophe, a comma, an equals sign.
     SetVariable(variables_, "InstallPath", "C:\\Users\\O'Brien\\Acme, Inc\\a=b");
     SetVariable(variables_, "Sys", "C:\\Windows\\System");
+    SetVariable(variables_, "Empty", "");
   }
   void Line(ScriptAction action, const char* key, const char* value, const char* base) {
     CollectScriptLine(action, key, value, base, variables_, lists_);
@@ -50,6 +51,9 @@ TEST_F(Collect, RegistryIniShortcutAndRunLinesKeepTheirFields) {
   Line(kActAddReg, "\\", "'a,b'", "HKLM\\Software\\Acme\\");
   Line(kActDelReg, "Old", "", "HKCU\\Software\\Acme");
   Line(kActAddIni, "Dir", "%InstallPath%,1", "%InstallPath%\\app.ini,Paths");
+  // No key: written, it would erase the section of another program's file.
+  Line(kActAddIni, "", "x", "%InstallPath%\\app.ini,Paths");
+  Line(kActAddIni, "%Empty%", "x", "%InstallPath%\\app.ini,Paths");
   Line(kActShortcuts, "App", "\"%InstallPath%\\app.exe\",-x,%InstallPath%,,0,0,33", "%Sys%");
   Line(kActRunApp, "Setup", "%InstallPath%\\post.exe,/q,,0,Working...,0", "");
   const String path = "C:\\Users\\O'Brien\\Acme, Inc\\a=b";
@@ -65,6 +69,7 @@ TEST_F(Collect, RegistryIniShortcutAndRunLinesKeepTheirFields) {
   EXPECT_EQ(ini.NamePart(3), "Dir");
   EXPECT_EQ(ini.Field(1), path);
   EXPECT_EQ(ini.NumberField(2), 1);
+  EXPECT_EQ(lists_.IniChanges.Count(), 1);
   const TPendingEntry& link = lists_.Shortcuts[0];
   EXPECT_EQ(link.Name, "C:\\Windows\\System\\App");
   EXPECT_EQ(link.Field(1), "\"" + path + "\\app.exe\"");

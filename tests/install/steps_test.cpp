@@ -159,8 +159,8 @@ TEST_F(Steps, IniKeysAreAddedLineByLineAndNewFilesAreLogged) {
   EXPECT_EQ(ReadBytes(other), after);
   EXPECT_EQ(ReadBytes(fresh), "[S]\r\nK=V\r\n");
   std::string o = ToStd(other), f = ToStd(fresh);
-  EXPECT_EQ(LogText(),
-            "[AddIni]\r\n" + o + ",Main,New=1\r\n" + f + ",S,K=V\r\n\r\n[CopyFiles]\r\n" + f + "=\r\n\r\n");
+  EXPECT_EQ(LogText(), "[AddIni]\r\n" + o + ",Main,New=1\r\n" + f + ",S,K=V\r\n\r\n[CreateDirs]\r\n" +
+                           ToStd(Path("sub")) + "=\r\n\r\n[CopyFiles]\r\n" + f + "=\r\n\r\n");
   EXPECT_TRUE(boxes_.empty());
 }
 

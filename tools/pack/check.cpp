@@ -1256,6 +1256,9 @@ class Checker {
               NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
                         codes, true);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (a == kActAddIni && entry.first.empty())
+              WarnAt(script, list, "", "bad-value",
+                     "a line without a key: the setup passes it over (written, it would erase the section)");
             if (a == kActDelReg) CheckRegistryDeletion(script, list, line.second, entry.first, codes);
             if (logsLines)
               CheckLineBreak(script, list, entry.first, LoggedValue(ScriptAction(a), entry.second));
@@ -1342,6 +1345,12 @@ class Checker {
     std::string target = Str(GetField(1, value, kComma));
     // A file from disk keeps its own name.
     targetNames_.insert(Lower(FileNameOf(target.empty() ? line.first : target)));
+    if (!target.empty() && !NameHasWildcards(Ansi(line.first)) &&
+        (target.back() == '\\' || target.find_first_of("|<>?\"") != std::string::npos))
+      WarnAt(script, list, line.first, "bad-value",
+             "the target " + target +
+                 " is no name the system gives a file (a folder, or a character such as " +
+                 "| or ?): the installation fails at this file");
     std::string flagsText = Str(GetField(2, value, kComma));
     int flags = flagsText.empty() ? 0 : IniStrToInt(Ansi(flagsText), -1);
     if (flags < 0 || flags > 255) {
