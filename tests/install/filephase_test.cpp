@@ -187,14 +187,16 @@ TEST_F(FilePhase, WithoutATemporaryFileNothingIsWrittenAnywhere) {
 TEST_F(FilePhase, AFileInUseIsReplacedAtRestartAndAFailedRequestFails) {
   Archive({StoredEntry("Data\\srv.dll", "new", kOld)});
   Copy("srv.dll", "srv.dll", kNoVersionCheck | kRegisterServer);
-  // The 95 line's request goes to wininit.ini; without its writer it fails.
   TOSVersion win95 = ClassifyOS(kPlatformWindows, 4, 0, 950, "");
   SubstituteOSVersion(&win95);
-  SetRebootIniWriter(nullptr);
   // A new file there has no old one to delete: it takes its place at once.
   ASSERT_TRUE(ArchivePass(phase_));
   EXPECT_EQ(ReadBytes(app_ + "srv.dll"), "new");
   EXPECT_FALSE(needReboot_);
+  // The 95 line's request goes to wininit.ini; without its writer it fails.
+  // The INI layer installs its writer when first used, as the pass above
+  // did: only now does taking it away last.
+  SetRebootIniWriter(nullptr);
   lists_.OleServers.Clear();
   ASSERT_TRUE(WriteBytes(app_ + "srv.dll", "old"));
   HANDLE held = CreateFileA((app_ + "srv.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
