@@ -161,9 +161,7 @@ bool DeleteTree(const String& folder, bool removeRoot) {
   String base = AddBackslash(folder);
   bool ok = true;
   TSearchRecEx rec;
-  // Every attribute bit, so that files with only the newer attributes
-  // (temporary, not indexed, ...) are found as well.
-  uint32_t result = SearchFirst(base + "*.*", 0xFFFFFFFF, 0, rec);
+  uint32_t result = SearchFirst(base + "*.*", 0, 0, rec);
   for (; result == 0; result = SearchNext(rec)) {
     String path = base + rec.Name;
     switch (ClassifyTreeEntry(rec.Name, rec.Attr)) {

@@ -317,6 +317,15 @@ TEST_F(Search, IncludeAndExcludeMasks) {
   // left out of the exclusions that should keep ".dot".)
   EXPECT_EQ(Names(FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_DIRECTORY).count("hidden.txt"), 1u);
   EXPECT_EQ(Names(0, 0, "*.txt"), (Set{"plain.txt", "ro.txt", "hidden.txt"}));
+  // A file marked only "temporary", "offline" or "not indexed" is found by
+  // a search for everything, and not by one for read-only files. (Wine
+  // gives every file the archive bit, so only the mask shows it.)
+  for (uint32_t everything : {0u, 0x3Fu}) {
+    for (uint32_t mark :
+         {FILE_ATTRIBUTE_TEMPORARY, FILE_ATTRIBUTE_OFFLINE, FILE_ATTRIBUTE_NOT_CONTENT_INDEXED})
+      EXPECT_NE(SearchIncludeMask(everything) & mark, 0u) << everything << " " << mark;
+  }
+  EXPECT_EQ(SearchIncludeMask(FILE_ATTRIBUTE_READONLY), static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY));
 }
 
 TEST_F(Search, FoundEntriesCarrySizeTimeAndAttributes) {
