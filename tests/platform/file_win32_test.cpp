@@ -115,6 +115,24 @@ TEST_F(WinPaths, TwoCharacterPathsCreateNothing) {
   SetCurrentDirectoryA(old);
 }
 
+TEST_F(WinPaths, ASecondByteWithTheCodeOfABackslashIsNone) {
+  // Run in a Japanese locale by its own test entry.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  const String hyo = "\x95\x5C";  // one character, whose second byte is that of "\\"
+  String folder = "C:\\" + hyo;
+  EXPECT_EQ(AddBackslash(folder), folder + "\\");
+  EXPECT_EQ(StripBackslash(folder), folder);
+  EXPECT_EQ(StripBackslash(folder + "\\"), folder);
+  EXPECT_EQ(PathFolder(folder + "\\x" + hyo), folder + "\\");
+  EXPECT_EQ(PathFileName(folder + "\\x" + hyo), "x" + hyo);
+  String deep = Path(hyo + "\\" + hyo);
+  EXPECT_TRUE(ForceFolders(deep));
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_TRUE(WriteBytes(deep + "\\f", "x"));
+  EXPECT_TRUE(DeleteTree(Path(hyo), true));
+  EXPECT_FALSE(EntryExists(Path(hyo)));
+}
+
 TEST_F(WinPaths, ShortPathOfExistingAndMissingFiles) {
   String longName = Path("a rather long file name.text");
   ASSERT_TRUE(WriteBytes(longName, "x"));
