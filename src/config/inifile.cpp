@@ -75,7 +75,7 @@ int ReadFromFile(void* context, char* buffer, int size) {
 
 // The folder part of a file name, without its last backslash.
 String FolderOf(const String& fileName) {
-  int slash = fileName.LastPos('\\');
+  int slash = LastBackslash(fileName);
   int other = fileName.LastPos('/');
   if (other > slash) slash = other;
   return slash > 1 ? fileName.Copy(1, slash - 1) : String();

@@ -48,21 +48,21 @@ bool WriteTextLine(FileHandle handle, const String& text) {
 // Paths -----------------------------------------------------------------
 
 String PathFileName(const String& path) {
-  return path.Copy(path.LastPos('\\') + 1, path.Length());
+  return path.Copy(LastBackslash(path) + 1, path.Length());
 }
 
 String PathFolder(const String& path) {
-  return path.Copy(1, path.LastPos('\\'));
+  return path.Copy(1, LastBackslash(path));
 }
 
 String AddBackslash(const String& path) {
-  if (path.IsEmpty() || path.Last() == '\\') return path;
+  if (path.IsEmpty() || LastBackslash(path) == path.Length()) return path;
   return path + '\\';
 }
 
 String StripBackslash(const String& path) {
   int n = path.Length();
-  if (n <= 1 || path.Last() != '\\') return path;
+  if (n <= 1 || LastBackslash(path) != n) return path;
   if (n == 3 && path[1] == ':') return path;
   return path.Copy(1, n - 1);
 }

@@ -110,6 +110,12 @@ constexpr char kPathDelimiter = '/';
 // when it cannot tell.
 String ProgramFile();
 
+// The position (from 1) of Path's last "\", 0 when there is none. On
+// Windows, in a double-byte code page (Japanese, Chinese, Korean) the second
+// byte of a character may be 0x5C, the code of "\" ("表" is 0x95 0x5C in
+// Japanese), and is never taken for one.
+int LastBackslash(const String& path);
+
 // The part of Path after its last "\" (all of it when there is none), and
 // the part up to and including that "\" (empty when there is none).
 String PathFileName(const String& path);

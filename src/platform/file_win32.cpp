@@ -87,6 +87,15 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
 
 // Paths and folders -----------------------------------------------------
 
+int LastBackslash(const String& path) {
+  int last = 0;
+  for (int i = 0, n = path.Length(); i < n; ++i) {
+    if (path[i] == '\\') last = i + 1;
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) ++i;
+  }
+  return last;
+}
+
 String ProgramFile() {
   // The buffer grows until the name fits: GetModuleFileName cuts a longer
   // one short and reports the buffer's size.
@@ -142,9 +151,9 @@ namespace {
 
 void CreateFolderChain(const String& path) {
   if (path.IsEmpty()) return;
-  String folder = path.Last() == '\\' ? path.Copy(1, path.Length() - 1) : path;
+  String folder = StripBackslash(path);
   if (folder.Length() <= 2 || FolderExists(folder)) return;
-  String parent = folder.Copy(1, folder.LastPos('\\'));
+  String parent = PathFolder(folder);
   if (parent != folder) CreateFolderChain(parent);
   CreateDirectoryA(folder.c_str(), nullptr);
 }
@@ -161,9 +170,7 @@ bool DeleteTree(const String& folder, bool removeRoot) {
   String base = AddBackslash(folder);
   bool ok = true;
   TSearchRecEx rec;
-  // Every attribute bit, so that files with only the newer attributes
-  // (temporary, not indexed, ...) are found as well.
-  uint32_t result = SearchFirst(base + "*.*", 0xFFFFFFFF, 0, rec);
+  uint32_t result = SearchFirst(base + "*.*", 0, 0, rec);
   for (; result == 0; result = SearchNext(rec)) {
     String path = base + rec.Name;
     switch (ClassifyTreeEntry(rec.Name, rec.Attr)) {

@@ -2,9 +2,9 @@
 //
 // A search walks the entries matching a pattern (a path with wildcards) and
 // stops only at those whose attributes share a bit with IncludeAttr and
-// none with ExcludeAttr; "." and ".." are never reported. IncludeAttr 0
-// means every classic attribute (0x3F); a mask holding all of 0x3F also
-// takes 0x80, the bit Windows reports for files without other attributes.
+// none with ExcludeAttr; "." and ".." are never reported. IncludeAttr 0,
+// and any mask holding every classic attribute (0x3F), takes every entry
+// (SearchIncludeMask).
 //
 //   TSearchRecEx rec;
 //   for (uint32_t r = SearchFirst(path + "\\*.*", kAttrDirectory, 0, rec); r == 0; r = SearchNext(rec))
@@ -40,6 +40,17 @@ struct TSearchRecEx {
   HANDLE FindHandle = INVALID_HANDLE_VALUE;
   WIN32_FIND_DATAA FindData = {};
 };
+
+// The mask an entry's attributes must share a bit with. "Every classic
+// attribute" means every entry: a file whose only marks are newer ones
+// ("not indexed", "temporary", "offline", with the archive bit cleared by a
+// backup) has none of 0x3F, nor the 0x80 Windows reports for a file
+// without marks, and a copy of all the files in a folder would miss it.
+inline uint32_t SearchIncludeMask(uint32_t includeAttr) {
+  const uint32_t kClassicAttributes = 0x3F;
+  return (includeAttr & kClassicAttributes) == kClassicAttributes || includeAttr == 0 ? 0xFFFFFFFF
+                                                                                      : includeAttr;
+}
 
 // Starts a search: 0 with the first matching entry in Rec, else a Windows
 // error code (2 or 3 when nothing matches the pattern or its folder is

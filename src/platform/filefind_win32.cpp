@@ -4,8 +4,6 @@ namespace osin {
 
 namespace {
 
-const uint32_t kClassicAttributes = 0x3F;
-
 // A failed call's error code; never 0, which would read as success.
 uint32_t LastError() {
   DWORD error = GetLastError();
@@ -51,9 +49,7 @@ TSearchRecEx::~TSearchRecEx() {
 
 uint32_t SearchFirst(const String& pattern, uint32_t includeAttr, uint32_t excludeAttr, TSearchRecEx& rec) {
   SearchClose(rec);
-  if (includeAttr == 0) includeAttr = kClassicAttributes;
-  if ((includeAttr & kClassicAttributes) == kClassicAttributes) includeAttr |= FILE_ATTRIBUTE_NORMAL;
-  rec.IncludeAttr = includeAttr;
+  rec.IncludeAttr = SearchIncludeMask(includeAttr);
   rec.ExcludeAttr = excludeAttr;
   rec.FindHandle = FindFirstFileA(pattern.c_str(), &rec.FindData);
   if (rec.FindHandle == INVALID_HANDLE_VALUE) return LastError();

@@ -76,7 +76,7 @@ bool ExtractEntries(HWND window, int64_t required) {
     String target = PresetupTarget(folder, name);
     // A name that climbs out of the temporary folder is refused before
     // anything is created for it.
-    if (!target.IsEmpty()) ForceFolders(StripBackslash(target.Copy(1, target.LastPos('\\'))));
+    if (!target.IsEmpty()) ForceFolders(StripBackslash(PathFolder(target)));
     if (target.IsEmpty() || !archive.Process(aoExtract, target, &progress)) {
       ErrorBox(String::Format("Can't extract file \"%s\".", name.c_str()));
       return false;

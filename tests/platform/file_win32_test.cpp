@@ -115,6 +115,24 @@ TEST_F(WinPaths, TwoCharacterPathsCreateNothing) {
   SetCurrentDirectoryA(old);
 }
 
+TEST_F(WinPaths, ASecondByteWithTheCodeOfABackslashIsNone) {
+  // Run in a Japanese locale by its own test entry.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  const String hyo = "\x95\x5C";  // one character, whose second byte is that of "\\"
+  String folder = "C:\\" + hyo;
+  EXPECT_EQ(AddBackslash(folder), folder + "\\");
+  EXPECT_EQ(StripBackslash(folder), folder);
+  EXPECT_EQ(StripBackslash(folder + "\\"), folder);
+  EXPECT_EQ(PathFolder(folder + "\\x" + hyo), folder + "\\");
+  EXPECT_EQ(PathFileName(folder + "\\x" + hyo), "x" + hyo);
+  String deep = Path(hyo + "\\" + hyo);
+  EXPECT_TRUE(ForceFolders(deep));
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_TRUE(WriteBytes(deep + "\\f", "x"));
+  EXPECT_TRUE(DeleteTree(Path(hyo), true));
+  EXPECT_FALSE(EntryExists(Path(hyo)));
+}
+
 TEST_F(WinPaths, ShortPathOfExistingAndMissingFiles) {
   String longName = Path("a rather long file name.text");
   ASSERT_TRUE(WriteBytes(longName, "x"));
@@ -317,6 +335,15 @@ TEST_F(Search, IncludeAndExcludeMasks) {
   // left out of the exclusions that should keep ".dot".)
   EXPECT_EQ(Names(FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_DIRECTORY).count("hidden.txt"), 1u);
   EXPECT_EQ(Names(0, 0, "*.txt"), (Set{"plain.txt", "ro.txt", "hidden.txt"}));
+  // A file marked only "temporary", "offline" or "not indexed" is found by
+  // a search for everything, and not by one for read-only files. (Wine
+  // gives every file the archive bit, so only the mask shows it.)
+  for (uint32_t everything : {0u, 0x3Fu}) {
+    for (uint32_t mark :
+         {FILE_ATTRIBUTE_TEMPORARY, FILE_ATTRIBUTE_OFFLINE, FILE_ATTRIBUTE_NOT_CONTENT_INDEXED})
+      EXPECT_NE(SearchIncludeMask(everything) & mark, 0u) << everything << " " << mark;
+  }
+  EXPECT_EQ(SearchIncludeMask(FILE_ATTRIBUTE_READONLY), static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY));
 }
 
 TEST_F(Search, FoundEntriesCarrySizeTimeAndAttributes) {
