@@ -14,7 +14,7 @@ String EnglishFile(const String& file) {
 
 Expanded LanguageString(const LanguageTexts& texts, const String& section, int id) {
   String key = IntToStr(id);
-  String text = ReadIniString(texts.File, section.c_str(), key.c_str(), String());
+  String text = ReadIniString(texts.File, section.c_str(), key.c_str(), kNoText);
   text = ReadIniString(texts.File, (section + "." + texts.Code).c_str(), key.c_str(), text);
   return ExpandString(text, texts.Variables);
 }

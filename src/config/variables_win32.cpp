@@ -51,7 +51,7 @@ String SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
 // The first non-empty entry of the Borland database engine's DLL path, or
 // where the engine is installed by default.
 String BdeFolder() {
-  String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", String());
+  String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", kNoText);
   String first = GetWord(1, dllPath, CharSet(";"));
   return first.IsEmpty() ? String("%CommonFiles%\\Borland Shared\\BDE") : first;
 }
@@ -64,7 +64,7 @@ String DelphiFolder() {
   if (releases.IsEmpty()) return "C:";
   releases.SetSorted(true);
   String latest = releases[releases.Count() - 1];
-  return ReadRegString("HKLM\\SOFTWARE\\Borland\\Delphi\\" + latest + "\\RootDir", String());
+  return ReadRegString("HKLM\\SOFTWARE\\Borland\\Delphi\\" + latest + "\\RootDir", kNoText);
 }
 
 String ShortDate() {
@@ -81,7 +81,7 @@ void BuildVariables(StringList& variables, const VariableSources& sources, Strin
   SetPathVariable(variables, kBuiltinVariables[kVarInstallPath], sources.InstallPath);
   SetPathVariable(variables, kBuiltinVariables[kVarPresetup], sources.PresetupDir);
   SetVariable(variables, kBuiltinVariables[kVarBootDrive],
-              DriveOf(ReadRegString(kCurrentVersionKey + String("Setup\\BootDir"), String())));
+              DriveOf(ReadRegString(kCurrentVersionKey + String("Setup\\BootDir"), kNoText)));
   SetPathVariable(variables, kBuiltinVariables[kVarWindows], SystemFolder(GetWindowsDirectoryA));
   SetPathVariable(variables, kBuiltinVariables[kVarSystem], SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)

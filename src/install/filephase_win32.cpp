@@ -171,7 +171,7 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   // (A logged record's value is empty, never "1".)
   if (count == 0 || ReadIniBool(phase.Log->FileName, LogSectionName(kLogSharedFiles), target.c_str(), true))
     WriteRegInteger(path, count + 1);
-  WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
+  WriteLogEntry(*phase.Log, kLogSharedFiles, target, kNoText);
 }
 
 // Why the file to install must give way to the installed one (step 5), as
@@ -181,7 +181,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
   String version;
   uint32_t date = 0;
   if (archive) {
-    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()).c_str(), String());
+    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()).c_str(), kNoText);
     date = archive->Header.ModTime;
   } else {
     GetFileVersionString(name, version);
@@ -332,7 +332,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
     if (ok) {
       phase.Log->WroteFile = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
-      if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
+      if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, kNoText);
       Array<String> fields;
       if (flags & kRegisterServer) {
         fields.Add(inUse ? "0" : "1");

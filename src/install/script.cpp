@@ -150,7 +150,7 @@ void CollectScriptLine(ScriptAction action, const String& key, const String& val
 }
 
 bool ReadInstallScripts(const TScriptSources& sources, TPendingLists& lists) {
-  String bases = ReadIniString(sources.ConfigFile, "Config", "InsFiles", String());
+  String bases = ReadIniString(sources.ConfigFile, "Config", "InsFiles", kNoText);
   for (int b = 1; b <= CountWords(bases, kCommaSet); ++b) {
     StringList files;
     ScriptFileNames(sources.PresetupDir, GetWord(b, bases, kCommaSet), sources.OS, files);

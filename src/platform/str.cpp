@@ -19,6 +19,8 @@ int CStrLength(const char* s) {
 
 char gEmptyText[1] = {0};
 
+const String kNoText;
+
 String::String(const char* text) : String() {
   Append(text, CStrLength(text));
 }

@@ -107,6 +107,10 @@ String operator+(const String& a, const char* b);
 String operator+(const char* a, const String& b);
 String operator+(const String& a, char b);
 
+// The empty String, for arguments: a temporary String() would cost every
+// call site its construction and destruction.
+extern const String kNoText;
+
 String IntToStr(int64_t value);
 
 // V divided by Divisor (2 to 65535) in place; returns the remainder. Worked

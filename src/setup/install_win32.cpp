@@ -201,7 +201,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (RefuseFolder(folder, FolderUnusable(folder))) return false;
   session.InstallPath = FullPathOf(folder);
   SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
-  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
+  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", kNoText));
   installLog.Enabled = true;
 
   ShowMessage(kReadingMessage);

@@ -93,7 +93,7 @@ void ChooseLanguage() {
   TSetupSession& session = Session();
   StringList installed;
   InstalledLanguages(installed);
-  String offered = ReadIniString(session.ConfigFile, "Config", "Languages", String());
+  String offered = ReadIniString(session.ConfigFile, "Config", "Languages", kNoText);
   // A language the command line names comes first, when offered.
   const String& wanted = session.Options.Lang;
   SetLanguage(MatchLanguages(offered, installed, wanted.IsEmpty() ? UserDefaultLanguage() : wanted,

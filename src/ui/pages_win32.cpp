@@ -80,7 +80,7 @@ void RenderPageHeader(PageState& state, HWND page) {
   state.headerOld = SelectObject(state.header, surface);
   FillRect(state.header, &size, GetSysColorBrush(COLOR_BTNFACE));
 
-  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page.c_str(), String()).Trim();
+  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page.c_str(), kNoText).Trim();
   if (name.IsEmpty()) name = "Osin.bmp";
   // A damaged file counts as missing: the system's loader would draw what
   // lies past its end.
@@ -308,7 +308,7 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
       }
       ErrorBox(Message(run, 12), kWrongPassword);
       run.ArchivePassword = String();
-      SetItemText(page, IDC_PASSWORD_EDIT, String());
+      SetItemText(page, IDC_PASSWORD_EDIT, kNoText);
       SetFocus(GetDlgItem(page, IDC_PASSWORD_EDIT));
       return true;
     }

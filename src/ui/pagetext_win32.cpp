@@ -45,7 +45,7 @@ void SetControlTexts(HWND page, const String& file, const String& section) {
 
 bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts, String& pageTitle) {
   const String& file = texts.File;
-  String caption = ReadIniString(file, "Dialogs", "Caption", String());
+  String caption = ReadIniString(file, "Dialogs", "Caption", kNoText);
   if (FaultPending()) return false;
   caption =
       ReportRunaway(ExpandString(ReadIniString(file, pageName.c_str(), "Caption", caption), texts.Variables));
