@@ -74,6 +74,10 @@ String& String::operator=(String&& other) noexcept {
   return *this;
 }
 
+String& String::operator=(const char* text) {
+  return *this = String(text);
+}
+
 void String::Reserve(int capacity) {
   if (capacity <= capacity_ - 1 && capacity_) return;
   // Grow geometrically so that appending byte by byte stays linear.

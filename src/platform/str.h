@@ -36,6 +36,8 @@ class String {
   ~String();
   String& operator=(const String& other);
   String& operator=(String&& other) noexcept;
+  // One call where a temporary String would cost the call site three.
+  String& operator=(const char* text);
 
   int Length() const { return length_; }
   bool IsEmpty() const { return length_ == 0; }
