@@ -32,6 +32,10 @@ void ErrorBox(const String& text) {
   ShowKind("Error", text, kBoxIconError | kBoxOk);
 }
 
+void ErrorBox(const char* text) {
+  ErrorBox(String(text));
+}
+
 void ErrorBox(const String& text, const char* fallback) {
   ErrorBox(text.IsEmpty() ? String(fallback) : text);
 }

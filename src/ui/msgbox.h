@@ -35,6 +35,7 @@ enum BoxFlags : uint32_t {
 enum BoxResult : int { kBoxResultOk = 1, kBoxResultYes = 6, kBoxResultNo = 7 };
 
 void ErrorBox(const String& text);
+void ErrorBox(const char* text);
 // Fallback stands for an empty Text (a language file without the message),
 // so no box is ever a bare caption.
 void ErrorBox(const String& text, const char* fallback);
