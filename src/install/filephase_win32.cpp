@@ -325,7 +325,7 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       Counted(phase, phase.FileSize);
     } else {
       PhaseProgress progress(phase);
-      ok = archive->Process(aoSkip, String(), &progress);
+      ok = archive->Process(aoSkip, kNoText, &progress);
     }
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged, exists}, inUse);

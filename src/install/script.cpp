@@ -71,7 +71,7 @@ void ReadActions(const String& file, const String& suffix, const StringList& var
     ReadIniSectionValues(file, kActionNames[a] + suffix, lines);
     for (int i = 0; i < lines.Count(); ++i) {
       if (action == kActRunApp) {
-        CollectScriptLine(action, lines.Name(i), lines.ValueFromIndex(i), String(), variables, lists);
+        CollectScriptLine(action, lines.Name(i), lines.ValueFromIndex(i), kNoText, variables, lists);
         continue;
       }
       StringList entries;
@@ -156,8 +156,8 @@ bool ReadInstallScripts(const TScriptSources& sources, TPendingLists& lists) {
     ScriptFileNames(sources.PresetupDir, GetWord(b, bases, kCommaSet), sources.OS, files);
     for (int f = 0; f < files.Count(); ++f) {
       if (!FileExists(files[f])) continue;
-      ReadActions(files[f], String(), sources.Variables, lists);
-      ReadUninstallSections(files[f], String(), lists);
+      ReadActions(files[f], kNoText, sources.Variables, lists);
+      ReadUninstallSections(files[f], kNoText, lists);
       if (!sources.Language.IsEmpty()) {
         ReadActions(files[f], "." + sources.Language, sources.Variables, lists);
         ReadUninstallSections(files[f], sources.Language, lists);

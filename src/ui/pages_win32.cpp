@@ -469,7 +469,7 @@ bool TestArchivePassword(const String& sourceFile, const String& password, const
       RemoveFileForced(target);
       return ok;
     }
-    if (!MatchMask(name, "Presetup\\*", true) || !archive.Process(aoSkip, String(), nullptr)) return true;
+    if (!MatchMask(name, "Presetup\\*", true) || !archive.Process(aoSkip, kNoText, nullptr)) return true;
   }
   return true;
 }
