@@ -28,7 +28,7 @@ class LineReader {
 
   // The next line; false at the end of the text or when reading failed.
   bool Next(String& line) {
-    line = String();
+    line.Clear();
     bool any = false;
     for (;;) {
       if (pos_ == length_ && !Refill()) return any;

@@ -37,7 +37,7 @@ void UninstallLanguageSections(const String& file, StringList& target) {
 void ReadTextFile(const String& path, String& destination) {
   FileHandle file = OpenFileHandle(path, kFileRead, kShareRead, 0, kOpenExisting);
   if (!IsOpenFile(file)) return;
-  destination = String();
+  destination.Clear();
   int64_t size = FileHandleSize(file);
   if (size > 0 && size < 0x7FFFFFFF) {
     String text(static_cast<int>(size), '\0');

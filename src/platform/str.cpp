@@ -111,6 +111,10 @@ void String::TrimAtZero() {
   SetLength(CStrLength(data_) < length_ ? CStrLength(data_) : length_);
 }
 
+void String::Clear() {
+  *this = String();
+}
+
 String& String::Append(const char* p, int n) {
   if (n <= 0) return *this;
   if (length_ + n > capacity_ - 1) {

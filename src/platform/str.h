@@ -55,6 +55,8 @@ class String {
   void SetLength(int length);
   // Cuts the text at its first zero byte.
   void TrimAtZero();
+  // Empty again, its buffer given back.
+  void Clear();
   void Reserve(int capacity);
 
   String& Append(const char* p, int n);

@@ -68,7 +68,7 @@ uint32_t PrepareTemporaryFolder(TSetupSession& session) {
   session.ConfigFile = session.PresetupDir + "Osin.ini";
   ForceFolders(StripBackslash(session.PresetupDir));
   session.NeedReboot = false;
-  session.ArchivePassword = String();
+  session.ArchivePassword.Clear();
   return error;
 }
 

@@ -307,7 +307,7 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
         return true;
       }
       ErrorBox(Message(run, 12), kWrongPassword);
-      run.ArchivePassword = String();
+      run.ArchivePassword.Clear();
       SetItemText(page, IDC_PASSWORD_EDIT, kNoText);
       SetFocus(GetDlgItem(page, IDC_PASSWORD_EDIT));
       return true;
