@@ -19,7 +19,7 @@ const char* const kActionNames[] = {"CopyFiles", "AddReg", "DelReg", "Shortcuts"
 static_assert(sizeof(kActionNames) / sizeof(kActionNames[0]) == kScriptActionCount, "one name per action");
 
 String Expand(const String& s, const StringList& variables) {
-  return ReportRunaway(ExpandString(s, variables));
+  return ExpandReported(s, variables);
 }
 
 // The fields of an unexpanded value, each expanded on its own.

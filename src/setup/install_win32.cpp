@@ -49,7 +49,7 @@ const uint32_t kMessageMs = 750;
 TInstallLog installLog;
 
 String Expand(const String& text) {
-  return ReportRunaway(ExpandString(text, Session().Variables));
+  return ExpandReported(text, Session().Variables);
 }
 
 // The run log keeps the messages too (/VERYSILENT shows none). The wait for

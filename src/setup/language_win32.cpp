@@ -68,7 +68,7 @@ void SetLanguage(const String& code) {
   session.LanguageFile = FileExists(file) ? file : session.PresetupDir + "Enu.lng";
   ApplyLanguageCharset(code, session.MainTitleFont, session.DialogFont, session.DialogTitleFont);
   BuildRunVariables();
-  session.ProgramName = ReportRunaway(ExpandString("%ProgramName%", session.Variables));
+  session.ProgramName = ExpandReported("%ProgramName%", session.Variables);
   SetMessageCaption(session.ProgramName);
   HWND window = session.MainWindow;
   if (window && WindowText(window) != session.ProgramName) {

@@ -149,7 +149,7 @@ bool RunPreRunApps(TSetupSession& session) {
   StringList lines;
   ReadIniSectionValues(session.ConfigFile, "PreRunApp", lines);
   for (int i = 0; i < lines.Count(); ++i) {
-    String spec = ReportRunaway(ExpandString(lines.ValueFromIndex(i), session.Variables));
+    String spec = ExpandReported(lines.ValueFromIndex(i), session.Variables);
     if (RunProgramSpec(spec, true, session.MainWindow) != 0) return false;
   }
   return true;

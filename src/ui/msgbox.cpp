@@ -53,6 +53,10 @@ String ReportRunaway(const Expanded& expansion) {
   return expansion.Text;
 }
 
+String ExpandReported(const String& s, const StringList& variables) {
+  return ReportRunaway(ExpandString(s, variables));
+}
+
 int ShowBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {
   const BoxState& state = State();
   // The kind of box, not its caption (the program's name by then), tells

@@ -47,6 +47,8 @@ int QuestionBox(const String& text);
 // The expansion's text; when the expansion ran away, its message
 // (RunawayMessage) is shown in an error box first.
 String ReportRunaway(const Expanded& expansion);
+// ExpandString's text, reported so.
+String ExpandReported(const String& s, const StringList& variables);
 
 // Shows Text in a box owned by Owner (or none) with Caption and Flags as
 // given (neither the message caption nor the extra flags are added); the

@@ -211,8 +211,8 @@ void InitGroupPage(const TPageRun& run, HWND page) {
   SetFocus(GetDlgItem(page, IDC_GROUP_EDIT));
   HWND list = GetDlgItem(page, IDC_GROUP_LIST);
   // A group in both menus is listed once.
-  AddGroups(list, ReportRunaway(ExpandString("%CommonProgramsMenu%", run.Variables)));
-  AddGroups(list, ReportRunaway(ExpandString("%ProgramsMenu%", run.Variables)));
+  AddGroups(list, ExpandReported("%CommonProgramsMenu%", run.Variables));
+  AddGroups(list, ExpandReported("%ProgramsMenu%", run.Variables));
 }
 
 String DirString(const TPageRun& run, int id) {
@@ -229,7 +229,7 @@ void InitDirPage(const TPageRun& run, HWND page) {
     String text = DirString(run, 202 + i);
     if (!text.IsEmpty()) *texts[i] = text;
   }
-  SetItemText(page, IDC_DIR_EDIT, ReportRunaway(ExpandString(run.InstallPath, run.Variables)));
+  SetItemText(page, IDC_DIR_EDIT, ExpandReported(run.InstallPath, run.Variables));
   SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
 }
 
