@@ -32,7 +32,7 @@ void StepError(const char* text, const String& where) {
 // would otherwise move the split between key and name.
 String RegValueNameElement(const String& name) {
   if (!name.Pos('\\') && !name.Pos('\'') && !name.Pos('"')) return name;
-  return "'" + ReplaceAll(name, "'", "''") + "'";
+  return QuoteApostrophes(name);
 }
 
 String SystemFolder() {
