@@ -52,7 +52,8 @@ String SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
 // where the engine is installed by default.
 String BdeFolder() {
   String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", kNoText);
-  String first = GetWord(1, dllPath, CharSet(";"));
+  static constexpr CharSet kSemicolon(";");
+  String first = GetWord(1, dllPath, kSemicolon);
   return first.IsEmpty() ? String("%CommonFiles%\\Borland Shared\\BDE") : first;
 }
 
