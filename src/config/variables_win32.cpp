@@ -54,7 +54,8 @@ String BdeFolder() {
   String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", kNoText);
   static constexpr CharSet kSemicolon(";");
   String first = GetWord(1, dllPath, kSemicolon);
-  return first.IsEmpty() ? String("%CommonFiles%\\Borland Shared\\BDE") : first;
+  if (first.IsEmpty()) return "%CommonFiles%\\Borland Shared\\BDE";
+  return first;
 }
 
 // The root folder of the latest Delphi release, by the name order of its

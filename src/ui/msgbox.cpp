@@ -37,7 +37,11 @@ void ErrorBox(const char* text) {
 }
 
 void ErrorBox(const String& text, const char* fallback) {
-  ErrorBox(text.IsEmpty() ? String(fallback) : text);
+  if (text.IsEmpty()) {
+    ErrorBox(fallback);
+  } else {
+    ErrorBox(text);
+  }
 }
 
 void WarningBox(const String& text) {
