@@ -417,11 +417,9 @@ INT_PTR ShowPage(PageState& state) {
 // A name that names no page (a typo, a blank before it) would open nothing
 // and be tried again without end; the user is told which name it was.
 void ReportMissingPage(const String& name) {
-  if (FindResourceA(GetModuleHandleA(nullptr), name.c_str(), RT_DIALOG)) {
-    ErrorBox("Cannot show the page \"" + name + "\".");
-  } else {
-    ErrorBox("Cannot show the page \"" + name + "\": the setup program has no page of that name.");
-  }
+  bool known = FindResourceA(GetModuleHandleA(nullptr), name.c_str(), RT_DIALOG);
+  ErrorBox("Cannot show the page \"" + name +
+           (known ? "\"." : "\": the setup program has no page of that name."));
 }
 
 }  // namespace
