@@ -28,7 +28,7 @@ class LineReader {
 
   // The next line; false at the end of the text or when reading failed.
   bool Next(String& line) {
-    line = String();
+    line.Clear();
     bool any = false;
     for (;;) {
       if (pos_ == length_ && !Refill()) return any;
@@ -279,8 +279,7 @@ StringList* TztIniFile::AppendSection(const String& name) {
     // system's own profile functions leave it.
     StringList* before = sections_.IsEmpty() ? &prelude_ : sections_.SectionAt(sections_.Count() - 1);
     bool headerOnly = before != &prelude_ && before->IsEmpty();
-    if (headerOnly || (!before->IsEmpty() && !(*before)[before->Count() - 1].IsEmpty()))
-      before->Add(String());
+    if (headerOnly || (!before->IsEmpty() && !(*before)[before->Count() - 1].IsEmpty())) before->Add(kNoText);
   }
   return sections_.AddSection(name);
 }
@@ -360,7 +359,7 @@ void TztIniFile::AddString(const String& section, const String& key, const Strin
 }
 
 int TztIniFile::ReadInteger(const String& section, const String& key, int fallback) {
-  String text = ReadString(section, key, String());
+  String text = ReadString(section, key, kNoText);
   if (text.Length() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     text = "$" + text.Copy(3, text.Length());
   }
@@ -448,7 +447,7 @@ void TztIniFile::GetStrings(StringList& target) const {
     if (lines.IsEmpty() && !keep) continue;
     target.Add("[" + sections_[i] + "]");
     target.AddStrings(lines);
-    if (!keep) target.Add(String());
+    if (!keep) target.Add(kNoText);
   }
 }
 

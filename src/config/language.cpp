@@ -16,7 +16,7 @@ Expanded LanguageString(const LanguageTexts& texts, const String& section, int i
   String key = IntToStr(id);
   // A message that a partial translation lacks shows in English, not as an
   // empty box.
-  String text = ReadIniString(EnglishFile(texts.File), section.c_str(), key.c_str(), String());
+  String text = ReadIniString(EnglishFile(texts.File), section.c_str(), key.c_str(), kNoText);
   text = ReadIniString(texts.File, section.c_str(), key.c_str(), text);
   text = ReadIniString(texts.File, (section + "." + texts.Code).c_str(), key.c_str(), text);
   return ExpandString(text, texts.Variables);
@@ -40,7 +40,7 @@ void UninstallLanguageSections(const String& file, StringList& target) {
 void ReadTextFile(const String& path, String& destination) {
   FileHandle file = OpenFileHandle(path, kFileRead, kShareRead, 0, kOpenExisting);
   if (!IsOpenFile(file)) return;
-  destination = String();
+  destination.Clear();
   int64_t size = FileHandleSize(file);
   if (size > 0 && size < 0x7FFFFFFF) {
     String text(static_cast<int>(size), '\0');

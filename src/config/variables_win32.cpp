@@ -47,9 +47,11 @@ String SystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
 // The first non-empty entry of the Borland database engine's DLL path, or
 // where the engine is installed by default.
 String BdeFolder() {
-  String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", String());
-  String first = GetWord(1, dllPath, CharSet(";"));
-  return first.IsEmpty() ? String("%CommonFiles%\\Borland Shared\\BDE") : first;
+  String dllPath = ReadRegString("HKLM\\SOFTWARE\\Borland\\Database Engine\\DLLPATH", kNoText);
+  static constexpr CharSet kSemicolon(";");
+  String first = GetWord(1, dllPath, kSemicolon);
+  if (first.IsEmpty()) return "%CommonFiles%\\Borland Shared\\BDE";
+  return first;
 }
 
 // The root folder of the latest Delphi release, by the name order of its
@@ -60,7 +62,7 @@ String DelphiFolder() {
   if (releases.IsEmpty()) return "C:";
   releases.SetSorted(true);
   String latest = releases[releases.Count() - 1];
-  return ReadRegString("HKLM\\SOFTWARE\\Borland\\Delphi\\" + latest + "\\RootDir", String());
+  return ReadRegString("HKLM\\SOFTWARE\\Borland\\Delphi\\" + latest + "\\RootDir", kNoText);
 }
 
 String ShortDate() {
@@ -77,7 +79,7 @@ void BuildVariables(StringList& variables, const VariableSources& sources, Strin
   SetPathVariable(variables, kBuiltinVariables[kVarInstallPath], sources.InstallPath);
   SetPathVariable(variables, kBuiltinVariables[kVarPresetup], sources.PresetupDir);
   SetVariable(variables, kBuiltinVariables[kVarBootDrive],
-              DriveOf(ReadRegString(kCurrentVersionKey + String("Setup\\BootDir"), String())));
+              DriveOf(ReadRegString(kCurrentVersionKey + String("Setup\\BootDir"), kNoText)));
   SetPathVariable(variables, kBuiltinVariables[kVarWindows], SystemFolder(GetWindowsDirectoryA));
   SetPathVariable(variables, kBuiltinVariables[kVarSystem], SystemFolder(GetSystemDirectoryA));
   for (int i = 0; i < kSpecialFolderCount; ++i)

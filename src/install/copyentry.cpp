@@ -70,8 +70,7 @@ bool CopyTarget(const String& key, const String& targetPath, const String& name,
 }
 
 String SharedDllsValuePath(const String& file) {
-  return "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\'" + ReplaceAll(file, "'", "''") +
-         "'";
+  return "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\" + QuoteApostrophes(file);
 }
 
 }  // namespace osin

@@ -178,7 +178,7 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
   // A run that fails later still keeps this record: without it, the next
   // run into the same folder would count the file a second time.
   phase.Log->Changed = true;
-  WriteLogEntry(*phase.Log, kLogSharedFiles, target, String());
+  WriteLogEntry(*phase.Log, kLogSharedFiles, target, kNoText);
 }
 
 // Why the file to install must give way to the installed one (step 5), as
@@ -188,7 +188,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
   String version;
   uint32_t date = 0;
   if (archive) {
-    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()).c_str(), String());
+    version = ReadIniString(phase.ConfigFile, "VersionInfo", name.Copy(6, name.Length()).c_str(), kNoText);
     date = archive->Header.ModTime;
   } else {
     GetFileVersionString(name, version);
@@ -332,14 +332,14 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       Counted(phase, phase.FileSize);
     } else {
       PhaseProgress progress(phase);
-      ok = archive->Process(aoSkip, String(), &progress);
+      ok = archive->Process(aoSkip, kNoText, &progress);
     }
   } else {
     ok = WriteFile(phase, WriteRequest{archive, name, target, logged}, inUse);
     if (ok) {
       phase.Log->Changed = true;
       RunLog(inUse ? "Written at restart: " : "Written: ", target);
-      if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, String());
+      if (logged) WriteLogEntry(*phase.Log, kLogCopyFiles, target, kNoText);
       Array<String> fields;
       if (flags & kRegisterServer) {
         fields.Add(inUse ? "0" : "1");

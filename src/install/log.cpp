@@ -43,7 +43,7 @@ bool ForceFolderLogged(const TInstallLog& log, const String& path) {
   // A failed creation leaves the system's reason for the caller.
   if (!CreateFolder(folder)) return false;
   log.MadeFolders.Add(folder);
-  WriteLogEntry(log, kLogCreateDirs, folder, String());
+  WriteLogEntry(log, kLogCreateDirs, folder, kNoText);
   return true;
 }
 

@@ -11,7 +11,7 @@ bool ForceKeyLogged(const TInstallLog& log, const String& path) {
   String parent = RegKeyPart(key);
   if (!parent.IsEmpty() && parent != key) ForceKeyLogged(log, parent);
   if (!CreateRegKey(key)) return false;
-  WriteLogEntry(log, kLogCreateKeys, key, String());
+  WriteLogEntry(log, kLogCreateKeys, key, kNoText);
   return true;
 }
 

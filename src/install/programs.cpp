@@ -18,7 +18,7 @@ String JoinRunSpec(const TPendingEntry& program) {
   String spec;
   for (int n = 1; n <= 5; ++n) {
     String field = program.Field(n);
-    if (field.Pos(',') || field.Pos('\'') || field.Pos('"')) field = "'" + ReplaceAll(field, "'", "''") + "'";
+    if (field.Pos(',') || field.Pos('\'') || field.Pos('"')) field = QuoteApostrophes(field);
     if (n > 1) spec += ",";
     spec += field;
   }

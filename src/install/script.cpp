@@ -19,7 +19,7 @@ const char* const kActionNames[] = {"CopyFiles", "AddReg", "DelReg", "Shortcuts"
 static_assert(sizeof(kActionNames) / sizeof(kActionNames[0]) == kScriptActionCount, "one name per action");
 
 String Expand(const String& s, const StringList& variables) {
-  return ReportRunaway(ExpandString(s, variables));
+  return ExpandReported(s, variables);
 }
 
 // The fields of an unexpanded value, each expanded on its own.
@@ -71,7 +71,7 @@ void ReadActions(const String& file, const String& suffix, const StringList& var
     ReadIniSectionValues(file, kActionNames[a] + suffix, lines);
     for (int i = 0; i < lines.Count(); ++i) {
       if (action == kActRunApp) {
-        CollectScriptLine(action, lines.Name(i), lines.ValueFromIndex(i), String(), variables, lists);
+        CollectScriptLine(action, lines.Name(i), lines.ValueFromIndex(i), kNoText, variables, lists);
         continue;
       }
       StringList entries;
@@ -152,14 +152,14 @@ void CollectScriptLine(ScriptAction action, const String& key, const String& val
 }
 
 bool ReadInstallScripts(const TScriptSources& sources, TPendingLists& lists) {
-  String bases = ReadIniString(sources.ConfigFile, "Config", "InsFiles", String());
+  String bases = ReadIniString(sources.ConfigFile, "Config", "InsFiles", kNoText);
   for (int b = 1; b <= CountWords(bases, kCommaSet); ++b) {
     StringList files;
     ScriptFileNames(sources.PresetupDir, GetWord(b, bases, kCommaSet), sources.OS, files);
     for (int f = 0; f < files.Count(); ++f) {
       if (!FileExists(files[f])) continue;
-      ReadActions(files[f], String(), sources.Variables, lists);
-      ReadUninstallSections(files[f], String(), lists);
+      ReadActions(files[f], kNoText, sources.Variables, lists);
+      ReadUninstallSections(files[f], kNoText, lists);
       if (!sources.Language.IsEmpty()) {
         ReadActions(files[f], "." + sources.Language, sources.Variables, lists);
         ReadUninstallSections(files[f], sources.Language, lists);

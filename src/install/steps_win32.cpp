@@ -32,7 +32,7 @@ void StepError(const char* text, const String& where) {
 // would otherwise move the split between key and name.
 String RegValueNameElement(const String& name) {
   if (!name.Pos('\\') && !name.Pos('\'') && !name.Pos('"')) return name;
-  return "'" + ReplaceAll(name, "'", "''") + "'";
+  return QuoteApostrophes(name);
 }
 
 String SystemFolder() {
@@ -133,7 +133,7 @@ bool RegisterServers(const TPendingList& servers, const TInstallLog& log) {
           "regsvr32.exe \"" +
           server.Name + "\"");
     }
-    if (server.NumberField(2) != 0) WriteLogEntry(log, kLogRegServers, server.Name, String());
+    if (server.NumberField(2) != 0) WriteLogEntry(log, kLogRegServers, server.Name, kNoText);
   }
   return true;
 }
@@ -177,7 +177,7 @@ bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log) {
       ok = false;
     } else if (outcome == IniOutcome::kWritten && !existed && logged) {
       // A file the step made goes with the uninstallation.
-      if (created) WriteLogEntry(log, kLogCopyFiles, entry.NamePart(1), String());
+      if (created) WriteLogEntry(log, kLogCopyFiles, entry.NamePart(1), kNoText);
       WriteLogEntry(log, kLogAddIni, entry.Name, entry.Field(1));
     }
   }
@@ -195,8 +195,8 @@ bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const T
     const String name = PathFileName(path);
     String value = (nt ? kFontsKeyNT : kFontsKey9x) + RegValueNameElement(name);
     WriteRegString(value, nt && SameText(PathFolder(path), fontsFolder) ? name : path);
-    WriteLogEntry(log, kLogAddReg, value, String());
-    WriteLogEntry(log, kLogRegFonts, path, String());
+    WriteLogEntry(log, kLogAddReg, value, kNoText);
+    WriteLogEntry(log, kLogRegFonts, path, kNoText);
   }
   // A window that does not answer must not hold the setup up.
   SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
@@ -226,7 +226,7 @@ bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log) {
       StepError("Error on creating shortcut!", file);
       return false;
     }
-    if (!(flags & kNoLog)) WriteLogEntry(log, kLogShortcuts, file, String());
+    if (!(flags & kNoLog)) WriteLogEntry(log, kLogShortcuts, file, kNoText);
   }
   return true;
 }

@@ -102,7 +102,7 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
     written = written && WriteKeyNumber(key, value, number);
     number = 1;
   }
-  WriteLogEntry(log, kLogCreateKeys, key, String());
+  WriteLogEntry(log, kLogCreateKeys, key, kNoText);
   // Without its values the program is missing from the system's list of
   // programs: the user is told rather than left to find it so.
   if (!written) ErrorBox("Cannot register the uninstaller!\r\r" + key);

@@ -37,7 +37,7 @@ bool FaultPending() {
 String TakeFault() {
   Guard guard;
   String message = std::move(kept);
-  kept = String();
+  kept.Clear();
   pending.store(false);
   return message;
 }

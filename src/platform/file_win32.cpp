@@ -327,7 +327,7 @@ bool MakeUniqueFolder(const String& folder, String& name) {
     if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     Sleep(1);
   }
-  name = String();
+  name.Clear();
   return false;
 }
 

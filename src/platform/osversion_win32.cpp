@@ -12,7 +12,7 @@ TOSVersion ReadSystem() {
   info.dwOSVersionInfoSize = sizeof(info);
   // The call fails only for a wrong structure size; should it fail anyway,
   // the oldest NT is the choice that keeps every safety check in place.
-  if (!GetVersionExA(&info)) return ClassifyOS(kPlatformNT, 4, 0, 0, "");
+  if (!GetVersionExA(&info)) return ClassifyOS(kPlatformNT, 4, 0, 0, kNoText);
   return ClassifyOS(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
                     info.szCSDVersion);
 }

@@ -20,7 +20,7 @@ RunLogState& State() {
 
 void WritePending(RunLogState& state) {
   FileWrite(state.file, state.pending.Data(), state.pending.Length());
-  state.pending = String();
+  state.pending.Clear();
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ int CStrLength(const char* s) {
 
 char gEmptyText[1] = {0};
 
+const String kNoText;
+
 String::String(const char* text) : String() {
   Append(text, CStrLength(text));
 }
@@ -72,6 +74,10 @@ String& String::operator=(String&& other) noexcept {
   return *this;
 }
 
+String& String::operator=(const char* text) {
+  return *this = String(text);
+}
+
 void String::Reserve(int capacity) {
   if (capacity <= capacity_ - 1 && capacity_) return;
   // Grow geometrically so that appending byte by byte stays linear.
@@ -103,6 +109,10 @@ void String::SetLength(int length) {
 
 void String::TrimAtZero() {
   SetLength(CStrLength(data_) < length_ ? CStrLength(data_) : length_);
+}
+
+void String::Clear() {
+  *this = String();
 }
 
 String& String::Append(const char* p, int n) {

@@ -36,6 +36,8 @@ class String {
   ~String();
   String& operator=(const String& other);
   String& operator=(String&& other) noexcept;
+  // One call where a temporary String would cost the call site three.
+  String& operator=(const char* text);
 
   int Length() const { return length_; }
   bool IsEmpty() const { return length_ == 0; }
@@ -53,6 +55,8 @@ class String {
   void SetLength(int length);
   // Cuts the text at its first zero byte.
   void TrimAtZero();
+  // Empty again, its buffer given back.
+  void Clear();
   void Reserve(int capacity);
 
   String& Append(const char* p, int n);
@@ -106,6 +110,10 @@ String operator+(const String& a, const String& b);
 String operator+(const String& a, const char* b);
 String operator+(const char* a, const String& b);
 String operator+(const String& a, char b);
+
+// The empty String, for arguments: a temporary String() would cost every
+// call site its construction and destruction.
+extern const String kNoText;
 
 String IntToStr(int64_t value);
 

@@ -97,6 +97,10 @@ Array<String> SplitFields(const String& s, const CharSet& delims) {
   return fields;
 }
 
+String QuoteApostrophes(const String& s) {
+  return "'" + ReplaceAll(s, "'", "''") + "'";
+}
+
 String UnquoteIf(const String& s, char q) {
   if (s.IsEmpty() || s[0] != q) return s;
   String result;

@@ -60,6 +60,9 @@ Array<String> SplitFields(const String& s, const CharSet& delims);
 // Q reduced to one (the rest after the closing quote is dropped; without a
 // closing quote, the rest of S). Otherwise S unchanged.
 String UnquoteIf(const String& s, char q);
+// S in apostrophes with every apostrophe in it doubled, which UnquoteIf
+// with an apostrophe takes back.
+String QuoteApostrophes(const String& s);
 
 // name=value lines.
 String TextBefore(const String& s, char c);

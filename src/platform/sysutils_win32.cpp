@@ -118,7 +118,7 @@ bool GetFileVersion(const String& path, uint32_t& versionMS, uint32_t& versionLS
 bool GetFileVersionString(const String& path, String& version) {
   uint32_t ms = 0, ls = 0;
   if (!GetFileVersion(path, ms, ls)) {
-    version = String();
+    version.Clear();
     return false;
   }
   version = String::Format("%d.%d.%d.%d", static_cast<int>(ms >> 16), static_cast<int>(ms & 0xFFFF),

@@ -30,7 +30,8 @@ String DisplayString(const String& file, const char* key, const char* fallback) 
 
 TFontDescription ConfiguredFont(const String& file, const char* key, const char* fallback) {
   String text = DisplayString(file, key, "");
-  return ParseFontDescription(text.IsEmpty() ? String(fallback) : text);
+  if (text.IsEmpty()) text = fallback;
+  return ParseFontDescription(text);
 }
 
 }  // namespace

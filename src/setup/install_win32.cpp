@@ -49,7 +49,7 @@ const uint32_t kMessageMs = 750;
 TInstallLog installLog;
 
 String Expand(const String& text) {
-  return ReportRunaway(ExpandString(text, Session().Variables));
+  return ExpandReported(text, Session().Variables);
 }
 
 // The run log keeps the messages too (/VERYSILENT shows none). The wait for
@@ -201,7 +201,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (RefuseFolder(folder, FolderUnusable(folder))) return false;
   session.InstallPath = FullPathOf(folder);
   SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
-  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", String()));
+  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", kNoText));
   installLog.Enabled = true;
 
   ShowMessage(kReadingMessage);

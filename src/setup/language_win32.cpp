@@ -68,7 +68,7 @@ void SetLanguage(const String& code) {
   session.LanguageFile = FileExists(file) ? file : session.PresetupDir + "Enu.lng";
   ApplyLanguageCharset(code, session.MainTitleFont, session.DialogFont, session.DialogTitleFont);
   BuildRunVariables();
-  session.ProgramName = ReportRunaway(ExpandString("%ProgramName%", session.Variables));
+  session.ProgramName = ExpandReported("%ProgramName%", session.Variables);
   SetMessageCaption(session.ProgramName);
   HWND window = session.MainWindow;
   if (window && WindowText(window) != session.ProgramName) {
@@ -93,7 +93,7 @@ void ChooseLanguage() {
   TSetupSession& session = Session();
   StringList installed;
   InstalledLanguages(installed);
-  String offered = ReadIniString(session.ConfigFile, "Config", "Languages", String());
+  String offered = ReadIniString(session.ConfigFile, "Config", "Languages", kNoText);
   // A language the command line names comes first, when offered.
   const String& wanted = session.Options.Lang;
   SetLanguage(MatchLanguages(offered, installed, wanted.IsEmpty() ? UserDefaultLanguage() : wanted,

@@ -44,8 +44,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // temporary folder is already gone when the user reads it.
     if (FaultPending()) ErrorBox(TakeFault());
     bool restartLeft = session.NeedReboot && options.NoRestart;
-    if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", String());
-    RunLog(done ? "Installed." : "Not installed.", String());
+    if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", kNoText);
+    RunLog(done ? "Installed." : "Not installed.", kNoText);
     // An interactive run ends with 0 whatever happened: its user saw how.
     code = options.Unattended() ? UnattendedExitCode(session.Stage, done, session.Cancelled, restartLeft) : 0;
   }

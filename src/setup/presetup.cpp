@@ -20,7 +20,7 @@ int64_t SumEntrySizes(const String& pattern, EntryFilter filter, void* context, 
     } else if (stopAtFirstMismatch) {
       break;
     }
-    if (!archive.Process(aoSkip, String(), nullptr)) {
+    if (!archive.Process(aoSkip, kNoText, nullptr)) {
       ErrorBox("File extracting error!");
       break;
     }

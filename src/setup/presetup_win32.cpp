@@ -66,7 +66,7 @@ INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) {
 bool ExtractEntries(HWND window, int64_t required) {
   TArchive archive(Session().SourceFile, kOpenExtract);
   if (FaultPending()) return false;
-  archive.SetPassword(String());
+  archive.SetPassword(kNoText);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   PresetupProgress progress(GetDlgItem(window, IDC_PRESETUP_PROGRESS), required);

@@ -68,7 +68,7 @@ uint32_t PrepareTemporaryFolder(TSetupSession& session) {
   session.ConfigFile = session.PresetupDir + "Osin.ini";
   ForceFolders(StripBackslash(session.PresetupDir));
   session.NeedReboot = false;
-  session.ArchivePassword = String();
+  session.ArchivePassword.Clear();
   return error;
 }
 
@@ -100,7 +100,7 @@ void CleanUp(TSetupSession& session) {
   DropTemporaryFolder(session);
   // An administrator reading the run log must learn why the machine went down.
   if (session.InstallSucceeded && session.NeedReboot && !session.Options.NoRestart && RebootSystem(false))
-    RunLog("Restarting Windows.", String());
+    RunLog("Restarting Windows.", kNoText);
 }
 
 // Running out of memory cannot unwind to the end of the run; the clean-up
@@ -149,7 +149,7 @@ bool RunPreRunApps(TSetupSession& session) {
   StringList lines;
   ReadIniSectionValues(session.ConfigFile, "PreRunApp", lines);
   for (int i = 0; i < lines.Count(); ++i) {
-    String spec = ReportRunaway(ExpandString(lines.ValueFromIndex(i), session.Variables));
+    String spec = ExpandReported(lines.ValueFromIndex(i), session.Variables);
     if (RunProgramSpec(spec, true, session.MainWindow) != 0) return false;
   }
   return true;
@@ -192,8 +192,8 @@ void RunPages(TSetupSession& session) {
   bool attended = !session.Options.Unattended();
   session.DialogSequence.Clear();
   if (attended)
-    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", String()), false,
-                 true, session.DialogSequence);
+    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PreInstallDialogSequence", kNoText), false, true,
+                 session.DialogSequence);
   bool ok = RunDialogSequence(run) && !FaultPending();
   session.Cancelled = !ok;
   if (ok) {
@@ -202,7 +202,7 @@ void RunPages(TSetupSession& session) {
   }
   if (ok && !FaultPending() && attended) {
     session.DialogSequence.Clear();
-    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PostInstallDialogSequence", String()), false,
+    AddListItems(ReadIniString(session.ConfigFile, kConfig, "PostInstallDialogSequence", kNoText), false,
                  true, session.DialogSequence);
     if (session.NeedReboot) session.DialogSequence.Add(DLG_REBOOT);
     ok = RunDialogSequence(run);
@@ -226,7 +226,7 @@ void RunConfiguredSetup(TSetupSession& session) {
     return;
   }
   RunLog("Language: ", session.Language);
-  if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", String()), OSVersion())) {
+  if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", kNoText), OSVersion())) {
     WarningBox(Message(13));
     return;
   }

@@ -32,8 +32,16 @@ void ErrorBox(const String& text) {
   ShowKind("Error", text, kBoxIconError | kBoxOk);
 }
 
+void ErrorBox(const char* text) {
+  ErrorBox(String(text));
+}
+
 void ErrorBox(const String& text, const char* fallback) {
-  ErrorBox(text.IsEmpty() ? String(fallback) : text);
+  if (text.IsEmpty()) {
+    ErrorBox(fallback);
+  } else {
+    ErrorBox(text);
+  }
 }
 
 void WarningBox(const String& text) {
@@ -47,6 +55,10 @@ int QuestionBox(const String& text) {
 String ReportRunaway(const Expanded& expansion) {
   if (expansion.Runaway) ErrorBox(RunawayMessage(expansion.Text));
   return expansion.Text;
+}
+
+String ExpandReported(const String& s, const StringList& variables) {
+  return ReportRunaway(ExpandString(s, variables));
 }
 
 int ShowBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {

@@ -35,6 +35,7 @@ enum BoxFlags : uint32_t {
 enum BoxResult : int { kBoxResultOk = 1, kBoxResultYes = 6, kBoxResultNo = 7 };
 
 void ErrorBox(const String& text);
+void ErrorBox(const char* text);
 // Fallback stands for an empty Text (a language file without the message),
 // so no box is ever a bare caption.
 void ErrorBox(const String& text, const char* fallback);
@@ -46,6 +47,8 @@ int QuestionBox(const String& text);
 // The expansion's text; when the expansion ran away, its message
 // (RunawayMessage) is shown in an error box first.
 String ReportRunaway(const Expanded& expansion);
+// ExpandString's text, reported so.
+String ExpandReported(const String& s, const StringList& variables);
 
 // Shows Text in a box owned by Owner (or none) with Caption and Flags as
 // given (neither the message caption nor the extra flags are added); the

@@ -220,7 +220,8 @@ void DrawWrappedText(HDC surface, const String& text, const RECT& rect, bool tra
   String wrapped = WrapTextWith(text, rect.right - rect.left, MeasureOn, surface);
   SIZE extent = {};
   GetTextExtentPoint32A(surface, wrapped.c_str(), wrapped.Length(), &extent);
-  int lines = CountWords(wrapped, CharSet("\r"));
+  static constexpr CharSet kLineBreak("\r");
+  int lines = CountWords(wrapped, kLineBreak);
   int free = (rect.bottom - rect.top - extent.cy * lines) / 2;
   if (free < 0) free = 0;
   RECT box = rect;

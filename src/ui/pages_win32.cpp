@@ -80,7 +80,7 @@ void RenderPageHeader(PageState& state, HWND page) {
   state.headerOld = SelectObject(state.header, surface);
   FillRect(state.header, &size, GetSysColorBrush(COLOR_BTNFACE));
 
-  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page.c_str(), String()).Trim();
+  String name = ReadIniString(run.ConfigFile, "DialogBitmap", state.page.c_str(), kNoText).Trim();
   if (name.IsEmpty()) name = "Osin.bmp";
   // A damaged file counts as missing: the system's loader would draw what
   // lies past its end.
@@ -211,8 +211,8 @@ void InitGroupPage(const TPageRun& run, HWND page) {
   SetFocus(GetDlgItem(page, IDC_GROUP_EDIT));
   HWND list = GetDlgItem(page, IDC_GROUP_LIST);
   // A group in both menus is listed once.
-  AddGroups(list, ReportRunaway(ExpandString("%CommonProgramsMenu%", run.Variables)));
-  AddGroups(list, ReportRunaway(ExpandString("%ProgramsMenu%", run.Variables)));
+  AddGroups(list, ExpandReported("%CommonProgramsMenu%", run.Variables));
+  AddGroups(list, ExpandReported("%ProgramsMenu%", run.Variables));
 }
 
 String DirString(const TPageRun& run, int id) {
@@ -229,7 +229,7 @@ void InitDirPage(const TPageRun& run, HWND page) {
     String text = DirString(run, 202 + i);
     if (!text.IsEmpty()) *texts[i] = text;
   }
-  SetItemText(page, IDC_DIR_EDIT, ReportRunaway(ExpandString(run.InstallPath, run.Variables)));
+  SetItemText(page, IDC_DIR_EDIT, ExpandReported(run.InstallPath, run.Variables));
   SetFocus(GetDlgItem(page, IDC_DIR_EDIT));
 }
 
@@ -307,8 +307,8 @@ bool CommandPagePart(PageState& state, HWND page, int id, int notification) {
         return true;
       }
       ErrorBox(Message(run, 12), kWrongPassword);
-      run.ArchivePassword = String();
-      SetItemText(page, IDC_PASSWORD_EDIT, String());
+      run.ArchivePassword.Clear();
+      SetItemText(page, IDC_PASSWORD_EDIT, kNoText);
       SetFocus(GetDlgItem(page, IDC_PASSWORD_EDIT));
       return true;
     }
@@ -417,11 +417,9 @@ INT_PTR ShowPage(PageState& state) {
 // A name that names no page (a typo, a blank before it) would open nothing
 // and be tried again without end; the user is told which name it was.
 void ReportMissingPage(const String& name) {
-  if (FindResourceA(GetModuleHandleA(nullptr), name.c_str(), RT_DIALOG)) {
-    ErrorBox("Cannot show the page \"" + name + "\".");
-  } else {
-    ErrorBox("Cannot show the page \"" + name + "\": the setup program has no page of that name.");
-  }
+  bool known = FindResourceA(GetModuleHandleA(nullptr), name.c_str(), RT_DIALOG);
+  ErrorBox("Cannot show the page \"" + name +
+           (known ? "\"." : "\": the setup program has no page of that name."));
 }
 
 }  // namespace
@@ -469,7 +467,7 @@ bool TestArchivePassword(const String& sourceFile, const String& password, const
       RemoveFileForced(target);
       return ok;
     }
-    if (!MatchMask(name, "Presetup\\*", true) || !archive.Process(aoSkip, String(), nullptr)) return true;
+    if (!MatchMask(name, "Presetup\\*", true) || !archive.Process(aoSkip, kNoText, nullptr)) return true;
   }
   return true;
 }

@@ -23,7 +23,7 @@ void SetTextSelected(HWND window, const String& text) {
 
 BOOL CALLBACK ExpandChildText(HWND child, LPARAM variables) {
   String text = WindowText(child);
-  String expanded = ReportRunaway(ExpandString(text, *reinterpret_cast<const StringList*>(variables)));
+  String expanded = ExpandReported(text, *reinterpret_cast<const StringList*>(variables));
   if (expanded != text) SetTextSelected(child, expanded);
   return TRUE;
 }
@@ -45,15 +45,13 @@ void SetControlTexts(HWND page, const String& file, const String& section) {
 
 bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts, String& pageTitle) {
   const String& file = texts.File;
-  String caption = ReadIniString(file, "Dialogs", "Caption", String());
+  String caption = ReadIniString(file, "Dialogs", "Caption", kNoText);
   if (FaultPending()) return false;
-  caption =
-      ReportRunaway(ExpandString(ReadIniString(file, pageName.c_str(), "Caption", caption), texts.Variables));
+  caption = ExpandReported(ReadIniString(file, pageName.c_str(), "Caption", caption), texts.Variables);
   if (!caption.IsEmpty()) SetWindowTextA(page, caption.c_str());
 
   String title = ReadIniString(file, "Dialogs", "Title", GetItemText(page, kHeaderControl));
-  pageTitle =
-      ReportRunaway(ExpandString(ReadIniString(file, pageName.c_str(), "Title", title), texts.Variables));
+  pageTitle = ExpandReported(ReadIniString(file, pageName.c_str(), "Title", title), texts.Variables);
 
   // The numbers of [Dialogs] are the pages' own buttons (101 is Back); the
   // version-conflict question is no page, and its 101 is the question.
