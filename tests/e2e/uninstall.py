@@ -221,6 +221,10 @@ def uninstall_demo(run, pack_folder):
     # uninstaller's manifest requires one.
     with open(install.drive_c("windows", "UnOsin.exe"), "rb") as f:
         t.expect(b'level="requireAdministrator"' in f.read(), "UnOsin.exe asks for no administrator")
+    # The setup raises an administrator's rights when its user has them, and
+    # runs as a standard user otherwise (CheckAdminRights then refuses).
+    with open(setup, "rb") as f:
+        t.expect(b'level="highestAvailable"' in f.read(), "the setup asks for no raised rights")
 
     # The second program's folder typed as a name below the setup's current
     # folder, C:\: its log and registration still name full paths, which
