@@ -4,6 +4,7 @@
 #include "install/filephase.h"
 #include "resources/ids.h"
 #include "ui/pagetext.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -59,8 +60,7 @@ INT_PTR CALLBACK ConflictProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 int AskVersionConflict(HWND__* owner, const String& target, const LanguageTexts& texts,
                        TWorkerSignals* signals) {
   ConflictQuestion question{target, texts, signals};
-  INT_PTR answer = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_VERSIONCONFLICT, owner, ConflictProc,
-                                   reinterpret_cast<LPARAM>(&question));
+  INT_PTR answer = ShowDialog(DLG_VERSIONCONFLICT, owner, ConflictProc, reinterpret_cast<LPARAM>(&question));
   if (signals) {
     InterlockedExchange(const_cast<long*>(&signals->Asking), 0);
     SafePoint(*signals);

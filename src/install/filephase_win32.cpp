@@ -15,6 +15,7 @@
 #include "platform/sysutils.h"
 #include "ui/msgbox.h"
 #include "ui/pagetext.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -100,7 +101,7 @@ void CannotWrite(TFilePhase& phase, const String& target) {
   RefreshPage(phase, true);
   TWorkerSignals* signals = phase.Signals;
   if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 1);
-  ShowBox(phase.ProgressWindow, "Error", text, kBoxIconError);
+  ShowBox(phase.ProgressWindow, "Error", text, kBoxIconError | kBoxLanguageText);
   if (signals) InterlockedExchange(const_cast<long*>(&signals->Asking), 0);
 }
 
@@ -274,7 +275,7 @@ void RefreshPage(TFilePhase& phase, bool now) {
   phase.refreshedAt = tick;
   if (phase.action != phase.shownAction) {
     phase.shownAction = phase.action;
-    SetDlgItemTextA(phase.ProgressWindow, kActionText, phase.action.c_str());
+    SetText(GetDlgItem(phase.ProgressWindow, kActionText), phase.action);
   }
   SetBar(phase, kFileBar, Percent(phase.FileDone, phase.FileSize), phase.shownFile);
   SetBar(phase, kTotalBar, Percent(phase.TotalDone, phase.TotalSize), phase.shownTotal);

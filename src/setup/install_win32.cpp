@@ -237,9 +237,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   }
   if (FreeDiskKB(existing) < RequiredKB(required)) {
     // A language file without the message still says what stops the run.
-    String text = ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage));
-    if (text.IsEmpty()) text = "Insufficient free disk space!";
-    ErrorBox(text);
+    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)), "Insufficient free disk space!");
     return false;
   }
   // A folder that cannot be made (no rights, a device that takes no

@@ -11,6 +11,7 @@
 #include "ui/font.h"
 #include "ui/msgbox.h"
 #include "ui/pagetext.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -67,6 +68,7 @@ void SetLanguage(const String& code) {
   String file = session.PresetupDir + code + ".lng";
   session.LanguageFile = FileExists(file) ? file : session.PresetupDir + "Enu.lng";
   ApplyLanguageCharset(code, session.MainTitleFont, session.DialogFont, session.DialogTitleFont);
+  SetLanguageCharset(session.DialogFont.Charset);
   BuildRunVariables();
   session.ProgramName = ExpandReported("%ProgramName%", session.Variables);
   SetMessageCaption(session.ProgramName);

@@ -10,14 +10,19 @@
 #include "resources/ids.h"
 #include "ui/browse.h"
 #include "ui/msgwindow.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
 namespace {
 
+// The system dialog's text above the tree.
+const int kBrowseTitle = 0x3742;
+
 // What one browse knows while the system's dialog runs.
 struct BrowseState {
   String caption;
+  String title;
   // The start selection, then the folder selected last.
   String current;
   bool withCreateButton = false;
@@ -87,10 +92,10 @@ BOOL CALLBACK TakeChild(HWND child, LPARAM data) {
   } else if (ClassStarts(child, "BUTTON")) {
     if (!state.ok) {
       state.ok = child;
-      SetWindowTextA(child, texts.OkButton.c_str());
+      SetText(child, texts.OkButton);
     } else if (!state.cancel) {
       state.cancel = child;
-      SetWindowTextA(child, texts.CancelButton.c_str());
+      SetText(child, texts.CancelButton);
     }
   }
   return TRUE;
@@ -99,10 +104,9 @@ BOOL CALLBACK TakeChild(HWND child, LPARAM data) {
 void AddCreateButton(BrowseState& state) {
   int width = state.okRect.right - state.okRect.left;
   int height = state.okRect.bottom - state.okRect.top;
-  state.create = CreateWindowExA(
-      0, "BUTTON", Module().texts.CreateButton.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-      state.treeRect.left, state.okRect.top, width, height, state.dialog,
-      reinterpret_cast<HMENU>(IDC_BROWSE_CREATE), GetModuleHandleA(nullptr), nullptr);
+  state.create =
+      CreatePushButton(state.dialog, IDC_BROWSE_CREATE, state.treeRect.left, state.okRect.top, width, height);
+  SetText(state.create, Module().texts.CreateButton);
   SendMessageA(state.create, WM_SETFONT, SendMessageA(state.ok, WM_GETFONT, 0, 0), FALSE);
 }
 
@@ -146,7 +150,9 @@ bool IsFolder(const char* path) {
 
 void InitBrowser(HWND dialog, BrowseState& state) {
   state.dialog = dialog;
-  SetWindowTextA(dialog, state.caption.c_str());
+  SetText(dialog, state.caption);
+  // The system put the title in through the ANSI code page.
+  SetText(GetDlgItem(dialog, kBrowseTitle), state.title);
   if (state.font) SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
   EnumChildWindows(dialog, TakeChild, reinterpret_cast<LPARAM>(&state));
   ClientRectOf(dialog, state.tree, state.treeRect);
@@ -199,6 +205,7 @@ bool BrowseForFolder(HWND owner, const String& caption, const String& title, boo
   }
   BrowseState state;
   state.caption = caption;
+  state.title = title;
   state.current = path;
   state.withCreateButton = withCreateButton;
   state.font = Module().font;

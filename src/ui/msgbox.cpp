@@ -37,19 +37,15 @@ void ErrorBox(const char* text) {
 }
 
 void ErrorBox(const String& text, const char* fallback) {
-  if (text.IsEmpty()) {
-    ErrorBox(fallback);
-  } else {
-    ErrorBox(text);
-  }
+  ShowKind("Error", text.IsEmpty() ? String(fallback) : text, kBoxIconError | kBoxOk | kBoxLanguageText);
 }
 
 void WarningBox(const String& text) {
-  ShowKind("Warning", text, kBoxIconWarning | kBoxOk);
+  ShowKind("Warning", text, kBoxIconWarning | kBoxOk | kBoxLanguageText);
 }
 
 int QuestionBox(const String& text) {
-  return ShowKind("Question", text, kBoxIconQuestion | kBoxYesNo);
+  return ShowKind("Question", text, kBoxIconQuestion | kBoxYesNo | kBoxLanguageText);
 }
 
 String ReportRunaway(const Expanded& expansion) {
@@ -63,13 +59,15 @@ String ExpandReported(const String& s, const StringList& variables) {
 
 int ShowBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {
   const BoxState& state = State();
+  bool language = flags & kBoxLanguageText;
+  flags &= ~kBoxLanguageText;
   // The kind of box, not its caption (the program's name by then), tells
   // the log's reader what happened.
   static const char* const kKinds[] = {"Box: ", "Error: ", "Question: ", "Warning: "};
   if (state.log) state.log(kKinds[(flags >> 4) & 3], text);
   if (state.hook) return state.hook(state.hookContext, caption, text, flags);
   if (state.suppress) return (flags & kBoxYesNo) ? kBoxResultYes : kBoxResultOk;
-  return ShowSystemBox(owner, caption, text, flags);
+  return ShowSystemBox(owner, caption, text, flags, language);
 }
 
 void SetMessageCaption(const String& caption) {

@@ -31,13 +31,20 @@ enum BoxFlags : uint32_t {
   kBoxIconWarning = 0x30,
   kBoxTaskModal = 0x2000,
   kBoxSetForeground = 0x10000,
+  // Not the system's: the box's text comes from the language file and is
+  // shown in the language's code page (ui/wintext.h). Taken off before the
+  // hook, the log or the system see the flags.
+  kBoxLanguageText = 0x80000000,
 };
 enum BoxResult : int { kBoxResultOk = 1, kBoxResultYes = 6, kBoxResultNo = 7 };
 
+// Texts of the program's own (fixed English words, paths, the system's
+// words for a fault).
 void ErrorBox(const String& text);
 void ErrorBox(const char* text);
-// Fallback stands for an empty Text (a language file without the message),
-// so no box is ever a bare caption.
+// The boxes of the language file's messages (kBoxLanguageText): this error
+// box, the warning and the question. Fallback stands for an empty Text (a
+// language file without the message), so no box is ever a bare caption.
 void ErrorBox(const String& text, const char* fallback);
 // The English text of the setup's message 12, a wrong archive password.
 inline constexpr char kWrongPassword[] = "Incorrect password!";

@@ -9,7 +9,8 @@ struct HWND__;
 
 namespace osin {
 
-// The system's box, with the centring hook (a file per platform).
-int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags);
+// The system's box, with the centring hook (a file per platform); Language
+// tells whether Text comes from the language file.
+int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags, bool language);
 
 }  // namespace osin

@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include "platform/osversion.h"
 #include "ui/msgbox.h"
 #include "ui/msgbox_internal.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -35,10 +37,15 @@ LRESULT CALLBACK CentreBoxHook(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags) {
+// The caption is the program's name, a language text like the page
+// captions that carry it.
+int ShowSystemBox(HWND__* owner, const String& caption, const String& text, uint32_t flags, bool language) {
   // Without the hook the box still opens, only not centred.
   centringHook = SetWindowsHookExA(WH_CBT, CentreBoxHook, nullptr, GetCurrentThreadId());
-  int result = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+  int result = OSVersion().IsNTLine()
+                   ? MessageBoxW(owner, reinterpret_cast<LPCWSTR>(Widen(text, language).c_str()),
+                                 reinterpret_cast<LPCWSTR>(Widen(caption, true).c_str()), flags)
+                   : MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
   RemoveCentringHook();
   return result;
 }

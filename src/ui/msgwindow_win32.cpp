@@ -6,6 +6,7 @@
 #include "ui/msgbox.h"
 #include "ui/msgwindow.h"
 #include "ui/pagetext.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -120,7 +121,7 @@ struct Query {
 
 void InitQuery(HWND dialog, const Query& query) {
   if (query.font) ApplyFontToChildren(dialog, query.font);
-  SetWindowTextA(dialog, query.caption.c_str());
+  SetText(dialog, query.caption);
   SetItemText(dialog, IDC_QUERY_PROMPT, query.prompt);
   SetItemText(dialog, IDC_QUERY_VALUE, query.value);
   SetItemText(dialog, IDC_QUERY_OK, State().queryOk);
@@ -198,8 +199,7 @@ void HideMessageWindow() {
 bool AskString(HWND owner, const String& caption, const String& prompt, String& value) {
   Query query = {nullptr, caption, prompt, value};
   if (owner) query.font = reinterpret_cast<HFONT>(SendMessageA(owner, WM_GETFONT, 0, 0));
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_INPUTQUERYSTR, owner, QueryProc,
-                                   reinterpret_cast<LPARAM>(&query));
+  INT_PTR result = ShowDialog(DLG_INPUTQUERYSTR, owner, QueryProc, reinterpret_cast<LPARAM>(&query));
   if (result != IDOK) return false;
   value = query.value;
   return true;

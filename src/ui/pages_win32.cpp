@@ -15,6 +15,7 @@
 #include "ui/msgbox.h"
 #include "ui/pages.h"
 #include "ui/pagetext.h"
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -168,7 +169,7 @@ void ReadDocument(const TPageRun& run, const char* base, HWND page, int id) {
   String text;
   ReadTextFile(run.PresetupDir + base + "." + run.Texts.Code, text);
   if (text.IsEmpty()) ReadTextFile(run.PresetupDir + base + ".txt", text);
-  SetDlgItemTextA(page, id, text.c_str());
+  SetText(GetDlgItem(page, id), text);
 }
 
 void InitLanguagePage(const TPageRun& run, HWND page) {
@@ -408,10 +409,8 @@ INT_PTR CALLBACK PageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM l
 
 // Shows one page; its result, or -1 when it could not open.
 INT_PTR ShowPage(PageState& state) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
   HWND owner = state.run.MainWindow && IsWindowVisible(state.run.MainWindow) ? state.run.MainWindow : nullptr;
-  return DialogBoxParamA(instance, state.page.c_str(), owner, PageDialogProc,
-                         reinterpret_cast<LPARAM>(&state));
+  return ShowDialog(state.page.c_str(), owner, PageDialogProc, reinterpret_cast<LPARAM>(&state));
 }
 
 // A name that names no page (a typo, a blank before it) would open nothing

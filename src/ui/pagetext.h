@@ -10,8 +10,7 @@
 
 #include "config/language.h"
 #include "platform/str.h"
-
-struct HWND__;
+#include "ui/wintext.h"
 
 namespace osin {
 
@@ -25,13 +24,12 @@ namespace osin {
 // leaves its text as it was. False when the language file raised a fault:
 // the caller ends its dialog and leaves the fault to its creator.
 bool LoadPageTexts(HWND__* page, const String& pageName, const LanguageTexts& texts, String& pageTitle);
-// Sets the control's text and selects all of it (for edit controls).
+// Sets the control's text and selects all of it (for edit controls). Texts
+// go in and out in the code page the control holds (ui/wintext.h).
 void SetItemText(HWND__* window, int id, const String& text);
 // The control's text, whole.
 String GetItemText(HWND__* window, int id);
 // The text of the list box's selected item; empty when none is selected.
 String GetListSelection(HWND__* listBox);
-// The window's text, whole.
-String WindowText(HWND__* window);
 
 }  // namespace osin

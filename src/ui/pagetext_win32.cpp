@@ -17,7 +17,7 @@ namespace {
 const int kHeaderControl = 100;
 
 void SetTextSelected(HWND window, const String& text) {
-  SetWindowTextA(window, text.c_str());
+  SetText(window, text);
   SendMessageA(window, EM_SETSEL, 0, text.Length());
 }
 
@@ -48,7 +48,7 @@ bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts
   String caption = ReadIniString(file, "Dialogs", "Caption", kNoText);
   if (FaultPending()) return false;
   caption = ExpandReported(ReadIniString(file, pageName.c_str(), "Caption", caption), texts.Variables);
-  if (!caption.IsEmpty()) SetWindowTextA(page, caption.c_str());
+  if (!caption.IsEmpty()) SetText(page, caption);
 
   String title = ReadIniString(file, "Dialogs", "Title", GetItemText(page, kHeaderControl));
   pageTitle = ExpandReported(ReadIniString(file, pageName.c_str(), "Title", title), texts.Variables);
@@ -62,21 +62,11 @@ bool LoadPageTexts(HWND page, const String& pageName, const LanguageTexts& texts
 }
 
 void SetItemText(HWND window, int id, const String& text) {
-  SetDlgItemTextA(window, id, text.c_str());
-  SendDlgItemMessageA(window, id, EM_SETSEL, 0, text.Length());
+  SetTextSelected(GetDlgItem(window, id), text);
 }
 
 String GetItemText(HWND window, int id) {
   return WindowText(GetDlgItem(window, id));
-}
-
-// As long as the text is: a welcome text of a few paragraphs runs past any
-// fixed room, and its expanded form replaces it whole.
-String WindowText(HWND window) {
-  String text;
-  text.SetLength(GetWindowTextLengthA(window));
-  text.SetLength(GetWindowTextA(window, text.Buffer(), text.Length() + 1));
-  return text;
 }
 
 String GetListSelection(HWND listBox) {

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "platform/fault.h"
+#include "platform/osversion.h"
 #include "resources/ids.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 #include "ui/pages.h"
+#include "ui/wintext.h"
 
 using namespace osin;
 
@@ -77,7 +80,7 @@ class Pages : public ::testing::Test {
   bool Run(const char* page, const TProgressWorker* worker) {
     sequence.Clear();
     sequence.Add(page);
-    TPageRun run{sequence,  nullptr,   folder,      folder,   folder, LanguageTexts{folder, code, variables},
+    TPageRun run{sequence,  nullptr,   folder,      folder,   folder, LanguageTexts{file, code, variables},
                  variables, languages, installPath, password, reboot, confirm,
                  title,     font,      font,        true,     0,      1,
                  1,         nullptr,   worker};
@@ -85,7 +88,7 @@ class Pages : public ::testing::Test {
   }
 
   StringList sequence, variables, languages;
-  String folder, code = "ENU", installPath, password, title;
+  String folder, file, code = "ENU", installPath, password, title;
   bool reboot = false, confirm = true;
   TFontDescription font;
   Boxes boxes;
@@ -118,6 +121,81 @@ TEST_F(Pages, ANameThatNamesNoPageEndsTheSequenceAfterSayingWhich) {
             std::vector<std::string>{
                 "Cannot show the page \" DLG_WELCOME\": the setup program has no page of that name."});
   EXPECT_TRUE(fake.calls.empty());
+}
+
+// What the destination page shows once it is open, read as the screen has
+// it; then Next.
+struct Shown {
+  std::wstring caption, next, text, folder;
+};
+Shown shown;
+HWND openPage = nullptr;
+HHOOK readHook = nullptr;
+
+std::wstring ScreenText(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+// Runs from the page's message loop, after the page has done its opening.
+void CALLBACK ReadPage(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  HWND page = openPage;
+  shown = {ScreenText(page), ScreenText(GetDlgItem(page, IDC_PAGE_NEXT)),
+           ScreenText(GetDlgItem(page, IDC_DIR_TEXT)), ScreenText(GetDlgItem(page, IDC_DIR_EDIT))};
+  PostMessageA(page, WM_COMMAND, IDC_PAGE_NEXT, 0);
+}
+
+LRESULT CALLBACK WatchActivation(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && wParam) {
+    openPage = reinterpret_cast<HWND>(wParam);
+    SetTimer(nullptr, 0, 0, ReadPage);
+  }
+  return CallNextHookEx(readHook, code, wParam, lParam);
+}
+
+// A Russian language file (code page 1251) on a system with another ANSI
+// code page: the page shows Cyrillic letters, a variable of the language's
+// own section expanded into a control's text included, while the folder
+// stays the system's path, shown and read back. The 95 line, without
+// Unicode windows, takes every text as it is.
+TEST_F(Pages, LanguageTextsShowInTheLanguagesCodePageAndTheFolderStaysAnsi) {
+  if (GetACP() == 1251) GTEST_SKIP() << "the system's code page is the language's";
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  file = String(temp) + "osin-wide-test.lng";
+  const std::string caption = "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE0";  // Установка
+  ASSERT_TRUE(WriteBytes(file, "[Dialogs]\r\nCaption=" + caption +
+                                   "\r\n102=\xC4\xE0\xEB\xE5\xE5 >\r\n"
+                                   "[DLG_DIR]\r\n108=\xCF\xE0\xEF\xEA\xE0 %ProgramName%\r\n"));
+  variables.Add("ProgramName=\xD2\xE5\xF1\xF2");
+  code = "RUS";
+  SetLanguageCharset(204);
+  readHook = SetWindowsHookExA(WH_CBT, WatchActivation, nullptr, GetCurrentThreadId());
+  const String typed = "C:\\Caf\xE9";  // in code page 1252; 0xE9 would be a letter in 1251
+  installPath = typed;
+  EXPECT_TRUE(Run(DLG_DIR, nullptr));
+  EXPECT_EQ(shown.caption, L"Установка");
+  EXPECT_EQ(shown.next, L"Далее >");
+  EXPECT_EQ(shown.text, L"Папка Тест");
+  wchar_t ansiFolder[16] = {};
+  MultiByteToWideChar(CP_ACP, 0, typed.c_str(), -1, ansiFolder, 16);
+  EXPECT_EQ(shown.folder, ansiFolder);
+  EXPECT_EQ(ToStd(installPath), ToStd(typed));
+
+  TOSVersion win95 = ClassifyOS(kPlatformWindows, 4, 0, 950, "");
+  SubstituteOSVersion(&win95);
+  EXPECT_TRUE(Run(DLG_DIR, nullptr));
+  SubstituteOSVersion(nullptr);
+  wchar_t asItIs[16] = {};
+  MultiByteToWideChar(CP_ACP, 0, caption.c_str(), -1, asItIs, 16);
+  EXPECT_EQ(shown.caption, asItIs);
+  EXPECT_EQ(ToStd(installPath), ToStd(typed));
+
+  UnhookWindowsHookEx(readHook);
+  SetLanguageCharset(1);
+  DeleteFileA(file.c_str());
 }
 
 INT_PTR CALLBACK IgnoreAll(HWND, UINT, WPARAM, LPARAM) {
