@@ -25,12 +25,12 @@ void SetLanguageCharset(uint8_t charset) {
   languageCodePage = known ? info.ciACP : CP_ACP;
 }
 
+// One byte is at most one UTF-16 unit: the room is known without asking.
 String Widen(const String& text, bool language) {
-  UINT codePage = language ? languageCodePage : CP_ACP;
-  int count = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
   String wide;
-  wide.SetLength(2 * count);
-  MultiByteToWideChar(codePage, 0, text.c_str(), -1, reinterpret_cast<LPWSTR>(wide.Buffer()), count);
+  wide.SetLength(2 * text.Length() + 2);
+  MultiByteToWideChar(language ? languageCodePage : CP_ACP, 0, text.c_str(), -1,
+                      reinterpret_cast<LPWSTR>(wide.Buffer()), text.Length() + 1);
   return wide;
 }
 
@@ -43,21 +43,23 @@ void SetText(HWND window, const String& text) {
 }
 
 // As long as the text is: a welcome text of a few paragraphs runs past any
-// fixed room, and its expanded form replaces it whole.
+// fixed room, and its expanded form replaces it whole. A UTF-16 unit
+// becomes at most two bytes.
 String WindowText(HWND window) {
-  String text;
-  if (HoldsAnsiText(window)) {
-    text.SetLength(GetWindowTextLengthA(window));
-    text.SetLength(GetWindowTextA(window, text.Buffer(), text.Length() + 1));
-    return text;
+  bool ansi = HoldsAnsiText(window);
+  auto send = ansi ? &SendMessageA : &SendMessageW;
+  int room = int(send(window, WM_GETTEXTLENGTH, 0, 0)) + 1;
+  String got;
+  got.SetLength(2 * room);
+  int count = int(send(window, WM_GETTEXT, room, reinterpret_cast<LPARAM>(got.Buffer())));
+  if (ansi) {
+    got.SetLength(count);
+    return got;
   }
-  String wide;
-  int count = int(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1;
-  wide.SetLength(2 * count);
-  LPWSTR buffer = reinterpret_cast<LPWSTR>(wide.Buffer());
-  count = int(SendMessageW(window, WM_GETTEXT, count, reinterpret_cast<LPARAM>(buffer)));
-  text.SetLength(WideCharToMultiByte(languageCodePage, 0, buffer, count, nullptr, 0, nullptr, nullptr));
-  WideCharToMultiByte(languageCodePage, 0, buffer, count, text.Buffer(), text.Length(), nullptr, nullptr);
+  String text;
+  text.SetLength(2 * count);
+  text.SetLength(WideCharToMultiByte(languageCodePage, 0, reinterpret_cast<LPCWSTR>(got.c_str()), count,
+                                     text.Buffer(), text.Length(), nullptr, nullptr));
   return text;
 }
 
@@ -67,13 +69,13 @@ INT_PTR ShowDialog(const char* name, HWND owner, DLGPROC proc, LPARAM param) {
   return DialogBoxParamW(instance, reinterpret_cast<LPCWSTR>(Widen(name, false).c_str()), owner, proc, param);
 }
 
+// Unicode when its dialog is, as the controls of a dialog are.
 HWND CreatePushButton(HWND parent, int id, int x, int y, int width, int height) {
-  const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  HMENU menu = reinterpret_cast<HMENU>(INT_PTR(id));
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (!OSVersion().IsNTLine())
-    return CreateWindowExA(0, "BUTTON", nullptr, style, x, y, width, height, parent, menu, instance, nullptr);
-  return CreateWindowExW(0, L"BUTTON", nullptr, style, x, y, width, height, parent, menu, instance, nullptr);
+  bool unicode = IsWindowUnicode(parent);
+  auto create = unicode ? reinterpret_cast<decltype(&CreateWindowExA)>(&CreateWindowExW) : &CreateWindowExA;
+  return create(0, unicode ? reinterpret_cast<LPCSTR>(L"BUTTON") : "BUTTON", nullptr,
+                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x, y, width, height, parent,
+                reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleA(nullptr), nullptr);
 }
 
 }  // namespace osin
