@@ -65,7 +65,7 @@ const uint32_t kRefreshMs = 50;
 void SetBar(TFilePhase& phase, int id, int position, int& shown) {
   if (position == shown) return;
   shown = position;
-  SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETPOS, WPARAM(position), 0);
+  SendMessageA(GetDlgItem(phase.ProgressWindow, id), PBM_SETPOS, WPARAM(position), 0);
 }
 
 bool Counted(TFilePhase& phase, int64_t count) {
@@ -360,8 +360,8 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
 bool ArchivePass(TFilePhase& phase) {
   if (phase.ProgressWindow) {
     for (int id : {int(kFileBar), int(kTotalBar)}) {
-      SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-      SendDlgItemMessageA(phase.ProgressWindow, id, PBM_SETSTEP, 1, 0);
+      SendMessageA(GetDlgItem(phase.ProgressWindow, id), PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+      SendMessageA(GetDlgItem(phase.ProgressWindow, id), PBM_SETSTEP, 1, 0);
     }
   }
   phase.TotalDone = 0;

@@ -74,7 +74,7 @@ void SetLanguage(const String& code) {
   SetMessageCaption(session.ProgramName);
   HWND window = session.MainWindow;
   if (window && WindowText(window) != session.ProgramName) {
-    SetWindowTextA(window, session.ProgramName.c_str());
+    SetText(window, session.ProgramName);
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
   }

@@ -21,8 +21,9 @@ const int kBrowseTitle = 0x3742;
 
 // What one browse knows while the system's dialog runs.
 struct BrowseState {
-  String caption;
-  String title;
+  // The caller's, alive for the whole browse.
+  const String* caption = nullptr;
+  const String* title = nullptr;
   // The start selection, then the folder selected last.
   String current;
   bool withCreateButton = false;
@@ -150,9 +151,9 @@ bool IsFolder(const char* path) {
 
 void InitBrowser(HWND dialog, BrowseState& state) {
   state.dialog = dialog;
-  SetText(dialog, state.caption);
+  SetText(dialog, *state.caption);
   // The system put the title in through the ANSI code page.
-  SetText(GetDlgItem(dialog, kBrowseTitle), state.title);
+  SetText(GetDlgItem(dialog, kBrowseTitle), *state.title);
   if (state.font) SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
   EnumChildWindows(dialog, TakeChild, reinterpret_cast<LPARAM>(&state));
   ClientRectOf(dialog, state.tree, state.treeRect);
@@ -204,8 +205,8 @@ bool BrowseForFolder(HWND owner, const String& caption, const String& title, boo
     return false;
   }
   BrowseState state;
-  state.caption = caption;
-  state.title = title;
+  state.caption = &caption;
+  state.title = &title;
   state.current = path;
   state.withCreateButton = withCreateButton;
   state.font = Module().font;

@@ -23,6 +23,7 @@
 
 struct tagLOGFONTA;
 struct HWND__;
+struct HFONT__;
 
 namespace osin {
 
@@ -50,6 +51,8 @@ TFontDescription ParseFontDescription(const String& text);
 // bold and 400 otherwise, the style flags, the character set and the face;
 // everything else 0.
 void BuildFont(const TFontDescription& font, HWND__* window, tagLOGFONTA& result);
+// The font BuildFont describes, made; the caller deletes it.
+HFONT__* MakeFont(const TFontDescription& font, HWND__* window);
 
 // The character set of an upper-case language code: Cyrillic, Greek,
 // Turkish, Baltic or Central European for the codes that need one, else

@@ -19,4 +19,10 @@ void BuildFont(const TFontDescription& font, HWND window, LOGFONTA& result) {
   memcpy(result.lfFaceName, font.Face, sizeof(result.lfFaceName));
 }
 
+HFONT MakeFont(const TFontDescription& font, HWND window) {
+  LOGFONTA description;
+  BuildFont(font, window, description);
+  return CreateFontIndirectA(&description);
+}
+
 }  // namespace osin

@@ -101,9 +101,7 @@ void DrawTitle(HDC surface, HWND window, const TBackgroundLook& look) {
   if (!look.ShowTitle || !look.TitleFont || !look.Title) return;
   const String& title = *look.Title;
   SetBkMode(surface, TRANSPARENT);
-  LOGFONTA description;
-  BuildFont(*look.TitleFont, window, description);
-  HFONT font = CreateFontIndirectA(&description);
+  HFONT font = MakeFont(*look.TitleFont, window);
   HGDIOBJ old = SelectObject(surface, font);
   if (look.TitleShadow) {
     SetTextColor(surface, ResolveColor(look.TitleShadowColor));

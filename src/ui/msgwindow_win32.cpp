@@ -82,11 +82,7 @@ void CreateMessageWindow(MessageWindow& state) {
       CreateDialogParamA(GetModuleHandleA(nullptr), DLG_MESSAGE, state.owner, MessageWindowProc, 0);
   if (!state.window) return;
   state.widthMargin = WidthOf(state.window) - WidthOf(GetDlgItem(state.window, IDC_MESSAGE_TEXT));
-  if (!state.font && state.fontDescription) {
-    LOGFONTA description;
-    BuildFont(*state.fontDescription, state.owner, description);
-    state.font = CreateFontIndirectA(&description);
-  }
+  if (!state.font && state.fontDescription) state.font = MakeFont(*state.fontDescription, state.owner);
   if (state.font) ApplyFontToChildren(state.window, state.font);
 }
 

@@ -13,6 +13,7 @@
 #include "ui/browse.h"
 #include "ui/draw.h"
 #include "ui/msgbox.h"
+#include "ui/msgwindow.h"
 #include "ui/pages.h"
 #include "ui/pagetext.h"
 #include "ui/wintext.h"
@@ -40,17 +41,6 @@ PageState* StateOf(HWND page) {
 
 String Message(const TPageRun& run, int id) {
   return ReportRunaway(MessageString(run.Texts, id));
-}
-
-BOOL CALLBACK SetChildFont(HWND child, LPARAM font) {
-  SendMessageA(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
-  return TRUE;
-}
-
-HFONT MakeFont(const TFontDescription& description, HWND window) {
-  LOGFONTA font;
-  BuildFont(description, window, font);
-  return CreateFontIndirectA(&font);
 }
 
 // Common part ------------------------------------------------------------
@@ -342,8 +332,7 @@ void InitPage(PageState& state, HWND page) {
   TPageRun& run = state.run;
   SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
   state.font = MakeFont(run.DialogFont, run.MainWindow);
-  SendMessageA(page, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
-  EnumChildWindows(page, SetChildFont, reinterpret_cast<LPARAM>(state.font));
+  ApplyFontToChildren(page, state.font);
   PlacePage(state, page);
   if (state.index == 0) ShowWindow(GetDlgItem(page, IDC_PAGE_BACK), SW_HIDE);
   if (run.MainWindow) SetClassLongPtrA(page, GCLP_HICON, GetClassLongPtrA(run.MainWindow, GCLP_HICON));

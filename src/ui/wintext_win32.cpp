@@ -36,7 +36,7 @@ String Widen(const String& text, bool language) {
 
 void SetText(HWND window, const String& text) {
   if (HoldsAnsiText(window)) {
-    SetWindowTextA(window, text.c_str());
+    SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   } else {
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(text, true).c_str()));
   }
