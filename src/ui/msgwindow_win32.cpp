@@ -28,6 +28,9 @@ struct MessageWindow {
   bool hidden = false;
   HWND window = nullptr;
   HFONT font = nullptr;
+  // The character set the window's font was made with; -1 before it has
+  // one.
+  int fontCharset = -1;
   String text;
   DWORD minimum = 0;
   DWORD shownAt = 0;
@@ -82,8 +85,19 @@ void CreateMessageWindow(MessageWindow& state) {
       CreateDialogParamA(GetModuleHandleA(nullptr), DLG_MESSAGE, state.owner, MessageWindowProc, 0);
   if (!state.window) return;
   state.widthMargin = WidthOf(state.window) - WidthOf(GetDlgItem(state.window, IDC_MESSAGE_TEXT));
-  if (!state.font && state.fontDescription) state.font = MakeFont(*state.fontDescription, state.owner);
-  if (state.font) ApplyFontToChildren(state.window, state.font);
+  state.fontCharset = -1;
+}
+
+// The text is drawn in the code page of the font's character set, so the
+// font follows the language: a message shown before the language page (a
+// program run first) made it with the first language's set.
+void FollowLanguage(MessageWindow& state) {
+  const TFontDescription* description = state.fontDescription;
+  if (!description || state.fontCharset == description->Charset) return;
+  DeleteObject(state.font);
+  state.font = MakeFont(*description, state.owner);
+  state.fontCharset = description->Charset;
+  ApplyFontToChildren(state.window, state.font);
 }
 
 int TextWidth(HWND control, const String& text) {
@@ -165,6 +179,7 @@ void ShowMessageWindow(const String& text, uint32_t minimumMs) {
     ErrorBox("Cannot create message window!");
     return;
   }
+  FollowLanguage(state);
   state.text = text;
   state.minimum = minimumMs;
   HWND control = GetDlgItem(state.window, IDC_MESSAGE_TEXT);
