@@ -16,7 +16,7 @@ namespace osin {
 
 namespace {
 
-// The system dialog's text above the tree.
+// The control of the system dialog's text above the tree.
 const int kBrowseTitle = 0x3742;
 
 // What one browse knows while the system's dialog runs.
@@ -152,7 +152,8 @@ bool IsFolder(const char* path) {
 void InitBrowser(HWND dialog, BrowseState& state) {
   state.dialog = dialog;
   SetText(dialog, *state.caption);
-  // The system put the title in through the ANSI code page.
+  // The system put the title in through the ANSI code page; it goes in
+  // again as the language's text.
   SetText(GetDlgItem(dialog, kBrowseTitle), *state.title);
   if (state.font) SendMessageA(dialog, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
   EnumChildWindows(dialog, TakeChild, reinterpret_cast<LPARAM>(&state));
