@@ -37,6 +37,11 @@
 //                                front and type the key VK (a decimal
 //                                virtual-key code) as the keyboard would,
 //                                to the control that has the focus
+//   utf8                         from now on texts are read and written as
+//                                UTF-8 (the script and the transcript too),
+//                                not in the system's ANSI code page: for a
+//                                program that shows other letters than the
+//                                system's code page has
 //   set-text ID TEXT             give control ID of the newest window TEXT
 //                                (as typing it would)
 //   select ID TEXT               select the item TEXT of list box ID of the
@@ -77,6 +82,15 @@
 #include "hold.h"
 
 namespace {
+
+// The code page of the script's and the transcript's texts.
+UINT textCodePage = CP_ACP;
+
+std::wstring Widened(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  wide.resize(MultiByteToWideChar(textCodePage, 0, text.c_str(), -1, &wide[0], int(wide.size())));
+  return wide;
+}
 
 struct Control {
   int id;
@@ -168,6 +182,10 @@ class Driver {
 
   int Execute(const std::string& verb, const std::string& rest) {
     if (verb == "start") return Start(nullptr, rest);
+    if (verb == "utf8") {
+      textCodePage = CP_UTF8;
+      return 0;
+    }
     if (verb == "start-named") {
       size_t blank = rest.find(' ');
       return Start(rest.substr(blank + 1).c_str(), rest.substr(0, blank));
@@ -395,7 +413,9 @@ class Driver {
     DWORD_PTR result = 0;
     LPARAM p = reinterpret_cast<LPARAM>(text.c_str());
     if (verb == "set-text") {
-      SendMessageTimeoutA(control, WM_SETTEXT, 0, p, SMTO_ABORTIFHUNG, 5000, &result);
+      std::wstring wide = Widened(text);
+      SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()), SMTO_ABORTIFHUNG,
+                          5000, &result);
       return 0;
     }
     SendMessageTimeoutA(control, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), p, SMTO_ABORTIFHUNG, 5000,
@@ -447,15 +467,21 @@ class Driver {
   // program must not block us, hence the time-out, after which the text the
   // system keeps for the window is read without a message.
   static std::string TextOf(HWND window) {
-    char buffer[4096];
+    char buffer[4096 * 3];
     DWORD_PTR copied = 0;
-    if (SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                            SMTO_ABORTIFHUNG, 300, &copied)) {
-      return std::string(buffer, copied);
-    }
     WCHAR wide[4096];
-    int n = InternalGetWindowText(window, wide, 4096);
-    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, buffer, sizeof buffer, nullptr, nullptr);
+    int n = 0;
+    if (textCodePage == CP_ACP) {
+      if (SendMessageTimeoutA(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                              300, &copied)) {
+        return std::string(buffer, copied);
+      }
+    } else if (SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
+                                   300, &copied)) {
+      n = static_cast<int>(copied);
+    }
+    if (!n) n = InternalGetWindowText(window, wide, 4096);
+    int bytes = WideCharToMultiByte(textCodePage, 0, wide, n, buffer, sizeof buffer, nullptr, nullptr);
     return std::string(buffer, bytes > 0 ? bytes : 0);
   }
 
@@ -514,8 +540,8 @@ class Driver {
       DWORD_PTR length = 0;
       SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 300,
                           &length);
-      char buffer[2048];
-      int n = WideCharToMultiByte(CP_ACP, 0, wide, length < 1024 ? static_cast<int>(length) : 0, buffer,
+      char buffer[1024 * 3];
+      int n = WideCharToMultiByte(textCodePage, 0, wide, length < 1024 ? static_cast<int>(length) : 0, buffer,
                                   sizeof buffer, nullptr, nullptr);
       if (i) items += "|";
       if (i == selected) items += "*";

@@ -595,6 +595,10 @@ def demo_russian():
     wizard.walk_russian(run, pack_folder)
 
 
+def demo_russian_western():
+    wizard.walk_russian_western(run, pack_folder)
+
+
 def run_ends():
     wizard.run_ends(run, packed_setup)
 
@@ -651,8 +655,8 @@ SCENARIOS = {f.__name__: f for f in (presetup_extracted_and_removed, signed_setu
                                      too_little_space, traversal_entry, started_by_bare_name,
                                      background_default_gradient, background_tiled, background_static_bitmaps,
                                      background_damaged_bitmap, message_window, folder_browser_creates_and_reopens,
-                                     folder_browser_cancel, demo_english, demo_russian, run_ends, install_demo,
-                                     install_hard_cases, install_cancelled, install_target_in_use,
+                                     folder_browser_cancel, demo_english, demo_russian, demo_russian_western, run_ends,
+                                     install_demo, install_hard_cases, install_cancelled, install_target_in_use,
                                      install_system_changes, install_bad_input, uninstall_demo,
                                      uninstall_beside_setup, unattended_demo, unattended_silent, unattended_no_room,
                                      unattended_side_by_side)}

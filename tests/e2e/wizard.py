@@ -209,6 +209,35 @@ def walk_russian(run, run_pack):
     t.expect(not t.message_boxes(), "declining asked: %r" % t.message_boxes())
 
 
+def walk_russian_western(run, run_pack):
+    """The demo in Russian on a system whose code page is 1252 (the prefix's
+    own locale), as a user there picks it: every page, the abort question
+    and the final page show the Russian texts of Rus.lng (code page 1251),
+    while a folder typed with a letter of the system's code page comes back
+    to the destination page as typed."""
+    r = RUSSIAN
+    folder = "C:\\Café"
+    script = ["utf8", "start %s /LANG=rus" % harness.windows_path(demo_setup(run_pack, "demo-ru-western"))]
+    for name in ("language", "welcome"):
+        script += page(r, name) + ["press %d" % NEXT]
+    script += page(r, "license") + ["press 105"]
+    script += page(r, "readme") + ["press %d" % NEXT]
+    script += page(r, "password") + ["set-text 106 " + PASSWORD, "press %d" % NEXT]
+    script += page(r, "dir") + ["set-text 106 " + folder, "press %d" % NEXT]
+    script += page(r, "group") + ["press %d" % BACK, "wait-text %s 30000" % r["dir"], "sleep 300",
+                                  "press %d" % CANCEL, "wait-text Прервать установку? 30000", "press %d" % YES]
+    script += page(r, "notfinish") + ["press 104", "wait-exit 60000"]
+    t = run("demo_russian_western", script, encoding="utf-8")
+    license = page_with(t, r["license"])
+    t.expect(license.caption == "Установка Осин Демо", "caption %r" % license.caption)
+    t.expect(license.text(108).startswith("ЛИЦЕНЗИОННОЕ СОГЛАШЕНИЕ"), "licence %r" % license.text(108))
+    t.expect(license.text(105) == "Да" and license.text(106) == "Нет", "licence buttons")
+    t.expect(page_with(t, r["dir"]).text(106) == folder, "the typed folder came back as %r"
+             % page_with(t, r["dir"]).text(106))
+    t.expect(t.message_boxes() == ["Осин Демо установлен не полностью.\rПрервать установку?"],
+             "boxes %r" % t.message_boxes())
+
+
 # Past 1023 characters, with a variable to expand: the page shows it whole.
 LONG_WELCOME = " The %ProgramName% setup" * 50 + " ends here."
 LANGUAGE_FILE = ("[Strings]\r\n1=Abort the %ProgramName%?\r\n10=You need administrator rights.\r\n"
