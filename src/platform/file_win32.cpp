@@ -87,15 +87,6 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
 
 // Paths and folders -----------------------------------------------------
 
-int LastBackslash(const String& path) {
-  int last = 0;
-  for (int i = 0, n = path.Length(); i < n; ++i) {
-    if (path[i] == '\\') last = i + 1;
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) ++i;
-  }
-  return last;
-}
-
 String ProgramFile() {
   // The buffer grows until the name fits: GetModuleFileName cuts a longer
   // one short and reports the buffer's size.
