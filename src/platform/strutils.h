@@ -80,6 +80,8 @@ void SetListValue(StringList& list, const String& name, const String& value);
 // Editing.
 // Every occurrence of Find replaced, left to right, case-sensitively; text
 // that was inserted is not searched again. An empty Find changes nothing.
+// Only an occurrence that starts a character counts: in a double-byte code
+// page the second byte of a letter never begins one (IsLeadByte).
 String ReplaceAll(const String& s, const String& find, const String& replace);
 String DeleteChar(const String& s, char c);
 // Pattern with its first "%s" replaced by Value; every other character,
