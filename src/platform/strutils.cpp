@@ -142,6 +142,12 @@ void SetListValue(StringList& list, const String& name, const String& value) {
 
 // Editing ---------------------------------------------------------------
 
+bool IsCharStart(const String& s, int index) {
+  int i = 0;
+  while (i < index) i += IsLeadByte(s[i]) ? 2 : 1;
+  return i == index;
+}
+
 String ReplaceAll(const String& s, const String& find, const String& replace) {
   if (find.IsEmpty()) return s;
   String result;

@@ -77,6 +77,11 @@ inline String ValuePart(const String& s) {
 // appends that line.
 void SetListValue(StringList& list, const String& name, const String& value);
 
+// Whether the byte at the 0-based Index of S begins a character rather than
+// being the second byte of one (IsLeadByte); a scan that runs from the end
+// of a text asks before it takes a byte for a sign.
+bool IsCharStart(const String& s, int index);
+
 // Editing.
 // Every occurrence of Find replaced, left to right, case-sensitively; text
 // that was inserted is not searched again. An empty Find changes nothing.
