@@ -192,8 +192,11 @@ TEST_F(Registry, ASecondByteWithTheCodeOfABackslashIsNone) {
   if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
   const std::string hyo = "\x95\x5C";  // one letter, whose second byte is that of "\\"
   Raw(hyo.c_str(), (hyo + "x").c_str(), REG_SZ, "1", 2);
+  Raw((hyo + "\\" + hyo).c_str(), "v", REG_SZ, "2", 2);
   String key = P(hyo.c_str());
   EXPECT_EQ(ReadRegString(key + "\\" + hyo.c_str() + "x", ""), "1");
+  EXPECT_TRUE(DeleteRegKey(key));
+  EXPECT_FALSE(KeyThere("\\" + hyo));
 }
 
 }  // namespace
