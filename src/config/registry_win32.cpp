@@ -2,6 +2,7 @@
 
 #include "config/registry.h"
 #include "platform/file.h"
+#include "platform/text.h"
 
 namespace osin {
 
@@ -184,7 +185,7 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
     RegCloseKey(key);
   }
   for (int i = 0; i < subkeys.Count(); ++i) DeleteKeyTree(root, keyPath + "\\" + subkeys[i]);
-  int slash = keyPath.LastPos('\\');
+  int slash = LastBackslash(keyPath);
   String parentPath = slash ? keyPath.Copy(1, slash - 1) : String();
   String name = keyPath.Copy(slash + 1, keyPath.Length());
   HKEY parent;
@@ -192,6 +193,23 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
   bool deleted = RegDeleteKeyA(parent, name.c_str()) == ERROR_SUCCESS;
   RegCloseKey(parent);
   return deleted;
+}
+
+// Whether a key path below a root has no empty key name in it, itself
+// included. A letter whose second byte has the code of a backslash ("表")
+// ends no name.
+bool NoEmptyKeyName(const String& keyPath) {
+  bool empty = true;  // the name being walked has no character yet
+  for (int i = 0; i < keyPath.Length(); ++i) {
+    if (keyPath[i] == '\\') {
+      if (empty) return false;
+      empty = true;
+    } else {
+      empty = false;
+      if (IsLeadByte(keyPath[i])) ++i;
+    }
+  }
+  return !empty;
 }
 
 }  // namespace
@@ -203,10 +221,7 @@ bool DeleteRegKey(const String& path) {
   // A variable that expanded to nothing leaves an empty key name: HKCU\%Company%
   // names the root, and HKCU\Software\%Company%\ or HKCU\Software\\%Product%
   // would name all of Software. Such a path must not empty a tree it never meant.
-  if (!root || keyPath.IsEmpty() || keyPath[0] == '\\' || keyPath.Last() == '\\' || keyPath.Pos("\\\\")) {
-    return false;
-  }
-  return DeleteKeyTree(root, keyPath);
+  return root && NoEmptyKeyName(keyPath) && DeleteKeyTree(root, keyPath);
 }
 
 bool DeleteRegEntry(const String& path) {

@@ -27,7 +27,9 @@ bool IsQuote(char c) {
 }
 
 // 1-based position of the last backslash outside quotes, the quotes being
-// tracked from the end of the path; 0 when there is none.
+// tracked from the end of the path; 0 when there is none. The second byte
+// of a Japanese letter may have the code of a backslash ("表" in a value
+// name) and is none.
 int SplitPoint(const String& path) {
   char open = 0;
   for (int i = path.Length() - 1; i >= 0; --i) {
@@ -36,7 +38,7 @@ int SplitPoint(const String& path) {
       if (c == open) open = 0;
     } else if (IsQuote(c)) {
       open = c;
-    } else if (c == '\\') {
+    } else if (c == '\\' && IsCharStart(path, i)) {
       return i + 1;
     }
   }

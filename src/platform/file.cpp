@@ -3,6 +3,7 @@
 
 #include "platform/file.h"
 #include "platform/strutils.h"
+#include "platform/text.h"
 
 namespace osin {
 
@@ -46,6 +47,15 @@ bool WriteTextLine(FileHandle handle, const String& text) {
 }
 
 // Paths -----------------------------------------------------------------
+
+int LastBackslash(const String& path) {
+  int last = 0;
+  for (int i = 0, n = path.Length(); i < n; ++i) {
+    if (path[i] == '\\') last = i + 1;
+    if (IsLeadByte(path[i])) ++i;
+  }
+  return last;
+}
 
 String PathFileName(const String& path) {
   return path.Copy(LastBackslash(path) + 1, path.Length());

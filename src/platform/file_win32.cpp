@@ -6,6 +6,7 @@
 #include "platform/file.h"
 #include "platform/filefind.h"
 #include "platform/osversion.h"
+#include "platform/text.h"
 #include "platform/winproc.h"
 
 namespace osin {
@@ -86,15 +87,6 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
 }
 
 // Paths and folders -----------------------------------------------------
-
-int LastBackslash(const String& path) {
-  int last = 0;
-  for (int i = 0, n = path.Length(); i < n; ++i) {
-    if (path[i] == '\\') last = i + 1;
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) ++i;
-  }
-  return last;
-}
 
 String ProgramFile() {
   // The buffer grows until the name fits: GetModuleFileName cuts a longer
@@ -237,9 +229,13 @@ bool RemoveFileForced(const String& path) {
 String DriveRootOf(const String& path) {
   if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2) + "\\";
   if (!path.StartsWith("\\\\")) return String();
-  int server = path.Pos('\\', 3);
-  int share = server ? path.Pos('\\', server + 1) : 0;
-  return share ? path.Copy(1, share) : AddBackslash(path);
+  // The server's name and the share's each end at the next backslash; the
+  // second byte of a letter ("ソ" is 0x83 0x5C) ends neither.
+  for (int i = 2, ends = 0; i < path.Length(); ++i) {
+    if (path[i] == '\\' && ++ends == 2) return path.Copy(1, i + 1);
+    if (IsLeadByte(path[i])) ++i;
+  }
+  return AddBackslash(path);
 }
 
 namespace {

@@ -142,14 +142,25 @@ void SetListValue(StringList& list, const String& name, const String& value) {
 
 // Editing ---------------------------------------------------------------
 
+bool IsCharStart(const String& s, int index) {
+  int i = 0;
+  while (i < index) i += IsLeadByte(s[i]) ? 2 : 1;
+  return i == index;
+}
+
 String ReplaceAll(const String& s, const String& find, const String& replace) {
   if (find.IsEmpty()) return s;
   String result;
   int from = 1;
-  for (int hit = s.Pos(find); hit; hit = s.Pos(find, from)) {
+  // The walk goes character by character up to each hit, so a hit that
+  // begins with the second byte of a letter is passed over: "ポ|" is
+  // 0x83 0x7C 0x7C in Japanese, "||" from its second byte on.
+  for (int hit = s.Pos(find), at = 1; hit; hit = s.Pos(find, at)) {
+    while (at < hit) at += IsLeadByte(s[at - 1]) ? 2 : 1;
+    if (at > hit) continue;
     result.Append(s.c_str() + from - 1, hit - from);
     result += replace;
-    from = hit + find.Length();
+    at = from = hit + find.Length();
   }
   result.Append(s.c_str() + from - 1, s.Length() - from + 1);
   return result;

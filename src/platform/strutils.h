@@ -77,9 +77,16 @@ inline String ValuePart(const String& s) {
 // appends that line.
 void SetListValue(StringList& list, const String& name, const String& value);
 
+// Whether the byte at the 0-based Index of S begins a character rather than
+// being the second byte of one (IsLeadByte); a scan that runs from the end
+// of a text asks before it takes a byte for a sign.
+bool IsCharStart(const String& s, int index);
+
 // Editing.
 // Every occurrence of Find replaced, left to right, case-sensitively; text
 // that was inserted is not searched again. An empty Find changes nothing.
+// Only an occurrence that starts a character counts: in a double-byte code
+// page the second byte of a letter never begins one (IsLeadByte).
 String ReplaceAll(const String& s, const String& find, const String& replace);
 String DeleteChar(const String& s, char c);
 // Pattern with its first "%s" replaced by Value; every other character,

@@ -72,6 +72,10 @@ String LowerCase(const String& s) {
   return r;
 }
 
+bool IsLeadByte(char) {
+  return false;
+}
+
 String OemToAnsiStr(const String& s) {
   String r(s);
   for (int i = 0; i < r.Length(); ++i) {

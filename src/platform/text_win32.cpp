@@ -54,6 +54,10 @@ String LowerCase(const String& s) {
   return r;
 }
 
+bool IsLeadByte(char c) {
+  return IsDBCSLeadByte(static_cast<BYTE>(c));
+}
+
 String OemToAnsiStr(const String& s) {
   String r(s);
   if (oemTable) {

@@ -185,4 +185,18 @@ TEST_F(Registry, ARootKeyIsNeverDeleted) {
   EXPECT_EQ(ReadRegString(P("r\\s\\v"), ""), "2");
 }
 
+TEST_F(Registry, ASecondByteWithTheCodeOfABackslashIsNone) {
+  // Run in a Japanese locale by its own test entry. The keys are made
+  // directly: a write that took half a letter for a backslash would leave a
+  // key with an empty name, which Wine's tree deletion cannot take away.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  const std::string hyo = "\x95\x5C";  // one letter, whose second byte is that of "\\"
+  Raw(hyo.c_str(), (hyo + "x").c_str(), REG_SZ, "1", 2);
+  Raw((hyo + "\\" + hyo).c_str(), "v", REG_SZ, "2", 2);
+  String key = P(hyo.c_str());
+  EXPECT_EQ(ReadRegString(key + "\\" + hyo.c_str() + "x", ""), "1");
+  EXPECT_TRUE(DeleteRegKey(key));
+  EXPECT_FALSE(KeyThere("\\" + hyo));
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/variables.h"
+#include "platform/text.h"
 #include "testing.h"
 
 using namespace osin;
@@ -144,6 +145,15 @@ TEST_F(Expansion, ExpandStringTurnsDoubleBarsIntoLineBreaks) {
   EXPECT_EQ(ExpandString("%ProgramName% is not installed.||Abort?"), "Demo is not installed.\rAbort?");
   EXPECT_EQ(ExpandVariables("a||b"), "a||b");
   EXPECT_EQ(ExpandString("|||"), "\r|");
+}
+
+TEST_F(Expansion, ASecondByteWithTheCodeOfABarPairsWithNone) {
+  // Run in a Japanese locale by its own test entry.
+  if (!IsLeadByte('\x83')) GTEST_SKIP() << "needs a double-byte code page";
+  const String po = "\x83\x7C";  // one letter, whose second byte is that of "|"
+  EXPECT_EQ(ExpandString(po + "||" + po), po + "\r" + po);
+  EXPECT_EQ(ExpandString(po + "|" + po), po + "|" + po);
+  EXPECT_EQ(ExpandString(po + po + "|||x"), po + po + "\r|x");
 }
 
 TEST_F(Expansion, PathVariablesLoseOneTrailingBackslash) {

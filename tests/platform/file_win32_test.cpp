@@ -125,6 +125,7 @@ TEST_F(WinPaths, ASecondByteWithTheCodeOfABackslashIsNone) {
   EXPECT_EQ(StripBackslash(folder + "\\"), folder);
   EXPECT_EQ(PathFolder(folder + "\\x" + hyo), folder + "\\");
   EXPECT_EQ(PathFileName(folder + "\\x" + hyo), "x" + hyo);
+  EXPECT_EQ(DriveRootOf("\\\\srv\\" + hyo + "\\x"), "\\\\srv\\" + hyo + "\\");
   String deep = Path(hyo + "\\" + hyo);
   EXPECT_TRUE(ForceFolders(deep));
   EXPECT_TRUE(FolderExists(deep));
