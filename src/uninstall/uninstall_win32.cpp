@@ -526,11 +526,11 @@ HKEY RootKeyOf(const TRegPath& path) {
   return kRoots[static_cast<int>(path.Root)];
 }
 
-DWORD ValueReason(const String& path) {
+DWORD ValueReason(const String& path, bool remove = true) {
   TRegPath split = SplitRegPath(path);
   HKEY key;
   LONG got = RegOpenKeyExA(RootKeyOf(split), split.KeyPath.c_str(), 0, KEY_SET_VALUE, &key);
-  if (got != ERROR_SUCCESS) return got;
+  if (got != ERROR_SUCCESS || !remove) return got;
   got = RegDeleteValueA(key, split.ValueName.c_str());
   RegCloseKey(key);
   return got;
@@ -1020,10 +1020,14 @@ void TUninstallRun::LowerSharedCounts() {
       }
       int count = ReadRegInteger(value, 0) - 1;
       last = count <= 0;
-      if (last) {
-        DeleteRegValue(value);
-      } else {
-        WriteRegInteger(value, count);
+      // A count that cannot be lowered still counts this program: the file
+      // stays, and so does the record, for another run.
+      if (last ? !DeleteRegValue(value) : !WriteRegInteger(value, count)) {
+        keptShared_.Add(path);
+        shared[i].Stays = true;
+        for (TRecord& copy : Records(kLogCopyFiles)) copy.Stays = copy.Stays || SameText(copy.Key, path);
+        notRemoved_.Add(WithReason(value, ValueReason(value, last)));
+        continue;
       }
       NoteLowered(path, last);
     }

@@ -522,10 +522,9 @@ TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
 
 // Denies everyone the right to change the values of the key (Deny) or
 // gives it back.
-bool LockValues(const char* key, bool deny) {
+bool LockValues(const char* key, bool deny, HKEY root = HKEY_CURRENT_USER) {
   HKEY handle;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS)
-    return false;
+  if (RegOpenKeyExA(root, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS) return false;
   EXPLICIT_ACCESS_A rules[2] = {};
   char everyone[] = "EVERYONE";
   // The refusal first, as Windows orders them (Wine keeps the order given).
@@ -548,22 +547,41 @@ TEST_F(Uninstall, ARegistryEntryThatStaysIsNamedWithTheSystemsReason) {
   ForceKeyLogged(log_, locked);
   ASSERT_TRUE(WriteRegString(value, "1") && CreateRegKey(locked + "\\Inner"));
   WriteLogEntry(log_, kLogAddReg, value, "1");
+  // Shared files whose counts the policy keeps too: one other programs
+  // count as well, and one only this program counts.
+  String shared = Path("shared.dll"), own = Path("own.dll");
+  for (const String& file : {shared, own}) {
+    ASSERT_TRUE(WriteBytes(file, "MZ"));
+    WriteLogEntry(log_, kLogCopyFiles, file, String());
+    WriteLogEntry(log_, kLogSharedFiles, file, String());
+  }
+  WriteRegInteger(SharedDllsValuePath(shared), 2);
+  WriteRegInteger(SharedDllsValuePath(own), 1);
+  const char kShared[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
   Register();
   ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", true));
+  ASSERT_TRUE(LockValues(kShared, true, HKEY_LOCAL_MACHINE));
   String runLog = Path("run.log");
   ASSERT_TRUE(OpenRunLog(runLog));
   EXPECT_EQ(Run(true), kUninstallIncomplete);
   CloseRunLog();
   std::string said = ReadBytes(runLog), reason = " (" + ToStd(SystemErrorText(ERROR_ACCESS_DENIED)) + ")\r\n";
-  for (const String& entry : {value, locked})
+  for (const String& entry : {value, locked, SharedDllsValuePath(shared), SharedDllsValuePath(own)})
     EXPECT_NE(said.find("Not removed: " + ToStd(entry) + reason), std::string::npos) << said;
   EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
+  EXPECT_TRUE(FileExists(own)) << "still counted";
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 2);
 
   // The policy lifted, a second run ends the work.
   ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", false));
+  ASSERT_TRUE(LockValues(kShared, false, HKEY_LOCAL_MACHINE));
   EXPECT_EQ(Run(true), kUninstallDone);
   EXPECT_FALSE(RegKeyExists(locked));
   EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 1) << "lowered once";
+  EXPECT_FALSE(FileExists(own)) << "this program's own, no longer counted";
+  EXPECT_FALSE(RegValueExists(SharedDllsValuePath(own)));
+  DeleteRegValue(SharedDllsValuePath(shared));
 }
 
 TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
