@@ -46,6 +46,7 @@ enum TextId {
   kTextOthersEntries,
   kTextChanged,
   kTextWaiting,
+  kTextCutShort,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -68,8 +69,9 @@ const char* const kEnglish[] = {
     "These files also hold entries of other programs and were left in place:",
     "These files were changed after the installation and were left in place:",
     "Another setup is installing a program. Removing %ProgramName% begins when it has finished.",
+    "%s (the install log ends here, cut short: what the installation did after it was left in place)",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextWaiting, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextCutShort, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -302,6 +304,30 @@ TSavedAs TakeOutMark(const String& path, uint64_t written) {
   if (!moved) return TSavedAs::kAsWritten;
   SetLastWrite(path, written);
   return saved;
+}
+
+// The setup ends every line of the log with a line break: a log that ends
+// inside a line was cut short while it was written (the disk full, the
+// computer stopped), and a tail of zeros is what a file system leaves of
+// data it had no time to write.
+bool EndsCutShort(const String& path) {
+  FileHandle file = OpenFileHandle(path, kFileRead, kShareRead | kShareWrite, kAttrNormal, kOpenExisting);
+  char last = '\n';
+  if (FileSeek(file, -1, kSeekFromEnd) >= 0) FileRead(file, &last, 1);
+  CloseFileHandle(file);
+  return last != '\n' && last != '\r' && last != '\x1A';
+}
+
+// The last line of the log that holds more than blanks or zeros, or the
+// header of its last section when that is empty.
+String LastText(const TSectionList& sections, bool utf8) {
+  int s = sections.Count() - 1;
+  if (s < 0) return String();
+  const StringList& lines = *sections.SectionAt(s);
+  for (int i = lines.Count() - 1; i >= 0; --i) {
+    if (!lines[i].Trim().IsEmpty()) return utf8 ? FromUtf8(lines[i]) : lines[i];
+  }
+  return "[" + sections[s] + "]";
 }
 
 // The file's last write time in 100 ns units; 0 when it cannot be found.
@@ -817,13 +843,20 @@ bool TUninstallRun::Load() {
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
   // Editors of today save without the mark.
-  int found = readable ? ReadSections(sections, utf8 || SavedAsUtf8(sections)) : 0;
+  utf8 = readable && (utf8 || SavedAsUtf8(sections));
+  int found = readable ? ReadSections(sections, utf8) : 0;
+  // What the installation did after the cut is not known: the user learns
+  // where the log ends. A record cut in two is named there, not refused.
+  String end = readable && EndsCutShort(file) ? LastText(sections, utf8) : String();
   DropStore(file);
   if (!readable || found == 0) {
     ReportNoLog(readable, code);
     return false;
   }
-  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
+  for (int i = 0; i < damaged_.Count(); ++i) {
+    if (damaged_[i] != end) Refused(damaged_[i]);
+  }
+  if (!end.IsEmpty()) notRemoved_.Add(TextWith(kTextCutShort, end.Trim()));
   copied_.SetSorted(true);
   iniFiles_.SetSorted(true);
   writtenIni_.SetSorted(true);
@@ -892,7 +925,7 @@ bool TUninstallRun::RightsSuffice() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextWaiting) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextCutShort) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 

@@ -668,10 +668,11 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_TRUE(RegKeyExists(registration_)) << "the later installation's registration stays";
   ASSERT_EQ(boxes_.size(), 2u);
   for (const std::string& named :
-       {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows),
-        ToStd(Dir()) + "\\Tru"}) {
+       {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows)}) {
     EXPECT_NE(boxes_[1].find(named + " (left in place"), std::string::npos) << named << " in " << boxes_[1];
   }
+  EXPECT_NE(boxes_[1].find(ToStd(Dir()) + "\\Tru (the install log ends here, cut short"), std::string::npos)
+      << "the line cut in two: " << boxes_[1];
   EXPECT_NE(
       boxes_[1].find("These folders still hold other files and were left in place:\r\n" + ToStd(victim)),
       std::string::npos)
@@ -680,12 +681,25 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
 
   // A log cut short before the record of its registration: the
   // registration goes with the log, not left naming a log that is gone.
-  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
-  ASSERT_TRUE(WriteBytes(gone, "x"));
-  ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n" + ToStd(gone) + "=\r\n" + ToStd(Dir()) + "\\Cu"));
-  EXPECT_EQ(Run(true), kUninstallIncomplete);
-  EXPECT_FALSE(FileExists(gone));
-  EXPECT_FALSE(RegKeyExists(registration_));
+  // Cut in a record, in a section's name, or ended in the zeros a file
+  // system leaves of data it had no time to write: what it holds goes, and
+  // the user learns where it ends.
+  const std::pair<std::string, std::string> cuts[] = {{ToStd(Dir()) + "\\Cu", ToStd(Dir()) + "\\Cu"},
+                                                      {"[CreateDi", "[CreateDi"},
+                                                      {std::string(6, '\0'), ToStd(gone) + "="}};
+  for (const auto& cut : cuts) {
+    WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+    ASSERT_TRUE(WriteBytes(gone, "x"));
+    ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n" + ToStd(gone) + "=\r\n" + cut.first));
+    boxes_.clear();
+    EXPECT_EQ(Run(false), kUninstallIncomplete);
+    EXPECT_FALSE(FileExists(gone));
+    EXPECT_FALSE(RegKeyExists(registration_));
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_NE(boxes_[1].find("removed:\r\n\r\n" + cut.second + " (the install log ends here, cut short"),
+              std::string::npos)
+        << boxes_[1];
+  }
 
   // Saved again by a text editor in UTF-8, with its mark and without it
   // (today's editors), and as "Unicode" (UTF-16, either byte order): read
