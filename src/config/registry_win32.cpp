@@ -184,7 +184,7 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
     RegCloseKey(key);
   }
   for (int i = 0; i < subkeys.Count(); ++i) DeleteKeyTree(root, keyPath + "\\" + subkeys[i]);
-  int slash = keyPath.LastPos('\\');
+  int slash = LastBackslash(keyPath);
   String parentPath = slash ? keyPath.Copy(1, slash - 1) : String();
   String name = keyPath.Copy(slash + 1, keyPath.Length());
   HKEY parent;
@@ -203,8 +203,11 @@ bool DeleteRegKey(const String& path) {
   // A variable that expanded to nothing leaves an empty key name: HKCU\%Company%
   // names the root, and HKCU\Software\%Company%\ or HKCU\Software\\%Product%
   // would name all of Software. Such a path must not empty a tree it never meant.
-  if (!root || keyPath.IsEmpty() || keyPath[0] == '\\' || keyPath.Last() == '\\' || keyPath.Pos("\\\\")) {
-    return false;
+  if (!root) return false;
+  for (int from = 1, at; from <= keyPath.Length() + 1; from = at + 1) {
+    at = NextBackslash(keyPath, from);
+    if (at == 0) at = keyPath.Length() + 1;
+    if (at == from) return false;
   }
   return DeleteKeyTree(root, keyPath);
 }

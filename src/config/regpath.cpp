@@ -1,5 +1,6 @@
 #include "config/registry.h"
 
+#include "platform/file.h"
 #include "platform/strutils.h"
 
 namespace osin {
@@ -26,6 +27,14 @@ bool IsQuote(char c) {
   return c == '"' || c == '\'';
 }
 
+// Whether the "\\" at Position (from 1) is one, not the second byte of a
+// double-byte character (no quote is ever such a byte).
+bool IsBackslashAt(const String& path, int position) {
+  int at = NextBackslash(path, 1);
+  while (at && at < position) at = NextBackslash(path, at + 1);
+  return at == position;
+}
+
 // 1-based position of the last backslash outside quotes, the quotes being
 // tracked from the end of the path; 0 when there is none.
 int SplitPoint(const String& path) {
@@ -36,7 +45,7 @@ int SplitPoint(const String& path) {
       if (c == open) open = 0;
     } else if (IsQuote(c)) {
       open = c;
-    } else if (c == '\\') {
+    } else if (c == '\\' && IsBackslashAt(path, i + 1)) {
       return i + 1;
     }
   }

@@ -3,6 +3,7 @@
 
 #include "platform/file.h"
 #include "platform/strutils.h"
+#include "platform/text.h"
 
 namespace osin {
 
@@ -46,6 +47,20 @@ bool WriteTextLine(FileHandle handle, const String& text) {
 }
 
 // Paths -----------------------------------------------------------------
+
+int NextBackslash(const String& path, int from) {
+  for (int i = from - 1, n = path.Length(); i < n; ++i) {
+    if (path[i] == '\\') return i + 1;
+    if (IsLeadByte(path[i])) ++i;
+  }
+  return 0;
+}
+
+int LastBackslash(const String& path) {
+  int last = 0;
+  for (int at = 0; (at = NextBackslash(path, at + 1)) != 0;) last = at;
+  return last;
+}
 
 String PathFileName(const String& path) {
   return path.Copy(LastBackslash(path) + 1, path.Length());

@@ -138,10 +138,6 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
 
 // Paths and folders -----------------------------------------------------
 
-int LastBackslash(const String& path) {
-  return path.LastPos('\\');
-}
-
 String ProgramFile() {
   String path;
   for (int size = 256;; size *= 2) {

@@ -87,15 +87,6 @@ bool SetFileDosTime(FileHandle handle, uint32_t dosTime) {
 
 // Paths and folders -----------------------------------------------------
 
-int LastBackslash(const String& path) {
-  int last = 0;
-  for (int i = 0, n = path.Length(); i < n; ++i) {
-    if (path[i] == '\\') last = i + 1;
-    if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) ++i;
-  }
-  return last;
-}
-
 String ProgramFile() {
   // The buffer grows until the name fits: GetModuleFileName cuts a longer
   // one short and reports the buffer's size.
@@ -237,8 +228,8 @@ bool RemoveFileForced(const String& path) {
 String DriveRootOf(const String& path) {
   if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2) + "\\";
   if (!path.StartsWith("\\\\")) return String();
-  int server = path.Pos('\\', 3);
-  int share = server ? path.Pos('\\', server + 1) : 0;
+  int server = NextBackslash(path, 3);
+  int share = server ? NextBackslash(path, server + 1) : 0;
   return share ? path.Copy(1, share) : AddBackslash(path);
 }
 

@@ -25,6 +25,13 @@ int CompareStr(const String& a, const String& b);
 String UpperCase(const String& s);
 String LowerCase(const String& s);
 
+// C is the first byte of a two-byte character in the system's ANSI code
+// page (Japanese, Chinese, Korean), whose second byte may be any of 0x40 to
+// 0xFE, the codes of "\", "|" and the ASCII letters among them. Never in the
+// native build, whose names are UTF-8 and whose continuation bytes are all
+// past ASCII.
+bool IsLeadByte(char c);
+
 // OEM to ANSI code page, same length (archive entry names).
 String OemToAnsiStr(const String& s);
 

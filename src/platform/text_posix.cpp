@@ -56,6 +56,10 @@ bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
+bool IsLeadByte(char) {
+  return false;
+}
+
 int CompareStr(const String& a, const String& b) {
   return CompareFolded(a, b, false);
 }

@@ -38,6 +38,10 @@ __attribute__((noinline)) bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
+bool IsLeadByte(char c) {
+  return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
+}
+
 int CompareStr(const String& a, const String& b) {
   return Compare(0, a, b);
 }

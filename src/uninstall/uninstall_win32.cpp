@@ -573,7 +573,7 @@ DWORD KeyReason(const String& path) {
     if (more != ERROR_SUCCESS) break;
     deepest += "\\" + String(name);
   }
-  int slash = deepest.LastPos('\\');
+  int slash = LastBackslash(deepest);
   HKEY parent;
   LONG got = RegOpenKeyExA(root, deepest.Copy(1, slash - 1).c_str(), 0, KEY_WRITE, &parent);
   if (got != ERROR_SUCCESS) return got;
@@ -801,7 +801,7 @@ void TUninstallRun::ReportNoLog(bool readable, DWORD code) {
 void TUninstallRun::FindProgram() {
   const String& file = options_.LogFile;
   for (const TRecord& r : Records(kLogCreateKeys)) {
-    if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
+    if (IsBelow(r.Key, kUninstallRoot) && LastBackslash(r.Key) == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
   }
   // A log cut short may have lost the record of the registration, which
@@ -816,7 +816,7 @@ void TUninstallRun::FindProgram() {
   String named = NamedLog(command);
   ownRegistration_ = command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) ||
                      CommandNamesLog(command, file) || (IsFullPath(named) && !FileExists(named));
-  String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
+  String name = PathFileName(registration_);
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   // Without a registration (taken away by hand, or a log cut short) the
   // questions would name nothing: the first folder the installation made,

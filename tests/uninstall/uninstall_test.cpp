@@ -584,6 +584,40 @@ TEST_F(Uninstall, ARegistryEntryThatStaysIsNamedWithTheSystemsReason) {
   DeleteRegValue(SharedDllsValuePath(shared));
 }
 
+TEST_F(Uninstall, ASecondByteWithTheCodeOfABackslashEndsNoName) {
+  // Run in a Japanese locale by its own test entry.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  // "表" ends in the code of "\\", "ポ" in that of "|".
+  const String hyo = "\x95\x5C", po = "\x83\x7C";
+  String app = Path(hyo + "\\" + po + hyo), file = Join(app, po + ".txt");
+  ASSERT_TRUE(ForceFolderLogged(log_, app));
+  // (The system's code page names the file: no std::filesystem.)
+  FileHandle made = OpenFileHandle(file, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
+  ASSERT_TRUE(IsOpenFile(made));
+  CloseFileHandle(made);
+  WriteLogEntry(log_, kLogCopyFiles, file, String());
+  String key = String(kBase) + "\\" + hyo + "\\" + po + hyo;
+  ASSERT_TRUE(ForceKeyLogged(log_, key));
+  TPendingList additions, none;
+  additions.Set(key + "\\" + hyo, Fields({"1"}));
+  ASSERT_TRUE(ApplyRegistryChanges(additions, none, log_));
+  StringList keys, values;
+  ReadRegSubkeys(kBase, keys);
+  ReadRegValueNames(key, values);
+  EXPECT_EQ(ToStd(keys.Text()), ToStd(hyo + "\r\n")) << "no key for half a letter";
+  EXPECT_EQ(ToStd(values.Text()), ToStd(hyo + "\r\n"));
+  // A registration without a display name: the program is named by its key.
+  registration_ = String(kUninstallRoot) + "A" + hyo;
+  ForceKeyLogged(log_, registration_);
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+  EXPECT_EQ(Run(false), kUninstallDone);
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_NE(boxes_[0].find("remove A" + ToStd(hyo) + " and"), std::string::npos) << boxes_[0];
+  EXPECT_FALSE(EntryExists(Path(hyo)));
+  EXPECT_FALSE(RegKeyExists(kBase));
+  EXPECT_FALSE(RegKeyExists(registration_));
+}
+
 TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   // A missing log, and a file that is no log: nothing happens but a box.
   EXPECT_EQ(Run(false), kUninstallNoLog);
