@@ -238,7 +238,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (FreeDiskKB(existing) < RequiredKB(required)) {
     // A language file without the message still says what stops the run.
     String text = ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage));
-    if (text.IsEmpty()) text = "Insufficient free disk space!";
+    if (text.IsEmpty()) text = kNoSpaceText;
     ErrorBox(text);
     return false;
   }
