@@ -147,6 +147,17 @@ bool ParseLogLine(int kind, const String& line, TLogRecord& record) {
       if (i + 1 >= line.Length() || line[i + 1] != '=') return false;
       equals = i + 2;
     }
+  } else {
+    // The INI file's path may hold "=" (its key never does): the record's
+    // key ends at the first "=" before which it reads as file, section and
+    // key.
+    String file, section, key;
+    for (int at = equals; at; at = line.Pos('=', at + 1)) {
+      if (SplitIniRecord(line.Copy(1, at - 1), file, section, key)) {
+        equals = at;
+        break;
+      }
+    }
   }
   record.Key = line.Copy(1, equals - 1);
   record.Value = line.Copy(equals + 1, line.Length());
