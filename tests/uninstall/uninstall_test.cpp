@@ -606,6 +606,9 @@ TEST_F(Uninstall, ASecondByteWithTheCodeOfABackslashEndsNoName) {
   ReadRegValueNames(key, values);
   EXPECT_EQ(ToStd(keys.Text()), ToStd(hyo + "\r\n")) << "no key for half a letter";
   EXPECT_EQ(ToStd(values.Text()), ToStd(hyo + "\r\n"));
+  // A script's file mask with such a letter after its wildcard.
+  EXPECT_TRUE(NameHasWildcards("Data\\*" + hyo + ".txt"));
+  EXPECT_FALSE(NameHasWildcards("Data\\*\\" + hyo + ".txt"));
   // A registration without a display name: the program is named by its key.
   registration_ = String(kUninstallRoot) + "A" + hyo;
   ForceKeyLogged(log_, registration_);
