@@ -306,28 +306,29 @@ TSavedAs TakeOutMark(const String& path, uint64_t written) {
   return saved;
 }
 
-// The setup ends every line of the log with a line break: a log that ends
-// inside a line was cut short while it was written (the disk full, the
-// computer stopped), and a tail of zeros is what a file system leaves of
-// data it had no time to write.
-bool EndsCutShort(const String& path) {
+// Where the log ends when it was cut short while it was written (the disk
+// full, the computer stopped), or empty. The setup ends every line with a
+// line break and writes no record section without records: a log that
+// ends inside a line, in the zeros a file system leaves of data it had no
+// time to write, or in the header of a record section was cut short. Its
+// last line that holds more than blanks or zeros (or that header) tells
+// where.
+String CutShortAt(const String& path, const TSectionList& sections, bool utf8) {
+  int s = sections.Count() - 1;
+  if (s < 0) return String();
+  const StringList& lines = *sections.SectionAt(s);
+  int i = lines.Count() - 1;
+  while (i >= 0 && lines[i].Trim().IsEmpty()) --i;
+  String header = "[" + sections[s] + "]";
+  for (int kind = 0; i < 0 && kind < kLogKindCount; ++kind) {
+    if (SameText(sections[s], LogSectionName(kind))) return header;
+  }
   FileHandle file = OpenFileHandle(path, kFileRead, kShareRead | kShareWrite, kAttrNormal, kOpenExisting);
   char last = '\n';
   if (FileSeek(file, -1, kSeekFromEnd) >= 0) FileRead(file, &last, 1);
   CloseFileHandle(file);
-  return last != '\n' && last != '\r' && last != '\x1A';
-}
-
-// The last line of the log that holds more than blanks or zeros, or the
-// header of its last section when that is empty.
-String LastText(const TSectionList& sections, bool utf8) {
-  int s = sections.Count() - 1;
-  if (s < 0) return String();
-  const StringList& lines = *sections.SectionAt(s);
-  for (int i = lines.Count() - 1; i >= 0; --i) {
-    if (!lines[i].Trim().IsEmpty()) return utf8 ? FromUtf8(lines[i]) : lines[i];
-  }
-  return "[" + sections[s] + "]";
+  if (last == '\n' || last == '\r' || last == '\x1A') return String();
+  return i < 0 ? header : utf8 ? FromUtf8(lines[i]) : lines[i];
 }
 
 // The file's last write time in 100 ns units; 0 when it cannot be found.
@@ -847,7 +848,7 @@ bool TUninstallRun::Load() {
   int found = readable ? ReadSections(sections, utf8) : 0;
   // What the installation did after the cut is not known: the user learns
   // where the log ends. A record cut in two is named there, not refused.
-  String end = readable && EndsCutShort(file) ? LastText(sections, utf8) : String();
+  String end = readable ? CutShortAt(file, sections, utf8) : String();
   DropStore(file);
   if (!readable || found == 0) {
     ReportNoLog(readable, code);

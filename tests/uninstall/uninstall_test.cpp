@@ -723,6 +723,7 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   // the user learns where it ends.
   const std::pair<std::string, std::string> cuts[] = {{ToStd(Dir()) + "\\Cu", ToStd(Dir()) + "\\Cu"},
                                                       {"[CreateDi", "[CreateDi"},
+                                                      {"[CreateDirs]\r\n", "[CreateDirs]"},
                                                       {std::string(6, '\0'), ToStd(gone) + "="}};
   for (const auto& cut : cuts) {
     WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
