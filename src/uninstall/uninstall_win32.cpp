@@ -1044,9 +1044,9 @@ void TUninstallRun::LowerSharedCounts() {
   for (int i = shared.Count() - 1; i >= 0; --i, Step()) {
     const String& path = shared[i].Key;
     String value = SharedDllsValuePath(path);
-    String noted = lowered_.Value(path);
-    bool last = noted == "1";
-    if (noted.IsEmpty()) {
+    // Whole lines are looked up: a path may hold "=".
+    bool last = lowered_.IndexOf(path + "=1") >= 0;
+    if (!last && lowered_.IndexOf(path + "=0") < 0) {
       // Without a count nobody can tell who else uses the file: it stays.
       if (!RegValueExists(value)) {
         keptShared_.Add(path);

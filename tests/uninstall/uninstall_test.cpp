@@ -336,9 +336,10 @@ TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersN
 
 TEST_F(Uninstall, ARunEndedHalfwayAndStartedAnewLowersNoCountTwice) {
   // A shared file a second program still counts, and one only this program
-  // counts (the later one in the log: its count is lowered first).
-  String kept = Path("Common\\kept.dll"), last = Path("Common\\last.dll");
-  ASSERT_TRUE(ForceFolders(Path("Common")) && WriteBytes(kept, "MZ") && WriteBytes(last, "MZ"));
+  // counts (the later one in the log: its count is lowered first), in a
+  // folder whose name holds "=".
+  String kept = Path("Common=1\\kept.dll"), last = Path("Common=1\\last.dll");
+  ASSERT_TRUE(ForceFolders(Path("Common=1")) && WriteBytes(kept, "MZ") && WriteBytes(last, "MZ"));
   for (const String& file : {last, kept}) {
     WriteLogEntry(log_, kLogCopyFiles, file, String());
     WriteLogEntry(log_, kLogSharedFiles, file, String());
