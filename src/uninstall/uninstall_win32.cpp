@@ -542,11 +542,11 @@ String WithReason(const String& what, DWORD code) {
 
 // The progress window's Cancel (shown only while the run waits for its
 // turn) is noted in the window's user data, which the waiting loop reads.
-// The registry layer tells only whether a deletion worked. The reason is
-// the system's answer to the same request asked again: the value's own
-// deletion, or for a key that of the deepest key still below it (the
-// first found), which kept every key above it. 0 when the request now
-// works.
+// The registry layer tells only whether a deletion or a write worked. The
+// reason is the system's answer to the same request asked again: the
+// value's own deletion (for a write, the opening of its key to set
+// values), or for a key that of the deepest key still below it (the first
+// found), which kept every key above it. 0 when the request now works.
 HKEY RootKeyOf(const TRegPath& path) {
   static const HKEY kRoots[] = {nullptr, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
                                 HKEY_USERS};
