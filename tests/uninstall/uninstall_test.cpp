@@ -592,6 +592,7 @@ TEST_F(Uninstall, ASecondByteWithTheCodeOfABackslashEndsNoName) {
   const String hyo = "\x95\x5C", po = "\x83\x7C";
   String app = Path(hyo + "\\" + po + hyo), file = Join(app, po + ".txt");
   ASSERT_TRUE(ForceFolderLogged(log_, app));
+  EXPECT_EQ(LogText(), "[CreateDirs]\r\n" + ToStd(Path(hyo)) + "=\r\n" + ToStd(app) + "=\r\n\r\n");
   // (The system's code page names the file: no std::filesystem.)
   FileHandle made = OpenFileHandle(file, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
   ASSERT_TRUE(IsOpenFile(made));
