@@ -243,6 +243,20 @@ function(osin_test name)
     "OSIN_SOURCE_DIR=${PROJECT_SOURCE_DIR};OSIN_BUILD_DIR=${CMAKE_BINARY_DIR};OSIN_SHARED_DIR=${OSIN_SHARED_DIR}")
 endfunction()
 
+# osin_test_ja(NAME FILTER): the Windows test NAME once more, only the tests
+# FILTER names, in a Japanese locale: paths in a double-byte code page (932).
+function(osin_test_ja name filter)
+  if(NOT WIN32 OR NOT TARGET ${name})
+    return()
+  endif()
+  add_test(NAME ${name}_ja COMMAND ${name} --gtest_filter=${filter}
+    --gtest_output=xml:Z:${OSIN_RESULTS_DIR}/${name}_ja.xml)
+  set_tests_properties(${name}_ja PROPERTIES ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
+  # Both runs share one Wine prefix, and the fixtures clear the same keys
+  # and folders before and after each case: never side by side.
+  set_tests_properties(${name} ${name}_ja PROPERTIES RESOURCE_LOCK ${name}_state)
+endfunction()
+
 # osin_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target (fuzz build only).
 function(osin_fuzzer name)
   if(NOT OSIN_FUZZ)

@@ -321,7 +321,7 @@ int RarReader::CreateOutput(const char* destPath, const char* destName) {
     if (!StaysInside(header_.EntryName)) return kEntryCannotCreate;
     if (destPath && *destPath) {
       name = destPath;
-      if (name.Last() != '\\' && name.Last() != '/') name += '\\';
+      if (name.Last() != '/') name = AddBackslash(name);
     }
     name += header_.EntryName;
   }
@@ -334,8 +334,12 @@ int RarReader::CreateOutput(const char* destPath, const char* destName) {
   // file is created again.
   output_ = OpenFileHandle(name, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
   if (!IsOpenFile(output_)) {
-    for (int i = 1; i < name.Length(); ++i) {
-      if (name[i] == kPathDelimiter) CreateFolder(name.Copy(1, i));
+    for (int i = 0; i < name.Length(); ++i) {
+      if (IsLeadByte(name[i])) {
+        ++i;
+      } else if (i > 0 && name[i] == kPathDelimiter) {
+        CreateFolder(name.Copy(1, i));
+      }
     }
     SetEntryAttributes(name, kAttrNormal);
     output_ = OpenFileHandle(name, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);

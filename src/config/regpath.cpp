@@ -1,5 +1,6 @@
 #include "config/registry.h"
 
+#include "platform/file.h"
 #include "platform/strutils.h"
 
 namespace osin {

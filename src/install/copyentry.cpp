@@ -1,5 +1,6 @@
 #include "install/copyentry.h"
 
+#include "platform/file.h"
 #include "platform/strutils.h"
 #include "platform/text.h"
 
@@ -7,9 +8,11 @@ namespace osin {
 
 bool NameHasWildcards(const String& path) {
   // No copy of the name: a list of thousands of entries is searched once
-  // for every file.
-  for (int i = path.Length(); i > 0 && path[i - 1] != '\\'; --i)
-    if (path[i - 1] == '*' || path[i - 1] == '?') return true;
+  // for every file. The search for a backslash goes forward, from the last
+  // wildcard (which begins a character): going back, the second byte of a
+  // double-byte character may look like one.
+  for (int i = path.Length(); i > 0; --i)
+    if (path[i - 1] == '*' || path[i - 1] == '?') return NextBackslash(path, i + 1) == 0;
   return false;
 }
 

@@ -27,15 +27,24 @@ bool WriteLogEntry(const TInstallLog& log, int kind, const String& key, const St
   return WriteLogSection(log, LogSectionName(kind), key, value);
 }
 
+namespace {
+
+// Path's last delimiter, on Windows letter by letter (LastBackslash).
+int LastDelimiter(const String& path) {
+  return kPathDelimiter == '\\' ? LastBackslash(path) : path.LastPos(kPathDelimiter);
+}
+
+}  // namespace
+
 bool ForceFolderLogged(const TInstallLog& log, const String& path) {
   if (path.IsEmpty()) return false;
   String folder = path;
-  if (folder.Last() == kPathDelimiter) folder.SetLength(folder.Length() - 1);
+  if (LastDelimiter(folder) == folder.Length()) folder.SetLength(folder.Length() - 1);
   // A bare drive ("C:") is never created, nor an existing folder.
   if (folder.Length() <= 2 || FolderExists(folder)) return true;
   // Parents first, so the log lists a folder after the folders holding it
   // and the uninstaller, reading backwards, empties children first.
-  int slash = folder.LastPos(kPathDelimiter);
+  int slash = LastDelimiter(folder);
   if (slash > 0) {
     String parent = folder.Copy(1, slash);
     if (parent != folder) ForceFolderLogged(log, parent);

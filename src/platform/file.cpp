@@ -48,12 +48,17 @@ bool WriteTextLine(FileHandle handle, const String& text) {
 
 // Paths -----------------------------------------------------------------
 
-int LastBackslash(const String& path) {
-  int last = 0;
-  for (int i = 0, n = path.Length(); i < n; ++i) {
-    if (path[i] == '\\') last = i + 1;
+int NextBackslash(const String& path, int from) {
+  for (int i = from - 1, n = path.Length(); i < n; ++i) {
+    if (path[i] == '\\') return i + 1;
     if (IsLeadByte(path[i])) ++i;
   }
+  return 0;
+}
+
+int LastBackslash(const String& path) {
+  int last = 0;
+  for (int at = 0; (at = NextBackslash(path, at + 1)) != 0;) last = at;
   return last;
 }
 

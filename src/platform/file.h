@@ -113,8 +113,11 @@ String ProgramFile();
 // The position (from 1) of Path's last "\", 0 when there is none. On
 // Windows, in a double-byte code page (Japanese, Chinese, Korean) the second
 // byte of a character may be 0x5C, the code of "\" ("表" is 0x95 0x5C in
-// Japanese), and is never taken for one.
+// Japanese), and is never taken for one (IsLeadByte).
 int LastBackslash(const String& path);
+// The same for the first "\" at or after From, which must begin a
+// character (1, or just past a "\").
+int NextBackslash(const String& path, int from);
 
 // The part of Path after its last "\" (all of it when there is none), and
 // the part up to and including that "\" (empty when there is none).

@@ -229,13 +229,9 @@ bool RemoveFileForced(const String& path) {
 String DriveRootOf(const String& path) {
   if (path.Length() >= 2 && path[1] == ':') return path.Copy(1, 2) + "\\";
   if (!path.StartsWith("\\\\")) return String();
-  // The server's name and the share's each end at the next backslash; the
-  // second byte of a letter ("ソ" is 0x83 0x5C) ends neither.
-  for (int i = 2, ends = 0; i < path.Length(); ++i) {
-    if (path[i] == '\\' && ++ends == 2) return path.Copy(1, i + 1);
-    if (IsLeadByte(path[i])) ++i;
-  }
-  return AddBackslash(path);
+  int server = NextBackslash(path, 3);
+  int share = server ? NextBackslash(path, server + 1) : 0;
+  return share ? path.Copy(1, share) : AddBackslash(path);
 }
 
 namespace {

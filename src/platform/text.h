@@ -25,11 +25,11 @@ int CompareStr(const String& a, const String& b);
 String UpperCase(const String& s);
 String LowerCase(const String& s);
 
-// Whether C is the first of the two bytes of one character in the system's
-// ANSI code page. Only the double-byte code pages (Japanese, Chinese,
-// Korean) have such bytes, and the second byte of their characters may be
-// the code of an ASCII sign ("\" or "|"): a scan for a sign walks character
-// by character so as not to take half a letter for one. Never natively.
+// C is the first byte of a two-byte character in the system's ANSI code
+// page (Japanese, Chinese, Korean), whose second byte may be any of 0x40 to
+// 0xFE, the codes of "\", "|" and the ASCII letters among them. Never in the
+// native build, whose names are UTF-8 and whose continuation bytes are all
+// past ASCII.
 bool IsLeadByte(char c);
 
 // OEM to ANSI code page, same length (archive entry names).

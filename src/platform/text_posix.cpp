@@ -56,6 +56,10 @@ bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
+bool IsLeadByte(char) {
+  return false;
+}
+
 int CompareStr(const String& a, const String& b) {
   return CompareFolded(a, b, false);
 }
@@ -70,10 +74,6 @@ String LowerCase(const String& s) {
   String r(s);
   for (int i = 0; i < r.Length(); ++i) r[i] = static_cast<char>(FoldLower(static_cast<unsigned char>(r[i])));
   return r;
-}
-
-bool IsLeadByte(char) {
-  return false;
 }
 
 String OemToAnsiStr(const String& s) {

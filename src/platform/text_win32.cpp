@@ -38,6 +38,10 @@ __attribute__((noinline)) bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
+bool IsLeadByte(char c) {
+  return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
+}
+
 int CompareStr(const String& a, const String& b) {
   return Compare(0, a, b);
 }
@@ -52,10 +56,6 @@ String LowerCase(const String& s) {
   String r(s);
   if (!r.IsEmpty()) CharLowerBuffA(r.Buffer(), r.Length());
   return r;
-}
-
-bool IsLeadByte(char c) {
-  return IsDBCSLeadByte(static_cast<BYTE>(c));
 }
 
 String OemToAnsiStr(const String& s) {

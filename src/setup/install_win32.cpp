@@ -237,7 +237,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   }
   if (FreeDiskKB(existing) < RequiredKB(required)) {
     // A language file without the message still says what stops the run.
-    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)), "Insufficient free disk space!");
+    ErrorBox(ReportRunaway(MessageString(SessionTexts(), kNoSpaceMessage)), kNoSpaceText);
     return false;
   }
   // A folder that cannot be made (no rights, a device that takes no

@@ -8,6 +8,8 @@
 
 namespace osin {
 
+const char kNoSpaceText[] = "Insufficient free disk space!";
+
 int64_t SumEntrySizes(const String& pattern, EntryFilter filter, void* context, bool stopAtFirstMismatch) {
   TArchive archive(Session().SourceFile, kOpenList);
   if (FaultPending()) return 0;

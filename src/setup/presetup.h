@@ -9,6 +9,10 @@
 
 namespace osin {
 
+// The fixed English words of a run refused for want of room: before a
+// language is set, and when the language file lacks its own.
+extern const char kNoSpaceText[];
+
 // Whether an archive entry counts for a size sum (a lookup in a copy list).
 using EntryFilter = bool (*)(void* context, const String& entryName);
 

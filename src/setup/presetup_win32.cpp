@@ -108,7 +108,7 @@ bool ExtractPresetup() {
   if (FaultPending()) {
     ok = false;
   } else if (FreeDiskKB(Session().PresetupDir) < RequiredKB(required)) {
-    ErrorBox("Insufficient free disk space!");
+    ErrorBox(kNoSpaceText);
   } else {
     ok = ExtractEntries(window, required);
   }

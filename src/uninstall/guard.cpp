@@ -1,6 +1,7 @@
 #include "uninstall/guard.h"
 
 #include "install/log.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace osin {
@@ -32,7 +33,7 @@ const char* const kSystemKeys[] = {
 const char* const kRootWords[] = {"HKCR", "HKCU", "HKLM", "HKU"};
 
 String WithoutTrailingBackslash(const String& path) {
-  return !path.IsEmpty() && path.Last() == '\\' ? path.Copy(1, path.Length() - 1) : path;
+  return !path.IsEmpty() && LastBackslash(path) == path.Length() ? path.Copy(1, path.Length() - 1) : path;
 }
 
 // The length of the root part of a full path: "C:" or "\\server\share";
@@ -41,9 +42,9 @@ int RootLength(const String& path) {
   char d = path.Length() >= 3 ? path[0] : 0;
   if (((d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z')) && path[1] == ':' && path[2] == '\\') return 2;
   if (path.Length() < 5 || path[0] != '\\' || path[1] != '\\') return 0;
-  int server = path.Pos('\\', 3);
+  int server = NextBackslash(path, 3);
   if (server <= 3) return 0;
-  int share = path.Pos('\\', server + 1);
+  int share = NextBackslash(path, server + 1);
   if (share == 0) return path.Length();
   return share > server + 1 ? share - 1 : 0;
 }
@@ -51,6 +52,11 @@ int RootLength(const String& path) {
 bool ValidElement(const String& element) {
   if (element.IsEmpty() || element == "." || element == "..") return false;
   for (int i = 0; i < element.Length(); ++i) {
+    // The second byte of a double-byte character may have the code of "|".
+    if (IsLeadByte(element[i])) {
+      ++i;
+      continue;
+    }
     unsigned char c = static_cast<unsigned char>(element[i]);
     if (c < 32 || c == '*' || c == '?' || c == ':' || c == '"' || c == '<' || c == '>' || c == '|')
       return false;
@@ -66,7 +72,7 @@ bool IsFullPath(const String& path) {
   // Each element after the root, between one "\" and the next.
   int start = root + 2;
   while (start <= path.Length() + 1) {
-    int end = path.Pos('\\', start);
+    int end = NextBackslash(path, start);
     if (end == 0) end = path.Length() + 1;
     if (!ValidElement(path.Copy(start, end - start))) return false;
     start = end + 1;
@@ -93,14 +99,14 @@ bool IsProtectedFolder(const String& path, const StringList& systemFolders) {
 
 bool IsProtectedKey(const String& path) {
   String key = WithoutTrailingBackslash(path);
-  int slash = key.Pos('\\');
+  int slash = NextBackslash(key, 1);
   String root = slash ? key.Copy(1, slash - 1) : key;
   bool known = false;
   for (const char* word : kRootWords) known = known || root == word;
   if (!known || slash == 0) return true;
   String below = key.Copy(slash + 1, key.Length());
   // A key right below a root: SOFTWARE, SYSTEM, CLSID, .DEFAULT...
-  if (below.IsEmpty() || below.Pos('\\') == 0) return true;
+  if (below.IsEmpty() || NextBackslash(below, 1) == 0) return true;
   for (const char* system : kSystemKeys) {
     if (SameText(below, system) || IsBelow(system, below)) return true;
   }
@@ -109,7 +115,7 @@ bool IsProtectedKey(const String& path) {
 
 bool IsClassKey(const String& path) {
   String key = WithoutTrailingBackslash(path);
-  return key.StartsWith("HKCR\\") && key.Length() > 5 && key.Pos('\\', 6) == 0;
+  return key.StartsWith("HKCR\\") && key.Length() > 5 && NextBackslash(key, 6) == 0;
 }
 
 bool ParseLogLine(int kind, const String& line, TLogRecord& record) {
@@ -140,6 +146,17 @@ bool ParseLogLine(int kind, const String& line, TLogRecord& record) {
       }
       if (i + 1 >= line.Length() || line[i + 1] != '=') return false;
       equals = i + 2;
+    }
+  } else {
+    // The INI file's path may hold "=" (its key never does): the record's
+    // key ends at the first "=" before which it reads as file, section and
+    // key.
+    String file, section, key;
+    for (int at = equals; at; at = line.Pos('=', at + 1)) {
+      if (SplitIniRecord(line.Copy(1, at - 1), file, section, key)) {
+        equals = at;
+        break;
+      }
     }
   }
   record.Key = line.Copy(1, equals - 1);

@@ -46,6 +46,7 @@ enum TextId {
   kTextOthersEntries,
   kTextChanged,
   kTextWaiting,
+  kTextCutShort,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -68,8 +69,9 @@ const char* const kEnglish[] = {
     "These files also hold entries of other programs and were left in place:",
     "These files were changed after the installation and were left in place:",
     "Another setup is installing a program. Removing %ProgramName% begins when it has finished.",
+    "%s (the install log ends here, cut short: what the installation did after it was left in place)",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextWaiting, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextCutShort, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -304,6 +306,31 @@ TSavedAs TakeOutMark(const String& path, uint64_t written) {
   return saved;
 }
 
+// Where the log ends when it was cut short while it was written (the disk
+// full, the computer stopped), or empty. The setup ends every line with a
+// line break and writes no record section without records: a log that
+// ends inside a line, in the zeros a file system leaves of data it had no
+// time to write, or in the header of a record section was cut short. Its
+// last line that holds more than blanks or zeros (or that header) tells
+// where.
+String CutShortAt(const String& path, const TSectionList& sections, bool utf8) {
+  int s = sections.Count() - 1;
+  if (s < 0) return String();
+  const StringList& lines = *sections.SectionAt(s);
+  int i = lines.Count() - 1;
+  while (i >= 0 && lines[i].Trim().IsEmpty()) --i;
+  String header = "[" + sections[s] + "]";
+  for (int kind = 0; i < 0 && kind < kLogKindCount; ++kind) {
+    if (SameText(sections[s], LogSectionName(kind))) return header;
+  }
+  FileHandle file = OpenFileHandle(path, kFileRead, kShareRead | kShareWrite, kAttrNormal, kOpenExisting);
+  char last = '\n';
+  if (FileSeek(file, -1, kSeekFromEnd) >= 0) FileRead(file, &last, 1);
+  CloseFileHandle(file);
+  if (last == '\n' || last == '\r' || last == '\x1A') return String();
+  return i < 0 ? header : utf8 ? FromUtf8(lines[i]) : lines[i];
+}
+
 // The file's last write time in 100 ns units; 0 when it cannot be found.
 uint64_t LastWrite(const String& path) {
   WIN32_FIND_DATAA data;
@@ -515,22 +542,22 @@ String WithReason(const String& what, DWORD code) {
 
 // The progress window's Cancel (shown only while the run waits for its
 // turn) is noted in the window's user data, which the waiting loop reads.
-// The registry layer tells only whether a deletion worked. The reason is
-// the system's answer to the same request asked again: the value's own
-// deletion, or for a key that of the deepest key still below it (the
-// first found), which kept every key above it. 0 when the request now
-// works.
+// The registry layer tells only whether a deletion or a write worked. The
+// reason is the system's answer to the same request asked again: the
+// value's own deletion (for a write, the opening of its key to set
+// values), or for a key that of the deepest key still below it (the first
+// found), which kept every key above it. 0 when the request now works.
 HKEY RootKeyOf(const TRegPath& path) {
   static const HKEY kRoots[] = {nullptr, HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
                                 HKEY_USERS};
   return kRoots[static_cast<int>(path.Root)];
 }
 
-DWORD ValueReason(const String& path) {
+DWORD ValueReason(const String& path, bool remove = true) {
   TRegPath split = SplitRegPath(path);
   HKEY key;
   LONG got = RegOpenKeyExA(RootKeyOf(split), split.KeyPath.c_str(), 0, KEY_SET_VALUE, &key);
-  if (got != ERROR_SUCCESS) return got;
+  if (got != ERROR_SUCCESS || !remove) return got;
   got = RegDeleteValueA(key, split.ValueName.c_str());
   RegCloseKey(key);
   return got;
@@ -547,7 +574,7 @@ DWORD KeyReason(const String& path) {
     if (more != ERROR_SUCCESS) break;
     deepest += "\\" + String(name);
   }
-  int slash = deepest.LastPos('\\');
+  int slash = LastBackslash(deepest);
   HKEY parent;
   LONG got = RegOpenKeyExA(root, deepest.Copy(1, slash - 1).c_str(), 0, KEY_WRITE, &parent);
   if (got != ERROR_SUCCESS) return got;
@@ -775,7 +802,7 @@ void TUninstallRun::ReportNoLog(bool readable, DWORD code) {
 void TUninstallRun::FindProgram() {
   const String& file = options_.LogFile;
   for (const TRecord& r : Records(kLogCreateKeys)) {
-    if (IsBelow(r.Key, kUninstallRoot) && r.Key.LastPos('\\') == static_cast<int>(strlen(kUninstallRoot)))
+    if (IsBelow(r.Key, kUninstallRoot) && LastBackslash(r.Key) == static_cast<int>(strlen(kUninstallRoot)))
       registration_ = r.Key;
   }
   // A log cut short may have lost the record of the registration, which
@@ -790,7 +817,7 @@ void TUninstallRun::FindProgram() {
   String named = NamedLog(command);
   ownRegistration_ = command.IsEmpty() || UpperCase(command).Pos(UpperCase(file)) ||
                      CommandNamesLog(command, file) || (IsFullPath(named) && !FileExists(named));
-  String name = registration_.Copy(registration_.LastPos('\\') + 1, registration_.Length());
+  String name = PathFileName(registration_);
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
   // Without a registration (taken away by hand, or a log cut short) the
   // questions would name nothing: the first folder the installation made,
@@ -817,13 +844,20 @@ bool TUninstallRun::Load() {
   bool readable = !FaultPending();
   const TSectionList& sections = store->Sections();
   // Editors of today save without the mark.
-  int found = readable ? ReadSections(sections, utf8 || SavedAsUtf8(sections)) : 0;
+  utf8 = readable && (utf8 || SavedAsUtf8(sections));
+  int found = readable ? ReadSections(sections, utf8) : 0;
+  // What the installation did after the cut is not known: the user learns
+  // where the log ends. A record cut in two is named there, not refused.
+  String end = readable ? CutShortAt(file, sections, utf8) : String();
   DropStore(file);
   if (!readable || found == 0) {
     ReportNoLog(readable, code);
     return false;
   }
-  for (int i = 0; i < damaged_.Count(); ++i) Refused(damaged_[i]);
+  for (int i = 0; i < damaged_.Count(); ++i) {
+    if (damaged_[i] != end) Refused(damaged_[i]);
+  }
+  if (!end.IsEmpty()) notRemoved_.Add(TextWith(kTextCutShort, end.Trim()));
   copied_.SetSorted(true);
   iniFiles_.SetSorted(true);
   writtenIni_.SetSorted(true);
@@ -892,7 +926,7 @@ bool TUninstallRun::RightsSuffice() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextWaiting) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextCutShort) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
@@ -1010,9 +1044,9 @@ void TUninstallRun::LowerSharedCounts() {
   for (int i = shared.Count() - 1; i >= 0; --i, Step()) {
     const String& path = shared[i].Key;
     String value = SharedDllsValuePath(path);
-    String noted = lowered_.Value(path);
-    bool last = noted == "1";
-    if (noted.IsEmpty()) {
+    // Whole lines are looked up: a path may hold "=".
+    bool last = lowered_.IndexOf(path + "=1") >= 0;
+    if (!last && lowered_.IndexOf(path + "=0") < 0) {
       // Without a count nobody can tell who else uses the file: it stays.
       if (!RegValueExists(value)) {
         keptShared_.Add(path);
@@ -1020,10 +1054,14 @@ void TUninstallRun::LowerSharedCounts() {
       }
       int count = ReadRegInteger(value, 0) - 1;
       last = count <= 0;
-      if (last) {
-        DeleteRegValue(value);
-      } else {
-        WriteRegInteger(value, count);
+      // A count that cannot be lowered still counts this program: the file
+      // stays, and so does the record, for another run.
+      if (last ? !DeleteRegValue(value) : !WriteRegInteger(value, count)) {
+        keptShared_.Add(path);
+        shared[i].Stays = true;
+        for (TRecord& copy : Records(kLogCopyFiles)) copy.Stays = copy.Stays || SameText(copy.Key, path);
+        notRemoved_.Add(WithReason(value, ValueReason(value, last)));
+        continue;
       }
       NoteLowered(path, last);
     }

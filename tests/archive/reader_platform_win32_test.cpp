@@ -62,6 +62,31 @@ TEST_F(ExtractWin32, FolderChainWithMixedSeparatorsAndAFailedEntryLeavesNoFile) 
   EXPECT_EQ(GetFileAttributesA(badOut.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(ExtractWin32, ASecondByteWithTheCodeOfABackslashMakesNoFolder) {
+  // Run in a Japanese locale by its own test entry.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  const std::string hyo = "\x95\x5C";  // one character, whose second byte is that of "\\"
+  TArchive a(Save(Archive({StoredEntry("ok.bin", "ok", 0), StoredEntry("in.bin", "in", 0)})).c_str(),
+             kOpenExtract);
+  std::string top = dir_.string() + "\\" + hyo, inner = top + "\\x" + hyo;
+  ASSERT_TRUE(a.Process(aoExtract, (inner + "\\ok.bin").c_str(), nullptr));
+  ASSERT_EQ(a.Handle.ProcessEntry(aoExtract, inner.c_str(), "", "", nullptr), kEntryOk);
+  // (The system's code page names the files: no std::filesystem.)
+  EXPECT_EQ(FileSizeOf(String(inner.c_str()) + "\\ok.bin"), 2);
+  EXPECT_EQ(FileSizeOf(String(inner.c_str()) + "\\in.bin"), 2) << "below the folder, not beside it";
+  // The two folders named, and none for half a letter.
+  int entries = 0;
+  WIN32_FIND_DATAA found;
+  for (const std::string& folder : {dir_.string(), top}) {
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do entries += found.cFileName[0] != '.';
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  EXPECT_EQ(entries, 3) << "the archive, " << hyo << " and x" << hyo;
+}
+
 TEST_F(ExtractWin32, EntryNamesBelowTheCurrentFolderWhenNoTargetIsGiven) {
   char old[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, old);

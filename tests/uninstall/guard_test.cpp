@@ -82,6 +82,9 @@ TEST(Guard, LogLinesReadAsTheWriterWritesThem) {
   ASSERT_TRUE(ParseLogLine(kLogAddIni, "C:\\W\\win.ini,Osin Demo,Path=C:\\a=b", r));
   EXPECT_EQ(r.Key, "C:\\W\\win.ini,Osin Demo,Path");
   EXPECT_EQ(r.Value, "C:\\a=b");
+  ASSERT_TRUE(ParseLogLine(kLogAddIni, "C:\\a=b\\x.ini,S,K=1,2=3", r)) << "a file's path holding \"=\"";
+  EXPECT_EQ(r.Key, "C:\\a=b\\x.ini,S,K");
+  EXPECT_EQ(r.Value, "1,2=3");
 }
 
 TEST(Guard, EntriesOfTheWholeMachineNeedAnAdministrator) {

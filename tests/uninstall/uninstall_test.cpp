@@ -336,9 +336,10 @@ TEST_F(Uninstall, ASetupRunRightAfterAndACurrentFolderInsideKeepNothingOfOthersN
 
 TEST_F(Uninstall, ARunEndedHalfwayAndStartedAnewLowersNoCountTwice) {
   // A shared file a second program still counts, and one only this program
-  // counts (the later one in the log: its count is lowered first).
-  String kept = Path("Common\\kept.dll"), last = Path("Common\\last.dll");
-  ASSERT_TRUE(ForceFolders(Path("Common")) && WriteBytes(kept, "MZ") && WriteBytes(last, "MZ"));
+  // counts (the later one in the log: its count is lowered first), in a
+  // folder whose name holds "=".
+  String kept = Path("Common=1\\kept.dll"), last = Path("Common=1\\last.dll");
+  ASSERT_TRUE(ForceFolders(Path("Common=1")) && WriteBytes(kept, "MZ") && WriteBytes(last, "MZ"));
   for (const String& file : {last, kept}) {
     WriteLogEntry(log_, kLogCopyFiles, file, String());
     WriteLogEntry(log_, kLogSharedFiles, file, String());
@@ -522,10 +523,9 @@ TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
 
 // Denies everyone the right to change the values of the key (Deny) or
 // gives it back.
-bool LockValues(const char* key, bool deny) {
+bool LockValues(const char* key, bool deny, HKEY root = HKEY_CURRENT_USER) {
   HKEY handle;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS)
-    return false;
+  if (RegOpenKeyExA(root, key, 0, READ_CONTROL | WRITE_DAC, &handle) != ERROR_SUCCESS) return false;
   EXPLICIT_ACCESS_A rules[2] = {};
   char everyone[] = "EVERYONE";
   // The refusal first, as Windows orders them (Wine keeps the order given).
@@ -548,21 +548,78 @@ TEST_F(Uninstall, ARegistryEntryThatStaysIsNamedWithTheSystemsReason) {
   ForceKeyLogged(log_, locked);
   ASSERT_TRUE(WriteRegString(value, "1") && CreateRegKey(locked + "\\Inner"));
   WriteLogEntry(log_, kLogAddReg, value, "1");
+  // Shared files whose counts the policy keeps too: one other programs
+  // count as well, and one only this program counts.
+  String shared = Path("shared.dll"), own = Path("own.dll");
+  for (const String& file : {shared, own}) {
+    ASSERT_TRUE(WriteBytes(file, "MZ"));
+    WriteLogEntry(log_, kLogCopyFiles, file, String());
+    WriteLogEntry(log_, kLogSharedFiles, file, String());
+  }
+  WriteRegInteger(SharedDllsValuePath(shared), 2);
+  WriteRegInteger(SharedDllsValuePath(own), 1);
+  const char kShared[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
   Register();
   ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", true));
+  ASSERT_TRUE(LockValues(kShared, true, HKEY_LOCAL_MACHINE));
   String runLog = Path("run.log");
   ASSERT_TRUE(OpenRunLog(runLog));
   EXPECT_EQ(Run(true), kUninstallIncomplete);
   CloseRunLog();
   std::string said = ReadBytes(runLog), reason = " (" + ToStd(SystemErrorText(ERROR_ACCESS_DENIED)) + ")\r\n";
-  for (const String& entry : {value, locked})
+  for (const String& entry : {value, locked, SharedDllsValuePath(shared), SharedDllsValuePath(own)})
     EXPECT_NE(said.find("Not removed: " + ToStd(entry) + reason), std::string::npos) << said;
   EXPECT_TRUE(RegKeyExists(registration_)) << "so the user can run it again";
+  EXPECT_TRUE(FileExists(own)) << "still counted";
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 2);
 
   // The policy lifted, a second run ends the work.
   ASSERT_TRUE(LockValues("Software\\OsinUninstallTest\\Locked", false));
+  ASSERT_TRUE(LockValues(kShared, false, HKEY_LOCAL_MACHINE));
   EXPECT_EQ(Run(true), kUninstallDone);
   EXPECT_FALSE(RegKeyExists(locked));
+  EXPECT_FALSE(RegKeyExists(registration_));
+  EXPECT_EQ(ReadRegInteger(SharedDllsValuePath(shared), 0), 1) << "lowered once";
+  EXPECT_FALSE(FileExists(own)) << "this program's own, no longer counted";
+  EXPECT_FALSE(RegValueExists(SharedDllsValuePath(own)));
+  DeleteRegValue(SharedDllsValuePath(shared));
+}
+
+TEST_F(Uninstall, ASecondByteWithTheCodeOfABackslashEndsNoName) {
+  // Run in a Japanese locale by its own test entry.
+  if (GetACP() != 932) GTEST_SKIP() << "needs the Japanese code page";
+  // "表" ends in the code of "\\", "ポ" in that of "|".
+  const String hyo = "\x95\x5C", po = "\x83\x7C";
+  String app = Path(hyo + "\\" + po + hyo), file = Join(app, po + ".txt");
+  ASSERT_TRUE(ForceFolderLogged(log_, app));
+  EXPECT_EQ(LogText(), "[CreateDirs]\r\n" + ToStd(Path(hyo)) + "=\r\n" + ToStd(app) + "=\r\n\r\n");
+  // (The system's code page names the file: no std::filesystem.)
+  FileHandle made = OpenFileHandle(file, kFileWrite, kShareNone, kAttrNormal, kCreateAlways);
+  ASSERT_TRUE(IsOpenFile(made));
+  CloseFileHandle(made);
+  WriteLogEntry(log_, kLogCopyFiles, file, String());
+  String key = String(kBase) + "\\" + hyo + "\\" + po + hyo;
+  ASSERT_TRUE(ForceKeyLogged(log_, key));
+  TPendingList additions, none;
+  additions.Set(key + "\\" + hyo, Fields({"1"}));
+  ASSERT_TRUE(ApplyRegistryChanges(additions, none, log_));
+  StringList keys, values;
+  ReadRegSubkeys(kBase, keys);
+  ReadRegValueNames(key, values);
+  EXPECT_EQ(ToStd(keys.Text()), ToStd(hyo + "\r\n")) << "no key for half a letter";
+  EXPECT_EQ(ToStd(values.Text()), ToStd(hyo + "\r\n"));
+  // A script's file mask with such a letter after its wildcard.
+  EXPECT_TRUE(NameHasWildcards("Data\\*" + hyo + ".txt"));
+  EXPECT_FALSE(NameHasWildcards("Data\\*\\" + hyo + ".txt"));
+  // A registration without a display name: the program is named by its key.
+  registration_ = String(kUninstallRoot) + "A" + hyo;
+  ForceKeyLogged(log_, registration_);
+  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+  EXPECT_EQ(Run(false), kUninstallDone);
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_NE(boxes_[0].find("remove A" + ToStd(hyo) + " and"), std::string::npos) << boxes_[0];
+  EXPECT_FALSE(EntryExists(Path(hyo)));
+  EXPECT_FALSE(RegKeyExists(kBase));
   EXPECT_FALSE(RegKeyExists(registration_));
 }
 
@@ -650,10 +707,11 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
   EXPECT_TRUE(RegKeyExists(registration_)) << "the later installation's registration stays";
   ASSERT_EQ(boxes_.size(), 2u);
   for (const std::string& named :
-       {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows),
-        ToStd(Dir()) + "\\Tru"}) {
+       {ToStd(victim), std::string("relative\\x.txt"), std::string("HKCU\\Software"), std::string(windows)}) {
     EXPECT_NE(boxes_[1].find(named + " (left in place"), std::string::npos) << named << " in " << boxes_[1];
   }
+  EXPECT_NE(boxes_[1].find(ToStd(Dir()) + "\\Tru (the install log ends here, cut short"), std::string::npos)
+      << "the line cut in two: " << boxes_[1];
   EXPECT_NE(
       boxes_[1].find("These folders still hold other files and were left in place:\r\n" + ToStd(victim)),
       std::string::npos)
@@ -662,12 +720,26 @@ TEST_F(Uninstall, ADamagedOrEditedLogReachesNothingItDoesNotClearlyName) {
 
   // A log cut short before the record of its registration: the
   // registration goes with the log, not left naming a log that is gone.
-  WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
-  ASSERT_TRUE(WriteBytes(gone, "x"));
-  ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n" + ToStd(gone) + "=\r\n" + ToStd(Dir()) + "\\Cu"));
-  EXPECT_EQ(Run(true), kUninstallIncomplete);
-  EXPECT_FALSE(FileExists(gone));
-  EXPECT_FALSE(RegKeyExists(registration_));
+  // Cut in a record, in a section's name, or ended in the zeros a file
+  // system leaves of data it had no time to write: what it holds goes, and
+  // the user learns where it ends.
+  const std::pair<std::string, std::string> cuts[] = {{ToStd(Dir()) + "\\Cu", ToStd(Dir()) + "\\Cu"},
+                                                      {"[CreateDi", "[CreateDi"},
+                                                      {"[CreateDirs]\r\n", "[CreateDirs]"},
+                                                      {std::string(6, '\0'), ToStd(gone) + "="}};
+  for (const auto& cut : cuts) {
+    WriteRegString(registration_ + "\\UninstallString", "C:\\windows\\UnOsin.exe \"" + log_.FileName + "\"");
+    ASSERT_TRUE(WriteBytes(gone, "x"));
+    ASSERT_TRUE(WriteBytes(log_.FileName, "[CopyFiles]\r\n" + ToStd(gone) + "=\r\n" + cut.first));
+    boxes_.clear();
+    EXPECT_EQ(Run(false), kUninstallIncomplete);
+    EXPECT_FALSE(FileExists(gone));
+    EXPECT_FALSE(RegKeyExists(registration_));
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_NE(boxes_[1].find("removed:\r\n\r\n" + cut.second + " (the install log ends here, cut short"),
+              std::string::npos)
+        << boxes_[1];
+  }
 
   // Saved again by a text editor in UTF-8, with its mark and without it
   // (today's editors), and as "Unicode" (UTF-16, either byte order): read
