@@ -9,6 +9,9 @@ NAME=KIND:PATH, where KIND is
           without a failing case (a crash, an abort, no XML at all) counts
           as one more failure, and so does an entry ctest could not run (a
           program that was not built), so nothing that went wrong is lost.
+  gtest   as ctest, for a layer whose every entry is a GoogleTest program:
+          an entry that wrote no XML failed even when its exit status says
+          otherwise (Wine ends a program whose stack ran out with status 0).
   lines   PATH is a text file with one "PASS name" or "FAIL name" per line.
   skip    PATH is the reason the layer could not run on this machine; it
           counts neither as passed nor as failed.
@@ -64,7 +67,7 @@ def gtest_counts(path):
     return c
 
 
-def ctest_layer(path):
+def ctest_layer(path, every_entry_gtest=False):
     junit, _, results_dir = path.partition(",")
     total = Counts()
     if not os.path.exists(junit):
@@ -87,6 +90,9 @@ def ctest_layer(path):
             except ET.ParseError:
                 c.failed = 1
                 c.failures.append("%s (unreadable results)" % name)
+        elif every_entry_gtest:
+            c.failed = 1
+            c.failures.append("%s (wrote no results: it crashed or ended early)" % name)
         elif not program_failed:
             # A ctest entry that is not a GoogleTest program: one check.
             c.passed = 1
@@ -121,7 +127,10 @@ def main(args):
             print("%-22s skipped: %s" % (name + ":", path))
             total.skips.append("%s (the whole layer): %s" % (name, path))
             continue
-        c = ctest_layer(path) if kind == "ctest" else lines_layer(path)
+        if kind in ("ctest", "gtest"):
+            c = ctest_layer(path, kind == "gtest")
+        else:
+            c = lines_layer(path)
         print("%-22s %5d passed, %d failed, %d skipped" % (name + ":", c.passed, c.failed, len(c.skips)))
         for n in c.failures:
             print("    FAILED: %s" % n)
