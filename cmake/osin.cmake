@@ -16,11 +16,18 @@ set(OSIN_RESULTS_DIR ${CMAKE_BINARY_DIR}/test-results)
 
 # The team's shared material (sample archives, the corpus builder) stands
 # beside the checkout, or one level higher for a worktree; a checkout
-# elsewhere names it with the environment variable OSIN_SHARED_DIR.
+# elsewhere names it with the environment variable OSIN_SHARED_DIR. A clone
+# of a local checkout (a clean build in /tmp) finds it beside its origin.
 if(DEFINED ENV{OSIN_SHARED_DIR})
   set(OSIN_SHARED_DIR $ENV{OSIN_SHARED_DIR})
 else()
-  foreach(candidate ${PROJECT_SOURCE_DIR}/../shared ${PROJECT_SOURCE_DIR}/../../shared)
+  execute_process(COMMAND git -C ${PROJECT_SOURCE_DIR} config --get remote.origin.url
+    OUTPUT_VARIABLE origin OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  set(candidates ${PROJECT_SOURCE_DIR}/../shared ${PROJECT_SOURCE_DIR}/../../shared)
+  if(origin AND IS_DIRECTORY "${origin}")
+    list(APPEND candidates ${origin}/../shared ${origin}/../../shared)
+  endif()
+  foreach(candidate ${candidates})
     if(NOT OSIN_SHARED_DIR AND EXISTS ${candidate}/rar-samples/README.md)
       get_filename_component(OSIN_SHARED_DIR ${candidate} ABSOLUTE)
     endif()
