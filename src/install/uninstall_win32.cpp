@@ -111,6 +111,9 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
 
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables,
                            const TInstallLog& log) {
+  // The texts are in the code page of their language, which the
+  // uninstaller learns by its code.
+  WriteLogSection(log, "Strings", "Language", ExpandVariables("%LangStr%", variables).Text);
   for (int i = 0; i < sections.Count(); ++i) {
     const TPendingEntry& entry = sections[i];
     String target = GetWord(2, entry.NamePart(2), kDotSet);

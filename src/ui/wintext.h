@@ -31,7 +31,9 @@
 // language text goes with it, as if written in the language's code page.
 // Where that differs from the system's, its letters beyond ASCII may show
 // wrong; values of the language's own variable section (Variables.RUS) are
-// written in its code page and show right.
+// written in its code page and show right. The same holds for the names of
+// files, folders, keys and INI files that the uninstaller lists below its
+// language texts in one box.
 #pragma once
 
 #include <stdint.h>

@@ -18,7 +18,9 @@
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "resources/ids.h"
+#include "ui/font.h"
 #include "ui/msgbox.h"
+#include "ui/wintext.h"
 #include "uninstall/guard.h"
 #include "uninstall/uninstall.h"
 
@@ -130,12 +132,12 @@ INT_PTR CALLBACK SharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   switch (message) {
     case WM_INITDIALOG: {
       const TSharedQuestion& q = *reinterpret_cast<const TSharedQuestion*>(lParam);
-      SetWindowTextA(dialog, q.Caption.c_str());
-      SetDlgItemTextA(dialog, IDC_SHARED_TEXT, q.Text.c_str());
-      SetDlgItemTextA(dialog, IDC_SHARED_NAME, q.Name.c_str());
-      SetDlgItemTextA(dialog, IDC_SHARED_REMOVE, q.Remove.c_str());
-      SetDlgItemTextA(dialog, IDC_SHARED_KEEP, q.Keep.c_str());
-      SetDlgItemTextA(dialog, IDC_SHARED_KEEP_ALL, q.KeepAll.c_str());
+      SetText(dialog, q.Caption);
+      // The file's name goes into an edit box, which holds ANSI text.
+      const String* texts[] = {&q.Text, &q.Name, &q.Remove, &q.Keep, &q.KeepAll};
+      const int ids[] = {IDC_SHARED_TEXT, IDC_SHARED_NAME, IDC_SHARED_REMOVE, IDC_SHARED_KEEP,
+                         IDC_SHARED_KEEP_ALL};
+      for (int i = 0; i < 5; ++i) SetText(GetDlgItem(dialog, ids[i]), *texts[i]);
       CenterOnScreen(dialog);
       return TRUE;
     }
@@ -932,10 +934,16 @@ String TUninstallRun::Text(int id) const {
 
 void TUninstallRun::OpenProgress() {
   if (options_.Silent) return;
-  progress_ = CreateDialogParamA(GetModuleHandleA(nullptr), DLG_UNINSTALL, nullptr, ProgressProc, 0);
+  // A Unicode window on the NT line, so the language's letters show.
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  progress_ =
+      OSVersion().IsNTLine()
+          ? CreateDialogParamW(instance, reinterpret_cast<LPCWSTR>(Widen(DLG_UNINSTALL, false).c_str()),
+                               nullptr, ProgressProc, 0)
+          : CreateDialogParamA(instance, DLG_UNINSTALL, nullptr, ProgressProc, 0);
   if (!progress_) return;
-  SetWindowTextA(progress_, Text(kTextCaption).c_str());
-  SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextProgress).c_str());
+  SetText(progress_, Text(kTextCaption));
+  SetText(GetDlgItem(progress_, IDC_UNINSTALL_TEXT), Text(kTextProgress));
   SendDlgItemMessageA(progress_, IDC_UNINSTALL_BAR, PBM_SETRANGE32, 0, total_ > 0 ? total_ : 1);
   CenterOnScreen(progress_);
   ShowWindow(progress_, SW_SHOW);
@@ -953,7 +961,7 @@ bool TUninstallRun::WaitForTurn(int& code) {
   HWND bar = progress_ ? GetDlgItem(progress_, IDC_UNINSTALL_BAR) : nullptr;
   HWND cancel = progress_ ? GetDlgItem(progress_, IDCANCEL) : nullptr;
   if (progress_) {
-    SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextWaiting).c_str());
+    SetText(GetDlgItem(progress_, IDC_UNINSTALL_TEXT), Text(kTextWaiting));
     ShowWindow(bar, SW_HIDE);
     ShowWindow(cancel, SW_SHOW);
   }
@@ -978,7 +986,7 @@ bool TUninstallRun::WaitForTurn(int& code) {
   if (progress_) {
     ShowWindow(cancel, SW_HIDE);
     ShowWindow(bar, SW_SHOW);
-    SetDlgItemTextA(progress_, IDC_UNINSTALL_TEXT, Text(kTextProgress).c_str());
+    SetText(GetDlgItem(progress_, IDC_UNINSTALL_TEXT), Text(kTextProgress));
   }
   return true;
 }
@@ -1015,8 +1023,7 @@ bool TUninstallRun::AskRemoveShared(const String& path) {
   if (keepAllShared_) return false;
   TSharedQuestion q{Text(kTextSharedCaption), Text(kTextSharedQuestion), path,
                     Text(kTextRemove),        Text(kTextKeep),           Text(kTextKeepAll)};
-  INT_PTR answer = DialogBoxParamA(GetModuleHandleA(nullptr), DLG_SHAREDFILE, progress_, SharedFileProc,
-                                   reinterpret_cast<LPARAM>(&q));
+  INT_PTR answer = ShowDialog(DLG_SHAREDFILE, progress_, SharedFileProc, reinterpret_cast<LPARAM>(&q));
   // Without the dialog (no resources, no memory) a plain question serves.
   if (answer <= 0) answer = QuestionBox(q.Text + "\r\n\r\n" + path) == kBoxResultYes ? IDC_SHARED_REMOVE : 0;
   if (answer == IDC_SHARED_KEEP_ALL) keepAllShared_ = true;
@@ -1516,10 +1523,11 @@ int TUninstallRun::Report() {
   if (!leftIni_.IsEmpty()) folders += "\r\n\r\n" + Text(kTextOthersEntries) + "\r\n" + ListText(leftIni_);
   if (!notRemoved_.IsEmpty()) {
     ShowBox(nullptr, caption, Text(kTextNotRemoved) + "\r\n\r\n" + ListText(notRemoved_) + folders,
-            kBoxIconWarning | kBoxTaskModal);
+            kBoxIconWarning | kBoxTaskModal | kBoxLanguageText);
   } else if (atRestart_.IsEmpty() || !folders.IsEmpty()) {
     // (Before a restart question too: what stays is told either way.)
-    ShowBox(nullptr, caption, Text(kTextDone) + folders, MB_ICONINFORMATION | kBoxTaskModal);
+    ShowBox(nullptr, caption, Text(kTextDone) + folders,
+            MB_ICONINFORMATION | kBoxTaskModal | kBoxLanguageText);
   }
   if (!atRestart_.IsEmpty() && QuestionBox(Text(kTextRestart)) == kBoxResultYes) RebootSystem(false);
   return code;
@@ -1572,6 +1580,8 @@ int TUninstallRun::Run() {
     if (turn_.Take(0)) RemoveSharedCopies();
     return kUninstallDone;
   }
+  // The log's texts are in the code page of the setup's language.
+  SetLanguageCharset(CharsetForLanguage(UpperCase(strings_.Value("Language"))));
   SetMessageCaption(Text(kTextCaption));
   if (!RightsSuffice()) return kUninstallNoLog;
   // Holding the turn, the run read the log again after the user said Yes.

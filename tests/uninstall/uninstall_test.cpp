@@ -23,6 +23,7 @@
 #include "platform/sysutils.h"
 #include "platform/text.h"
 #include "ui/msgbox.h"
+#include "ui/wintext.h"
 #include "uninstall/guard.h"
 #include "uninstall/uninstall.h"
 
@@ -179,7 +180,9 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   links.Set(Join(menu, "Read Me"), Fields({"C:\\windows\\notepad.exe"}));
   ASSERT_TRUE(CreateShortcuts(links, log_));
   Register();
-  WriteLogSection(log_, "Strings", "2", "Remove %ProgramName%?||Really?");
+  // A Russian question (code page 1251), whatever the system's code page.
+  WriteLogSection(log_, "Strings", "Language", "Rus");
+  WriteLogSection(log_, "Strings", "2", "Remove %ProgramName%?||\xD3\xE4\xE0\xEB\xE8\xF2\xFC?");
   // Another product of the vendor, installed later into the vendor's key.
   ASSERT_TRUE(WriteRegString(String(kBase) + "\\Vendor\\Other\\Path", "C:\\Other"));
 
@@ -191,7 +194,12 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   ASSERT_TRUE(SetFileAttributesA(Join(app, "Docs").c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(Run(false), kUninstallDone);
   ASSERT_EQ(boxes_.size(), 4u);
-  EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\nReally?") << "the log's text, its line break made";
+  EXPECT_EQ(boxes_[0], "Remove Osin Uninstall Test?\r\n\xD3\xE4\xE0\xEB\xE8\xF2\xFC?")
+      << "the log's text, its line break made";
+  // Read as the box reads it on the NT line.
+  EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(Widen(String(boxes_[0].c_str()), true).c_str())),
+            L"Remove Osin Uninstall Test?\r\n\u0423\u0434\u0430\u043B\u0438\u0442\u044C?");
+  SetLanguageCharset(DEFAULT_CHARSET);
   EXPECT_NE(boxes_[1].find("Remove the shared file?\r\n\r\n" + ToStd(sharedSkipped)), std::string::npos)
       << boxes_[1];
   EXPECT_NE(boxes_[2].find("Remove the shared file?\r\n\r\n" + ToStd(sharedGone)), std::string::npos)
