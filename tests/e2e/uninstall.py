@@ -154,7 +154,8 @@ def ask_for_uninstaller(folder, program=None):
         text = f.read()
     text = text.replace("Uninstall=0", "Uninstall=1")
     if program:
-        text = text.replace("ProgramName=Osin Demo", "ProgramName=" + program)
+        # In every language.
+        text = re.sub(r"ProgramName=.*", "ProgramName=" + program, text)
         text = text.replace("InsFiles=App,System", "InsFiles=App")
         text = text.replace("LogFile=%InstallPath%\\Install.log", "LogFile=%InstallPath%\\Logs\\Setup\\Install.log")
         text = re.sub(r"PreInstallDialogSequence=.*", "PreInstallDialogSequence=DLG_DIR,DLG_START", text)
@@ -267,9 +268,11 @@ def uninstall_demo(run, pack_folder):
 
     # The second program installed into another folder as well: that
     # installation is registered beside the first, under a name of its own,
-    # and its own registration takes it back, the first one left whole.
+    # and its own registration takes it back, the first one left whole. It
+    # is installed in Russian, whose texts (code page 1251) the uninstaller
+    # shows as Russian on this Western system.
     first = uninstall_string("Osin Second")
-    code = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + THIRD_FOLDER], timeout=300,
+    code = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/LANG=rus", "/DIR=" + THIRD_FOLDER], timeout=300,
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     other = uninstall_string("Osin Second (2)") or ""
     t.expect(code == 0 and shared_count() == 3 and uninstall_string("Osin Second") == first,
@@ -277,10 +280,18 @@ def uninstall_demo(run, pack_folder):
     t.expect(other.lower().endswith(('"%s\\Logs\\Setup\\Install.log"' % THIRD_FOLDER).lower()) and
              install.reg_values(UNINSTALL_KEY + "Osin Second (2)")["DisplayName"][1] == "Osin Second (2)",
              "the other installation's registration %r" % install.reg_values(UNINSTALL_KEY + "Osin Second (2)"))
-    # A deployment tool takes it back by its quiet command.
     quiet = (install.reg_values(UNINSTALL_KEY + "Osin Second (2)") or {}).get("QuietUninstallString", (None, None))[1]
     t.expect(quiet == other + " /S", "QuietUninstallString %r" % quiet)
-    t = run_uninstaller("uninstall_third_remove", ["start " + (quiet or other + " /S"), "wait-exit 120000"], 0)
+    question = "Удалить Osin Second и все его компоненты с вашего компьютера?"
+    done = "Программа Osin Second удалена с вашего компьютера."
+    t = harness.run_scenario("uninstall_third_remove", ["utf8", "start " + other, "wait-text %s 60000" % question,
+                                                        "press 6", "wait-text %s 120000" % done, "press 1",
+                                                        "wait-exit 120000"], encoding="utf-8")
+    t.expect(t.exit_code == 0, "exit code %s" % t.exit_code)
+    boxes = [b for b in t.message_boxes() if b != "MAINICON"]  # (the progress window's icon)
+    t.expect(boxes == [question, done], "boxes %r" % boxes)
+    t.expect(all(w.caption == "Удаление Osin Second" for w in t.windows) and
+             any(w.text(101) == "Удаление Osin Second..." for w in t.windows), "the progress window in Russian")
     t.expect(not os.path.exists(install.drive_c("Osin Third")) and shared_count() == 2 and
              install.reg_values(UNINSTALL_KEY + "Osin Second (2)") is None and
              uninstall_string("Osin Second") == first and
