@@ -19,6 +19,8 @@ struct TUninstaller {
   const String& ProgramName;
   // The language file, whose plain uninstall sections join Sections.
   const String& LanguageFile;
+  // Its code (ENU, RUS...), registered as Language.
+  const String& Language;
   // The destination folder, and the KB its files take.
   const String& InstallPath;
   int32_t SizeKB;
@@ -49,8 +51,7 @@ bool RegisterUninstaller(const TUninstaller& uninstaller, const TInstallLog& log
 // Copies the lines of every section of Sections (File, SectionName) into the
 // log section named by the second word of SectionName (Uninstall.Strings
 // goes to Strings), keys and values with their variables expanded (line
-// break marks stay), after the language code (Strings, key Language). The
-// caller turns the stores' StripQuotes off around it.
+// break marks stay). The caller turns the stores' StripQuotes off around it.
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables, const TInstallLog& log);
 
 }  // namespace osin

@@ -92,8 +92,9 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   // Deployment tools take the quiet form to uninstall without questions.
   // The list of programs shows the size (written again by every run, so an
   // update shows its own) and, as there is no change or repair mode, offers
-  // neither; tools find the folder in InstallLocation.
-  bool written = WriteKeyValue(key, "\\DisplayName", name) &&
+  // neither; tools find the folder in InstallLocation. The uninstaller
+  // shows the texts the log holds in the code page of the language named.
+  bool written = WriteKeyValue(key, "\\DisplayName", name) && WriteKeyValue(key, "\\Language", u.Language) &&
                  WriteKeyValue(key, "\\UninstallString", command) &&
                  WriteKeyValue(key, "\\QuietUninstallString", command + " /S") &&
                  WriteKeyValue(key, "\\InstallLocation", u.InstallPath);
@@ -111,9 +112,6 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
 
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables,
                            const TInstallLog& log) {
-  // The texts are in the code page of their language, which the
-  // uninstaller learns by its code.
-  WriteLogSection(log, "Strings", "Language", ExpandVariables("%LangStr%", variables).Text);
   for (int i = 0; i < sections.Count(); ++i) {
     const TPendingEntry& entry = sections[i];
     String target = GetWord(2, entry.NamePart(2), kDotSet);

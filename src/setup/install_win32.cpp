@@ -258,7 +258,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (session.RegisterUninstall) {
     registered = RegisterUninstaller(
         TUninstaller{session.PresetupDir, Expand("%Windows%"), session.ProgramName, session.LanguageFile,
-                     session.InstallPath, int32_t(RequiredKB(required))},
+                     session.Language, session.InstallPath, int32_t(RequiredKB(required))},
         installLog, lists.UninstallSections);
   }
   ok = RunStep(!lists.OleServers.IsEmpty(), kServersMessage,

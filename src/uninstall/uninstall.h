@@ -51,8 +51,9 @@
 // Texts come from the log's Strings section (the language file's
 // Uninstall.Strings, copied in at installation), key by number; a missing
 // one falls back to English. They are in the code page of the setup's
-// language, whose code the setup writes there too (key Language; none for
-// the system's code page), and shown so (ui/wintext.h):
+// language, whose code the setup registers (value Language of the program's
+// Uninstall key; without it, or with a key that names another log, the
+// system's code page), and shown so (ui/wintext.h):
 //   1 caption           5 not removed, above the list    9-11 Remove, Keep,
 //   2 question          6 restart question                    Keep all
 //   3 progress          7 shared-file question           12 above the folders

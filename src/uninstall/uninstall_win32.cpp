@@ -821,6 +821,10 @@ void TUninstallRun::FindProgram() {
                      CommandNamesLog(command, file) || (IsFullPath(named) && !FileExists(named));
   String name = PathFileName(registration_);
   programName_ = ReadRegString(registration_ + "\\DisplayName", name);
+  // The log's texts are in the code page of the setup's language, which
+  // the setup keeps with its registration.
+  String language = ownRegistration_ ? ReadRegString(registration_ + "\\Language", String()) : String();
+  SetLanguageCharset(CharsetForLanguage(UpperCase(language)));
   // Without a registration (taken away by hand, or a log cut short) the
   // questions would name nothing: the first folder the installation made,
   // or else the log's own, names the program.
@@ -1580,8 +1584,6 @@ int TUninstallRun::Run() {
     if (turn_.Take(0)) RemoveSharedCopies();
     return kUninstallDone;
   }
-  // The log's texts are in the code page of the setup's language.
-  SetLanguageCharset(CharsetForLanguage(UpperCase(strings_.Value("Language"))));
   SetMessageCaption(Text(kTextCaption));
   if (!RightsSuffice()) return kUninstallNoLog;
   // Holding the turn, the run read the log again after the user said Yes.

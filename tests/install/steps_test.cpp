@@ -368,8 +368,8 @@ class Uninstaller : public EngineTest {
   }
   bool Register() {
     sections_ = TPendingList();
-    return RegisterUninstaller(TUninstaller{presetup_, windows_, program_, language_, presetup_, 0}, log_,
-                               sections_);
+    return RegisterUninstaller(
+        TUninstaller{presetup_, windows_, program_, language_, String("RUS"), presetup_, 0}, log_, sections_);
   }
   // As an uninstaller running from the copy in the Windows folder holds it.
   bool RegisterWhileTheCopyIsHeld() {

@@ -181,7 +181,7 @@ TEST_F(Uninstall, EverythingTheStepsLoggedGoesAndWhatOthersOwnStays) {
   ASSERT_TRUE(CreateShortcuts(links, log_));
   Register();
   // A Russian question (code page 1251), whatever the system's code page.
-  WriteLogSection(log_, "Strings", "Language", "Rus");
+  ASSERT_TRUE(WriteRegString(registration_ + "\\Language", "Rus"));
   WriteLogSection(log_, "Strings", "2", "Remove %ProgramName%?||\xD3\xE4\xE0\xEB\xE8\xF2\xFC?");
   // Another product of the vendor, installed later into the vendor's key.
   ASSERT_TRUE(WriteRegString(String(kBase) + "\\Vendor\\Other\\Path", "C:\\Other"));
