@@ -275,7 +275,7 @@ int CutAtStar(String& s) {
 
 // Wrapping --------------------------------------------------------------
 
-String WrapTextWith(const String& s, int width, MeasureFn measure, void* context) {
+String WrapTextWith(const String& s, int width, MeasureFn measure, void* context, unsigned codePage) {
   String result, line;
   auto flush = [&result](const String& finished) {
     if (!result.IsEmpty()) result += "\r\n";
@@ -295,7 +295,7 @@ String WrapTextWith(const String& s, int width, MeasureFn measure, void* context
     bool afterBlank = at > blanks;
     int start = at;
     for (; at < s.Length() && s[at] != ' '; ++at) {
-      if (!IsLeadByte(s[at])) continue;
+      if (!IsLeadByteIn(codePage, s[at])) continue;
       // A double-byte letter alone (Copy clips a lead byte at the end).
       if (at == start) at += 2;
       break;

@@ -213,7 +213,7 @@ void ApplyFontToChildren(HWND window, HFONT font) {
 
 void DrawWrappedText(HDC surface, const String& text, const RECT& rect, bool transparent, int verticalMode,
                      int alignment) {
-  String wrapped = WrapText(surface, text, rect.right - rect.left);
+  String wrapped = WrapText(surface, text, rect.right - rect.left, LanguageCodePage());
   SIZE extent = TextExtent(surface, wrapped);
   static constexpr CharSet kLineBreak("\r");
   int lines = CountWords(wrapped, kLineBreak);
