@@ -12,8 +12,9 @@ SIZE TextExtent(HDC dc, const String& s);
 // The same in the window's own font (WM_GETFONT; the system font when the
 // window has none).
 SIZE WindowTextExtent(HWND window, const String& s);
-// S broken into CR LF separated lines no wider than Width where the words
-// allow (see WrapTextWith).
-String WrapText(HDC dc, const String& s, int width);
+// S, drawn in CodePage (CP_ACP for the system's), broken into CR LF
+// separated lines no wider than Width where the words allow (see
+// WrapTextWith).
+String WrapText(HDC dc, const String& s, int width, UINT codePage);
 
 }  // namespace osin

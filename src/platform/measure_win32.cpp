@@ -28,8 +28,8 @@ int MeasureInContext(void* context, const String& text) {
 
 }  // namespace
 
-String WrapText(HDC dc, const String& s, int width) {
-  return WrapTextWith(s, width, MeasureInContext, dc);
+String WrapText(HDC dc, const String& s, int width, UINT codePage) {
+  return WrapTextWith(s, width, MeasureInContext, dc, codePage);
 }
 
 }  // namespace osin

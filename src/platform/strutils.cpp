@@ -275,28 +275,41 @@ int CutAtStar(String& s) {
 
 // Wrapping --------------------------------------------------------------
 
-String WrapTextWith(const String& s, int width, MeasureFn measure, void* context) {
+String WrapTextWith(const String& s, int width, MeasureFn measure, void* context, unsigned codePage) {
   String result, line;
   auto flush = [&result](const String& finished) {
     if (!result.IsEmpty()) result += "\r\n";
     result += finished;
   };
-  // Words are taken in one walk over S (asking for the i-th word each time
-  // would cost a long text time squared in its length, at every paint).
+  // The text is taken in pieces, in one walk over S (asking for the i-th
+  // word each time would cost a long text time squared in its length, at
+  // every paint). A piece is a run of single-byte characters up to a blank,
+  // or one double-byte letter: Japanese and Chinese put no blanks between
+  // words, and their lines break between any two letters, as Windows lays
+  // them out. Pieces that no blank parts join without one, so a Western word
+  // (a path too) stays whole and a line may end where letters of the two
+  // kinds meet.
   for (int at = 0;;) {
+    int blanks = at;
     while (at < s.Length() && s[at] == ' ') ++at;
+    bool afterBlank = at > blanks;
     int start = at;
-    while (at < s.Length() && s[at] != ' ') ++at;
+    for (; at < s.Length() && s[at] != ' '; ++at) {
+      if (!IsLeadByteIn(codePage, s[at])) continue;
+      // A double-byte letter alone (Copy clips a lead byte at the end).
+      if (at == start) at += 2;
+      break;
+    }
     if (at == start) break;
-    String word = s.Copy(start + 1, at - start);
+    String piece = s.Copy(start + 1, at - start);
     if (line.IsEmpty()) {
-      line = word;
+      line = piece;
       continue;
     }
-    String candidate = line + " " + word;
+    String candidate = line + (afterBlank ? " " : "") + piece;
     if (measure(context, candidate) > width) {
       flush(line);
-      line = word;
+      line = piece;
     } else {
       line = candidate;
     }

@@ -25,12 +25,16 @@ int CompareStr(const String& a, const String& b);
 String UpperCase(const String& s);
 String LowerCase(const String& s);
 
-// C is the first byte of a two-byte character in the system's ANSI code
-// page (Japanese, Chinese, Korean), whose second byte may be any of 0x40 to
-// 0xFE, the codes of "\", "|" and the ASCII letters among them. Never in the
-// native build, whose names are UTF-8 and whose continuation bytes are all
-// past ASCII.
-bool IsLeadByte(char c);
+// C is the first byte of a two-byte character in CodePage (Japanese,
+// Chinese, Korean; 0 is the system's ANSI code page), whose second byte may
+// be any of 0x40 to 0xFE, the codes of "\", "|" and the ASCII letters among
+// them. Never in the native build, whose names are UTF-8 and whose
+// continuation bytes are all past ASCII.
+bool IsLeadByteIn(unsigned codePage, char c);
+// The same in the system's ANSI code page, that of file names.
+inline bool IsLeadByte(char c) {
+  return IsLeadByteIn(0, c);
+}
 
 // OEM to ANSI code page, same length (archive entry names).
 String OemToAnsiStr(const String& s);

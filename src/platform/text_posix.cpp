@@ -56,7 +56,7 @@ bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
-bool IsLeadByte(char) {
+bool IsLeadByteIn(unsigned, char) {
   return false;
 }
 

@@ -38,8 +38,8 @@ __attribute__((noinline)) bool SameText(const String& a, const String& b) {
   return CompareText(a, b) == 0;
 }
 
-bool IsLeadByte(char c) {
-  return IsDBCSLeadByte(static_cast<BYTE>(c)) != 0;
+bool IsLeadByteIn(unsigned codePage, char c) {
+  return IsDBCSLeadByteEx(codePage, static_cast<BYTE>(c)) != 0;
 }
 
 int CompareStr(const String& a, const String& b) {

@@ -63,8 +63,10 @@ void SetQueryButtonTexts(const String& ok, const String& cancel);
 
 // Gives Window and every window below it Font, without redrawing.
 void ApplyFontToChildren(HWND__* window, HFONT__* font);
-// Draws Text on Surface in Rect with the surface's font, wrapped at blanks
-// to the rectangle's width (a word wider than it stands alone on its line).
+// Draws Text on Surface in Rect with the surface's font, a font of the
+// language's character set, wrapped to the rectangle's width by WrapText in
+// the language's code page (a word wider than it stands alone on its line;
+// double-byte text breaks between letters).
 // VerticalMode 1 centres the lines vertically, 2 puts them at the bottom,
 // anything else at the top; Alignment 0 left, 1 right, 2 centred. The text
 // background is left alone when Transparent, else filled.

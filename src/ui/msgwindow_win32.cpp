@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/measure.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "ui/font.h"
@@ -100,22 +101,6 @@ void FollowLanguage(MessageWindow& state) {
   ApplyFontToChildren(state.window, state.font);
 }
 
-int TextWidth(HWND control, const String& text) {
-  HDC surface = GetDC(control);
-  HGDIOBJ old = SelectObject(surface, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-  SIZE extent = {};
-  GetTextExtentPoint32A(surface, text.c_str(), text.Length(), &extent);
-  SelectObject(surface, old);
-  ReleaseDC(control, surface);
-  return extent.cx;
-}
-
-int MeasureOn(void* surface, const String& text) {
-  SIZE extent = {};
-  GetTextExtentPoint32A(static_cast<HDC>(surface), text.c_str(), text.Length(), &extent);
-  return extent.cx;
-}
-
 BOOL CALLBACK SetChildFont(HWND child, LPARAM font) {
   SendMessageA(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
   return TRUE;
@@ -183,7 +168,7 @@ void ShowMessageWindow(const String& text, uint32_t minimumMs) {
   state.text = text;
   state.minimum = minimumMs;
   HWND control = GetDlgItem(state.window, IDC_MESSAGE_TEXT);
-  int width = TextWidth(control, text);
+  int width = WindowTextExtent(control, text).cx;
   if (width < kMinTextWidth) width = kMinTextWidth;
   if (width > kMaxTextWidth) width = kMaxTextWidth;
   const UINT resize = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW;
@@ -228,9 +213,8 @@ void ApplyFontToChildren(HWND window, HFONT font) {
 
 void DrawWrappedText(HDC surface, const String& text, const RECT& rect, bool transparent, int verticalMode,
                      int alignment) {
-  String wrapped = WrapTextWith(text, rect.right - rect.left, MeasureOn, surface);
-  SIZE extent = {};
-  GetTextExtentPoint32A(surface, wrapped.c_str(), wrapped.Length(), &extent);
+  String wrapped = WrapText(surface, text, rect.right - rect.left, LanguageCodePage());
+  SIZE extent = TextExtent(surface, wrapped);
   static constexpr CharSet kLineBreak("\r");
   int lines = CountWords(wrapped, kLineBreak);
   int free = (rect.bottom - rect.top - extent.cy * lines) / 2;

@@ -47,6 +47,8 @@ namespace osin {
 // DEFAULT_CHARSET, or a set the system knows no code page for, stands for
 // the ANSI code page.
 void SetLanguageCharset(uint8_t charset);
+// The language's code page, that of the texts drawn in the language's font.
+UINT LanguageCodePage();
 
 // Sets the window's text, converted as its control holds it.
 void SetText(HWND window, const String& text);

@@ -25,6 +25,10 @@ void SetLanguageCharset(uint8_t charset) {
   languageCodePage = known ? info.ciACP : CP_ACP;
 }
 
+UINT LanguageCodePage() {
+  return languageCodePage;
+}
+
 // One byte is at most one UTF-16 unit: the room is known without asking.
 String Widen(const String& text, bool language) {
   String wide;

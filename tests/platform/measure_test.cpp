@@ -42,10 +42,10 @@ TEST_F(Measure, WrapBreaksWhereTheFontSaysTheLineIsFull) {
   int twoWords = Width("alpha beta");
   int width = twoWords > Width("gamma delta") ? twoWords : Width("gamma delta");
   ASSERT_GT(Width("alpha beta gamma"), width);
-  EXPECT_EQ(WrapText(dc_, text, width), "alpha beta\r\ngamma delta");
+  EXPECT_EQ(WrapText(dc_, text, width, CP_ACP), "alpha beta\r\ngamma delta");
   // One pixel less and the second word no longer fits its line.
-  EXPECT_EQ(WrapText(dc_, "alpha beta", twoWords - 1), "alpha\r\nbeta");
-  EXPECT_EQ(WrapText(dc_, text, 100000), text);
+  EXPECT_EQ(WrapText(dc_, "alpha beta", twoWords - 1, CP_ACP), "alpha\r\nbeta");
+  EXPECT_EQ(WrapText(dc_, text, 100000, CP_ACP), text);
 }
 
 TEST(WindowMeasure, UsesTheWindowsOwnFont) {

@@ -3,6 +3,7 @@
 
 #include "platform/arithm.h"
 #include "platform/strutils.h"
+#include "platform/text.h"
 
 using namespace osin;
 
@@ -212,14 +213,35 @@ int TenPerCharacter(void*, const String& text) {
 }
 
 TEST(Wrapping, WordsFillLinesUpToTheWidth) {
-  EXPECT_EQ(WrapTextWith("aa bb cc dd", 50, TenPerCharacter, nullptr), "aa bb\r\ncc dd");
-  EXPECT_EQ(WrapTextWith("aa bb cc", 80, TenPerCharacter, nullptr), "aa bb cc");
-  EXPECT_EQ(WrapTextWith("", 80, TenPerCharacter, nullptr), "");
-  EXPECT_EQ(WrapTextWith("   ", 80, TenPerCharacter, nullptr), "");
+  EXPECT_EQ(WrapTextWith("aa bb cc dd", 50, TenPerCharacter, nullptr, 0), "aa bb\r\ncc dd");
+  EXPECT_EQ(WrapTextWith("aa bb cc", 80, TenPerCharacter, nullptr, 0), "aa bb cc");
+  EXPECT_EQ(WrapTextWith("", 80, TenPerCharacter, nullptr, 0), "");
+  EXPECT_EQ(WrapTextWith("   ", 80, TenPerCharacter, nullptr, 0), "");
   // A single word wider than the width stays whole on a line of its own.
-  EXPECT_EQ(WrapTextWith("a verylongword b", 30, TenPerCharacter, nullptr), "a\r\nverylongword\r\nb");
+  EXPECT_EQ(WrapTextWith("a verylongword b", 30, TenPerCharacter, nullptr, 0), "a\r\nverylongword\r\nb");
   // Runs of blanks collapse to one.
-  EXPECT_EQ(WrapTextWith("  a   b  ", 80, TenPerCharacter, nullptr), "a b");
+  EXPECT_EQ(WrapTextWith("  a   b  ", 80, TenPerCharacter, nullptr, 0), "a b");
+}
+
+// Katakana A, I, U, E, O in code page 932, two bytes each, whose second
+// bytes are those of "A" to "I"; in a Western code page the same bytes are
+// ten letters of one word, which stays whole, whatever the system's code
+// page.
+TEST(Wrapping, ASecondByteNeverStartsALine) {
+  const String kana = "\x83\x41\x83\x43\x83\x45\x83\x47\x83\x49";
+  const String aiu = kana.Copy(1, 6), eo = kana.Copy(7, 4);
+  auto wrap = [](const String& s, int width, unsigned codePage) {
+    return WrapTextWith(s, width, TenPerCharacter, nullptr, codePage);
+  };
+  EXPECT_EQ(wrap("ab " + kana + " cd", 40, 1252), "ab\r\n" + kana + "\r\ncd");
+  if (!IsLeadByteIn(932, kana[0])) return;  // the native build knows no double-byte code page
+  EXPECT_EQ(wrap(kana, 60, 932), aiu + "\r\n" + eo);
+  // A blank before a letter is kept where the line goes on; a Western word
+  // beside letters moves to the next line whole.
+  EXPECT_EQ(wrap("Setup " + kana, 80, 932), "Setup " + kana.Copy(1, 2) + "\r\n" + kana.Copy(3, 8));
+  EXPECT_EQ(wrap(eo + "C:\\Path" + aiu, 60, 932), eo + "\r\nC:\\Path\r\n" + aiu);
+  // A lead byte cut off at the end is a letter of its own.
+  EXPECT_EQ(wrap(eo + "\x83", 40, 932), eo + "\r\n\x83");
 }
 
 }  // namespace
