@@ -16,14 +16,17 @@ struct CharsetRow {
 };
 
 // Languages whose texts need a character set other than the default. The
-// table is searched in this order and the first equal code wins; Bulgarian
-// stands with the Central European sets on purpose.
+// table is searched in this order and the first equal code wins. Bulgarian
+// is written in Cyrillic (code page 1251): with the Central European set its
+// titles, and on the NT line all its texts, showed Latin letters. Japanese,
+// Chinese and Korean name theirs so that they read right on a Western
+// system too.
 const CharsetRow kCharsets[] = {
-    {"RUS", 204}, {"BEL", 204}, {"SRB", 204}, {"UKR", 204}, {"ELL", 161}, {"TRK", 162}, {"ETI", 186},
-    {"LTH", 186}, {"LVI", 186}, {"BGR", 238}, {"CSY", 238}, {"HRV", 238}, {"HUN", 238}, {"PLK", 238},
-    {"ROM", 238}, {"SKY", 238}, {"SLV", 238}, {"SQI", 238}, {"SRL", 238},
+    {"RUS", 204}, {"BEL", 204}, {"SRB", 204}, {"UKR", 204}, {"ELL", 161}, {"TRK", 162},
+    {"ETI", 186}, {"LTH", 186}, {"LVI", 186}, {"BGR", 204}, {"CSY", 238}, {"HRV", 238},
+    {"HUN", 238}, {"PLK", 238}, {"ROM", 238}, {"SKY", 238}, {"SLV", 238}, {"SQI", 238},
+    {"SRL", 238}, {"JPN", 128}, {"CHS", 134}, {"CHT", 136}, {"KOR", 129},
 };
-static_assert(sizeof(kCharsets) / sizeof(kCharsets[0]) == 19, "nineteen languages carry a character set");
 
 const uint8_t kDefaultCharset = 1;
 

@@ -55,8 +55,9 @@ void BuildFont(const TFontDescription& font, HWND__* window, tagLOGFONTA& result
 HFONT__* MakeFont(const TFontDescription& font, HWND__* window);
 
 // The character set of an upper-case language code: Cyrillic, Greek,
-// Turkish, Baltic or Central European for the codes that need one, else
-// DEFAULT_CHARSET (1). The comparison is exact, so callers upper-case first.
+// Turkish, Baltic, Central European or East Asian for the codes that need
+// one, else DEFAULT_CHARSET (1). The comparison is exact, so callers
+// upper-case first.
 uint8_t CharsetForLanguage(const String& code);
 
 // Gives the run's three fonts the character set of Code, which is

@@ -20,8 +20,12 @@ bool HoldsAnsiText(HWND window) {
 
 void SetLanguageCharset(uint8_t charset) {
   CHARSETINFO info;
+  // A system without the tables of that code page (East Asian support not
+  // installed) would convert every text to nothing: its own code page
+  // shows them as the ANSI calls did.
   bool known = charset != DEFAULT_CHARSET &&
-               TranslateCharsetInfo(reinterpret_cast<DWORD*>(uintptr_t(charset)), &info, TCI_SRCCHARSET);
+               TranslateCharsetInfo(reinterpret_cast<DWORD*>(uintptr_t(charset)), &info, TCI_SRCCHARSET) &&
+               IsValidCodePage(info.ciACP);
   languageCodePage = known ? info.ciACP : CP_ACP;
 }
 
