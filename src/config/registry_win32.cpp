@@ -2,7 +2,6 @@
 
 #include "config/registry.h"
 #include "platform/file.h"
-#include "platform/text.h"
 
 namespace osin {
 
@@ -199,17 +198,10 @@ bool DeleteKeyTree(HKEY root, const String& keyPath) {
 // included. A letter whose second byte has the code of a backslash ("表")
 // ends no name.
 bool NoEmptyKeyName(const String& keyPath) {
-  bool empty = true;  // the name being walked has no character yet
-  for (int i = 0; i < keyPath.Length(); ++i) {
-    if (keyPath[i] == '\\') {
-      if (empty) return false;
-      empty = true;
-    } else {
-      empty = false;
-      if (IsLeadByte(keyPath[i])) ++i;
-    }
-  }
-  return !empty;
+  int start = 1;  // where the name being walked begins
+  for (int at; (at = NextBackslash(keyPath, start)) != 0; start = at + 1)
+    if (at == start) return false;
+  return start <= keyPath.Length();
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ namespace osin {
 
 // Ends the process; used where an allocation fails. With a handler set,
 // a reserve of memory is given back first and the handler runs once (the
-// setup run cleans up and tells the user), then the process ends with 0;
-// without one a last message says "Out of memory." first.
+// setup run cleans up, tells the user and ends with its run's exit code);
+// a handler that returns ends with 0, as does the case without one, after
+// a last message "Out of memory.".
 [[noreturn]] void FatalOutOfMemory();
 
 // Installs the handler (null removes it) and keeps the reserve it will need.

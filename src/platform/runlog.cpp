@@ -55,4 +55,10 @@ void CloseRunLog() {
   CloseFileHandle(state.file);
 }
 
+int EndRunLog(int code) {
+  RunLog("Exit code ", IntToStr(code));
+  CloseRunLog();
+  return code;
+}
+
 }  // namespace osin

@@ -17,5 +17,9 @@ bool OpenRunLog(const String& path);
 void RunLog(const char* text, const String& more);
 // Writes what is gathered and closes the file.
 void CloseRunLog();
+// The last line, "Exit code Code", then the log written out and closed:
+// whoever started the program reads it whole right after the exit.
+// Returns Code.
+int EndRunLog(int code);
 
 }  // namespace osin

@@ -43,13 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // A failure that ended the run is shown after the clean-up, so the
     // temporary folder is already gone when the user reads it.
     if (FaultPending()) ErrorBox(TakeFault());
-    bool restartLeft = session.NeedReboot && options.NoRestart;
-    if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", kNoText);
-    RunLog(done ? "Installed." : "Not installed.", kNoText);
-    // An interactive run ends with 0 whatever happened: its user saw how.
-    code = options.Unattended() ? UnattendedExitCode(session.Stage, done, session.Cancelled, restartLeft) : 0;
+    code = RunResult(done);
   }
-  RunLog("Exit code ", IntToStr(code));
-  CloseRunLog();
-  return code;
+  return EndRunLog(code);
 }

@@ -16,6 +16,15 @@ namespace osin {
 // pending afterwards; the program entry shows it. Returns InstallSucceeded.
 bool RunSetup();
 
+// The run's result in the run log ("Installed." or "Not installed.", and a
+// restart left out by /NORESTART) and its exit code: for an unattended run
+// the code that tells how far it came, for an interactive one 0.
+int RunResult(bool done);
+
+// The setup's answer to running out of memory, once the background window
+// exists: the clean-up, the error, the run's result, and the process ends.
+[[noreturn]] void CleanUpAfterOutOfMemory();
+
 // The temporary folder for the control files' own folder, with a trailing
 // "\": the system's temporary path, except when that path is missing, too
 // long for its buffer, or equal to the current directory (a setup started

@@ -103,16 +103,6 @@ void CleanUp(TSetupSession& session) {
     RunLog("Restarting Windows.", kNoText);
 }
 
-// Running out of memory cannot unwind to the end of the run; the clean-up
-// runs from here instead, on the memory given back for it, and the user is
-// told afterwards. Nothing counts as installed, so there is no restart.
-void CleanUpAfterOutOfMemory() {
-  TSetupSession& session = Session();
-  session.InstallSucceeded = false;
-  CleanUp(session);
-  ErrorBox("Out of memory.");
-}
-
 String Message(int id) {
   return ReportRunaway(MessageString(SessionTexts(), id));
 }
@@ -260,6 +250,31 @@ String PresetupParentFolder() {
     if (!windows.IsEmpty()) return AddBackslash(windows) + "Temp\\";
   }
   return "C:\\Temp\\";
+}
+
+// Running out of memory cannot unwind to the end of the run; the clean-up
+// runs from here instead, on the memory given back for it, and the user is
+// told afterwards. Nothing counts as installed, so there is no restart.
+void CleanUpAfterOutOfMemory() {
+  TSetupSession& session = Session();
+  session.InstallSucceeded = false;
+  CleanUp(session);
+  ErrorBox("Out of memory.");
+  // The process ends here, not at the program entry: the run log and the
+  // exit code still tell an unattended caller that nothing was installed.
+  session.Cancelled = false;
+  ExitProcess(EndRunLog(RunResult(false)));
+}
+
+int RunResult(bool done) {
+  TSetupSession& session = Session();
+  bool restartLeft = session.NeedReboot && session.Options.NoRestart;
+  if (done && restartLeft) RunLog("Restart needed, left out by /NORESTART.", kNoText);
+  RunLog(done ? "Installed." : "Not installed.", kNoText);
+  // An interactive run ends with 0 whatever happened: its user saw how.
+  return session.Options.Unattended()
+             ? UnattendedExitCode(session.Stage, done, session.Cancelled, restartLeft)
+             : 0;
 }
 
 bool RunSetup() {

@@ -48,7 +48,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR wholeLine, int) {
   } else {
     code = osin::RunUninstall(options);
   }
-  osin::RunLog("Exit code ", osin::IntToStr(code));
-  osin::CloseRunLog();
-  return code;
+  return osin::EndRunLog(code);
 }

@@ -90,13 +90,30 @@ def hold_file(path, name, alone=False):
     readback program), as a running program would: others may read it
     unless ALONE, no one may write or delete it. NAME names the folder of
     its signal files. Returns the function that lets go of it."""
+    return _hold(_readback(), ["--hold-alone" if alone else "--hold", windows_path(path)], name,
+                 "%s could not be held open" % path)
+
+
+def run_from(path, name):
+    """Runs a copy of the readback program placed at PATH, as the program
+    installed there running: until the returned function ends it, its file
+    is in use. Returns once it runs, so the file is in use before anything
+    that follows may meet it (a program started beside it could otherwise
+    overtake it on a busy machine)."""
+    shutil.copy(_readback(), path)
+    return _hold(path, ["--run"], name, "%s could not be run" % path)
+
+
+def _readback():
+    return os.path.join(os.path.dirname(build.driver), "osin-e2e-readback.exe")
+
+
+def _hold(program, args, name, failure):
     out = os.path.join(build.out, name + "-hold")
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     ready, stop = os.path.join(out, "ready"), os.path.join(out, "stop")
-    readback = os.path.join(os.path.dirname(build.driver), "osin-e2e-readback.exe")
-    holder = subprocess.Popen([WINE_RUN, readback, "--hold-alone" if alone else "--hold", windows_path(path),
-                               windows_path(ready), windows_path(stop)],
+    holder = subprocess.Popen([WINE_RUN, program] + args + [windows_path(ready), windows_path(stop)],
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def release():
@@ -109,7 +126,7 @@ def hold_file(path, name, alone=False):
         time.sleep(0.1)
     if not os.path.exists(ready):
         release()
-        raise ScenarioFailed("%s could not be held open" % path)
+        raise ScenarioFailed(failure)
     return release
 
 

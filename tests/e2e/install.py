@@ -6,7 +6,6 @@ import os
 import re
 import shutil
 import subprocess
-import time
 
 import harness
 import wizard
@@ -373,7 +372,6 @@ def cancel_large_entry(run, pack_folder, noise):
     os.remove(setup)
 
 
-WINE_PROGRAMS = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
 PENDING_KEY = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
 REBOOT_PAGE = "must be restarted"
 
@@ -395,22 +393,21 @@ def target_in_use(run, packed_setup):
     folder = drive_c("Osin Test", "Held")
     shutil.rmtree(drive_c("Osin Test"), ignore_errors=True)
     os.makedirs(folder)
-    # A running program's file cannot be replaced: Wine's ping, copied
-    # there, runs from it while the setup installs.
-    shutil.copy(os.path.join(WINE_PROGRAMS, "ping.exe"), os.path.join(folder, "held.exe"))
+    # A running program's file cannot be replaced: the program installed
+    # there runs, and goes on running until the setup has ended. (Wine's
+    # ping, run for a minute after a pause of three seconds, once ran out
+    # on a busy machine before the setup reached the file, which then took
+    # its place without a reboot page.)
+    release = harness.run_from(os.path.join(folder, "held.exe"), "in_use")
     with open(os.path.join(folder, "held.exe"), "rb") as f:
         old = f.read()
     reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
-    holder = subprocess.Popen([harness.WINE_RUN, "C:\\Osin Test\\Held\\held.exe", "-n", "60", "127.0.0.1"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        time.sleep(3)
         t = run("in_use", ["start " + harness.windows_path(setup), "wait-text %s 120000" % REBOOT_PAGE,
                            "sync reboot", "click 107", "sleep 500", "press %d" % wizard.NEXT,
                            "wait-text %s 60000" % FINISHED, "press 104", "wait-exit 60000"])
     finally:
-        holder.kill()
-        holder.wait()
+        release()
     pending = reg_value(PENDING_KEY, "PendingFileRenameOperations") or ""
     reg("delete", PENDING_KEY, "/v", "PendingFileRenameOperations", "/f")
     reboot = wizard.page_with(t, REBOOT_PAGE)

@@ -33,6 +33,10 @@
 //   osin-e2e-readback --hold-alone FILE READY STOP
 //     the same, letting no one even read it, as a program that has the file
 //     open for its own writing does.
+//   osin-e2e-readback --run READY STOP
+//     creates READY and runs until STOP exists (at most ten minutes): a copy
+//     of it placed where a program's file lies is that program running,
+//     whose file no one may replace meanwhile.
 #include <windows.h>
 
 #include <objidl.h>
@@ -280,12 +284,13 @@ Fields Answer(const Fields& q) {
   return {"bad query"};
 }
 
+// Without FILE only the program's own file is held, by its running.
 int Hold(const char* file, const char* ready, const char* stop, DWORD share) {
-  HANDLE held = CreateFileA(file, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE held = file ? CreateFileA(file, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
   if (held == INVALID_HANDLE_VALUE) return 1;
   CloseHandle(CreateFileA(ready, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   for (int i = 0; i < 6000 && GetFileAttributesA(stop) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
-  CloseHandle(held);
+  if (held) CloseHandle(held);
   return 0;
 }
 
@@ -294,6 +299,7 @@ int Hold(const char* file, const char* ready, const char* stop, DWORD share) {
 int main(int argc, char** argv) {
   if (argc == 5 && std::string(argv[1]) == "--hold") return Hold(argv[2], argv[3], argv[4], FILE_SHARE_READ);
   if (argc == 5 && std::string(argv[1]) == "--hold-alone") return Hold(argv[2], argv[3], argv[4], 0);
+  if (argc == 4 && std::string(argv[1]) == "--run") return Hold(nullptr, argv[2], argv[3], 0);
   if (argc != 3) return 2;
   std::ifstream queries(argv[1], std::ios::binary);
   std::ofstream results(argv[2], std::ios::binary);

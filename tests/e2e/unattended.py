@@ -24,17 +24,26 @@ def expect(condition, why):
 
 
 def run_setup(setup, name, *switches):
-    """Runs SETUP with SWITCHES and a run log; (exit code, log lines)."""
+    """Runs SETUP with SWITCHES and a run log; (exit code, log lines).
+    Wine's own words go beside the log (NAME.wine.txt)."""
     log = os.path.join(harness.build.out, "unattended", name + ".log")
     os.makedirs(os.path.dirname(log), exist_ok=True)
     if os.path.exists(log):
         os.remove(log)
     args = [harness.WINE_RUN, setup] + list(switches) + ["/LOG=" + harness.windows_path(log)]
-    code = subprocess.run(args, timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
-    lines = []
-    if os.path.exists(log):
-        with open(log, encoding="cp1251") as f:
-            lines = f.read().splitlines()
+    with open(os.path.join(os.path.dirname(log), name + ".wine.txt"), "w+b") as said:
+        code = subprocess.run(args, timeout=300, stdout=subprocess.DEVNULL, stderr=said).returncode
+        said.seek(0)
+        wine = said.read().decode("utf-8", "replace").strip()
+    # The setup makes its log before anything else and writes it whole
+    # before it ends: no log means it never ran, an empty one that it
+    # ended without writing what it kept for it. Both fail here, saying
+    # which, not as a missing line.
+    expect(os.path.exists(log), "%s: no run log (exit code %s): the setup did not run%s" %
+           (name, code, "; Wine said: " + wine[-1500:] if wine else ""))
+    with open(log, encoding="cp1251") as f:
+        lines = f.read().splitlines()
+    expect(lines, "%s: the run log is empty (exit code %s): the setup ended without writing it" % (name, code))
     return code, lines
 
 

@@ -5,8 +5,10 @@
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/osversion.h"
+#include "platform/runlog.h"
 #include "platform/text.h"
 #include "setup/run.h"
+#include "setup/session.h"
 #include "testing.h"
 #include "ui/msgbox.h"
 
@@ -126,6 +128,46 @@ TEST(OutOfMemory, TheHandlerRunsBeforeTheProcessEndsWithZero) {
       ::testing::ExitedWithCode(0), "");
   EXPECT_FALSE(EntryExists(doomedFolder));
   DeleteTree(doomedFolder, true);
+}
+
+String FileText(const String& path) {
+  String text;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  char buffer[4096];
+  DWORD got = 0;
+  while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+    text += String(buffer, int(got));
+  CloseHandle(file);
+  return text;
+}
+
+TEST(OutOfMemory, AnUnattendedSetupEndsWithItsLogWholeAndAFailingCode) {
+  // A deployment script reads the log and the exit code as soon as the
+  // process is gone: neither may say nothing, or success. Cancelled as a
+  // page's run would be, the failure is still no cancel.
+  String log = SystemTemp() + "osin-oom-run.log";
+  for (int stage : {int(kStagePages), int(kStageInstalling)}) {
+    String folder = SystemTemp() + "osin-oom-setup\\";
+    ForceFolders(folder + "sub");
+    EXPECT_EXIT(
+        {
+          TSetupSession& session = Session();
+          session.Options.VerySilent = session.Cancelled = true;
+          session.Stage = stage;
+          session.PresetupDir = folder;
+          OpenRunLog(log);
+          SetUnattendedBoxes(RunLog, true);
+          RunLog("Language: ", "ENU");
+          SetOutOfMemoryHandler(CleanUpAfterOutOfMemory);
+          CheckedRealloc(nullptr, SIZE_MAX / 2);
+        },
+        ::testing::ExitedWithCode(stage == kStagePages ? 1 : 4), "");
+    String code = IntToStr(stage == kStagePages ? 1 : 4);
+    EXPECT_EQ(FileText(log),
+              "Language: ENU\r\nError: Out of memory.\r\nNot installed.\r\nExit code " + code + "\r\n");
+    EXPECT_FALSE(EntryExists(folder));
+  }
+  DeleteFileA(log.c_str());
 }
 
 }  // namespace
