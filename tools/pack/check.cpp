@@ -1466,6 +1466,14 @@ class Checker {
       }
       for (const std::string& section : lng->Sections())
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
+      // The uninstaller puts an item only into these texts; a "%s" anywhere
+      // else shows as it stands (a caption "%s deinstallieren").
+      for (const auto& [id, text] : lng->Values("Uninstall.Strings"))
+        if (id != "13" && id != "14" && id != "18" && text.find("%s") != std::string::npos)
+          WarnAt(*lng, "Uninstall.Strings", id, "bad-value",
+                 "[Uninstall.Strings] " + id +
+                     " shows \"%s\" as it stands: only 13, 14 and 18 take an item; the program is "
+                     "%ProgramName%");
     }
   }
 
