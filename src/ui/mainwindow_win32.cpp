@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "config/inifile.h"
+#include "platform/osversion.h"
 #include "platform/strutils.h"
 #include "resources/ids.h"
 #include "ui/draw.h"
@@ -170,7 +171,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return (IsWindowUnicode(window) ? DefWindowProcW : DefWindowProcA)(window, message, wParam, lParam);
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
@@ -199,9 +200,16 @@ HWND CreateBackgroundWindow(const TBackgroundLook* look) {
     ErrorBox("Cannot register main window class!");
     return nullptr;
   }
-  return CreateWindowExA(0, kMainWindowClass, "", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                         GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
-                         const_cast<TBackgroundLook*>(look));
+  HWND window = CreateWindowExA(0, kMainWindowClass, "", WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance,
+                                const_cast<TBackgroundLook*>(look));
+  // The taskbar shows the title, the program's name in the language's
+  // letters: on the NT line the procedure set through the wide call makes
+  // the window a Unicode one, which keeps a Russian name on a Western
+  // system (SetText converts it from the language's code page).
+  if (window && OSVersion().IsNTLine())
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MainWindowProc));
+  return window;
 }
 
 void BackgroundClientSize(HWND window, int& width, int& height) {

@@ -236,6 +236,9 @@ def walk_russian_western(run, run_pack):
              % page_with(t, r["dir"]).text(106))
     t.expect(t.message_boxes() == ["Осин Демо установлен не полностью.\rПрервать установку?"],
              "boxes %r" % t.message_boxes())
+    # The taskbar's name of the background window.
+    titles = [w.caption for w in t.seen(cls="OsinMainWindow")]
+    t.expect(titles and titles[-1] == "Осин Демо", "background titles %r" % titles)
 
 
 # Past 1023 characters, with a variable to expand: the page shows it whole.
