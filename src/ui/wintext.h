@@ -21,9 +21,9 @@
 //   - every other control of a Unicode window (static texts, buttons, group
 //     boxes, the documents in multi-line boxes) and the window's caption
 //     show language texts;
-//   - a window that is not Unicode (the background window; the message
-//     window, which draws its text itself with the language's font) takes
-//     every text as it is.
+//   - a window that is not Unicode (the background window on the 95 line,
+//     a Unicode one on the NT line; the message window, which draws its
+//     text itself with the language's font) takes every text as it is.
 // Message boxes: the caption (the program's name) is a language text, the
 // text is one where the box says so (kBoxLanguageText, msgbox.h).
 //
