@@ -69,6 +69,10 @@
 //                                                           installation
 //                                                        17 while waiting for
 //                                                           a setup
+//                                                        18 the log's last
+//                                                           line, cut short
+//                                                        19 the Cancel button
+//                                                           while waiting
 #pragma once
 
 #include "platform/str.h"

@@ -49,6 +49,7 @@ enum TextId {
   kTextChanged,
   kTextWaiting,
   kTextCutShort,
+  kTextCancel,
 };
 // The English texts, by number from 1; the log's Strings section overrides
 // each.
@@ -72,8 +73,9 @@ const char* const kEnglish[] = {
     "These files were changed after the installation and were left in place:",
     "Another setup is installing a program. Removing %ProgramName% begins when it has finished.",
     "%s (the install log ends here, cut short: what the installation did after it was left in place)",
+    "Cancel",
 };
-static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextCutShort, "one English text per id");
+static_assert(sizeof(kEnglish) / sizeof(kEnglish[0]) == kTextCancel, "one English text per id");
 
 // A record of the log, and whether it goes back into the log because its
 // removal failed.
@@ -932,7 +934,7 @@ bool TUninstallRun::RightsSuffice() {
 
 String TUninstallRun::Text(int id) const {
   String text = strings_.Value(IntToStr(id));
-  if (text.IsEmpty() && id >= 1 && id <= kTextCutShort) text = kEnglish[id - 1];
+  if (text.IsEmpty() && id >= 1 && id <= kTextCancel) text = kEnglish[id - 1];
   return ReplaceAll(ReplaceAll(text, "||", "\r\n"), "%ProgramName%", programName_);
 }
 
@@ -966,6 +968,7 @@ bool TUninstallRun::WaitForTurn(int& code) {
   HWND cancel = progress_ ? GetDlgItem(progress_, IDCANCEL) : nullptr;
   if (progress_) {
     SetText(GetDlgItem(progress_, IDC_UNINSTALL_TEXT), Text(kTextWaiting));
+    SetText(cancel, Text(kTextCancel));
     ShowWindow(bar, SW_HIDE);
     ShowWindow(cancel, SW_SHOW);
   }

@@ -277,12 +277,13 @@ def unattended_no_room(temp_entries):
 
 
 def stored_setup(name, files):
-    """A setup packed without compression from FILES (path, bytes) and the
-    demo's English texts; its path."""
+    """A setup packed without compression from FILES (path, bytes) and,
+    unless they hold texts of their own, the demo's English texts; its
+    path."""
     project = os.path.join(harness.build.out, "projects", name)
     shutil.rmtree(project, ignore_errors=True)
     with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
-        files += (("Presetup/Enu.lng", f.read()),)
+        files = (("Presetup/Enu.lng", f.read()),) + files
     for path, data in files:
         os.makedirs(os.path.dirname(os.path.join(project, path)), exist_ok=True)
         with open(os.path.join(project, path), "wb") as f:

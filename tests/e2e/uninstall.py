@@ -383,7 +383,10 @@ def beside_setup(name, big, size, extra, noise):
               "[Shared]\r\nbeside.dll=,128\r\n").encode()
     data = [("Data/" + big, noise(size, size)), ("Data/beside.dll", b"MZ" + bytes(range(256)))]
     data += [("Data/" + n, n.encode() + b"\r\n") for n in names[1:]]
-    return unattended.stored_setup(name, tuple([("Presetup/Osin.ini", config), ("Presetup/Beside.ins", script)] + data))
+    with open(os.path.join(install.DEMO, "Presetup", "Enu.lng"), "rb") as f:
+        texts = f.read().replace(b"19=Cancel", b"19=Stop waiting")
+    return unattended.stored_setup(name, tuple([("Presetup/Osin.ini", config), ("Presetup/Beside.ins", script),
+                                                ("Presetup/Enu.lng", texts)] + data))
 
 
 def beside_gone(t):
@@ -421,6 +424,7 @@ def uninstall_beside_setup(noise):
                                                            "press 6", "wait-text %s 60000" % WAITING, "sync waiting",
                                                            "press 2", "wait-exit 60000"])
         t.expect(t.exit_code == 1, "the cancelled wait ended with %s" % t.exit_code)
+        t.expect(any(w.text(2) == "Stop waiting" for w in t.windows), "the Cancel button's text from the log")
         quiet["run"] = subprocess.Popen([harness.WINE_RUN, "C:\\windows\\UnOsin.exe", BESIDE_FOLDER + "\\Install.log",
                                          "/S", "/LOG=C:\\unbeside.txt"], stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
