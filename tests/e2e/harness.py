@@ -130,6 +130,12 @@ def _hold(program, args, name, failure):
     return release
 
 
+def program_files():
+    """The folder the build's programs know as %ProgramFiles%: a 32-bit
+    program on 64-bit Windows is given the (x86) one."""
+    return "Program Files (x86)" if build.arch == "i686" else "Program Files"
+
+
 def wine_prefix():
     return os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 

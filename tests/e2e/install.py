@@ -20,8 +20,11 @@ def drive_c(*parts):
 
 
 def reg(*args):
-    """Runs Wine's reg.exe with ARGS; its output."""
-    done = subprocess.run([harness.WINE_RUN, "reg"] + list(args), capture_output=True, text=True,
+    """Runs Wine's reg.exe with ARGS, in the registry view of the build's
+    programs (a 32-bit setup's HKLM\\Software is the Wow6432Node); its
+    output."""
+    view = ["/reg:32"] if harness.build.arch == "i686" else []
+    done = subprocess.run([harness.WINE_RUN, "reg"] + list(args) + view, capture_output=True, text=True,
                           encoding="cp1252", errors="replace")
     return done.returncode, done.stdout
 

@@ -7,6 +7,7 @@
 #include <aclapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,9 @@ Array<String> Fields(std::initializer_list<const char*> texts) {
   for (const char* text : texts) fields.Add(text);
   return fields;
 }
+
+const char* const kPendingRenames =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations";
 
 class Uninstall : public EngineTest {
  protected:
@@ -438,8 +442,7 @@ TEST_F(Uninstall, AFileInUseGoesAtRestartAndAFailureStaysInTheLogForAnotherRun) 
   EXPECT_NE(said.substr(said.find(failed) + failed.size(), 3).find_first_of(")\r"), 0u) << said;
   EXPECT_FALSE(RegValueExists(String(kBase) + "\\Value"));
   EXPECT_TRUE(FileExists(busy)) << "held open";
-  String pending = ReadRegString(
-      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  String pending = ReadRegString(kPendingRenames, String());
   EXPECT_TRUE(UpperCase(pending).Pos(UpperCase(busy))) << "the file goes at the next start";
   // The loaded library's name is free at once, for a setup run again
   // before the restart, whose new copy the restart leaves.
@@ -503,8 +506,7 @@ TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
   std::string said = ReadBytes(runLog);
   EXPECT_NE(said.find("Left, not empty: " + ToStd(app) + "\r\n"), std::string::npos) << said;
   EXPECT_EQ(said.find("Removed at the next restart: " + ToStd(app) + "\r\n"), std::string::npos) << said;
-  String pending = ReadRegString(
-      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  String pending = ReadRegString(kPendingRenames, String());
   EXPECT_FALSE(UpperCase(pending).Pos(UpperCase(app) + '\0')) << ToStd(pending);
 
   // Without the user's file, the folder waits for its file, and its empty
@@ -516,17 +518,21 @@ TEST_F(Uninstall, AFolderWaitingForAFileInUseStaysWhenItHoldsTheUsersFiles) {
   WriteLogEntry(log_, kLogCreateDirs, Join(app, "Sub"), String());
   DropAllStores();
   holder = CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  // The prefix never restarts, so earlier runs' requests stay in the list;
+  // only what this run appends counts (a scratch name can come again).
+  size_t earlier = ToStd(ReadRegString(kPendingRenames, String())).size();
   EXPECT_EQ(Run(true), kUninstallRestart);
   CloseHandle(holder);
-  pending = ReadRegString(
-      "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations", String());
+  std::string added = ToStd(UpperCase(ReadRegString(kPendingRenames, String())));
+  added.erase(0, std::min(earlier, added.size()));
   auto queued = [&](const char* name) {
-    return UpperCase(pending).Pos(UpperCase(*name ? Join(app, name) : app) + '\0');
+    size_t at = added.find(ToStd(UpperCase(*name ? Join(app, name) : app)) + '\0');
+    return at == std::string::npos ? 0 : at + 1;
   };
   EXPECT_TRUE(queued("Logs\\Old") && queued("Logs\\Old") < queued("Logs") && queued("Logs") < queued("") &&
               queued("Addins") && queued("Addins") < queued("") && queued("Cache") < queued("") &&
               queued("Sub") < queued(""))
-      << ToStd(pending);
+      << added;
 }
 
 // Denies everyone the right to change the values of the key (Deny) or
