@@ -15,6 +15,7 @@
 #include "config/inifile.h"
 #include "config/variables.h"
 #include "install/copyentry.h"
+#include "install/log.h"
 #include "install/pending.h"
 #include "install/script.h"
 #include "pack/oem.h"
@@ -181,6 +182,25 @@ const PageTexts* FindPage(const std::string& name) {
   for (const PageTexts& p : Pages())
     if (name == p.name) return &p;
   return nullptr;
+}
+
+// Whether the setup reads the section Name of a language file: the
+// messages, the texts of every page and of each page (the version conflict
+// question too), a section with a language code after a dot, and
+// Uninstall.<section of the install log> (the uninstaller's texts, or
+// records it takes back), which goes into the log without a code only.
+bool IsLanguageSection(const std::string& name) {
+  std::string upper = Upper(name);
+  size_t dot = upper.find('.');
+  std::string base = upper.substr(0, dot), rest = dot == std::string::npos ? "" : upper.substr(dot + 1);
+  if (base == "UNINSTALL") {
+    bool known = rest == "STRINGS";
+    for (int kind = 0; kind < osin::kLogKindCount; ++kind)
+      known = known || rest == Upper(osin::LogSectionName(kind));
+    return known;
+  }
+  return (base == "STRINGS" || base == "DIALOGS" || base == DLG_VERSIONCONFLICT || FindPage(base)) &&
+         rest.find('.') == std::string::npos;
 }
 
 // The raw lines of an INI file, for the line numbers the store does not
@@ -894,6 +914,8 @@ class Checker {
     for (const auto& [key, value] : config_->Values("PreRunApp")) {
       std::string program = Str(ParseRunSpec(ExpandString(Ansi(value), variables).Text).Program);
       std::string inPresetup = Below(program, kPresetupFolder);
+      if (program.empty())
+        WarnAt(*config_, "PreRunApp", key, "bad-value", "names no program: it starts nothing");
       if (!inPresetup.empty() && !PresetupFile(inPresetup))
         WarnAt(*config_, "PreRunApp", key, "missing-file",
                "runs " + inPresetup +
@@ -1111,6 +1133,10 @@ class Checker {
     StringList variables;
     VariablesOf(codes.front(), variables);
     std::string path = Str(ExpandString(program, variables).Text);
+    if (Str(program.Trim()).empty())
+      WarnAt(
+          script, section, key, "bad-value",
+          shortcut ? "names no target: the shortcut leads nowhere" : "names no program: it starts nothing");
     std::string installed = Below(path, kInstallFolder), inPresetup = Below(path, kPresetupFolder);
     if (!installed.empty()) starts_.push_back({installed, &script, section, key});
     if (inPresetup.empty()) return;
@@ -1464,8 +1490,11 @@ class Checker {
                "the page " + page + " is shown" + WhenShown(page) + ", but [" + page +
                    "] (or [Dialogs]) has no " + which);
       }
-      for (const std::string& section : lng->Sections())
+      for (const std::string& section : lng->Sections()) {
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
+        if (!IsLanguageSection(section))
+          WarnAt(*lng, section, "", "unknown-section", "the setup does not read a section [" + section + "]");
+      }
       // The uninstaller puts an item only into these texts; a "%s" anywhere
       // else shows as it stands (a caption "%s deinstallieren").
       for (const auto& [id, text] : lng->Values("Uninstall.Strings"))
