@@ -263,7 +263,8 @@ def uninstall_demo(run, pack_folder):
     size_kb += rest > 512 or (rest == 512 and size_kb % 2 == 1)
     t.expect(values.get("InstallLocation", (0, ""))[1].lower() == SECOND_FOLDER.lower() and
              values.get("EstimatedSize") == ("REG_DWORD", hex(size_kb)) and
-             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1"),
+             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1") and
+             values.get("DisplayIcon", (0, ""))[1].lower() == "c:\\windows\\unosin.exe",
              "the repaired registration %r, %d KB installed" % (values, size_kb))
 
     # The second program installed into another folder as well: that
