@@ -1292,6 +1292,27 @@ class Checker {
         }
       }
     }
+    // A section that names other sections of the script as an action
+    // section does is one misspelt ([Shortcut], [Add Reg]): the setup does
+    // nothing of it, and its list sections are told with it.
+    std::vector<std::string> misspelt;
+    for (const std::string& section : script.Sections()) {
+      if (referenced.count(Lower(section)) || Lower(section).rfind("uninstall.", 0) == 0) continue;
+      for (const auto& line : script.Values(section)) {
+        if (!script.HasSection(line.first) || referenced.count(Lower(line.first))) continue;
+        if (misspelt.empty() || misspelt.back() != section) misspelt.push_back(section);
+        referenced.insert(Lower(line.first));
+      }
+    }
+    for (const std::string& section : misspelt) {
+      std::string actions;
+      for (int a = 0; a < kScriptActionCount; ++a)
+        actions += std::string(a ? ", " : "") + "[" + ScriptActionName(ScriptAction(a)) + "]";
+      WarnAt(script, section, "", "unknown-section",
+             "the setup does not read a section [" + section + "], nor the sections it names: the action " +
+                 "sections are " + actions);
+      referenced.insert(Lower(section));
+    }
     for (const std::string& section : script.Sections()) {
       if (!referenced.count(Lower(section)) && Lower(section).rfind("uninstall.", 0) != 0)
         WarnAt(script, section, "", "unused-section", "no action section names [" + section + "]");
