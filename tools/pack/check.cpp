@@ -1292,6 +1292,7 @@ class Checker {
         }
       }
     }
+    for (const std::string& section : script.Sections()) CheckUninstallPaths(script, section);
     // A section that names other sections of the script as an action
     // section does is one misspelt ([Shortcut], [Add Reg]): the setup does
     // nothing of it, and its list sections are told with it.
@@ -1316,6 +1317,33 @@ class Checker {
     for (const std::string& section : script.Sections()) {
       if (!referenced.count(Lower(section)) && Lower(section).rfind("uninstall.", 0) != 0)
         WarnAt(script, section, "", "unused-section", "no action section names [" + section + "]");
+    }
+  }
+
+  // The lines an uninstall section adds to the log's records of files and
+  // folders: the uninstaller takes only full paths, one file or folder
+  // each, and refuses any other line (the user is told it stayed).
+  void CheckUninstallPaths(const IniFile& script, const std::string& section) {
+    std::string upper = Upper(section);
+    if (upper.rfind("UNINSTALL.", 0) != 0) return;
+    std::string kind = Str(GetWord(2, Ansi(upper), kDotSet));
+    bool paths = false;
+    for (int k = 0; k < osin::kLogKindCount; ++k) {
+      bool file = k != osin::kLogAddReg && k != osin::kLogAddIni && k != osin::kLogCreateKeys;
+      paths = paths || (file && kind == Upper(osin::LogSectionName(k)));
+    }
+    if (!paths) return;
+    std::string code = Str(GetWord(3, Ansi(upper), kDotSet));
+    for (const auto& line : script.Values(section)) {
+      if (line.first.find_first_of("*?") != std::string::npos)
+        WarnAt(script, section, line.first, "bad-value",
+               "the uninstaller takes no wildcards: it refuses the line and ends as not completely "
+               "removed (name each file)");
+      else if (!IsFullPathFor(code.empty() ? languages_.front() : code, line.first))
+        WarnAt(script, section, line.first, "bad-value",
+               "is no full path: the uninstaller refuses the line and ends as not completely removed "
+               "(write %InstallPath%\\" +
+                   line.first + ")");
     }
   }
 
