@@ -1541,8 +1541,14 @@ class Checker {
       }
       for (const std::string& section : lng->Sections()) {
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
+        std::string name = Str(GetWord(2, Ansi(section), kDotSet));
+        bool copied = Upper(Str(GetWord(1, Ansi(section), kDotSet))) == "UNINSTALL" &&
+                      Str(GetWord(3, Ansi(section), kDotSet)).empty();
         if (!IsLanguageSection(section))
-          WarnAt(*lng, section, "", "unknown-section", "the setup does not read a section [" + section + "]");
+          WarnAt(*lng, section, "", "unknown-section",
+                 copied ? "the setup copies [" + section + "] into the install log as [" + name +
+                              "], of which the uninstaller reads nothing (its texts are [Uninstall.Strings])"
+                        : "the setup does not read a section [" + section + "]");
       }
       // The uninstaller puts an item only into these texts; a "%s" anywhere
       // else shows as it stands (a caption "%s deinstallieren").
