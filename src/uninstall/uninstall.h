@@ -104,12 +104,13 @@ struct TUninstallOptions {
 };
 
 // Reads a command line of the program's arguments (without the program's own
-// name), in any order and either letter case: the log file (double quotes
-// may enclose it or any part of a word); /S, or the setup program's
-// /SILENT, /VERYSILENT or /SUPPRESSMSGBOXES, for a run without questions;
-// /NORESTART, which such a run needs not; /LOG=file. False when no log file
-// is named or a word is unknown; Silent and RunLog are still set as far as
-// the words name them, so a script's run asks nothing even then.
+// name), in any order and either letter case, switches with "/" or "-": the
+// log file (double quotes may enclose it or any part of a word); /S, or the
+// setup program's /SILENT, /VERYSILENT or /SUPPRESSMSGBOXES, for a run
+// without questions; /NORESTART, which such a run needs not; /LOG=file.
+// False when no log file is named or a word is unknown; Silent and RunLog
+// are still set as far as the words name them, so a script's run asks
+// nothing even then.
 bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& options);
 
 // Windows only. One uninstallation as described above; the exit code. It
