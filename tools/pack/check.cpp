@@ -775,6 +775,12 @@ class Checker {
       WarnAt(*config_, "Config", "LogFile", "bad-value",
              "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
                  "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
+    StringList variables;
+    VariablesOf(languages_.front(), variables);
+    if (!Below(Str(ExpandString(Ansi(log), variables).Text), kPresetupFolder).empty())
+      WarnAt(*config_, "Config", "LogFile", "bad-value",
+             "LogFile=" + log + " lies in the setup's temporary folder (%Presetup%), which the setup " +
+                 "deletes when it ends: the uninstaller finds no log (write %InstallPath%\\Install.log)");
     // Without a full path the program lands below wherever the setup was
     // started from (a download folder, a CD), and the user may not notice.
     std::string folder = config_->Read("Config", "DefaultInstallPath");
