@@ -24,7 +24,8 @@
 //   4. files, but not one changed after the installation (written after
 //      the log); one in use is deleted at the next restart, renamed first
 //      where the system allows (a running program, a loaded library), so
-//      its name is free for a setup run again before then; an INI file made
+//      its name is free for a setup run again before then, and a new copy
+//      a setup left to take its name at the restart goes; an INI file made
 //      for the installation's keys only when nothing else was written to it,
 //      and a font's value stays with a font that stays;
 //   5. the log, then registry keys: a key that holds no other logged key
