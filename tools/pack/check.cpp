@@ -1288,6 +1288,8 @@ class Checker {
               NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
                         codes, true);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (a == kActAddReg || a == kActAddIni || a == kActShortcuts)
+              CheckNumberFields(script, list, entry, a);
             if (a == kActAddIni && entry.first.empty())
               WarnAt(script, list, "", "bad-value",
                      "a line without a key: the setup passes it over (written, it would erase the section)");
@@ -1401,6 +1403,29 @@ class Checker {
     WarnAt(script, section, key, "bad-value",
            "|| is a line break, which no line of an INI file or of the install log holds: what follows it "
            "becomes a line of its own, and the uninstaller cannot take the change back");
+  }
+
+  // The fields the setup reads as numbers read as 0 when they are none: a
+  // value with a comma outside apostrophes is cut there, its rest taken for
+  // the flags; a hot key written as a name makes none.
+  void CheckNumberFields(const IniFile& script, const std::string& list,
+                         const std::pair<std::string, std::string>& line, int action) {
+    String value = Ansi(line.second);
+    bool shortcut = action == kActShortcuts;
+    for (int n = shortcut ? 5 : 2; n <= (shortcut ? 7 : 2); ++n) {
+      String text = GetField(n, value, kComma);
+      if (text.IsEmpty() || text.Pos('%') || IniStrToInt(text, INT_MIN) != INT_MIN ||
+          IniStrToInt(text, INT_MAX) != INT_MAX)
+        continue;
+      WarnAt(script, list, line.first, "bad-value",
+             shortcut
+                 ? "\"" + Str(text) + "\" is no number: the setup reads 0 (the icon index, hot key and " +
+                       "flags are numbers: 1618, or $652, is Ctrl+Alt+R)"
+                 : "\"" + Str(text) + "\" after a comma is no number: the setup takes it for the flags " +
+                       "and writes only \"" + Str(GetField(1, value, kComma)) +
+                       "\" (write a text with a comma in apostrophes: 'a, b')");
+      return;
+    }
   }
 
   // A number the setup cannot read writes a DWORD of 0, silently.
