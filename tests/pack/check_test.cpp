@@ -113,6 +113,11 @@ const std::vector<BrokenProject>& Cases() {
        {{"Presetup/System.ins", "Greeting='Hello, world'", "Greeting=Hello, world"}},
        "bad-value",
        "Presetup/System.ins"},
+      {"a file the program makes, named for the uninstaller, which keeps it as written after the "
+       "installation",
+       {{"Presetup/App.ins", "", "\r\n[Uninstall.CopyFiles]\r\n%InstallPath%\\App.log=\r\n"}},
+       "bad-value",
+       "Presetup/App.ins"},
       {"a line to run at the end that lacks its program",
        {{"Presetup/System.ins", "Readme=%Windows%\\notepad.exe", "Readme="}},
        "bad-value",

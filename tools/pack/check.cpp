@@ -1173,6 +1173,15 @@ class Checker {
       WarnAt(*start.script, start.section, start.key, "missing-file",
              "starts %InstallPath%\\" + start.path + ", which no CopyFiles line installs: it leads nowhere");
     }
+    // Files are taken back only as the installation left them, and the log
+    // is written before any program of the project runs.
+    for (const Start& file : uninstallFiles_) {
+      if (names.count(Lower(FileNameOf(file.path)))) continue;
+      WarnAt(
+          *file.script, file.section, file.key, "bad-value",
+          "names a file no copy line installs: the uninstaller removes a file only when nothing wrote to it "
+          "after the installation, so one the program or a [RunApp] program makes stays");
+    }
   }
 
   // The first file under Data that line Line of Lookup takes, or null.
@@ -1352,6 +1361,8 @@ class Checker {
                "is no full path: the uninstaller refuses the line and ends as not completely removed "
                "(write %InstallPath%\\" +
                    line.first + ")");
+      else if (kind == Upper(osin::LogSectionName(osin::kLogCopyFiles)))
+        uninstallFiles_.push_back({line.first, &script, section, line.first});
     }
   }
 
@@ -1634,6 +1645,7 @@ class Checker {
     std::string section, key;
   };
   std::vector<Start> starts_;
+  std::vector<Start> uninstallFiles_;  // the lines of [Uninstall.CopyFiles]
 };
 
 }  // namespace
