@@ -33,8 +33,8 @@ String UninstallKey(const String& programName);
 // (when the copy fails, to a unique temporary name there instead), adds the
 // language file's uninstall sections to Sections, writes DisplayName,
 // UninstallString ("<copy> "<log>""), QuietUninstallString (the same with
-// " /S"), EstimatedSize (SizeKB), InstallLocation, NoModify and NoRepair
-// (both 1) and logs the whole key in CreateKeys.
+// " /S"), DisplayIcon (the copy), EstimatedSize (SizeKB), InstallLocation,
+// NoModify and NoRepair (both 1) and logs the whole key in CreateKeys.
 // The key is the program's name, unless it is registered there with another
 // log that still exists (installed in another folder): then "Name (2)",
 // "Name (3)" and on, the first free, already this log's or naming a log that

@@ -92,12 +92,14 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
   // Deployment tools take the quiet form to uninstall without questions.
   // The list of programs shows the size (written again by every run, so an
   // update shows its own) and, as there is no change or repair mode, offers
-  // neither; tools find the folder in InstallLocation. The uninstaller
+  // neither; tools find the folder in InstallLocation. Without an icon the
+  // list shows a blank one: it shows the uninstaller's. The uninstaller
   // shows the texts the log holds in the code page of the language named.
   bool written = WriteKeyValue(key, "\\DisplayName", name) && WriteKeyValue(key, "\\Language", u.Language) &&
                  WriteKeyValue(key, "\\UninstallString", command) &&
                  WriteKeyValue(key, "\\QuietUninstallString", command + " /S") &&
-                 WriteKeyValue(key, "\\InstallLocation", u.InstallPath);
+                 WriteKeyValue(key, "\\InstallLocation", u.InstallPath) &&
+                 WriteKeyValue(key, "\\DisplayIcon", dest);
   int32_t number = u.SizeKB;
   for (const char* value : {"\\EstimatedSize", "\\NoModify", "\\NoRepair"}) {
     written = written && WriteKeyNumber(key, value, number);

@@ -36,6 +36,9 @@ bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& opt
       }
     }
     if (inQuotes) return false;
+    // The setup takes its switches with "-" as well, and scripts write its
+    // uninstaller's alike.
+    if (!quoted && word.StartsWith("-")) word[0] = '/';
     if (!quoted && IsQuietSwitch(word)) {
       options.Silent = true;
     } else if (!quoted && SameText(word, "/NORESTART")) {

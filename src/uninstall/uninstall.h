@@ -24,7 +24,8 @@
 //   4. files, but not one changed after the installation (written after
 //      the log); one in use is deleted at the next restart, renamed first
 //      where the system allows (a running program, a loaded library), so
-//      its name is free for a setup run again before then; an INI file made
+//      its name is free for a setup run again before then, and a new copy
+//      a setup left to take its name at the restart goes; an INI file made
 //      for the installation's keys only when nothing else was written to it,
 //      and a font's value stays with a font that stays;
 //   5. the log, then registry keys: a key that holds no other logged key
@@ -104,12 +105,13 @@ struct TUninstallOptions {
 };
 
 // Reads a command line of the program's arguments (without the program's own
-// name), in any order and either letter case: the log file (double quotes
-// may enclose it or any part of a word); /S, or the setup program's
-// /SILENT, /VERYSILENT or /SUPPRESSMSGBOXES, for a run without questions;
-// /NORESTART, which such a run needs not; /LOG=file. False when no log file
-// is named or a word is unknown; Silent and RunLog are still set as far as
-// the words name them, so a script's run asks nothing even then.
+// name), in any order and either letter case, switches with "/" or "-": the
+// log file (double quotes may enclose it or any part of a word); /S, or the
+// setup program's /SILENT, /VERYSILENT or /SUPPRESSMSGBOXES, for a run
+// without questions; /NORESTART, which such a run needs not; /LOG=file.
+// False when no log file is named or a word is unknown; Silent and RunLog
+// are still set as far as the words name them, so a script's run asks
+// nothing even then.
 bool ParseUninstallCommandLine(const String& commandLine, TUninstallOptions& options);
 
 // Windows only. One uninstallation as described above; the exit code. It

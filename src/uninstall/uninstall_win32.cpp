@@ -674,6 +674,7 @@ class TUninstallRun {
   bool KeepsFont(const String& data) const;
   void RemoveFiles(int kind);
   bool StaysChanged(const String& path);
+  void DropWaitingCopies();
   bool DeleteOrQueue(const String& path, DWORD& code);
   void RemoveAdopted();
   void RemoveIniKeys();
@@ -1152,6 +1153,34 @@ void TUninstallRun::RemoveFiles(int kind) {
   }
 }
 
+// A file the setup could replace only at the next start (an update while
+// the program ran) waits beside it under a temporary name, which the
+// system's list of what waits for the restart gives the file's name then:
+// the program would come back. For each file this run removed, that copy
+// goes now, and the restart finds nothing to rename.
+void TUninstallRun::DropWaitingCopies() {
+  static char data[65536];
+  DWORD size = sizeof(data) - 2;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return;
+  LONG got = RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (got != ERROR_SUCCESS) return;
+  data[size] = data[size + 1] = 0;
+  // Pairs of names (\??\C:\...), each ending in a zero: the file that
+  // waits, and the name it takes (empty for a deletion). A file changed by
+  // its user stays as the user left it.
+  for (const char* from = data; from < data + size;) {
+    const char* to = from + strlen(from) + 1;
+    const char* next = to + strlen(to) + 1;
+    if (*to && Goes(to + 4)) DeleteFileA(from + 4);
+    from = next;
+  }
+}
+
 // A file changed after the installation holds the work of its user or of a
 // program, which is not the installation's to take: whether Path stays so
 // (noted for the final list). An INI file the installation wrote keys to
@@ -1621,6 +1650,7 @@ int TUninstallRun::Run() {
   RemoveIniKeys();
   RemoveRegistryValues();
   RemoveFiles(kLogCopyFiles);
+  DropWaitingCopies();
   RemoveAdopted();
   keepLog_ = AnyStays();
   if (!keepLog_) RemoveLog();

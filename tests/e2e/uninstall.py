@@ -207,7 +207,8 @@ def uninstall_demo(run, pack_folder):
         with open(path, encoding="cp1252") as f:
             text = f.read()
         with open(path, "w", encoding="cp1252", newline="\r\n") as f:
-            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=UnOsin.exe\n"))
+            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=UnOsin.exe\n")
+                    .replace("readme.txt=readme.txt\n", "readme.txt=readme.txt,2\n"))
 
     setup = pack_folder("uninstall_demo", install.demo_project("uninstall_demo", demo_edit))
     script = install.walk_to_install(setup, install.DEMO_FOLDER)
@@ -263,7 +264,8 @@ def uninstall_demo(run, pack_folder):
     size_kb += rest > 512 or (rest == 512 and size_kb % 2 == 1)
     t.expect(values.get("InstallLocation", (0, ""))[1].lower() == SECOND_FOLDER.lower() and
              values.get("EstimatedSize") == ("REG_DWORD", hex(size_kb)) and
-             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1"),
+             values.get("NoModify") == values.get("NoRepair") == ("REG_DWORD", "0x1") and
+             values.get("DisplayIcon", (0, ""))[1].lower() == "c:\\windows\\unosin.exe",
              "the repaired registration %r, %d KB installed" % (values, size_kb))
 
     # The second program installed into another folder as well: that
@@ -306,13 +308,20 @@ def uninstall_demo(run, pack_folder):
     # The second program silently, by the copy of the uninstaller among its
     # files, its readme held open by a running program: the demo keeps the
     # shared DLL, the copy frees its folder for the restart. The run log
-    # says what waits.
+    # says what waits. Updated first while the readme was held, the program
+    # has its new readme waiting to take the old one's name at the restart:
+    # that copy goes too, or the folder would stay.
     readme = SECOND_FOLDER + "\\readme.txt"
     own = re.sub(r"(?i)^c:\\windows\\unosin\.exe", lambda m: '"%s\\UnOsin.exe"' % SECOND_FOLDER,
                  uninstall_string("Osin Second"))
-    t = run_uninstaller("uninstall_second_remove",
-                        ["lock " + readme, "start " + own + " /S /LOG=C:\\unosin.txt", "wait-exit 120000", "unlock"],
-                        3010)
+    updated = []
+    update = lambda: updated.append(subprocess.run(
+        [harness.WINE_RUN, second, "/VERYSILENT", "/NORESTART", "/DIR=" + SECOND_FOLDER], timeout=300,
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode)
+    t = harness.run_scenario("uninstall_second_remove",
+                             ["lock " + readme, "sync update", "start " + own + " /S /LOG=C:\\unosin.txt",
+                              "wait-exit 120000", "unlock"], on_sync={"update": update})
+    t.expect(updated == [8] and t.exit_code == 3010, "update %s, uninstaller %s" % (updated, t.exit_code))
     t.expect(t.message_boxes() == [], "boxes %r in a silent run" % t.message_boxes())
     with open(install.drive_c("unosin.txt"), encoding="cp1252") as f:
         lines = f.read().splitlines()

@@ -145,6 +145,9 @@ TEST(Guard, TheSetupProgramsQuietSwitchesAndARunLogServeScripts) {
   ASSERT_TRUE(ParseUninstallCommandLine("\"/LOG=C:\\a b.txt\" /SILENT C:\\App\\Install.log", o));
   EXPECT_EQ(o.RunLog, "C:\\a b.txt");
   EXPECT_TRUE(o.Silent);
+  ASSERT_TRUE(ParseUninstallCommandLine("C:\\App\\Install.log -s -LOG=\"C:\\My Logs\\un.log\"", o));
+  EXPECT_TRUE(o.Silent);
+  EXPECT_EQ(o.RunLog, "C:\\My Logs\\un.log");
   // A mistake in a script's line still asks nothing and still logs.
   EXPECT_FALSE(ParseUninstallCommandLine("/VERYSILENT /LOG=C:\\un.log /DIR=C:\\x C:\\App\\Install.log", o));
   EXPECT_TRUE(o.Silent);

@@ -15,6 +15,7 @@
 #include "config/inifile.h"
 #include "config/variables.h"
 #include "install/copyentry.h"
+#include "install/log.h"
 #include "install/pending.h"
 #include "install/script.h"
 #include "pack/oem.h"
@@ -181,6 +182,25 @@ const PageTexts* FindPage(const std::string& name) {
   for (const PageTexts& p : Pages())
     if (name == p.name) return &p;
   return nullptr;
+}
+
+// Whether the setup reads the section Name of a language file: the
+// messages, the texts of every page and of each page (the version conflict
+// question too), a section with a language code after a dot, and
+// Uninstall.<section of the install log> (the uninstaller's texts, or
+// records it takes back), which goes into the log without a code only.
+bool IsLanguageSection(const std::string& name) {
+  std::string upper = Upper(name);
+  size_t dot = upper.find('.');
+  std::string base = upper.substr(0, dot), rest = dot == std::string::npos ? "" : upper.substr(dot + 1);
+  if (base == "UNINSTALL") {
+    bool known = rest == "STRINGS";
+    for (int kind = 0; kind < osin::kLogKindCount; ++kind)
+      known = known || rest == Upper(osin::LogSectionName(kind));
+    return known;
+  }
+  return (base == "STRINGS" || base == "DIALOGS" || base == DLG_VERSIONCONFLICT || FindPage(base)) &&
+         rest.find('.') == std::string::npos;
 }
 
 // The raw lines of an INI file, for the line numbers the store does not
@@ -755,6 +775,12 @@ class Checker {
       WarnAt(*config_, "Config", "LogFile", "bad-value",
              "LogFile=" + log + " is no full path: the log lands in the folder the setup is started from, " +
                  "where the uninstaller does not find it (write %InstallPath%\\" + log + ")");
+    StringList variables;
+    VariablesOf(languages_.front(), variables);
+    if (!Below(Str(ExpandString(Ansi(log), variables).Text), kPresetupFolder).empty())
+      WarnAt(*config_, "Config", "LogFile", "bad-value",
+             "LogFile=" + log + " lies in the setup's temporary folder (%Presetup%), which the setup " +
+                 "deletes when it ends: the uninstaller finds no log (write %InstallPath%\\Install.log)");
     // Without a full path the program lands below wherever the setup was
     // started from (a download folder, a CD), and the user may not notice.
     std::string folder = config_->Read("Config", "DefaultInstallPath");
@@ -894,6 +920,8 @@ class Checker {
     for (const auto& [key, value] : config_->Values("PreRunApp")) {
       std::string program = Str(ParseRunSpec(ExpandString(Ansi(value), variables).Text).Program);
       std::string inPresetup = Below(program, kPresetupFolder);
+      if (program.empty())
+        WarnAt(*config_, "PreRunApp", key, "bad-value", "names no program: it starts nothing");
       if (!inPresetup.empty() && !PresetupFile(inPresetup))
         WarnAt(*config_, "PreRunApp", key, "missing-file",
                "runs " + inPresetup +
@@ -1111,6 +1139,10 @@ class Checker {
     StringList variables;
     VariablesOf(codes.front(), variables);
     std::string path = Str(ExpandString(program, variables).Text);
+    if (Str(program.Trim()).empty())
+      WarnAt(
+          script, section, key, "bad-value",
+          shortcut ? "names no target: the shortcut leads nowhere" : "names no program: it starts nothing");
     std::string installed = Below(path, kInstallFolder), inPresetup = Below(path, kPresetupFolder);
     if (!installed.empty()) starts_.push_back({installed, &script, section, key});
     if (inPresetup.empty()) return;
@@ -1140,6 +1172,15 @@ class Checker {
       if (name.empty() || names.count(name)) continue;
       WarnAt(*start.script, start.section, start.key, "missing-file",
              "starts %InstallPath%\\" + start.path + ", which no CopyFiles line installs: it leads nowhere");
+    }
+    // Files are taken back only as the installation left them, and the log
+    // is written before any program of the project runs.
+    for (const Start& file : uninstallFiles_) {
+      if (names.count(Lower(FileNameOf(file.path)))) continue;
+      WarnAt(
+          *file.script, file.section, file.key, "bad-value",
+          "names a file no copy line installs: the uninstaller removes a file only when nothing wrote to it "
+          "after the installation, so one the program or a [RunApp] program makes stays");
     }
   }
 
@@ -1256,6 +1297,8 @@ class Checker {
               NoteStart(script, list, entry.first, UnquoteIf(GetField(1, Ansi(entry.second), kComma), '"'),
                         codes, true);
             if (a == kActAddReg) CheckRegistryNumber(script, list, entry, codes);
+            if (a == kActAddReg || a == kActAddIni || a == kActShortcuts)
+              CheckNumberFields(script, list, entry, a);
             if (a == kActAddIni && entry.first.empty())
               WarnAt(script, list, "", "bad-value",
                      "a line without a key: the setup passes it over (written, it would erase the section)");
@@ -1266,9 +1309,60 @@ class Checker {
         }
       }
     }
+    for (const std::string& section : script.Sections()) CheckUninstallPaths(script, section);
+    // A section that names other sections of the script as an action
+    // section does is one misspelt ([Shortcut], [Add Reg]): the setup does
+    // nothing of it, and its list sections are told with it.
+    std::vector<std::string> misspelt;
+    for (const std::string& section : script.Sections()) {
+      if (referenced.count(Lower(section)) || Lower(section).rfind("uninstall.", 0) == 0) continue;
+      for (const auto& line : script.Values(section)) {
+        if (!script.HasSection(line.first) || referenced.count(Lower(line.first))) continue;
+        if (misspelt.empty() || misspelt.back() != section) misspelt.push_back(section);
+        referenced.insert(Lower(line.first));
+      }
+    }
+    for (const std::string& section : misspelt) {
+      std::string actions;
+      for (int a = 0; a < kScriptActionCount; ++a)
+        actions += std::string(a ? ", " : "") + "[" + ScriptActionName(ScriptAction(a)) + "]";
+      WarnAt(script, section, "", "unknown-section",
+             "the setup does not read a section [" + section + "], nor the sections it names: the action " +
+                 "sections are " + actions);
+      referenced.insert(Lower(section));
+    }
     for (const std::string& section : script.Sections()) {
       if (!referenced.count(Lower(section)) && Lower(section).rfind("uninstall.", 0) != 0)
         WarnAt(script, section, "", "unused-section", "no action section names [" + section + "]");
+    }
+  }
+
+  // The lines an uninstall section adds to the log's records of files and
+  // folders: the uninstaller takes only full paths, one file or folder
+  // each, and refuses any other line (the user is told it stayed).
+  void CheckUninstallPaths(const IniFile& script, const std::string& section) {
+    std::string upper = Upper(section);
+    if (upper.rfind("UNINSTALL.", 0) != 0) return;
+    std::string kind = Str(GetWord(2, Ansi(upper), kDotSet));
+    bool paths = false;
+    for (int k = 0; k < osin::kLogKindCount; ++k) {
+      bool file = k != osin::kLogAddReg && k != osin::kLogAddIni && k != osin::kLogCreateKeys;
+      paths = paths || (file && kind == Upper(osin::LogSectionName(k)));
+    }
+    if (!paths) return;
+    std::string code = Str(GetWord(3, Ansi(upper), kDotSet));
+    for (const auto& line : script.Values(section)) {
+      if (line.first.find_first_of("*?") != std::string::npos)
+        WarnAt(script, section, line.first, "bad-value",
+               "the uninstaller takes no wildcards: it refuses the line and ends as not completely "
+               "removed (name each file)");
+      else if (!IsFullPathFor(code.empty() ? languages_.front() : code, line.first))
+        WarnAt(script, section, line.first, "bad-value",
+               "is no full path: the uninstaller refuses the line and ends as not completely removed "
+               "(write %InstallPath%\\" +
+                   line.first + ")");
+      else if (kind == Upper(osin::LogSectionName(osin::kLogCopyFiles)))
+        uninstallFiles_.push_back({line.first, &script, section, line.first});
     }
   }
 
@@ -1320,6 +1414,29 @@ class Checker {
     WarnAt(script, section, key, "bad-value",
            "|| is a line break, which no line of an INI file or of the install log holds: what follows it "
            "becomes a line of its own, and the uninstaller cannot take the change back");
+  }
+
+  // The fields the setup reads as numbers read as 0 when they are none: a
+  // value with a comma outside apostrophes is cut there, its rest taken for
+  // the flags; a hot key written as a name makes none.
+  void CheckNumberFields(const IniFile& script, const std::string& list,
+                         const std::pair<std::string, std::string>& line, int action) {
+    String value = Ansi(line.second);
+    bool shortcut = action == kActShortcuts;
+    for (int n = shortcut ? 5 : 2; n <= (shortcut ? 7 : 2); ++n) {
+      String text = GetField(n, value, kComma);
+      if (text.IsEmpty() || text.Pos('%') || IniStrToInt(text, INT_MIN) != INT_MIN ||
+          IniStrToInt(text, INT_MAX) != INT_MAX)
+        continue;
+      WarnAt(script, list, line.first, "bad-value",
+             shortcut
+                 ? "\"" + Str(text) + "\" is no number: the setup reads 0 (the icon index, hot key and " +
+                       "flags are numbers: 1618, or $652, is Ctrl+Alt+R)"
+                 : "\"" + Str(text) + "\" after a comma is no number: the setup takes it for the flags " +
+                       "and writes only \"" + Str(GetField(1, value, kComma)) +
+                       "\" (write a text with a comma in apostrophes: 'a, b')");
+      return;
+    }
   }
 
   // A number the setup cannot read writes a DWORD of 0, silently.
@@ -1464,8 +1581,17 @@ class Checker {
                "the page " + page + " is shown" + WhenShown(page) + ", but [" + page +
                    "] (or [Dialogs]) has no " + which);
       }
-      for (const std::string& section : lng->Sections())
+      for (const std::string& section : lng->Sections()) {
         for (const auto& kv : lng->Values(section)) ScanReferences(*lng, section, kv, {code});
+        std::string name = Str(GetWord(2, Ansi(section), kDotSet));
+        bool copied = Upper(Str(GetWord(1, Ansi(section), kDotSet))) == "UNINSTALL" &&
+                      Str(GetWord(3, Ansi(section), kDotSet)).empty();
+        if (!IsLanguageSection(section))
+          WarnAt(*lng, section, "", "unknown-section",
+                 copied ? "the setup copies [" + section + "] into the install log as [" + name +
+                              "], of which the uninstaller reads nothing (its texts are [Uninstall.Strings])"
+                        : "the setup does not read a section [" + section + "]");
+      }
       // The uninstaller puts an item only into these texts; a "%s" anywhere
       // else shows as it stands (a caption "%s deinstallieren").
       for (const auto& [id, text] : lng->Values("Uninstall.Strings"))
@@ -1519,6 +1645,7 @@ class Checker {
     std::string section, key;
   };
   std::vector<Start> starts_;
+  std::vector<Start> uninstallFiles_;  // the lines of [Uninstall.CopyFiles]
 };
 
 }  // namespace
