@@ -200,14 +200,14 @@ def uninstall_demo(run, pack_folder):
         ask_for_uninstaller(project, "Osin Second")
         add_shared_dll(project)
         # A copy of the uninstaller among its files, which its user starts
-        # from there.
+        # from there (its target named through a subfolder and "..").
         shutil.copy(os.path.join(os.path.dirname(harness.build.osin), "..", "uninstall", "UnOsin.exe"),
                     os.path.join(project, "Data"))
         path = os.path.join(project, "Presetup", "App.ins")
         with open(path, encoding="cp1252") as f:
             text = f.read()
         with open(path, "w", encoding="cp1252", newline="\r\n") as f:
-            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=UnOsin.exe\n"))
+            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=Docs\\..\\UnOsin.exe\n"))
         # Russian lacks the last uninstaller text, which English has.
         path = os.path.join(project, "Presetup", "Rus.lng")
         with open(path, "rb") as f:
