@@ -195,6 +195,9 @@ def uninstall_demo(run, pack_folder):
     def demo_edit(project):
         ask_for_uninstaller(project)
         add_shared_dll(project)
+        # Its shortcut's folder named through "..".
+        unattended.edited_config(project, b"%ProgramsMenu%\\%ProgramName%",
+                                 b"%ProgramsMenu%\\Osin Links\\..\\%ProgramName%", "System.ins")
 
     def second_edit(project):
         ask_for_uninstaller(project, "Osin Second")
