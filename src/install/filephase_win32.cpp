@@ -315,6 +315,10 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       CannotWrite(phase, name);
       return false;
     }
+    // Named as the system names the file it writes (a "..", a "." or a "/"
+    // in the target resolved): the log must name it so, or the uninstaller
+    // takes the record for no full path and leaves the file.
+    target = FullPathOf(target);
     // Looked up once: every lookup is a trip to the file system, and a
     // missing name, the rule on a first install, is the slowest kind.
     exists = EntryExists(target);

@@ -206,7 +206,9 @@ bool RegisterFonts(const TPendingList& fonts, const String& fontsFolder, const T
 bool CreateShortcuts(const TPendingList& shortcuts, const TInstallLog& log) {
   for (int i = 0; i < shortcuts.Count(); ++i) {
     const TPendingEntry& entry = shortcuts[i];
-    const String file = entry.Name + ".lnk";
+    // As the system names it (a ".." resolved), which the log must: the
+    // uninstaller leaves a record that is no plain full path.
+    const String file = FullPathOf(entry.Name + ".lnk");
     int flags = entry.NumberField(7);
     if ((flags & kOnlyIfMissing) && FileExists(file)) continue;
     String folder = StripBackslash(PathFolder(file));

@@ -51,7 +51,8 @@ bool RegisterUninstaller(const TUninstaller& uninstaller, const TInstallLog& log
 // Copies the lines of every section of Sections (File, SectionName) into the
 // log section named by the second word of SectionName (Uninstall.Strings
 // goes to Strings), keys and values with their variables expanded (line
-// break marks stay). The caller turns the stores' StripQuotes off around it.
+// break marks stay), after emptying the log's Strings. The caller turns the
+// stores' StripQuotes off around it.
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables, const TInstallLog& log);
 
 }  // namespace osin

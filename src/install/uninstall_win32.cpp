@@ -114,6 +114,10 @@ bool RegisterUninstaller(const TUninstaller& u, const TInstallLog& log, TPending
 
 void CopyUninstallSections(const TPendingList& sections, const StringList& variables,
                            const TInstallLog& log) {
+  // The uninstaller's texts are this run's alone: one that an earlier run
+  // wrote in another language, and code page, would stand among them where
+  // this language lacks it and the uninstaller's own English is due.
+  WriteLogSection(log, "Strings", kNoText, kNoText);
   for (int i = 0; i < sections.Count(); ++i) {
     const TPendingEntry& entry = sections[i];
     String target = GetWord(2, entry.NamePart(2), kDotSet);

@@ -273,7 +273,7 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
                [&] { return CreateShortcuts(lists.Shortcuts, installLog); });
   // The uninstaller, once registered, reads its texts from the log even
   // when a later step failed.
-  if ((ok || registered) && !lists.UninstallSections.IsEmpty()) {
+  if (ok || registered) {
     KeepQuotes quotes;
     CopyUninstallSections(lists.UninstallSections, session.Variables, installLog);
   }

@@ -195,20 +195,29 @@ def uninstall_demo(run, pack_folder):
     def demo_edit(project):
         ask_for_uninstaller(project)
         add_shared_dll(project)
+        # Its shortcut's folder named through "..".
+        unattended.edited_config(project, b"%ProgramsMenu%\\%ProgramName%",
+                                 b"%ProgramsMenu%\\Osin Links\\..\\%ProgramName%", "System.ins")
 
     def second_edit(project):
         ask_for_uninstaller(project, "Osin Second")
         add_shared_dll(project)
         # A copy of the uninstaller among its files, which its user starts
-        # from there.
+        # from there (its target named through a subfolder and "..").
         shutil.copy(os.path.join(os.path.dirname(harness.build.osin), "..", "uninstall", "UnOsin.exe"),
                     os.path.join(project, "Data"))
         path = os.path.join(project, "Presetup", "App.ins")
         with open(path, encoding="cp1252") as f:
             text = f.read()
         with open(path, "w", encoding="cp1252", newline="\r\n") as f:
-            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=UnOsin.exe\n")
+            f.write(text.replace("[CopyAppFiles]\n", "[CopyAppFiles]\nUnOsin.exe=Docs\\..\\UnOsin.exe\n")
                     .replace("readme.txt=readme.txt\n", "readme.txt=readme.txt,2\n"))
+        # Russian lacks the last uninstaller text, which English has.
+        path = os.path.join(project, "Presetup", "Rus.lng")
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path, "wb") as f:
+            f.write(re.sub(rb"\r\n19=[^\r\n]*", b"", data))
 
     setup = pack_folder("uninstall_demo", install.demo_project("uninstall_demo", demo_edit))
     script = install.walk_to_install(setup, install.DEMO_FOLDER)
@@ -244,18 +253,23 @@ def uninstall_demo(run, pack_folder):
              "the second program's registration %r" % uninstall_string("Osin Second"))
     records = dict(install.read_log(install.find_file(install.drive_c("Osin Second", "Logs", "Setup"), "Install.log")))
     t.expect(records["CreateDirs"][0][0] == SECOND_FOLDER, "the second program's folders %r" % records["CreateDirs"])
-    # Installed again over itself (a repair): the count stays, as its
-    # uninstallation lowers it once. The registration's values are written
-    # anew (these stand for an older release's).
+    # Installed again over itself (a repair), in Russian: the count stays,
+    # as its uninstallation lowers it once. The registration's values are
+    # written anew (these stand for an older release's), and the
+    # uninstaller's texts are Russian alone.
     key = UNINSTALL_KEY + "Osin Second"
     install.reg("add", key, "/v", "EstimatedSize", "/t", "REG_DWORD", "/d", "1", "/f")
     install.reg("delete", key, "/v", "NoRepair", "/f")
-    again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/DIR=" + SECOND_FOLDER], timeout=300,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+    again = subprocess.run([harness.WINE_RUN, second, "/VERYSILENT", "/LANG=rus", "/DIR=" + SECOND_FOLDER],
+                           timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     t.expect(again == 0 and shared_count() == 2, "exit code %s, count %r after the second program's repair" %
              (again, shared_count()))
     t.expect("\\logs\\setup\\install.log" in (uninstall_string("Osin Second") or "").lower(),
              "the second program's log %r" % uninstall_string("Osin Second"))
+    texts = dict(dict(install.read_log(install.find_file(install.drive_c("Osin Second", "Logs", "Setup"),
+                                                         "Install.log")))["Strings"])
+    t.expect("19" not in texts and "Osin Second" in texts["1"] and not texts["1"].isascii(),
+             "the uninstaller's texts after the repair in Russian %r" % texts)
     values = install.reg_values(key) or {}
     files = [os.path.join(d, n) for d, _, names in os.walk(install.drive_c("Osin Second")) for n in names
              if n.lower() != "install.log"] + [install.drive_c("Osin Test", "Shared", "OsinShared.dll")]
