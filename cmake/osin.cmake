@@ -261,7 +261,7 @@ function(osin_test_ja name filter)
   set_tests_properties(${name}_ja PROPERTIES ENVIRONMENT "LANG=ja_JP.UTF-8;LC_ALL=ja_JP.UTF-8")
   # Both runs share one Wine prefix, and the fixtures clear the same keys
   # and folders before and after each case: never side by side.
-  set_tests_properties(${name} ${name}_ja PROPERTIES RESOURCE_LOCK ${name}_state)
+  set_property(TEST ${name} ${name}_ja APPEND PROPERTY RESOURCE_LOCK ${name}_state)
 endfunction()
 
 # osin_fuzzer(NAME SOURCES ... LIBS ...): a libFuzzer target (fuzz build only).
