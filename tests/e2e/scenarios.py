@@ -17,6 +17,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
@@ -146,22 +147,33 @@ def presetup_extracted_and_removed():
     before = temp_entries()
     seen = {}
 
-    def look_while_paused():
-        fresh = temp_entries() - before
-        if len(fresh) != 1:
-            raise AssertionError("expected one new folder in the temporary path, found %s" % sorted(fresh))
-        folder = os.path.join(harness.wine_temp_dir(), fresh.pop())
+    def look_while_extracting():
+        # The window shows before the first file is written: wait, while the
+        # large last file keeps it up, until both small ones are there.
+        deadline = time.time() + 60
+        while True:
+            fresh = temp_entries() - before
+            if len(fresh) > 1:
+                raise AssertionError("expected one new folder in the temporary path, found %s" % sorted(fresh))
+            folder = os.path.join(harness.wine_temp_dir(), next(iter(fresh))) if fresh else None
+            missing = [p for p in ("Osin.ini", os.path.join("Sub", "x.txt"))
+                       if not folder or not os.path.isfile(os.path.join(folder, p))]
+            if not missing:
+                break
+            if time.time() > deadline:
+                raise AssertionError("%s not extracted into %s" % (missing, folder))
+            time.sleep(0.005)
         seen["folder"] = folder
-        for path in ("Osin.ini", os.path.join("Sub", "x.txt")):
-            if not os.path.isfile(os.path.join(folder, path)):
-                raise AssertionError("%s not extracted into %s" % (path, folder))
+
+    def look_while_paused():
+        folder = seen["folder"]
         if os.path.exists(os.path.join(folder, "app.txt")) or os.path.exists(os.path.join(folder, "Data")):
             raise AssertionError("an application file was extracted with the control files")
 
     t = run("presetup_extracted_and_removed",
-            ["start " + harness.windows_path(setup), "wait-window initializing 60000", "suspend",
-             "sync paused", "resume", "wait-exit 120000"],
-            {"paused": look_while_paused})
+            ["start " + harness.windows_path(setup), "wait-window initializing 60000", "sync extracting",
+             "suspend", "sync paused", "resume", "wait-exit 120000"],
+            {"extracting": look_while_extracting, "paused": look_while_paused})
     init = t.seen(caption="Ostrel Installer initializing...")
     t.expect(init, "the initialization window was not seen")
     t.expect(init[0].controls.get(101, ("",))[0] == "msctls_progress32", "no progress bar 101")

@@ -86,11 +86,16 @@ def page(texts, name, shot=None, show=300):
 
 
 def page_with(transcript, text):
-    """The last appearance of the page showing TEXT (while it was visible)."""
+    """The last appearance of the page showing TEXT (while it was visible).
+    A look caught while the page fills its lists (an item without its text)
+    or while it goes away (hiding its controls one by one, Next among them)
+    counts only when there is no other."""
     pages = [w for w in transcript.windows
              if any(text in (c[1] or "") and i not in w.hidden for i, c in w.controls.items())]
     transcript.expect(pages, "no page showed %r" % text)
-    return pages[-1]
+    whole = [w for w in pages if NEXT not in w.hidden and
+             not any("|" in (c[1] or "") and "" in c[1].split("|") for c in w.controls.values())]
+    return (whole or pages)[-1]
 
 
 def walk_english(run, run_pack):
