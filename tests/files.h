@@ -91,9 +91,14 @@ class ScratchTest : public ::testing::Test {
     char temp[MAX_PATH];
     ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
     char name[MAX_PATH];
-    ASSERT_NE(GetTempFileNameA(temp, "ost", 0, name), 0u);
-    DeleteFileA(name);
-    ASSERT_TRUE(CreateDirectoryA(name, nullptr));
+    // Between freeing the unique name and making the folder, a test program
+    // running beside this one may take the same name: then try another.
+    for (int tries = 0;; ++tries) {
+      ASSERT_NE(GetTempFileNameA(temp, "ost", 0, name), 0u);
+      DeleteFileA(name);
+      if (CreateDirectoryA(name, nullptr)) break;
+      ASSERT_LT(tries, 100) << "no scratch folder could be made in " << temp;
+    }
 #else
     char name[] = "/tmp/osin-test-XXXXXX";
     ASSERT_NE(mkdtemp(name), nullptr);
