@@ -140,6 +140,31 @@ def wine_prefix():
     return os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wineprefix"))
 
 
+def await_wine_restart(timeout=120):
+    """A program that restarts Windows ends before Wine's restart does: the
+    restart goes on in the background and ends every program of the prefix,
+    the next one run included. Waits until no restart of this prefix runs."""
+    mark = b"WINEPREFIX=" + os.fsencode(wine_prefix()) + b"\0"
+    end = time.time() + timeout
+    while True:
+        running = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    if b"wineboot" not in f.read().lower():
+                        continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    if mark in f.read():
+                        running.append(pid)
+            except OSError:  # ended meanwhile, or not ours
+                continue
+        if not running:
+            return
+        if time.time() > end:
+            raise ScenarioFailed("Wine's restart still runs after %d s (processes %s)" % (timeout, running))
+        time.sleep(0.2)
+
+
 def wine_temp_dir():
     """The Linux folder behind the Windows temporary folder of the prefix."""
     users = os.path.join(wine_prefix(), "drive_c", "users")

@@ -35,6 +35,7 @@ def run_setup(setup, name, *switches):
         code = subprocess.run(args, timeout=300, stdout=subprocess.DEVNULL, stderr=said).returncode
         said.seek(0)
         wine = said.read().decode("utf-8", "replace").strip()
+    harness.await_wine_restart()
     # The setup makes its log before anything else and writes it whole
     # before it ends: no log means it never ran, an empty one that it
     # ended without writing what it kept for it. Both fail here, saying

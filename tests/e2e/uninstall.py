@@ -25,8 +25,9 @@ REMOVED = "has been removed from your computer"
 
 # What Wine itself changes while programs run and the prefix restarts: its
 # own settings, caches and menu files (also seen through HKEY_USERS), the
-# display drivers it records at each start, the restart bookkeeping and the
-# temporary folders.
+# display drivers, devices and network cards it records at each start (a
+# device's keys come back only when its driver has started again), the
+# restart bookkeeping and the temporary folders.
 USER = r"(HKEY_CURRENT_USER|HKEY_USERS\\[^\\\]]+)"
 VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHINE\\Software\\Wine"
                            r"|" + USER + r"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
@@ -35,6 +36,9 @@ VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHIN
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses"
+                           r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent"
+                           r"|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"
                            r"|HKEY_LOCAL_MACHINE\\Hardware|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Cryptography)",
                            re.I)
 VOLATILE_FILES = re.compile(r"^(users/[^/]+/(Temp|AppData/Local/Temp)|windows/temp|windows/Installer)(/|$)", re.I)
