@@ -170,15 +170,20 @@ bool ApplyIniChanges(const TPendingList& changes, const TInstallLog& log) {
     // they are logged; the store would make them unrecorded, and they
     // would outlive the uninstallation.
     bool logged = !(entry.NumberField(2) & kNoLog);
-    if (logged) ForceFolderLogged(log, PathFolder(entry.NamePart(1)));
+    // Logged as the system names the file (a ".." resolved): the
+    // uninstaller leaves a record that is no plain full path.
+    const String file = FullPathOf(entry.NamePart(1));
+    if (logged) ForceFolderLogged(log, PathFolder(file));
     IniOutcome outcome = WriteIniEntry(entry, sentinel, existed, created);
     if (outcome == IniOutcome::kFailed) {
-      StepError("Error on changing ini-file!", entry.NamePart(1));
+      StepError("Error on changing ini-file!", file);
       ok = false;
     } else if (outcome == IniOutcome::kWritten && !existed && logged) {
       // A file the step made goes with the uninstallation.
-      if (created) WriteLogEntry(log, kLogCopyFiles, entry.NamePart(1), kNoText);
-      WriteLogEntry(log, kLogAddIni, entry.Name, entry.Field(1));
+      if (created) WriteLogEntry(log, kLogCopyFiles, file, kNoText);
+      WriteLogEntry(log, kLogAddIni,
+                    file + entry.Name.Copy(entry.NameParts[0].Length() + 1, entry.Name.Length()),
+                    entry.Field(1));
     }
   }
   DropAllStores();

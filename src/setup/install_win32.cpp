@@ -201,7 +201,9 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   if (RefuseFolder(folder, FolderUnusable(folder))) return false;
   session.InstallPath = FullPathOf(folder);
   SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
-  installLog.FileName = Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", kNoText));
+  // Resolved like the folder: the uninstall command names the log, and the
+  // uninstaller takes only a plain full path.
+  installLog.FileName = FullPathOf(Expand(ReadIniString(session.ConfigFile, "Config", "LogFile", kNoText)));
   installLog.Enabled = true;
 
   ShowMessage(kReadingMessage);

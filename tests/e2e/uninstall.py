@@ -199,9 +199,11 @@ def uninstall_demo(run, pack_folder):
     def demo_edit(project):
         ask_for_uninstaller(project)
         add_shared_dll(project)
-        # Its shortcut's folder named through "..".
+        # Its shortcut's folder, its INI file and its log named through "..".
         unattended.edited_config(project, b"%ProgramsMenu%\\%ProgramName%",
                                  b"%ProgramsMenu%\\Osin Links\\..\\%ProgramName%", "System.ins")
+        unattended.edited_config(project, b"%Windows%\\win.ini", b"%Windows%\\Fonts\\..\\win.ini", "System.ins")
+        unattended.edited_config(project, b"%InstallPath%\\Install.log", b"%InstallPath%\\Logs\\..\\Install.log")
 
     def second_edit(project):
         ask_for_uninstaller(project, "Osin Second")
