@@ -29,7 +29,8 @@ REMOVED = "has been removed from your computer"
 # device's keys come back only when its driver has started again), the
 # restart bookkeeping and the temporary folders.
 USER = r"(HKEY_CURRENT_USER|HKEY_USERS\\[^\\\]]+)"
-VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHINE\\Software\\Wine"
+WOW = r"HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?"
+VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|" + WOW + r"Wine"
                            r"|" + USER + r"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
                            r"|" + USER + r"\\Volatile Environment"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager"
@@ -38,8 +39,8 @@ VOLATILE_KEYS = re.compile(r"^\[(" + USER + r"\\Software\\Wine|HKEY_LOCAL_MACHIN
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses"
                            r"|HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent"
-                           r"|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"
-                           r"|HKEY_LOCAL_MACHINE\\Hardware|HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Cryptography)",
+                           r"|" + WOW + r"Microsoft\\Windows NT\\CurrentVersion\\NetworkCards"
+                           r"|HKEY_LOCAL_MACHINE\\Hardware|" + WOW + r"Microsoft\\Cryptography)",
                            re.I)
 VOLATILE_FILES = re.compile(r"^(users/[^/]+/(Temp|AppData/Local/Temp)|windows/temp|windows/Installer)(/|$)", re.I)
 
