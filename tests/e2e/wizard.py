@@ -273,8 +273,10 @@ def run_ends(run, packed_setup):
     clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
     one that exits 0 behind its message), a page name that names no page (the final
     page it leads to ends on Esc without the abort question), a restart the project
-    asks for (the password page of an archive without test.psw takes any password; the
-    restart page offers Yes first, and Yes ends the run without the final page), and
+    asks for (a program group typed, then Back over the language page and Next again:
+    the group is kept; the password page of an archive without test.psw takes any
+    password; the restart page offers Yes first, and Yes ends the run without the
+    final page), and
     where each DialogPosition puts a page, with a page title's shadow in a system colour
     and a welcome text too long for any fixed room. Wine runs its programs with administrator
     rights, so CheckAdminRights=1 lets the run go on here."""
@@ -314,8 +316,15 @@ def run_ends(run, packed_setup):
 
     # The restart itself is left out (/NORESTART), and the run log says so.
     log = os.path.join(harness.wine_prefix(), "drive_c", "osin-restart.txt")
-    setup = packed_setup("restart", project(["[Config]", "NeedReboot=1", "PreInstallDialogSequence=DLG_PASSWORD"]))
+    # The group typed before going back over the language page, left
+    # with its language unchanged, is still there.
+    setup = packed_setup("restart", project(["[Config]", "NeedReboot=1",
+                                             "PreInstallDialogSequence=DLG_GROUP,DLG_LANGUAGE,DLG_PASSWORD"]))
     t = run("run_ends_restart", ["start %s /NORESTART /LOG=C:\\osin-restart.txt" % harness.windows_path(setup),
+                                 "wait-window Check setup 60000", "sleep 300", "set-text 106 Mine Group",
+                                 "press %d" % NEXT, "wait-text English (USA) 30000", "press %d" % BACK,
+                                 "wait-new Check setup 30000", "sleep 500", "expect-text Mine Group",
+                                 "press %d" % NEXT, "wait-text English (USA) 30000", "press %d" % NEXT,
                                  "wait-text Password for the test 60000", "press %d" % NEXT,
                                  "wait-text Restart for the test 60000", "sleep 500", "sync restart",
                                  "press %d" % NEXT, "wait-exit 60000"])
