@@ -194,7 +194,8 @@ int64_t FreeDiskKB(const String& folder);
 // 0 when it can. A name that ends in a dot or a blank is cut by the
 // system's calls, so the folder made would not be the one named; a drive
 // or network share that cannot be reached has no room to report. Both
-// would otherwise surface as a full disk.
+// would otherwise surface as a full disk. A name of 248 characters or more
+// is one the system makes no folder of.
 uint32_t FolderUnusable(const String& folder);
 // Windows only. The system's text for an error code, without its line end.
 String SystemErrorText(uint32_t code);

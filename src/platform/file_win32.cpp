@@ -283,6 +283,9 @@ __attribute__((noinline)) uint32_t FolderUnusable(const String& folder) {
     if ((last == '.' || last == ' ') && !step) code = ERROR_INVALID_NAME;
     start = i + 1;
   }
+  // Windows makes no folder whose name has 248 characters or more: told
+  // here, where the name can still be shortened, not when the folder is made.
+  if (folder.Length() >= MAX_PATH - 12) code = ERROR_FILENAME_EXCED_RANGE;
   String root = DriveRootOf(folder);
   // A failed look-up always leaves its reason.
   if (!code && !root.IsEmpty() && !FolderExists(root)) code = GetLastError();

@@ -291,10 +291,13 @@ String WrapTextWith(const String& s, int width, MeasureFn measure, void* context
   // kinds meet.
   for (int at = 0;;) {
     int blanks = at;
-    while (at < s.Length() && s[at] == ' ') ++at;
+    // A line break of the text's own (a "||") ends the line there: the
+    // next piece starts the next line, not measured with this one.
+    bool broken = false;
+    for (; at < s.Length() && (s[at] == ' ' || s[at] == '\r'); ++at) broken |= s[at] == '\r';
     bool afterBlank = at > blanks;
     int start = at;
-    for (; at < s.Length() && s[at] != ' '; ++at) {
+    for (; at < s.Length() && s[at] != ' ' && s[at] != '\r'; ++at) {
       if (!IsLeadByteIn(codePage, s[at])) continue;
       // A double-byte letter alone (Copy clips a lead byte at the end).
       if (at == start) at += 2;
@@ -307,7 +310,7 @@ String WrapTextWith(const String& s, int width, MeasureFn measure, void* context
       continue;
     }
     String candidate = line + (afterBlank ? " " : "") + piece;
-    if (measure(context, candidate) > width) {
+    if (broken || measure(context, candidate) > width) {
       flush(line);
       line = piece;
     } else {

@@ -181,7 +181,11 @@ void ChooseLanguage(const TPageRun& run, HWND page) {
   LRESULT item = SendMessageA(list, LB_GETCURSEL, 0, 0);
   if (item == LB_ERR) return;
   int entry = static_cast<int>(SendMessageA(list, LB_GETITEMDATA, item, 0));
-  if (entry >= 0 && entry < run.Languages.Count() && run.SetLanguage)
+  // The language in force stays as it is: setting it again would build the
+  // variables anew and lose the program group the user typed on a later
+  // page before he came back here.
+  if (entry >= 0 && entry < run.Languages.Count() && run.SetLanguage &&
+      run.Languages.Name(entry) != run.Texts.Code)
     run.SetLanguage(run.Languages.Name(entry));
 }
 

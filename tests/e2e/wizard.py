@@ -44,6 +44,10 @@ RUSSIAN = {
 RUSSIAN_LOCALE = {"LANG": "ru_RU.UTF-8", "LC_ALL": "ru_RU.UTF-8"}
 
 BACK, NEXT, CANCEL = 101, 102, 103
+# Destinations the destination page refuses: a name the system would cut,
+# a share that is not there, a name too long for a folder (262 characters).
+UNUSABLE = ("C:\\Apps...", "\\\\osin-nohost\\share",
+            "C:\\" + "\\".join("Long folder name %02d" % i for i in range(13)))
 YES, NO, OK = 6, 7, 1
 
 
@@ -118,10 +122,9 @@ def walk_english(run, run_pack):
                                      "wait-text Incorrect password! 30000", "sync wrong_password", "press %d" % OK,
                                      "wait-text %s 30000" % e["password"], "sleep 300", "expect-text %s" % e["password"],
                                      "set-text 106 " + PASSWORD, "press %d" % NEXT]
-    # A name the system would cut, and a share that is not there: told, and
-    # kept on the page.
+    # Unusable destinations: told, and kept on the page.
     script += page(e, "dir")
-    for typed in ("C:\\Apps...", "\\\\osin-nohost\\share"):
+    for typed in UNUSABLE:
         script += ["set-text 106 " + typed, "press %d" % NEXT, "wait-new #32770 30000", "press %d" % OK, "sleep 300"]
     script += ["set-text 106 C:\\Apps\\", "press %d" % NEXT]
     script += page(e, "group") + ["select 107 " + Groups.SHARED, "sleep 300", "sync group_chosen",
@@ -153,8 +156,8 @@ def walk_english(run, run_pack):
     t.expect("The password of this setup" in page_with(t, e["readme"]).text(106), "readme text")
     boxes = t.message_boxes()
     t.expect(boxes[1] == "Incorrect password!", "boxes %r" % boxes)
-    unusable = [b.split("\r")[0] for b in boxes[2:4]]
-    t.expect(unusable == ["C:\\Apps...", "\\\\osin-nohost\\share"], "unusable folders %r" % boxes)
+    unusable = [b.split("\r")[0] for b in boxes[2:5]]
+    t.expect(unusable == list(UNUSABLE), "unusable folders %r" % boxes)
     dirs = [w.text(106) for w in t.windows if w.text(108) and e["dir"] in w.text(108)]
     t.expect(dirs[0] == "C:\\%s\\Osin Demo" % harness.program_files(), "destination offered %r" % dirs[0])
     # Typed with a backslash, offered again without it.
@@ -273,8 +276,10 @@ def run_ends(run, packed_setup):
     clean-up: a system outside SupportedOS, a PreRunApp that exits 1 (after
     one that exits 0 behind its message), a page name that names no page (the final
     page it leads to ends on Esc without the abort question), a restart the project
-    asks for (the password page of an archive without test.psw takes any password; the
-    restart page offers Yes first, and Yes ends the run without the final page), and
+    asks for (a program group typed, then Back over the language page and Next again:
+    the group is kept; the password page of an archive without test.psw takes any
+    password; the restart page offers Yes first, and Yes ends the run without the
+    final page), and
     where each DialogPosition puts a page, with a page title's shadow in a system colour
     and a welcome text too long for any fixed room. Wine runs its programs with administrator
     rights, so CheckAdminRights=1 lets the run go on here."""
@@ -314,8 +319,15 @@ def run_ends(run, packed_setup):
 
     # The restart itself is left out (/NORESTART), and the run log says so.
     log = os.path.join(harness.wine_prefix(), "drive_c", "osin-restart.txt")
-    setup = packed_setup("restart", project(["[Config]", "NeedReboot=1", "PreInstallDialogSequence=DLG_PASSWORD"]))
+    # The group typed before going back over the language page, left
+    # with its language unchanged, is still there.
+    setup = packed_setup("restart", project(["[Config]", "NeedReboot=1",
+                                             "PreInstallDialogSequence=DLG_GROUP,DLG_LANGUAGE,DLG_PASSWORD"]))
     t = run("run_ends_restart", ["start %s /NORESTART /LOG=C:\\osin-restart.txt" % harness.windows_path(setup),
+                                 "wait-window Check setup 60000", "sleep 300", "set-text 106 Mine Group",
+                                 "press %d" % NEXT, "wait-text English (USA) 30000", "press %d" % BACK,
+                                 "wait-new Check setup 30000", "sleep 500", "expect-text Mine Group",
+                                 "press %d" % NEXT, "wait-text English (USA) 30000", "press %d" % NEXT,
                                  "wait-text Password for the test 60000", "press %d" % NEXT,
                                  "wait-text Restart for the test 60000", "sleep 500", "sync restart",
                                  "press %d" % NEXT, "wait-exit 60000"])

@@ -221,6 +221,10 @@ TEST(Wrapping, WordsFillLinesUpToTheWidth) {
   EXPECT_EQ(WrapTextWith("a verylongword b", 30, TenPerCharacter, nullptr, 0), "a\r\nverylongword\r\nb");
   // Runs of blanks collapse to one.
   EXPECT_EQ(WrapTextWith("  a   b  ", 80, TenPerCharacter, nullptr, 0), "a b");
+  // A line break of the text ("||") ends a line; the words after it fill
+  // the next one from its start.
+  EXPECT_EQ(WrapTextWith("aa bb\rcc dd ee ff", 80, TenPerCharacter, nullptr, 0), "aa bb\r\ncc dd ee\r\nff");
+  EXPECT_EQ(WrapTextWith("aa \r bb cc\r", 50, TenPerCharacter, nullptr, 0), "aa\r\nbb cc");
 }
 
 // Katakana A, I, U, E, O in code page 932, two bytes each, whose second
