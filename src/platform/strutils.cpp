@@ -292,9 +292,11 @@ String WrapTextWith(const String& s, int width, MeasureFn measure, void* context
   for (int at = 0;;) {
     int blanks = at;
     // A line break of the text's own (a "||") ends the line there: the
-    // next piece starts the next line, not measured with this one.
-    bool broken = false;
-    for (; at < s.Length() && (s[at] == ' ' || s[at] == '\r'); ++at) broken |= s[at] == '\r';
+    // next piece starts the next line, not measured with this one, and a
+    // second one in a row leaves an empty line, as a publisher writes
+    // paragraphs.
+    int breaks = 0;
+    for (; at < s.Length() && (s[at] == ' ' || s[at] == '\r'); ++at) breaks += s[at] == '\r';
     bool afterBlank = at > blanks;
     int start = at;
     for (; at < s.Length() && s[at] != ' ' && s[at] != '\r'; ++at) {
@@ -305,12 +307,16 @@ String WrapTextWith(const String& s, int width, MeasureFn measure, void* context
     }
     if (at == start) break;
     String piece = s.Copy(start + 1, at - start);
-    if (line.IsEmpty()) {
+    if (line.IsEmpty() || breaks) {
+      // Breaks before the first word leave nothing: flush adds no line
+      // ahead of the first.
+      if (breaks) flush(line);
+      while (breaks-- > 1) flush(String());
       line = piece;
       continue;
     }
     String candidate = line + (afterBlank ? " " : "") + piece;
-    if (broken || measure(context, candidate) > width) {
+    if (measure(context, candidate) > width) {
       flush(line);
       line = piece;
     } else {

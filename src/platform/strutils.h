@@ -118,8 +118,9 @@ int CutAtStar(String& s);
 
 // Line breaking at blanks: words are joined with one blank while the line
 // fits Width by Measure; lines are separated by CR LF. A word wider than
-// Width stays unbroken on its own line. A CR in S (a run of them counts as
-// one) ends a line, and the next one is filled from its start. Double-byte
+// Width stays unbroken on its own line. A CR in S ends a line, and the next
+// one is filled from its start; each further CR in a row leaves an empty
+// line (none before the first line). Double-byte
 // letters of CodePage, the one S is drawn in (IsLeadByteIn), count as words
 // of their own that join their neighbours without a blank, so Japanese or
 // Chinese text breaks between any two letters, and before or after a

@@ -224,7 +224,9 @@ TEST(Wrapping, WordsFillLinesUpToTheWidth) {
   // A line break of the text ("||") ends a line; the words after it fill
   // the next one from its start.
   EXPECT_EQ(WrapTextWith("aa bb\rcc dd ee ff", 80, TenPerCharacter, nullptr, 0), "aa bb\r\ncc dd ee\r\nff");
-  EXPECT_EQ(WrapTextWith("aa \r bb cc\r", 50, TenPerCharacter, nullptr, 0), "aa\r\nbb cc");
+  EXPECT_EQ(WrapTextWith("\raa \r bb cc\r", 50, TenPerCharacter, nullptr, 0), "aa\r\nbb cc");
+  // Two in a row leave an empty line between paragraphs.
+  EXPECT_EQ(WrapTextWith("aa\r\r bb", 50, TenPerCharacter, nullptr, 0), "aa\r\n\r\nbb");
 }
 
 // Katakana A, I, U, E, O in code page 932, two bytes each, whose second
