@@ -89,15 +89,24 @@ def page(texts, name, shot=None, show=300):
     return ["wait-text %s 30000" % texts[name], "sleep %d" % show, "sync %s" % (shot or name)]
 
 
+def going_away(look):
+    """Whether LOOK caught a page hiding its controls as it went away: its
+    Next hidden, or on a page without one (the licence's, the progress
+    page), a button other than Back."""
+    if NEXT in look.controls:
+        return NEXT in look.hidden
+    return any(c[0] == "Button" and i != BACK and i in look.hidden for i, c in look.controls.items())
+
+
 def page_with(transcript, text):
     """The last appearance of the page showing TEXT (while it was visible).
     A look caught while the page fills its lists (an item without its text)
-    or while it goes away (hiding its controls one by one, Next among them)
-    counts only when there is no other."""
+    or while it goes away (hiding its controls one by one) counts only when
+    there is no other."""
     pages = [w for w in transcript.windows
              if any(text in (c[1] or "") and i not in w.hidden for i, c in w.controls.items())]
     transcript.expect(pages, "no page showed %r" % text)
-    whole = [w for w in pages if NEXT not in w.hidden and
+    whole = [w for w in pages if not going_away(w) and
              not any("|" in (c[1] or "") and "" in c[1].split("|") for c in w.controls.values())]
     return (whole or pages)[-1]
 
