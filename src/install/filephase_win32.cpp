@@ -184,6 +184,7 @@ void RaiseSharedCount(const TFilePhase& phase, const String& target) {
 
 // Why the file to install must give way to the installed one (step 5), as
 // the run log's words, or null when it is written.
+const char kSkippedSame[] = "Skipped, same: ";
 const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& name, const String& target,
                           int flags) {
   String version;
@@ -210,7 +211,7 @@ const char* KeepInstalled(TFilePhase& phase, TArchive* archive, const String& na
     }
     return phase.Choice != kReplace && phase.Choice != kReplaceAll ? newer : nullptr;
   }
-  return order == 0 && FileSizeOf(target) == phase.FileSize ? "Skipped, same: " : nullptr;
+  return order == 0 && FileSizeOf(target) == phase.FileSize ? kSkippedSame : nullptr;
 }
 
 // A folder's identity on its volume, to recognise a folder met again
@@ -327,6 +328,15 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       why = KeepInstalled(phase, archive, name, target, flags);
     skip = why != nullptr;
     if (skip) RunLog(why, target);
+    // A file kept because its user changed it after the last installation
+    // (an edited settings file, newer now, or one installed only when
+    // missing) is the user's: the uninstaller leaves such a file, judging
+    // by the log's date, which this run is about to make later than the
+    // change. Off the log, the file stays theirs.
+    uint32_t changedAt, loggedAt;
+    if (skip && why != kSkippedSame && !(flags & kSharedFile) && FileDosTime(target, changedAt) &&
+        FileDosTime(phase.Log->FileName, loggedAt) && changedAt > loggedAt)
+      OpenStore(phase.Log->FileName, false)->DeleteKey(LogSectionName(kLogCopyFiles), target);
   }
 
   ShowAction(phase, skip ? kSkippingText : external ? kCopyingText : kExtractingText, PathFileName(target));

@@ -139,6 +139,43 @@ TEST_F(FilePhase, VersionConflictsAskUntilAnAnswerSticksButKeepInstalledAlwaysHo
   EXPECT_EQ(ReadBytes(app_ + "f3"), "installed");
 }
 
+TEST_F(FilePhase, AnUpdateLeavesItsUserTheFilesChangedSinceTheLastInstallation) {
+  Archive({StoredEntry("Data\\edited.txt", "v1", kOld), StoredEntry("Data\\settings.ini", "v1", kOld),
+           StoredEntry("Data\\plain.txt", "v1", kOld), StoredEntry("Data\\same.txt", "v1", kOld)});
+  Copy("edited.txt", "edited.txt", 0);
+  Copy("settings.ini", "settings.ini", kOnlyIfMissing);
+  Copy("plain.txt", "plain.txt", 0);
+  Copy("same.txt", "same.txt", 0);
+  ASSERT_TRUE(ArchivePass(phase_));
+  // The first installation's log, dated 1996; a newer copy of another
+  // origin took plain.txt's place before it (1995), its user edits two
+  // files after it (now).
+  LogText();
+  FILETIME when;
+  ASSERT_TRUE(DosDateTimeToFileTime(WORD(15 << 9 | 1 << 5 | 1), 0, &when));
+  ASSERT_TRUE(WriteBytes(app_ + "plain.txt", "other"));
+  HANDLE h =
+      CreateFileA((app_ + "plain.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
+  CloseHandle(h);
+  ASSERT_TRUE(DosDateTimeToFileTime(WORD(16 << 9 | 1 << 5 | 1), 0, &when));
+  h = CreateFileA(log_.FileName.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
+  CloseHandle(h);
+  for (const char* name : {"edited.txt", "settings.ini"}) ASSERT_TRUE(WriteBytes(app_ + name, "mine"));
+  // The update keeps the newer and the existing files; the uninstaller
+  // goes by the log's date, which this run makes later than the edits:
+  // the edited files leave the log, the one older than it stays there.
+  ASSERT_TRUE(ArchivePass(phase_));
+  EXPECT_EQ(asked_, (std::vector<std::string>{"edited.txt", "plain.txt"}));
+  EXPECT_EQ(ReadBytes(app_ + "edited.txt"), "mine");
+  std::string log = LogText();
+  EXPECT_EQ(log.find("edited.txt="), std::string::npos) << log;
+  EXPECT_EQ(log.find("settings.ini="), std::string::npos) << log;
+  EXPECT_NE(log.find("plain.txt="), std::string::npos) << log;
+  EXPECT_NE(log.find("same.txt="), std::string::npos) << log;
+}
+
 TEST_F(FilePhase, AFailedOrCancelledUpgradeLeavesTheInstalledFileAndNoPart) {
   RarEntry damaged = StoredEntry("Data\\big.bin", Pattern(1 << 20), kOld);
   damaged.crc ^= 1;
