@@ -328,14 +328,17 @@ bool ProcessFile(TFilePhase& phase, TArchive* archive, const String& name, bool 
       why = KeepInstalled(phase, archive, name, target, flags);
     skip = why != nullptr;
     if (skip) RunLog(why, target);
-    // A file kept because its user changed it after the last installation
-    // (an edited settings file, newer now, or one installed only when
-    // missing) is the user's: the uninstaller leaves such a file, judging
-    // by the log's date, which this run is about to make later than the
-    // change. Off the log, the file stays theirs.
+    // The uninstaller leaves what the log does not name: a file this
+    // release installs unlogged (its user's data, say) though an earlier
+    // release logged it, and one kept because its user changed it after
+    // the last installation (an edited settings file, newer now, or one
+    // installed only when missing). The uninstaller would take the latter
+    // for unchanged, judging by the log's date, which this run makes later.
     uint32_t changedAt, loggedAt;
-    if (skip && why != kSkippedSame && !(flags & kSharedFile) && FileDosTime(target, changedAt) &&
-        FileDosTime(phase.Log->FileName, loggedAt) && changedAt > loggedAt)
+    if (phase.Log->Active() &&
+        (!logged ||
+         (skip && why != kSkippedSame && !(flags & kSharedFile) && FileDosTime(target, changedAt) &&
+          FileDosTime(phase.Log->FileName, loggedAt) && changedAt > loggedAt)))
       OpenStore(phase.Log->FileName, false)->DeleteKey(LogSectionName(kLogCopyFiles), target);
   }
 

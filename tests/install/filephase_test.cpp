@@ -141,8 +141,10 @@ TEST_F(FilePhase, VersionConflictsAskUntilAnAnswerSticksButKeepInstalledAlwaysHo
 
 TEST_F(FilePhase, AnUpdateLeavesItsUserTheFilesChangedSinceTheLastInstallation) {
   Archive({StoredEntry("Data\\edited.txt", "v1", kOld), StoredEntry("Data\\settings.ini", "v1", kOld),
-           StoredEntry("Data\\plain.txt", "v1", kOld), StoredEntry("Data\\same.txt", "v1", kOld)});
+           StoredEntry("Data\\plain.txt", "v1", kOld), StoredEntry("Data\\same.txt", "v1", kOld),
+           StoredEntry("Data\\data.db", "v1", kOld)});
   Copy("edited.txt", "edited.txt", 0);
+  Copy("data.db", "data.db", 0);
   Copy("settings.ini", "settings.ini", kOnlyIfMissing);
   Copy("plain.txt", "plain.txt", 0);
   Copy("same.txt", "same.txt", 0);
@@ -166,6 +168,8 @@ TEST_F(FilePhase, AnUpdateLeavesItsUserTheFilesChangedSinceTheLastInstallation) 
   // The update keeps the newer and the existing files; the uninstaller
   // goes by the log's date, which this run makes later than the edits:
   // the edited files leave the log, the one older than it stays there.
+  // The update installs the data file unlogged, for its user to keep.
+  Copy("data.db", "data.db", kNoLog | kOnlyIfMissing);
   ASSERT_TRUE(ArchivePass(phase_));
   EXPECT_EQ(asked_, (std::vector<std::string>{"edited.txt", "plain.txt"}));
   EXPECT_EQ(ReadBytes(app_ + "edited.txt"), "mine");
@@ -174,6 +178,7 @@ TEST_F(FilePhase, AnUpdateLeavesItsUserTheFilesChangedSinceTheLastInstallation) 
   EXPECT_EQ(log.find("settings.ini="), std::string::npos) << log;
   EXPECT_NE(log.find("plain.txt="), std::string::npos) << log;
   EXPECT_NE(log.find("same.txt="), std::string::npos) << log;
+  EXPECT_EQ(log.find("data.db="), std::string::npos) << log;
 }
 
 TEST_F(FilePhase, AFailedOrCancelledUpgradeLeavesTheInstalledFileAndNoPart) {
