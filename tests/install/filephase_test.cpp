@@ -140,45 +140,36 @@ TEST_F(FilePhase, VersionConflictsAskUntilAnAnswerSticksButKeepInstalledAlwaysHo
 }
 
 TEST_F(FilePhase, AnUpdateLeavesItsUserTheFilesChangedSinceTheLastInstallation) {
-  Archive({StoredEntry("Data\\edited.txt", "v1", kOld), StoredEntry("Data\\settings.ini", "v1", kOld),
-           StoredEntry("Data\\plain.txt", "v1", kOld), StoredEntry("Data\\same.txt", "v1", kOld),
-           StoredEntry("Data\\data.db", "v1", kOld)});
-  Copy("edited.txt", "edited.txt", 0);
-  Copy("data.db", "data.db", 0);
-  Copy("settings.ini", "settings.ini", kOnlyIfMissing);
-  Copy("plain.txt", "plain.txt", 0);
-  Copy("same.txt", "same.txt", 0);
+  std::vector<RarEntry> entries;
+  for (const char* name : {"edited", "kept", "plain", "same", "data"}) {
+    entries.push_back(StoredEntry(std::string("Data\\") + name, "v1", kOld));
+    Copy(name, name, std::string(name) == "kept" ? kOnlyIfMissing : 0);
+  }
+  Archive(entries);
   ASSERT_TRUE(ArchivePass(phase_));
-  // The first installation's log, dated 1996; a newer copy of another
-  // origin took plain.txt's place before it (1995), its user edits two
-  // files after it (now).
   LogText();
-  FILETIME when;
-  ASSERT_TRUE(DosDateTimeToFileTime(WORD(15 << 9 | 1 << 5 | 1), 0, &when));
-  ASSERT_TRUE(WriteBytes(app_ + "plain.txt", "other"));
-  HANDLE h =
-      CreateFileA((app_ + "plain.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
-  CloseHandle(h);
-  ASSERT_TRUE(DosDateTimeToFileTime(WORD(16 << 9 | 1 << 5 | 1), 0, &when));
-  h = CreateFileA(log_.FileName.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
-  CloseHandle(h);
-  for (const char* name : {"edited.txt", "settings.ini"}) ASSERT_TRUE(WriteBytes(app_ + name, "mine"));
-  // The update keeps the newer and the existing files; the uninstaller
-  // goes by the log's date, which this run makes later than the edits:
-  // the edited files leave the log, the one older than it stays there.
-  // The update installs the data file unlogged, for its user to keep.
-  Copy("data.db", "data.db", kNoLog | kOnlyIfMissing);
+  // The log dated 1996; plain replaced by a newer copy before it (1995),
+  // edited and kept by the user after it (now).
+  auto date = [](const String& path, int year) {
+    FILETIME when;
+    DosDateTimeToFileTime(WORD((year - 1980) << 9 | 1 << 5 | 1), 0, &when);
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &when));
+    CloseHandle(h);
+  };
+  for (const char* name : {"edited", "kept", "plain"}) ASSERT_TRUE(WriteBytes(app_ + name, "mine"));
+  date(app_ + "plain", 1995);
+  date(log_.FileName, 1996);
+  // The update keeps the newer and the existing files: the uninstaller
+  // judges by the log's date, which it makes later than the edits, so the
+  // edited ones leave the log; so does the data it now installs unlogged.
+  Copy("data", "data", kNoLog | kOnlyIfMissing);
   ASSERT_TRUE(ArchivePass(phase_));
-  EXPECT_EQ(asked_, (std::vector<std::string>{"edited.txt", "plain.txt"}));
-  EXPECT_EQ(ReadBytes(app_ + "edited.txt"), "mine");
+  EXPECT_EQ(asked_, (std::vector<std::string>{"edited", "plain"}));
+  EXPECT_EQ(ReadBytes(app_ + "edited"), "mine");
   std::string log = LogText();
-  EXPECT_EQ(log.find("edited.txt="), std::string::npos) << log;
-  EXPECT_EQ(log.find("settings.ini="), std::string::npos) << log;
-  EXPECT_NE(log.find("plain.txt="), std::string::npos) << log;
-  EXPECT_NE(log.find("same.txt="), std::string::npos) << log;
-  EXPECT_EQ(log.find("data.db="), std::string::npos) << log;
+  for (const char* name : {"edited=", "kept=", "data="}) EXPECT_EQ(log.find(name), std::string::npos) << log;
+  for (const char* name : {"plain=", "same="}) EXPECT_NE(log.find(name), std::string::npos) << log;
 }
 
 TEST_F(FilePhase, AFailedOrCancelledUpgradeLeavesTheInstalledFileAndNoPart) {
