@@ -241,10 +241,19 @@ bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& tex
   return false;
 }
 
+// A temporary folder is passed over, as one that is the current folder is,
+// when it is so long that the control files' names below it would pass the
+// system's limit of 259 characters: 50 are left for them. Such a folder
+// failed the run, and the folder made in it stayed, too long to be walked.
 String PresetupParentFolder() {
   String temp = SystemPath(kTempFolder);
+  // The temporary folder of a user whose name is in another script, on a
+  // system whose code page lacks its letters.
+  TakeShortForm(temp, true);
   String current = SystemPath(kCurrentFolder);
-  if (!temp.IsEmpty() && !SameText(AddBackslash(temp), AddBackslash(current))) return AddBackslash(temp);
+  if (!temp.IsEmpty() && temp.Length() < MAX_PATH - 60 &&
+      !SameText(AddBackslash(temp), AddBackslash(current)))
+    return AddBackslash(temp);
   if (!OSVersion().IsNTLine()) {
     String windows = SystemPath(kWindowsFolder);
     if (!windows.IsEmpty()) return AddBackslash(windows) + "Temp\\";
