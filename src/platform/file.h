@@ -111,12 +111,12 @@ constexpr char kPathDelimiter = '/';
 String ProgramFile();
 
 // Windows only. The system's ...A calls give letters that the ANSI code
-// page lacks as '?', and such a name opens nothing. When PATH holds one,
-// it becomes the short form of the same path from the system's wide call,
-// the temporary folder's or else the program's file, which holds no such
-// letters where the volume keeps short names; PATH stays when the system
-// cannot tell. The 95 line has neither wide calls nor such names.
-void TakeShortForm(String& path, bool tempFolder);
+// page lacks as '?', and such a name opens nothing. PATH becomes the short
+// form of WIDE, the same path from the system's wide call (which the
+// function may overwrite), which holds no such letters where the volume
+// keeps short names; PATH stays when the system cannot tell. The 95 line
+// has neither wide calls nor such names.
+void TakeShortForm(String& path, wchar_t* wide);
 
 // The position (from 1) of Path's last "\", 0 when there is none. On
 // Windows, in a double-byte code page (Japanese, Chinese, Korean) the second

@@ -101,16 +101,14 @@ String ProgramFile() {
     }
   }
   // A download folder in another script.
-  TakeShortForm(path, false);
+  wchar_t wide[MAX_PATH];
+  if (path.Pos('?') && GetModuleFileNameW(nullptr, wide, MAX_PATH)) TakeShortForm(path, wide);
   return path;
 }
 
-void TakeShortForm(String& path, bool tempFolder) {
-  wchar_t wide[MAX_PATH];
+void TakeShortForm(String& path, wchar_t* wide) {
   char ansi[MAX_PATH];
-  if (path.Pos('?') &&
-      (tempFolder ? GetTempPathW(MAX_PATH, wide) : GetModuleFileNameW(nullptr, wide, MAX_PATH)) &&
-      GetShortPathNameW(wide, wide, MAX_PATH) &&
+  if (GetShortPathNameW(wide, wide, MAX_PATH) &&
       WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, MAX_PATH, nullptr, nullptr))
     path = String(ansi);
 }

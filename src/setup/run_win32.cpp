@@ -256,7 +256,8 @@ String PresetupParentFolder() {
   String temp = SystemPath(kTempFolder);
   // The temporary folder of a user whose name is in another script, on a
   // system whose code page lacks its letters.
-  TakeShortForm(temp, true);
+  wchar_t wide[MAX_PATH];
+  if (temp.Pos('?') && GetTempPathW(MAX_PATH, wide)) TakeShortForm(temp, wide);
   String current = SystemPath(kCurrentFolder);
   if (!temp.IsEmpty() && temp.Length() < MAX_PATH - 60 &&
       !SameText(AddBackslash(temp), AddBackslash(current)))
