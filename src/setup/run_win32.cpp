@@ -255,8 +255,9 @@ bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& tex
 String PresetupParentFolder() {
   String temp = SystemPath(kTempFolder);
   // The temporary folder of a user whose name is in another script, on a
-  // system whose code page lacks its letters.
-  wchar_t wide[MAX_PATH];
+  // system whose code page lacks its letters. The buffer is not on the
+  // stack: there it cost the 32-bit build a kilobyte of code.
+  static wchar_t wide[MAX_PATH];
   if (temp.Pos('?') && GetTempPathW(MAX_PATH, wide)) TakeShortForm(temp, wide);
   String current = SystemPath(kCurrentFolder);
   if (!temp.IsEmpty() && temp.Length() < MAX_PATH - 60 &&
