@@ -110,6 +110,14 @@ constexpr char kPathDelimiter = '/';
 // when it cannot tell.
 String ProgramFile();
 
+// Windows only. The system's ...A calls give letters that the ANSI code
+// page lacks as '?', and such a name opens nothing. PATH becomes the short
+// form of WIDE, the same path from the system's wide call (which the
+// function may overwrite), which holds no such letters where the volume
+// keeps short names; PATH stays when the system cannot tell. The 95 line
+// has neither wide calls nor such names.
+void TakeShortForm(String& path, wchar_t* wide);
+
 // The position (from 1) of Path's last "\", 0 when there is none. On
 // Windows, in a double-byte code page (Japanese, Chinese, Korean) the second
 // byte of a character may be 0x5C, the code of "\" ("表" is 0x95 0x5C in

@@ -100,17 +100,17 @@ String ProgramFile() {
       break;
     }
   }
-  // Letters the ANSI code page lacks (a download folder in another script)
-  // come back as '?', and such a name opens nothing; the short form of the
-  // name holds none. The 95 line has neither wide calls nor such names.
-  if (path.Pos('?')) {
-    wchar_t wide[MAX_PATH];
-    char ansi[MAX_PATH];
-    if (GetModuleFileNameW(nullptr, wide, MAX_PATH) && GetShortPathNameW(wide, wide, MAX_PATH) &&
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, MAX_PATH, nullptr, nullptr))
-      path = String(ansi);
-  }
+  // A download folder in another script.
+  wchar_t wide[MAX_PATH];
+  if (path.Pos('?') && GetModuleFileNameW(nullptr, wide, MAX_PATH)) TakeShortForm(path, wide);
   return path;
+}
+
+void TakeShortForm(String& path, wchar_t* wide) {
+  char ansi[MAX_PATH];
+  if (GetShortPathNameW(wide, wide, MAX_PATH) &&
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, MAX_PATH, nullptr, nullptr))
+    path = String(ansi);
 }
 
 bool CreateFolder(const String& path) {

@@ -40,15 +40,14 @@ bool IsLetter(char c) {
   return c >= 'a' && c <= 'z';
 }
 
-// A folder that starts with a variable (%ProgramFiles%\App) is expanded
-// when the variables are known, as the destination page does.
+}  // namespace
+
 bool IsFullPath(const String& path) {
-  if (path[0] == '%') return true;
   if (path.Length() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
   return path.Length() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
 }
 
-}  // namespace
+const char kNotFullPath[] = "Not a full path: ";
 
 const char kSwitchesHelp[] =
     "/SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /NORESTART, /DIR=folder, /GROUP=name, /LANG=code, "
@@ -100,8 +99,8 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
       line.*kFlags[i] = true;
     } else if (value.IsEmpty()) {
       error = "No value given: ";
-    } else if (i == 5 && !IsFullPath(value)) {
-      error = "Not a full path: ";
+    } else if (i == 5 && value[0] != '%' && !IsFullPath(value)) {
+      error = kNotFullPath;
     } else {
       line.*kValues[i - 5] = value;
     }

@@ -215,6 +215,13 @@ void RunConfiguredSetup(TSetupSession& session) {
     ErrorBox("Language not offered: " + code);
     return;
   }
+  // A /DIR whose variable the project lacks (a typing error) would land
+  // below whatever folder the setup was started in.
+  const String& dir = session.Options.Dir;
+  if (!dir.IsEmpty() && !IsFullPath(ExpandReported(dir, session.Variables))) {
+    ErrorBox(kNotFullPath + dir);
+    return;
+  }
   RunLog("Language: ", session.Language);
   if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", kNoText), OSVersion())) {
     WarningBox(Message(13));
@@ -241,10 +248,21 @@ bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& tex
   return false;
 }
 
+// A temporary folder is passed over, as one that is the current folder is,
+// when it is so long that the control files' names below it would pass the
+// system's limit of 259 characters: 50 are left for them. Such a folder
+// failed the run, and the folder made in it stayed, too long to be walked.
 String PresetupParentFolder() {
   String temp = SystemPath(kTempFolder);
+  // The temporary folder of a user whose name is in another script, on a
+  // system whose code page lacks its letters. The buffer is not on the
+  // stack: there it cost the 32-bit build a kilobyte of code.
+  static wchar_t wide[MAX_PATH];
+  if (temp.Pos('?') && GetTempPathW(MAX_PATH, wide)) TakeShortForm(temp, wide);
   String current = SystemPath(kCurrentFolder);
-  if (!temp.IsEmpty() && !SameText(AddBackslash(temp), AddBackslash(current))) return AddBackslash(temp);
+  if (!temp.IsEmpty() && temp.Length() < MAX_PATH - 60 &&
+      !SameText(AddBackslash(temp), AddBackslash(current)))
+    return AddBackslash(temp);
   if (!OSVersion().IsNTLine()) {
     String windows = SystemPath(kWindowsFolder);
     if (!windows.IsEmpty()) return AddBackslash(windows) + "Temp\\";

@@ -84,9 +84,10 @@ def edited_config(project, old, new, name="Osin.ini"):
 
 
 def unattended_demo(pack_folder, temp_entries):
-    """The demo installed with /VERYSILENT: wrong switches, an unoffered
-    language and a missing or wrong password each end with 1 before the
-    machine is touched; the real run installs in Russian into the folder
+    """The demo installed with /VERYSILENT: wrong switches, a /DIR whose
+    variable the project lacks, an unoffered language and a missing or
+    wrong password each end with 1 before the machine is touched; the real
+    run installs in Russian into the folder
     and group given; a second run over it keeps the newer and the same
     files and leaves the restart it needs to the caller (8); a program run
     first that refuses or cannot start gives 2, an unusable destination 4,
@@ -104,6 +105,10 @@ def unattended_demo(pack_folder, temp_entries):
     for name, switches, line in (
             ("bad_switch", [quiet, "/BOGUS", key], "Error: Unknown switch: /BOGUS"),
             ("relative_dir", ["/DIR=Apps\\Demo", quiet], "Error: Not a full path: /DIR=Apps\\Demo"),
+            # A variable the project lacks, mistyped, would leave the folder
+            # below the one the setup was started in.
+            ("unknown_variable", [quiet, "/DIR=%ProgramFile%\\Demo", key],
+             "Error: Not a full path: %ProgramFile%\\Demo"),
             ("no_language", [quiet, "/LANG=DEU", key], "Error: Language not offered: DEU"),
             ("no_password", [quiet], "Error: Incorrect password!"),
             ("wrong_password", [quiet, "/PASSWORD=wrong", "/LANG=ENU"], "Error: Incorrect password!")):
@@ -264,14 +269,30 @@ def unattended_no_room(temp_entries):
            "a temporary folder that cannot be made: exit code %s, log %r" % (code, lines))
     expect(not os.path.exists(install.drive_c("Osin Test")), "the destination was made")
     # A temporary folder that does not exist yet is made with its parents
-    # for the run, and all of them go again at its end.
-    temp = "C:\\Osin Temp\\Made"
-    command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT" % (temp, temp, harness.windows_path(setup))
-    code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL).returncode
-    expect(code == 4 and not os.path.exists(install.drive_c("Osin Temp")),
-           "a temporary folder made for the run: exit code %s, left %r" % (code, os.path.exists(
-               install.drive_c("Osin Temp"))))
+    # for the run, and all of them go again at its end. One too long to
+    # hold the control files below it is passed over for C:\Temp; one of
+    # a user named in a script the ANSI code page lacks is used by its
+    # short name. Each run reaches the installation (4), not the end at the
+    # control files (1). Wine reads the command in the locale's character
+    # set, which must hold the user's name.
+    name = "\u0416\u0430\u043d\u043d\u0430"
+    shutil.rmtree(install.drive_c("Osin Temp"), ignore_errors=True)
+    os.makedirs(install.drive_c("Osin Temp", name))
+
+    def remains():
+        made = [os.path.relpath(os.path.join(d, n), install.drive_c("Osin Temp"))
+                for d, ds, fs in os.walk(install.drive_c("Osin Temp")) for n in ds + fs]
+        fallback = install.drive_c("Temp")
+        return made, sorted(os.listdir(fallback)) if os.path.isdir(fallback) else None
+
+    before_runs = remains()
+    for temp in ("C:\\Osin Temp\\Made", ("C:\\Osin Temp" + "\\Long folder" * 20)[:248], "C:\\Osin Temp\\" + name):
+        command = "set TEMP=%s&& set TMP=%s&& %s /VERYSILENT" % (temp, temp, harness.windows_path(setup))
+        code = subprocess.run([harness.WINE_RUN, "cmd", "/c", command], timeout=300, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, env=dict(os.environ, LC_ALL="C.UTF-8")).returncode
+        expect(code == 4 and remains() == before_runs,
+               "a temporary folder %s: exit code %s, left %r" % (temp, code, remains()))
+    shutil.rmtree(install.drive_c("Osin Temp"))
     os.remove(setup)
     left = temp_entries() - before
     expect(not left, "left in the temporary folder: %s" % sorted(left))
