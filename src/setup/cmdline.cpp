@@ -40,14 +40,15 @@ bool IsLetter(char c) {
   return c >= 'a' && c <= 'z';
 }
 
-}  // namespace
-
+// A folder that starts with a variable (%ProgramFiles%\App) is expanded
+// when the variables are known, as the destination page does.
 bool IsFullPath(const String& path) {
+  if (path[0] == '%') return true;
   if (path.Length() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
   return path.Length() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
 }
 
-const char kNotFullPath[] = "Not a full path: ";
+}  // namespace
 
 const char kSwitchesHelp[] =
     "/SILENT, /VERYSILENT, /SUPPRESSMSGBOXES, /NORESTART, /DIR=folder, /GROUP=name, /LANG=code, "
@@ -99,8 +100,8 @@ bool ParseCommandLine(const char* arguments, TCommandLine& line) {
       line.*kFlags[i] = true;
     } else if (value.IsEmpty()) {
       error = "No value given: ";
-    } else if (i == 5 && value[0] != '%' && !IsFullPath(value)) {
-      error = kNotFullPath;
+    } else if (i == 5 && !IsFullPath(value)) {
+      error = "Not a full path: ";
     } else {
       line.*kValues[i - 5] = value;
     }

@@ -40,11 +40,6 @@ struct TCommandLine {
 // /DIR that is not a full path (drive or network).
 bool ParseCommandLine(const char* arguments, TCommandLine& line);
 
-// Whether Path names a folder from a drive or a network share (C:\...,
-// \\server\...). A /DIR that starts with a variable (%ProgramFiles%\App)
-// passes the command line and is tried again once the variables are known.
-bool IsFullPath(const String& path);
-
 // The arguments of a whole command line: what follows the program's name,
 // which may be quoted.
 const char* SkipProgramName(const char* commandLine);
@@ -55,9 +50,6 @@ const char* SkipProgramName(const char* commandLine);
 // how far the run came (TRunStage).
 enum TRunStage : int { kStageStarting, kStagePages, kStageInstalling };
 int UnattendedExitCode(int stage, bool succeeded, bool cancelled, bool restartPending);
-
-// The start of the message about a /DIR that is no full path.
-extern const char kNotFullPath[];
 
 // The text of the /? box.
 extern const char kSwitchesHelp[];

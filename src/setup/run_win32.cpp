@@ -215,13 +215,6 @@ void RunConfiguredSetup(TSetupSession& session) {
     ErrorBox("Language not offered: " + code);
     return;
   }
-  // A /DIR whose variable the project lacks (a typing error) would land
-  // below whatever folder the setup was started in.
-  const String& dir = session.Options.Dir;
-  if (!dir.IsEmpty() && !IsFullPath(ExpandReported(dir, session.Variables))) {
-    ErrorBox(kNotFullPath + dir);
-    return;
-  }
   RunLog("Language: ", session.Language);
   if (!OSSupported(ReadIniString(session.ConfigFile, kConfig, "SupportedOS", kNoText), OSVersion())) {
     WarningBox(Message(13));
