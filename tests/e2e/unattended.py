@@ -89,7 +89,8 @@ def unattended_demo(pack_folder, temp_entries):
     machine is touched; the real run installs in Russian into the folder
     and group given; a second run over it keeps the newer and the same
     files and leaves the restart it needs to the caller (8); a program run
-    first that refuses or cannot start gives 2, an unusable destination 4,
+    first that refuses or cannot start gives 2, an unusable destination 4
+    (a /DIR whose variable the project lacks among them),
     and so does a setup cut short, before the machine is touched. Then a
     setup of files packed by the RAR archiver itself (real_rar_data)."""
     install.undo_demo()
@@ -160,14 +161,16 @@ def unattended_demo(pack_folder, temp_entries):
     missing = pack_folder("unattended_missing", project, secret)
     expect_run(missing, "missing", [quiet, key], 2, ["Cannot start: C:\\Osin Test\\gone.exe", "Not installed."])
     # A destination on a drive that does not exist, one whose name the
-    # system would cut, one where a file stands: the installation began and
-    # failed, and the log names the folder and the system's reason, not a
-    # full disk.
+    # system would cut, one where a file stands, one whose variable the
+    # project lacks (mistyped; it would land below the setup's current
+    # folder): the installation began and failed, and the log names the
+    # folder and the system's reason, not a full disk.
     blocker = install.drive_c("Osin Test", "Blocker")
     with open(blocker, "wb") as f:
         f.write(b"a file, not a folder\r\n")
     entries = sorted(os.listdir(install.drive_c("Osin Test")))
-    for name, folder in (("no_drive", "Q:\\Nowhere"), ("dots", FOLDER + ".."), ("file", "C:\\Osin Test\\Blocker")):
+    for name, folder in (("no_drive", "Q:\\Nowhere"), ("dots", FOLDER + ".."), ("file", "C:\\Osin Test\\Blocker"),
+                         ("unknown_variable", "%ProgramFile%\\Demo")):
         lines = expect_run(setup, name, [quiet, key, "/DIR=" + folder], 4, ["Error: %s ..." % folder])
         expect(not any("free disk space" in l for l in lines), "%s: reported as a full disk: %r" % (name, lines))
     expect(sorted(os.listdir(install.drive_c("Osin Test"))) == entries, "a destination was made")
