@@ -243,7 +243,7 @@ bool AdminCheckPasses(bool required, bool (*isAdmin)(), const LanguageTexts& tex
 
 // A temporary folder is passed over, as one that is the current folder is,
 // when it is so long that the control files' names below it would pass the
-// system's limit of 259 characters: 50 are left for them. Such a folder
+// system's limit of 259 characters: 60 are left for them. Such a folder
 // failed the run, and the folder made in it stayed, too long to be walked.
 String PresetupParentFolder() {
   String temp = SystemPath(kTempFolder);
