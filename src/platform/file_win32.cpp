@@ -287,10 +287,8 @@ __attribute__((noinline)) uint32_t FolderUnusable(const String& folder) {
   // here, where the name can still be shortened, not when the folder is made.
   if (folder.Length() >= MAX_PATH - 12) code = ERROR_FILENAME_EXCED_RANGE;
   String root = DriveRootOf(folder);
-  // A folder named without its drive or share (a typed "Apps", a /DIR
-  // whose variable the project lacks) would land below whatever folder the
-  // setup was started in. A failed look-up always leaves its reason.
-  if (!code) code = root.IsEmpty() ? ERROR_BAD_PATHNAME : FolderExists(root) ? 0 : GetLastError();
+  // A failed look-up always leaves its reason.
+  if (!code && !root.IsEmpty() && !FolderExists(root)) code = GetLastError();
   return code;
 }
 

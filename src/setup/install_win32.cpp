@@ -197,8 +197,10 @@ bool Install(TPageRun& pages, TPendingLists& lists) {
   // paths the uninstaller refuses. One the system would not take as named
   // (trailing dots, a drive that cannot be reached, as /DIR may give) would
   // only show as a full disk later.
-  String folder = Expand(StripBackslash(session.InstallPath));
-  if (RefuseFolder(folder, FolderUnusable(folder))) return false;
+  // A variable the project lacks (a /DIR mistyped) stays as written, and
+  // the folder would be made below the current one under its name.
+  const String folder = Expand(StripBackslash(session.InstallPath));
+  if (RefuseFolder(folder, folder[0] == '%' ? ERROR_BAD_PATHNAME : FolderUnusable(folder))) return false;
   session.InstallPath = FullPathOf(folder);
   SetPathVariable(session.Variables, "InstallPath", session.InstallPath);
   // Resolved like the folder: the uninstall command names the log, and the
